@@ -1,0 +1,1 @@
+// Placeholder: the comparison rule and report lines arrive with the driver.

@@ -1,0 +1,2 @@
+// Placeholder: writes the bundled sample files.
+int main() { return 0; }

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs what the build needs on a fresh Debian 12 machine. Quick and silent when all is there.
+set -euo pipefail
+need=()
+for pkg in cmake g++ make libnetcdf-dev netcdf-bin libgtest-dev googletest libbenchmark-dev; do
+  dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || need+=("$pkg")
+done
+if [ ${#need[@]} -gt 0 ]; then
+  echo "setup: installing ${need[*]}"
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+fi

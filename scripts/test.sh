@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Builds the library, the tool and every test, then runs the tests.
+# BUILD_DIR picks the build folder (default build); KAVRO_SANITIZE=ON builds with ASan+UBSan.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+./scripts/setup.sh
+build="${BUILD_DIR:-build}"
+sanitize="${KAVRO_SANITIZE:-OFF}"
+cmake -S . -B "$build" -DKAVRO_SANITIZE="$sanitize" >/dev/null
+cmake --build "$build" -j"$(nproc)"
+cd "$build"
+ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j"$(nproc)" --timeout 300
