@@ -1,7 +1,10 @@
-// Brindlewick: compares every variable of two gridded data files cell by cell.
+// Brindlewick: compares every variable of two gridded data files cell by cell and prints a
+// located report for every cell whose values differ.
 #include "kavro/kavro.h"
+#include "run.h"
 
 int main() {
+  brindlewick::set_floating_point_modes();
   kavro::INIT3();
-  kavro::XQEXIT("Brindlewick", 0, 0, "", 0);
+  brindlewick::compare_files();
 }

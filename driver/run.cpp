@@ -1,0 +1,252 @@
+#include "run.h"
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+#include <span>
+#include <string_view>
+
+#if defined(__x86_64__) || defined(__SSE__)
+#include <xmmintrin.h>
+#endif
+
+#include "compare.h"
+#include "kavro/kavro.h"
+
+namespace brindlewick {
+namespace {
+
+using kavro::ALLAYS3;
+using kavro::BDESC3;
+using kavro::CDESC3;
+using kavro::MXVARS3;
+using kavro::Name16;
+
+constexpr Name16 PROGNAME{"Brindlewick"};
+constexpr Name16 STACK1{"STACK1"};
+constexpr Name16 INFILE1{"INFILE1"};
+constexpr Name16 INFILE2{"INFILE2"};
+
+// The location variables of STACK1, in the order they are read, with their documented types.
+struct LocationVariable {
+  std::string_view name;
+  int vtype;
+};
+constexpr std::array<LocationVariable, 6> kLocationVariables = {{{"LATITUDE", kavro::XQREAL},
+                                                                  {"LONGITUDE", kavro::XQREAL},
+                                                                  {"COL", kavro::XQINT},
+                                                                  {"ROW", kavro::XQINT},
+                                                                  {"XLOCA", kavro::XQREAL},
+                                                                  {"YLOCA", kavro::XQREAL}}};
+
+// The arrays of the run: allocated once, never freed before the process ends.
+struct Arrays {
+  std::array<void*, kLocationVariables.size()> location{};  // LATIT, LONGI, COL, ROW, XLOCA, YLOCA
+  std::size_t location_bytes = 0;
+  void* INCONC = nullptr;
+  void* ALTCONC = nullptr;
+  std::size_t data_bytes = 0;
+  unsigned char* column_flags = nullptr;
+  std::size_t ncols = 0;
+};
+Arrays arrays;
+
+// INFILE1's variables, kept because DESC3(INFILE2) overwrites the description record.
+struct VariableTable {
+  int nvars = 0;
+  std::array<Name16, MXVARS3> names;
+  std::array<int, MXVARS3> types{};
+};
+VariableTable infile1_variables;
+
+ReportWriter& reports() noexcept {
+  static ReportWriter writer(stdout);
+  return writer;
+}
+
+int description_nvars() noexcept {
+  const int n = BDESC3.NVARS3D;
+  return n < 0 ? 0 : (n > MXVARS3 ? MXVARS3 : n);
+}
+
+FileShape description_shape() noexcept {
+  return {BDESC3.FTYPE3D, BDESC3.NCOLS3D, BDESC3.NROWS3D, BDESC3.NLAYS3D};
+}
+
+// Reports written so far reach standard output before anything the library logs there.
+[[noreturn]] void fail(const Mesg& MESG) noexcept {
+  reports().flush();
+  kavro::XQEXIT(PROGNAME, 0, 0, MESG.padded(), kavro::kExitFailure);
+}
+
+[[noreturn]] void stop_allocating() noexcept {
+  reports().flush();
+  std::fprintf(stderr, "%.*s\n", static_cast<int>(kAllocFailure.size()), kAllocFailure.data());
+  std::exit(kavro::kExitFailure);
+}
+
+void* allocate(int ncols, int nrows, int nlays, std::size_t per_cell, std::size_t& bytes) noexcept {
+  if (!array_bytes(ncols, nrows, nlays, per_cell, bytes)) stop_allocating();
+  void* p = ::operator new(bytes, std::nothrow);
+  if (p == nullptr) stop_allocating();
+  return p;
+}
+
+void open_and_describe(const Name16& lname) noexcept {
+  if (!kavro::OPEN3(lname, kavro::FSREAD3, PROGNAME)) fail(open_failure_message(lname));
+  if (!kavro::DESC3(lname)) fail(Mesg{kDescFailure});
+}
+
+void check_shape(const Name16& lname, const FileShape& shape) noexcept {
+  Mesg mesg;
+  if (!check_gridded(lname, shape, mesg)) fail(mesg);
+}
+
+int described_type(std::string_view vname) noexcept {
+  const int n = description_nvars();
+  for (int v = 0; v < n; ++v) {
+    if (kavro::padded_equal(vname, CDESC3.VNAME3D[static_cast<std::size_t>(v)].padded())) {
+      return BDESC3.VTYPE3D[static_cast<std::size_t>(v)];
+    }
+  }
+  return 0;
+}
+
+// A location variable absent from STACK1 is left to READ3, whose failure names the file.
+void check_location_types() noexcept {
+  Mesg mesg;
+  for (const LocationVariable& var : kLocationVariables) {
+    const int vtype = described_type(var.name);
+    if (vtype != 0 && !check_location_type(var.name, var.vtype, vtype, mesg)) fail(mesg);
+  }
+}
+
+// Steps 5 to 7: STACK1's location data, one value per cell. A multi-layer STACK1 gives its
+// first layer; a STACK1 without layers cannot give layer 1, and READ3 says so.
+FileShape read_locations() noexcept {
+  const FileShape stack = description_shape();
+  check_shape(STACK1, stack);
+  check_location_types();
+  for (void*& array : arrays.location) {
+    array = allocate(stack.ncols, stack.nrows, 1, sizeof(float), arrays.location_bytes);
+  }
+  const int layer = stack.nlays == 1 ? ALLAYS3 : 1;
+  const int JDATE = BDESC3.SDATE3D;
+  const int JTIME = BDESC3.STIME3D;
+  for (std::size_t i = 0; i < kLocationVariables.size(); ++i) {
+    if (!kavro::READ3(STACK1, kLocationVariables[i].name, layer, JDATE, JTIME,
+                      arrays.location[i], arrays.location_bytes)) {
+      fail(read_failure_message(STACK1));
+    }
+  }
+  return stack;
+}
+
+void keep_infile1_variables() noexcept {
+  infile1_variables.nvars = description_nvars();
+  for (std::size_t v = 0; v < static_cast<std::size_t>(infile1_variables.nvars); ++v) {
+    infile1_variables.names[v] = CDESC3.VNAME3D[v];
+    infile1_variables.types[v] = BDESC3.VTYPE3D[v];
+  }
+}
+
+// INFILE1's type of a variable of INFILE2; a variable INFILE1 lacks is left to READ3.
+int infile1_type(std::string_view vname, int vtype2) noexcept {
+  const int v = kavro::INDEX1(vname, infile1_variables.nvars,
+                              std::span<const Name16>(infile1_variables.names));
+  return v == 0 ? vtype2 : infile1_variables.types[static_cast<std::size_t>(v - 1)];
+}
+
+// Bytes of the widest value among INFILE2's variables: the data buffers hold any of them.
+std::size_t widest_value(int nvars) noexcept {
+  std::size_t widest = sizeof(float);
+  for (std::size_t v = 0; v < static_cast<std::size_t>(nvars); ++v) {
+    const std::size_t bytes = value_bytes(BDESC3.VTYPE3D[v]);
+    if (bytes > widest) widest = bytes;
+  }
+  return widest;
+}
+
+void allocate_data_arrays(const GridFrame& grid, int nvars) noexcept {
+  const std::size_t widest = widest_value(nvars);
+  arrays.INCONC = allocate(grid.ncols, grid.nrows, grid.nlays, widest, arrays.data_bytes);
+  arrays.ALTCONC = allocate(grid.ncols, grid.nrows, grid.nlays, widest, arrays.data_bytes);
+  arrays.column_flags =
+      static_cast<unsigned char*>(allocate(grid.ncols, 1, 1, 1, arrays.ncols));
+}
+
+Locations location_view() noexcept {
+  return {static_cast<const float*>(arrays.location[0]),
+          static_cast<const float*>(arrays.location[1]),
+          static_cast<const std::int32_t*>(arrays.location[2]),
+          static_cast<const std::int32_t*>(arrays.location[3]),
+          static_cast<const float*>(arrays.location[4]),
+          static_cast<const float*>(arrays.location[5])};
+}
+
+// One variable at every step of INFILE2, from INFILE2's start.
+void compare_variable(std::size_t v, const GridFrame& grid, int TSTEP, int nsteps) noexcept {
+  const std::string_view vname = CDESC3.VNAME3D[v].padded();
+  const int vtype = BDESC3.VTYPE3D[v];
+  int JDATE = BDESC3.SDATE3D;
+  int JTIME = BDESC3.STIME3D;
+  if (nsteps <= 0) return;
+  Mesg mesg;
+  if (!check_variable_types(vname, infile1_type(vname, vtype), vtype, mesg)) fail(mesg);
+  const Locations loc = location_view();
+  const std::span<unsigned char> flags(arrays.column_flags, arrays.ncols);
+  for (int step = 0; step < nsteps; ++step) {
+    if (!reports().flush()) fail(Mesg{kWriteFailure});
+    if (!kavro::READ3(INFILE1, vname, ALLAYS3, JDATE, JTIME, arrays.INCONC, arrays.data_bytes)) {
+      fail(read_failure_message(INFILE1));
+    }
+    if (!kavro::READ3(INFILE2, vname, ALLAYS3, JDATE, JTIME, arrays.ALTCONC, arrays.data_bytes)) {
+      fail(read_failure_message(INFILE2));
+    }
+    compare_step(vtype, arrays.INCONC, arrays.ALTCONC, grid, loc, flags, reports());
+    kavro::NEXTIME(JDATE, JTIME, TSTEP);
+  }
+}
+
+}  // namespace
+
+void set_floating_point_modes() noexcept {
+#if defined(__x86_64__) || defined(__SSE__)
+  // Flush-to-zero (0x8000) and denormals-are-zero (0x0040).
+  _mm_setcsr(_mm_getcsr() | 0x8040u);
+#endif
+}
+
+void compare_files() noexcept {
+  open_and_describe(STACK1);
+  const FileShape stack = read_locations();
+
+  open_and_describe(INFILE1);
+  const FileShape infile1 = description_shape();
+  check_shape(INFILE1, infile1);
+  keep_infile1_variables();
+
+  open_and_describe(INFILE2);
+  const FileShape infile2 = description_shape();
+  check_shape(INFILE2, infile2);
+  Mesg mesg;
+  if (!check_same_grid(stack, infile1, infile2, mesg)) fail(mesg);
+  if (!check_same_layers(infile1, infile2, mesg)) fail(mesg);
+
+  // From here on everything comes from INFILE2's description, taken once.
+  const int TSTEP = BDESC3.TSTEP3D;
+  const int nsteps = BDESC3.MXREC3D;
+  const int nvars = description_nvars();
+  const GridFrame grid{infile2.ncols,    infile2.nrows,    infile2.nlays,   BDESC3.XORIG3D,
+                       BDESC3.YORIG3D,  BDESC3.XCELL3D,   BDESC3.YCELL3D};
+  allocate_data_arrays(grid, nvars);
+
+  for (std::size_t v = 0; v < static_cast<std::size_t>(nvars); ++v) {
+    compare_variable(v, grid, TSTEP, nsteps);
+  }
+  if (!reports().flush()) fail(Mesg{kWriteFailure});
+  kavro::XQEXIT(PROGNAME, 0, 0, "", kavro::kExitOk);
+}
+
+}  // namespace brindlewick
