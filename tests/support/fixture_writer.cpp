@@ -449,6 +449,8 @@ double expected_value(const FixtureSpec& spec, int var, int rec, int lay, int ro
 }
 
 std::pair<int, int> step_date_time(const FixtureSpec& spec, int k) {
+  // A time-independent file's flags are its SDATE and STIME as given, date 0 included.
+  if (spec.tstep == 0 || k == 0) return {spec.sdate, spec.stime};
   long long y = spec.sdate / 1000;
   long long day = year_start(y) + spec.sdate % 1000 - 1;
   long long secs = day * 86400 + hms_seconds(spec.stime) +
