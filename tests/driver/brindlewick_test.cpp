@@ -1,0 +1,399 @@
+// The built tool, run in a child process on files from the fixture writer: its standard
+// output, its log and its exit status.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "support/fixture_writer.h"
+#include "support/test_env.h"
+
+extern char** environ;
+
+namespace {
+
+using kavro_test::FixtureSpec;
+using kavro_test::FixtureVar;
+using kavro_test::TempDir;
+
+struct RunResult {
+  int status = -1;
+  std::string out;
+  std::string err;
+  std::vector<std::string> log;
+};
+
+using Env = std::map<std::string, std::optional<std::string>>;
+
+// Runs the tool in `dir` with only the given variables set (plus the sanitizers' options).
+RunResult run_tool(const TempDir& dir, const Env& env) {
+  std::vector<std::string> vars;
+  for (const char* keep : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"}) {
+    if (const char* v = std::getenv(keep)) vars.push_back(std::string(keep) + "=" + v);
+  }
+  for (const auto& [name, value] : env) {
+    if (value) vars.push_back(name + "=" + *value);
+  }
+  std::vector<char*> envp;
+  for (std::string& v : vars) envp.push_back(v.data());
+  envp.push_back(nullptr);
+
+  const std::string out = dir.file("stdout.txt");
+  const std::string err = dir.file("stderr.txt");
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addchdir_np(&actions, dir.path().c_str());
+  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  char tool[] = KAVRO_BRINDLEWICK;
+  char* argv[] = {tool, nullptr};
+  pid_t pid = 0;
+  RunResult r;
+  if (posix_spawn(&pid, tool, &actions, nullptr, argv, envp.data()) == 0) {
+    int ws = 0;
+    waitpid(pid, &ws, 0);
+    r.status = WIFEXITED(ws) ? WEXITSTATUS(ws) : 128 + WTERMSIG(ws);
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  r.out = kavro_test::read_file(out);
+  r.err = kavro_test::read_file(err);
+  const auto it = env.find("LOGFILE");
+  if (it != env.end() && it->second && *it->second != "/dev/null") {
+    r.log = kavro_test::read_lines(*it->second);
+  }
+  return r;
+}
+
+// The last n lines of the log.
+std::vector<std::string> tail(const std::vector<std::string>& lines, std::size_t n) {
+  return {lines.end() - static_cast<std::ptrdiff_t>(std::min(n, lines.size())), lines.end()};
+}
+
+const std::vector<std::string> kNormalEnd = {
+    "     ", "     --->> Normal Completion of program Brindlewick", "     ", "     "};
+
+std::vector<std::string> abort_end(const std::string& mesg) {
+  return {"     ", "     *** ERROR ABORT in subroutine Brindlewick", "     " + mesg, "     "};
+}
+
+// A 4 x 3 grid of 1 km cells whose origin is at (-2000, -1500).
+FixtureSpec grid(int ncols = 4, int nrows = 3, int nlays = 1) {
+  FixtureSpec s;
+  s.ncols = ncols;
+  s.nrows = nrows;
+  s.nlays = nlays;
+  s.xorig = -2000.0;
+  s.yorig = -1500.0;
+  s.xcell = 1000.0;
+  s.ycell = 1000.0;
+  return s;
+}
+
+FixtureVar variable(const std::string& name, int type) {
+  FixtureVar v;
+  v.name = name;
+  v.type = type;
+  return v;
+}
+
+// Location data: cell centres, so the grid column printed is col - 1 and the grid row row - 1.
+FixtureSpec stack(int ncols = 4, int nrows = 3) {
+  FixtureSpec s = grid(ncols, nrows, 1);
+  s.tstep = 0;
+  s.vars = {variable("LATITUDE", kavro_test::kReal), variable("LONGITUDE", kavro_test::kReal),
+            variable("COL", kavro_test::kInt),       variable("ROW", kavro_test::kInt),
+            variable("XLOCA", kavro_test::kReal),    variable("YLOCA", kavro_test::kReal)};
+  s.value = [](int v, int, int, int row, int col) {
+    switch (v) {
+      case 1: return 40.0 + 0.5 * row;
+      case 2: return -100.0 - 0.25 * col;
+      case 3: return double(col);
+      case 4: return double(row);
+      case 5: return -2000.0 + (col - 0.5) * 1000.0;
+      default: return -1500.0 + (row - 0.5) * 1000.0;
+    }
+  };
+  return s;
+}
+
+// Two steps of two REAL variables, V1 and V2, from the writer's formula.
+FixtureSpec data(int ncols = 4, int nrows = 3, int nlays = 1) {
+  FixtureSpec s = grid(ncols, nrows, nlays);
+  s.vars = kavro_test::numbered_vars(2);
+  return s;
+}
+
+class BrindlewickTest : public ::testing::Test {
+ protected:
+  std::string path(const std::string& name) const { return dir_.file(name); }
+  void write(const std::string& name, const FixtureSpec& spec) {
+    ASSERT_TRUE(kavro_test::write_fixture(path(name), spec)) << name;
+  }
+  // STACK1, INFILE1 and INFILE2 as written, the log in its own file.
+  RunResult run(Env extra = {}) {
+    Env env = {{"STACK1", path("stack.nc")},
+               {"INFILE1", path("run1.nc")},
+               {"INFILE2", path("run2.nc")},
+               {"LOGFILE", path("run.log")}};
+    for (auto& [k, v] : extra) env[k] = v;
+    return run_tool(dir_, env);
+  }
+  // Standard output after the banner: the reports.
+  std::string reports(const RunResult& r) {
+    const std::string& b = banner();
+    EXPECT_EQ(r.out.substr(0, b.size()), b);
+    return r.out.size() >= b.size() ? r.out.substr(b.size()) : std::string();
+  }
+  // The banner INIT3 writes to standard output when the log is a file.
+  static const std::string& banner() {
+    static const std::string text = [] {
+      TempDir d;
+      kavro_test::write_fixture(d.file("stack.nc"), stack());
+      return run_tool(d, {{"STACK1", d.file("stack.nc")},
+                          {"INFILE1", d.file("stack.nc")},
+                          {"INFILE2", d.file("stack.nc")},
+                          {"LOGFILE", "/dev/null"}})
+          .out;
+    }();
+    return text;
+  }
+  // (column, row) of every report.
+  static std::vector<std::pair<int, int>> cells(const std::string& reports) {
+    std::vector<std::pair<int, int>> out;
+    for (std::size_t p = 0; p < reports.size();) {
+      out.emplace_back(std::stoi(reports.substr(p, 12)), std::stoi(reports.substr(p + 12, 12)));
+      p = reports.find('\n', reports.find('\n', p) + 1) + 1;
+    }
+    return out;
+  }
+
+  TempDir dir_;
+};
+
+// Two identical data files: nothing reported, normal completion, status 0.
+TEST_F(BrindlewickTest, IdenticalFilesReportNothing) {
+  write("stack.nc", stack());
+  write("run1.nc", data());
+  write("run2.nc", data());
+  const RunResult r = run();
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(reports(r), "");
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(tail(r.log, 4), kNormalEnd);
+}
+
+// A variable differing in every cell: columns outer, rows inner, at every step.
+TEST_F(BrindlewickTest, EveryCellInColumnOrder) {
+  write("stack.nc", stack());
+  write("run1.nc", data());
+  FixtureSpec two = data();
+  two.value = [](int var, int rec, int lay, int row, int col) {
+    return kavro_test::default_value(var, rec, lay, row, col) + (var == 2 ? 0.5 : 0.0);
+  };
+  write("run2.nc", two);
+  const RunResult r = run();
+  EXPECT_EQ(r.status, 0);
+  std::vector<std::pair<int, int>> one_step;
+  for (int c = 1; c <= 4; ++c) {
+    for (int row = 1; row <= 3; ++row) one_step.emplace_back(c, row);
+  }
+  std::vector<std::pair<int, int>> expected = one_step;
+  expected.insert(expected.end(), one_step.begin(), one_step.end());
+  EXPECT_EQ(cells(reports(r)), expected);
+  EXPECT_EQ(tail(r.log, 4), kNormalEnd);
+}
+
+// The cell's own rule: NaN against NaN reported at every step; +0 against -0, a subnormal
+// against zero and against another subnormal are not.
+TEST_F(BrindlewickTest, NanSignedZeroAndSubnormals) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double sub = std::numeric_limits<float>::denorm_min();
+  auto with = [&](bool second) {
+    FixtureSpec s = data();
+    s.value = [=](int var, int rec, int lay, int row, int col) {
+      if (var == 1 && row == 2 && col == 3) return nan;
+      if (var == 1 && row == 1 && col == 1) return second ? -0.0 : 0.0;
+      if (var == 2 && row == 3 && col == 4) return second ? sub : 0.0;
+      if (var == 2 && row == 1 && col == 2) return second ? 5 * sub : 2 * sub;
+      return kavro_test::default_value(var, rec, lay, row, col);
+    };
+    return s;
+  };
+  write("stack.nc", stack());
+  write("run1.nc", with(false));
+  write("run2.nc", with(true));
+  const RunResult r = run();
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(cells(reports(r)), (std::vector<std::pair<int, int>>{{3, 2}, {3, 2}}));
+}
+
+// INTEGER and DOUBLE variables compare in their own types.
+TEST_F(BrindlewickTest, IntegerAndDoubleVariables) {
+  auto with = [](double delta) {
+    FixtureSpec s = data();
+    s.vars = {variable("COUNT", kavro_test::kInt), variable("MASS", kavro_test::kDouble)};
+    s.value = [=](int var, int rec, int, int row, int col) {
+      if (var == 1) return double(rec * 100 + row * 10 + col) + (row == 3 && col == 1 ? delta : 0);
+      return 1.0 + (row == 1 && col == 4 ? delta * 1e-12 : 0.0);
+    };
+    return s;
+  };
+  write("stack.nc", stack());
+  write("run1.nc", with(0));
+  write("run2.nc", with(1));
+  const RunResult r = run();
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(cells(reports(r)), (std::vector<std::pair<int, int>>{{1, 3}, {1, 3}, {4, 1}, {4, 1}}));
+}
+
+// Layer outermost, then columns, then rows; every layer reports layer-1 locations.
+TEST_F(BrindlewickTest, MultiLayerPair) {
+  write("stack.nc", stack());
+  write("run1.nc", data(4, 3, 2));
+  FixtureSpec two = data(4, 3, 2);
+  two.records = 1;
+  two.vars = kavro_test::numbered_vars(1);
+  two.value = [](int var, int rec, int lay, int row, int col) {
+    const bool changed = (lay == 2 && col == 1 && row == 1) || (lay == 1 && col == 4 && row == 3);
+    return kavro_test::default_value(var, rec, lay, row, col) + (changed ? 1.0 : 0.0);
+  };
+  write("run2.nc", two);
+  const RunResult r = run();
+  EXPECT_EQ(r.status, 0);
+  const std::string out = reports(r);
+  EXPECT_EQ(cells(out), (std::vector<std::pair<int, int>>{{4, 3}, {1, 1}}));
+}
+
+// MXREC3D 0: nothing read, nothing reported, status 0.
+TEST_F(BrindlewickTest, NoRecords) {
+  write("stack.nc", stack());
+  FixtureSpec empty = data();
+  empty.records = 0;
+  write("run1.nc", empty);
+  write("run2.nc", empty);
+  const RunResult r = run();
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(reports(r), "");
+  EXPECT_EQ(tail(r.log, 4), kNormalEnd);
+}
+
+// A time-independent INFILE2: its one record compared once per step.
+TEST_F(BrindlewickTest, TimeIndependentFiles) {
+  write("stack.nc", stack());
+  FixtureSpec one = data();
+  one.tstep = 0;
+  write("run1.nc", one);
+  one.value = [](int var, int rec, int lay, int row, int col) {
+    return kavro_test::default_value(var, rec, lay, row, col) + (row == 2 && col == 2 ? 1 : 0);
+  };
+  write("run2.nc", one);
+  const RunResult r = run();
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(cells(reports(r)), (std::vector<std::pair<int, int>>{{2, 2}, {2, 2}}));
+}
+
+// INFILE1 lacking INFILE2's second step: the first step's reports, then the read message.
+TEST_F(BrindlewickTest, MissingStepEndsAfterEarlierReports) {
+  write("stack.nc", stack());
+  FixtureSpec one = data();
+  one.records = 1;
+  write("run1.nc", one);
+  FixtureSpec two = data();
+  two.value = [](int var, int rec, int lay, int row, int col) {
+    return kavro_test::default_value(var, rec, lay, row, col) + (row == 1 && col == 2 ? 1 : 0);
+  };
+  write("run2.nc", two);
+  const RunResult r = run();
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(cells(reports(r)), (std::vector<std::pair<int, int>>{{2, 1}}));
+  EXPECT_EQ(tail(r.log, 4), abort_end("Could not read from \"INFILE1\""));
+}
+
+// With the log on standard output, the reports come before the abort paragraph.
+TEST_F(BrindlewickTest, ReportsPrecedeTheLogOnSharedOutput) {
+  write("stack.nc", stack());
+  FixtureSpec one = data();
+  one.vars = kavro_test::numbered_vars(1);
+  write("run1.nc", one);
+  FixtureSpec two = data();
+  two.value = [](int var, int rec, int lay, int row, int col) {
+    return kavro_test::default_value(var, rec, lay, row, col) + (row == 3 && col == 3 ? 1 : 0);
+  };
+  write("run2.nc", two);
+  const RunResult r = run({{"LOGFILE", std::nullopt}});
+  EXPECT_EQ(r.status, 2);
+  const std::string end = "     *** ERROR ABORT in subroutine Brindlewick\n"
+                          "     Could not read from \"INFILE1\"\n     \n";
+  ASSERT_GE(r.out.size(), end.size());
+  EXPECT_EQ(r.out.substr(r.out.size() - end.size()), end);
+  // Both steps of V1 reported, both before the read warning about V2.
+  const std::size_t first = r.out.find("           3           3");
+  const std::size_t second = r.out.find("           3           3", first + 1);
+  const std::size_t warning = r.out.find("Requested variable \"V2\" not available");
+  ASSERT_NE(second, std::string::npos);
+  ASSERT_NE(warning, std::string::npos);
+  EXPECT_LT(second, warning);
+}
+
+// Open failures name the trimmed logical name; an unset name is tried as a path.
+TEST_F(BrindlewickTest, MissingFilesAndUnsetNames) {
+  write("stack.nc", stack());
+  write("run1.nc", data());
+  const std::pair<Env, std::string> cases[] = {
+      {{{"STACK1", path("absent.nc")}}, "Could not open file \"STACK1\" for input"},
+      {{{"STACK1", std::nullopt}}, "Could not open file \"STACK1\" for input"},
+      {{{"INFILE1", path("absent.nc")}}, "Could not open file \"INFILE1\" for input"},
+      {{{"INFILE2", std::nullopt}}, "Could not open file \"INFILE2\" for input"},
+  };
+  for (const auto& [env, mesg] : cases) {
+    std::remove(path("run.log").c_str());
+    const RunResult r = run(env);
+    EXPECT_EQ(r.status, 2) << mesg;
+    EXPECT_EQ(tail(r.log, 4), abort_end(mesg));
+  }
+}
+
+// Files that do not fit together end the run before anything is compared.
+TEST_F(BrindlewickTest, MismatchedFilesEndWithStatusTwo) {
+  FixtureSpec real_col = stack();
+  real_col.vars[2].type = kavro_test::kReal;
+  FixtureSpec boundary = data();
+  boundary.ftype = kavro_test::kBndary;
+  FixtureSpec doubles = data();
+  doubles.vars[1].type = kavro_test::kDouble;
+  struct Case {
+    FixtureSpec stack, one, two;
+    std::string mesg;
+  };
+  const Case cases[] = {
+      {stack(), data(), data(5, 3),
+       "Grids differ (columns x rows): \"STACK1\" 4 x 3, \"INFILE1\" 4 x 3, \"INFILE2\" 5 x 3"},
+      {stack(5, 3), data(), data(),
+       "Grids differ (columns x rows): \"STACK1\" 5 x 3, \"INFILE1\" 4 x 3, \"INFILE2\" 4 x 3"},
+      {stack(), data(4, 3, 2), data(), "Layers differ: \"INFILE1\" has 2, \"INFILE2\" has 1"},
+      {stack(), boundary, data(), "File \"INFILE1\" is not a gridded file: file type 2"},
+      {real_col, data(), data(), "Variable \"COL\" of \"STACK1\" must be INTEGER but is REAL"},
+      {stack(), data(), doubles, "Variable \"V2\" is REAL in \"INFILE1\" but DOUBLE in \"INFILE2\""},
+  };
+  for (const Case& c : cases) {
+    for (const char* f : {"stack.nc", "run1.nc", "run2.nc", "run.log"}) std::remove(path(f).c_str());
+    write("stack.nc", c.stack);
+    write("run1.nc", c.one);
+    write("run2.nc", c.two);
+    const RunResult r = run();
+    EXPECT_EQ(r.status, 2) << c.mesg;
+    EXPECT_EQ(tail(r.log, 4), abort_end(c.mesg));
+  }
+}
+
+}  // namespace
