@@ -132,8 +132,9 @@ Digits decimal_digits(U64 m, int e) noexcept {
   return d;
 }
 
-// Writes exactly n digits of v (leading zeros kept) ending just before `end`.
-void put_digits(char* end, U64 v, int n) noexcept {
+// Writes exactly n digits of v (leading zeros kept) ending just before `end`; returns where
+// they begin.
+[[gnu::always_inline]] inline char* put_digits(char* end, U64 v, int n) noexcept {
   for (; n >= 2; n -= 2) {
     const std::size_t pair = 2 * static_cast<std::size_t>(v % 100);
     v /= 100;
@@ -141,6 +142,24 @@ void put_digits(char* end, U64 v, int n) noexcept {
     *--end = kDigitPairs[pair];
   }
   if (n == 1) *--end = static_cast<char>('0' + v % 10);
+  return end;
+}
+
+// Writes all digits of v ending just before `end`; returns where they begin.
+[[gnu::always_inline]] inline char* put_number(char* end, std::uint32_t v) noexcept {
+  while (v >= 100) {
+    const std::size_t pair = 2 * static_cast<std::size_t>(v % 100);
+    v /= 100;
+    *--end = kDigitPairs[pair + 1];
+    *--end = kDigitPairs[pair];
+  }
+  if (v >= 10) {
+    *--end = kDigitPairs[2 * v + 1];
+    *--end = kDigitPairs[2 * v];
+  } else {
+    *--end = static_cast<char>('0' + v);
+  }
+  return end;
 }
 
 void put_right(char* field, std::size_t width, std::string_view text) noexcept {
@@ -149,61 +168,46 @@ void put_right(char* field, std::size_t width, std::string_view text) noexcept {
 }
 
 // Fixed notation: seven significant digits t (10^6 <= t < 10^7, or 0 for zero) of a value
-// whose decimal exponent is e (-1..6), right-justified in 11, then 4 blanks.
+// whose decimal exponent is e (-1..6), right-justified in 11, then 4 blanks. Written from the
+// right, straight into the field.
 void put_fixed(char* out, bool negative, U64 t, int e) noexcept {
-  std::array<char, 11> text{};
-  char* end = text.data() + text.size();
-  char* p = end;
+  std::memset(out, ' ', kRealWidth);
+  char* p = out + 11;
+  const int decimals = 6 - e;
+  for (int i = 0; i < 7; ++i) {
+    if (i == decimals) *--p = '.';
+    *--p = static_cast<char>('0' + t % 10);
+    t /= 10;
+  }
   if (e < 0) {
-    put_digits(p, t, 7);
-    p -= 7;
     *--p = '.';
     *--p = '0';
-  } else {
-    const int decimals = 6 - e;
-    put_digits(p, t, decimals);
-    p -= decimals;
-    *--p = '.';
-    put_digits(p, t / static_cast<U64>(kPow10[static_cast<std::size_t>(decimals)]), e + 1);
-    p -= e + 1;
   }
   if (negative) *--p = '-';
-  put_right(out, 11, std::string_view(p, static_cast<std::size_t>(end - p)));
-  std::memset(out + 11, ' ', 4);
 }
 
 // Exponent form: eight significant digits t (10^7 <= t < 10^8), d.dddddddE+XX, right-justified
 // in 15. Float exponents need two digits at most.
 void put_exponent(char* out, bool negative, U64 t, int e) noexcept {
-  std::array<char, 14> text{};
-  char* p = text.data();
-  if (negative) *p++ = '-';
-  *p++ = static_cast<char>('0' + t / kTen7);
-  *p++ = '.';
-  put_digits(p + 7, t % kTen7, 7);
-  p += 7;
-  *p++ = 'E';
-  *p++ = e < 0 ? '-' : '+';
-  put_digits(p + 2, static_cast<U64>(e < 0 ? -e : e), 2);
-  p += 2;
-  put_right(out, kRealWidth,
-            std::string_view(text.data(), static_cast<std::size_t>(p - text.data())));
+  out[0] = ' ';
+  out[1] = negative ? '-' : ' ';
+  char* p = put_digits(out + kRealWidth, static_cast<U64>(e < 0 ? -e : e), 2);
+  *--p = e < 0 ? '-' : '+';
+  *--p = 'E';
+  p = put_digits(p, t % kTen7, 7);
+  *--p = '.';
+  *--p = static_cast<char>('0' + t / kTen7);
 }
 
 }  // namespace
 
 char* append_int(char* out, int v) noexcept {
-  std::array<char, kIntWidth> text{};
-  char* end = text.data() + text.size();
-  char* p = end;
+  std::memset(out, ' ', kIntWidth);
   // Magnitude in unsigned arithmetic: INT_MIN has none in int.
-  std::uint32_t mag = v < 0 ? 0u - static_cast<std::uint32_t>(v) : static_cast<std::uint32_t>(v);
-  do {
-    *--p = static_cast<char>('0' + mag % 10);
-    mag /= 10;
-  } while (mag != 0);
-  if (v < 0) *--p = '-';
-  put_right(out, kIntWidth, std::string_view(p, static_cast<std::size_t>(end - p)));
+  const std::uint32_t mag =
+      v < 0 ? 0U - static_cast<std::uint32_t>(v) : static_cast<std::uint32_t>(v);
+  char* p = put_number(out + kIntWidth, mag);
+  if (v < 0) p[-1] = '-';
   return out + kIntWidth;
 }
 
