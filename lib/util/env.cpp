@@ -29,23 +29,17 @@ constexpr int kPathBufferSize = 257;
 // A caller's field length as the C conversions take it.
 int c_len(std::size_t n) noexcept { return n > INT_MAX ? INT_MAX : static_cast<int>(n); }
 
-// The logical name of a field as a C string: up to its first white space, at most
-// kSettingTextSize - 2 characters.
-std::string c_name(std::string_view field) {
+// A field as a C string of at most kSettingTextSize - 1 characters, by one of the
+// conversions: name2cstr (the logical name, up to the first white space) or fstr2cstr (the
+// whole field, trailing blanks included).
+std::string c_string(std::string_view field, void (*convert)(const char*, char*, int, int)) {
   std::string s(kSettingTextSize, '\0');
-  name2cstr(field.data(), s.data(), c_len(field.size()), kSettingTextSize);
+  convert(field.data(), s.data(), c_len(field.size()), kSettingTextSize);
   s.resize(std::strlen(s.c_str()));
   return s;
 }
-
-// A field copied whole, trailing blanks included, as a C string of at most
-// kSettingTextSize - 1 characters.
-std::string c_text(std::string_view field) {
-  std::string s(kSettingTextSize, '\0');
-  fstr2cstr(field.data(), s.data(), c_len(field.size()), kSettingTextSize);
-  s.resize(std::strlen(s.c_str()));
-  return s;
-}
+std::string c_name(std::string_view field) { return c_string(field, name2cstr); }
+std::string c_text(std::string_view field) { return c_string(field, fstr2cstr); }
 
 // A message of the setting readers: printf into the fixed buffer, cut where it ends.
 class SettingMessage {
