@@ -5,7 +5,6 @@
 #include <cstdarg>
 #include <cstring>
 
-#include "report_format.h"
 
 namespace brindlewick {
 namespace {
@@ -79,18 +78,10 @@ void report_cell(std::size_t c, std::size_t r, const GridFrame& grid, const Loca
                  ReportWriter& out) noexcept {
   // Location arrays are per cell: every layer reports layer-1 location data.
   const std::size_t i = r * static_cast<std::size_t>(grid.ncols) + c;
-  ReportItems items;
-  items.column = static_cast<std::int32_t>(c + 1);
-  items.row = static_cast<std::int32_t>(r + 1);
-  items.latitude = loc.LATIT[i];
-  items.longitude = loc.LONGI[i];
-  items.x = loc.XLOCA[i];
-  items.y = loc.YLOCA[i];
-  items.col = loc.COL[i];
-  items.row_value = loc.ROW[i];
-  items.grid_column = grid_index(loc.XLOCA[i], grid.XORIG3D, grid.XCELL3D);
-  items.grid_row = grid_index(loc.YLOCA[i], grid.YORIG3D, grid.YCELL3D);
-  out.commit(append_report(out.reserve(), items));
+  out.commit(append_report(out.reserve(), static_cast<int>(c + 1), static_cast<int>(r + 1),
+                           loc.LATIT[i], loc.LONGI[i], loc.XLOCA[i], loc.YLOCA[i], loc.COL[i],
+                           loc.ROW[i], grid_index(loc.XLOCA[i], grid.XORIG3D, grid.XCELL3D),
+                           grid_index(loc.YLOCA[i], grid.YORIG3D, grid.YCELL3D)));
 }
 
 template <typename Bits>
@@ -246,7 +237,7 @@ std::int32_t grid_index(float loc, double orig, double cell) noexcept {
 }
 
 char* ReportWriter::reserve() noexcept {
-  if (kBufferBytes - used_ < kMaxReportBytes) write_out();
+  if (kBufferBytes - used_ < kReportSize) write_out();
   return buffer_ + used_;
 }
 

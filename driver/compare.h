@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "kavro/kavro.h"
+#include "report_format.h"
 
 namespace brindlewick {
 
@@ -104,7 +105,6 @@ class ReportWriter {
 
  private:
   static constexpr std::size_t kBufferBytes = std::size_t{1} << 20;
-  static constexpr std::size_t kMaxReportBytes = 256;
   bool write_out() noexcept;
 
   std::FILE* out_;

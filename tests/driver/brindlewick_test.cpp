@@ -109,7 +109,8 @@ FixtureVar variable(const std::string& name, int type) {
 // Location data: cell centres, so the grid column printed is col - 1 and the grid row row - 1.
 FixtureSpec stack(int ncols = 4, int nrows = 3) {
   FixtureSpec s = grid(ncols, nrows, 1);
-  s.tstep = 0;
+  s.tstep = 0;  // time-independent: flags (0, 0) at date 0, time 0
+  s.sdate = 0;
   s.vars = {variable("LATITUDE", kavro_test::kReal), variable("LONGITUDE", kavro_test::kReal),
             variable("COL", kavro_test::kInt),       variable("ROW", kavro_test::kInt),
             variable("XLOCA", kavro_test::kReal),    variable("YLOCA", kavro_test::kReal)};
@@ -292,6 +293,7 @@ TEST_F(BrindlewickTest, TimeIndependentFiles) {
   write("stack.nc", stack());
   FixtureSpec one = data();
   one.tstep = 0;
+  one.sdate = 0;
   write("run1.nc", one);
   one.value = [](int var, int rec, int lay, int row, int col) {
     return kavro_test::default_value(var, rec, lay, row, col) + (row == 2 && col == 2 ? 1 : 0);

@@ -321,7 +321,7 @@ TEST(ReportWriterTest, WritesPastItsBuffer) {
   constexpr int kReports = 20000;
   for (int k = 0; k < kReports; ++k) {
     char* p = writer->reserve();
-    p += std::snprintf(p, 200, "%0127d\n", k);
+    p += std::snprintf(p, kReportSize, "%0127d\n", k);
     writer->commit(p);
   }
   ASSERT_TRUE(writer->flush());
