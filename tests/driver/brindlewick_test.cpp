@@ -347,6 +347,44 @@ TEST_F(BrindlewickTest, ReportsPrecedeTheLogOnSharedOutput) {
   EXPECT_LT(second, warning);
 }
 
+// Report lines byte for byte: magnitudes and signs of the REALs, the INTEGERs, and the grid
+// indices (a location half a cell left of the origin is grid column 0; without a cell size
+// there is no grid index and -9999 is printed).
+TEST_F(BrindlewickTest, ReportLinesByteForByte) {
+  FixtureSpec locations = stack(2, 1);
+  locations.value = [](int v, int, int, int, int col) {
+    const double first[] = {0.1, 1e7, -7, 123456789, -2500.0, -1500.0};
+    const double second[] = {-45.25, 9999999.0, 2, 1, 0.0625, -0.001};
+    return (col == 1 ? first : second)[v - 1];
+  };
+  write("stack.nc", locations);
+  FixtureSpec one = data(2, 1);
+  one.records = 1;
+  one.vars = kavro_test::numbered_vars(1);
+  write("run1.nc", one);
+  one.value = [](int, int, int, int, int) { return -1.0; };
+  write("run2.nc", one);
+  const std::string lines =
+      "           1           1  0.1000000      1.0000000E+07  -2500.000    \n"
+      "  -1500.000              -7   123456789           0           0\n"
+      "           2           1  -45.25000       9999999.      6.2500000E-02\n"
+      " -1.0000000E-03           2           1           2           1\n";
+  RunResult r = run();
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(reports(r), lines);
+
+  std::remove(path("run.log").c_str());
+  one.ycell = 0.0;
+  write("run2.nc", one);
+  r = run();
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(reports(r),
+            "           1           1  0.1000000      1.0000000E+07  -2500.000    \n"
+            "  -1500.000              -7   123456789           0       -9999\n"
+            "           2           1  -45.25000       9999999.      6.2500000E-02\n"
+            " -1.0000000E-03           2           1           2       -9999\n");
+}
+
 // Open failures name the trimmed logical name; an unset name is tried as a path.
 TEST_F(BrindlewickTest, MissingFilesAndUnsetNames) {
   write("stack.nc", stack());
