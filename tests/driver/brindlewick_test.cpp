@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <cmath>
@@ -383,6 +384,36 @@ TEST_F(BrindlewickTest, ReportLinesByteForByte) {
             "  -1500.000              -7   123456789           0       -9999\n"
             "           2           1  -45.25000       9999999.      6.2500000E-02\n"
             " -1.0000000E-03           2           1           2       -9999\n");
+}
+
+// Arrays that cannot be allocated stop the run with one line on standard error and status 2.
+// The location file is 8192 x 8192 without records (nothing on disk); the child may not map
+// its six 256 MB arrays: address space is limited, or the sanitizer's allocator refuses.
+TEST_F(BrindlewickTest, AllocationFailureStopsWithStatusTwo) {
+  FixtureSpec big = stack(8192, 8192);
+  big.tstep = 10000;
+  big.sdate = 2024033;
+  big.records = 0;
+  write("stack.nc", big);
+  write("run1.nc", data());
+  write("run2.nc", data());
+#if defined(__SANITIZE_ADDRESS__)
+  RunResult r = run({{"ASAN_OPTIONS", "allocator_may_return_null=1:max_allocation_size_mb=100"}});
+  // The sanitizer announces the refusal on standard error first.
+  r.err = r.err.substr(r.err.rfind('\n', r.err.size() - 2) + 1);
+#else
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_AS, &saved), 0);
+  rlimit low = saved;
+  low.rlim_cur = rlim_t{1} << 30;
+  ASSERT_EQ(setrlimit(RLIMIT_AS, &low), 0);
+  const RunResult r = run();
+  ASSERT_EQ(setrlimit(RLIMIT_AS, &saved), 0);
+#endif
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "Error allocating arrays\n");
+  EXPECT_EQ(reports(r), "");
+  for (const std::string& line : r.log) EXPECT_EQ(line.find("ERROR ABORT"), std::string::npos);
 }
 
 // Open failures name the trimmed logical name; an unset name is tried as a path.
