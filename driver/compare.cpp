@@ -1,5 +1,6 @@
 #include "compare.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdarg>
@@ -37,56 +38,63 @@ typename Bits::Word word_at(const unsigned char* p, std::size_t i) noexcept {
   return w;
 }
 
-// The scans are the tool's hot loops: the cost model of -O2 leaves them scalar, so they ask
-// for the vectoriser's full cost model.
+// Whether any cell of [begin, end) differs. The scan is the tool's hot loop: the cost model
+// of -O2 leaves it scalar, so it asks for the vectoriser's full cost model.
 template <typename Bits>
-[[gnu::optimize("vect-cost-model=dynamic")]] bool any_differs(const unsigned char* a, const unsigned char* b, std::size_t count) noexcept {
-  // Fixed blocks with no early exit inside keep the loop branch-free and vectorised; one
-  // test per block stops the scan soon after the first difference.
-  constexpr std::size_t kBlock = 256;
-  std::size_t i = 0;
-  for (; i + kBlock <= count; i += kBlock) {
-    unsigned acc = 0;
-    for (std::size_t k = i; k < i + kBlock; ++k) {
-      acc |= static_cast<unsigned>(Bits::differs(word_at<Bits>(a, k), word_at<Bits>(b, k)));
-    }
-    if (acc != 0) return true;
-  }
+[[gnu::optimize("vect-cost-model=dynamic")]] bool block_differs(const unsigned char* a,
+                                                                const unsigned char* b,
+                                                                std::size_t begin,
+                                                                std::size_t end) noexcept {
   unsigned acc = 0;
-  for (; i < count; ++i) {
-    acc |= static_cast<unsigned>(Bits::differs(word_at<Bits>(a, i), word_at<Bits>(b, i)));
+  for (std::size_t k = begin; k < end; ++k) {
+    acc |= static_cast<unsigned>(Bits::differs(word_at<Bits>(a, k), word_at<Bits>(b, k)));
   }
   return acc != 0;
 }
 
-// Marks the columns of one layer that hold a differing cell, one contiguous pass over the
-// rows, so the walk in report order (columns outer) visits only those columns.
+// The row-major indices of one layer's differing cells, ascending. Bit-identical blocks
+// (the common case) cost one vectorised pass; only a block holding a difference is walked
+// cell by cell, without branches on the data.
 template <typename Bits>
-[[gnu::optimize("vect-cost-model=dynamic")]] void mark_columns(const unsigned char* a, const unsigned char* b, std::size_t ncols,
-                  std::size_t nrows, unsigned char* flags) noexcept {
-  std::memset(flags, 0, ncols);
-  for (std::size_t r = 0; r < nrows; ++r) {
-    const std::size_t base = r * ncols;
-    for (std::size_t c = 0; c < ncols; ++c) {
-      flags[c] |= static_cast<unsigned char>(
-          Bits::differs(word_at<Bits>(a, base + c), word_at<Bits>(b, base + c)));
+std::size_t gather_differing(const unsigned char* a, const unsigned char* b, std::size_t cells,
+                             std::size_t* found) noexcept {
+  constexpr std::size_t kBlock = 256;
+  std::size_t n = 0;
+  for (std::size_t i = 0; i < cells; i += kBlock) {
+    const std::size_t end = std::min(i + kBlock, cells);
+    if (!block_differs<Bits>(a, b, i, end)) continue;
+    for (std::size_t k = i; k < end; ++k) {
+      found[n] = k;
+      n += static_cast<std::size_t>(Bits::differs(word_at<Bits>(a, k), word_at<Bits>(b, k)));
     }
   }
+  return n;
 }
 
-void report_cell(std::size_t c, std::size_t r, const GridFrame& grid, const Locations& loc,
+// Puts row-major cell indices into report order, columns outer and rows inner: a counting
+// sort by column, stable, so rows stay ascending within a column.
+void sort_by_column(const std::size_t* found, std::size_t n, std::size_t ncols,
+                    std::size_t* column_starts, std::size_t* sorted) noexcept {
+  std::fill(column_starts, column_starts + ncols + 1, std::size_t{0});
+  for (std::size_t j = 0; j < n; ++j) ++column_starts[found[j] % ncols + 1];
+  for (std::size_t c = 0; c < ncols; ++c) column_starts[c + 1] += column_starts[c];
+  for (std::size_t j = 0; j < n; ++j) sorted[column_starts[found[j] % ncols]++] = found[j];
+}
+
+void report_cell(std::size_t i, const GridFrame& grid, const Locations& loc,
                  ReportWriter& out) noexcept {
   // Location arrays are per cell: every layer reports layer-1 location data.
-  const std::size_t i = r * static_cast<std::size_t>(grid.ncols) + c;
-  out.commit(append_report(out.reserve(), static_cast<int>(c + 1), static_cast<int>(r + 1),
-                           loc.LATIT[i], loc.LONGI[i], loc.XLOCA[i], loc.YLOCA[i], loc.COL[i],
-                           loc.ROW[i], grid_index(loc.XLOCA[i], grid.XORIG3D, grid.XCELL3D),
+  const auto ncols = static_cast<std::size_t>(grid.ncols);
+  out.commit(append_report(out.reserve(), static_cast<int>(i % ncols + 1),
+                           static_cast<int>(i / ncols + 1), loc.LATIT[i], loc.LONGI[i],
+                           loc.XLOCA[i], loc.YLOCA[i], loc.COL[i], loc.ROW[i],
+                           grid_index(loc.XLOCA[i], grid.XORIG3D, grid.XCELL3D),
                            grid_index(loc.YLOCA[i], grid.YORIG3D, grid.YCELL3D)));
 }
 
 template <typename Bits>
 std::size_t compare_layers(const unsigned char* a, const unsigned char* b, const GridFrame& grid,
-                           const Locations& loc, std::span<unsigned char> column_flags,
+                           const Locations& loc, const CellScratch& scratch,
                            ReportWriter& out) noexcept {
   const auto ncols = static_cast<std::size_t>(grid.ncols < 0 ? 0 : grid.ncols);
   const auto nrows = static_cast<std::size_t>(grid.nrows < 0 ? 0 : grid.nrows);
@@ -97,17 +105,11 @@ std::size_t compare_layers(const unsigned char* a, const unsigned char* b, const
   for (std::size_t k = 0; k < nlays; ++k) {
     const unsigned char* la = a + k * layer_bytes;
     const unsigned char* lb = b + k * layer_bytes;
-    if (!any_differs<Bits>(la, lb, cells)) continue;
-    mark_columns<Bits>(la, lb, ncols, nrows, column_flags.data());
-    for (std::size_t c = 0; c < ncols; ++c) {
-      if (column_flags[c] == 0) continue;
-      for (std::size_t r = 0; r < nrows; ++r) {
-        const std::size_t i = r * ncols + c;
-        if (!Bits::differs(word_at<Bits>(la, i), word_at<Bits>(lb, i))) continue;
-        report_cell(c, r, grid, loc, out);
-        ++reports;
-      }
-    }
+    const std::size_t n = gather_differing<Bits>(la, lb, cells, scratch.found);
+    if (n == 0) continue;
+    sort_by_column(scratch.found, n, ncols, scratch.column_starts, scratch.sorted);
+    for (std::size_t j = 0; j < n; ++j) report_cell(scratch.sorted[j], grid, loc, out);
+    reports += n;
   }
   return reports;
 }
@@ -144,17 +146,6 @@ bool cell_differs(double a, double b) noexcept {
 }
 
 bool cell_differs(std::int32_t a, std::int32_t b) noexcept { return a != b; }
-
-bool any_cell_differs(int vtype, const void* a, const void* b, std::size_t count) noexcept {
-  const auto* pa = static_cast<const unsigned char*>(a);
-  const auto* pb = static_cast<const unsigned char*>(b);
-  switch (vtype) {
-    case kavro::XQINT: return any_differs<IntBits>(pa, pb, count);
-    case kavro::XQREAL: return any_differs<RealBits>(pa, pb, count);
-    case kavro::XQDBLE: return any_differs<DoubleBits>(pa, pb, count);
-    default: return false;
-  }
-}
 
 bool array_bytes(int ncols, int nrows, int nlays, std::size_t per_cell,
                  std::size_t& bytes) noexcept {
@@ -260,13 +251,13 @@ bool ReportWriter::flush() noexcept {
 
 std::size_t compare_step(int vtype, const void* INCONC, const void* ALTCONC,
                          const GridFrame& grid, const Locations& loc,
-                         std::span<unsigned char> column_flags, ReportWriter& out) noexcept {
+                         const CellScratch& scratch, ReportWriter& out) noexcept {
   const auto* a = static_cast<const unsigned char*>(INCONC);
   const auto* b = static_cast<const unsigned char*>(ALTCONC);
   switch (vtype) {
-    case kavro::XQINT: return compare_layers<IntBits>(a, b, grid, loc, column_flags, out);
-    case kavro::XQREAL: return compare_layers<RealBits>(a, b, grid, loc, column_flags, out);
-    case kavro::XQDBLE: return compare_layers<DoubleBits>(a, b, grid, loc, column_flags, out);
+    case kavro::XQINT: return compare_layers<IntBits>(a, b, grid, loc, scratch, out);
+    case kavro::XQREAL: return compare_layers<RealBits>(a, b, grid, loc, scratch, out);
+    case kavro::XQDBLE: return compare_layers<DoubleBits>(a, b, grid, loc, scratch, out);
     default: return 0;
   }
 }

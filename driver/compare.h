@@ -9,7 +9,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <span>
 #include <string_view>
 
 #include "kavro/kavro.h"
@@ -34,10 +33,6 @@ bool cell_differs(std::int32_t a, std::int32_t b) noexcept;
 constexpr std::size_t value_bytes(int vtype) noexcept {
   return vtype == kavro::XQINT || vtype == kavro::XQREAL ? 4 : (vtype == kavro::XQDBLE ? 8 : 0);
 }
-
-// Whether any of the `count` values of type `vtype` held in `a` and `b` differ. One tight
-// pass over both buffers: bit-identical values that are not NaN need no further thought.
-bool any_cell_differs(int vtype, const void* a, const void* b, std::size_t count) noexcept;
 
 // ---- Shapes and the checks that keep every index inside the arrays ----------------------
 struct FileShape {
@@ -135,13 +130,20 @@ struct GridFrame {
   double YCELL3D = 0.0;
 };
 
+// Working space of the cell loop: `found` and `sorted` hold ncols x nrows cell indices,
+// `column_starts` ncols + 1 counters.
+struct CellScratch {
+  std::size_t* found = nullptr;
+  std::size_t* sorted = nullptr;
+  std::size_t* column_starts = nullptr;
+};
+
 // Compares one variable at one step: INCONC against ALTCONC, `vtype` values laid out columns
 // fastest, then rows, then layers. Reports every differing cell, layer outermost, then
-// columns, then rows. `column_flags` holds at least ncols bytes of scratch. Returns the
-// number of reports written.
+// columns, then rows. Returns the number of reports written.
 std::size_t compare_step(int vtype, const void* INCONC, const void* ALTCONC,
-                         const GridFrame& grid, const Locations& loc,
-                         std::span<unsigned char> column_flags, ReportWriter& out) noexcept;
+                         const GridFrame& grid, const Locations& loc, const CellScratch& scratch,
+                         ReportWriter& out) noexcept;
 
 }  // namespace brindlewick
 

@@ -47,8 +47,7 @@ struct Arrays {
   void* INCONC = nullptr;
   void* ALTCONC = nullptr;
   std::size_t data_bytes = 0;
-  unsigned char* column_flags = nullptr;
-  std::size_t ncols = 0;
+  CellScratch scratch;
 };
 Arrays arrays;
 
@@ -172,8 +171,13 @@ void allocate_data_arrays(const GridFrame& grid, int nvars) noexcept {
   const std::size_t widest = widest_value(nvars);
   arrays.INCONC = allocate(grid.ncols, grid.nrows, grid.nlays, widest, arrays.data_bytes);
   arrays.ALTCONC = allocate(grid.ncols, grid.nrows, grid.nlays, widest, arrays.data_bytes);
-  arrays.column_flags =
-      static_cast<unsigned char*>(allocate(grid.ncols, 1, 1, 1, arrays.ncols));
+  std::size_t bytes = 0;
+  arrays.scratch.found = static_cast<std::size_t*>(
+      allocate(grid.ncols, grid.nrows, 1, sizeof(std::size_t), bytes));
+  arrays.scratch.sorted = static_cast<std::size_t*>(
+      allocate(grid.ncols, grid.nrows, 1, sizeof(std::size_t), bytes));
+  arrays.scratch.column_starts = static_cast<std::size_t*>(
+      allocate(grid.ncols < 0 ? 1 : grid.ncols + 1, 1, 1, sizeof(std::size_t), bytes));
 }
 
 Locations location_view() noexcept {
@@ -195,7 +199,6 @@ void compare_variable(std::size_t v, const GridFrame& grid, int TSTEP, int nstep
   Mesg mesg;
   if (!check_variable_types(vname, infile1_type(vname, vtype), vtype, mesg)) fail(mesg);
   const Locations loc = location_view();
-  const std::span<unsigned char> flags(arrays.column_flags, arrays.ncols);
   for (int step = 0; step < nsteps; ++step) {
     if (!reports().flush()) fail(Mesg{kWriteFailure});
     if (!kavro::READ3(INFILE1, vname, ALLAYS3, JDATE, JTIME, arrays.INCONC, arrays.data_bytes)) {
@@ -204,7 +207,7 @@ void compare_variable(std::size_t v, const GridFrame& grid, int TSTEP, int nstep
     if (!kavro::READ3(INFILE2, vname, ALLAYS3, JDATE, JTIME, arrays.ALTCONC, arrays.data_bytes)) {
       fail(read_failure_message(INFILE2));
     }
-    compare_step(vtype, arrays.INCONC, arrays.ALTCONC, grid, loc, flags, reports());
+    compare_step(vtype, arrays.INCONC, arrays.ALTCONC, grid, loc, arrays.scratch, reports());
     kavro::NEXTIME(JDATE, JTIME, TSTEP);
   }
 }

@@ -84,36 +84,62 @@ TEST(CellDiffersTest, IntegerComparesAsIntegers) {
   EXPECT_FALSE(cell_differs(std::int32_t{0x7FC00000}, std::int32_t{0x7FC00000}));
 }
 
-// One difference anywhere in a buffer of any length is found, across the scan's blocks.
-TEST(AnyCellDiffersTest, FindsOneDifferenceAnywhere) {
+// One-row grids of any width: a difference anywhere is found, across the scan's blocks.
+class ScanTest : public ::testing::Test {
+ protected:
+  template <typename T>
+  std::size_t differing(int vtype, const std::vector<T>& a, const std::vector<T>& b) {
+    const std::size_t n = a.size();
+    real_.assign(n, 1.0f);
+    int_.assign(n, 1);
+    found_.assign(n, 0);
+    sorted_.assign(n, 0);
+    starts_.assign(n + 1, 0);
+    const Locations loc{real_.data(), real_.data(), int_.data(),
+                        int_.data(),  real_.data(), real_.data()};
+    const GridFrame grid{static_cast<int>(n), 1, 1, 0.0, 0.0, 1.0, 1.0};
+    std::FILE* sink = std::fopen("/dev/null", "w");
+    auto writer = std::make_unique<ReportWriter>(sink);
+    const std::size_t reports = compare_step(vtype, a.data(), b.data(), grid, loc,
+                                             {found_.data(), sorted_.data(), starts_.data()},
+                                             *writer);
+    writer->flush();
+    std::fclose(sink);
+    return reports;
+  }
+  std::vector<float> real_;
+  std::vector<std::int32_t> int_;
+  std::vector<std::size_t> found_, sorted_, starts_;
+};
+
+TEST_F(ScanTest, FindsOneDifferenceAnywhere) {
   for (std::size_t n : {1u, 255u, 256u, 257u, 1000u}) {
-    std::vector<float> a(n, 2.5f);
+    const std::vector<float> a(n, 2.5f);
     for (std::size_t at : {std::size_t{0}, n / 2, n - 1}) {
       std::vector<float> b = a;
-      EXPECT_FALSE(any_cell_differs(kavro::XQREAL, a.data(), b.data(), n));
+      EXPECT_EQ(differing(kavro::XQREAL, a, b), 0u);
       b[at] = 3.5f;
-      EXPECT_TRUE(any_cell_differs(kavro::XQREAL, a.data(), b.data(), n)) << n << " " << at;
+      EXPECT_EQ(differing(kavro::XQREAL, a, b), 1u) << n << " " << at;
       b[at] = kNanF;
-      std::vector<float> c = b;  // NaN in both: bit-identical yet reported
-      EXPECT_TRUE(any_cell_differs(kavro::XQREAL, c.data(), b.data(), n)) << n << " " << at;
+      const std::vector<float> c = b;  // NaN in both: bit-identical yet reported
+      EXPECT_EQ(differing(kavro::XQREAL, c, b), 1u) << n << " " << at;
     }
   }
-  EXPECT_FALSE(any_cell_differs(kavro::XQREAL, nullptr, nullptr, 0));
 }
 
-TEST(AnyCellDiffersTest, EachTypeUsesItsOwnWidth) {
+TEST_F(ScanTest, EachTypeUsesItsOwnWidth) {
   std::vector<double> a(600, 1.0);
   std::vector<double> b = a;
-  b[599] = -0.0;
   a[599] = 0.0;
-  EXPECT_FALSE(any_cell_differs(kavro::XQDBLE, a.data(), b.data(), 600));
+  b[599] = -0.0;
+  EXPECT_EQ(differing(kavro::XQDBLE, a, b), 0u);
   b[599] = 1e-300;
-  EXPECT_TRUE(any_cell_differs(kavro::XQDBLE, a.data(), b.data(), 600));
+  b[300] = 1.0 + 1e-15;
+  EXPECT_EQ(differing(kavro::XQDBLE, a, b), 2u);
   std::vector<std::int32_t> i(300, 5);
   std::vector<std::int32_t> j = i;
   j[299] = 0;
-  EXPECT_TRUE(any_cell_differs(kavro::XQINT, i.data(), j.data(), 300));
-  EXPECT_FALSE(any_cell_differs(kavro::XQINT, i.data(), j.data(), 299));
+  EXPECT_EQ(differing(kavro::XQINT, i, j), 1u);
 }
 
 struct GridIndexCase {
@@ -233,7 +259,7 @@ class CompareStepTest : public ::testing::Test {
 
   std::size_t run(int vtype, const void* a, const void* b, int nlays) {
     const GridFrame grid{kCols, kRows, nlays, 0.0, 0.0, 1000.0, 1000.0};
-    const std::size_t n = compare_step(vtype, a, b, grid, loc_, flags_, *writer_);
+    const std::size_t n = compare_step(vtype, a, b, grid, loc_, {found_, sorted_, starts_}, *writer_);
     EXPECT_TRUE(writer_->flush());
     return n;
   }
@@ -256,7 +282,7 @@ class CompareStepTest : public ::testing::Test {
 
   float lat_[kCells], lon_[kCells], x_[kCells], y_[kCells];
   std::int32_t col_[kCells], row_[kCells];
-  unsigned char flags_[kCols];
+  std::size_t found_[kCells], sorted_[kCells], starts_[kCols + 1];
   Locations loc_;
   char* data_ = nullptr;
   std::size_t size_ = 0;
