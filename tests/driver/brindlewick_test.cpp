@@ -36,7 +36,7 @@ struct RunResult {
 using Env = std::map<std::string, std::optional<std::string>>;
 
 // Runs the tool in `dir` with only the given variables set (plus the sanitizers' options).
-RunResult run_tool(const TempDir& dir, const Env& env) {
+RunResult run_tool(const TempDir& dir, const Env& env, const std::string& stdout_path = "") {
   std::vector<std::string> vars;
   for (const char* keep : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"}) {
     if (const char* v = std::getenv(keep)) vars.push_back(std::string(keep) + "=" + v);
@@ -48,7 +48,7 @@ RunResult run_tool(const TempDir& dir, const Env& env) {
   for (std::string& v : vars) envp.push_back(v.data());
   envp.push_back(nullptr);
 
-  const std::string out = dir.file("stdout.txt");
+  const std::string out = stdout_path.empty() ? dir.file("stdout.txt") : stdout_path;
   const std::string err = dir.file("stderr.txt");
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
@@ -66,7 +66,7 @@ RunResult run_tool(const TempDir& dir, const Env& env) {
     r.status = WIFEXITED(ws) ? WEXITSTATUS(ws) : 128 + WTERMSIG(ws);
   }
   posix_spawn_file_actions_destroy(&actions);
-  r.out = kavro_test::read_file(out);
+  if (stdout_path.empty()) r.out = kavro_test::read_file(out);
   r.err = kavro_test::read_file(err);
   const auto it = env.find("LOGFILE");
   if (it != env.end() && it->second && *it->second != "/dev/null") {
@@ -142,13 +142,13 @@ class BrindlewickTest : public ::testing::Test {
     ASSERT_TRUE(kavro_test::write_fixture(path(name), spec)) << name;
   }
   // STACK1, INFILE1 and INFILE2 as written, the log in its own file.
-  RunResult run(Env extra = {}) {
+  RunResult run(Env extra = {}, const std::string& stdout_path = "") {
     Env env = {{"STACK1", path("stack.nc")},
                {"INFILE1", path("run1.nc")},
                {"INFILE2", path("run2.nc")},
                {"LOGFILE", path("run.log")}};
     for (auto& [k, v] : extra) env[k] = v;
-    return run_tool(dir_, env);
+    return run_tool(dir_, env, stdout_path);
   }
   // Standard output after the banner: the reports.
   std::string reports(const RunResult& r) {
@@ -414,6 +414,21 @@ TEST_F(BrindlewickTest, AllocationFailureStopsWithStatusTwo) {
   EXPECT_EQ(r.err, "Error allocating arrays\n");
   EXPECT_EQ(reports(r), "");
   for (const std::string& line : r.log) EXPECT_EQ(line.find("ERROR ABORT"), std::string::npos);
+}
+
+// Reports that cannot be written are a failure, not a silent loss.
+TEST_F(BrindlewickTest, UnwritableOutputEndsWithStatusTwo) {
+  write("stack.nc", stack());
+  write("run1.nc", data());
+  FixtureSpec two = data();
+  two.value = [](int var, int rec, int lay, int row, int col) {
+    return kavro_test::default_value(var, rec, lay, row, col) + 1.0;
+  };
+  write("run2.nc", two);
+  const RunResult r = run({}, "/dev/full");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(tail(r.log, 4),
+            abort_end("Could not write the difference reports to standard output"));
 }
 
 // Open failures name the trimmed logical name; an unset name is tried as a path.
