@@ -1,8 +1,6 @@
 // OPNFIL3: reads the header of an existing netCDF file into its slot. The header is
 // untrusted input: every attribute is inquired before it is read, and every size it gives
 // is checked in 64-bit arithmetic before anything is sized from it.
-#include "open/open.h"
-
 #include <netcdf.h>
 
 #include <algorithm>
@@ -17,6 +15,7 @@
 #include "open/header_atts.h"
 #include "open/layout.h"
 #include "open/netcdf_status.h"
+#include "open/open.h"
 #include "open/pending.h"
 
 namespace kavro {
@@ -131,15 +130,14 @@ bool read_description(int fid, int ncid) {
   }
   // The level table holds 101 values: a longer level list is refused, not cut.
   int nlevels = 0;
-  if (!att_ok(detail::get_float_atts(ncid, NC_GLOBAL, layout::kVglvlsAtt, b.VGLVS3(fid),
-                                     nlevels),
+  if (!att_ok(detail::get_float_atts(ncid, NC_GLOBAL, layout::kVglvlsAtt, b.VGLVS3(fid), nlevels),
               fid, layout::kVglvlsAtt, "at most 101 float values",
               "Error reading file attribute VGLVS.")) {
     return false;
   }
-  return att_ok(detail::get_text_att(ncid, NC_GLOBAL, layout::kGdnamAtt,
-                                     state().c.GDNAM3(fid).span()),
-                fid, layout::kGdnamAtt, "text", "Error reading file attribute GDNAM");
+  return att_ok(
+      detail::get_text_att(ncid, NC_GLOBAL, layout::kGdnamAtt, state().c.GDNAM3(fid).span()), fid,
+      layout::kGdnamAtt, "text", "Error reading file attribute GDNAM");
 }
 
 // Step 7: the time-step flags and the number of records present.
@@ -231,8 +229,7 @@ bool check_dimensions(int fid, int ncid, std::span<int> dimids) {
 }
 
 // A data variable must have the shape of its file type.
-bool check_shape(int fid, int ncid, int varid, std::string_view name,
-                 std::span<const int> dimids) {
+bool check_shape(int fid, int ncid, int varid, std::string_view name, std::span<const int> dimids) {
   int ndims = 0;
   std::array<int, NC_MAX_VAR_DIMS> got{};
   if (nc_inq_varndims(ncid, varid, &ndims) != NC_NOERR ||
@@ -262,13 +259,14 @@ bool read_variables(int fid, int ncid) {
   if (len < need) {
     (void)nc_ok(NC_EINVAL, fid, "Error reading attribute VAR-LIST");
     XQMSG2(MsgBuf<256>() << "VAR-LIST holds " << NumField(static_cast<long long>(len), 10)
-                         << " characters; 16 x NVARS =" << NumField(static_cast<long long>(need), 10));
+                         << " characters; 16 x NVARS ="
+                         << NumField(static_cast<long long>(need), 10));
     return false;
   }
   for (int v = 1; v <= nvars; ++v) {
     Name16& name = c.VLIST3D(v, fid);
-    name.assign(std::string_view(list.data() + static_cast<std::size_t>(NAMLEN3) * (v - 1),
-                                 NAMLEN3));
+    name.assign(
+        std::string_view(list.data() + static_cast<std::size_t>(NAMLEN3) * (v - 1), NAMLEN3));
     const detail::NcName ncname(name.padded());
     int& varid = b.VARID3(v, fid);
     if (!nc_ok(nc_inq_varid(ncid, ncname.c_str(), &varid), fid,
@@ -281,8 +279,8 @@ bool read_variables(int fid, int ncid) {
       return false;
     }
     b.VTYPE3(v, fid) = type;
-    if (!att_ok(detail::get_text_att(ncid, varid, layout::kUnitsAtt, c.UNITS3(v, fid).span()),
-                fid, layout::kUnitsAtt, "text",
+    if (!att_ok(detail::get_text_att(ncid, varid, layout::kUnitsAtt, c.UNITS3(v, fid).span()), fid,
+                layout::kUnitsAtt, "text",
                 MsgBuf<80>() << "Error reading units for  variable " << name.padded())) {
       return false;
     }
@@ -294,9 +292,9 @@ bool read_variables(int fid, int ncid) {
 bool record_update(int fid, int ncid, std::string_view pname) {
   if (!nc_ok(nc_redef(ncid), fid, "Error opening history for update")) return false;
   const Name16 upnam(pname);
-  if (!nc_ok(nc_put_att_text(ncid, NC_GLOBAL, layout::kUpnamAtt.data(), Name16::size(),
-                             upnam.data()),
-             fid, "Error writing file attribute UPNAM")) {
+  if (!nc_ok(
+          nc_put_att_text(ncid, NC_GLOBAL, layout::kUpnamAtt.data(), Name16::size(), upnam.data()),
+          fid, "Error writing file attribute UPNAM")) {
     return false;
   }
   static std::array<char, static_cast<std::size_t>(layout::kDescTextLen)> history;
@@ -337,8 +335,7 @@ bool read_header(int fid) {
     std::size_t entries = 0;
     if (!nc_ok(nc_inq_dimid(ncid, layout::kDictIndexDim.data(), &dimid), fid,
                "Error reading dictionary index dimension ID") ||
-        !nc_ok(nc_inq_dimlen(ncid, dimid, &entries), fid,
-               "Error reading dictionary entry count")) {
+        !nc_ok(nc_inq_dimlen(ncid, dimid, &entries), fid, "Error reading dictionary entry count")) {
       return false;
     }
     if (entries > static_cast<std::size_t>(kMaxCount)) return refuse(fid, "too many entries");
@@ -412,7 +409,8 @@ bool OPNFIL3(std::string_view path, int fid, int access, std::string_view pname)
   b.NCID3(fid) = ncid;
   // The header checks come before the update is written, so a refused file is never
   // modified; a file that fails after it was opened is closed again, so no handle leaks.
-  if (!read_header(fid) || !CKFILE3(fid) || !check_layout(fid) || !finish_open(fid, access, pname)) {
+  if (!read_header(fid) || !CKFILE3(fid) || !check_layout(fid) ||
+      !finish_open(fid, access, pname)) {
     detail::close_netcdf(fid);
     return false;
   }

@@ -60,12 +60,21 @@ void kind_line(int fid) {
   const int ncid = state().b.NCID3(fid);
   const std::string_view access = access_text(fid);
   switch (ncid) {
-    case MEMFIL3: report(Line() << "BUFFERED \"file\" opened as " << access); return;
-    case VIRTFIL3: report(Line() << "VIRTUAL \"file\" opened as " << access); return;
-    case LISTFIL3: report(Line() << "LIST-FILE SEQUENCE opened as " << access); return;
-    case BINFIL3: report(Line() << "Native-binary file opened as " << access); return;
+    case MEMFIL3:
+      report(Line() << "BUFFERED \"file\" opened as " << access);
+      return;
+    case VIRTFIL3:
+      report(Line() << "VIRTUAL \"file\" opened as " << access);
+      return;
+    case LISTFIL3:
+      report(Line() << "LIST-FILE SEQUENCE opened as " << access);
+      return;
+    case BINFIL3:
+      report(Line() << "Native-binary file opened as " << access);
+      return;
     default:
-      if (ncid >= 0) report(Line() << "NetCDF ID: " << NumField(ncid, 9) << "  opened as " << access);
+      if (ncid >= 0)
+        report(Line() << "NetCDF ID: " << NumField(ncid, 9) << "  opened as " << access);
       return;
   }
 }
@@ -78,8 +87,8 @@ void time_block(int fid) {
     report("Time-independent data.");
     return;
   }
-  report(Line() << "Starting date and time" << NumField(sdate, 9) << ":" << detail::six_digits(stime)
-                << " (" << DT2STR(sdate, stime).trimmed() << ")");
+  report(Line() << "Starting date and time" << NumField(sdate, 9) << ":"
+                << detail::six_digits(stime) << " (" << DT2STR(sdate, stime).trimmed() << ")");
   if (events) {
     report(Line() << "Maximum current record number" << NumField(b.MXREC3(fid), 11, 6));
     return;

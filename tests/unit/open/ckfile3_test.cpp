@@ -9,7 +9,7 @@ namespace {
 
 class Ckfile3Test : public OpenFixture {
  protected:
-  bool open_spec(const FixtureSpec& spec) {
+  bool open_file(const FixtureSpec& spec) {
     file_named("INFILE1", spec);
     return kavro::OPEN3("INFILE1", kavro::FSREAD3, "prog");
   }
@@ -30,7 +30,7 @@ TEST_P(Ckfile3CheckTest, ChecksHeader) {
   FixtureSpec s = grid(3);
   s.write_data = false;
   GetParam().change(s);
-  EXPECT_EQ(open_spec(s), GetParam().opens) << log_text();
+  EXPECT_EQ(open_file(s), GetParam().opens) << log_text();
   if (GetParam().warning.empty()) {
     EXPECT_FALSE(log_mentions("WARNING in subroutine CKFILE")) << log_text();
     return;
@@ -53,31 +53,58 @@ INSTANTIATE_TEST_SUITE_P(
         CheckCase{"GridNrowsNegative", [](FixtureSpec& s) { s.override_int("NROWS", -2); }, false,
                   "Bad NROWS        -2  " + kFor},
         CheckCase{"CustomNcolsZero",
-                  [](FixtureSpec& s) { set_type(s, kCustom); s.override_int("NCOLS", 0); }, false,
-                  "Bad blob-size NCOLS         0  " + kFor},
+                  [](FixtureSpec& s) {
+                    set_type(s, kCustom);
+                    s.override_int("NCOLS", 0);
+                  },
+                  false, "Bad blob-size NCOLS         0  " + kFor},
         CheckCase{"BoundaryThickThree",
-                  [](FixtureSpec& s) { set_type(s, kBndary); s.ncols = 10; s.nrows = 7; s.nthik = 3; },
+                  [](FixtureSpec& s) {
+                    set_type(s, kBndary);
+                    s.ncols = 10;
+                    s.nrows = 7;
+                    s.nthik = 3;
+                  },
                   true, ""},
         CheckCase{"BoundaryThickFour",
-                  [](FixtureSpec& s) { set_type(s, kBndary); s.ncols = 10; s.nrows = 7; s.nthik = 4; },
+                  [](FixtureSpec& s) {
+                    set_type(s, kBndary);
+                    s.ncols = 10;
+                    s.nrows = 7;
+                    s.nthik = 4;
+                  },
                   false, "Bad boundary width NTHIK         4  " + kFor},
         CheckCase{"SitesNrowsZero",
-                  [](FixtureSpec& s) { set_type(s, kIddata); s.override_int("NROWS", 0); }, false,
-                  "Bad max site count NROWS         0  " + kFor},
+                  [](FixtureSpec& s) {
+                    set_type(s, kIddata);
+                    s.override_int("NROWS", 0);
+                  },
+                  false, "Bad max site count NROWS         0  " + kFor},
         CheckCase{"ProfileNcolsZero",
-                  [](FixtureSpec& s) { set_type(s, kProfil); s.override_int("NCOLS", 0); }, false,
-                  "Bad max level count NCOLS         0  " + kFor},
+                  [](FixtureSpec& s) {
+                    set_type(s, kProfil);
+                    s.override_int("NCOLS", 0);
+                  },
+                  false, "Bad max level count NCOLS         0  " + kFor},
         CheckCase{"NestNrowsZero",
-                  [](FixtureSpec& s) { set_type(s, kGrnest); s.override_int("NROWS", 0); }, false,
-                  "Bad max nest count NROWS         0  " + kFor},
+                  [](FixtureSpec& s) {
+                    set_type(s, kGrnest);
+                    s.override_int("NROWS", 0);
+                  },
+                  false, "Bad max nest count NROWS         0  " + kFor},
         CheckCase{"MatrixNthikZero",
-                  [](FixtureSpec& s) { set_type(s, kSmatrx); s.override_int("NTHIK", 0); }, false,
-                  "Bad full-matrix col-count NTHIK         0  " + kFor},
+                  [](FixtureSpec& s) {
+                    set_type(s, kSmatrx);
+                    s.override_int("NTHIK", 0);
+                  },
+                  false, "Bad full-matrix col-count NTHIK         0  " + kFor},
         CheckCase{"EventNthikZero",
-                  [](FixtureSpec& s) { set_type(s, kKfevnt); s.override_int("NTHIK", 0); }, false,
-                  "Bad NTHIK         0  " + kFor},
-        CheckCase{"DictionaryUnchecked",
-                  [](FixtureSpec& s) { set_type(s, kDctnry); }, true, ""},
+                  [](FixtureSpec& s) {
+                    set_type(s, kKfevnt);
+                    s.override_int("NTHIK", 0);
+                  },
+                  false, "Bad NTHIK         0  " + kFor},
+        CheckCase{"DictionaryUnchecked", [](FixtureSpec& s) { set_type(s, kDctnry); }, true, ""},
         CheckCase{"FlightWithoutElevation",
                   [](FixtureSpec& s) {
                     set_type(s, kPtrfly);
@@ -99,36 +126,70 @@ INSTANTIATE_TEST_SUITE_P(
                   false,
                   "Variable name VLIST3D(    3  ) = \"V1\" duplicates VLIST3D(    1  ) = \"V1\" "
                   "in file \"INFILE1\""},
-        CheckCase{"BetaBelowAlpha", [](FixtureSpec& s) { s.p_alp = 60; s.p_bet = 30; }, false,
-                  "Bad PROJ-BETA  30.00000      " + kIn},
+        CheckCase{"BetaBelowAlpha",
+                  [](FixtureSpec& s) {
+                    s.p_alp = 60;
+                    s.p_bet = 30;
+                  },
+                  false, "Bad PROJ-BETA  30.00000      " + kIn},
         CheckCase{"CentreOutOfRange", [](FixtureSpec& s) { s.ycent = 95; }, false,
                   "Bad X-Y origin  95.00000      " + kIn},
         CheckCase{"UtmZoneNearWhole",
-                  [](FixtureSpec& s) { s.gdtyp = 5; s.p_alp = 17.005; }, true, ""},
+                  [](FixtureSpec& s) {
+                    s.gdtyp = 5;
+                    s.p_alp = 17.005;
+                  },
+                  true, ""},
         CheckCase{"UtmZoneNotWhole",
-                  [](FixtureSpec& s) { s.gdtyp = 5; s.p_alp = 17.02; }, false,
-                  "Bad PROJ-ALPHA  17.02000      " + kIn},
-        CheckCase{"UtmZoneTooHigh", [](FixtureSpec& s) { s.gdtyp = 5; s.p_alp = 37; }, false,
-                  "Bad PROJ-ALPHA  37.00000      " + kIn},
+                  [](FixtureSpec& s) {
+                    s.gdtyp = 5;
+                    s.p_alp = 17.02;
+                  },
+                  false, "Bad PROJ-ALPHA  17.02000      " + kIn},
+        CheckCase{"UtmZoneTooHigh",
+                  [](FixtureSpec& s) {
+                    s.gdtyp = 5;
+                    s.p_alp = 37;
+                  },
+                  false, "Bad PROJ-ALPHA  37.00000      " + kIn},
         CheckCase{"PolarHalf",
-                  [](FixtureSpec& s) { s.gdtyp = 6; s.p_alp = 0.5; s.p_bet = 45; }, false,
-                  "Bad PROJ-ALPHA 0.5000000      " + kIn},
+                  [](FixtureSpec& s) {
+                    s.gdtyp = 6;
+                    s.p_alp = 0.5;
+                    s.p_bet = 45;
+                  },
+                  false, "Bad PROJ-ALPHA 0.5000000      " + kIn},
         CheckCase{"PolarSouth",
-                  [](FixtureSpec& s) { s.gdtyp = 6; s.p_alp = -1; s.p_bet = 45; }, true, ""},
+                  [](FixtureSpec& s) {
+                    s.gdtyp = 6;
+                    s.p_alp = -1;
+                    s.p_bet = 45;
+                  },
+                  true, ""},
         CheckCase{"LatLonOrigin", [](FixtureSpec& s) { s.gdtyp = 1; }, false,
                   "Bad grid origin -120000.0      " + kIn},
         CheckCase{"LatLonOriginHuge",
-                  [](FixtureSpec& s) { s.gdtyp = 1; s.xorig = 0; s.yorig = 1.0e8; }, false,
-                  "Bad grid origin 1.0000000E+08  " + kIn},
+                  [](FixtureSpec& s) {
+                    s.gdtyp = 1;
+                    s.xorig = 0;
+                    s.yorig = 1.0e8;
+                  },
+                  false, "Bad grid origin 1.0000000E+08  " + kIn},
         CheckCase{"GridTypeMissing", [](FixtureSpec& s) { s.gdtyp = -9999; }, true,
                   "WARNING:  Horizontal grid/coordinate type:     -9999\"MISSING\"  " + kIn},
         CheckCase{"GridTypeIllegal", [](FixtureSpec& s) { s.gdtyp = 9; }, false,
                   "Illegal horizontal grid/coordinate type:         9  " + kIn},
         CheckCase{"LevelsDecreasingWithTies",
-                  [](FixtureSpec& s) { s.nlays = 3; s.vglvls = {1.0F, 0.9F, 0.9F, 0.5F}; }, true, ""},
+                  [](FixtureSpec& s) {
+                    s.nlays = 3;
+                    s.vglvls = {1.0F, 0.9F, 0.9F, 0.5F};
+                  },
+                  true, ""},
         CheckCase{"LevelsIncreasingWithTie",
-                  [](FixtureSpec& s) { s.vglvls = {0.0F, 0.1F, 0.1F}; }, false,
-                  "Bad layer monotonicity at layer         2  " + kIn},
+                  [](FixtureSpec& s) {
+                    s.vglvls = {0.0F, 0.1F, 0.1F};
+                  },
+                  false, "Bad layer monotonicity at layer         2  " + kIn},
         CheckCase{"NoLayers", [](FixtureSpec& s) { s.override_int("NLAYS", 0); }, false,
                   "Illegal vertical layer dimension:         0  " + kIn},
         CheckCase{"VerticalTypeMissing", [](FixtureSpec& s) { s.vgtyp = -9999; }, true,
@@ -142,7 +203,7 @@ TEST_F(Ckfile3Test, ChecksAreOffByDefault) {
   FixtureSpec s = grid();
   s.ftype = kIddata;
   s.override_int("NCOLS", 0);
-  EXPECT_TRUE(open_spec(s)) << log_text();
+  EXPECT_TRUE(open_file(s)) << log_text();
   EXPECT_FALSE(log_mentions("WARNING in subroutine CKFILE3"));
 }
 

@@ -97,8 +97,9 @@ TEST_F(Desc3Test, ExtraAttributesOfTypeSeven) {
   EXPECT_EQ(kavro::BATTS3.NATTS3[1], 20);
   EXPECT_EQ(kavro::CATTS3.ATTNAM3[1][19].trimmed(), "A20");
   EXPECT_EQ(kavro::BATTS3.ATTVAL3[1][19], 20.0F);
-  EXPECT_TRUE(logged("Only the first 20 extra attributes of variable \"V2\" in file \"INFILE1\" "
-                     "are described"));
+  EXPECT_TRUE(
+      logged("Only the first 20 extra attributes of variable \"V2\" in file \"INFILE1\" "
+             "are described"));
 }
 
 // A natts above the attributes present reports each missing one; the others are described.

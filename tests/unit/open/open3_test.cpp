@@ -116,13 +116,15 @@ TEST_F(Open3Test, ReadOnlyFileRefusesWritingModes) {
   file_named("INFILE1", grid());
   ASSERT_TRUE(OPEN3("INFILE1", FSREAD3, "prog"));
   EXPECT_FALSE(OPEN3("INFILE1", kavro::FSRDWR3, "prog"));
-  EXPECT_TRUE(logged("File INFILE1 already opened READONLY; cannot subsequently open it for "
-                     "READ/WRITE."));
+  EXPECT_TRUE(
+      logged("File INFILE1 already opened READONLY; cannot subsequently open it for "
+             "READ/WRITE."));
   EXPECT_FALSE(OPEN3("INFILE1", kavro::FSNEW3, "prog"));
   EXPECT_TRUE(logged("File INFILE1 already opened; cannot subsequently create it \"NEW\"."));
   EXPECT_FALSE(OPEN3("INFILE1", kavro::FSUNKN3, "prog"));
-  EXPECT_TRUE(logged("File INFILE1 already opened READONLY; Cannot subsequently open it "
-                     "\"UNKNOWN\"."));
+  EXPECT_TRUE(
+      logged("File INFILE1 already opened READONLY; Cannot subsequently open it "
+             "\"UNKNOWN\"."));
 }
 
 // Value forms in any letter case: VIRTUAL is refused, the others reach their own opener.

@@ -16,8 +16,8 @@ using kavro::state;
 
 class Opnfil3Test : public OpenFixture {
  protected:
-  // Opens a file of SPEC as INFILE1 read-only; the result of OPEN3.
-  bool open_spec(const FixtureSpec& spec) {
+  // Opens a file written from SPEC as INFILE1 read-only; the result of OPEN3.
+  bool open_file(const FixtureSpec& spec) {
     file_named("INFILE1", spec);
     return OPEN3("INFILE1", FSREAD3, "prog");
   }
@@ -40,9 +40,12 @@ TEST_P(Opnfil3TypeTest, ReadsHeaderIntoSlot) {
   FixtureSpec s = grid(3);
   s.ftype = GetParam().ftype;
   if (s.ftype == kPtrfly) {
-    for (int i = 0; i < 3; ++i) s.vars[static_cast<std::size_t>(i)].name = "AIR_" + std::string(i == 0 ? "LAT" : i == 1 ? "LON" : "ELV");
+    for (int i = 0; i < 3; ++i)
+      s.vars[static_cast<std::size_t>(i)].name = "AIR_" + std::string(i == 0   ? "LAT"
+                                                                      : i == 1 ? "LON"
+                                                                               : "ELV");
   }
-  ASSERT_TRUE(open_spec(s)) << log_text();
+  ASSERT_TRUE(open_file(s)) << log_text();
   const auto& b = state().b;
   EXPECT_EQ(b.FTYPE3(1), s.ftype);
   EXPECT_EQ(b.LAYSIZE3(1), GetParam().laysize);
@@ -56,9 +59,9 @@ TEST_P(Opnfil3TypeTest, ReadsHeaderIntoSlot) {
   EXPECT_EQ(state().c.UNITS3(2, 1).padded(), "ppmV            ");
   EXPECT_EQ(b.VTYPE3(3, 1), kavro::XQREAL);
   EXPECT_GE(b.VARID3(3, 1), 0);
-  const std::vector<int> ids = {b.CNTVID3(1), b.IDVID3(1), b.LEVVID3(1), b.WCOLVID3(1),
-                                b.WROWVID3(1), b.XVID3(1), b.YVID3(1), b.ZVID3(1),
-                                b.DXVID3(1), b.DYVID3(1)};
+  const std::vector<int> ids = {b.CNTVID3(1),  b.IDVID3(1), b.LEVVID3(1), b.WCOLVID3(1),
+                                b.WROWVID3(1), b.XVID3(1),  b.YVID3(1),   b.ZVID3(1),
+                                b.DXVID3(1),   b.DYVID3(1)};
   EXPECT_EQ(std::count_if(ids.begin(), ids.end(), [](int id) { return id > 0; }),
             GetParam().structural);
 }
@@ -76,13 +79,12 @@ struct MissingCase {
   const char* attribute;
   const char* failure;
 };
-class Opnfil3MissingTest : public Opnfil3Test,
-                           public ::testing::WithParamInterface<MissingCase> {};
+class Opnfil3MissingTest : public Opnfil3Test, public ::testing::WithParamInterface<MissingCase> {};
 
 TEST_P(Opnfil3MissingTest, RefusesFile) {
   FixtureSpec s = grid();
   s.drop(GetParam().attribute);
-  EXPECT_FALSE(open_spec(s));
+  EXPECT_FALSE(open_file(s));
   EXPECT_TRUE(logged(GetParam().failure)) << log_text();
   EXPECT_TRUE(log_mentions("processing file \"INFILE1\""));
   expect_refused();
@@ -129,8 +131,9 @@ TEST_P(Opnfil3BadHeaderTest, RefusesFile) {
   FixtureSpec s = grid();
   s.write_data = false;
   s.override_attr(GetParam().attribute, GetParam().value);
-  EXPECT_FALSE(open_spec(s));
-  for (const std::string& line : GetParam().lines) EXPECT_TRUE(logged(line)) << line << "\n" << log_text();
+  EXPECT_FALSE(open_file(s));
+  for (const std::string& line : GetParam().lines)
+    EXPECT_TRUE(logged(line)) << line << "\n" << log_text();
   expect_refused();
 }
 
@@ -139,35 +142,62 @@ const std::string kBadFile = "for file \"INFILE1\"";
 INSTANTIATE_TEST_SUITE_P(
     Headers, Opnfil3BadHeaderTest,
     ::testing::Values(
-        BadCase{"NcolsDouble", "NCOLS", RawAttr::doubles({4}),
+        BadCase{"NcolsDouble",
+                "NCOLS",
+                RawAttr::doubles({4}),
                 {"Error reading file attribute NCOLS",
                  "Header attribute \"NCOLS\" must hold one int value"}},
-        BadCase{"NcolsTwoValues", "NCOLS", RawAttr::ints({4, 4}),
+        BadCase{"NcolsTwoValues",
+                "NCOLS",
+                RawAttr::ints({4, 4}),
                 {"Error reading file attribute NCOLS"}},
-        BadCase{"PalpFloat", "P_ALP", RawAttr::floats({30}),
+        BadCase{"PalpFloat",
+                "P_ALP",
+                RawAttr::floats({30}),
                 {"Header attribute \"P_ALP\" must hold one double value"}},
-        BadCase{"GdnamInt", "GDNAM", RawAttr::ints({1}),
-                {"Error reading file attribute GDNAM", "Header attribute \"GDNAM\" must hold text"}},
-        BadCase{"Nvars2049", "NVARS", RawAttr::ints({2049}),
+        BadCase{
+            "GdnamInt",
+            "GDNAM",
+            RawAttr::ints({1}),
+            {"Error reading file attribute GDNAM", "Header attribute \"GDNAM\" must hold text"}},
+        BadCase{"Nvars2049",
+                "NVARS",
+                RawAttr::ints({2049}),
                 {"Max value of attribute NVARS exceeded for this build"}},
-        BadCase{"NvarsNegative", "NVARS", RawAttr::ints({-1}),
+        BadCase{"NvarsNegative",
+                "NVARS",
+                RawAttr::ints({-1}),
                 {"File opening error:  negative NVARS " + kBadFile}},
-        BadCase{"FtypeDgraph", "FTYPE", RawAttr::ints({-2}),
+        BadCase{"FtypeDgraph",
+                "FTYPE",
+                RawAttr::ints({-2}),
                 {"File opening error:  ILLEGAL FILE TYPE for file INFILE1",
                  "Unknown file type         -2"}},
-        BadCase{"FtypeNine", "FTYPE", RawAttr::ints({9}),
+        BadCase{"FtypeNine",
+                "FTYPE",
+                RawAttr::ints({9}),
                 {"File opening error:  ILLEGAL FILE TYPE for file INFILE1",
                  "Unknown file type          9"}},
-        BadCase{"VglvlsTooMany", "VGLVLS", RawAttr::floats(std::vector<double>(102, 1.0)),
+        BadCase{"VglvlsTooMany",
+                "VGLVLS",
+                RawAttr::floats(std::vector<double>(102, 1.0)),
                 {"Error reading file attribute VGLVS.",
                  "Header attribute \"VGLVLS\" must hold at most 101 float values"}},
-        BadCase{"NcolsNegative", "NCOLS", RawAttr::ints({-4}),
+        BadCase{"NcolsNegative",
+                "NCOLS",
+                RawAttr::ints({-4}),
                 {"File opening error:  negative NCOLS, NROWS or NLAYS " + kBadFile}},
-        BadCase{"GridOverflowsInt32", "NCOLS", RawAttr::ints({1 << 30}),
+        BadCase{"GridOverflowsInt32",
+                "NCOLS",
+                RawAttr::ints({1 << 30}),
                 {"File opening error:  NCOLS x NROWS x NLAYS exceeds 2147483647 " + kBadFile}},
-        BadCase{"NcolsDisagreesWithFile", "NCOLS", RawAttr::ints({5}),
+        BadCase{"NcolsDisagreesWithFile",
+                "NCOLS",
+                RawAttr::ints({5}),
                 {"File opening error:  dimension COL disagrees with header " + kBadFile}},
-        BadCase{"VarListShort", "VAR-LIST", RawAttr::chars("V1              V2"),
+        BadCase{"VarListShort",
+                "VAR-LIST",
+                RawAttr::chars("V1              V2"),
                 {"Error reading attribute VAR-LIST",
                  "VAR-LIST holds         18 characters; 16 x NVARS =        48"}}),
     [](const ::testing::TestParamInfo<BadCase>& c) { return std::string(c.param.name); });
@@ -177,7 +207,7 @@ TEST_F(Opnfil3Test, AcceptsMaximumVariableCount) {
   FixtureSpec s = grid(kavro::MXVARS3);
   s.write_data = false;
   s.nlays = 1;
-  ASSERT_TRUE(open_spec(s)) << log_text();
+  ASSERT_TRUE(open_file(s)) << log_text();
   EXPECT_EQ(state().b.NVARS3(1), kavro::MXVARS3);
   EXPECT_EQ(state().c.VLIST3D(2048, 1).trimmed(), "V2048");
 }
@@ -185,7 +215,7 @@ TEST_F(Opnfil3Test, AcceptsMaximumVariableCount) {
 // A file without variables opens without a VAR-LIST; an event file without TSTEP opens.
 TEST_F(Opnfil3Test, OptionalAttributes) {
   FixtureSpec none = grid(0);
-  ASSERT_TRUE(open_spec(none)) << log_text();
+  ASSERT_TRUE(open_file(none)) << log_text();
   EXPECT_EQ(state().b.NVARS3(1), 0);
   FixtureSpec events = grid();
   events.ftype = kKfevnt;
@@ -199,7 +229,7 @@ TEST_F(Opnfil3Test, ManyLayersKeepStoredLevels) {
   FixtureSpec s = grid(1);
   s.nlays = 120;
   s.write_data = false;
-  ASSERT_TRUE(open_spec(s)) << log_text();
+  ASSERT_TRUE(open_file(s)) << log_text();
   EXPECT_EQ(state().b.NLAYS3(1), 120);
   ASSERT_TRUE(kavro::DESC3("INFILE1"));
   EXPECT_EQ(kavro::BDESC3.VGLVS3D[99], state().b.VGLVS3(1)[99]);
@@ -234,7 +264,7 @@ TEST_F(Opnfil3Test, FailedOpenLeavesNoFileOpen) {
   ASSERT_TRUE(kavro::CLOSE3("GOOD"));
   FixtureSpec bad = grid();
   bad.override_int("FTYPE", 9);
-  EXPECT_FALSE(open_spec(bad));
+  EXPECT_FALSE(open_file(bad));
   ASSERT_TRUE(OPEN3("GOOD", FSREAD3, "prog"));
   EXPECT_EQ(state().b.NCID3(1), first);
 }

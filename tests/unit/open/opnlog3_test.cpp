@@ -71,17 +71,16 @@ TEST_F(Opnlog3Test, WarnsOfMissingExecutionId) {
   s.drop("EXEC_ID");
   file_named("INFILE1", s);
   ASSERT_TRUE(kavro::OPEN3("INFILE1", kavro::FSREAD3, "prog"));
-  const std::vector<std::string> expected = {
-      "     ",
-      "     ",
-      "     >>> WARNING in subroutine OPNLOG3 <<<",
-      "     Warning netCDF file header attribute EXEC_ID.",
-      "     Not available for file:  INFILE1         ",
-      "     netCDF error number  -43",
-      "     ",
-      "     ",
-      "      ",
-      "     \"INFILE1\" opened as OLD:READ-ONLY   "};
+  const std::vector<std::string> expected = {"     ",
+                                             "     ",
+                                             "     >>> WARNING in subroutine OPNLOG3 <<<",
+                                             "     Warning netCDF file header attribute EXEC_ID.",
+                                             "     Not available for file:  INFILE1         ",
+                                             "     netCDF error number  -43",
+                                             "     ",
+                                             "     ",
+                                             "      ",
+                                             "     \"INFILE1\" opened as OLD:READ-ONLY   "};
   const auto lines = tail(18);
   EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 10), expected);
   EXPECT_FALSE(log_mentions("Execution ID"));
