@@ -45,15 +45,17 @@ struct RawAttr {
 };
 
 struct FixtureVar {
-  std::string name;              // the file holds it without trailing blanks
+  std::string name;  // the file holds it without trailing blanks
   int type = kReal;
-  std::string units = "ppmV";    // padded to 16
-  std::string desc;              // padded to 80; empty: "<name> fixture variable"
-  bool has_units = true;         // false: the units attribute is omitted
+  std::string units = "ppmV";  // padded to 16
+  std::string desc;            // padded to 80; empty: "<name> fixture variable"
+  bool has_units = true;       // false: the units attribute is omitted
   // Type 7 only: the extra attributes (name, one float) after natts; any count, even > 20.
   std::vector<std::pair<std::string, float>> extras;
-  int natts = -1;                // type 7: value of natts; -1: extras.size()
+  int natts = -1;  // type 7: value of natts; -1: extras.size()
 };
+
+FixtureVar described_var(std::string name, int type, std::string units, std::string desc);
 
 // Value of data variable `var` (1-based, VAR-LIST order) in record `rec` (1-based, the record
 // of the file that holds it), layer, row and column (1-based). Indices by shape: the last
@@ -79,7 +81,7 @@ struct FixtureSpec {
   double xorig = -120000.0, yorig = -60000.0, xcell = 12000.0, ycell = 12000.0;
   int vgtyp = 7;
   float vgtop = 5000.0F;
-  std::vector<float> vglvls;     // empty: min(NLAYS + 1, 100) levels from 1 down to 0
+  std::vector<float> vglvls;  // empty: min(NLAYS + 1, 100) levels from 1 down to 0
   std::string gdnam = "FIXTURE_GRID";
   std::string upnam = "fixture";
   std::vector<std::string> filedesc = {"Fixture file written with the raw netCDF C API"};
@@ -90,12 +92,12 @@ struct FixtureSpec {
   // Records written: -1 = 2 for TSTEP != 0 (and KFEVNT3 events), 1 for TSTEP = 0. Fewer than
   // a fixed TSTEP dimension holds leaves the rest at the netCDF fill value.
   int records = -1;
-  ValueFn value;                 // empty: default_value
+  ValueFn value;  // empty: default_value
   // (record, var) pairs whose time-step flags are left unwritten (fill value) or written one
   // year off (date + 1000).
   std::set<std::pair<int, int>> unwritten_flags;
   std::set<std::pair<int, int>> wrong_flags;
-  bool write_data = true;        // false: header and flags only (fast for huge headers)
+  bool write_data = true;  // false: header and flags only (fast for huge headers)
   bool offset64 = false;
 
   // Malformed headers: global attributes dropped, or written as given instead of the normal
@@ -103,7 +105,10 @@ struct FixtureSpec {
   std::set<std::string> dropped_globals;
   std::map<std::string, RawAttr> global_overrides;
 
-  FixtureSpec& drop(const std::string& name) { dropped_globals.insert(name); return *this; }
+  FixtureSpec& drop(const std::string& name) {
+    dropped_globals.insert(name);
+    return *this;
+  }
   FixtureSpec& override_int(const std::string& name, int v) {
     global_overrides[name] = RawAttr::ints({double(v)});
     return *this;
@@ -133,6 +138,16 @@ double structural_value(const std::string& name, int rec, int index);
 // KFEVNT3: the five flags of event record rec (1-based): start date, start time (step rec-1),
 // column, row (cycling over the grid), duration 10000.
 std::vector<int> event_flags(const FixtureSpec& spec, int rec);
+
+// A one-layer GRDDED3 grid of 12 km cells centred on its Lambert projection's centre (GDTYP 2,
+// angles 30, 60, -90, centre -90, 40) and no variables: the common base of a location file and
+// the data files that go with it.
+FixtureSpec sample_grid(int ncols, int nrows);
+
+// A time-independent location file (SDATE 0, STIME 0) on sample_grid: LATITUDE, LONGITUDE
+// (REAL, plausible degrees), COL, ROW (INTEGER, 1-based), XLOCA, YLOCA (REAL, metres) at the
+// cell centres, so (XLOCA - XORIG) / XCELL = COL - 0.5.
+FixtureSpec location_fixture(int ncols, int nrows);
 
 // Writes the file; false (with a line on stderr) when a netCDF call fails.
 bool write_fixture(const std::string& path, const FixtureSpec& spec);
