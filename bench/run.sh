@@ -75,6 +75,9 @@ for pair in A:a2:identical B:b2:"0.1% of cells changed" C:c2:"one variable all c
       lines="$(env STACK1="$out/stack.nc" INFILE1="$f1" INFILE2="$f2" LOGFILE=/dev/null "$tool" |
         wc -l)"
       reports=$((lines / 2))
+      # The benchmark data hold no NaN and no subnormal, so the two counts must agree.
+      [ "$reports" -eq "$cells" ] ||
+        failures+=("pair $name: brindlewick reported $reports cells, the floor counts $cells")
     else
       tool_s="FAILED"
       failures+=("pair $name: brindlewick exit status $status; $(tail -n 3 "$tmp/tool.err" | tr '\n' ' ')")
