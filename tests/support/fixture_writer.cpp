@@ -218,7 +218,9 @@ void define_structure(Writer& w, const FixtureSpec& s, Dims& d, std::vector<int>
       d.col = w.dim("COL", sz(s.ncols));
       break;
     case kBndary:
-      d.perim = w.dim("PERIM", sz(2LL * s.nthik * (s.ncols + s.nrows + 2LL * s.nthik)));
+      // Signed NTHIK in every factor, as the layout has it, but never negative: a file with
+      // NTHIK -1 still holds the 2 x 1 x (NCOLS + NROWS - 2) values a reader asks for.
+      d.perim = w.dim("PERIM", sz(std::llabs(2LL * s.nthik * (s.ncols + s.nrows + 2LL * s.nthik))));
       break;
     case kIddata:
       d.site = w.dim("SITE-NO", sz(s.nrows));

@@ -238,6 +238,20 @@ TEST_F(FixtureWriterTest, TimeDimensionFollowsTheStep) {
   }
 }
 
+// PERIM = 2 x NTHIK x (NCOLS + NROWS + 2 x NTHIK), kept positive for a negative NTHIK.
+TEST_F(FixtureWriterTest, BoundaryPerimeterFollowsTheSignedThickness) {
+  for (const auto& [nthik, perim] : std::vector<std::pair<int, std::string>>{
+           {1, "PERIM = 34"}, {-1, "PERIM = 26"}, {2, "PERIM = 76"}}) {
+    FixtureSpec s;
+    s.ftype = kBndary;
+    s.ncols = 10;
+    s.nrows = 5;
+    s.nthik = nthik;
+    s.vars = numbered_vars(1);
+    EXPECT_EQ(dump_header(write(s)).dims.back(), perim) << nthik;
+  }
+}
+
 // KFEVNT3: TFLAG has five flags per event and the cut units text; NVARS 0 gives VAR = 1 and
 // no VAR-LIST.
 TEST_F(FixtureWriterTest, EventFileAndEmptyVariableList) {
