@@ -1,6 +1,14 @@
 // Writes netCDF files in the library's layout with the raw netCDF C API, independent of the
 // library's own code: every attribute, dimension and variable name is spelled here, so a reader
 // bug cannot hide behind a matching writer bug. One declarative FixtureSpec, one write_fixture.
+//
+// Layout choices: GRNEST3 data variables are (TSTEP, LAY, SITE-NO, LEVEL), like PROFIL3 (the
+// team's choice for the shape the layout leaves open). A DCTNRY3 file gets the seven common
+// attributes, NVARS 26 and VAR-LIST, the six dictionary dimensions, FLAG and the 26 schema
+// variables with their units and var_desc, and no entry. Fixed dimensions that a spec would make
+// 0 (or negative) are written as 1: a 0-length netCDF dimension is the unlimited one. Malformed
+// values go through override_int / override_attr, which touch the attribute only, never the
+// dimensions, so a file can say NCOLS -4 and still hold a readable grid.
 #ifndef KAVRO_TESTS_SUPPORT_FIXTURE_WRITER_H
 #define KAVRO_TESTS_SUPPORT_FIXTURE_WRITER_H
 
