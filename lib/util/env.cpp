@@ -2,6 +2,8 @@
 // environment variable. The C readers hold the logic and the messages; the fixed-length
 // readers convert their fields to C strings and call them. Nothing is cached, so a value
 // installed with SETENVVAR is seen by every later look-up.
+#include "util/env.h"
+
 #include <cerrno>
 #include <cfloat>
 #include <climits>
@@ -139,9 +141,10 @@ namespace {
 // Each block begins with a pointer to the one installed before it, so the chain stays
 // reachable from here even after a later value replaces it in the environment.
 void* installed_texts = nullptr;
+bool refuse_allocations = false;
 
 char* allocate_env_text(std::size_t length) noexcept {
-  void* block = std::malloc(sizeof(void*) + length + 1);
+  void* block = refuse_allocations ? nullptr : std::malloc(sizeof(void*) + length + 1);
   if (block == nullptr) return nullptr;
   std::memcpy(block, &installed_texts, sizeof(void*));
   installed_texts = block;
@@ -149,6 +152,8 @@ char* allocate_env_text(std::size_t length) noexcept {
 }
 
 }  // namespace
+
+void test_hooks::fail_env_allocations(bool fail) noexcept { refuse_allocations = fail; }
 
 bool SETENVVAR(std::string_view lname, std::string_view value) {
   const std::string_view name = trimmed(lname);
@@ -228,7 +233,6 @@ T read_number(const char* name, T defaultval, int* status, const NumberTexts& t,
 
 bool parse_int(const char* value, int& result) noexcept {
   char* end = nullptr;
-  errno = 0;
   const long v = std::strtol(value, &end, 10);
   if (end == value) return false;
   // A value beyond the 32-bit range stays at the nearest end of it.

@@ -10,6 +10,7 @@
 
 #include "kavro/kavro.h"
 #include "support/test_env.h"
+#include "util/env.h"
 
 namespace kavro {
 namespace {
@@ -224,6 +225,17 @@ TEST_F(SetenvvarTest, RefusesEmptyOrEqualsName) {
   ScopedEnv env("KAVRO_T_B", std::nullopt);
   EXPECT_FALSE(SETENVVAR("KAVRO_T_B=c", "x"));
   EXPECT_EQ(std::getenv("KAVRO_T_B"), nullptr);
+}
+
+// Memory refused: the message, false, and the earlier value left in place.
+TEST_F(SetenvvarTest, AllocationFailureIsReported) {
+  ScopedEnv env("KAVRO_T_A", "old");
+  test_hooks::fail_env_allocations(true);
+  const bool installed = SETENVVAR("KAVRO_T_A", "new");
+  test_hooks::fail_env_allocations(false);
+  EXPECT_FALSE(installed);
+  EXPECT_STREQ(std::getenv("KAVRO_T_A"), "old");
+  EXPECT_EQ(log_lines().back(), "     SETENVVAR:  malloc() failure");
 }
 
 class RmfileTest : public LibraryTest {};
