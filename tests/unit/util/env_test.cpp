@@ -1,3 +1,5 @@
+#include "util/env.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -10,7 +12,6 @@
 
 #include "kavro/kavro.h"
 #include "support/test_env.h"
-#include "util/env.h"
 
 namespace kavro {
 namespace {
@@ -96,6 +97,7 @@ const auto kEnvstr = [](int& s) {
 
 const std::string kMsg = "     Value for KAVRO_T_SETTING";
 
+// clang-format off
 const SettingCase kSettingCases[] = {
     {"YnUnset", std::nullopt, kEnvyn, "T", -2,
      {kMsg + " not defined;returning default:   TRUE"}},
@@ -146,9 +148,9 @@ const SettingCase kSettingCases[] = {
     {"StrLong", "0123456789abcdefXYZ", kEnvstr, "0123456789abcdef", 0,
      {kMsg + ":  '0123456789abcdefXYZ'"}},
 };
+// clang-format on
 
-class SettingReaderTest : public LibraryTest,
-                          public ::testing::WithParamInterface<SettingCase> {};
+class SettingReaderTest : public LibraryTest, public ::testing::WithParamInterface<SettingCase> {};
 
 TEST_P(SettingReaderTest, ResultStatusAndMessage) {
   const SettingCase& c = GetParam();
