@@ -3,6 +3,7 @@
 #include <memory>
 #include <new>
 
+#include "core/units.h"
 #include "kavro/desc.h"
 
 namespace kavro {
@@ -57,10 +58,29 @@ void reset_tables() noexcept {
   st.b.LISTUSED3 = 0;
 }
 
+void reset_slot(int slot) noexcept {
+  auto& st = state();
+  free_slot(slot);
+  const int nvars = st.b.NVARS3(slot) < MXVARS3 ? st.b.NVARS3(slot) : MXVARS3;
+  for (int v = 1; v <= nvars; ++v) {
+    st.b.VARID3(v, slot) = IMISSING3;
+    st.b.BUF0DATE3(v, slot) = IMISSING3;
+    st.b.BUF0TIME3(v, slot) = IMISSING3;
+    st.b.BUF1DATE3(v, slot) = IMISSING3;
+    st.b.BUF1TIME3(v, slot) = IMISSING3;
+    st.b.BUFLAST3(v, slot) = IMISSING3;
+    st.c.VLIST3D(v, slot) = kFreeSlotName;
+  }
+}
+
 }  // namespace detail
 
 namespace test_hooks {
-void reset_state() { holder().reset(new LibraryState()); }
+void reset_state() {
+  detail::reset_units();
+  unpin_clock();
+  holder().reset(new LibraryState());
+}
 }  // namespace test_hooks
 
 }  // namespace kavro

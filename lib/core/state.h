@@ -7,6 +7,7 @@
 #include <array>
 #include <cassert>
 #include <cstddef>
+#include <cstdint>
 #include <span>
 
 #include "kavro/fixed_string.h"
@@ -109,11 +110,19 @@ bool slot_free(int slot) noexcept;
 void free_slot(int slot) noexcept;
 // Resets the tables to the state with no file open, as INIT3 leaves them.
 void reset_tables() noexcept;
+// Returns a slot to free after its file is closed: logical name to question marks, and for
+// its variables 1..NVARS3 the netCDF variable id and the memory-resident buffer entries to
+// IMISSING3 and the names to question marks.
+void reset_slot(int slot) noexcept;
 }  // namespace detail
 
 namespace test_hooks {
-// Starts the library afresh: every table at its program-start value, log unit unset.
+// Starts the library afresh: every table at its program-start value, log unit unset, every
+// file unit 10..99 closed, the wall clock unpinned.
 void reset_state();
+// GETDTTIME reads SECONDS (since 1970-01-01 00:00:00 UTC) instead of the system clock.
+void pin_clock(std::int64_t seconds);
+void unpin_clock();
 }  // namespace test_hooks
 
 }  // namespace kavro

@@ -1,0 +1,362 @@
+// Initialisation, the log unit, the wall clock, and shutdown.
+#include <netcdf.h>
+#include <sys/stat.h>
+
+#include <array>
+#include <cstdint>
+#include <cstdlib>
+#include <ctime>
+#include <optional>
+#include <string>
+
+#include "core/kinds.h"
+#include "core/log.h"
+#include "core/msgbuf.h"
+#include "core/state.h"
+#include "core/units.h"
+#include "kavro/kavro.h"
+
+namespace kavro {
+
+namespace {
+
+// The start-up notice: 17 lines of exactly 64 characters.
+constexpr std::array<std::string_view, 17> kNotice = {
+    "                                                                ",
+    "This program uses the kavro library, which opens, describes,    ",
+    "reads and writes the gridded data files of an atmospheric model ",
+    "by logical name, keeps a log of its work and ends every run with",
+    "a uniform report.                                               ",
+    "                                                                ",
+    "The kavro library is free software, distributed under the MIT   ",
+    "licence: permission is granted, free of charge, to use, copy,   ",
+    "modify, merge, publish, distribute, sublicense and sell copies  ",
+    "of it, provided that its copyright and permission notice are    ",
+    "included in all copies or substantial portions of it.           ",
+    "                                                                ",
+    "The library is provided \"as is\", without warranty of any kind,  ",
+    "express or implied.                                             ",
+    "                                                                ",
+    "Library release tag: $JDate: 2010068 $                          ",
+    "                                                                ",
+};
+constexpr bool notice_is_square() {
+  for (std::string_view l : kNotice) {
+    if (l.size() != 64) return false;
+  }
+  return true;
+}
+static_assert(notice_is_square(), "every notice line is exactly 64 characters");
+
+// Handed to the native binary module, which keeps at most 15 characters of it.
+constexpr std::string_view kBinaryVersion = "kavro 3.1";
+
+// The wall clock as pinned by a test, if it is.
+std::optional<std::int64_t> pinned_clock;
+
+std::int64_t clock_seconds() {
+  return pinned_clock ? *pinned_clock : static_cast<std::int64_t>(std::time(nullptr));
+}
+
+bool leap_year(int y) noexcept { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+
+void write_notice(int unit) {
+  for (std::string_view l : kNotice) detail::put_unit_line(unit, l, false);
+}
+
+void write_version_lines(int unit, bool with_mxvars) {
+  detail::put_unit_line(unit, state().c.LIBVERS3.padded());
+  if (with_mxvars) {
+    detail::MsgBuf<80> m;
+    m << "Version with PARMS3.EXT/PARAMETER::MXVARS3=" << detail::right_justified(MXVARS3, 5);
+    detail::put_unit_line(unit, m);
+  }
+  detail::MsgBuf<80> version(nc_inq_libvers());
+  detail::MsgBuf<96> line("netCDF version ");
+  line << trimmed(version);
+  detail::put_unit_line(unit, line);
+  detail::put_unit_line(unit, "");
+}
+
+// Step 5 and 6 of INIT3: the banner in the log, and on standard output when the log is a file.
+void write_banner() {
+  auto& st = state();
+  write_notice(st.b.LOGUNIT3);
+  write_version_lines(st.b.LOGUNIT3, true);
+  if (!st.b.LOGSTDOUT3) {
+    write_notice(detail::kStdoutUnit);
+    write_version_lines(detail::kStdoutUnit, false);
+    detail::flush_unit(detail::kStdoutUnit);
+  }
+}
+
+void scenario_warning(std::string_view what, int status, const Path512& path) {
+  detail::put_log_line("");
+  detail::put_log_line("");
+  detail::put_log_line(">>> WARNING in subroutine INIT3 <<<");
+  detail::MsgBuf<80> m;
+  m << what << detail::right_justified(status, 3);
+  detail::put_log_line(m);
+  detail::MsgBuf<520> f("File: ");
+  f << path.padded();
+  detail::put_log_line(f);
+  detail::put_log_line("");
+  detail::put_log_line("");
+}
+
+// Step 8 of INIT3: up to 60 lines of the scenario file.
+void read_scenario() {
+  auto& st = state();
+  Path512 path;
+  NAMEVAL("SCENFILE", path.span());
+  for (Line80& l : st.c.SCENDESC3) l.blank();
+  const std::string name(path.trimmed());
+  struct stat sb {};
+  if (::stat(name.c_str(), &sb) != 0) return;
+  const int unit = JUNIT();
+  const int ostat = detail::open_unit(unit, name, detail::UnitOpen::kRead);
+  if (ostat != 0) {
+    scenario_warning("Error opening scenario file.  Error number", ostat, path);
+  } else {
+    for (Line80& l : st.c.SCENDESC3) {
+      const int rstat = detail::read_line(unit, l.span());
+      if (rstat < 0) break;
+      if (rstat > 0) {
+        l.blank();
+        scenario_warning("Error reading scenario file.  Error number", rstat, path);
+        break;
+      }
+    }
+  }
+  detail::close_unit(unit);
+}
+
+// Step 9 of INIT3.
+void read_execution_id() {
+  auto& st = state();
+  NAMEVAL("EXECUTION_ID", st.c.EXECID3.span());
+  if (st.c.EXECID3.trimmed() == "EXECUTION_ID") {
+    st.c.EXECID3 = kFreeSlotName;
+    detail::put_log_line("Missing environment variable EXECUTION_ID");
+  } else {
+    detail::MsgBuf<96> m("EXECUTION_ID: ");
+    m << st.c.EXECID3.trimmed();
+    detail::put_log_line(m);
+  }
+}
+
+// INITLOG3 step 5: the block on standard output, then the end of the run.
+[[noreturn]] void log_open_failure(std::string_view caller, int unit, int status,
+                                   const Path512& path) {
+  const int out = detail::kStdoutUnit;
+  detail::put_unit_line(out, "");
+  detail::MsgBuf<160> head("***  ERROR in ");
+  head << trimmed(caller) << "/INITLOG3"
+       << "  ***";
+  detail::put_unit_line(out, head);
+  detail::MsgBuf<80> m("Error opening log file on unit");
+  m << detail::right_justified(unit, 10);
+  detail::put_unit_line(out, m);
+  m.clear();
+  m << "I/O STATUS =" << detail::right_justified(status, 10);
+  detail::put_unit_line(out, m);
+  detail::MsgBuf<520> f("File: ");
+  f << path.trimmed();
+  detail::put_unit_line(out, f);
+  detail::put_unit_line(out, "");
+  std::exit(kExitFailure);
+}
+
+// The head of SHUT3's warning block for a file of kind WHAT ("netCDF" or "BINFIL3").
+void shut3_warning_head(std::string_view what, int fid) {
+  detail::put_log_line("");
+  detail::put_log_line("");
+  detail::put_log_line(">>> WARNING in subroutine SHUT3 <<<");
+  detail::put_log_line(detail::MsgBuf<80>("Error closing ") << what << " file ");
+  detail::put_log_line(detail::MsgBuf<80>("File name:  ") << state().c.FLNAME3(fid).padded());
+}
+
+// A netCDF slot closed for SHUT3; false (with the warning block) when nc_close fails.
+bool shut_netcdf(int fid) {
+  const int ierr = nc_close(state().b.NCID3(fid));
+  if (ierr == NC_NOERR) return true;
+  shut3_warning_head("netCDF", fid);
+  detail::put_log_line(detail::MsgBuf<80>("netCDF error number")
+                       << detail::right_justified(ierr, 5));
+  detail::put_log_line("");
+  detail::put_log_line("");
+  detail::flush_log();
+  return false;
+}
+
+// A native binary slot closed for SHUT3 by its module; the block ends after the file name.
+bool shut_binary(int fid) {
+  if (detail::close_kind(BINFIL3, fid)) return true;
+  shut3_warning_head("BINFIL3", fid);
+  detail::flush_log();
+  return false;
+}
+
+// "<text>" + FNAME at its full length between double quotes, in an 80-character line.
+detail::MsgBuf<80> quoted(std::string_view text, std::string_view fname,
+                          std::string_view tail = "") {
+  detail::MsgBuf<80> m(text);
+  m << '"' << fname << '"' << tail;
+  return m;
+}
+
+}  // namespace
+
+int INITLOG3(std::string_view caller) {
+  auto& st = state();
+  if (st.b.LOGUNIT3 >= 0) return st.b.LOGUNIT3;
+  Path512 path;
+  NAMEVAL("LOGFILE", path.span());
+  if (path.trimmed() == "LOGFILE") {
+    st.b.LOGSTDOUT3 = true;
+    st.b.LOGUNIT3 = detail::kStdoutUnit;
+    return st.b.LOGUNIT3;
+  }
+  st.b.LOGSTDOUT3 = false;
+  const int unit = JUNIT();
+  const bool devnull = path.trimmed() == "/dev/null";
+  const int status = detail::open_unit(
+      unit, path.trimmed(), devnull ? detail::UnitOpen::kExisting : detail::UnitOpen::kNew);
+  if (status != 0) log_open_failure(caller, unit, status, path);
+  st.b.LOGUNIT3 = unit;
+  return unit;
+}
+
+int JUNIT() {
+  for (int u = detail::kLastFileUnit; u >= detail::kFirstFileUnit; --u) {
+    if (!detail::unit_open(u)) return u;
+  }
+  const int out = detail::kStdoutUnit;
+  for (int i = 0; i < 3; ++i) detail::write_line(out, "");
+  detail::write_line(out, " *** ERROR ABORT IN ROUTINE JUNIT ***");
+  detail::write_line(out, "     NO MORE UNIT NUMBERS AVAILABLE FOR I/O");
+  detail::MsgBuf<80> m("     First POSIX-approved unit:");
+  m << detail::right_justified(detail::kFirstFileUnit, 4);
+  detail::write_line(out, m);
+  m.clear();
+  m << "     Last  POSIX-approved unit:" << detail::right_justified(detail::kLastFileUnit, 4);
+  detail::write_line(out, m);
+  for (int i = 0; i < 2; ++i) detail::write_line(out, "");
+  std::exit(kExitFailure);
+}
+
+int GETDTTIME(int& jdate, int& jtime) {
+  const std::int64_t secs = clock_seconds();
+  if (secs == 0) std::exit(kExitFailure);
+  std::int64_t days = secs / 86400;
+  std::int64_t tod = secs % 86400;
+  if (tod < 0) {  // a clock before 1970 still counts whole days back from it
+    tod += 86400;
+    --days;
+  }
+  int year = 1970;
+  while (days < 0) days += leap_year(--year) ? 366 : 365;
+  for (int len = leap_year(year) ? 366 : 365; days >= len; len = leap_year(year) ? 366 : 365) {
+    days -= len;
+    ++year;
+  }
+  jdate = year * 1000 + static_cast<int>(days) + 1;
+  jtime = static_cast<int>(tod / 3600 * 10000 + tod % 3600 / 60 * 100 + tod % 60);
+  return jdate;
+}
+
+int INIT3() {
+  auto& st = state();
+  if (st.b.INITDONE3) return st.b.LOGUNIT3;
+  st.b.LOGUNIT3 = INITLOG3("INIT3");
+  // The version-2 calls would stop the process on an error in their default fatal mode;
+  // the library reports every netCDF failure itself.
+  ncopts = NC_VERBOSE;
+  st.c.LIBVERS3 = kLibraryVersion;
+  write_banner();
+  detail::put_log_line("");
+  read_scenario();
+  read_execution_id();
+  detail::reset_tables();
+  GETDTTIME(st.b.RUNDATE3, st.b.RUNTIME3);
+  detail::init_kinds(kBinaryVersion, st.b.RUNDATE3, st.b.RUNTIME3);
+  if (st.b.LASTFID3 < 0) {
+    detail::put_log_line("");
+    detail::put_log_line("INIT3() called subsequent to SHUT3()");
+    detail::put_log_line("");
+  }
+  XQFLUSH(st.b.LOGUNIT3);
+  st.b.INITDONE3 = true;
+  st.b.LASTFID3 = 0;
+  return st.b.LOGUNIT3;
+}
+
+bool SHUT3() {
+  auto& st = state();
+  if (!st.b.INITDONE3) return true;
+  bool ok = true;
+  for (int fid = 1; fid <= st.b.LASTFID3 && fid <= MXOPEN3; ++fid) {
+    if (detail::slot_free(fid)) continue;
+    const int kind = st.b.NCID3(fid);
+    if (kind >= 0) {
+      ok = shut_netcdf(fid) && ok;
+    } else if (kind == BINFIL3) {
+      ok = shut_binary(fid) && ok;
+    }
+  }
+  for (int fid = 1; fid <= st.b.LASTFID3 && fid <= MXOPEN3; ++fid) {
+    detail::release_kinds(fid);
+    detail::reset_slot(fid);
+  }
+  st.b.LASTFID3 = IMISSING3;
+  st.b.LISTUSED3 = 0;
+  st.b.INITDONE3 = false;
+  return ok;
+}
+
+bool CLOSE3(std::string_view fname) {
+  const int fid = NAME2FID(fname);
+  if (fid <= 0) {
+    XQMSG2(quoted("File ", fname, " not currently open"));
+    return false;
+  }
+  auto& st = state();
+  const int kind = st.b.NCID3(fid);
+  if (kind == BINFIL3) {
+    if (!detail::close_kind(kind, fid)) {
+      XQMSG2(quoted("Error closing BINFIL3 file ", fname));
+      return false;
+    }
+  } else if (kind >= 0) {
+    const int ierr = nc_close(kind);
+    if (ierr != NC_NOERR) {
+      const auto line = quoted("Error closing netCDF file ", fname);
+      XQMSG2(line);
+      detail::put_log_line("");
+      detail::put_log_line("");
+      detail::put_log_line(">>> WARNING in subroutine CLOSE3 <<<");
+      detail::MsgBuf<80> m("netCDF error number");
+      m << detail::right_justified(ierr, 5);
+      detail::put_log_line(m);
+      detail::put_log_line(line);
+      detail::put_log_line("");
+      detail::put_log_line("");
+      detail::flush_log();
+      return false;
+    }
+  }
+  detail::release_kinds(fid);
+  detail::reset_slot(fid);
+  XQMSG2(detail::MsgBuf<80>("Closing file ") << fname);
+  return true;
+}
+
+// The state tables get their initial values when they are first reached.
+void INITBLK3() {}
+
+namespace test_hooks {
+void pin_clock(std::int64_t seconds) { pinned_clock = seconds; }
+void unpin_clock() { pinned_clock.reset(); }
+}  // namespace test_hooks
+
+}  // namespace kavro

@@ -1,0 +1,43 @@
+#include "core/log.h"
+
+#include "core/state.h"
+#include "core/units.h"
+#include "kavro/kavro.h"
+
+namespace kavro::detail {
+
+namespace {
+constexpr std::string_view kIndent = "     ";
+}  // namespace
+
+int ensure_log(std::string_view caller) {
+  auto& st = state();
+  if (st.b.LOGUNIT3 < 0) st.b.LOGUNIT3 = INITLOG3(caller);
+  return st.b.LOGUNIT3;
+}
+
+void put_unit_line(int unit, std::string_view text, bool trim) {
+  write_text(unit, kIndent);
+  write_line(unit, trim ? trimmed(text) : text);
+}
+
+void put_log_line(std::string_view text) { put_unit_line(ensure_log("XQMSG2"), text); }
+
+void put_log_line_untrimmed(std::string_view text) {
+  put_unit_line(ensure_log("XQMSG2"), text, false);
+}
+
+bool flush_log() { return flush_unit(ensure_log("XQMSG2")); }
+
+void log_line(std::string_view text) {
+  put_log_line(text);
+  flush_log();
+}
+
+bool ensure_initialised() {
+  if (state().b.INITDONE3) return true;
+  INIT3();
+  return false;
+}
+
+}  // namespace kavro::detail

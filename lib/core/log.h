@@ -1,0 +1,39 @@
+// The one log sink. Every line the library writes to its log goes through here: five
+// blanks, the text without its trailing blanks, a newline; log_line flushes, so the log is
+// complete up to the last message even if the process dies later.
+//
+// Message building helpers (MsgBuf<N>, right_justified, six_digits) are in core/msgbuf.h.
+#ifndef KAVRO_CORE_LOG_H
+#define KAVRO_CORE_LOG_H
+
+#include <string_view>
+
+namespace kavro::detail {
+
+// The log unit, set up through INITLOG3(CALLER) when nobody has yet.
+int ensure_log(std::string_view caller);
+
+// Writes one log line and flushes the log (the log is set up with the caller tag "XQMSG2"
+// when needed).
+void log_line(std::string_view text);
+
+// Writes one log line without flushing; end a group of lines with flush_log().
+void put_log_line(std::string_view text);
+
+// Writes one log line keeping the text's trailing blanks (the start-up notice), no flush.
+void put_log_line_untrimmed(std::string_view text);
+
+// Flushes the log; false when the flush fails.
+bool flush_log();
+
+// Writes a line of five blanks and TEXT (without its trailing blanks) on a unit other than
+// the log: the start-up banner and the log-opening failure block on standard output.
+void put_unit_line(int unit, std::string_view text, bool trim = true);
+
+// Makes sure the library is initialised: true when it already was, otherwise INIT3 is run
+// and the result is false (callers such as the name look-up report that case).
+bool ensure_initialised();
+
+}  // namespace kavro::detail
+
+#endif  // KAVRO_CORE_LOG_H
