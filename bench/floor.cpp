@@ -44,7 +44,8 @@ bool compare(int nc1, int nc2, long long& differing) {
     std::size_t records = 0;
     if (!ok(nc_inq_varname(nc2, v2, name), "nc_inq_varname")) return false;
     if (std::strcmp(name, "TFLAG") == 0) continue;
-    if (!record_shape(nc2, v2, count, records) || !ok(nc_inq_varid(nc1, name, &v1), name)) return false;
+    if (!record_shape(nc2, v2, count, records) || !ok(nc_inq_varid(nc1, name, &v1), name))
+      return false;
     std::size_t size = 1;
     for (std::size_t k = 1; k < count.size(); ++k) size *= count[k];
     std::vector<std::size_t> start(count.size(), 0);

@@ -79,8 +79,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (!write_all(argv[1])) {
-    std::fprintf(stderr, "make_bench_data: could not write the benchmark files into %s\n",
-                 argv[1]);
+    std::fprintf(stderr, "make_bench_data: could not write the benchmark files into %s\n", argv[1]);
     return 1;
   }
   return 0;
