@@ -77,6 +77,15 @@ void UPCASE(std::span<char> buffer);
 bool STRLIST(std::string_view ename, std::string_view edesc, int nmax, int& ncnt,
              std::span<char> list, std::size_t elem_len);
 
+// STRLIST into a table of fixed fields.
+template <std::size_t N>
+bool STRLIST(std::string_view ename, std::string_view edesc, int nmax, int& ncnt,
+             std::span<FixedString<N>> list) {
+  static_assert(sizeof(FixedString<N>) == N, "fields must lie contiguously");
+  return STRLIST(ename, edesc, nmax, ncnt,
+                 std::span<char>(reinterpret_cast<char*>(list.data()), list.size() * N), N);
+}
+
 // INDEX1 over a table of fixed fields (the state tables' name lists).
 template <std::size_t N>
 int INDEX1(std::string_view name, int n, std::span<const FixedString<N>> nlist) {

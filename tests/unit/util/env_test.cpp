@@ -1,3 +1,5 @@
+#include "util/env.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -95,6 +97,7 @@ const auto kEnvstr = [](int& s) {
 
 const std::string kMsg = "     Value for KAVRO_T_SETTING";
 
+// clang-format off
 const SettingCase kSettingCases[] = {
     {"YnUnset", std::nullopt, kEnvyn, "T", -2,
      {kMsg + " not defined;returning default:   TRUE"}},
@@ -145,9 +148,9 @@ const SettingCase kSettingCases[] = {
     {"StrLong", "0123456789abcdefXYZ", kEnvstr, "0123456789abcdef", 0,
      {kMsg + ":  '0123456789abcdefXYZ'"}},
 };
+// clang-format on
 
-class SettingReaderTest : public LibraryTest,
-                          public ::testing::WithParamInterface<SettingCase> {};
+class SettingReaderTest : public LibraryTest, public ::testing::WithParamInterface<SettingCase> {};
 
 TEST_P(SettingReaderTest, ResultStatusAndMessage) {
   const SettingCase& c = GetParam();
@@ -224,6 +227,17 @@ TEST_F(SetenvvarTest, RefusesEmptyOrEqualsName) {
   ScopedEnv env("KAVRO_T_B", std::nullopt);
   EXPECT_FALSE(SETENVVAR("KAVRO_T_B=c", "x"));
   EXPECT_EQ(std::getenv("KAVRO_T_B"), nullptr);
+}
+
+// Memory refused: the message, false, and the earlier value left in place.
+TEST_F(SetenvvarTest, AllocationFailureIsReported) {
+  ScopedEnv env("KAVRO_T_A", "old");
+  test_hooks::fail_env_allocations(true);
+  const bool installed = SETENVVAR("KAVRO_T_A", "new");
+  test_hooks::fail_env_allocations(false);
+  EXPECT_FALSE(installed);
+  EXPECT_STREQ(std::getenv("KAVRO_T_A"), "old");
+  EXPECT_EQ(log_lines().back(), "     SETENVVAR:  malloc() failure");
 }
 
 class RmfileTest : public LibraryTest {};
