@@ -158,8 +158,12 @@ bool SETENVVAR(std::string_view lname, std::string_view value) {
 int RMFILE(std::string_view path) {
   char cpath[kPathBufferSize];
   name2cstr(path.data(), cpath, c_len(path.size()), kPathBufferSize);
-  if (unlink(cpath) == 0) return 0;
-  const char* reason = errno != 0 ? std::strerror(errno) : nullptr;
+  // A path cut to the buffer names some other file: refuse it rather than remove that one.
+  const std::size_t len = std::strlen(cpath);
+  const bool cut = len < path.size() && !detail::is_white(path[len]);
+  if (!cut && unlink(cpath) == 0) return 0;
+  const int err = cut ? ENAMETOOLONG : errno;
+  const char* reason = err != 0 ? std::strerror(err) : nullptr;
   XQWARN("RMFILE", 0, 0, reason != nullptr ? reason : "Error unlinking file");
   return -1;
 }

@@ -1,6 +1,14 @@
-// Internals of the environment routines that tests reach.
+// Internals of the environment routines and string conversions.
 #ifndef KAVRO_UTIL_ENV_H
 #define KAVRO_UTIL_ENV_H
+
+namespace kavro::detail {
+
+// White space of any kind ends a name in the C conversions: blank, tab, newline, vertical
+// tab, form feed, return.
+bool is_white(char c) noexcept;
+
+}  // namespace kavro::detail
 
 namespace kavro::test_hooks {
 

@@ -252,6 +252,16 @@ TEST_F(RmfileTest, RemovesFileSilently) {
   EXPECT_EQ(log_lines().size(), before);
 }
 
+// A path longer than the 255 characters taken would name another file: nothing is removed.
+TEST_F(RmfileTest, OverlongPathRemovesNothing) {
+  const std::string path = dir().file(std::string(255 - dir().path().size() - 1, 'f'));
+  kavro_test::write_file(path, "x");
+  EXPECT_EQ(RMFILE(path + "g"), -1);
+  EXPECT_EQ(tail(log_lines(), 4), warning("RMFILE", "File name too long"));
+  EXPECT_EQ(kavro_test::read_file(path), "x");
+  EXPECT_EQ(RMFILE(path + " g"), 0);
+}
+
 TEST_F(RmfileTest, MissingFileWarns) {
   EXPECT_EQ(RMFILE(dir().file("absent.dat")), -1);
   EXPECT_EQ(tail(log_lines(), 4), warning("RMFILE", "No such file or directory"));
