@@ -1,11 +1,11 @@
 // Initialisation, the log unit, the wall clock, and shutdown.
+#include <netcdf.h>
 #include <sys/stat.h>
 
 #include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
-#include <netcdf.h>
 #include <optional>
 #include <string>
 
@@ -151,7 +151,8 @@ void read_execution_id() {
   const int out = detail::kStdoutUnit;
   detail::put_unit_line(out, "");
   detail::MsgBuf<160> head("***  ERROR in ");
-  head << trimmed(caller) << "/INITLOG3" << "  ***";
+  head << trimmed(caller) << "/INITLOG3"
+       << "  ***";
   detail::put_unit_line(out, head);
   detail::MsgBuf<80> m("Error opening log file on unit");
   m << detail::right_justified(unit, 10);
@@ -166,35 +167,32 @@ void read_execution_id() {
   std::exit(kExitFailure);
 }
 
+// The head of SHUT3's warning block for a file of kind WHAT ("netCDF" or "BINFIL3").
+void shut3_warning_head(std::string_view what, int fid) {
+  detail::put_log_line("");
+  detail::put_log_line("");
+  detail::put_log_line(">>> WARNING in subroutine SHUT3 <<<");
+  detail::put_log_line(detail::MsgBuf<80>("Error closing ") << what << " file ");
+  detail::put_log_line(detail::MsgBuf<80>("File name:  ") << state().c.FLNAME3(fid).padded());
+}
+
 // A netCDF slot closed for SHUT3; false (with the warning block) when nc_close fails.
 bool shut_netcdf(int fid) {
   const int ierr = nc_close(state().b.NCID3(fid));
   if (ierr == NC_NOERR) return true;
-  detail::put_log_line("");
-  detail::put_log_line("");
-  detail::put_log_line(">>> WARNING in subroutine SHUT3 <<<");
-  detail::put_log_line("Error closing netCDF file ");
-  detail::MsgBuf<80> m("File name:  ");
-  m << state().c.FLNAME3(fid).padded();
-  detail::put_log_line(m);
-  m.clear();
-  m << "netCDF error number" << detail::right_justified(ierr, 5);
-  detail::put_log_line(m);
+  shut3_warning_head("netCDF", fid);
+  detail::put_log_line(detail::MsgBuf<80>("netCDF error number")
+                       << detail::right_justified(ierr, 5));
   detail::put_log_line("");
   detail::put_log_line("");
   detail::flush_log();
   return false;
 }
 
+// A native binary slot closed for SHUT3 by its module; the block ends after the file name.
 bool shut_binary(int fid) {
   if (detail::close_kind(BINFIL3, fid)) return true;
-  detail::put_log_line("");
-  detail::put_log_line("");
-  detail::put_log_line(">>> WARNING in subroutine SHUT3 <<<");
-  detail::put_log_line("Error closing BINFIL3 file ");
-  detail::MsgBuf<80> m("File name:  ");
-  m << state().c.FLNAME3(fid).padded();
-  detail::put_log_line(m);
+  shut3_warning_head("BINFIL3", fid);
   detail::flush_log();
   return false;
 }

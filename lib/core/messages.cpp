@@ -37,8 +37,9 @@ void close_all_units() {
     if (u == st.b.LOGUNIT3) st.b.LOGUNIT3 = detail::kStderrUnit;
     if (status != 0) {
       detail::MsgBuf<80> m;
-      m << "Error closing unit" << "  " << detail::right_justified(u, 4) << " status ="
-        << detail::right_justified(status, 10);
+      m << "Error closing unit"
+        << "  " << detail::right_justified(u, 4)
+        << " status =" << detail::right_justified(status, 10);
       XQMSG2(m);
     }
   }
@@ -58,8 +59,7 @@ void XQMESG(std::string_view message) {
 
 void XQPARAG(int nmesg, std::span<const std::string_view> msgs) {
   detail::ensure_log("XQMSG2/XQPARAG");
-  const std::size_t n =
-      nmesg <= 0 ? 0 : std::min(static_cast<std::size_t>(nmesg), msgs.size());
+  const std::size_t n = nmesg <= 0 ? 0 : std::min(static_cast<std::size_t>(nmesg), msgs.size());
   for (std::size_t i = 0; i < n; ++i) detail::put_log_line(msgs[i]);
   detail::flush_log();
 }
@@ -91,8 +91,7 @@ void XQERR(std::string_view caller, int jdate, int jtime, std::string_view msgtx
   XQWARN(caller, jdate, jtime, msgtxt);
 }
 
-void XQEXIT(std::string_view caller, int jdate, int jtime, std::string_view msgtxt,
-            int exitstat) {
+void XQEXIT(std::string_view caller, int jdate, int jtime, std::string_view msgtxt, int exitstat) {
   std::array<ParaLine, 6> p{};
   std::size_t n = 1;  // a blank line first
   if (!SHUT3()) p[n++] << "Could not shut down KAVRO files correctly";
@@ -103,7 +102,8 @@ void XQEXIT(std::string_view caller, int jdate, int jtime, std::string_view msgt
   }
   p[n++] << msgtxt;
   if (date_present(jdate, jtime)) {
-    p[n++] << "Date and time" << "  " << DT2STR(jdate, jtime).padded() << "  " << '('
+    p[n++] << "Date and time"
+           << "  " << DT2STR(jdate, jtime).padded() << "  " << '('
            << detail::right_justified(jdate, 7) << ':' << detail::six_digits(jtime) << ')';
   }
   ++n;  // a blank line last

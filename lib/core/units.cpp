@@ -22,18 +22,25 @@ bool is_file_unit(int unit) noexcept { return unit >= kFirstFileUnit && unit <= 
 // The stream of an open unit, or null.
 std::FILE* stream(int unit) noexcept {
   switch (unit) {
-    case kStderrUnit: return stderr;
-    case kStdinUnit: return stdin;
-    case kStdoutUnit: return stdout;
-    default: return is_file_unit(unit) ? file_units[static_cast<std::size_t>(unit)] : nullptr;
+    case kStderrUnit:
+      return stderr;
+    case kStdinUnit:
+      return stdin;
+    case kStdoutUnit:
+      return stdout;
+    default:
+      return is_file_unit(unit) ? file_units[static_cast<std::size_t>(unit)] : nullptr;
   }
 }
 
 int open_flags(UnitOpen how) noexcept {
   switch (how) {
-    case UnitOpen::kNew: return O_WRONLY | O_CREAT | O_EXCL;
-    case UnitOpen::kExisting: return O_WRONLY | O_APPEND;
-    case UnitOpen::kRead: return O_RDONLY;
+    case UnitOpen::kNew:
+      return O_WRONLY | O_CREAT | O_EXCL;
+    case UnitOpen::kExisting:
+      return O_WRONLY | O_APPEND;
+    case UnitOpen::kRead:
+      return O_RDONLY;
   }
   return O_RDONLY;
 }

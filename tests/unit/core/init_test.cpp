@@ -1,10 +1,10 @@
 // Initialisation, the log unit, the wall clock and shutdown.
+#include <gtest/gtest.h>
 #include <netcdf.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -52,8 +52,8 @@ TEST_F(Initlog3Test, ExistingLogFileStopsWithStatus2) {
       ::testing::ExitedWithCode(2), "");
   EXPECT_EQ(read_lines(out()),
             (Lines{"     ", "     ***  ERROR in XQMSG2/XQMESG/INITLOG3  ***",
-                   "     Error opening log file on unit        99",
-                   "     I/O STATUS =        17", "     File: " + log_path(), "     "}));
+                   "     Error opening log file on unit        99", "     I/O STATUS =        17",
+                   "     File: " + log_path(), "     "}));
   EXPECT_EQ(log_text(), "earlier run\n");
 }
 
@@ -214,11 +214,11 @@ TEST_F(ScenfileTest, UnreadableGivesWarningBlock) {
   INIT3();
   const Lines lines = log_lines();
   ASSERT_GE(lines.size(), 30u);
-  EXPECT_EQ(Lines(lines.begin() + 22, lines.begin() + 30),
-            (Lines{"     ", "     ", "     >>> WARNING in subroutine INIT3 <<<",
-                   "     Error reading scenario file.  Error number 21",
-                   "     File: " + dir().path(), "     ", "     ",
-                   "     Missing environment variable EXECUTION_ID"}));
+  EXPECT_EQ(
+      Lines(lines.begin() + 22, lines.begin() + 30),
+      (Lines{"     ", "     ", "     >>> WARNING in subroutine INIT3 <<<",
+             "     Error reading scenario file.  Error number 21", "     File: " + dir().path(),
+             "     ", "     ", "     Missing environment variable EXECUTION_ID"}));
   EXPECT_TRUE(state().b.INITDONE3);
   EXPECT_FALSE(detail::unit_open(98));
 }
@@ -261,11 +261,10 @@ TEST_F(JunitTest, NoFreeUnitStopsWithStatus2) {
         JUNIT();
       },
       ::testing::ExitedWithCode(2), "");
-  EXPECT_EQ(read_lines(out),
-            (Lines{"", "", "", " *** ERROR ABORT IN ROUTINE JUNIT ***",
-                   "     NO MORE UNIT NUMBERS AVAILABLE FOR I/O",
-                   "     First POSIX-approved unit:  10", "     Last  POSIX-approved unit:  99",
-                   "", ""}));
+  EXPECT_EQ(read_lines(out), (Lines{"", "", "", " *** ERROR ABORT IN ROUTINE JUNIT ***",
+                                    "     NO MORE UNIT NUMBERS AVAILABLE FOR I/O",
+                                    "     First POSIX-approved unit:  10",
+                                    "     Last  POSIX-approved unit:  99", "", ""}));
 }
 
 struct ClockCase {
@@ -285,14 +284,12 @@ TEST_P(GetdttimeTest, ConvertsUtcSeconds) {
   EXPECT_EQ(jtime, c.jtime);
 }
 
-INSTANTIATE_TEST_SUITE_P(Clock, GetdttimeTest,
-                         ::testing::Values(ClockCase{94694399, 1972366, 235959},
-                                           ClockCase{1, 1970001, 1},
-                                           ClockCase{59 * 86400 + 3661, 1970060, 10101},
-                                           ClockCase{951782400, 2000060, 0},
-                                           ClockCase{978307199, 2000366, 235959},
-                                           ClockCase{4107542400, 2100060, 0},
-                                           ClockCase{-1, 1969365, 235959}));
+INSTANTIATE_TEST_SUITE_P(
+    Clock, GetdttimeTest,
+    ::testing::Values(ClockCase{94694399, 1972366, 235959}, ClockCase{1, 1970001, 1},
+                      ClockCase{59 * 86400 + 3661, 1970060, 10101},
+                      ClockCase{951782400, 2000060, 0}, ClockCase{978307199, 2000366, 235959},
+                      ClockCase{4107542400, 2100060, 0}, ClockCase{-1, 1969365, 235959}));
 
 TEST(GetdttimeDeathTest, ClockAtZeroStops) {
   EXPECT_EXIT(
@@ -305,18 +302,27 @@ TEST(GetdttimeDeathTest, ClockAtZeroStops) {
       ::testing::ExitedWithCode(2), "");
 }
 
+// A new, empty netCDF file held in SLOT under NAME as the opener would leave it.
+int hold_netcdf_file(const std::string& path, int slot, std::string_view name) {
+  int ncid = -1;
+  if (nc_create(path.c_str(), NC_CLOBBER, &ncid) != NC_NOERR || nc_enddef(ncid) != NC_NOERR) {
+    ADD_FAILURE() << "cannot create " << path;
+    return -1;
+  }
+  auto& st = state();
+  st.c.FLNAME3(slot) = name;
+  st.b.NCID3(slot) = ncid;
+  st.b.LASTFID3 = std::max(st.b.LASTFID3, slot);
+  return ncid;
+}
+
 class Shut3Test : public kavro_test::LibraryTest {};
 
 // Shutdown closes every netCDF file in use and frees every slot.
 TEST_F(Shut3Test, ClosesNetcdfSlots) {
   INIT3();
-  int ncid = -1;
-  ASSERT_EQ(nc_create(dir().file("a.nc").c_str(), NC_CLOBBER, &ncid), NC_NOERR);
-  ASSERT_EQ(nc_enddef(ncid), NC_NOERR);
+  const int ncid = hold_netcdf_file(dir().file("a.nc"), 2, "INFILE1");
   auto& st = state();
-  st.c.FLNAME3(2) = "INFILE1";
-  st.b.NCID3(2) = ncid;
-  st.b.LASTFID3 = 2;
   EXPECT_TRUE(SHUT3());
   EXPECT_EQ(nc_close(ncid), NC_EBADID);  // already closed
   EXPECT_TRUE(detail::slot_free(2));
@@ -364,16 +370,11 @@ TEST_F(Close3Test, NameNotOpen) {
 
 TEST_F(Close3Test, ClosesOpenNetcdfFile) {
   INIT3();
-  int ncid = -1;
-  ASSERT_EQ(nc_create(dir().file("b.nc").c_str(), NC_CLOBBER, &ncid), NC_NOERR);
-  ASSERT_EQ(nc_enddef(ncid), NC_NOERR);
+  const int ncid = hold_netcdf_file(dir().file("b.nc"), 1, "INFILE2");
   auto& st = state();
-  st.c.FLNAME3(1) = "INFILE2";
-  st.b.NCID3(1) = ncid;
   st.b.NVARS3(1) = 1;
   st.c.VLIST3D(1, 1) = "TA";
   st.b.VARID3(1, 1) = 0;
-  st.b.LASTFID3 = 1;
   if (NAME2FID("INFILE2") != 1) {
     nc_close(ncid);
     GTEST_SKIP() << "the name look-up has not landed yet";

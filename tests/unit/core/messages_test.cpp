@@ -30,8 +30,8 @@ TEST_F(XqmsgTest, WritesFiveBlanksAndTrimmedText) {
   const std::string_view para[] = {"one", "  two  ", "three"};
   XQPARAG(2, para);
   XQPARAG(0, para);
-  EXPECT_EQ(log_lines(), (Lines{"     first line", "     ", "     from C", "     one",
-                                "       two"}));
+  EXPECT_EQ(log_lines(),
+            (Lines{"     first line", "     ", "     from C", "     one", "       two"}));
   EXPECT_GE(state().b.LOGUNIT3, 10);
 }
 
@@ -42,12 +42,12 @@ TEST_F(XqwarnTest, FourLinesWithAndWithoutDate) {
   XQWARN("OPEN3", 0, 0, "File not available.");
   XQWARN("READ3", 2024033, 123000, "Time step not available");
   xqwarnc("envync", 0, -1, "bad value");
-  EXPECT_EQ(log_lines(),
-            (Lines{"     ", "     >>--->> WARNING in subroutine OPEN3", "     File not available.",
-                   "     ", "     ", "     >>--->> WARNING in subroutine READ3",
-                   "     Time step not available", "     XQWARN:  DTBUF 12:30:00  Feb. 2, 2024",
-                   "     ", "     >>--->> WARNING in subroutine envync", "     bad value",
-                   "     "}));
+  EXPECT_EQ(
+      log_lines(),
+      (Lines{"     ", "     >>--->> WARNING in subroutine OPEN3", "     File not available.",
+             "     ", "     ", "     >>--->> WARNING in subroutine READ3",
+             "     Time step not available", "     XQWARN:  DTBUF 12:30:00  Feb. 2, 2024", "     ",
+             "     >>--->> WARNING in subroutine envync", "     bad value", "     "}));
 }
 
 // A message line longer than 256 characters is cut to its first 256.
@@ -63,10 +63,10 @@ class XqerrTest : public kavro_test::LibraryTest {};
 TEST_F(XqerrTest, NonFatalIsAWarning) {
   XQERR("CALLER", 0, 0, "just a warning", false);
   xqerrc("CCALLER", 0, 0, "also a warning", 2);  // lowest bit clear: not fatal
-  EXPECT_EQ(log_lines(), (Lines{"     ", "     >>--->> WARNING in subroutine CALLER",
-                                "     just a warning", "     ", "     ",
-                                "     >>--->> WARNING in subroutine CCALLER",
-                                "     also a warning", "     "}));
+  EXPECT_EQ(log_lines(),
+            (Lines{"     ", "     >>--->> WARNING in subroutine CALLER", "     just a warning",
+                   "     ", "     ", "     >>--->> WARNING in subroutine CCALLER",
+                   "     also a warning", "     "}));
 }
 
 TEST_F(XqerrTest, FatalEndsTheRunWithStatus2) {

@@ -1,0 +1,274 @@
+// DESC3 and SYNCFID: the description of an open file, and its disk image brought up to date.
+#include <netcdf.h>
+
+#include <algorithm>
+#include <array>
+
+#include "core/msgbuf.h"
+#include "core/state.h"
+#include "kavro/kavro.h"
+#include "open/header_atts.h"
+#include "open/layout.h"
+#include "open/pending.h"
+
+namespace kavro {
+
+namespace {
+
+using detail::MsgBuf;
+using detail::NumField;
+using Line = MsgBuf<256>;
+
+void error_number(int status) { XQMSG2(Line() << "netCDF error number" << NumField(status, 5)); }
+
+// The two lines reporting a header attribute DESC3 could not read.
+void not_available(int status, std::string_view what, std::string_view lname) {
+  error_number(status);
+  XQMSG2(Line() << "netCDF file header attribute " << what << " not available for file \""
+                << lname << "\"");
+}
+
+// Steps 2 and 3: what the opener stored in the slot.
+void copy_state(int f) {
+  const auto& b = state().b;
+  const auto& c = state().c;
+  BDESC3.FTYPE3D = b.FTYPE3(f);
+  BDESC3.NVARS3D = b.NVARS3(f);
+  for (int v = 1; v <= BDESC3.NVARS3D && v <= MXVARS3; ++v) {
+    const auto i = static_cast<std::size_t>(v - 1);
+    CDESC3.VNAME3D[i] = c.VLIST3D(v, f);
+    BDESC3.VTYPE3D[i] = b.VTYPE3(v, f);
+    CDESC3.UNITS3D[i] = c.UNITS3(v, f);
+  }
+  if (BDESC3.FTYPE3D == DCTNRY3) return;
+  BDESC3.SDATE3D = b.SDATE3(f);
+  BDESC3.STIME3D = b.STIME3(f);
+  BDESC3.TSTEP3D = b.TSTEP3(f);
+  BDESC3.MXREC3D = b.MXREC3(f);
+  BDESC3.NCOLS3D = b.NCOLS3(f);
+  BDESC3.NROWS3D = b.NROWS3(f);
+  BDESC3.NLAYS3D = b.NLAYS3(f);
+  BDESC3.NTHIK3D = b.NTHIK3(f);
+  BDESC3.GDTYP3D = b.GDTYP3(f);
+  BDESC3.P_ALP3D = b.P_ALP3(f);
+  BDESC3.P_BET3D = b.P_BET3(f);
+  BDESC3.P_GAM3D = b.P_GAM3(f);
+  BDESC3.XCENT3D = b.XCENT3(f);
+  BDESC3.YCENT3D = b.YCENT3(f);
+  BDESC3.XORIG3D = b.XORIG3(f);
+  BDESC3.YORIG3D = b.YORIG3(f);
+  BDESC3.XCELL3D = b.XCELL3(f);
+  BDESC3.YCELL3D = b.YCELL3(f);
+  CDESC3.GDNAM3D = c.GDNAM3(f);
+  BDESC3.VGTYP3D = b.VGTYP3(f);
+  BDESC3.VGTOP3D = b.VGTOP3(f);
+  // Levels 1..NLAYS+1, never more than the table holds.
+  const int nlevels = std::clamp(b.NLAYS3(f) + 1, 0, MXLEVS3);
+  std::copy_n(b.VGLVS3(f).begin(), nlevels, BDESC3.VGLVS3D.begin());
+}
+
+// Step 4: a memory-resident file carries the run's own stamps and no descriptions.
+void describe_buffered() {
+  const auto& st = state();
+  CDESC3.EXECN3D = st.c.EXECID3;
+  BDESC3.CDATE3D = BDESC3.WDATE3D = st.b.RUNDATE3;
+  BDESC3.CTIME3D = BDESC3.WTIME3D = st.b.RUNTIME3;
+  CDESC3.UPNAM3D = kFreeSlotName;
+  for (Line80& l : CDESC3.FDESC3D) l.blank();
+  for (Line80& l : CDESC3.UPDSC3D) l.blank();
+}
+
+// A 60-line description attribute (FILEDESC, HISTORY) into its lines.
+int get_lines(int ncid, std::string_view name, std::array<Line80, MXDESC3>& lines) {
+  static std::array<char, static_cast<std::size_t>(layout::kDescTextLen)> text;
+  const int status = detail::get_text_att(ncid, NC_GLOBAL, name, text);
+  if (status != NC_NOERR) return status;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    lines[i].assign(std::string_view(text.data() + i * MXDLEN3, MXDLEN3));
+  }
+  return NC_NOERR;
+}
+
+// Step 8: the descriptive global attributes; false when any but EXEC_ID is missing. A
+// missing stamp reads as IMISSING3 and a missing text as blanks, so nothing of the file
+// described before shows through.
+bool read_stamps(int ncid, std::string_view lname) {
+  bool ok = true;
+  const int exec = detail::get_text_att(ncid, NC_GLOBAL, layout::kExecIdAtt, CDESC3.EXECN3D.span());
+  if (exec != NC_NOERR) {
+    not_available(exec, "EXEC_ID", lname);
+    CDESC3.EXECN3D = kFreeSlotName;
+  }
+  struct Stamp {
+    std::string_view name;
+    int& field;
+  };
+  const std::array<Stamp, 4> stamps = {{{layout::kCdateAtt, BDESC3.CDATE3D},
+                                        {layout::kCtimeAtt, BDESC3.CTIME3D},
+                                        {layout::kWdateAtt, BDESC3.WDATE3D},
+                                        {layout::kWtimeAtt, BDESC3.WTIME3D}}};
+  for (const Stamp& s : stamps) {
+    const int status = detail::get_int_att(ncid, NC_GLOBAL, s.name, s.field);
+    if (status != NC_NOERR) {
+      not_available(status, s.name, lname);
+      s.field = IMISSING3;
+      ok = false;
+    }
+  }
+  int status = detail::get_text_att(ncid, NC_GLOBAL, layout::kUpnamAtt, CDESC3.UPNAM3D.span());
+  if (status != NC_NOERR) {
+    not_available(status, "UPNAM", lname);
+    CDESC3.UPNAM3D.blank();
+    ok = false;
+  }
+  status = get_lines(ncid, layout::kFiledescAtt, CDESC3.FDESC3D);
+  if (status != NC_NOERR) {
+    not_available(status, "FDESC", lname);
+    for (Line80& l : CDESC3.FDESC3D) l.blank();
+    ok = false;
+  }
+  status = get_lines(ncid, layout::kHistoryAtt, CDESC3.UPDSC3D);
+  if (status != NC_NOERR) {
+    not_available(status, "UPDSC", lname);
+    for (Line80& l : CDESC3.UPDSC3D) l.blank();
+    ok = false;
+  }
+  return ok;
+}
+
+// Step 9: each variable's description.
+bool read_var_descs(int f, int ncid, std::string_view lname) {
+  bool ok = true;
+  for (int v = 1; v <= BDESC3.NVARS3D; ++v) {
+    Line80& desc = CDESC3.VDESC3D[static_cast<std::size_t>(v - 1)];
+    const int status =
+        detail::get_text_att(ncid, state().b.VARID3(v, f), layout::kVarDescAtt, desc.span());
+    if (status != NC_NOERR) {
+      error_number(status);
+      XQMSG2(Line() << "Error reading netCDF variable attribute "
+                    << "\"var_desc\" for file \"" << lname << "\"");
+      desc.blank();
+      ok = false;
+    }
+  }
+  return ok;
+}
+
+// Step 10: the extra attributes of one type-7 variable; at most 20 are described.
+bool read_extras(int ncid, int varid, int v, std::string_view lname) {
+  const auto i = static_cast<std::size_t>(v - 1);
+  const std::string_view vname = CDESC3.VNAME3D[i].trimmed();
+  int& natts = BATTS3.NATTS3[i];
+  int status = detail::get_int_att(ncid, varid, layout::kNattsAtt, natts);
+  if (status == NC_NOERR && natts < 0) status = NC_EINVAL;
+  if (status != NC_NOERR) {
+    natts = 0;
+    error_number(status);
+    XQMSG2(Line() << "Error reading netCDF dimension " << "\"natts\" for file \"" << lname << "\"");
+    return false;
+  }
+  if (natts > MXATTS3) {
+    XQMSG2(Line() << "Only the first 20 extra attributes of variable \"" << vname
+                  << "\" in file \"" << lname << "\" are described");
+    natts = MXATTS3;
+  }
+  bool ok = true;
+  for (int k = 1; k <= natts; ++k) {
+    Name16& attname = CATTS3.ATTNAM3[i][static_cast<std::size_t>(k - 1)];
+    float& value = BATTS3.ATTVAL3[i][static_cast<std::size_t>(k - 1)];
+    std::array<char, NC_MAX_NAME + 1> name{};
+    status = nc_inq_attname(ncid, varid, k + layout::kAttsBeforeExtras - 1, name.data());
+    if (status != NC_NOERR) {
+      error_number(status);
+      XQMSG2((Line() << "Error reading attribute ").format("%d", k)
+             << " for variable \"" << vname << "\" in file \"" << lname << "\"");
+      attname.blank();
+      ok = false;
+      continue;
+    }
+    attname.assign(name.data());
+    status = detail::get_float_att(ncid, varid, name.data(), value);
+    if (status != NC_NOERR) {
+      error_number(status);
+      XQMSG2(Line() << "Error reading attribute \"" << attname.padded() << "\" for variable \""
+                    << vname << "\" in file \"" << lname << "\"");
+      ok = false;
+    }
+  }
+  return ok;
+}
+
+bool sync_netcdf(int ncid) { return nc_sync(ncid) == NC_NOERR; }
+
+}  // namespace
+
+bool DESC3(std::string_view lname) {
+  const int f = NAME2FID(lname);
+  if (f <= 0) {
+    XQWARN("DESC3", 0, 0, Line() << "Invalid file name argument \"" << lname << "\"");
+    return false;
+  }
+  copy_state(f);
+  const auto& b = state().b;
+  const int ncid = b.NCID3(f);
+  if (ncid == MEMFIL3) {
+    describe_buffered();
+    return true;
+  }
+  if (b.VOLATILE3(f) && !SYNCFID(f)) {
+    XQWARN("DESC3", 0, 0,
+           Line() << "Error with disk synch for file " << state().c.FLNAME3(f).padded());
+    return false;
+  }
+  if (ncid == BINFIL3) {
+    if (DSCBIN3(f) != 0) return true;
+    XQWARN("DESC3", 0, 0, Line() << "Error reading header for BINFIL3 file " << lname);
+    return false;
+  }
+  if (ncid < 0) return true;
+
+  // Every missing attribute is reported before the verdict.
+  bool ok = read_stamps(ncid, lname);
+  if (BDESC3.FTYPE3D != DCTNRY3) ok = read_var_descs(f, ncid, lname) && ok;
+  if (BDESC3.FTYPE3D == kTypeSeven) {
+    for (int v = 1; v <= BDESC3.NVARS3D; ++v) ok = read_extras(ncid, b.VARID3(v, f), v, lname) && ok;
+  }
+  if (!ok) XQWARN("DESC3", 0, 0, Line() << "Error(s) in DESC3(" << lname << ")");
+  return ok;
+}
+
+bool SYNCFID(int fid) {
+  const auto& b = state().b;
+  const std::string_view name = state().c.FLNAME3(fid).trimmed();
+  const int ncid = b.NCID3(fid);
+  if (ncid >= 0) {
+    const int status = nc_sync(ncid);
+    if (status == NC_NOERR) return true;
+    XQMSG2(MsgBuf<80>() << "Error flushing netCDF file \"" << name << "\"");
+    XQMSG2(MsgBuf<80>() << "netCDF error number" << NumField(status, 5));
+    return false;
+  }
+  if (ncid == BINFIL3) {
+    if (FLUSHBIN3(fid) != 0) return true;
+    XQMSG2(MsgBuf<80>() << "Error flushing BINIO3 file \"" << name << "\"");
+    return false;
+  }
+  if (ncid != LISTFIL3) return true;
+  // Every member is attempted, even after one has failed.
+  bool ok = true;
+  const int first = b.LISTFIRST3(fid);
+  for (int k = first; k < first + b.LISTCOUNT3(fid); ++k) {
+    if (k < 1 || k > MXOPEN3) continue;
+    const int m = b.MEMBERFID3(k);
+    if (m < 1 || m > MXOPEN3) continue;
+    if (b.NCID3(m) >= 0) {
+      ok = sync_netcdf(b.NCID3(m)) && ok;
+    } else if (b.NCID3(m) == BINFIL3) {
+      ok = FLUSHBIN3(m) != 0 && ok;
+    }
+  }
+  if (!ok) XQMSG2(MsgBuf<80>() << "Error flushing list file \"" << name << "\"");
+  return ok;
+}
+
+}  // namespace kavro
