@@ -222,6 +222,20 @@ TEST_F(RdvarsTest, FailureLogsOneLine) {
                                       "\"O3              \" from file \"GRID            \""}));
 }
 
+// A variable whose rank is not the one its file type reads (a nested-grid variable written
+// without its layer dimension) is refused before netCDF reads past the vectors.
+TEST_F(RdvarsTest, RefusesVariableOfAnotherRank) {
+  ASSERT_EQ(install(gridded_3x2x4(), "GRID"), 1);
+  kavro::state().b.FTYPE3(1) = kavro::BNDARY3;
+  const std::size_t before = log_lines().size();
+  WordBuffer buf(8);
+  EXPECT_FALSE(kavro::RDBNDARY(1, 1, 1, kRec, buf.data()));
+  EXPECT_EQ(log_from(before),
+            (std::vector<std::string>{"     netCDF error number   -46  Error reading variable "
+                                      "\"O3              \" from file \"GRID            \""}));
+  EXPECT_TRUE(buf.untouched(1, 8));
+}
+
 // A native binary slot whose type has no layer position is refused with the bad-type line.
 TEST_F(RdvarsTest, RefusesBinaryTypeWithoutLayerPosition) {
   kavro::INIT3();
