@@ -65,6 +65,21 @@ void* staging_for(std::size_t bytes) noexcept {
   return s.data.get();
 }
 
+// The status of a block against the variable's dimensions as they are now: NC_NOERR when it
+// lies inside, else as netCDF would refuse it. A staging area is thus sized by what the file
+// really holds, never by a bad header alone.
+int block_status(int ncid, int varid, int rank, const std::size_t* st, const std::size_t* ct) {
+  int dimids[kMaxRank];
+  if (const int status = nc_inq_vardimid(ncid, varid, dimids); status != NC_NOERR) return status;
+  for (int i = 0; i < rank; ++i) {
+    std::size_t len = 0;
+    if (const int status = nc_inq_dimlen(ncid, dimids[i], &len); status != NC_NOERR) return status;
+    if (st[i] >= len && ct[i] > 0) return NC_EINVALCOORDS;
+    if (ct[i] > len - st[i]) return NC_EEDGE;
+  }
+  return NC_NOERR;
+}
+
 }  // namespace
 
 int nc_read_block(int ncid, int varid, int rank, const int* start, const int* count, int vtype,
@@ -94,6 +109,9 @@ int nc_read_block(int ncid, int varid, int rank, const int* start, const int* co
   }
   std::uint64_t bytes = 0;
   if (overflow || __builtin_mul_overflow(values, vbytes, &bytes)) return NC_EEDGE;
+  if (const int status = block_status(ncid, varid, rank, st, ct); status != NC_NOERR) {
+    return status;
+  }
   void* stage = staging_for(bytes);
   if (stage == nullptr) return NC_ENOMEM;
   const int status = get_typed(ncid, varid, st, ct, vtype, stage);

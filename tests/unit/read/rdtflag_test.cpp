@@ -21,15 +21,6 @@ FixtureSpec hourly(int nvars = 1) {
   return s;
 }
 
-// A date and time on a step that is stored gives its record number.
-TEST_F(RdtflagTest, StoredStepGivesItsRecord) {
-  ASSERT_EQ(install(hourly(), "GRID"), 1);
-  int fid = 1, step = 0;
-  EXPECT_TRUE(RDTFLAG(fid, 1, 2024033, 10000, step, true));
-  EXPECT_EQ(step, 2);
-  EXPECT_EQ(fid, 1);
-}
-
 // A time between two steps is reported in three lines and a warning when verbose, and
 // silently otherwise; the step comes back negative.
 TEST_F(RdtflagTest, TimeBetweenStepsReportsThreeLines) {

@@ -88,7 +88,7 @@ TEST_F(Read3Test, MissingVariableListsTheFileVariables) {
   }
 }
 
-// Layers 0, NLAYS + 1 and -2 are refused; -1 (all layers) is accepted.
+// Layers 0, NLAYS + 1 and -2 are refused (-1, all layers, is read by the sized test below).
 class Read3LayerTest : public Read3Test, public ::testing::WithParamInterface<int> {};
 
 TEST_P(Read3LayerTest, LayerOutsideTheFileIsRefused) {
@@ -105,16 +105,6 @@ TEST_P(Read3LayerTest, LayerOutsideTheFileIsRefused) {
   EXPECT_TRUE(buf.untouched(1, 24));
 }
 INSTANTIATE_TEST_SUITE_P(Layers, Read3LayerTest, ::testing::Values(0, 5, -2));
-
-TEST_F(Read3Test, AllLayersAreRead) {
-  const FixtureSpec s = grid();
-  ASSERT_TRUE(open(s, "GRID"));
-  WordBuffer buf(25);
-  ASSERT_TRUE(READ3("GRID", "V1", ALLAYS3, kDate, kTime, buf.data()));
-  EXPECT_EQ(buf.f(1), float(expected_value(s, 1, 2, 1, 1, 1)));
-  EXPECT_EQ(buf.f(24), float(expected_value(s, 1, 2, 4, 2, 3)));
-  EXPECT_TRUE(buf.untouched(25, 25));
-}
 
 // A read whose step is not stored fails before the buffer is touched.
 TEST_F(Read3Test, MissingStepLeavesBufferUntouched) {
