@@ -18,25 +18,37 @@ constexpr int kMaxRank = 5;
 std::size_t value_bytes(int vtype) noexcept {
   switch (vtype) {
     case 1:
-    case 2: return 1;
-    case 3: return 2;
+    case 2:
+      return 1;
+    case 3:
+      return 2;
     case XQINT:
-    case XQREAL: return 4;
-    case XQDBLE: return 8;
-    default: return 0;
+    case XQREAL:
+      return 4;
+    case XQDBLE:
+      return 8;
+    default:
+      return 0;
   }
 }
 
 int get_typed(int ncid, int varid, const std::size_t* st, const std::size_t* ct, int vtype,
               void* dest) noexcept {
   switch (vtype) {
-    case 1: return nc_get_vara_schar(ncid, varid, st, ct, static_cast<signed char*>(dest));
-    case 2: return nc_get_vara_text(ncid, varid, st, ct, static_cast<char*>(dest));
-    case 3: return nc_get_vara_short(ncid, varid, st, ct, static_cast<short*>(dest));
-    case XQINT: return nc_get_vara_int(ncid, varid, st, ct, static_cast<int*>(dest));
-    case XQREAL: return nc_get_vara_float(ncid, varid, st, ct, static_cast<float*>(dest));
-    case XQDBLE: return nc_get_vara_double(ncid, varid, st, ct, static_cast<double*>(dest));
-    default: return NC_EBADTYPE;
+    case 1:
+      return nc_get_vara_schar(ncid, varid, st, ct, static_cast<signed char*>(dest));
+    case 2:
+      return nc_get_vara_text(ncid, varid, st, ct, static_cast<char*>(dest));
+    case 3:
+      return nc_get_vara_short(ncid, varid, st, ct, static_cast<short*>(dest));
+    case XQINT:
+      return nc_get_vara_int(ncid, varid, st, ct, static_cast<int*>(dest));
+    case XQREAL:
+      return nc_get_vara_float(ncid, varid, st, ct, static_cast<float*>(dest));
+    case XQDBLE:
+      return nc_get_vara_double(ncid, varid, st, ct, static_cast<double*>(dest));
+    default:
+      return NC_EBADTYPE;
   }
 }
 

@@ -32,13 +32,12 @@ TEST_F(RdtflagTest, TimeBetweenStepsReportsThreeLines) {
   EXPECT_EQ(log_lines().size(), before);
   EXPECT_FALSE(RDTFLAG(fid, 1, 2024033, 3000, step, true));
   EXPECT_EQ(log_from(before),
-            (std::vector<std::string>{
-                "     Requested date & time:      2024033:003000",
-                "     File starting date & time:  2024033:000000",
-                "     File time step:           010000", "     ",
-                "     >>--->> WARNING in subroutine RDTFLAG",
-                "     Time step error for file:  GRID",
-                "     XQWARN:  DTBUF 0:30:00   Feb. 2, 2024"}));
+            (std::vector<std::string>{"     Requested date & time:      2024033:003000",
+                                      "     File starting date & time:  2024033:000000",
+                                      "     File time step:           010000", "     ",
+                                      "     >>--->> WARNING in subroutine RDTFLAG",
+                                      "     Time step error for file:  GRID",
+                                      "     XQWARN:  DTBUF 0:30:00   Feb. 2, 2024"}));
 }
 
 // A file with a negative step keeps two records: steps 1, 3, 5 ... in record 1 and 2, 4, 6 ...
@@ -83,7 +82,8 @@ TEST_F(RdtflagTest, AllReportsEveryVariableLackingTheStep) {
   EXPECT_TRUE(RDTFLAG(fid, 2, 2024033, 10000, step, true));
   const std::size_t before = log_lines().size();
   EXPECT_FALSE(RDTFLAG(fid, 3, 2024033, 10000, step, true));
-  EXPECT_EQ(log_from(before)[2], "     Time step not available in file GRID             for variable V3");
+  EXPECT_EQ(log_from(before)[2],
+            "     Time step not available in file GRID             for variable V3");
   const std::size_t all = log_lines().size();
   EXPECT_FALSE(RDTFLAG(fid, ALLVAR3, 2024033, 10000, step, true));
   const auto lines = log_from(all);
@@ -174,12 +174,11 @@ TEST_F(RdtflagTest, FileListHandsOverToTheHoldingMember) {
   const std::size_t before = log_lines().size();
   EXPECT_FALSE(RDTFLAG(fid, ALLVAR3, 2024002, 20000, step, false));
   EXPECT_EQ(fid, 3);
-  EXPECT_EQ(log_from(before),
-            (std::vector<std::string>{
-                "     Requested date & time:  2024002:020000", "     ",
-                "     >>--->> WARNING in subroutine RDTFLAG",
-                "     Variable ALL              not available in file-set BOTH",
-                "     XQWARN:  DTBUF 2:00:00   Jan. 2, 2024"}));
+  EXPECT_EQ(log_from(before), (std::vector<std::string>{
+                                  "     Requested date & time:  2024002:020000", "     ",
+                                  "     >>--->> WARNING in subroutine RDTFLAG",
+                                  "     Variable ALL              not available in file-set BOTH",
+                                  "     XQWARN:  DTBUF 2:00:00   Jan. 2, 2024"}));
 }
 
 }  // namespace

@@ -142,7 +142,9 @@ class WordBuffer {
     return v;
   }
   unsigned char* bytes() { return reinterpret_cast<unsigned char*>(words_.data()); }
-  const unsigned char* cbytes() const { return reinterpret_cast<const unsigned char*>(words_.data()); }
+  const unsigned char* cbytes() const {
+    return reinterpret_cast<const unsigned char*>(words_.data());
+  }
   std::vector<double> words_;
   std::size_t size_ = 0;
 };

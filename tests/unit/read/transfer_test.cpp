@@ -32,8 +32,8 @@ FixtureSpec gridded_3x2x4() {
 
 // Values of variable VAR, record kRec, layers FIRST..LAST, starting at word W, columns
 // fastest, then rows, then layers: one word each.
-void expect_floats(const WordBuffer& buf, std::size_t w, const FixtureSpec& s, int var,
-                   int first, int last, int nrows, int ncols) {
+void expect_floats(const WordBuffer& buf, std::size_t w, const FixtureSpec& s, int var, int first,
+                   int last, int nrows, int ncols) {
   for (int l = first; l <= last; ++l)
     for (int r = 1; r <= nrows; ++r)
       for (int c = 1; c <= ncols; ++c, ++w)
@@ -88,7 +88,8 @@ TEST_F(RdiddataTest, PutsCountAndIdsBeforeTheVariable) {
   WordBuffer buf(12);
   ASSERT_TRUE(kavro::RDIDDATA(1, 1, 1, kRec, buf.data()));
   EXPECT_EQ(buf.i(1), int(structural_value("ID-COUNT", kRec, 0)));
-  for (int k = 1; k <= 3; ++k) EXPECT_EQ(buf.i(std::size_t(1 + k)), int(structural_value("ID", kRec, k)));
+  for (int k = 1; k <= 3; ++k)
+    EXPECT_EQ(buf.i(std::size_t(1 + k)), int(structural_value("ID", kRec, k)));
   expect_floats(buf, 5, s, 1, 1, 1, 1, 3);
   EXPECT_TRUE(buf.untouched(8, 12));
 }
@@ -205,8 +206,7 @@ TEST_F(RdiddataTest, IdListFailureWarnsAndStops) {
   EXPECT_EQ(log_from(before),
             (std::vector<std::string>{"     netCDF error number  -49", "     ",
                                       "     >>--->> WARNING in subroutine READ3/RDIDDATA",
-                                      "     Error reading ID list for file IDS",
-                                      "     "}));
+                                      "     Error reading ID list for file IDS", "     "}));
   EXPECT_TRUE(buf.untouched(2, 8));
 }
 
