@@ -169,17 +169,21 @@ layout::Header header_of(int fid) {
           b.NLAYS3(fid), b.NTHIK3(fid), b.NVARS3(fid)};
 }
 
-// Step 8, first half: the type must be one the layout knows; its sizes must fit the
-// 32-bit counts the reader sizes its buffers from.
+// Step 8, first half: the type must be one the layout knows.
+bool check_type(int fid) {
+  const int ftype = state().b.FTYPE3(fid);
+  if (layout::known_type(ftype)) return true;
+  XQMSG2(MsgBuf<256>() << "File opening error:  ILLEGAL FILE TYPE for file "
+                       << state().c.FLNAME3(fid).padded());
+  XQMSG2(MsgBuf<256>() << "Unknown file type " << NumField(ftype, 10));
+  return false;
+}
+
+// The sizes must fit the 32-bit counts the reader sizes its buffers from; then the layer
+// size (LAYSIZE3) is known.
 bool check_sizes(int fid) {
   auto& b = state().b;
   const int ftype = b.FTYPE3(fid);
-  if (!layout::known_type(ftype)) {
-    XQMSG2(MsgBuf<256>() << "File opening error:  ILLEGAL FILE TYPE for file "
-                         << state().c.FLNAME3(fid).padded());
-    XQMSG2(MsgBuf<256>() << "Unknown file type " << NumField(ftype, 10));
-    return false;
-  }
   const std::int64_t ncols = b.NCOLS3(fid), nrows = b.NROWS3(fid), nlays = b.NLAYS3(fid);
   if (ncols < 0 || nrows < 0 || nlays < 0) return refuse(fid, "negative NCOLS, NROWS or NLAYS");
   if (ftype == KFEVNT3 && b.NTHIK3(fid) < 0) return refuse(fid, "negative NTHIK");
@@ -261,10 +265,6 @@ bool read_variables(int fid, int ncid) {
                          << " characters; 16 x NVARS =" << NumField(static_cast<long long>(need), 10));
     return false;
   }
-  const bool dictionary = b.FTYPE3(fid) == DCTNRY3;
-  std::array<int, 4> dimids{};
-  const std::span<int> shape(dimids.data(), layout::data_dimensions(b.FTYPE3(fid)).size());
-  if (!dictionary && !check_dimensions(fid, ncid, shape)) return false;
   for (int v = 1; v <= nvars; ++v) {
     Name16& name = c.VLIST3D(v, fid);
     name.assign(std::string_view(list.data() + static_cast<std::size_t>(NAMLEN3) * (v - 1),
@@ -286,7 +286,6 @@ bool read_variables(int fid, int ncid) {
                 MsgBuf<80>() << "Error reading units for  variable " << name.padded())) {
       return false;
     }
-    if (!dictionary && !check_shape(fid, ncid, varid, name.padded(), shape)) return false;
   }
   return true;
 }
@@ -313,8 +312,8 @@ bool record_update(int fid, int ncid, std::string_view pname) {
   return nc_ok(nc_enddef(ncid), fid, "Error flushing HISTORY to disk");
 }
 
-// Steps 5 to 11 on the open netCDF file.
-bool read_header(int fid, int access, std::string_view pname) {
+// Steps 5 to 9 on the open netCDF file.
+bool read_header(int fid) {
   auto& b = state().b;
   const int ncid = b.NCID3(fid);
   clear_description(fid);
@@ -344,14 +343,38 @@ bool read_header(int fid, int access, std::string_view pname) {
     }
     if (entries > static_cast<std::size_t>(kMaxCount)) return refuse(fid, "too many entries");
     b.MXREC3(fid) = static_cast<int>(entries);
-  } else if (!read_description(fid, ncid) || !read_records(fid, ncid) || !check_sizes(fid) ||
+  } else if (!read_description(fid, ncid) || !read_records(fid, ncid) || !check_type(fid) ||
              !read_structure(fid, ncid)) {
     return false;
   }
-  if (!read_variables(fid, ncid)) return false;
-  if (access == kReadWriteAccess && !record_update(fid, ncid, pname)) return false;
-  if (b.VOLATILE3(fid)) return nc_ok(nc_sync(ncid), fid, "Error with disk synchronization");
+  return read_variables(fid, ncid);
+}
+
+// The header against the file's own dimensions and variables: sizes in range, and every
+// data variable shaped as its file type says, so that a reader sized from the header
+// addresses the data the file really holds. A dictionary has a layout of its own.
+bool check_layout(int fid) {
+  const auto& b = state().b;
+  if (b.FTYPE3(fid) == DCTNRY3) return true;
+  if (!check_sizes(fid)) return false;
+  std::array<int, 4> dimids{};
+  const std::span<int> shape(dimids.data(), layout::data_dimensions(b.FTYPE3(fid)).size());
+  const int ncid = b.NCID3(fid);
+  if (!check_dimensions(fid, ncid, shape)) return false;
+  for (int v = 1; v <= b.NVARS3(fid); ++v) {
+    if (!check_shape(fid, ncid, b.VARID3(v, fid), state().c.VLIST3D(v, fid).padded(), shape)) {
+      return false;
+    }
+  }
   return true;
+}
+
+// Steps 10 and 11: the update record of a read-write file, the disk image of a volatile one.
+bool finish_open(int fid, int access, std::string_view pname) {
+  const int ncid = state().b.NCID3(fid);
+  if (access == kReadWriteAccess && !record_update(fid, ncid, pname)) return false;
+  if (!state().b.VOLATILE3(fid)) return true;
+  return nc_ok(nc_sync(ncid), fid, "Error with disk synchronization");
 }
 
 }  // namespace
@@ -387,8 +410,9 @@ bool OPNFIL3(std::string_view path, int fid, int access, std::string_view pname)
     return false;
   }
   b.NCID3(fid) = ncid;
-  // A file that fails after it was opened is closed again, so no netCDF handle leaks.
-  if (!read_header(fid, access, pname) || !CKFILE3(fid)) {
+  // The header checks come before the update is written, so a refused file is never
+  // modified; a file that fails after it was opened is closed again, so no handle leaks.
+  if (!read_header(fid) || !CKFILE3(fid) || !check_layout(fid) || !finish_open(fid, access, pname)) {
     detail::close_netcdf(fid);
     return false;
   }
