@@ -49,36 +49,15 @@ std::vector<ReportItems> wide_reports() {
   return v;
 }
 
-void run_append_report(benchmark::State& state, const std::vector<ReportItems>& items) {
-  std::vector<char> buf(kBatch * brindlewick::kReportSize);
-  std::size_t i = 0;
-  char* out = buf.data();
-  for (auto _ : state) {
-    const ReportItems& it = items[i];
-    out = brindlewick::append_report(out, it.col, it.row, it.lat, it.lon, it.x, it.y, it.c, it.r,
-                                     it.gcol, it.grow);
-    if (++i == kBatch) {
-      benchmark::DoNotOptimize(buf.data());
-      benchmark::ClobberMemory();
-      i = 0;
-      out = buf.data();
-    }
-  }
-  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
-}
-
-// The same report shape written with one snprintf (every REAL in exponent form: the cheapest
-// single format; the fixed-or-exponent rule would cost more).
-void run_snprintf_report(benchmark::State& state, const std::vector<ReportItems>& items) {
+// Writes the batch over and over into one caller-owned buffer, as the tool fills its output
+// buffer; `write` appends one report and returns the new end.
+template <typename Write>
+void run_reports(benchmark::State& state, const std::vector<ReportItems>& items, Write write) {
   std::vector<char> buf(kBatch * (brindlewick::kReportSize + 1));
   std::size_t i = 0;
   char* out = buf.data();
   for (auto _ : state) {
-    const ReportItems& it = items[i];
-    out += std::snprintf(
-        out, brindlewick::kReportSize + 1, "%12d%12d%15.7E%15.7E%15.7E\n%15.7E%12d%12d%12d%12d\n",
-        it.col, it.row, static_cast<double>(it.lat), static_cast<double>(it.lon),
-        static_cast<double>(it.x), static_cast<double>(it.y), it.c, it.r, it.gcol, it.grow);
+    out = write(out, items[i]);
     if (++i == kBatch) {
       benchmark::DoNotOptimize(buf.data());
       benchmark::ClobberMemory();
@@ -89,10 +68,33 @@ void run_snprintf_report(benchmark::State& state, const std::vector<ReportItems>
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
 }
 
-void BM_AppendReportGrid(benchmark::State& state) { run_append_report(state, grid_reports()); }
-void BM_SnprintfReportGrid(benchmark::State& state) { run_snprintf_report(state, grid_reports()); }
-void BM_AppendReportWide(benchmark::State& state) { run_append_report(state, wide_reports()); }
-void BM_SnprintfReportWide(benchmark::State& state) { run_snprintf_report(state, wide_reports()); }
+char* append_items(char* out, const ReportItems& it) {
+  return brindlewick::append_report(out, it.col, it.row, it.lat, it.lon, it.x, it.y, it.c, it.r,
+                                    it.gcol, it.grow);
+}
+
+// The same report shape written with one snprintf (every REAL in exponent form: the cheapest
+// single format; the fixed-or-exponent rule would cost more).
+char* snprintf_items(char* out, const ReportItems& it) {
+  return out + std::snprintf(out, brindlewick::kReportSize + 1,
+                             "%12d%12d%15.7E%15.7E%15.7E\n%15.7E%12d%12d%12d%12d\n", it.col, it.row,
+                             static_cast<double>(it.lat), static_cast<double>(it.lon),
+                             static_cast<double>(it.x), static_cast<double>(it.y), it.c, it.r,
+                             it.gcol, it.grow);
+}
+
+void BM_AppendReportGrid(benchmark::State& state) {
+  run_reports(state, grid_reports(), append_items);
+}
+void BM_SnprintfReportGrid(benchmark::State& state) {
+  run_reports(state, grid_reports(), snprintf_items);
+}
+void BM_AppendReportWide(benchmark::State& state) {
+  run_reports(state, wide_reports(), append_items);
+}
+void BM_SnprintfReportWide(benchmark::State& state) {
+  run_reports(state, wide_reports(), snprintf_items);
+}
 
 BENCHMARK(BM_AppendReportGrid);
 BENCHMARK(BM_SnprintfReportGrid);

@@ -15,7 +15,8 @@
 // The writers append to a caller-owned buffer and return the new end; they never allocate and
 // never call printf, so millions of reports cost little. The caller guarantees room:
 // kReportSize bytes per report, kRealWidth per REAL, kIntWidth per INTEGER. Nothing is
-// NUL-terminated.
+// NUL-terminated. Typical use: reports appended to a large buffer that is written out with one
+// fwrite when fewer than kReportSize bytes remain, and at the end.
 #ifndef BRINDLEWICK_REPORT_FORMAT_H
 #define BRINDLEWICK_REPORT_FORMAT_H
 

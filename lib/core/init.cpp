@@ -78,7 +78,7 @@ void write_version_lines(int unit, bool with_mxvars) {
   detail::put_unit_line(unit, "");
 }
 
-// Step 5 and 6 of INIT3: the banner in the log, and on standard output when the log is a file.
+// Steps 5 and 6 of INIT3: the banner in the log, and on standard output when the log is a file.
 void write_banner() {
   auto& st = state();
   write_notice(st.b.LOGUNIT3);

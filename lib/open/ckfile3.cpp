@@ -77,12 +77,15 @@ bool check_type(int fid, bool& done) {
   const int ncols = b.NCOLS3(fid), nrows = b.NROWS3(fid), nthik = b.NTHIK3(fid);
   done = false;
   switch (b.FTYPE3(fid)) {
-    case DCTNRY3: case DGRAPH3:
+    case DCTNRY3:
+    case DGRAPH3:
       done = true;
       return true;
     case CUSTOM3:
       return ncols > 0 || fail_int(fid, "Bad blob-size NCOLS", ncols, "for ");
-    case GRDDED3: case kTypeSeven: case PTRFLY3:
+    case GRDDED3:
+    case kTypeSeven:
+    case PTRFLY3:
       return (ncols > 0 || fail_int(fid, "Bad NCOLS", ncols, "for ")) &&
              (nrows > 0 || fail_int(fid, "Bad NROWS", nrows, "for "));
     case BNDARY3:
@@ -179,12 +182,15 @@ bool check_horizontal(int fid) {
   const int gdtyp = b.GDTYP3(fid);
   switch (gdtyp) {
     case 1:
-      if (outside(b.XORIG3(fid), -180.0, 180.0)) return fail_real(fid, "Bad grid origin", b.XORIG3(fid));
-      if (outside(b.YORIG3(fid), -90.0, 90.0)) return fail_real(fid, "Bad grid origin", b.YORIG3(fid));
+      if (outside(b.XORIG3(fid), -180.0, 180.0))
+        return fail_real(fid, "Bad grid origin", b.XORIG3(fid));
+      if (outside(b.YORIG3(fid), -90.0, 90.0))
+        return fail_real(fid, "Bad grid origin", b.YORIG3(fid));
       return true;
     case 2:
       return check_projection(fid, b.P_ALP3(fid), 90.0, false);
-    case 3: case 4:
+    case 3:
+    case 4:
       return check_projection(fid, -180.0, 180.0, false);
     case 5: {
       const double alp = b.P_ALP3(fid);

@@ -24,8 +24,8 @@ void error_number(int status) { XQMSG2(Line() << "netCDF error number" << NumFie
 // The two lines reporting a header attribute DESC3 could not read.
 void not_available(int status, std::string_view what, std::string_view lname) {
   error_number(status);
-  XQMSG2(Line() << "netCDF file header attribute " << what << " not available for file \""
-                << lname << "\"");
+  XQMSG2(Line() << "netCDF file header attribute " << what << " not available for file \"" << lname
+                << "\"");
 }
 
 // Steps 2 and 3: what the opener stored in the slot.
@@ -164,12 +164,13 @@ bool read_extras(int ncid, int varid, int v, std::string_view lname) {
   if (status != NC_NOERR) {
     natts = 0;
     error_number(status);
-    XQMSG2(Line() << "Error reading netCDF dimension " << "\"natts\" for file \"" << lname << "\"");
+    XQMSG2(Line() << "Error reading netCDF dimension "
+                  << "\"natts\" for file \"" << lname << "\"");
     return false;
   }
   if (natts > MXATTS3) {
-    XQMSG2(Line() << "Only the first 20 extra attributes of variable \"" << vname
-                  << "\" in file \"" << lname << "\" are described");
+    XQMSG2(Line() << "Only the first 20 extra attributes of variable \"" << vname << "\" in file \""
+                  << lname << "\" are described");
     natts = MXATTS3;
   }
   bool ok = true;
@@ -231,7 +232,8 @@ bool DESC3(std::string_view lname) {
   bool ok = read_stamps(ncid, lname);
   if (BDESC3.FTYPE3D != DCTNRY3) ok = read_var_descs(f, ncid, lname) && ok;
   if (BDESC3.FTYPE3D == kTypeSeven) {
-    for (int v = 1; v <= BDESC3.NVARS3D; ++v) ok = read_extras(ncid, b.VARID3(v, f), v, lname) && ok;
+    for (int v = 1; v <= BDESC3.NVARS3D; ++v)
+      ok = read_extras(ncid, b.VARID3(v, f), v, lname) && ok;
   }
   if (!ok) XQWARN("DESC3", 0, 0, Line() << "Error(s) in DESC3(" << lname << ")");
   return ok;

@@ -25,9 +25,8 @@ namespace kavro::detail {
 // Text into FIELD: cut to the field, blank-padded; a NUL ends the text (C writers store
 // one). LENGTH receives the attribute's own length; FIRST_NUL whether its first character
 // is a NUL. FIELD is left unchanged on failure.
-[[nodiscard]] int get_text_att(int ncid, int varid, std::string_view name,
-                               std::span<char> field, std::size_t* length = nullptr,
-                               bool* first_nul = nullptr);
+[[nodiscard]] int get_text_att(int ncid, int varid, std::string_view name, std::span<char> field,
+                               std::size_t* length = nullptr, bool* first_nul = nullptr);
 
 // A name as a NUL-terminated string for the netCDF calls, without trailing blanks (names
 // longer than netCDF allows are cut; the lookup then fails).

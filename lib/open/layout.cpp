@@ -39,8 +39,7 @@ constexpr std::array<StructuralVar, 9> kGrnestVars = {{
     {"ID-COUNT", NC_INT, kPerStep, &Bstate3::CNTVID3, "Error reading ID for variable ID-COUNT"},
     {"ID", NC_INT, kPerSite, &Bstate3::IDVID3, "Error reading netcdf ID for variable \"ID\""},
     {"WIN-COLS", NC_INT, kPerSite, &Bstate3::WCOLVID3, "Error reading ID for variable WIN-COLS"},
-    {"WIN-ROWS", NC_INT, kPerSite, &Bstate3::WROWVID3,
-     "Error reading ID for variable WIN-ROWST"},
+    {"WIN-ROWS", NC_INT, kPerSite, &Bstate3::WROWVID3, "Error reading ID for variable WIN-ROWST"},
     {"WIN-LEVS", NC_INT, kPerSite, &Bstate3::LEVVID3, "Error reading ID for variable WIN-LEVS"},
     {"X", NC_DOUBLE, kPerSite, &Bstate3::XVID3, "Error reading ID for variable X"},
     {"Y", NC_DOUBLE, kPerSite, &Bstate3::YVID3, "Error reading ID for variable Y"},
@@ -85,8 +84,7 @@ constexpr std::array<TypeDimension, 3> kEventDims = {{{kRowDim, DimLength::kNrow
 constexpr std::array<std::string_view, 4> kGridShape = {kTstepDim, kLayDim, kRowDim, kColDim};
 constexpr std::array<std::string_view, 3> kBoundaryShape = {kTstepDim, kLayDim, kPerimDim};
 constexpr std::array<std::string_view, 3> kSiteShape = {kTstepDim, kLayDim, kSiteDim};
-constexpr std::array<std::string_view, 4> kProfileShape = {kTstepDim, kLayDim, kSiteDim,
-                                                           kLevelDim};
+constexpr std::array<std::string_view, 4> kProfileShape = {kTstepDim, kLayDim, kSiteDim, kLevelDim};
 constexpr std::array<std::string_view, 2> kMatrixShape = {kTstepDim, kCoefDim};
 constexpr std::array<std::string_view, 3> kCustomShape = {kTstepDim, kLayDim, kColDim};
 constexpr std::array<std::string_view, 2> kEventShape = {kTstepDim, kLayDim};
@@ -102,38 +100,66 @@ bool known_type(int ftype) noexcept {
 
 std::span<const TypeDimension> type_dimensions(int ftype) noexcept {
   switch (ftype) {
-    case GRDDED3: case kTypeSeven: case PTRFLY3: return kGridDims;
-    case CUSTOM3: return kCustomDims;
-    case BNDARY3: return kBoundaryDims;
-    case IDDATA3: return kSiteDims;
-    case PROFIL3: case GRNEST3: return kProfileDims;
-    case SMATRX3: return kMatrixDims;
-    case KFEVNT3: return kEventDims;
-    default: return {};
+    case GRDDED3:
+    case kTypeSeven:
+    case PTRFLY3:
+      return kGridDims;
+    case CUSTOM3:
+      return kCustomDims;
+    case BNDARY3:
+      return kBoundaryDims;
+    case IDDATA3:
+      return kSiteDims;
+    case PROFIL3:
+    case GRNEST3:
+      return kProfileDims;
+    case SMATRX3:
+      return kMatrixDims;
+    case KFEVNT3:
+      return kEventDims;
+    default:
+      return {};
   }
 }
 
 std::span<const StructuralVar> structural_variables(int ftype) noexcept {
   switch (ftype) {
-    case IDDATA3: return kIddataVars;
-    case PROFIL3: return kProfilVars;
-    case GRNEST3: return kGrnestVars;
-    case SMATRX3: return kSmatrxVars;
-    case KFEVNT3: return kKfevntVars;
-    default: return {};
+    case IDDATA3:
+      return kIddataVars;
+    case PROFIL3:
+      return kProfilVars;
+    case GRNEST3:
+      return kGrnestVars;
+    case SMATRX3:
+      return kSmatrxVars;
+    case KFEVNT3:
+      return kKfevntVars;
+    default:
+      return {};
   }
 }
 
 std::span<const std::string_view> data_dimensions(int ftype) noexcept {
   switch (ftype) {
-    case GRDDED3: case kTypeSeven: case PTRFLY3: return kGridShape;
-    case BNDARY3: return kBoundaryShape;
-    case IDDATA3: return kSiteShape;
-    case PROFIL3: case GRNEST3: return kProfileShape;
-    case SMATRX3: return kMatrixShape;
-    case CUSTOM3: return kCustomShape;
-    case KFEVNT3: return kEventShape;
-    default: return {};
+    case GRDDED3:
+    case kTypeSeven:
+    case PTRFLY3:
+      return kGridShape;
+    case BNDARY3:
+      return kBoundaryShape;
+    case IDDATA3:
+      return kSiteShape;
+    case PROFIL3:
+    case GRNEST3:
+      return kProfileShape;
+    case SMATRX3:
+      return kMatrixShape;
+    case CUSTOM3:
+      return kCustomShape;
+    case KFEVNT3:
+      return kEventShape;
+    default:
+      return {};
   }
 }
 
@@ -145,10 +171,14 @@ std::span<const std::string_view> tflag_dimensions(int ftype) noexcept {
 std::int64_t dimension_length(DimLength which, const Header& h) noexcept {
   const std::int64_t ncols = h.ncols, nrows = h.nrows, nthik = h.nthik;
   switch (which) {
-    case DimLength::kNcols: return ncols;
-    case DimLength::kNrows: return nrows;
-    case DimLength::kNthik: return nthik;
-    case DimLength::kPerim: return 2 * nthik * (ncols + nrows + 2 * nthik);
+    case DimLength::kNcols:
+      return ncols;
+    case DimLength::kNrows:
+      return nrows;
+    case DimLength::kNthik:
+      return nthik;
+    case DimLength::kPerim:
+      return 2 * nthik * (ncols + nrows + 2 * nthik);
   }
   return 0;
 }
@@ -156,15 +186,25 @@ std::int64_t dimension_length(DimLength which, const Header& h) noexcept {
 std::optional<std::int64_t> layer_size(int ftype, std::int64_t ncols, std::int64_t nrows,
                                        std::int64_t nthik) noexcept {
   switch (ftype) {
-    case KFEVNT3: return nrows;
-    case CUSTOM3: return ncols;
-    case GRDDED3: case PROFIL3: case GRNEST3: case kTypeSeven: case PTRFLY3:
+    case KFEVNT3:
+      return nrows;
+    case CUSTOM3:
+      return ncols;
+    case GRDDED3:
+    case PROFIL3:
+    case GRNEST3:
+    case kTypeSeven:
+    case PTRFLY3:
       return ncols * nrows;
     // The leading factor takes the thickness without its sign, the inner one with it.
-    case BNDARY3: return 2 * std::llabs(nthik) * (ncols + nrows + 2 * nthik);
-    case IDDATA3: return nrows;
-    case SMATRX3: return ncols;
-    default: return std::nullopt;
+    case BNDARY3:
+      return 2 * std::llabs(nthik) * (ncols + nrows + 2 * nthik);
+    case IDDATA3:
+      return nrows;
+    case SMATRX3:
+      return ncols;
+    default:
+      return std::nullopt;
   }
 }
 

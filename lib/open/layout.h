@@ -51,9 +51,9 @@ inline constexpr std::string_view kFiledescAtt = "FILEDESC";
 inline constexpr std::string_view kHistoryAtt = "HISTORY";
 
 // Widths of the fixed-width text attributes.
-inline constexpr int kExecIdLen = MXDLEN3;                // 80
-inline constexpr int kNameLen = NAMLEN3;                  // GDNAM, UPNAM, units: 16
-inline constexpr int kDescTextLen = MXDESC3 * MXDLEN3;    // FILEDESC, HISTORY: 4800
+inline constexpr int kExecIdLen = MXDLEN3;              // 80
+inline constexpr int kNameLen = NAMLEN3;                // GDNAM, UPNAM, units: 16
+inline constexpr int kDescTextLen = MXDESC3 * MXDLEN3;  // FILEDESC, HISTORY: 4800
 // Level values a file stores: min(NLAYS + 1, 100).
 inline constexpr int kStoredLevels = 100;
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <system_error>
 
+#include "core/log.h"
 #include "core/msgbuf.h"
 #include "core/state.h"
 #include "kavro/kavro.h"
@@ -207,12 +208,11 @@ bool open_new(std::string_view lname, int fstatus, std::string_view pname) {
 }  // namespace
 
 int NAME2FID(std::string_view lname) {
-  auto& b = state().b;
-  if (!b.INITDONE3) {
-    INIT3();
+  if (!detail::ensure_initialised()) {
     XQMSG2("KAVRO not yet initialized");
     return 0;
   }
+  const auto& b = state().b;
   const std::string_view name = trimmed(lname);
   if (name.size() > static_cast<std::size_t>(NAMLEN3)) {
     XQMSG2((MsgBuf<80>() << "Bad file name length for \"" << name << "\":  max length ")

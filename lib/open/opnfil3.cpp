@@ -1,8 +1,6 @@
 // OPNFIL3: reads the header of an existing netCDF file into its slot. The header is
 // untrusted input: every attribute is inquired before it is read, and every size it gives
 // is checked in 64-bit arithmetic before anything is sized from it.
-#include "open/open.h"
-
 #include <netcdf.h>
 
 #include <algorithm>
@@ -17,6 +15,7 @@
 #include "open/header_atts.h"
 #include "open/layout.h"
 #include "open/netcdf_status.h"
+#include "open/open.h"
 #include "open/pending.h"
 
 namespace kavro {
@@ -131,15 +130,14 @@ bool read_description(int fid, int ncid) {
   }
   // The level table holds 101 values: a longer level list is refused, not cut.
   int nlevels = 0;
-  if (!att_ok(detail::get_float_atts(ncid, NC_GLOBAL, layout::kVglvlsAtt, b.VGLVS3(fid),
-                                     nlevels),
+  if (!att_ok(detail::get_float_atts(ncid, NC_GLOBAL, layout::kVglvlsAtt, b.VGLVS3(fid), nlevels),
               fid, layout::kVglvlsAtt, "at most 101 float values",
               "Error reading file attribute VGLVS.")) {
     return false;
   }
-  return att_ok(detail::get_text_att(ncid, NC_GLOBAL, layout::kGdnamAtt,
-                                     state().c.GDNAM3(fid).span()),
-                fid, layout::kGdnamAtt, "text", "Error reading file attribute GDNAM");
+  return att_ok(
+      detail::get_text_att(ncid, NC_GLOBAL, layout::kGdnamAtt, state().c.GDNAM3(fid).span()), fid,
+      layout::kGdnamAtt, "text", "Error reading file attribute GDNAM");
 }
 
 // Step 7: the time-step flags and the number of records present.
@@ -169,17 +167,21 @@ layout::Header header_of(int fid) {
           b.NLAYS3(fid), b.NTHIK3(fid), b.NVARS3(fid)};
 }
 
-// Step 8, first half: the type must be one the layout knows; its sizes must fit the
-// 32-bit counts the reader sizes its buffers from.
+// Step 8, first half: the type must be one the layout knows.
+bool check_type(int fid) {
+  const int ftype = state().b.FTYPE3(fid);
+  if (layout::known_type(ftype)) return true;
+  XQMSG2(MsgBuf<256>() << "File opening error:  ILLEGAL FILE TYPE for file "
+                       << state().c.FLNAME3(fid).padded());
+  XQMSG2(MsgBuf<256>() << "Unknown file type " << NumField(ftype, 10));
+  return false;
+}
+
+// The sizes must fit the 32-bit counts the reader sizes its buffers from; then the layer
+// size (LAYSIZE3) is known.
 bool check_sizes(int fid) {
   auto& b = state().b;
   const int ftype = b.FTYPE3(fid);
-  if (!layout::known_type(ftype)) {
-    XQMSG2(MsgBuf<256>() << "File opening error:  ILLEGAL FILE TYPE for file "
-                         << state().c.FLNAME3(fid).padded());
-    XQMSG2(MsgBuf<256>() << "Unknown file type " << NumField(ftype, 10));
-    return false;
-  }
   const std::int64_t ncols = b.NCOLS3(fid), nrows = b.NROWS3(fid), nlays = b.NLAYS3(fid);
   if (ncols < 0 || nrows < 0 || nlays < 0) return refuse(fid, "negative NCOLS, NROWS or NLAYS");
   if (ftype == KFEVNT3 && b.NTHIK3(fid) < 0) return refuse(fid, "negative NTHIK");
@@ -227,8 +229,7 @@ bool check_dimensions(int fid, int ncid, std::span<int> dimids) {
 }
 
 // A data variable must have the shape of its file type.
-bool check_shape(int fid, int ncid, int varid, std::string_view name,
-                 std::span<const int> dimids) {
+bool check_shape(int fid, int ncid, int varid, std::string_view name, std::span<const int> dimids) {
   int ndims = 0;
   std::array<int, NC_MAX_VAR_DIMS> got{};
   if (nc_inq_varndims(ncid, varid, &ndims) != NC_NOERR ||
@@ -258,17 +259,14 @@ bool read_variables(int fid, int ncid) {
   if (len < need) {
     (void)nc_ok(NC_EINVAL, fid, "Error reading attribute VAR-LIST");
     XQMSG2(MsgBuf<256>() << "VAR-LIST holds " << NumField(static_cast<long long>(len), 10)
-                         << " characters; 16 x NVARS =" << NumField(static_cast<long long>(need), 10));
+                         << " characters; 16 x NVARS ="
+                         << NumField(static_cast<long long>(need), 10));
     return false;
   }
-  const bool dictionary = b.FTYPE3(fid) == DCTNRY3;
-  std::array<int, 4> dimids{};
-  const std::span<int> shape(dimids.data(), layout::data_dimensions(b.FTYPE3(fid)).size());
-  if (!dictionary && !check_dimensions(fid, ncid, shape)) return false;
   for (int v = 1; v <= nvars; ++v) {
     Name16& name = c.VLIST3D(v, fid);
-    name.assign(std::string_view(list.data() + static_cast<std::size_t>(NAMLEN3) * (v - 1),
-                                 NAMLEN3));
+    name.assign(
+        std::string_view(list.data() + static_cast<std::size_t>(NAMLEN3) * (v - 1), NAMLEN3));
     const detail::NcName ncname(name.padded());
     int& varid = b.VARID3(v, fid);
     if (!nc_ok(nc_inq_varid(ncid, ncname.c_str(), &varid), fid,
@@ -281,12 +279,11 @@ bool read_variables(int fid, int ncid) {
       return false;
     }
     b.VTYPE3(v, fid) = type;
-    if (!att_ok(detail::get_text_att(ncid, varid, layout::kUnitsAtt, c.UNITS3(v, fid).span()),
-                fid, layout::kUnitsAtt, "text",
+    if (!att_ok(detail::get_text_att(ncid, varid, layout::kUnitsAtt, c.UNITS3(v, fid).span()), fid,
+                layout::kUnitsAtt, "text",
                 MsgBuf<80>() << "Error reading units for  variable " << name.padded())) {
       return false;
     }
-    if (!dictionary && !check_shape(fid, ncid, varid, name.padded(), shape)) return false;
   }
   return true;
 }
@@ -295,9 +292,9 @@ bool read_variables(int fid, int ncid) {
 bool record_update(int fid, int ncid, std::string_view pname) {
   if (!nc_ok(nc_redef(ncid), fid, "Error opening history for update")) return false;
   const Name16 upnam(pname);
-  if (!nc_ok(nc_put_att_text(ncid, NC_GLOBAL, layout::kUpnamAtt.data(), Name16::size(),
-                             upnam.data()),
-             fid, "Error writing file attribute UPNAM")) {
+  if (!nc_ok(
+          nc_put_att_text(ncid, NC_GLOBAL, layout::kUpnamAtt.data(), Name16::size(), upnam.data()),
+          fid, "Error writing file attribute UPNAM")) {
     return false;
   }
   static std::array<char, static_cast<std::size_t>(layout::kDescTextLen)> history;
@@ -313,8 +310,8 @@ bool record_update(int fid, int ncid, std::string_view pname) {
   return nc_ok(nc_enddef(ncid), fid, "Error flushing HISTORY to disk");
 }
 
-// Steps 5 to 11 on the open netCDF file.
-bool read_header(int fid, int access, std::string_view pname) {
+// Steps 5 to 9 on the open netCDF file.
+bool read_header(int fid) {
   auto& b = state().b;
   const int ncid = b.NCID3(fid);
   clear_description(fid);
@@ -338,20 +335,43 @@ bool read_header(int fid, int access, std::string_view pname) {
     std::size_t entries = 0;
     if (!nc_ok(nc_inq_dimid(ncid, layout::kDictIndexDim.data(), &dimid), fid,
                "Error reading dictionary index dimension ID") ||
-        !nc_ok(nc_inq_dimlen(ncid, dimid, &entries), fid,
-               "Error reading dictionary entry count")) {
+        !nc_ok(nc_inq_dimlen(ncid, dimid, &entries), fid, "Error reading dictionary entry count")) {
       return false;
     }
     if (entries > static_cast<std::size_t>(kMaxCount)) return refuse(fid, "too many entries");
     b.MXREC3(fid) = static_cast<int>(entries);
-  } else if (!read_description(fid, ncid) || !read_records(fid, ncid) || !check_sizes(fid) ||
+  } else if (!read_description(fid, ncid) || !read_records(fid, ncid) || !check_type(fid) ||
              !read_structure(fid, ncid)) {
     return false;
   }
-  if (!read_variables(fid, ncid)) return false;
-  if (access == kReadWriteAccess && !record_update(fid, ncid, pname)) return false;
-  if (b.VOLATILE3(fid)) return nc_ok(nc_sync(ncid), fid, "Error with disk synchronization");
+  return read_variables(fid, ncid);
+}
+
+// The header against the file's own dimensions and variables: sizes in range, and every
+// data variable shaped as its file type says, so that a reader sized from the header
+// addresses the data the file really holds. A dictionary has a layout of its own.
+bool check_layout(int fid) {
+  const auto& b = state().b;
+  if (b.FTYPE3(fid) == DCTNRY3) return true;
+  if (!check_sizes(fid)) return false;
+  std::array<int, 4> dimids{};
+  const std::span<int> shape(dimids.data(), layout::data_dimensions(b.FTYPE3(fid)).size());
+  const int ncid = b.NCID3(fid);
+  if (!check_dimensions(fid, ncid, shape)) return false;
+  for (int v = 1; v <= b.NVARS3(fid); ++v) {
+    if (!check_shape(fid, ncid, b.VARID3(v, fid), state().c.VLIST3D(v, fid).padded(), shape)) {
+      return false;
+    }
+  }
   return true;
+}
+
+// Steps 10 and 11: the update record of a read-write file, the disk image of a volatile one.
+bool finish_open(int fid, int access, std::string_view pname) {
+  const int ncid = state().b.NCID3(fid);
+  if (access == kReadWriteAccess && !record_update(fid, ncid, pname)) return false;
+  if (!state().b.VOLATILE3(fid)) return true;
+  return nc_ok(nc_sync(ncid), fid, "Error with disk synchronization");
 }
 
 }  // namespace
@@ -387,8 +407,10 @@ bool OPNFIL3(std::string_view path, int fid, int access, std::string_view pname)
     return false;
   }
   b.NCID3(fid) = ncid;
-  // A file that fails after it was opened is closed again, so no netCDF handle leaks.
-  if (!read_header(fid, access, pname) || !CKFILE3(fid)) {
+  // The header checks come before the update is written, so a refused file is never
+  // modified; a file that fails after it was opened is closed again, so no handle leaks.
+  if (!read_header(fid) || !CKFILE3(fid) || !check_layout(fid) ||
+      !finish_open(fid, access, pname)) {
     detail::close_netcdf(fid);
     return false;
   }

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "core/log.h"
 #include "core/msgbuf.h"
 #include "core/state.h"
 #include "core/units.h"
@@ -21,10 +22,11 @@ using detail::NumField;
 
 using Line = MsgBuf<640>;  // room for a 512-character path
 
-void put(std::string_view text) { (void)detail::write_line(state().b.LOGUNIT3, text); }
+// An empty line.
+void empty_line() { detail::put_log_line(""); }
 
-// A report line: five blanks, then the text.
-void report(std::string_view text) { put(Line() << "     " << text); }
+// A report line: five blanks, then the text with its trailing blanks (formatted output).
+void report(std::string_view text) { detail::put_log_line_untrimmed(text); }
 
 // A number in a 20-character field stripped of its leading blanks.
 std::string_view count_text(const NumField& field) {
@@ -58,12 +60,21 @@ void kind_line(int fid) {
   const int ncid = state().b.NCID3(fid);
   const std::string_view access = access_text(fid);
   switch (ncid) {
-    case MEMFIL3: report(Line() << "BUFFERED \"file\" opened as " << access); return;
-    case VIRTFIL3: report(Line() << "VIRTUAL \"file\" opened as " << access); return;
-    case LISTFIL3: report(Line() << "LIST-FILE SEQUENCE opened as " << access); return;
-    case BINFIL3: report(Line() << "Native-binary file opened as " << access); return;
+    case MEMFIL3:
+      report(Line() << "BUFFERED \"file\" opened as " << access);
+      return;
+    case VIRTFIL3:
+      report(Line() << "VIRTUAL \"file\" opened as " << access);
+      return;
+    case LISTFIL3:
+      report(Line() << "LIST-FILE SEQUENCE opened as " << access);
+      return;
+    case BINFIL3:
+      report(Line() << "Native-binary file opened as " << access);
+      return;
     default:
-      if (ncid >= 0) report(Line() << "NetCDF ID: " << NumField(ncid, 9) << "  opened as " << access);
+      if (ncid >= 0)
+        report(Line() << "NetCDF ID: " << NumField(ncid, 9) << "  opened as " << access);
       return;
   }
 }
@@ -76,8 +87,8 @@ void time_block(int fid) {
     report("Time-independent data.");
     return;
   }
-  report(Line() << "Starting date and time" << NumField(sdate, 9) << ":" << detail::six_digits(stime)
-                << " (" << DT2STR(sdate, stime).trimmed() << ")");
+  report(Line() << "Starting date and time" << NumField(sdate, 9) << ":"
+                << detail::six_digits(stime) << " (" << DT2STR(sdate, stime).trimmed() << ")");
   if (events) {
     report(Line() << "Maximum current record number" << NumField(b.MXREC3(fid), 11, 6));
     return;
@@ -91,7 +102,7 @@ void time_block(int fid) {
 
 bool OPNLOG3(int fid, std::string_view path, int fstatus) {
   auto& st = state();
-  if (st.b.LOGUNIT3 < 0) st.b.LOGUNIT3 = INITLOG3("OPNLOG3");
+  (void)detail::ensure_log("OPNLOG3");
   const int ncid = st.b.NCID3(fid);
 
   // A netCDF file reports its own execution id; every other kind the run's.
@@ -106,14 +117,14 @@ bool OPNLOG3(int fid, std::string_view path, int fstatus) {
   }
   if (first_nul) execid = kFreeSlotName;
   if (status != NC_NOERR) {
-    put("");
-    put("");
+    empty_line();
+    empty_line();
     report(">>> WARNING in subroutine OPNLOG3 <<<");
     report("Warning netCDF file header attribute EXEC_ID.");
     report(Line() << "Not available for file:  " << st.c.FLNAME3(fid).padded());
     report(Line() << "netCDF error number" << NumField(status, 5));
-    put("");
-    put("");
+    empty_line();
+    empty_line();
   }
 
   report(" ");

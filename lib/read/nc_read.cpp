@@ -18,25 +18,37 @@ constexpr int kMaxRank = 5;
 std::size_t value_bytes(int vtype) noexcept {
   switch (vtype) {
     case 1:
-    case 2: return 1;
-    case 3: return 2;
+    case 2:
+      return 1;
+    case 3:
+      return 2;
     case XQINT:
-    case XQREAL: return 4;
-    case XQDBLE: return 8;
-    default: return 0;
+    case XQREAL:
+      return 4;
+    case XQDBLE:
+      return 8;
+    default:
+      return 0;
   }
 }
 
 int get_typed(int ncid, int varid, const std::size_t* st, const std::size_t* ct, int vtype,
               void* dest) noexcept {
   switch (vtype) {
-    case 1: return nc_get_vara_schar(ncid, varid, st, ct, static_cast<signed char*>(dest));
-    case 2: return nc_get_vara_text(ncid, varid, st, ct, static_cast<char*>(dest));
-    case 3: return nc_get_vara_short(ncid, varid, st, ct, static_cast<short*>(dest));
-    case XQINT: return nc_get_vara_int(ncid, varid, st, ct, static_cast<int*>(dest));
-    case XQREAL: return nc_get_vara_float(ncid, varid, st, ct, static_cast<float*>(dest));
-    case XQDBLE: return nc_get_vara_double(ncid, varid, st, ct, static_cast<double*>(dest));
-    default: return NC_EBADTYPE;
+    case 1:
+      return nc_get_vara_schar(ncid, varid, st, ct, static_cast<signed char*>(dest));
+    case 2:
+      return nc_get_vara_text(ncid, varid, st, ct, static_cast<char*>(dest));
+    case 3:
+      return nc_get_vara_short(ncid, varid, st, ct, static_cast<short*>(dest));
+    case XQINT:
+      return nc_get_vara_int(ncid, varid, st, ct, static_cast<int*>(dest));
+    case XQREAL:
+      return nc_get_vara_float(ncid, varid, st, ct, static_cast<float*>(dest));
+    case XQDBLE:
+      return nc_get_vara_double(ncid, varid, st, ct, static_cast<double*>(dest));
+    default:
+      return NC_EBADTYPE;
   }
 }
 
@@ -63,6 +75,21 @@ void* staging_for(std::size_t bytes) noexcept {
     s.capacity = doubles;
   }
   return s.data.get();
+}
+
+// The status of a block against the variable's dimensions as they are now: NC_NOERR when it
+// lies inside, else as netCDF would refuse it. A staging area is thus sized by what the file
+// really holds, never by a bad header alone.
+int block_status(int ncid, int varid, int rank, const std::size_t* st, const std::size_t* ct) {
+  int dimids[kMaxRank];
+  if (const int status = nc_inq_vardimid(ncid, varid, dimids); status != NC_NOERR) return status;
+  for (int i = 0; i < rank; ++i) {
+    std::size_t len = 0;
+    if (const int status = nc_inq_dimlen(ncid, dimids[i], &len); status != NC_NOERR) return status;
+    if (st[i] >= len && ct[i] > 0) return NC_EINVALCOORDS;
+    if (ct[i] > len - st[i]) return NC_EEDGE;
+  }
+  return NC_NOERR;
 }
 
 }  // namespace
@@ -94,6 +121,9 @@ int nc_read_block(int ncid, int varid, int rank, const int* start, const int* co
   }
   std::uint64_t bytes = 0;
   if (overflow || __builtin_mul_overflow(values, vbytes, &bytes)) return NC_EEDGE;
+  if (const int status = block_status(ncid, varid, rank, st, ct); status != NC_NOERR) {
+    return status;
+  }
   void* stage = staging_for(bytes);
   if (stage == nullptr) return NC_ENOMEM;
   const int status = get_typed(ncid, varid, st, ct, vtype, stage);

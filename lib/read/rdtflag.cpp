@@ -38,8 +38,8 @@ int list_member(int fid, int jdate, int jtime) {
 
 void report_step_error(int fid, int jdate, int jtime) {
   const Bstate3& b = state().b;
-  XQMSG2(MsgBuf<80>("Requested date & time:    ") << right_justified(jdate, 9) << ':'
-                                                  << six_digits(jtime));
+  XQMSG2(MsgBuf<80>("Requested date & time:    ")
+         << right_justified(jdate, 9) << ':' << six_digits(jtime));
   XQMSG2(MsgBuf<80>("File starting date & time:")
          << right_justified(b.SDATE3(fid), 9) << ':' << six_digits(b.STIME3(fid)));
   XQMSG2(MsgBuf<80>("File time step:           ") << six_digits(b.TSTEP3(fid)));
@@ -95,11 +95,11 @@ bool RDTFLAG(int& fid, int vid, int jdate, int jtime, int& step, bool verbose) {
     if (member == 0) {
       // For all variables the warning names the request itself.
       const Name16 vname = vid >= 1 ? c.VLIST3D(vid, fid) : Name16("ALL");
-      XQMSG2(MsgBuf<80>("Requested date & time:") << right_justified(jdate, 9) << ':'
-                                                 << six_digits(jtime));
+      XQMSG2(MsgBuf<80>("Requested date & time:")
+             << right_justified(jdate, 9) << ':' << six_digits(jtime));
       XQWARN("RDTFLAG", jdate, jtime,
-             MsgBuf<256>("Variable ") << vname.padded() << " not available in file-set "
-                                      << c.FLNAME3(fid).padded());
+             MsgBuf<256>("Variable ")
+                 << vname.padded() << " not available in file-set " << c.FLNAME3(fid).padded());
       return false;
     }
     fid = member;

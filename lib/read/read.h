@@ -36,8 +36,8 @@ bool RDCUSTOM(int fid, int vid, int layer, int step, void* buffer);
 
 // Transfers one variable (VID >= 1) or all variables (ALLVAR3) of SIZE values each into
 // BUFFER, from a netCDF or a native binary file.
-bool RDVARS(int fid, int vid, const SlabVector& start, const SlabVector& count,
-            std::int64_t size, void* buffer);
+bool RDVARS(int fid, int vid, const SlabVector& start, const SlabVector& count, std::int64_t size,
+            void* buffer);
 
 namespace detail {
 

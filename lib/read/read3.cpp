@@ -26,16 +26,24 @@ Transfer transfer_for(int ftype) noexcept {
   switch (ftype) {
     case GRDDED3:
     case kTypeSeven:
-    case PTRFLY3: return RDGRDDED;
-    case BNDARY3: return RDBNDARY;
-    case IDDATA3: return RDIDDATA;
-    case PROFIL3: return RDPROFIL;
-    case GRNEST3: return RDGRNEST;
-    case SMATRX3: return [](int fid, int vid, int, int step, void* buffer) {
-      return RDSMATRX(fid, vid, step, buffer);
-    };
-    case CUSTOM3: return RDCUSTOM;
-    default: return nullptr;
+    case PTRFLY3:
+      return RDGRDDED;
+    case BNDARY3:
+      return RDBNDARY;
+    case IDDATA3:
+      return RDIDDATA;
+    case PROFIL3:
+      return RDPROFIL;
+    case GRNEST3:
+      return RDGRNEST;
+    case SMATRX3:
+      return [](int fid, int vid, int, int step, void* buffer) {
+        return RDSMATRX(fid, vid, step, buffer);
+      };
+    case CUSTOM3:
+      return RDCUSTOM;
+    default:
+      return nullptr;
   }
 }
 
@@ -114,8 +122,8 @@ bool read3(std::string_view fname, std::string_view vname, int layer, int jdate,
   const Transfer transfer = transfer_for(b.FTYPE3(fid));
   if (transfer == nullptr) {
     XQWARN("READ3", jdate, jtime,
-           MsgBuf<256>("File:  ") << trimmed(fname) << " of unknown type:"
-                                  << right_justified(b.FTYPE3(fid), 5));
+           MsgBuf<256>("File:  ") << trimmed(fname)
+                                  << " of unknown type:" << right_justified(b.FTYPE3(fid), 5));
     return false;
   }
   if (!fits(fid, vid, layer, nbytes, fname, vname, jdate, jtime)) return false;

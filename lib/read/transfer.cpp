@@ -4,8 +4,6 @@
 // them. The per-type facts live in two places only, plan_for() and header_arrays(), which
 // the size computation of the sized READ3 reads too, so the bytes promised and the bytes
 // written cannot drift apart.
-#include "read/read.h"
-
 #include <climits>
 #include <cstddef>
 #include <span>
@@ -16,6 +14,7 @@
 #include "kavro/kavro.h"
 #include "read/nc_read.h"
 #include "read/pending.h"
+#include "read/read.h"
 
 namespace kavro {
 namespace {
@@ -145,19 +144,27 @@ constexpr HeaderArray kSmatrxArrays[] = {
 
 std::span<const HeaderArray> header_arrays(int kind) noexcept {
   switch (kind) {
-    case IDDATA3: return kIddataArrays;
-    case PROFIL3: return kProfilArrays;
-    case GRNEST3: return kGrnestArrays;
-    case SMATRX3: return kSmatrxArrays;
-    default: return {};
+    case IDDATA3:
+      return kIddataArrays;
+    case PROFIL3:
+      return kProfilArrays;
+    case GRNEST3:
+      return kGrnestArrays;
+    case SMATRX3:
+      return kSmatrxArrays;
+    default:
+      return {};
   }
 }
 
 std::int64_t extent_values(Extent e, int fid) noexcept {
   switch (e) {
-    case Extent::kOne: return 1;
-    case Extent::kPerRow: return state().b.NROWS3(fid);
-    case Extent::kPerCoef: return state().b.NCOLS3(fid);
+    case Extent::kOne:
+      return 1;
+    case Extent::kPerRow:
+      return state().b.NROWS3(fid);
+    case Extent::kPerCoef:
+      return state().b.NCOLS3(fid);
   }
   return 0;
 }
@@ -228,8 +235,9 @@ int rank_of(const SlabVector& count) noexcept {
 void report_variable_failure(int status, int fid, int v) {
   const Cstate3& c = state().c;
   XQMSG2(MsgBuf<256>("netCDF error number")
-         << right_justified(status, 6) << "  " << "Error reading variable \""
-         << c.VLIST3D(v, fid).padded() << "\" from file \"" << c.FLNAME3(fid).padded() << '"');
+         << right_justified(status, 6) << "  "
+         << "Error reading variable \"" << c.VLIST3D(v, fid).padded() << "\" from file \""
+         << c.FLNAME3(fid).padded() << '"');
 }
 
 bool rdvars_netcdf(int fid, int vid, const SlabVector& start, const SlabVector& count,
@@ -265,12 +273,16 @@ int layer_position(int ftype) noexcept {
     case kTypeSeven:
     case PTRFLY3:
     case PROFIL3:
-    case GRNEST3: return 3;
+    case GRNEST3:
+      return 3;
     case BNDARY3:
     case IDDATA3:
-    case CUSTOM3: return 2;
-    case SMATRX3: return 1;
-    default: return 0;
+    case CUSTOM3:
+      return 2;
+    case SMATRX3:
+      return 1;
+    default:
+      return 0;
   }
 }
 
@@ -340,8 +352,8 @@ bool RDCUSTOM(int fid, int vid, int layer, int step, void* buffer) {
   return transfer(CUSTOM3, "READ3/RDCUSTOM", fid, vid, layer, step, buffer);
 }
 
-bool RDVARS(int fid, int vid, const SlabVector& start, const SlabVector& count,
-            std::int64_t size, void* buffer) {
+bool RDVARS(int fid, int vid, const SlabVector& start, const SlabVector& count, std::int64_t size,
+            void* buffer) {
   auto* out = static_cast<std::byte*>(buffer);
   const int ncid = state().b.NCID3(fid);
   if (ncid >= 0) return rdvars_netcdf(fid, vid, start, count, size, out);

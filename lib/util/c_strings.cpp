@@ -5,15 +5,17 @@
 #include <cstring>
 
 #include "kavro/kavro_c.h"
+#include "util/env.h"
 
-namespace {
+namespace kavro::detail {
 
-// White space of any kind ends a name: blank, tab, newline, vertical tab, form feed, return.
 bool is_white(char c) noexcept {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-}  // namespace
+}  // namespace kavro::detail
+
+using kavro::detail::is_white;
 
 extern "C" {
 

@@ -2,6 +2,10 @@
 // environment variable. The C readers hold the logic and the messages; the fixed-length
 // readers convert their fields to C strings and call them. Nothing is cached, so a value
 // installed with SETENVVAR is seen by every later look-up.
+#include "util/env.h"
+
+#include <unistd.h>
+
 #include <cerrno>
 #include <cfloat>
 #include <climits>
@@ -11,8 +15,8 @@
 #include <cstring>
 #include <string>
 #include <type_traits>
-#include <unistd.h>
 
+#include "core/msgbuf.h"
 #include "kavro/kavro.h"
 
 namespace kavro {
@@ -42,26 +46,7 @@ std::string c_name(std::string_view field) { return c_string(field, name2cstr); 
 std::string c_text(std::string_view field) { return c_string(field, fstr2cstr); }
 
 // A message of the setting readers: printf into the fixed buffer, cut where it ends.
-class SettingMessage {
- public:
-  template <typename... Args>
-  SettingMessage(const char* format, Args... args) noexcept {
-    const int n = std::snprintf(buf_, sizeof buf_, format, args...);
-    len_ = n < 0 ? 0 : std::min(static_cast<std::size_t>(n), sizeof buf_ - 1);
-  }
-  // Appends text as far as the buffer holds it.
-  SettingMessage& operator<<(std::string_view text) noexcept {
-    const std::size_t n = std::min(text.size(), sizeof buf_ - 1 - len_);
-    std::memcpy(buf_ + len_, text.data(), n);
-    len_ += n;
-    return *this;
-  }
-  std::string_view text() const noexcept { return {buf_, len_}; }
-
- private:
-  char buf_[kSettingTextSize];
-  std::size_t len_ = 0;
-};
+using SettingMessage = detail::MsgBuf<kSettingTextSize - 1>;
 
 // The environment's value of a C name, or nullptr when unset. A null name is never set.
 const char* lookup(const char* name) noexcept {
@@ -126,8 +111,8 @@ void ENVSTR(std::string_view lname, std::string_view desc, std::string_view defa
             std::span<char> eqname, int& stat) {
   // One byte more than EQNAME so the whole field can be filled before the NUL.
   std::string buffer(eqname.size() + 1, '\0');
-  envstrc(c_name(lname).c_str(), c_text(desc).c_str(), c_text(defaultval).c_str(),
-          buffer.data(), &stat, c_len(buffer.size()));
+  envstrc(c_name(lname).c_str(), c_text(desc).c_str(), c_text(defaultval).c_str(), buffer.data(),
+          &stat, c_len(buffer.size()));
   assign_padded(eqname, buffer.c_str());
 }
 
@@ -139,9 +124,10 @@ namespace {
 // Each block begins with a pointer to the one installed before it, so the chain stays
 // reachable from here even after a later value replaces it in the environment.
 void* installed_texts = nullptr;
+bool refuse_allocations = false;
 
 char* allocate_env_text(std::size_t length) noexcept {
-  void* block = std::malloc(sizeof(void*) + length + 1);
+  void* block = refuse_allocations ? nullptr : std::malloc(sizeof(void*) + length + 1);
   if (block == nullptr) return nullptr;
   std::memcpy(block, &installed_texts, sizeof(void*));
   installed_texts = block;
@@ -149,6 +135,8 @@ char* allocate_env_text(std::size_t length) noexcept {
 }
 
 }  // namespace
+
+void test_hooks::fail_env_allocations(bool fail) noexcept { refuse_allocations = fail; }
 
 bool SETENVVAR(std::string_view lname, std::string_view value) {
   const std::string_view name = trimmed(lname);
@@ -170,8 +158,12 @@ bool SETENVVAR(std::string_view lname, std::string_view value) {
 int RMFILE(std::string_view path) {
   char cpath[kPathBufferSize];
   name2cstr(path.data(), cpath, c_len(path.size()), kPathBufferSize);
-  if (unlink(cpath) == 0) return 0;
-  const char* reason = errno != 0 ? std::strerror(errno) : nullptr;
+  // A path cut to the buffer names some other file: refuse it rather than remove that one.
+  const std::size_t len = std::strlen(cpath);
+  const bool cut = len < path.size() && !detail::is_white(path[len]);
+  if (!cut && unlink(cpath) == 0) return 0;
+  const int err = cut ? ENAMETOOLONG : errno;
+  const char* reason = err != 0 ? std::strerror(err) : nullptr;
   XQWARN("RMFILE", 0, 0, reason != nullptr ? reason : "Error unlinking file");
   return -1;
 }
@@ -185,12 +177,12 @@ namespace {
 
 // The wording of one numeric reader's messages; spacing differs from reader to reader.
 struct NumberTexts {
-  const char* caller;        // the warning's caller
-  const char* default_fmt;   // unset and empty: "Value for", NAME, the text, D
+  const char* caller;       // the warning's caller
+  const char* default_fmt;  // unset and empty: "Value for", NAME, the text, D
   const char* not_defined;
-  const char* parsed_fmt;    // value_for, NAME, the value
+  const char* parsed_fmt;  // value_for, NAME, the value
   const char* value_for;
-  const char* bad_fmt;       // "Value for", NAME, not_a, VALUE, returning, D
+  const char* bad_fmt;  // "Value for", NAME, not_a, VALUE, returning, D
   const char* not_a;
   const char* returning;
 };
@@ -208,19 +200,19 @@ T read_number(const char* name, T defaultval, int* status, const NumberTexts& t,
   int stat = presence(value);
   T result = defaultval;
   if (stat == kUnset) {
-    XQMESG(SettingMessage(t.default_fmt, "Value for", n, t.not_defined, Printed(defaultval)).text());
+    XQMESG(
+        SettingMessage().format(t.default_fmt, "Value for", n, t.not_defined, Printed(defaultval)));
   } else if (stat == kEmpty) {
-    XQMESG(SettingMessage(t.default_fmt, "Value for", n, kDefinedButEmpty, Printed(defaultval))
-               .text());
+    XQMESG(SettingMessage().format(t.default_fmt, "Value for", n, kDefinedButEmpty,
+                                   Printed(defaultval)));
   } else if (parse(value, result)) {
-    XQMESG(SettingMessage(t.parsed_fmt, t.value_for, n, Printed(result)).text());
+    XQMESG(SettingMessage().format(t.parsed_fmt, t.value_for, n, Printed(result)));
   } else {
     stat = kUnparseable;
     result = defaultval;
     XQWARN(t.caller, 0, 0,
-           SettingMessage(t.bad_fmt, "Value for", n, t.not_a, value, t.returning,
-                          Printed(defaultval))
-               .text());
+           SettingMessage().format(t.bad_fmt, "Value for", n, t.not_a, value, t.returning,
+                                   Printed(defaultval)));
   }
   if (status != nullptr) *status = stat;
   return result;
@@ -228,7 +220,6 @@ T read_number(const char* name, T defaultval, int* status, const NumberTexts& t,
 
 bool parse_int(const char* value, int& result) noexcept {
   char* end = nullptr;
-  errno = 0;
   const long v = std::strtol(value, &end, 10);
   if (end == value) return false;
   // A value beyond the 32-bit range stays at the nearest end of it.
@@ -243,26 +234,33 @@ bool parse_float(const char* value, float& result) noexcept {
   return true;
 }
 
-constexpr NumberTexts kIntTexts{"envintc",         "%s %s %s:  %d",
-                                "not defined; returning default",
-                                "%s %s:  %d",      "Value for",
-                                "%s %s %s: '%.16s', %s  %d",
-                                "not an integer ", "returning default"};
-constexpr NumberTexts kRealTexts{"envrealc",     "%s %s %s:  %G",
-                                 "not defined; returning default ",
-                                 "%s %s:  %G",   "Value for",
-                                 "%s %s %s: '%.16s', %s  %G",
-                                 "not a real ",  "returning default "};
-constexpr NumberTexts kDoubleTexts{"envdblec",      "%s %s %s:  %G",
-                                   "not defined;returning default ",
-                                   "%s %s:  %G",    "Value for ",
-                                   "%s %s %s: '%.16s', %s  %G",
-                                   "not a double ", "returning default:"};
+constexpr NumberTexts kIntTexts{.caller = "envintc",
+                                .default_fmt = "%s %s %s:  %d",
+                                .not_defined = "not defined; returning default",
+                                .parsed_fmt = "%s %s:  %d",
+                                .value_for = "Value for",
+                                .bad_fmt = "%s %s %s: '%.16s', %s  %d",
+                                .not_a = "not an integer ",
+                                .returning = "returning default"};
+constexpr NumberTexts kRealTexts{.caller = "envrealc",
+                                 .default_fmt = "%s %s %s:  %G",
+                                 .not_defined = "not defined; returning default ",
+                                 .parsed_fmt = "%s %s:  %G",
+                                 .value_for = "Value for",
+                                 .bad_fmt = "%s %s %s: '%.16s', %s  %G",
+                                 .not_a = "not a real ",
+                                 .returning = "returning default "};
+constexpr NumberTexts kDoubleTexts{.caller = "envdblec",
+                                   .default_fmt = "%s %s %s:  %G",
+                                   .not_defined = "not defined;returning default ",
+                                   .parsed_fmt = "%s %s:  %G",
+                                   .value_for = "Value for ",
+                                   .bad_fmt = "%s %s %s: '%.16s', %s  %G",
+                                   .not_a = "not a double ",
+                                   .returning = "returning default:"};
 
 }  // namespace
 }  // namespace kavro
-
-using kavro::SettingMessage;
 
 extern "C" {
 
@@ -274,25 +272,23 @@ int envync(const char* name, const char* /*description*/, int defaultval, int* s
   int stat = presence(value);
   int result = defaultval != 0 ? 1 : 0;
   if (stat == kUnset) {
-    XQMESG(SettingMessage("%s %s %s  %s", "Value for", n, "not defined;returning default: ", d)
-               .text());
+    XQMESG(SettingMessage().format("%s %s %s  %s", "Value for", n,
+                                   "not defined;returning default: ", d));
   } else if (stat == kEmpty) {
-    XQMESG(SettingMessage("%s %s %s:  %s", "Value for", n, kDefinedButEmpty, d).text());
+    XQMESG(SettingMessage().format("%s %s %s:  %s", "Value for", n, kDefinedButEmpty, d));
   } else {
     // Only one letter counts, the second when the first is a period (.TRUE., .FALSE.).
     const char c = value[0] == '.' ? value[1] : value[0];
     const char up = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
     if (up == 'T' || up == 'Y' || up == 'F' || up == 'N') {
       result = up == 'T' || up == 'Y' ? 1 : 0;
-      XQMESG(SettingMessage("%s %s:  %s %s", "Value for", n, value,
-                            result != 0 ? "returning TRUE" : "returning FALSE")
-                 .text());
+      XQMESG(SettingMessage().format("%s %s:  %s %s", "Value for", n, value,
+                                     result != 0 ? "returning TRUE" : "returning FALSE"));
     } else {
       stat = kUnparseable;
       XQWARN("envync", 0, 0,
-             SettingMessage("%s %s %s: '%.16s', %s  %s", "Value for", n, "not T,F,Y, or N ", value,
-                            "returning defaultval  ", d)
-                 .text());
+             SettingMessage().format("%s %s %s: '%.16s', %s  %s", "Value for", n,
+                                     "not T,F,Y, or N ", value, "returning defaultval  ", d));
     }
   }
   if (status != nullptr) *status = stat;
@@ -319,15 +315,15 @@ void envstrc(const char* name, const char* /*description*/, const char* defaultv
   const char* d = safe(defaultval);
   const int stat = presence(value);
   if (stat == kUnset) {
-    XQMESG((SettingMessage("%s %s %s:  '", "Value for", n, "not defined; returning defaultval '")
-            << d << "'")
-               .text());
+    XQMESG((SettingMessage().format("%s %s %s:  '", "Value for", n,
+                                    "not defined; returning defaultval '")
+            << d << "'"));
   } else if (stat == kEmpty) {
-    XQMESG((SettingMessage("%s %s %s:  '", "Value for", n, "defined but empty; returning default")
-            << d << "'")
-               .text());
+    XQMESG((SettingMessage().format("%s %s %s:  '", "Value for", n,
+                                    "defined but empty; returning default")
+            << d << "'"));
   } else {
-    XQMESG((SettingMessage("%s %s:  '", "Value for", n) << value << "'").text());
+    XQMESG((SettingMessage().format("%s %s:  '", "Value for", n) << value << "'"));
   }
   // The value, or the default, cut to the buffer's length with room for the NUL.
   if (buffer != nullptr && length > 0) {

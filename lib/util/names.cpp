@@ -7,8 +7,7 @@
 namespace kavro {
 namespace {
 
-constexpr std::string_view kNameFirst =
-    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz$_#@-";
+constexpr std::string_view kNameFirst = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz$_#@-";
 constexpr std::string_view kNameRest =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz$_#@-0123456789";
 

@@ -20,7 +20,7 @@ namespace {
 
 // The sanitizer build runs the same properties on fewer random values.
 #if defined(__SANITIZE_ADDRESS__)
-constexpr int kRandomValues = 300000;
+constexpr int kRandomValues = 1000000;
 #else
 constexpr int kRandomValues = 3000000;
 #endif
@@ -125,8 +125,7 @@ TEST(AppendRealTest, MatchesTheCLibraryAroundTheFixedRange) {
 // Short mantissas at every exponent: the floats whose exact decimals end in a 5 just past the
 // seventh or eighth digit (ties) are among them.
 TEST(AppendRealTest, MatchesTheCLibraryOnShortMantissas) {
-  const int step = kRandomValues < 3000000 ? 7 : 1;
-  for (int m = 1; m < 2048; m += 2 * step) {
+  for (int m = 1; m < 2048; m += 2) {
     for (int e = -149; e <= 127 - 10; ++e) {
       const float v = std::ldexp(static_cast<float>(m), e);
       if (std::isinf(v)) break;

@@ -11,6 +11,9 @@ namespace kavro_test {
 namespace {
 
 constexpr int kEventDuration = 10000;
+constexpr double kSampleCell = 12000.0;
+constexpr double kMetresPerDegree = 111195.0;
+constexpr double kPi = 3.14159265358979323846;
 
 std::string padded(std::string s, std::size_t n) {
   s.resize(n, ' ');
@@ -45,14 +48,13 @@ std::vector<GlobalAttr> global_attrs(const FixtureSpec& s, int nvars_written,
                                      const std::string& var_list) {
   auto i = [](int v) { return RawAttr::ints({double(v)}); };
   auto d = [](double v) { return RawAttr::doubles({v}); };
-  std::vector<GlobalAttr> a = {
-      {"KAVRO_VERSION", RawAttr::chars(s.version)},
-      {"EXEC_ID", RawAttr::chars(padded(s.exec_id, 80))},
-      {"FTYPE", i(s.ftype)},
-      {"CDATE", i(s.cdate)},
-      {"CTIME", i(s.ctime)},
-      {"WDATE", i(s.cdate)},
-      {"WTIME", i(s.ctime)}};
+  std::vector<GlobalAttr> a = {{"KAVRO_VERSION", RawAttr::chars(s.version)},
+                               {"EXEC_ID", RawAttr::chars(padded(s.exec_id, 80))},
+                               {"FTYPE", i(s.ftype)},
+                               {"CDATE", i(s.cdate)},
+                               {"CTIME", i(s.ctime)},
+                               {"WDATE", i(s.cdate)},
+                               {"WTIME", i(s.ctime)}};
   if (s.ftype == kDctnry) {
     a.push_back({"NVARS", i(nvars_written)});
     a.push_back({"VAR-LIST", RawAttr::chars(var_list)});
@@ -66,16 +68,29 @@ std::vector<GlobalAttr> global_attrs(const FixtureSpec& s, int nvars_written,
         levels.push_back(1.0 - double(k) / double(std::max(1, nlev - 1)));
       }
     }
-    std::vector<GlobalAttr> rest = {
-        {"SDATE", i(s.sdate)},  {"STIME", i(s.stime)},   {"TSTEP", i(s.tstep)},
-        {"NTHIK", i(s.nthik)},  {"NCOLS", i(s.ncols)},   {"NROWS", i(s.nrows)},
-        {"NLAYS", i(s.nlays)},  {"NVARS", i(nvars_written)}, {"GDTYP", i(s.gdtyp)},
-        {"P_ALP", d(s.p_alp)},  {"P_BET", d(s.p_bet)},   {"P_GAM", d(s.p_gam)},
-        {"XCENT", d(s.xcent)},  {"YCENT", d(s.ycent)},   {"XORIG", d(s.xorig)},
-        {"YORIG", d(s.yorig)},  {"XCELL", d(s.xcell)},   {"YCELL", d(s.ycell)},
-        {"VGTYP", i(s.vgtyp)},  {"VGTOP", RawAttr::floats({double(s.vgtop)})},
-        {"VGLVLS", RawAttr::floats(levels)}, {"GDNAM", RawAttr::chars(padded(s.gdnam, 16))},
-        {"UPNAM", RawAttr::chars(padded(s.upnam, 16))}};
+    std::vector<GlobalAttr> rest = {{"SDATE", i(s.sdate)},
+                                    {"STIME", i(s.stime)},
+                                    {"TSTEP", i(s.tstep)},
+                                    {"NTHIK", i(s.nthik)},
+                                    {"NCOLS", i(s.ncols)},
+                                    {"NROWS", i(s.nrows)},
+                                    {"NLAYS", i(s.nlays)},
+                                    {"NVARS", i(nvars_written)},
+                                    {"GDTYP", i(s.gdtyp)},
+                                    {"P_ALP", d(s.p_alp)},
+                                    {"P_BET", d(s.p_bet)},
+                                    {"P_GAM", d(s.p_gam)},
+                                    {"XCENT", d(s.xcent)},
+                                    {"YCENT", d(s.ycent)},
+                                    {"XORIG", d(s.xorig)},
+                                    {"YORIG", d(s.yorig)},
+                                    {"XCELL", d(s.xcell)},
+                                    {"YCELL", d(s.ycell)},
+                                    {"VGTYP", i(s.vgtyp)},
+                                    {"VGTOP", RawAttr::floats({double(s.vgtop)})},
+                                    {"VGLVLS", RawAttr::floats(levels)},
+                                    {"GDNAM", RawAttr::chars(padded(s.gdnam, 16))},
+                                    {"UPNAM", RawAttr::chars(padded(s.upnam, 16))}};
     a.insert(a.end(), rest.begin(), rest.end());
     if (nvars_written > 0) a.push_back({"VAR-LIST", RawAttr::chars(var_list)});
     a.push_back({"FILEDESC", RawAttr::chars(lines80(s.filedesc))});
@@ -86,7 +101,8 @@ std::vector<GlobalAttr> global_attrs(const FixtureSpec& s, int nvars_written,
     if (o != s.global_overrides.end()) g.attr = o->second;
   }
   for (const auto& [name, attr] : s.global_overrides) {
-    bool known = std::any_of(a.begin(), a.end(), [&](const GlobalAttr& g) { return g.name == name; });
+    bool known =
+        std::any_of(a.begin(), a.end(), [&](const GlobalAttr& g) { return g.name == name; });
     if (!known) a.push_back({name, attr});
   }
   std::erase_if(a, [&](const GlobalAttr& g) { return s.dropped_globals.count(g.name) > 0; });
@@ -178,8 +194,8 @@ int records_of(const FixtureSpec& s) {
 
 // Dimension ids of the layout, by name; -1 when the file type has none.
 struct Dims {
-  int tstep = -1, date_time = -1, lay = -1, var = -1, row = -1, col = -1, perim = -1,
-      site = -1, level = -1, row_no = -1, coef = -1, cell_event = -1;
+  int tstep = -1, date_time = -1, lay = -1, var = -1, row = -1, col = -1, perim = -1, site = -1,
+      level = -1, row_no = -1, coef = -1, cell_event = -1;
 };
 
 void define_structure(Writer& w, const FixtureSpec& s, Dims& d, std::vector<int>& ids,
@@ -202,7 +218,9 @@ void define_structure(Writer& w, const FixtureSpec& s, Dims& d, std::vector<int>
       d.col = w.dim("COL", sz(s.ncols));
       break;
     case kBndary:
-      d.perim = w.dim("PERIM", sz(2LL * s.nthik * (s.ncols + s.nrows + 2LL * s.nthik)));
+      // Signed NTHIK in every factor, as the layout has it, but never negative: a file with
+      // NTHIK -1 still holds the 2 x 1 x (NCOLS + NROWS - 2) values a reader asks for.
+      d.perim = w.dim("PERIM", sz(std::llabs(2LL * s.nthik * (s.ncols + s.nrows + 2LL * s.nthik))));
       break;
     case kIddata:
       d.site = w.dim("SITE-NO", sz(s.nrows));
@@ -254,22 +272,28 @@ void define_structure(Writer& w, const FixtureSpec& s, Dims& d, std::vector<int>
 
 std::vector<int> data_dims(const FixtureSpec& s, const Dims& d) {
   switch (s.ftype) {
-    case kBndary: return {d.tstep, d.lay, d.perim};
-    case kIddata: return {d.tstep, d.lay, d.site};
+    case kBndary:
+      return {d.tstep, d.lay, d.perim};
+    case kIddata:
+      return {d.tstep, d.lay, d.site};
     case kProfil:
-    case kGrnest: return {d.tstep, d.lay, d.site, d.level};
-    case kSmatrx: return {d.tstep, d.coef};
-    case kCustom: return {d.tstep, d.lay, d.col};
-    case kKfevnt: return {d.tstep, d.lay};
-    default: return {d.tstep, d.lay, d.row, d.col};
+    case kGrnest:
+      return {d.tstep, d.lay, d.site, d.level};
+    case kSmatrx:
+      return {d.tstep, d.coef};
+    case kCustom:
+      return {d.tstep, d.lay, d.col};
+    case kKfevnt:
+      return {d.tstep, d.lay};
+    default:
+      return {d.tstep, d.lay, d.row, d.col};
   }
 }
 
 void define_data_var(Writer& w, const FixtureSpec& s, const FixtureVar& v, int varid) {
   w.put_text(varid, "long_name", padded(v.name, 16));
   if (v.has_units) w.put_text(varid, "units", padded(v.units, 16));
-  w.put_text(varid, "var_desc",
-             padded(v.desc.empty() ? v.name + " fixture variable" : v.desc, 80));
+  w.put_text(varid, "var_desc", padded(v.desc.empty() ? v.name + " fixture variable" : v.desc, 80));
   if (s.ftype != kType7) return;
   int natts = v.natts >= 0 ? v.natts : int(v.extras.size());
   w.put_attr(varid, "natts", RawAttr::ints({double(natts)}));
@@ -321,7 +345,10 @@ void define_dictionary(Writer& w) {
       {"VNAME", NC_CHAR, {kV, kName}, "name text", "variable-names-list variable"},
       {"VUNIT", NC_CHAR, {kV, kName}, "name text", "variable-units-list  variable"},
       {"VDESC", NC_CHAR, {kV, kDesc}, "desc text", "variable-descriptions-list  variable"},
-      {"VTYPE", NC_INT, {kV}, "basic datatype",
+      {"VTYPE",
+       NC_INT,
+       {kV},
+       "basic datatype",
        "XQINT, XQREAL, or XQDBLE for INTEGER, REAL, or DOUBLE PRECISION types"}};
   std::vector<int> ids;
   for (const auto& v : schema) {
@@ -374,8 +401,8 @@ void write_flags(Writer& w, const FixtureSpec& s, int tflag, int rec) {
   }
 }
 
-void write_structure(Writer& w, const std::vector<int>& ids,
-                     const std::vector<std::string>& names, int rec) {
+void write_structure(Writer& w, const std::vector<int>& ids, const std::vector<std::string>& names,
+                     int rec) {
   for (std::size_t k = 0; k < ids.size(); ++k) {
     if (names[k].rfind("KF", 0) == 0) continue;  // only KFCOUNT is set (to 0) by the writer
     std::vector<std::size_t> shape = shape_of(w.id(), ids[k]);
@@ -423,6 +450,15 @@ void write_data(Writer& w, const FixtureSpec& s, int varid, int var, int rec) {
 
 }  // namespace
 
+FixtureVar described_var(std::string name, int type, std::string units, std::string desc) {
+  FixtureVar v;
+  v.name = std::move(name);
+  v.type = type;
+  v.units = std::move(units);
+  v.desc = std::move(desc);
+  return v;
+}
+
 double default_value(int var, int rec, int lay, int row, int col) {
   return var * 1000.0 + rec * 100.0 + lay * 10.0 + row + col * 0.1;
 }
@@ -431,7 +467,9 @@ std::vector<FixtureVar> numbered_vars(int n, int type) {
   std::vector<FixtureVar> v;
   for (int k = 1; k <= n; ++k) {
     FixtureVar f;
-    f.name = "V" + std::to_string(k);
+    // Appended, not "V" + ...: GCC 12 at -O3 warns falsely on that (-Wrestrict).
+    f.name = "V";
+    f.name += std::to_string(k);
     f.type = type;
     v.push_back(f);
   }
@@ -439,12 +477,15 @@ std::vector<FixtureVar> numbered_vars(int n, int type) {
 }
 
 double expected_value(const FixtureSpec& spec, int var, int rec, int lay, int row, int col) {
-  double v = spec.value ? spec.value(var, rec, lay, row, col)
-                        : default_value(var, rec, lay, row, col);
+  double v =
+      spec.value ? spec.value(var, rec, lay, row, col) : default_value(var, rec, lay, row, col);
   switch (spec.vars[std::size_t(var - 1)].type) {
-    case kInt: return double(int(std::lround(v)));
-    case kReal: return double(float(v));
-    default: return v;
+    case kInt:
+      return double(int(std::lround(v)));
+    case kReal:
+      return double(float(v));
+    default:
+      return v;
   }
 }
 
@@ -453,8 +494,7 @@ std::pair<int, int> step_date_time(const FixtureSpec& spec, int k) {
   if (spec.tstep == 0 || k == 0) return {spec.sdate, spec.stime};
   long long y = spec.sdate / 1000;
   long long day = year_start(y) + spec.sdate % 1000 - 1;
-  long long secs = day * 86400 + hms_seconds(spec.stime) +
-                   std::llabs(hms_seconds(spec.tstep)) * k;
+  long long secs = day * 86400 + hms_seconds(spec.stime) + std::llabs(hms_seconds(spec.tstep)) * k;
   day = secs / 86400;
   secs %= 86400;
   y = day * 400 / 146097 + 1;
@@ -467,8 +507,8 @@ std::pair<int, int> step_date_time(const FixtureSpec& spec, int k) {
 
 double structural_value(const std::string& name, int rec, int index) {
   static const std::vector<std::string> codes = {
-      "ID-COUNT", "ID", "LEVEL-COUNT", "X", "Y", "Z", "WIN-COLS", "WIN-ROWS", "WIN-LEVS",
-      "DX", "DY", "COL-COUNT", "COEFF-INDEX"};
+      "ID-COUNT", "ID",       "LEVEL-COUNT", "X",  "Y",         "Z",          "WIN-COLS",
+      "WIN-ROWS", "WIN-LEVS", "DX",          "DY", "COL-COUNT", "COEFF-INDEX"};
   auto it = std::find(codes.begin(), codes.end(), name);
   double code = double(it - codes.begin() + 1);
   return code * 1000.0 + rec * 100.0 + index;
@@ -480,6 +520,57 @@ std::vector<int> event_flags(const FixtureSpec& spec, int rec) {
   int cell = (rec - 1) % cells;
   int ncols = std::max(1, spec.ncols);
   return {date, time, cell % ncols + 1, cell / ncols + 1, kEventDuration};
+}
+
+FixtureSpec sample_grid(int ncols, int nrows) {
+  FixtureSpec s;
+  s.ncols = ncols;
+  s.nrows = nrows;
+  s.nlays = 1;
+  s.vglvls = {1.0F, 0.995F};
+  s.xcell = s.ycell = kSampleCell;
+  s.xorig = -ncols * kSampleCell / 2;
+  s.yorig = -nrows * kSampleCell / 2;
+  s.gdnam = "SAMPLE_12KM";
+  return s;
+}
+
+FixtureSpec location_fixture(int ncols, int nrows) {
+  FixtureSpec s = sample_grid(ncols, nrows);
+  s.tstep = 0;
+  s.sdate = 0;
+  s.stime = 0;
+  s.filedesc = {"Location file: cell-centre latitude, longitude, grid indices and",
+                "projected coordinates"};
+  s.vars = {described_var("LATITUDE", kReal, "degrees_north", "cell-centre latitude"),
+            described_var("LONGITUDE", kReal, "degrees_east", "cell-centre longitude"),
+            described_var("COL", kInt, "none", "grid column"),
+            described_var("ROW", kInt, "none", "grid row"),
+            described_var("XLOCA", kReal, "m", "projected X of the cell centre"),
+            described_var("YLOCA", kReal, "m", "projected Y of the cell centre")};
+  const double xorig = s.xorig, yorig = s.yorig, xcent = s.xcent, ycent = s.ycent;
+  // Latitude and longitude from a local equirectangular approximation around the centre:
+  // plausible values, not an exact inverse projection.
+  s.value = [=](int v, int, int, int row, int col) {
+    const double x = xorig + (col - 0.5) * kSampleCell;
+    const double y = yorig + (row - 0.5) * kSampleCell;
+    const double lat = ycent + y / kMetresPerDegree;
+    switch (v) {
+      case 1:
+        return lat;
+      case 2:
+        return xcent + x / (kMetresPerDegree * std::cos(lat * kPi / 180.0));
+      case 3:
+        return double(col);
+      case 4:
+        return double(row);
+      case 5:
+        return x;
+      default:
+        return y;
+    }
+  };
+  return s;
 }
 
 bool write_fixture(const std::string& path, const FixtureSpec& spec) {
@@ -520,8 +611,7 @@ bool write_fixture(const std::string& path, const FixtureSpec& spec) {
     tflag = w.var("TFLAG", NC_INT, {d.tstep, d.var, d.date_time});
     w.put_text(tflag, "units", padded("<YYYYDDD,HHMMSS>", 16));
     w.put_text(tflag, "long_name", padded("TFLAG", 16));
-    w.put_text(tflag, "var_desc",
-               padded("Timestep-valid flags:  (1) YYYYDDD or (2) HHMMSS", 80));
+    w.put_text(tflag, "var_desc", padded("Timestep-valid flags:  (1) YYYYDDD or (2) HHMMSS", 80));
   }
   std::vector<int> struct_ids;
   std::vector<std::string> struct_names;
@@ -539,7 +629,8 @@ bool write_fixture(const std::string& path, const FixtureSpec& spec) {
     write_flags(w, spec, tflag, rec);
     write_structure(w, struct_ids, struct_names, rec);
     if (!spec.write_data) continue;
-    for (std::size_t v = 0; v < var_ids.size(); ++v) write_data(w, spec, var_ids[v], int(v) + 1, rec);
+    for (std::size_t v = 0; v < var_ids.size(); ++v)
+      write_data(w, spec, var_ids[v], int(v) + 1, rec);
   }
   return w.good() && w.close();
 }

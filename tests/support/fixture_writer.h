@@ -1,6 +1,14 @@
 // Writes netCDF files in the library's layout with the raw netCDF C API, independent of the
 // library's own code: every attribute, dimension and variable name is spelled here, so a reader
 // bug cannot hide behind a matching writer bug. One declarative FixtureSpec, one write_fixture.
+//
+// Layout choices: GRNEST3 data variables are (TSTEP, LAY, SITE-NO, LEVEL), like PROFIL3 (the
+// team's choice for the shape the layout leaves open). A DCTNRY3 file gets the seven common
+// attributes, NVARS 26 and VAR-LIST, the six dictionary dimensions, FLAG and the 26 schema
+// variables with their units and var_desc, and no entry. Fixed dimensions that a spec would make
+// 0 (or negative) are written as 1: a 0-length netCDF dimension is the unlimited one. Malformed
+// values go through override_int / override_attr, which touch the attribute only, never the
+// dimensions, so a file can say NCOLS -4 and still hold a readable grid.
 #ifndef KAVRO_TESTS_SUPPORT_FIXTURE_WRITER_H
 #define KAVRO_TESTS_SUPPORT_FIXTURE_WRITER_H
 
@@ -45,15 +53,17 @@ struct RawAttr {
 };
 
 struct FixtureVar {
-  std::string name;              // the file holds it without trailing blanks
+  std::string name;  // the file holds it without trailing blanks
   int type = kReal;
-  std::string units = "ppmV";    // padded to 16
-  std::string desc;              // padded to 80; empty: "<name> fixture variable"
-  bool has_units = true;         // false: the units attribute is omitted
+  std::string units = "ppmV";  // padded to 16
+  std::string desc;            // padded to 80; empty: "<name> fixture variable"
+  bool has_units = true;       // false: the units attribute is omitted
   // Type 7 only: the extra attributes (name, one float) after natts; any count, even > 20.
   std::vector<std::pair<std::string, float>> extras;
-  int natts = -1;                // type 7: value of natts; -1: extras.size()
+  int natts = -1;  // type 7: value of natts; -1: extras.size()
 };
+
+FixtureVar described_var(std::string name, int type, std::string units, std::string desc);
 
 // Value of data variable `var` (1-based, VAR-LIST order) in record `rec` (1-based, the record
 // of the file that holds it), layer, row and column (1-based). Indices by shape: the last
@@ -79,7 +89,7 @@ struct FixtureSpec {
   double xorig = -120000.0, yorig = -60000.0, xcell = 12000.0, ycell = 12000.0;
   int vgtyp = 7;
   float vgtop = 5000.0F;
-  std::vector<float> vglvls;     // empty: min(NLAYS + 1, 100) levels from 1 down to 0
+  std::vector<float> vglvls;  // empty: min(NLAYS + 1, 100) levels from 1 down to 0
   std::string gdnam = "FIXTURE_GRID";
   std::string upnam = "fixture";
   std::vector<std::string> filedesc = {"Fixture file written with the raw netCDF C API"};
@@ -90,12 +100,12 @@ struct FixtureSpec {
   // Records written: -1 = 2 for TSTEP != 0 (and KFEVNT3 events), 1 for TSTEP = 0. Fewer than
   // a fixed TSTEP dimension holds leaves the rest at the netCDF fill value.
   int records = -1;
-  ValueFn value;                 // empty: default_value
+  ValueFn value;  // empty: default_value
   // (record, var) pairs whose time-step flags are left unwritten (fill value) or written one
   // year off (date + 1000).
   std::set<std::pair<int, int>> unwritten_flags;
   std::set<std::pair<int, int>> wrong_flags;
-  bool write_data = true;        // false: header and flags only (fast for huge headers)
+  bool write_data = true;  // false: header and flags only (fast for huge headers)
   bool offset64 = false;
 
   // Malformed headers: global attributes dropped, or written as given instead of the normal
@@ -103,7 +113,10 @@ struct FixtureSpec {
   std::set<std::string> dropped_globals;
   std::map<std::string, RawAttr> global_overrides;
 
-  FixtureSpec& drop(const std::string& name) { dropped_globals.insert(name); return *this; }
+  FixtureSpec& drop(const std::string& name) {
+    dropped_globals.insert(name);
+    return *this;
+  }
   FixtureSpec& override_int(const std::string& name, int v) {
     global_overrides[name] = RawAttr::ints({double(v)});
     return *this;
@@ -133,6 +146,16 @@ double structural_value(const std::string& name, int rec, int index);
 // KFEVNT3: the five flags of event record rec (1-based): start date, start time (step rec-1),
 // column, row (cycling over the grid), duration 10000.
 std::vector<int> event_flags(const FixtureSpec& spec, int rec);
+
+// A one-layer GRDDED3 grid of 12 km cells centred on its Lambert projection's centre (GDTYP 2,
+// angles 30, 60, -90, centre -90, 40) and no variables: the common base of a location file and
+// the data files that go with it.
+FixtureSpec sample_grid(int ncols, int nrows);
+
+// A time-independent location file (SDATE 0, STIME 0) on sample_grid: LATITUDE, LONGITUDE
+// (REAL, plausible degrees), COL, ROW (INTEGER, 1-based), XLOCA, YLOCA (REAL, metres) at the
+// cell centres, so (XLOCA - XORIG) / XCELL = COL - 0.5.
+FixtureSpec location_fixture(int ncols, int nrows);
 
 // Writes the file; false (with a line on stderr) when a netCDF call fails.
 bool write_fixture(const std::string& path, const FixtureSpec& spec);

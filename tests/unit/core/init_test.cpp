@@ -388,5 +388,23 @@ TEST_F(Close3Test, ClosesOpenNetcdfFile) {
   EXPECT_EQ(nc_close(ncid), NC_EBADID);
 }
 
+// A failed netCDF close is logged once as a line and again inside the warning block.
+TEST_F(Close3Test, ReportsFailedNetcdfClose) {
+  INIT3();
+  auto& st = state();
+  st.c.FLNAME3(1) = "BADID";
+  st.b.NCID3(1) = 12345;  // no such netCDF id
+  st.b.LASTFID3 = 1;
+  if (NAME2FID("BADID") != 1) GTEST_SKIP() << "the name look-up has not landed yet";
+  EXPECT_FALSE(CLOSE3("BADID"));
+  const Lines lines = log_lines();
+  ASSERT_GE(lines.size(), 8u);
+  EXPECT_EQ(Lines(lines.end() - 8, lines.end()),
+            (Lines{"     Error closing netCDF file \"BADID\"", "     ", "     ",
+                   "     >>> WARNING in subroutine CLOSE3 <<<", "     netCDF error number  -33",
+                   "     Error closing netCDF file \"BADID\"", "     ", "     "}));
+  EXPECT_FALSE(detail::slot_free(1));
+}
+
 }  // namespace
 }  // namespace kavro

@@ -37,9 +37,9 @@ struct Attr {
 };
 
 struct Header {
-  std::vector<std::string> dims;       // "NAME = LEN" or "NAME = UNLIMITED"
-  std::vector<std::string> vars;       // "type NAME(DIM, ...)"
-  std::vector<std::string> attr_order; // "VAR:name" or ":name" for globals
+  std::vector<std::string> dims;        // "NAME = LEN" or "NAME = UNLIMITED"
+  std::vector<std::string> vars;        // "type NAME(DIM, ...)"
+  std::vector<std::string> attr_order;  // "VAR:name" or ":name" for globals
   std::map<std::string, Attr> attrs;
 };
 
@@ -68,8 +68,14 @@ Header dump_header(const std::string& path) {
   std::string line, pending;
   enum { kNone, kDims, kVars } section = kNone;
   while (std::getline(in, line)) {
-    if (line == "dimensions:") { section = kDims; continue; }
-    if (line == "variables:") { section = kVars; continue; }
+    if (line == "dimensions:") {
+      section = kDims;
+      continue;
+    }
+    if (line == "variables:") {
+      section = kVars;
+      continue;
+    }
     std::string t = line.substr(std::min(line.find_first_not_of('\t'), line.size()));
     if (t.empty() || t.rfind("//", 0) == 0 || t == "}" || t.rfind("netcdf ", 0) == 0) continue;
     if (auto c = t.find(" ; //"); c != std::string::npos) t.resize(c + 2);  // "(2 currently)"
@@ -122,16 +128,17 @@ FixtureSpec gridded() {
 TEST_F(FixtureWriterTest, GlobalAttributesHaveTheirTypesAndLengths) {
   Header h = dump_header(write(gridded()));
   const std::vector<std::string> order = {
-      "KAVRO_VERSION", "EXEC_ID", "FTYPE", "CDATE", "CTIME", "WDATE", "WTIME", "SDATE",
-      "STIME", "TSTEP", "NTHIK", "NCOLS", "NROWS", "NLAYS", "NVARS", "GDTYP", "P_ALP",
-      "P_BET", "P_GAM", "XCENT", "YCENT", "XORIG", "YORIG", "XCELL", "YCELL", "VGTYP",
-      "VGTOP", "VGLVLS", "GDNAM", "UPNAM", "VAR-LIST", "FILEDESC", "HISTORY"};
+      "KAVRO_VERSION", "EXEC_ID", "FTYPE",    "CDATE",    "CTIME",  "WDATE", "WTIME",
+      "SDATE",         "STIME",   "TSTEP",    "NTHIK",    "NCOLS",  "NROWS", "NLAYS",
+      "NVARS",         "GDTYP",   "P_ALP",    "P_BET",    "P_GAM",  "XCENT", "YCENT",
+      "XORIG",         "YORIG",   "XCELL",    "YCELL",    "VGTYP",  "VGTOP", "VGLVLS",
+      "GDNAM",         "UPNAM",   "VAR-LIST", "FILEDESC", "HISTORY"};
   EXPECT_EQ(globals_of(h), order);
   const std::map<std::string, std::pair<char, std::size_t>> expected = {
-      {"EXEC_ID", {'c', 80}}, {"FTYPE", {'i', 1}},   {"CDATE", {'i', 1}},
-      {"TSTEP", {'i', 1}},    {"NVARS", {'i', 1}},   {"P_ALP", {'d', 1}},
-      {"YCELL", {'d', 1}},    {"VGTYP", {'i', 1}},   {"VGTOP", {'f', 1}},
-      {"VGLVLS", {'f', 3}},   {"GDNAM", {'c', 16}},  {"UPNAM", {'c', 16}},
+      {"EXEC_ID", {'c', 80}},  {"FTYPE", {'i', 1}},       {"CDATE", {'i', 1}},
+      {"TSTEP", {'i', 1}},     {"NVARS", {'i', 1}},       {"P_ALP", {'d', 1}},
+      {"YCELL", {'d', 1}},     {"VGTYP", {'i', 1}},       {"VGTOP", {'f', 1}},
+      {"VGLVLS", {'f', 3}},    {"GDNAM", {'c', 16}},      {"UPNAM", {'c', 16}},
       {"VAR-LIST", {'c', 48}}, {"FILEDESC", {'c', 4800}}, {"HISTORY", {'c', 4800}}};
   for (const auto& [name, tl] : expected) {
     const Attr& a = h.attrs[":" + name];
@@ -139,8 +146,7 @@ TEST_F(FixtureWriterTest, GlobalAttributesHaveTheirTypesAndLengths) {
     EXPECT_EQ(a.length, tl.second) << name;
   }
   EXPECT_EQ(h.attrs[":KAVRO_VERSION"].value, "\"kavro fixture writer\"");
-  EXPECT_EQ(h.attrs[":VAR-LIST"].value,
-            "\"V1              V2              V3              \"");
+  EXPECT_EQ(h.attrs[":VAR-LIST"].value, "\"V1              V2              V3              \"");
 }
 
 // Dimensions in order, TFLAG first with its three attributes, data variables with theirs.
@@ -167,8 +173,8 @@ TEST_F(FixtureWriterTest, GriddedLayoutMatchesTheLibraryOrder) {
 
 struct TypeLayout {
   int ftype;
-  std::vector<std::string> dims;   // after TSTEP, DATE-TIME, LAY, VAR
-  std::vector<std::string> vars;   // after TFLAG
+  std::vector<std::string> dims;  // after TSTEP, DATE-TIME, LAY, VAR
+  std::vector<std::string> vars;  // after TFLAG
 };
 
 class FixtureLayoutTest : public FixtureWriterTest,
@@ -191,23 +197,23 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         TypeLayout{kGrdded, {"ROW = 3", "COL = 4"}, {"float V1(TSTEP, LAY, ROW, COL)"}},
         TypeLayout{kBndary, {"PERIM = 18"}, {"float V1(TSTEP, LAY, PERIM)"}},
-        TypeLayout{kIddata,
-                   {"SITE-NO = 3"},
-                   {"int ID-COUNT(TSTEP)", "int ID(TSTEP, SITE-NO)",
-                    "float V1(TSTEP, LAY, SITE-NO)"}},
-        TypeLayout{kProfil,
-                   {"SITE-NO = 3", "LEVEL = 4"},
-                   {"int ID-COUNT(TSTEP)", "int ID(TSTEP, SITE-NO)",
-                    "int LEVEL-COUNT(TSTEP, SITE-NO)", "float X(TSTEP, SITE-NO)",
-                    "float Y(TSTEP, SITE-NO)", "float Z(TSTEP, SITE-NO)",
-                    "float V1(TSTEP, LAY, SITE-NO, LEVEL)"}},
-        TypeLayout{kGrnest,
-                   {"SITE-NO = 3", "LEVEL = 4"},
-                   {"int ID-COUNT(TSTEP)", "int ID(TSTEP, SITE-NO)",
-                    "int WIN-COLS(TSTEP, SITE-NO)", "int WIN-ROWS(TSTEP, SITE-NO)",
-                    "int WIN-LEVS(TSTEP, SITE-NO)", "double X(TSTEP, SITE-NO)",
-                    "double Y(TSTEP, SITE-NO)", "double DX(TSTEP, SITE-NO)",
-                    "double DY(TSTEP, SITE-NO)", "float V1(TSTEP, LAY, SITE-NO, LEVEL)"}},
+        TypeLayout{
+            kIddata,
+            {"SITE-NO = 3"},
+            {"int ID-COUNT(TSTEP)", "int ID(TSTEP, SITE-NO)", "float V1(TSTEP, LAY, SITE-NO)"}},
+        TypeLayout{
+            kProfil,
+            {"SITE-NO = 3", "LEVEL = 4"},
+            {"int ID-COUNT(TSTEP)", "int ID(TSTEP, SITE-NO)", "int LEVEL-COUNT(TSTEP, SITE-NO)",
+             "float X(TSTEP, SITE-NO)", "float Y(TSTEP, SITE-NO)", "float Z(TSTEP, SITE-NO)",
+             "float V1(TSTEP, LAY, SITE-NO, LEVEL)"}},
+        TypeLayout{
+            kGrnest,
+            {"SITE-NO = 3", "LEVEL = 4"},
+            {"int ID-COUNT(TSTEP)", "int ID(TSTEP, SITE-NO)", "int WIN-COLS(TSTEP, SITE-NO)",
+             "int WIN-ROWS(TSTEP, SITE-NO)", "int WIN-LEVS(TSTEP, SITE-NO)",
+             "double X(TSTEP, SITE-NO)", "double Y(TSTEP, SITE-NO)", "double DX(TSTEP, SITE-NO)",
+             "double DY(TSTEP, SITE-NO)", "float V1(TSTEP, LAY, SITE-NO, LEVEL)"}},
         TypeLayout{kSmatrx,
                    {"ROW-NO = 3", "SP-COEF-NO = 4"},
                    {"int COL-COUNT(TSTEP, ROW-NO)", "int COEFF-INDEX(TSTEP, SP-COEF-NO)",
@@ -229,6 +235,20 @@ TEST_F(FixtureWriterTest, TimeDimensionFollowsTheStep) {
     FixtureSpec s = gridded();
     s.tstep = step;
     EXPECT_EQ(dump_header(write(s)).dims.front(), dim) << step;
+  }
+}
+
+// PERIM = 2 x NTHIK x (NCOLS + NROWS + 2 x NTHIK), kept positive for a negative NTHIK.
+TEST_F(FixtureWriterTest, BoundaryPerimeterFollowsTheSignedThickness) {
+  for (const auto& [nthik, perim] : std::vector<std::pair<int, std::string>>{
+           {1, "PERIM = 34"}, {-1, "PERIM = 26"}, {2, "PERIM = 76"}}) {
+    FixtureSpec s;
+    s.ftype = kBndary;
+    s.ncols = 10;
+    s.nrows = 5;
+    s.nthik = nthik;
+    s.vars = numbered_vars(1);
+    EXPECT_EQ(dump_header(write(s)).dims.back(), perim) << nthik;
   }
 }
 
@@ -307,9 +327,9 @@ TEST_F(FixtureWriterTest, DictionaryLayout) {
   FixtureSpec s;
   s.ftype = kDctnry;
   Header h = dump_header(write(s));
-  EXPECT_EQ(globals_of(h), (std::vector<std::string>{"KAVRO_VERSION", "EXEC_ID", "FTYPE",
-                                                      "CDATE", "CTIME", "WDATE", "WTIME",
-                                                      "NVARS", "VAR-LIST"}));
+  EXPECT_EQ(globals_of(h),
+            (std::vector<std::string>{"KAVRO_VERSION", "EXEC_ID", "FTYPE", "CDATE", "CTIME",
+                                      "WDATE", "WTIME", "NVARS", "VAR-LIST"}));
   EXPECT_EQ(h.attrs[":NVARS"].value, "26");
   EXPECT_EQ(h.attrs[":VAR-LIST"].length, 26U * 16U);
   EXPECT_EQ(h.dims.front(), "FINDX3 = UNLIMITED");

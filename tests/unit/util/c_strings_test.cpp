@@ -11,9 +11,9 @@ namespace {
 // flen) bytes it was given must survive, whatever the sizes.
 struct ConversionCase {
   const char* label;
-  const char* input;  // the fixed field (for name2cstr, fstr2cstr) or the C string
-  int length;         // flen
-  int size;           // csize (not used by cstr2fstr)
+  const char* input;     // the fixed field (for name2cstr, fstr2cstr) or the C string
+  int length;            // flen
+  int size;              // csize (not used by cstr2fstr)
   std::string expected;  // the whole guarded buffer: '#', the given bytes, '#'
 };
 
@@ -49,10 +49,8 @@ const ConversionCase kFstr2cstr[] = {
 };
 
 const ConversionCase kCstr2fstr[] = {
-    {"BlankFills", "ab", 5, 0, "#ab   #"},
-    {"CutsToField", "abcdef", 3, 0, "#abc#"},
-    {"EmptyString", "", 2, 0, "#  #"},
-    {"LengthZero", "abc", 0, 0, "##"},
+    {"BlankFills", "ab", 5, 0, "#ab   #"},  {"CutsToField", "abcdef", 3, 0, "#abc#"},
+    {"EmptyString", "", 2, 0, "#  #"},      {"LengthZero", "abc", 0, 0, "##"},
     {"LengthNegative", "abc", -2, 0, "##"},
 };
 

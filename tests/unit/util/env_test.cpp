@@ -1,3 +1,5 @@
+#include "util/env.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -95,6 +97,7 @@ const auto kEnvstr = [](int& s) {
 
 const std::string kMsg = "     Value for KAVRO_T_SETTING";
 
+// clang-format off
 const SettingCase kSettingCases[] = {
     {"YnUnset", std::nullopt, kEnvyn, "T", -2,
      {kMsg + " not defined;returning default:   TRUE"}},
@@ -145,9 +148,9 @@ const SettingCase kSettingCases[] = {
     {"StrLong", "0123456789abcdefXYZ", kEnvstr, "0123456789abcdef", 0,
      {kMsg + ":  '0123456789abcdefXYZ'"}},
 };
+// clang-format on
 
-class SettingReaderTest : public LibraryTest,
-                          public ::testing::WithParamInterface<SettingCase> {};
+class SettingReaderTest : public LibraryTest, public ::testing::WithParamInterface<SettingCase> {};
 
 TEST_P(SettingReaderTest, ResultStatusAndMessage) {
   const SettingCase& c = GetParam();
@@ -226,6 +229,17 @@ TEST_F(SetenvvarTest, RefusesEmptyOrEqualsName) {
   EXPECT_EQ(std::getenv("KAVRO_T_B"), nullptr);
 }
 
+// Memory refused: the message, false, and the earlier value left in place.
+TEST_F(SetenvvarTest, AllocationFailureIsReported) {
+  ScopedEnv env("KAVRO_T_A", "old");
+  test_hooks::fail_env_allocations(true);
+  const bool installed = SETENVVAR("KAVRO_T_A", "new");
+  test_hooks::fail_env_allocations(false);
+  EXPECT_FALSE(installed);
+  EXPECT_STREQ(std::getenv("KAVRO_T_A"), "old");
+  EXPECT_EQ(log_lines().back(), "     SETENVVAR:  malloc() failure");
+}
+
 class RmfileTest : public LibraryTest {};
 
 // The path ends at its first white space; success is silent.
@@ -236,6 +250,16 @@ TEST_F(RmfileTest, RemovesFileSilently) {
   EXPECT_EQ(RMFILE(path + "   trailing words"), 0);
   EXPECT_EQ(std::fopen(path.c_str(), "r"), nullptr);
   EXPECT_EQ(log_lines().size(), before);
+}
+
+// A path longer than the 255 characters taken would name another file: nothing is removed.
+TEST_F(RmfileTest, OverlongPathRemovesNothing) {
+  const std::string path = dir().file(std::string(255 - dir().path().size() - 1, 'f'));
+  kavro_test::write_file(path, "x");
+  EXPECT_EQ(RMFILE(path + "g"), -1);
+  EXPECT_EQ(tail(log_lines(), 4), warning("RMFILE", "File name too long"));
+  EXPECT_EQ(kavro_test::read_file(path), "x");
+  EXPECT_EQ(RMFILE(path + " g"), 0);
 }
 
 TEST_F(RmfileTest, MissingFileWarns) {

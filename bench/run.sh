@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# One command for the benchmark: a Release build with the benchmarks in build-bench/, the data
+# generated once into bench/out/, then for each pair the floor (bench_floor: read both files and
+# compare, nothing else) and brindlewick, each the best of RUNS runs (default 3), and a table.
+set -uo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="$root/build-bench"
+out="$root/bench/out"
+runs="${RUNS:-3}"
+tmp="$(mktemp -d)"
+trap 'rm -rf "$tmp"' EXIT
+
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DKAVRO_BENCH=ON -DKAVRO_TESTS=OFF \
+  -DKAVRO_SANITIZE=OFF >/dev/null || { echo "run.sh: configuration failed" >&2; exit 1; }
+if ! cmake --build "$build" -j2 --target make_bench_data bench_floor >"$tmp/build.log" 2>&1; then
+  cat "$tmp/build.log" >&2
+  echo "run.sh: the generator or the floor does not build" >&2
+  exit 1
+fi
+tool="$build/driver/brindlewick"
+tool_note=""
+if ! cmake --build "$build" -j2 --target brindlewick >"$build/brindlewick-build.log" 2>&1; then
+  tool=""
+  tool_note="brindlewick does not build: see $build/brindlewick-build.log"
+fi
+
+if [ ! -f "$out/complete" ]; then
+  echo "run.sh: writing the benchmark data into $out (about 400 MB)"
+  mkdir -p "$out"
+  "$build/bench/make_bench_data" "$out" || { echo "run.sh: data generation failed" >&2; exit 1; }
+  touch "$out/complete"
+fi
+
+# best_of LABEL CMD...: runs CMD $runs times (stdout kept in $tmp/LABEL.out, except the tool's,
+# which goes to /dev/null; stderr in $tmp/LABEL.err) and sets best_s, best_kb and status: the fastest run's seconds and peak RSS,
+# or the exit status of the first failed run (and stops there).
+best_of() {
+  local label="$1" s kb sink
+  shift
+  sink="$tmp/$label.out"
+  [ "$label" != tool ] || sink=/dev/null
+  best_s="" best_kb="" status=0
+  for ((i = 0; i < runs; i++)); do
+    /usr/bin/time -f "%e %M" -o "$tmp/time" "$@" >"$sink" 2>"$tmp/$label.err"
+    status=$?
+    [ "$status" -eq 0 ] || return
+    read -r s kb < <(tail -n 1 "$tmp/time")
+    if [ -z "$best_s" ] || awk -v a="$s" -v b="$best_s" 'BEGIN { exit !(a < b) }'; then
+      best_s="$s" best_kb="$kb"
+    fi
+  done
+}
+
+row() { printf '%-4s %-26s %9s %9s %9s %9s %7s %9s\n' "$@"; }
+row pair content cells reports floor_s tool_s ratio tool_MB
+failures=()
+for pair in A:a2:identical B:b2:"0.1% of cells changed" C:c2:"one variable all changed"; do
+  IFS=: read -r name file content <<<"$pair"
+  f1="$out/base.nc" f2="$out/$file.nc"
+  best_of floor "$build/bench/bench_floor" "$f1" "$f2"
+  if [ "$status" -ne 0 ]; then
+    echo "run.sh: the floor failed on pair $name: $(cat "$tmp/floor.err")" >&2
+    exit 1
+  fi
+  floor_s="$best_s" cells="$(cat "$tmp/floor.out")"
+  tool_s="-" ratio="-" tool_mb="-" reports="-"
+  if [ -n "$tool" ]; then
+    best_of tool env STACK1="$out/stack.nc" INFILE1="$f1" INFILE2="$f2" LOGFILE=/dev/null "$tool"
+    if [ "$status" -eq 0 ]; then
+      tool_s="$best_s"
+      ratio="$(awk -v t="$best_s" -v f="$floor_s" 'BEGIN { printf "%.2f", (f > 0 ? t / f : 0) }')"
+      tool_mb="$(awk -v k="$best_kb" 'BEGIN { printf "%.1f", k / 1024 }')"
+      # One more, untimed run counts the reports: a fast tool must not be fast by missing
+      # cells. A report's first line is 69 characters of numbers (the banner shares stdout).
+      reports="$(env STACK1="$out/stack.nc" INFILE1="$f1" INFILE2="$f2" LOGFILE=/dev/null \
+        "$tool" | grep -E '^[ 0-9.E+-]{69}$' | grep -c '[0-9]')"
+      # The benchmark data hold no NaN and no subnormal, so the two counts must agree.
+      [ "$reports" -eq "$cells" ] ||
+        failures+=("pair $name: brindlewick reported $reports cells, the floor counts $cells")
+    else
+      tool_s="FAILED"
+      failures+=("pair $name: brindlewick exit status $status; $(tail -n 3 "$tmp/tool.err" | tr '\n' ' ')")
+    fi
+  fi
+  row "$name" "$content" "$cells" "$reports" "$floor_s" "$tool_s" "$ratio" "$tool_mb"
+done
+[ -z "$tool_note" ] || echo "$tool_note"
+for f in "${failures[@]}"; do echo "$f"; done
+[ ! -x "$build/bench/micro_bench" ] || echo "micro benchmarks: $build/bench/micro_bench"
