@@ -39,7 +39,8 @@ using Env = std::map<std::string, std::optional<std::string>>;
 RunResult run_tool(const TempDir& dir, const Env& env, const std::string& stdout_path = "") {
   std::vector<std::string> vars;
   for (const char* keep : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"}) {
-    if (const char* v = std::getenv(keep)) vars.push_back(std::string(keep) + "=" + v);
+    const char* v = std::getenv(keep);
+    if (v != nullptr && env.count(keep) == 0) vars.push_back(std::string(keep) + "=" + v);
   }
   for (const auto& [name, value] : env) {
     if (value) vars.push_back(name + "=" + *value);
