@@ -2,10 +2,8 @@
 
 #include <algorithm>
 #include <bit>
-#include <cmath>
 #include <cstdarg>
 #include <cstring>
-
 
 namespace brindlewick {
 namespace {
@@ -75,9 +73,14 @@ std::size_t gather_differing(const unsigned char* a, const unsigned char* b, std
 // sort by column, stable, so rows stay ascending within a column.
 void sort_by_column(const std::size_t* found, std::size_t n, std::size_t ncols,
                     std::size_t* column_starts, std::size_t* sorted) noexcept {
-  std::fill(column_starts, column_starts + ncols + 1, std::size_t{0});
-  for (std::size_t j = 0; j < n; ++j) ++column_starts[found[j] % ncols + 1];
-  for (std::size_t c = 0; c < ncols; ++c) column_starts[c + 1] += column_starts[c];
+  std::fill(column_starts, column_starts + ncols, std::size_t{0});
+  for (std::size_t j = 0; j < n; ++j) ++column_starts[found[j] % ncols];
+  std::size_t start = 0;
+  for (std::size_t c = 0; c < ncols; ++c) {
+    const std::size_t count = column_starts[c];
+    column_starts[c] = start;
+    start += count;
+  }
   for (std::size_t j = 0; j < n; ++j) sorted[column_starts[found[j] % ncols]++] = found[j];
 }
 
@@ -128,10 +131,14 @@ int width(std::string_view s) noexcept { return static_cast<int>(s.size()); }
 // A type's name in messages.
 const char* type_text(int vtype) noexcept {
   switch (vtype) {
-    case kavro::XQINT: return "INTEGER";
-    case kavro::XQREAL: return "REAL";
-    case kavro::XQDBLE: return "DOUBLE";
-    default: return "of an unknown type";
+    case kavro::XQINT:
+      return "INTEGER";
+    case kavro::XQREAL:
+      return "REAL";
+    case kavro::XQDBLE:
+      return "DOUBLE";
+    default:
+      return "of an unknown type";
   }
 }
 
@@ -172,8 +179,7 @@ bool check_same_grid(const FileShape& stack, const FileShape& infile1, const Fil
   format_mesg(mesg,
               "Grids differ (columns x rows): \"STACK1\" %d x %d, \"INFILE1\" %d x %d, "
               "\"INFILE2\" %d x %d",
-              stack.ncols, stack.nrows, infile1.ncols, infile1.nrows, infile2.ncols,
-              infile2.nrows);
+              stack.ncols, stack.nrows, infile1.ncols, infile1.nrows, infile2.ncols, infile2.nrows);
   return false;
 }
 
@@ -195,8 +201,10 @@ bool check_location_type(std::string_view vname, int expected, int vtype, Mesg& 
 bool check_variable_types(std::string_view vname, int vtype1, int vtype2, Mesg& mesg) noexcept {
   const std::string_view name = kavro::trimmed(vname);
   if (value_bytes(vtype2) == 0) {
-    format_mesg(mesg, "Variable \"%.*s\" of \"INFILE2\" has data type %d: only INTEGER, REAL "
-                "and DOUBLE are compared", width(name), name.data(), vtype2);
+    format_mesg(mesg,
+                "Variable \"%.*s\" of \"INFILE2\" has data type %d: only INTEGER, REAL "
+                "and DOUBLE are compared",
+                width(name), name.data(), vtype2);
     return false;
   }
   if (vtype1 == vtype2) return true;
@@ -249,16 +257,20 @@ bool ReportWriter::flush() noexcept {
   return !failed_;
 }
 
-std::size_t compare_step(int vtype, const void* INCONC, const void* ALTCONC,
-                         const GridFrame& grid, const Locations& loc,
-                         const CellScratch& scratch, ReportWriter& out) noexcept {
+std::size_t compare_step(int vtype, const void* INCONC, const void* ALTCONC, const GridFrame& grid,
+                         const Locations& loc, const CellScratch& scratch,
+                         ReportWriter& out) noexcept {
   const auto* a = static_cast<const unsigned char*>(INCONC);
   const auto* b = static_cast<const unsigned char*>(ALTCONC);
   switch (vtype) {
-    case kavro::XQINT: return compare_layers<IntBits>(a, b, grid, loc, scratch, out);
-    case kavro::XQREAL: return compare_layers<RealBits>(a, b, grid, loc, scratch, out);
-    case kavro::XQDBLE: return compare_layers<DoubleBits>(a, b, grid, loc, scratch, out);
-    default: return 0;
+    case kavro::XQINT:
+      return compare_layers<IntBits>(a, b, grid, loc, scratch, out);
+    case kavro::XQREAL:
+      return compare_layers<RealBits>(a, b, grid, loc, scratch, out);
+    case kavro::XQDBLE:
+      return compare_layers<DoubleBits>(a, b, grid, loc, scratch, out);
+    default:
+      return 0;
   }
 }
 

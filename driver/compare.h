@@ -131,7 +131,7 @@ struct GridFrame {
 };
 
 // Working space of the cell loop: `found` and `sorted` hold ncols x nrows cell indices,
-// `column_starts` ncols + 1 counters.
+// `column_starts` ncols counters.
 struct CellScratch {
   std::size_t* found = nullptr;
   std::size_t* sorted = nullptr;
@@ -141,8 +141,8 @@ struct CellScratch {
 // Compares one variable at one step: INCONC against ALTCONC, `vtype` values laid out columns
 // fastest, then rows, then layers. Reports every differing cell, layer outermost, then
 // columns, then rows. Returns the number of reports written.
-std::size_t compare_step(int vtype, const void* INCONC, const void* ALTCONC,
-                         const GridFrame& grid, const Locations& loc, const CellScratch& scratch,
+std::size_t compare_step(int vtype, const void* INCONC, const void* ALTCONC, const GridFrame& grid,
+                         const Locations& loc, const CellScratch& scratch,
                          ReportWriter& out) noexcept;
 
 }  // namespace brindlewick

@@ -34,11 +34,11 @@ struct LocationVariable {
   int vtype;
 };
 constexpr std::array<LocationVariable, 6> kLocationVariables = {{{"LATITUDE", kavro::XQREAL},
-                                                                  {"LONGITUDE", kavro::XQREAL},
-                                                                  {"COL", kavro::XQINT},
-                                                                  {"ROW", kavro::XQINT},
-                                                                  {"XLOCA", kavro::XQREAL},
-                                                                  {"YLOCA", kavro::XQREAL}}};
+                                                                 {"LONGITUDE", kavro::XQREAL},
+                                                                 {"COL", kavro::XQINT},
+                                                                 {"ROW", kavro::XQINT},
+                                                                 {"XLOCA", kavro::XQREAL},
+                                                                 {"YLOCA", kavro::XQREAL}}};
 
 // The arrays of the run: allocated once, never freed before the process ends.
 struct Arrays {
@@ -134,8 +134,8 @@ FileShape read_locations() noexcept {
   const int JDATE = BDESC3.SDATE3D;
   const int JTIME = BDESC3.STIME3D;
   for (std::size_t i = 0; i < kLocationVariables.size(); ++i) {
-    if (!kavro::READ3(STACK1, kLocationVariables[i].name, layer, JDATE, JTIME,
-                      arrays.location[i], arrays.location_bytes)) {
+    if (!kavro::READ3(STACK1, kLocationVariables[i].name, layer, JDATE, JTIME, arrays.location[i],
+                      arrays.location_bytes)) {
       fail(read_failure_message(STACK1));
     }
   }
@@ -172,12 +172,12 @@ void allocate_data_arrays(const GridFrame& grid, int nvars) noexcept {
   arrays.INCONC = allocate(grid.ncols, grid.nrows, grid.nlays, widest, arrays.data_bytes);
   arrays.ALTCONC = allocate(grid.ncols, grid.nrows, grid.nlays, widest, arrays.data_bytes);
   std::size_t bytes = 0;
-  arrays.scratch.found = static_cast<std::size_t*>(
-      allocate(grid.ncols, grid.nrows, 1, sizeof(std::size_t), bytes));
-  arrays.scratch.sorted = static_cast<std::size_t*>(
-      allocate(grid.ncols, grid.nrows, 1, sizeof(std::size_t), bytes));
-  arrays.scratch.column_starts = static_cast<std::size_t*>(
-      allocate(grid.ncols < 0 ? 1 : grid.ncols + 1, 1, 1, sizeof(std::size_t), bytes));
+  arrays.scratch.found =
+      static_cast<std::size_t*>(allocate(grid.ncols, grid.nrows, 1, sizeof(std::size_t), bytes));
+  arrays.scratch.sorted =
+      static_cast<std::size_t*>(allocate(grid.ncols, grid.nrows, 1, sizeof(std::size_t), bytes));
+  arrays.scratch.column_starts =
+      static_cast<std::size_t*>(allocate(grid.ncols, 1, 1, sizeof(std::size_t), bytes));
 }
 
 Locations location_view() noexcept {
@@ -241,8 +241,8 @@ void compare_files() noexcept {
   const int TSTEP = BDESC3.TSTEP3D;
   const int nsteps = BDESC3.MXREC3D;
   const int nvars = description_nvars();
-  const GridFrame grid{infile2.ncols,    infile2.nrows,    infile2.nlays,   BDESC3.XORIG3D,
-                       BDESC3.YORIG3D,  BDESC3.XCELL3D,   BDESC3.YCELL3D};
+  const GridFrame grid{infile2.ncols,  infile2.nrows,  infile2.nlays, BDESC3.XORIG3D,
+                       BDESC3.YORIG3D, BDESC3.XCELL3D, BDESC3.YCELL3D};
   allocate_data_arrays(grid, nvars);
 
   for (std::size_t v = 0; v < static_cast<std::size_t>(nvars); ++v) {

@@ -1,7 +1,7 @@
 // The built tool, run in a child process on files from the fixture writer: its standard
 // output, its log and its exit status.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -118,12 +118,18 @@ FixtureSpec stack(int ncols = 4, int nrows = 3) {
             variable("XLOCA", kavro_test::kReal),    variable("YLOCA", kavro_test::kReal)};
   s.value = [](int v, int, int, int row, int col) {
     switch (v) {
-      case 1: return 40.0 + 0.5 * row;
-      case 2: return -100.0 - 0.25 * col;
-      case 3: return double(col);
-      case 4: return double(row);
-      case 5: return -2000.0 + (col - 0.5) * 1000.0;
-      default: return -1500.0 + (row - 0.5) * 1000.0;
+      case 1:
+        return 40.0 + 0.5 * row;
+      case 2:
+        return -100.0 - 0.25 * col;
+      case 3:
+        return double(col);
+      case 4:
+        return double(row);
+      case 5:
+        return -2000.0 + (col - 0.5) * 1000.0;
+      default:
+        return -1500.0 + (row - 0.5) * 1000.0;
     }
   };
   return s;
@@ -336,8 +342,9 @@ TEST_F(BrindlewickTest, ReportsPrecedeTheLogOnSharedOutput) {
   write("run2.nc", two);
   const RunResult r = run({{"LOGFILE", std::nullopt}});
   EXPECT_EQ(r.status, 2);
-  const std::string end = "     *** ERROR ABORT in subroutine Brindlewick\n"
-                          "     Could not read from \"INFILE1\"\n     \n";
+  const std::string end =
+      "     *** ERROR ABORT in subroutine Brindlewick\n"
+      "     Could not read from \"INFILE1\"\n     \n";
   ASSERT_GE(r.out.size(), end.size());
   EXPECT_EQ(r.out.substr(r.out.size() - end.size()), end);
   // Both steps of V1 reported, both before the read warning about V2.
@@ -428,8 +435,7 @@ TEST_F(BrindlewickTest, UnwritableOutputEndsWithStatusTwo) {
   write("run2.nc", two);
   const RunResult r = run({}, "/dev/full");
   EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(tail(r.log, 4),
-            abort_end("Could not write the difference reports to standard output"));
+  EXPECT_EQ(tail(r.log, 4), abort_end("Could not write the difference reports to standard output"));
 }
 
 // Open failures name the trimmed logical name; an unset name is tried as a path.
@@ -470,10 +476,12 @@ TEST_F(BrindlewickTest, MismatchedFilesEndWithStatusTwo) {
       {stack(), data(4, 3, 2), data(), "Layers differ: \"INFILE1\" has 2, \"INFILE2\" has 1"},
       {stack(), boundary, data(), "File \"INFILE1\" is not a gridded file: file type 2"},
       {real_col, data(), data(), "Variable \"COL\" of \"STACK1\" must be INTEGER but is REAL"},
-      {stack(), data(), doubles, "Variable \"V2\" is REAL in \"INFILE1\" but DOUBLE in \"INFILE2\""},
+      {stack(), data(), doubles,
+       "Variable \"V2\" is REAL in \"INFILE1\" but DOUBLE in \"INFILE2\""},
   };
   for (const Case& c : cases) {
-    for (const char* f : {"stack.nc", "run1.nc", "run2.nc", "run.log"}) std::remove(path(f).c_str());
+    for (const char* f : {"stack.nc", "run1.nc", "run2.nc", "run.log"})
+      std::remove(path(f).c_str());
     write("stack.nc", c.stack);
     write("run1.nc", c.one);
     write("run2.nc", c.two);

@@ -32,16 +32,30 @@ struct RuleCase {
 
 // NaN always reported, +0 = -0, a subnormal equals zero and any other subnormal.
 const RuleCase<float> kRealCases[] = {
-    {1.0f, 1.0f, false},        {0.0f, -0.0f, false},         {kNanF, kNanF, true},
-    {kNanF, 1.0f, true},        {1.0f, -kNanF, true},         {kSubF, 0.0f, false},
-    {-kSubF, 0.0f, false},      {kSubF, 3 * kSubF, false},    {kSubF, kMinF, true},
-    {kMinF, -kMinF, true},      {1.0f, std::nextafter(1.0f, 2.0f), true},
-    {kInfF, kInfF, false},      {kInfF, -kInfF, true},        {kInfF, kNanF, true},
+    {1.0f, 1.0f, false},
+    {0.0f, -0.0f, false},
+    {kNanF, kNanF, true},
+    {kNanF, 1.0f, true},
+    {1.0f, -kNanF, true},
+    {kSubF, 0.0f, false},
+    {-kSubF, 0.0f, false},
+    {kSubF, 3 * kSubF, false},
+    {kSubF, kMinF, true},
+    {kMinF, -kMinF, true},
+    {1.0f, std::nextafter(1.0f, 2.0f), true},
+    {kInfF, kInfF, false},
+    {kInfF, -kInfF, true},
+    {kInfF, kNanF, true},
 };
 const RuleCase<double> kDoubleCases[] = {
-    {1.0, 1.0, false},   {0.0, -0.0, false},      {kNanD, kNanD, true},
-    {kNanD, 0.0, true},  {kSubD, 0.0, false},     {kSubD, -5 * kSubD, false},
-    {kSubD, kMinD, true}, {1.0, std::nextafter(1.0, 0.0), true},
+    {1.0, 1.0, false},
+    {0.0, -0.0, false},
+    {kNanD, kNanD, true},
+    {kNanD, 0.0, true},
+    {kSubD, 0.0, false},
+    {kSubD, -5 * kSubD, false},
+    {kSubD, kMinD, true},
+    {1.0, std::nextafter(1.0, 0.0), true},
     // Two doubles that round to the same float still differ: doubles compare as doubles.
     {1.0, 1.0 + 1e-12, true},
 };
@@ -94,15 +108,15 @@ class ScanTest : public ::testing::Test {
     int_.assign(n, 1);
     found_.assign(n, 0);
     sorted_.assign(n, 0);
-    starts_.assign(n + 1, 0);
+    starts_.assign(n, 0);
     const Locations loc{real_.data(), real_.data(), int_.data(),
                         int_.data(),  real_.data(), real_.data()};
     const GridFrame grid{static_cast<int>(n), 1, 1, 0.0, 0.0, 1.0, 1.0};
     std::FILE* sink = std::fopen("/dev/null", "w");
     auto writer = std::make_unique<ReportWriter>(sink);
-    const std::size_t reports = compare_step(vtype, a.data(), b.data(), grid, loc,
-                                             {found_.data(), sorted_.data(), starts_.data()},
-                                             *writer);
+    const std::size_t reports =
+        compare_step(vtype, a.data(), b.data(), grid, loc,
+                     {found_.data(), sorted_.data(), starts_.data()}, *writer);
     writer->flush();
     std::fclose(sink);
     return reports;
@@ -205,8 +219,9 @@ TEST(MessagesTest, ChecksNameTheFilesAndShapes) {
   const FileShape b{1, 4, 5, 1};
   EXPECT_TRUE(check_same_grid(a, a, a, m));
   EXPECT_FALSE(check_same_grid(a, a, b, m));
-  EXPECT_EQ(text(m),
-            "Grids differ (columns x rows): \"STACK1\" 4 x 3, \"INFILE1\" 4 x 3, \"INFILE2\" 4 x 5");
+  EXPECT_EQ(
+      text(m),
+      "Grids differ (columns x rows): \"STACK1\" 4 x 3, \"INFILE1\" 4 x 3, \"INFILE2\" 4 x 5");
   EXPECT_FALSE(check_same_grid(b, a, a, m));
   EXPECT_FALSE(check_same_grid(a, b, a, m));
 
@@ -259,7 +274,8 @@ class CompareStepTest : public ::testing::Test {
 
   std::size_t run(int vtype, const void* a, const void* b, int nlays) {
     const GridFrame grid{kCols, kRows, nlays, 0.0, 0.0, 1000.0, 1000.0};
-    const std::size_t n = compare_step(vtype, a, b, grid, loc_, {found_, sorted_, starts_}, *writer_);
+    const std::size_t n =
+        compare_step(vtype, a, b, grid, loc_, {found_, sorted_, starts_}, *writer_);
     EXPECT_TRUE(writer_->flush());
     return n;
   }
@@ -282,7 +298,7 @@ class CompareStepTest : public ::testing::Test {
 
   float lat_[kCells], lon_[kCells], x_[kCells], y_[kCells];
   std::int32_t col_[kCells], row_[kCells];
-  std::size_t found_[kCells], sorted_[kCells], starts_[kCols + 1];
+  std::size_t found_[kCells], sorted_[kCells], starts_[kCols];
   Locations loc_;
   char* data_ = nullptr;
   std::size_t size_ = 0;
