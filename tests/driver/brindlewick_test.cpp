@@ -265,9 +265,16 @@ TEST_F(BrindlewickTest, IntegerAndDoubleVariables) {
   EXPECT_EQ(cells(reports(r)), (std::vector<std::pair<int, int>>{{1, 3}, {1, 3}, {4, 1}, {4, 1}}));
 }
 
-// Layer outermost, then columns, then rows; every layer reports layer-1 locations.
+// Layer outermost, then columns, then rows; every layer reports layer-1 locations, also
+// from a location file with two layers.
 TEST_F(BrindlewickTest, MultiLayerPair) {
-  write("stack.nc", stack());
+  FixtureSpec locations = stack();
+  locations.nlays = 2;
+  const kavro_test::ValueFn layer1 = locations.value;
+  locations.value = [layer1](int v, int rec, int lay, int row, int col) {
+    return layer1(v, rec, lay, row, col) + (lay == 2 ? 100.0 : 0.0);
+  };
+  write("stack.nc", locations);
   write("run1.nc", data(4, 3, 2));
   FixtureSpec two = data(4, 3, 2);
   two.records = 1;
@@ -281,6 +288,8 @@ TEST_F(BrindlewickTest, MultiLayerPair) {
   EXPECT_EQ(r.status, 0);
   const std::string out = reports(r);
   EXPECT_EQ(cells(out), (std::vector<std::pair<int, int>>{{4, 3}, {1, 1}}));
+  EXPECT_EQ(out.substr(24, 15), "   41.50000    ");  // latitude of (4, 3) in layer 1
+  EXPECT_EQ(out.find("141.5"), std::string::npos);
 }
 
 // MXREC3D 0: nothing read, nothing reported, status 0.
