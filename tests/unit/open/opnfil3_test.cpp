@@ -256,6 +256,21 @@ TEST_F(Opnfil3Test, ReadWriteRewritesUpnamAndHistory) {
   EXPECT_EQ(history.substr(80, 17), "Scenario line two");
 }
 
+// A file refused by the header checks is not updated when opened read-write.
+TEST_F(Opnfil3Test, RefusedFileIsNotUpdated) {
+  ScopedEnv on("KAVRO_CHECK_HEADERS", "Y");
+  FixtureSpec s = grid();
+  s.gdtyp = 9;
+  const std::string path = file_named("INFILE1", s);
+  EXPECT_FALSE(OPEN3("INFILE1", kavro::FSRDWR3, "UPDATER"));
+  int ncid = 0;
+  ASSERT_EQ(nc_open(path.c_str(), NC_NOWRITE, &ncid), NC_NOERR);
+  std::string upnam(16, '\0');
+  EXPECT_EQ(nc_get_att_text(ncid, NC_GLOBAL, "UPNAM", upnam.data()), NC_NOERR);
+  nc_close(ncid);
+  EXPECT_EQ(upnam, "fixture         ");
+}
+
 // A failed open closes the netCDF file it opened: the next open gets the same netCDF id.
 TEST_F(Opnfil3Test, FailedOpenLeavesNoFileOpen) {
   file_named("GOOD", grid(), "good.nc");
