@@ -1,0 +1,145 @@
+// READ3: validates the request against the file's slot, hands dictionaries and
+// memory-resident files to their own readers, proves the date and time through RDTFLAG and
+// lets the transfer routine of the file type fill the caller's buffer.
+#include <cstdint>
+#include <span>
+
+#include "core/msgbuf.h"
+#include "core/state.h"
+#include "kavro/kavro.h"
+#include "read/pending.h"
+#include "read/read.h"
+
+namespace kavro {
+namespace {
+
+using detail::MsgBuf;
+using detail::right_justified;
+
+constexpr std::size_t kMaxVarName = NAMLEN3;
+constexpr int kNamesPerLine = 3;
+
+using Transfer = bool (*)(int fid, int vid, int layer, int step, void* buffer);
+
+// The transfer routine of each file type; null for a type without one.
+Transfer transfer_for(int ftype) noexcept {
+  switch (ftype) {
+    case GRDDED3:
+    case kTypeSeven:
+    case PTRFLY3:
+      return RDGRDDED;
+    case BNDARY3:
+      return RDBNDARY;
+    case IDDATA3:
+      return RDIDDATA;
+    case PROFIL3:
+      return RDPROFIL;
+    case GRNEST3:
+      return RDGRNEST;
+    case SMATRX3:
+      return [](int fid, int vid, int, int step, void* buffer) {
+        return RDSMATRX(fid, vid, step, buffer);
+      };
+    case CUSTOM3:
+      return RDCUSTOM;
+    default:
+      return nullptr;
+  }
+}
+
+// The file's variables, three names to a line.
+void list_variables(int fid) {
+  const int nvars = state().b.NVARS3(fid) < MXVARS3 ? state().b.NVARS3(fid) : MXVARS3;
+  for (int v = 1; v <= nvars; v += kNamesPerLine) {
+    MsgBuf<80> line;
+    for (int k = v; k < v + kNamesPerLine && k <= nvars; ++k) {
+      if (k > v) line << "    ";
+      line << '"' << state().c.VLIST3D(k, fid).padded() << '"';
+    }
+    XQMSG2(line);
+  }
+}
+
+// NBYTES, when given, is the size of the caller's buffer: a transfer that would write more
+// is refused before anything is read.
+bool fits(int fid, int vid, int layer, const std::size_t* nbytes, std::string_view fname,
+          std::string_view vname, int jdate, int jtime) {
+  if (nbytes == nullptr) return true;
+  const std::int64_t need = detail::read3_size_bytes(fid, vid, layer);
+  if (static_cast<std::uint64_t>(need) <= *nbytes) return true;
+  MsgBuf<256> msg("Buffer too small for variable ");
+  msg << trimmed(vname) << " of file " << trimmed(fname);
+  msg.format(": %lld bytes needed, %zu given", static_cast<long long>(need), *nbytes);
+  XQWARN("READ3", jdate, jtime, msg);
+  return false;
+}
+
+bool read3(std::string_view fname, std::string_view vname, int layer, int jdate, int jtime,
+           void* buffer, const std::size_t* nbytes) {
+  const Bstate3& b = state().b;
+
+  int fid = NAME2FID(fname);
+  const std::size_t vlen = trimmed(vname).size();
+  if (vlen > kMaxVarName) {
+    XQMSG2(MsgBuf<80>("Max vble name length 16; actual:")
+           << right_justified(static_cast<long long>(vlen), 10));
+  }
+  if (vlen > kMaxVarName || fid <= 0) {
+    XQMSG2(MsgBuf<256>("File \"") << fname << "\" Variable \"" << vname << '"');
+    XQWARN("READ3", jdate, jtime, "Invalid variable or file name arguments");
+    return false;
+  }
+
+  if (b.FTYPE3(fid) == DCTNRY3) return RDDICT3(fid, vname);
+
+  int vid = ALLVAR3;
+  if (!padded_equal(vname, "ALL")) {
+    vid = INDEX1(vname, b.NVARS3(fid), std::span<const Name16>(state().c.VLIST3D.row(fid)));
+    if (vid == 0) {
+      XQMSG2(MsgBuf<256>("File ") << trimmed(fname) << " contains vbles");
+      list_variables(fid);
+      XQWARN("READ3", jdate, jtime,
+             MsgBuf<256>("Requested variable \"") << trimmed(vname) << "\" not available");
+      return false;
+    }
+  }
+
+  if (layer != ALLAYS3 && (layer < 1 || layer > b.NLAYS3(fid))) {
+    XQMSG2(MsgBuf<80>("Requested layer:") << right_justified(layer, 5));
+    XQMSG2(MsgBuf<80>("Layers in the file:  1 ...") << right_justified(b.NLAYS3(fid), 5));
+    XQWARN("READ3", jdate, jtime, MsgBuf<256>("LAYER not available in file ") << fname);
+    return false;
+  }
+
+  if (b.NCID3(fid) == MEMFIL3) {
+    if (!fits(fid, vid, layer, nbytes, fname, vname, jdate, jtime)) return false;
+    return RDBUF3(fid, vid, layer, jdate, jtime, buffer);
+  }
+
+  int step = 0;
+  if (!RDTFLAG(fid, vid, jdate, jtime, step, true)) return false;
+
+  const Transfer transfer = transfer_for(b.FTYPE3(fid));
+  if (transfer == nullptr) {
+    XQWARN("READ3", jdate, jtime,
+           MsgBuf<256>("File:  ") << trimmed(fname)
+                                  << " of unknown type:" << right_justified(b.FTYPE3(fid), 5));
+    return false;
+  }
+  if (!fits(fid, vid, layer, nbytes, fname, vname, jdate, jtime)) return false;
+  return transfer(fid, vid, layer, step, buffer);
+}
+
+}  // namespace
+
+bool READ3(std::string_view fname, std::string_view vname, int layer, int jdate, int jtime,
+           void* buffer) {
+  return read3(fname, vname, layer, jdate, jtime, buffer, nullptr);
+}
+
+bool READ3(std::string_view fname, std::string_view vname, int layer, int jdate, int jtime,
+           void* buffer, std::size_t nbytes) {
+  return read3(fname, vname, layer, jdate, jtime, buffer, &nbytes);
+}
+
+}  // namespace kavro
