@@ -194,7 +194,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"NcolsDisagreesWithFile",
                 "NCOLS",
                 RawAttr::ints({5}),
-                {"File opening error:  dimension COL disagrees with header " + kBadFile}},
+                {"File opening error:  dimension COL shorter than header " + kBadFile}},
         BadCase{"VarListShort",
                 "VAR-LIST",
                 RawAttr::chars("V1              V2"),
