@@ -170,7 +170,6 @@ bool open_new(std::string_view lname, int fstatus, std::string_view pname) {
 
   bool exists = false;
   bool islist = false;
-  bool ok = false;
   switch (classify(path.padded())) {
     case Kind::kBuffered:
       if (CRTBUF3(s)) return succeed(s, path.padded(), fstatus);
@@ -199,8 +198,9 @@ bool open_new(std::string_view lname, int fstatus, std::string_view pname) {
       exists = file_exists(path.padded());
       break;
   }
-  ok = dispatch(lname, fstatus, s, path.padded(), exists, islist, pname);
-  if (ok) return succeed(s, path.padded(), fstatus);
+  if (dispatch(lname, fstatus, s, path.padded(), exists, islist, pname)) {
+    return succeed(s, path.padded(), fstatus);
+  }
   detail::free_slot(s);
   return false;
 }

@@ -208,8 +208,9 @@ bool read_structure(int fid, int ncid) {
   return true;
 }
 
-// The dimensions the data variables use must have the lengths the header gives, so that a
-// reader sized from the header addresses the data the file really holds.
+// The dimensions the data variables use must hold at least what the header gives, so that a
+// reader sized from the header addresses data the file really holds. A longer dimension is
+// accepted: the header governs what is read (a header saying NCOLS 0 reads nothing).
 bool check_dimensions(int fid, int ncid, std::span<int> dimids) {
   const layout::Header h = header_of(fid);
   const auto names = layout::data_dimensions(h.ftype);
@@ -221,8 +222,8 @@ bool check_dimensions(int fid, int ncid, std::span<int> dimids) {
     const auto want = layout::expected_dimension_length(names[i], h);
     std::size_t len = 0;
     if (want && (nc_inq_dimlen(ncid, dimids[i], &len) != NC_NOERR ||
-                 static_cast<std::int64_t>(len) != *want)) {
-      return refuse(fid, MsgBuf<80>() << "dimension " << names[i] << " disagrees with header");
+                 static_cast<std::int64_t>(len) < *want)) {
+      return refuse(fid, MsgBuf<80>() << "dimension " << names[i] << " shorter than header");
     }
   }
   return true;

@@ -198,10 +198,9 @@ INSTANTIATE_TEST_SUITE_P(
                   "Unknown vertical grid/coordinate type:        12  " + kIn}),
     [](const ::testing::TestParamInfo<CheckCase>& c) { return std::string(c.param.name); });
 
-// With the setting unset no check runs: a bad count that sizes nothing opens silently.
+// With the setting unset no check runs: a gridded file saying NCOLS 0 opens silently.
 TEST_F(Ckfile3Test, ChecksAreOffByDefault) {
   FixtureSpec s = grid();
-  s.ftype = kIddata;
   s.override_int("NCOLS", 0);
   EXPECT_TRUE(open_file(s)) << log_text();
   EXPECT_FALSE(log_mentions("WARNING in subroutine CKFILE3"));

@@ -194,7 +194,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"NcolsDisagreesWithFile",
                 "NCOLS",
                 RawAttr::ints({5}),
-                {"File opening error:  dimension COL disagrees with header " + kBadFile}},
+                {"File opening error:  dimension COL shorter than header " + kBadFile}},
         BadCase{"VarListShort",
                 "VAR-LIST",
                 RawAttr::chars("V1              V2"),
@@ -254,6 +254,21 @@ TEST_F(Opnfil3Test, ReadWriteRewritesUpnamAndHistory) {
   EXPECT_EQ(upnam, "UPDATER         ");
   EXPECT_EQ(history.substr(0, 80), std::string("Scenario line one") + std::string(63, ' '));
   EXPECT_EQ(history.substr(80, 17), "Scenario line two");
+}
+
+// A file refused by the header checks is not updated when opened read-write.
+TEST_F(Opnfil3Test, RefusedFileIsNotUpdated) {
+  ScopedEnv on("KAVRO_CHECK_HEADERS", "Y");
+  FixtureSpec s = grid();
+  s.gdtyp = 9;
+  const std::string path = file_named("INFILE1", s);
+  EXPECT_FALSE(OPEN3("INFILE1", kavro::FSRDWR3, "UPDATER"));
+  int ncid = 0;
+  ASSERT_EQ(nc_open(path.c_str(), NC_NOWRITE, &ncid), NC_NOERR);
+  std::string upnam(16, '\0');
+  EXPECT_EQ(nc_get_att_text(ncid, NC_GLOBAL, "UPNAM", upnam.data()), NC_NOERR);
+  nc_close(ncid);
+  EXPECT_EQ(upnam, "fixture         ");
 }
 
 // A failed open closes the netCDF file it opened: the next open gets the same netCDF id.
