@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <new>
 #include <span>
 #include <string_view>
@@ -238,7 +239,11 @@ void compare_files() noexcept {
   if (!check_same_layers(infile1, infile2, mesg)) fail(mesg);
 
   // From here on everything comes from INFILE2's description, taken once.
-  const int TSTEP = BDESC3.TSTEP3D;
+  // A negative step marks a file that keeps its two latest steps in turn; its steps still
+  // advance in time, by the step's magnitude.
+  const int TSTEP = BDESC3.TSTEP3D == std::numeric_limits<int>::min()
+                        ? std::numeric_limits<int>::max()
+                        : std::abs(BDESC3.TSTEP3D);
   const int nsteps = BDESC3.MXREC3D;
   const int nvars = description_nvars();
   const GridFrame grid{infile2.ncols,  infile2.nrows,  infile2.nlays, BDESC3.XORIG3D,

@@ -145,8 +145,8 @@ FixtureSpec data(int ncols = 4, int nrows = 3, int nlays = 1) {
 class BrindlewickTest : public ::testing::Test {
  protected:
   std::string path(const std::string& name) const { return dir_.file(name); }
-  void write(const std::string& name, const FixtureSpec& spec) {
-    ASSERT_TRUE(kavro_test::write_fixture(path(name), spec)) << name;
+  void write(const std::string& name, const FixtureSpec& fx) {
+    ASSERT_TRUE(kavro_test::write_fixture(path(name), fx)) << name;
   }
   // STACK1, INFILE1 and INFILE2 as written, the log in its own file.
   RunResult run(Env extra = {}, const std::string& stdout_path = "") {
@@ -319,6 +319,23 @@ TEST_F(BrindlewickTest, TimeIndependentFiles) {
   const RunResult r = run();
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(cells(reports(r)), (std::vector<std::pair<int, int>>{{2, 2}, {2, 2}}));
+}
+
+// An INFILE2 with a negative time step keeps two records; its steps advance by the step's
+// magnitude, so both records are compared.
+TEST_F(BrindlewickTest, NegativeTimeStepAdvancesInTime) {
+  write("stack.nc", stack());
+  FixtureSpec two = data();
+  two.tstep = -10000;
+  write("run1.nc", two);
+  two.value = [](int var, int rec, int lay, int row, int col) {
+    return kavro_test::default_value(var, rec, lay, row, col) + (rec == 2 && var == 1 && row == 3 && col == 1 ? 1 : 0);
+  };
+  write("run2.nc", two);
+  const RunResult r = run();
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(cells(reports(r)), (std::vector<std::pair<int, int>>{{1, 3}}));
+  EXPECT_EQ(tail(r.log, 4), kNormalEnd);
 }
 
 // INFILE1 lacking INFILE2's second step: the first step's reports, then the read message.

@@ -476,10 +476,10 @@ std::vector<FixtureVar> numbered_vars(int n, int type) {
   return v;
 }
 
-double expected_value(const FixtureSpec& spec, int var, int rec, int lay, int row, int col) {
+double expected_value(const FixtureSpec& fx, int var, int rec, int lay, int row, int col) {
   double v =
-      spec.value ? spec.value(var, rec, lay, row, col) : default_value(var, rec, lay, row, col);
-  switch (spec.vars[std::size_t(var - 1)].type) {
+      fx.value ? fx.value(var, rec, lay, row, col) : default_value(var, rec, lay, row, col);
+  switch (fx.vars[std::size_t(var - 1)].type) {
     case kInt:
       return double(int(std::lround(v)));
     case kReal:
@@ -489,12 +489,12 @@ double expected_value(const FixtureSpec& spec, int var, int rec, int lay, int ro
   }
 }
 
-std::pair<int, int> step_date_time(const FixtureSpec& spec, int k) {
+std::pair<int, int> step_date_time(const FixtureSpec& fx, int k) {
   // A time-independent file's flags are its SDATE and STIME as given, date 0 included.
-  if (spec.tstep == 0 || k == 0) return {spec.sdate, spec.stime};
-  long long y = spec.sdate / 1000;
-  long long day = year_start(y) + spec.sdate % 1000 - 1;
-  long long secs = day * 86400 + hms_seconds(spec.stime) + std::llabs(hms_seconds(spec.tstep)) * k;
+  if (fx.tstep == 0 || k == 0) return {fx.sdate, fx.stime};
+  long long y = fx.sdate / 1000;
+  long long day = year_start(y) + fx.sdate % 1000 - 1;
+  long long secs = day * 86400 + hms_seconds(fx.stime) + std::llabs(hms_seconds(fx.tstep)) * k;
   day = secs / 86400;
   secs %= 86400;
   y = day * 400 / 146097 + 1;
@@ -514,11 +514,11 @@ double structural_value(const std::string& name, int rec, int index) {
   return code * 1000.0 + rec * 100.0 + index;
 }
 
-std::vector<int> event_flags(const FixtureSpec& spec, int rec) {
-  auto [date, time] = step_date_time(spec, rec - 1);
-  int cells = std::max(1, spec.ncols) * std::max(1, spec.nrows);
+std::vector<int> event_flags(const FixtureSpec& fx, int rec) {
+  auto [date, time] = step_date_time(fx, rec - 1);
+  int cells = std::max(1, fx.ncols) * std::max(1, fx.nrows);
   int cell = (rec - 1) % cells;
-  int ncols = std::max(1, spec.ncols);
+  int ncols = std::max(1, fx.ncols);
   return {date, time, cell % ncols + 1, cell / ncols + 1, kEventDuration};
 }
 
@@ -573,20 +573,20 @@ FixtureSpec location_fixture(int ncols, int nrows) {
   return s;
 }
 
-bool write_fixture(const std::string& path, const FixtureSpec& spec) {
+bool write_fixture(const std::string& path, const FixtureSpec& fx) {
   Writer w(path);
-  if (!w.create(spec.offset64)) return false;
+  if (!w.create(fx.offset64)) return false;
 
-  const bool dictionary = spec.ftype == kDctnry;
+  const bool dictionary = fx.ftype == kDctnry;
   std::vector<std::string> names;
   if (dictionary) {
     names = dictionary_names();
   } else {
-    for (const auto& v : spec.vars) names.push_back(v.name);
+    for (const auto& v : fx.vars) names.push_back(v.name);
   }
   std::string var_list;
   for (const auto& n : names) var_list += padded(n, 16);
-  for (const auto& g : global_attrs(spec, int(names.size()), var_list)) {
+  for (const auto& g : global_attrs(fx, int(names.size()), var_list)) {
     w.put_attr(NC_GLOBAL, g.name, g.attr);
   }
   if (dictionary) {
@@ -595,13 +595,13 @@ bool write_fixture(const std::string& path, const FixtureSpec& spec) {
   }
 
   Dims d;
-  const bool unlimited = spec.tstep > 0 || spec.ftype == kKfevnt;
-  d.tstep = w.dim("TSTEP", unlimited ? NC_UNLIMITED : (spec.tstep == 0 ? 1 : 2));
-  d.date_time = w.dim("DATE-TIME", spec.ftype == kKfevnt ? 5 : 2);
-  d.lay = w.dim("LAY", std::size_t(std::max(1, spec.nlays)));
-  d.var = w.dim("VAR", std::max<std::size_t>(1, spec.vars.size()));
+  const bool unlimited = fx.tstep > 0 || fx.ftype == kKfevnt;
+  d.tstep = w.dim("TSTEP", unlimited ? NC_UNLIMITED : (fx.tstep == 0 ? 1 : 2));
+  d.date_time = w.dim("DATE-TIME", fx.ftype == kKfevnt ? 5 : 2);
+  d.lay = w.dim("LAY", std::size_t(std::max(1, fx.nlays)));
+  d.var = w.dim("VAR", std::max<std::size_t>(1, fx.vars.size()));
   int tflag;
-  if (spec.ftype == kKfevnt) {
+  if (fx.ftype == kKfevnt) {
     tflag = w.var("TFLAG", NC_INT, {d.tstep, d.date_time});
     w.put_text(tflag, "units", "<YYYYDDD,HHMMSS,");
     w.put_text(tflag, "long_name", padded("TFLAG", 16));
@@ -615,22 +615,22 @@ bool write_fixture(const std::string& path, const FixtureSpec& spec) {
   }
   std::vector<int> struct_ids;
   std::vector<std::string> struct_names;
-  define_structure(w, spec, d, struct_ids, struct_names);
+  define_structure(w, fx, d, struct_ids, struct_names);
   std::vector<int> var_ids;
-  const std::vector<int> shape = data_dims(spec, d);
-  for (const auto& v : spec.vars) {
+  const std::vector<int> shape = data_dims(fx, d);
+  for (const auto& v : fx.vars) {
     var_ids.push_back(w.var(v.name, v.type, shape));
-    define_data_var(w, spec, v, var_ids.back());
+    define_data_var(w, fx, v, var_ids.back());
   }
   if (!w.good() || !w.ok(nc_enddef(w.id()), "nc_enddef")) return false;
 
   write_kfcount(w, struct_ids, struct_names);
-  for (int rec = 1; rec <= records_of(spec) && w.good(); ++rec) {
-    write_flags(w, spec, tflag, rec);
+  for (int rec = 1; rec <= records_of(fx) && w.good(); ++rec) {
+    write_flags(w, fx, tflag, rec);
     write_structure(w, struct_ids, struct_names, rec);
-    if (!spec.write_data) continue;
+    if (!fx.write_data) continue;
     for (std::size_t v = 0; v < var_ids.size(); ++v)
-      write_data(w, spec, var_ids[v], int(v) + 1, rec);
+      write_data(w, fx, var_ids[v], int(v) + 1, rec);
   }
   return w.good() && w.close();
 }

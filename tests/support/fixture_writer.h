@@ -5,7 +5,7 @@
 // Layout choices: GRNEST3 data variables are (TSTEP, LAY, SITE-NO, LEVEL), like PROFIL3 (the
 // team's choice for the shape the layout leaves open). A DCTNRY3 file gets the seven common
 // attributes, NVARS 26 and VAR-LIST, the six dictionary dimensions, FLAG and the 26 schema
-// variables with their units and var_desc, and no entry. Fixed dimensions that a spec would make
+// variables with their units and var_desc, and no entry. Fixed dimensions that a description would make
 // 0 (or negative) are written as 1: a 0-length netCDF dimension is the unlimited one. Malformed
 // values go through override_int / override_attr, which touch the attribute only, never the
 // dimensions, so a file can say NCOLS -4 and still hold a readable grid.
@@ -130,13 +130,13 @@ struct FixtureSpec {
 // n REAL variables named "V1", "V2", ...
 std::vector<FixtureVar> numbered_vars(int n, int type = kReal);
 
-// The value the file holds for a cell: the spec's value function, converted to the variable's
+// The value the file holds for a cell: the description's value function, converted to the variable's
 // type (float rounding; int by rounding half away from zero).
-double expected_value(const FixtureSpec& spec, int var, int rec, int lay, int row, int col);
+double expected_value(const FixtureSpec& fx, int var, int rec, int lay, int row, int col);
 
-// Date and time (YYYYDDD, HHMMSS) of the k-th time step (0-based) of the spec: SDATE/STIME
+// Date and time (YYYYDDD, HHMMSS) of the k-th time step (0-based) of the description: SDATE/STIME
 // advanced by k x |TSTEP|.
-std::pair<int, int> step_date_time(const FixtureSpec& spec, int k);
+std::pair<int, int> step_date_time(const FixtureSpec& fx, int k);
 
 // Value of a structural variable (ID-COUNT, ID, LEVEL-COUNT, X, Y, Z, WIN-COLS, WIN-ROWS,
 // WIN-LEVS, DX, DY, COL-COUNT, COEFF-INDEX) in record rec at position index (1-based; 0 for
@@ -145,7 +145,7 @@ double structural_value(const std::string& name, int rec, int index);
 
 // KFEVNT3: the five flags of event record rec (1-based): start date, start time (step rec-1),
 // column, row (cycling over the grid), duration 10000.
-std::vector<int> event_flags(const FixtureSpec& spec, int rec);
+std::vector<int> event_flags(const FixtureSpec& fx, int rec);
 
 // A one-layer GRDDED3 grid of 12 km cells centred on its Lambert projection's centre (GDTYP 2,
 // angles 30, 60, -90, centre -90, 40) and no variables: the common base of a location file and
@@ -158,7 +158,7 @@ FixtureSpec sample_grid(int ncols, int nrows);
 FixtureSpec location_fixture(int ncols, int nrows);
 
 // Writes the file; false (with a line on stderr) when a netCDF call fails.
-bool write_fixture(const std::string& path, const FixtureSpec& spec);
+bool write_fixture(const std::string& path, const FixtureSpec& fx);
 
 }  // namespace kavro_test
 

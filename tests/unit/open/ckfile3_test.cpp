@@ -9,8 +9,8 @@ namespace {
 
 class Ckfile3Test : public OpenFixture {
  protected:
-  bool open_file(const FixtureSpec& spec) {
-    file_named("INFILE1", spec);
+  bool open_file(const FixtureSpec& fx) {
+    file_named("INFILE1", fx);
     return kavro::OPEN3("INFILE1", kavro::FSREAD3, "prog");
   }
 };

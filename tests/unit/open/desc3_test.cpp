@@ -15,8 +15,8 @@ using kavro::state;
 
 class Desc3Test : public OpenFixture {
  protected:
-  void open(const FixtureSpec& spec) {
-    file_named("INFILE1", spec);
+  void open(const FixtureSpec& fx) {
+    file_named("INFILE1", fx);
     ASSERT_TRUE(kavro::OPEN3("INFILE1", kavro::FSREAD3, "prog")) << log_text();
   }
 };

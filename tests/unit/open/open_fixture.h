@@ -24,9 +24,9 @@ class OpenFixture : public LibraryTest {
   }
 
   // Writes the file and returns its path.
-  std::string write(const FixtureSpec& spec, const std::string& file = "data.nc") {
+  std::string write(const FixtureSpec& fx, const std::string& file = "data.nc") {
     const std::string path = dir().file(file);
-    EXPECT_TRUE(write_fixture(path, spec)) << path;
+    EXPECT_TRUE(write_fixture(path, fx)) << path;
     return path;
   }
   // Sets the logical name LNAME to VALUE for the test.
@@ -34,9 +34,9 @@ class OpenFixture : public LibraryTest {
     env_.push_back(std::make_unique<ScopedEnv>(lname, value));
   }
   // Writes the file and points LNAME at it.
-  std::string file_named(const std::string& lname, const FixtureSpec& spec,
+  std::string file_named(const std::string& lname, const FixtureSpec& fx,
                          const std::string& file = "data.nc") {
-    const std::string path = write(spec, file);
+    const std::string path = write(fx, file);
     set_name(lname, path);
     return path;
   }

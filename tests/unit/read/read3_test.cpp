@@ -12,9 +12,9 @@ using kavro::READ3;
 class Read3Test : public ReadTest {
  protected:
   // Writes SPEC as file NAME, points the logical name at it and opens it read-only.
-  bool open(const FixtureSpec& spec, const std::string& name) {
+  bool open(const FixtureSpec& fx, const std::string& name) {
     const std::string path = dir().file(name + ".nc");
-    if (!write_fixture(path, spec)) return false;
+    if (!write_fixture(path, fx)) return false;
     env_.push_back(std::make_unique<ScopedEnv>(name, path));
     return kavro::OPEN3(name, kavro::FSREAD3, "READ3TEST");
   }

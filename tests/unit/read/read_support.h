@@ -34,14 +34,14 @@ class ReadTest : public LibraryTest {
 
   // Writes SPEC as file NAME and installs it in slot SLOT under logical name NAME, opened
   // read-only (or for writing). Returns the slot, 0 on failure.
-  int install(const FixtureSpec& spec, const std::string& name, int slot = 1,
+  int install(const FixtureSpec& fx, const std::string& name, int slot = 1,
               bool writable = false) {
     const std::string path = dir().file(name + ".nc");
-    if (!write_fixture(path, spec)) return 0;
-    return install_path(path, spec, name, slot, writable);
+    if (!write_fixture(path, fx)) return 0;
+    return install_path(path, fx, name, slot, writable);
   }
 
-  int install_path(const std::string& path, const FixtureSpec& spec, const std::string& name,
+  int install_path(const std::string& path, const FixtureSpec& fx, const std::string& name,
                    int slot, bool writable) {
     using namespace kavro;
     INIT3();
@@ -52,20 +52,20 @@ class ReadTest : public LibraryTest {
     auto& c = state().c;
     c.FLNAME3(slot) = name;
     b.NCID3(slot) = ncid;
-    b.FTYPE3(slot) = spec.ftype;
-    b.SDATE3(slot) = spec.sdate;
-    b.STIME3(slot) = spec.stime;
-    b.TSTEP3(slot) = spec.tstep;
-    b.NVARS3(slot) = static_cast<int>(spec.vars.size());
-    b.NCOLS3(slot) = spec.ncols;
-    b.NROWS3(slot) = spec.nrows;
-    b.NLAYS3(slot) = spec.nlays;
-    b.NTHIK3(slot) = spec.nthik;
+    b.FTYPE3(slot) = fx.ftype;
+    b.SDATE3(slot) = fx.sdate;
+    b.STIME3(slot) = fx.stime;
+    b.TSTEP3(slot) = fx.tstep;
+    b.NVARS3(slot) = static_cast<int>(fx.vars.size());
+    b.NCOLS3(slot) = fx.ncols;
+    b.NROWS3(slot) = fx.nrows;
+    b.NLAYS3(slot) = fx.nlays;
+    b.NTHIK3(slot) = fx.nthik;
     b.TFLAGID3(slot) = varid(ncid, "TFLAG");
     b.CNTVID3(slot) = varid(ncid, "ID-COUNT");
-    b.IDVID3(slot) = varid(ncid, spec.ftype == kSmatrx ? "COL-COUNT" : "ID");
-    b.LEVVID3(slot) = varid(ncid, spec.ftype == kSmatrx   ? "COEFF-INDEX"
-                                  : spec.ftype == kGrnest ? "WIN-LEVS"
+    b.IDVID3(slot) = varid(ncid, fx.ftype == kSmatrx ? "COL-COUNT" : "ID");
+    b.LEVVID3(slot) = varid(ncid, fx.ftype == kSmatrx   ? "COEFF-INDEX"
+                                  : fx.ftype == kGrnest ? "WIN-LEVS"
                                                           : "LEVEL-COUNT");
     b.WCOLVID3(slot) = varid(ncid, "WIN-COLS");
     b.WROWVID3(slot) = varid(ncid, "WIN-ROWS");
@@ -74,11 +74,11 @@ class ReadTest : public LibraryTest {
     b.ZVID3(slot) = varid(ncid, "Z");
     b.DXVID3(slot) = varid(ncid, "DX");
     b.DYVID3(slot) = varid(ncid, "DY");
-    for (std::size_t v = 0; v < spec.vars.size(); ++v) {
+    for (std::size_t v = 0; v < fx.vars.size(); ++v) {
       const int k = static_cast<int>(v) + 1;
-      c.VLIST3D(k, slot) = spec.vars[v].name;
-      b.VARID3(k, slot) = varid(ncid, spec.vars[v].name.c_str());
-      b.VTYPE3(k, slot) = spec.vars[v].type;
+      c.VLIST3D(k, slot) = fx.vars[v].name;
+      b.VARID3(k, slot) = varid(ncid, fx.vars[v].name.c_str());
+      b.VTYPE3(k, slot) = fx.vars[v].type;
     }
     if (b.LASTFID3 < slot) b.LASTFID3 = slot;
     return slot;

@@ -107,9 +107,9 @@ std::vector<std::string> globals_of(const Header& h) {
 
 class FixtureWriterTest : public ::testing::Test {
  protected:
-  std::string write(const FixtureSpec& spec, const std::string& name = "f.nc") {
+  std::string write(const FixtureSpec& fx, const std::string& name = "f.nc") {
     std::string path = dir_.file(name);
-    EXPECT_TRUE(write_fixture(path, spec));
+    EXPECT_TRUE(write_fixture(path, fx));
     return path;
   }
   TempDir dir_;
