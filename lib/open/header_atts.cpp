@@ -33,34 +33,31 @@ NcName::NcName(std::string_view name) noexcept {
   buf_[n] = '\0';
 }
 
-int get_int_att(int ncid, int varid, std::string_view name, int& value) {
+namespace {
+// One value of the expected netCDF type, read only after its type and length are checked.
+template <typename T>
+int get_scalar_att(int ncid, int varid, std::string_view name, nc_type want,
+                   int (*get)(int, int, const char*, T*), T& value) {
   const NcName n(name);
   nc_type type{};
   std::size_t len = 0;
   int status = inquire(ncid, varid, n, type, len);
-  if (status == NC_NOERR) status = check_shape(type, len, NC_INT, 1);
-  if (status == NC_NOERR) status = nc_get_att_int(ncid, varid, n.c_str(), &value);
+  if (status == NC_NOERR) status = check_shape(type, len, want, 1);
+  if (status == NC_NOERR) status = get(ncid, varid, n.c_str(), &value);
   return status;
+}
+}  // namespace
+
+int get_int_att(int ncid, int varid, std::string_view name, int& value) {
+  return get_scalar_att(ncid, varid, name, NC_INT, nc_get_att_int, value);
 }
 
 int get_float_att(int ncid, int varid, std::string_view name, float& value) {
-  const NcName n(name);
-  nc_type type{};
-  std::size_t len = 0;
-  int status = inquire(ncid, varid, n, type, len);
-  if (status == NC_NOERR) status = check_shape(type, len, NC_FLOAT, 1);
-  if (status == NC_NOERR) status = nc_get_att_float(ncid, varid, n.c_str(), &value);
-  return status;
+  return get_scalar_att(ncid, varid, name, NC_FLOAT, nc_get_att_float, value);
 }
 
 int get_double_att(int ncid, int varid, std::string_view name, double& value) {
-  const NcName n(name);
-  nc_type type{};
-  std::size_t len = 0;
-  int status = inquire(ncid, varid, n, type, len);
-  if (status == NC_NOERR) status = check_shape(type, len, NC_DOUBLE, 1);
-  if (status == NC_NOERR) status = nc_get_att_double(ncid, varid, n.c_str(), &value);
-  return status;
+  return get_scalar_att(ncid, varid, name, NC_DOUBLE, nc_get_att_double, value);
 }
 
 int get_float_atts(int ncid, int varid, std::string_view name, std::span<float> values,
