@@ -8,7 +8,9 @@
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
+#include <type_traits>
 
 #include "kavro/fixed_string.h"
 #include "kavro/params.h"
@@ -35,26 +37,53 @@ class PerSlot {
 
 // One entry per (variable 1..MXVARS3, slot 1..MXOPEN3); the entries of one slot are
 // contiguous, so row(slot) is that slot's table.
+//
+// The nine such tables take about 24 MB, yet a run touches the rows of a few slots. A slot's
+// row is therefore written out only when first used after a fill: fill() records the value
+// and marks every row stale, and every access to a stale row writes the value into it first.
+// What any access sees is exactly what an eager fill would have left; the pages of rows
+// never used are never touched (the state lives in zero-filled memory mapped on demand).
 template <typename T>
 class PerVarSlot {
  public:
-  T& operator()(int var, int slot) noexcept { return v_[index(var, slot)]; }
-  const T& operator()(int var, int slot) const noexcept { return v_[index(var, slot)]; }
+  PerVarSlot() noexcept { stale_.fill(true); }  // storage deliberately left unwritten
+  PerVarSlot(const PerVarSlot&) = delete;
+  PerVarSlot& operator=(const PerVarSlot&) = delete;
+
+  T& operator()(int var, int slot) noexcept { return row(slot)[offset(var)]; }
+  const T& operator()(int var, int slot) const noexcept { return row(slot)[offset(var)]; }
   std::span<T, MXVARS3> row(int slot) noexcept {
-    return std::span<T, MXVARS3>(&v_[index(1, slot)], MXVARS3);
+    const std::size_t s = slot_index(slot);
+    if (stale_[s]) [[unlikely]] refill(s);
+    return std::span<T, MXVARS3>(entries() + s * MXVARS3, MXVARS3);
   }
   std::span<const T, MXVARS3> row(int slot) const noexcept {
-    return std::span<const T, MXVARS3>(&v_[index(1, slot)], MXVARS3);
+    return const_cast<PerVarSlot*>(this)->row(slot);
   }
-  void fill(const T& x) noexcept { v_.fill(x); }
+  void fill(const T& x) noexcept {
+    fill_value_ = x;
+    stale_.fill(true);
+  }
 
  private:
-  static std::size_t index(int var, int slot) noexcept {
-    assert(var >= 1 && var <= MXVARS3 && "variable out of range");
+  static std::size_t slot_index(int slot) noexcept {
     assert(slot >= 1 && slot <= MXOPEN3 && "slot out of range");
-    return static_cast<std::size_t>(slot - 1) * MXVARS3 + static_cast<std::size_t>(var - 1);
+    return static_cast<std::size_t>(slot - 1);
   }
-  std::array<T, static_cast<std::size_t>(MXVARS3) * MXOPEN3> v_{};
+  static std::size_t offset(int var) noexcept {
+    assert(var >= 1 && var <= MXVARS3 && "variable out of range");
+    return static_cast<std::size_t>(var - 1);
+  }
+  T* entries() noexcept { return reinterpret_cast<T*>(storage_); }
+  void refill(std::size_t s) noexcept {
+    std::uninitialized_fill_n(entries() + s * MXVARS3, MXVARS3, fill_value_);
+    stale_[s] = false;
+  }
+
+  static_assert(std::is_trivially_copyable_v<T> && std::is_trivially_destructible_v<T>);
+  T fill_value_{};
+  std::array<bool, MXOPEN3> stale_;
+  alignas(T) std::byte storage_[sizeof(T) * static_cast<std::size_t>(MXVARS3) * MXOPEN3];
 };
 
 // Numeric state.
