@@ -56,7 +56,7 @@ template <typename Bits>
 template <typename Bits>
 std::size_t gather_differing(const unsigned char* a, const unsigned char* b, std::size_t cells,
                              std::size_t* found) noexcept {
-  constexpr std::size_t kBlock = 256;
+  constexpr std::size_t kBlock = 64;
   std::size_t n = 0;
   for (std::size_t i = 0; i < cells; i += kBlock) {
     const std::size_t end = std::min(i + kBlock, cells);
