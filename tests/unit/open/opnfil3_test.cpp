@@ -16,7 +16,7 @@ using kavro::state;
 
 class Opnfil3Test : public OpenFixture {
  protected:
-  // Opens a file written from SPEC as INFILE1 read-only; the result of OPEN3.
+  // Opens a file written from FX as INFILE1 read-only; the result of OPEN3.
   bool open_file(const FixtureSpec& fx) {
     file_named("INFILE1", fx);
     return OPEN3("INFILE1", FSREAD3, "prog");

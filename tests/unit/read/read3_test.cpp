@@ -11,7 +11,7 @@ using kavro::READ3;
 
 class Read3Test : public ReadTest {
  protected:
-  // Writes SPEC as file NAME, points the logical name at it and opens it read-only.
+  // Writes FX as file NAME, points the logical name at it and opens it read-only.
   bool open(const FixtureSpec& fx, const std::string& name) {
     const std::string path = dir().file(name + ".nc");
     if (!write_fixture(path, fx)) return false;

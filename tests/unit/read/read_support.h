@@ -32,7 +32,7 @@ class ReadTest : public LibraryTest {
     for (int ncid : open_) nc_close(ncid);
   }
 
-  // Writes SPEC as file NAME and installs it in slot SLOT under logical name NAME, opened
+  // Writes FX as file NAME and installs it in slot SLOT under logical name NAME, opened
   // read-only (or for writing). Returns the slot, 0 on failure.
   int install(const FixtureSpec& fx, const std::string& name, int slot = 1,
               bool writable = false) {
