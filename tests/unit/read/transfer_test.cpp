@@ -2,6 +2,9 @@
 // buffer (word offsets), and how header-array and variable failures are reported.
 #include <netcdf.h>
 
+#include <utility>
+#include <vector>
+
 #include "read/read.h"
 #include "read_support.h"
 
@@ -21,14 +24,18 @@ using RdgrnestTest = ReadTest;
 using RdsmatrxTest = ReadTest;
 using RdvarsTest = ReadTest;
 
-FixtureSpec gridded_3x2x4() {
+// A file of type FTYPE with NCOLS x NROWS x NLAYS and the given variables.
+FixtureSpec shaped(int ftype, int ncols, int nrows, int nlays, std::vector<FixtureVar> vars) {
   FixtureSpec s;
-  s.ncols = 3;
-  s.nrows = 2;
-  s.nlays = 4;
-  s.vars = {var("O3", kReal)};
+  s.ftype = ftype;
+  s.ncols = ncols;
+  s.nrows = nrows;
+  s.nlays = nlays;
+  s.vars = std::move(vars);
   return s;
 }
+
+FixtureSpec gridded_3x2x4() { return shaped(kGrdded, 3, 2, 4, {var("O3", kReal)}); }
 
 // Values of variable VAR, record kRec, layers FIRST..LAST, starting at word W, columns
 // fastest, then rows, then layers: one word each.
@@ -63,13 +70,8 @@ TEST_F(RdgrddedTest, AllLayersFillsTwentyFourWords) {
 
 // A boundary file of 10 x 5 cells and thickness 1 holds 34 perimeter values per layer.
 TEST_F(RdbndaryTest, ReadsThePerimeterOfOneLayer) {
-  FixtureSpec s;
-  s.ftype = kBndary;
-  s.ncols = 10;
-  s.nrows = 5;
+  FixtureSpec s = shaped(kBndary, 10, 5, 2, {var("NO2", kReal)});
   s.nthik = 1;
-  s.nlays = 2;
-  s.vars = {var("NO2", kReal)};
   ASSERT_EQ(install(s, "BDY"), 1);
   WordBuffer buf(80);
   ASSERT_TRUE(kavro::RDBNDARY(1, 1, 2, kRec, buf.data()));
@@ -79,11 +81,7 @@ TEST_F(RdbndaryTest, ReadsThePerimeterOfOneLayer) {
 
 // Id-referenced, N = 3: the count in word 1, the IDs in words 2-4, the variable from word 5.
 TEST_F(RdiddataTest, PutsCountAndIdsBeforeTheVariable) {
-  FixtureSpec s;
-  s.ftype = kIddata;
-  s.nrows = 3;
-  s.nlays = 1;
-  s.vars = {var("PM", kReal)};
+  FixtureSpec s = shaped(kIddata, 4, 3, 1, {var("PM", kReal)});
   ASSERT_EQ(install(s, "IDS"), 1);
   WordBuffer buf(12);
   ASSERT_TRUE(kavro::RDIDDATA(1, 1, 1, kRec, buf.data()));
@@ -96,12 +94,7 @@ TEST_F(RdiddataTest, PutsCountAndIdsBeforeTheVariable) {
 
 // Profiles, N = 2: level counts at word 4, X at 6, Y at 8, Z at 10, the variable at 12.
 TEST_F(RdprofilTest, PlacesCoordinatesAndVariable) {
-  FixtureSpec s;
-  s.ftype = kProfil;
-  s.nrows = 2;
-  s.ncols = 3;
-  s.nlays = 1;
-  s.vars = {var("T", kReal)};
+  FixtureSpec s = shaped(kProfil, 3, 2, 1, {var("T", kReal)});
   ASSERT_EQ(install(s, "PRF"), 1);
   WordBuffer buf(24);
   ASSERT_TRUE(kavro::RDPROFIL(1, 1, ALLAYS3, kRec, buf.data()));
@@ -118,12 +111,7 @@ TEST_F(RdprofilTest, PlacesCoordinatesAndVariable) {
 // Nested grids, N = 2: X at 6, Y at 10, DX at 14, DY at 18 (two words per value, at words
 // that are not 8-byte aligned), the variable at 22.
 TEST_F(RdgrnestTest, PlacesDoubleArraysAndVariable) {
-  FixtureSpec s;
-  s.ftype = kGrnest;
-  s.nrows = 2;
-  s.ncols = 3;
-  s.nlays = 2;
-  s.vars = {var("T", kReal)};
+  FixtureSpec s = shaped(kGrnest, 3, 2, 2, {var("T", kReal)});
   ASSERT_EQ(install(s, "NEST"), 1);
   WordBuffer buf(32);
   ASSERT_TRUE(kavro::RDGRNEST(1, 1, 2, kRec, buf.data()));
@@ -140,12 +128,7 @@ TEST_F(RdgrnestTest, PlacesDoubleArraysAndVariable) {
 
 // Sparse matrix, N = 2 rows, 3 coefficients: row counts, indices, then the variable.
 TEST_F(RdsmatrxTest, PutsRowCountsAndIndicesFirst) {
-  FixtureSpec s;
-  s.ftype = kSmatrx;
-  s.nrows = 2;
-  s.ncols = 3;
-  s.nlays = 1;
-  s.vars = {var("C", kReal)};
+  FixtureSpec s = shaped(kSmatrx, 3, 2, 1, {var("C", kReal)});
   ASSERT_EQ(install(s, "MAT"), 1);
   WordBuffer buf(12);
   ASSERT_TRUE(kavro::RDSMATRX(1, 1, kRec, buf.data()));
@@ -159,11 +142,7 @@ TEST_F(RdsmatrxTest, PutsRowCountsAndIndicesFirst) {
 // "ALL" with a REAL, a DOUBLE PRECISION and an INTEGER variable of SIZE 10: words 1, 11, 31,
 // each in its own type, unconverted.
 TEST_F(RdvarsTest, AllPlacesVariablesByTheirWidths) {
-  FixtureSpec s;
-  s.ncols = 5;
-  s.nrows = 2;
-  s.nlays = 1;
-  s.vars = {var("R", kReal), var("D", kDouble), var("I", kInt)};
+  FixtureSpec s = shaped(kGrdded, 5, 2, 1, {var("R", kReal), var("D", kDouble), var("I", kInt)});
   ASSERT_EQ(install(s, "MIX"), 1);
   WordBuffer buf(44);
   ASSERT_TRUE(kavro::RDGRDDED(1, ALLVAR3, 1, kRec, buf.data()));
@@ -178,11 +157,7 @@ TEST_F(RdvarsTest, AllPlacesVariablesByTheirWidths) {
 
 // A DOUBLE PRECISION variable after an odd number of REAL words lands unaligned and intact.
 TEST_F(RdvarsTest, DeliversDoublesAtUnalignedWords) {
-  FixtureSpec s;
-  s.ncols = 3;
-  s.nrows = 1;
-  s.nlays = 1;
-  s.vars = {var("R", kReal), var("D", kDouble)};
+  FixtureSpec s = shaped(kGrdded, 3, 1, 1, {var("R", kReal), var("D", kDouble)});
   ASSERT_EQ(install(s, "ODD"), 1);
   WordBuffer buf(10);
   ASSERT_TRUE(kavro::RDGRDDED(1, ALLVAR3, 1, kRec, buf.data()));
@@ -193,11 +168,7 @@ TEST_F(RdvarsTest, DeliversDoublesAtUnalignedWords) {
 
 // A failed ID-list read warns with date and time 0 and leaves the variable unread.
 TEST_F(RdiddataTest, IdListFailureWarnsAndStops) {
-  FixtureSpec s;
-  s.ftype = kIddata;
-  s.nrows = 3;
-  s.nlays = 1;
-  s.vars = {var("PM", kReal)};
+  FixtureSpec s = shaped(kIddata, 4, 3, 1, {var("PM", kReal)});
   ASSERT_EQ(install(s, "IDS"), 1);
   kavro::state().b.IDVID3(1) = 999;
   const std::size_t before = log_lines().size();
