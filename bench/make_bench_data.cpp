@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "support/fixture_writer.h"
+#include "gridwriter/fixture_writer.h"
 
 namespace {
 

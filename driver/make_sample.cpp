@@ -8,7 +8,7 @@
 #include <string>
 #include <tuple>
 
-#include "support/fixture_writer.h"
+#include "gridwriter/fixture_writer.h"
 
 namespace {
 

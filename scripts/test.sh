@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Builds the library, the tool and every test, then runs the tests.
-# BUILD_DIR picks the build folder (default build); KAVRO_SANITIZE=ON builds with ASan+UBSan.
+# BUILD_DIR picks the build folder (default build); KAVRO_SANITIZE=ON builds with ASan+UBSan;
+# KAVRO_WERROR=ON makes warnings errors (CI and developers); BUILD_TYPE picks the configuration.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
 build="${BUILD_DIR:-build}"
-sanitize="${KAVRO_SANITIZE:-OFF}"
-cmake -S . -B "$build" -DKAVRO_SANITIZE="$sanitize" >/dev/null
+cmake -S . -B "$build" -DKAVRO_SANITIZE="${KAVRO_SANITIZE:-OFF}" -DKAVRO_WERROR="${KAVRO_WERROR:-OFF}" \
+  -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 cd "$build"
 ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j"$(nproc)" --timeout 300

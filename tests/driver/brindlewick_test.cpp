@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "support/fixture_writer.h"
+#include "gridwriter/fixture_writer.h"
 #include "support/test_env.h"
 
 extern char** environ;

@@ -88,7 +88,11 @@ TEST_F(Desc3Test, ExtraAttributesOfTypeSeven) {
   FixtureSpec s = grid(2);
   s.ftype = kType7;
   s.vars[0].extras = {{"SCALE", 2.5F}, {"OFFSET", -1.0F}};
-  for (int k = 1; k <= 22; ++k) s.vars[1].extras.push_back({"A" + std::to_string(k), float(k)});
+  for (int k = 1; k <= 22; ++k) {
+    std::string name = "A";  // appended, not "A" + ...: GCC 12 misreads that as an overlap
+    name += std::to_string(k);
+    s.vars[1].extras.push_back({name, float(k)});
+  }
   open(s);
   EXPECT_TRUE(DESC3("INFILE1"));
   EXPECT_EQ(kavro::BATTS3.NATTS3[0], 2);

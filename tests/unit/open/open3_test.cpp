@@ -41,7 +41,8 @@ TEST_F(Open3Test, ReusesLowestFreeSlot) {
 TEST_F(Open3Test, RefusesTheTwoHundredAndFirstFile) {
   const std::string path = write(grid(1));
   for (int i = 1; i <= kavro::MXOPEN3; ++i) {
-    const std::string n = "F" + std::to_string(i);
+    std::string n = "F";  // appended, not "F" + ...: GCC 12 misreads that as an overlap
+    n += std::to_string(i);
     set_name(n, path);
     ASSERT_TRUE(OPEN3(n, FSREAD3, "prog")) << n;
   }

@@ -11,7 +11,7 @@
 #include "core/state.h"
 #include "kavro/kavro.h"
 #include "open/open.h"
-#include "support/fixture_writer.h"
+#include "gridwriter/fixture_writer.h"
 #include "support/test_env.h"
 
 namespace kavro_test {

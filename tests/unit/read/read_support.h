@@ -12,7 +12,7 @@
 
 #include "core/state.h"
 #include "kavro/kavro.h"
-#include "support/fixture_writer.h"
+#include "gridwriter/fixture_writer.h"
 #include "support/test_env.h"
 
 namespace kavro_test {

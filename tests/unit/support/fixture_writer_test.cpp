@@ -1,6 +1,6 @@
 // The fixture writer checked against ncdump, the netCDF library's own reader: attribute names,
 // types, lengths and order, dimension order, variable shapes, and the data formula.
-#include "support/fixture_writer.h"
+#include "gridwriter/fixture_writer.h"
 
 #include <gtest/gtest.h>
 #include <netcdf.h>

@@ -9,8 +9,8 @@
 // 0 (or negative) are written as 1: a 0-length netCDF dimension is the unlimited one. Malformed
 // values go through override_int / override_attr, which touch the attribute only, never the
 // dimensions, so a file can say NCOLS -4 and still hold a readable grid.
-#ifndef KAVRO_TESTS_SUPPORT_FIXTURE_WRITER_H
-#define KAVRO_TESTS_SUPPORT_FIXTURE_WRITER_H
+#ifndef KAVRO_TOOLS_GRIDWRITER_FIXTURE_WRITER_H
+#define KAVRO_TOOLS_GRIDWRITER_FIXTURE_WRITER_H
 
 #include <functional>
 #include <map>
@@ -162,4 +162,4 @@ bool write_fixture(const std::string& path, const FixtureSpec& fx);
 
 }  // namespace kavro_test
 
-#endif  // KAVRO_TESTS_SUPPORT_FIXTURE_WRITER_H
+#endif  // KAVRO_TOOLS_GRIDWRITER_FIXTURE_WRITER_H

@@ -1,4 +1,4 @@
-#include "support/fixture_writer.h"
+#include "gridwriter/fixture_writer.h"
 
 #include <netcdf.h>
 
