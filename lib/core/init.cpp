@@ -12,6 +12,7 @@
 #include "core/kinds.h"
 #include "core/log.h"
 #include "core/msgbuf.h"
+#include "core/netcdf_status.h"
 #include "core/state.h"
 #include "core/units.h"
 #include "kavro/kavro.h"
@@ -167,34 +168,19 @@ void read_execution_id() {
   std::exit(kExitFailure);
 }
 
-// The head of SHUT3's warning block for a file of kind WHAT ("netCDF" or "BINFIL3").
-void shut3_warning_head(std::string_view what, int fid) {
+// SHUT3's warning block for a file of KIND whose close failed with STATUS.
+void shut3_warning(const detail::FileKind& kind, int fid, int status) {
   detail::put_log_line("");
   detail::put_log_line("");
   detail::put_log_line(">>> WARNING in subroutine SHUT3 <<<");
-  detail::put_log_line(detail::MsgBuf<80>("Error closing ") << what << " file ");
+  detail::put_log_line(detail::MsgBuf<80>("Error closing ") << kind.close_name << " file ");
   detail::put_log_line(detail::MsgBuf<80>("File name:  ") << state().c.FLNAME3(fid).padded());
-}
-
-// A netCDF slot closed for SHUT3; false (with the warning block) when nc_close fails.
-bool shut_netcdf(int fid) {
-  const int ierr = nc_close(state().b.NCID3(fid));
-  if (ierr == NC_NOERR) return true;
-  shut3_warning_head("netCDF", fid);
-  detail::put_log_line(detail::MsgBuf<80>("netCDF error number")
-                       << detail::right_justified(ierr, 5));
-  detail::put_log_line("");
-  detail::put_log_line("");
+  if (kind.close_reports_status) {
+    detail::put_log_line(detail::error_number_line(status));
+    detail::put_log_line("");
+    detail::put_log_line("");
+  }
   detail::flush_log();
-  return false;
-}
-
-// A native binary slot closed for SHUT3 by its module; the block ends after the file name.
-bool shut_binary(int fid) {
-  if (detail::close_kind(BINFIL3, fid)) return true;
-  shut3_warning_head("BINFIL3", fid);
-  detail::flush_log();
-  return false;
 }
 
 // "<text>" + FNAME at its full length between double quotes, in an 80-character line.
@@ -279,7 +265,8 @@ int INIT3() {
   read_execution_id();
   detail::reset_tables();
   GETDTTIME(st.b.RUNDATE3, st.b.RUNTIME3);
-  detail::init_kinds(kBinaryVersion, st.b.RUNDATE3, st.b.RUNTIME3);
+  detail::list_kinds();
+  detail::init_all(kBinaryVersion, st.b.RUNDATE3, st.b.RUNTIME3);
   if (st.b.LASTFID3 < 0) {
     detail::put_log_line("");
     detail::put_log_line("INIT3() called subsequent to SHUT3()");
@@ -297,15 +284,15 @@ bool SHUT3() {
   bool ok = true;
   for (int fid = 1; fid <= st.b.LASTFID3 && fid <= MXOPEN3; ++fid) {
     if (detail::slot_free(fid)) continue;
-    const int kind = st.b.NCID3(fid);
-    if (kind >= 0) {
-      ok = shut_netcdf(fid) && ok;
-    } else if (kind == BINFIL3) {
-      ok = shut_binary(fid) && ok;
+    const detail::FileKind& kind = detail::kind_of(fid);
+    const int status = kind.close(fid);
+    if (status != 0) {
+      shut3_warning(kind, fid, status);
+      ok = false;
     }
   }
   for (int fid = 1; fid <= st.b.LASTFID3 && fid <= MXOPEN3; ++fid) {
-    detail::release_kinds(fid);
+    detail::release_all(fid);
     detail::reset_slot(fid);
   }
   st.b.LASTFID3 = IMISSING3;
@@ -320,32 +307,25 @@ bool CLOSE3(std::string_view fname) {
     XQMSG2(quoted("File ", fname, " not currently open"));
     return false;
   }
-  auto& st = state();
-  const int kind = st.b.NCID3(fid);
-  if (kind == BINFIL3) {
-    if (!detail::close_kind(kind, fid)) {
-      XQMSG2(quoted("Error closing BINFIL3 file ", fname));
-      return false;
-    }
-  } else if (kind >= 0) {
-    const int ierr = nc_close(kind);
-    if (ierr != NC_NOERR) {
-      const auto line = quoted("Error closing netCDF file ", fname);
-      XQMSG2(line);
+  const detail::FileKind& kind = detail::kind_of(fid);
+  const int status = kind.close(fid);
+  if (status != 0) {
+    const auto line =
+        quoted(detail::MsgBuf<80>("Error closing ") << kind.close_name << " file ", fname);
+    XQMSG2(line);
+    if (kind.close_reports_status) {
       detail::put_log_line("");
       detail::put_log_line("");
       detail::put_log_line(">>> WARNING in subroutine CLOSE3 <<<");
-      detail::MsgBuf<80> m("netCDF error number");
-      m << detail::right_justified(ierr, 5);
-      detail::put_log_line(m);
+      detail::put_log_line(detail::error_number_line(status));
       detail::put_log_line(line);
       detail::put_log_line("");
       detail::put_log_line("");
       detail::flush_log();
-      return false;
     }
+    return false;
   }
-  detail::release_kinds(fid);
+  detail::release_all(fid);
   detail::reset_slot(fid);
   XQMSG2(detail::MsgBuf<80>("Closing file ") << fname);
   return true;

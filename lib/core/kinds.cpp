@@ -1,52 +1,74 @@
 #include "core/kinds.h"
 
-#include <array>
-#include <cstddef>
+#include <algorithm>
 
-#include "kavro/params.h"
+#include "core/state.h"
+#include "kavro/kavro.h"
 
 namespace kavro::detail {
 
 namespace {
 
-// Indexed by -kind: MEMFIL3 -1 .. BINFIL3 -4.
-constexpr int kKinds = -BINFIL3;
-constinit std::array<KindOps, kKinds + 1> table{};
+constexpr std::size_t kMaxKinds = 8;
+constinit std::array<const FileKind*, kMaxKinds> table{};
+constinit std::size_t installed = 0;
 
-bool known(int kind) noexcept { return kind <= MEMFIL3 && kind >= BINFIL3; }
+// A slot that holds nothing (a closed or failed file): it describes and synchronises as a
+// kind with nothing to do, has no flags and no data.
+constexpr FileKind kNoKind = {
+    .code = IMISSING3,
+    .admit = [](int, int, std::string_view, std::string_view) { return Admission::kRefused; },
+};
+
+std::span<const FileKind* const> kinds() noexcept {
+  if (installed == 0) list_kinds();
+  return {table.data(), installed};
+}
+
+bool starts_with_nocase(std::string_view value, std::string_view prefix) noexcept {
+  if (value.size() < prefix.size()) return false;
+  return std::equal(prefix.begin(), prefix.end(), value.begin(), [](char p, char v) {
+    return p == (v >= 'a' && v <= 'z' ? static_cast<char>(v - 'a' + 'A') : v);
+  });
+}
 
 }  // namespace
 
-bool register_kind(int kind, const KindOps& ops) noexcept {
-  if (!known(kind)) return false;
-  table[static_cast<std::size_t>(-kind)] = ops;
-  return true;
+void install_kinds(std::span<const FileKind* const> rows) noexcept {
+  installed = std::min(rows.size(), kMaxKinds);
+  std::copy_n(rows.begin(), installed, table.begin());
 }
 
-const KindOps* kind_ops(int kind) noexcept {
-  return known(kind) ? &table[static_cast<std::size_t>(-kind)] : nullptr;
-}
-
-bool close_kind(int kind, int fid) {
-  const KindOps* ops = kind_ops(kind);
-  return ops == nullptr || ops->close == nullptr || ops->close(fid) != 0;
-}
-
-bool flush_kind(int kind, int fid) {
-  const KindOps* ops = kind_ops(kind);
-  return ops == nullptr || ops->flush == nullptr || ops->flush(fid) != 0;
-}
-
-void release_kinds(int fid) {
-  for (std::size_t k = 1; k < table.size(); ++k) {
-    if (table[k].release != nullptr) table[k].release(fid);
+const FileKind& kind_of(int fid) noexcept {
+  const int code = state().b.NCID3(fid);
+  for (const FileKind* k : kinds()) {
+    if (k->code == code || (code >= 0 && k->code == 0)) return *k;
   }
+  return kNoKind;
 }
 
-void init_kinds(std::string_view version, int rundate, int runtime) {
-  for (std::size_t k = 1; k < table.size(); ++k) {
-    if (table[k].init != nullptr) table[k].init(version, rundate, runtime);
+const FileKind& kind_for_value(std::string_view path) noexcept {
+  for (const FileKind* k : kinds()) {
+    if (starts_with_nocase(path, k->prefix)) return *k;
   }
+  return kNoKind;
+}
+
+void release_all(int fid) {
+  for (const FileKind* k : kinds()) k->release(fid);
+}
+
+void init_all(std::string_view version, int rundate, int runtime) {
+  for (const FileKind* k : kinds()) k->init(version, rundate, runtime);
+}
+
+bool no_flags(int fid, int, int, int, int, std::span<int>, MsgBuf<256>& why) {
+  why << "Error reading time step flags for " << state().c.FLNAME3(fid).padded();
+  return false;
+}
+
+void not_built(std::string_view caller, std::string_view what) {
+  XQWARN(caller, 0, 0, MsgBuf<256>() << what << " not supported in this build");
 }
 
 }  // namespace kavro::detail

@@ -1,50 +1,152 @@
-// Where the modules for the special file kinds (native binary files, memory-resident files)
-// plug into initialisation and shutdown. Core knows them only through this table: a module
-// registers its operations once, and INIT3, SHUT3 and CLOSE3 call whatever is registered.
-// A kind with nothing registered has nothing to initialise, flush, close or release.
+// The file kinds: netCDF, file list, native binary, memory-resident, virtual. Everything that
+// differs by kind is one row of operations here, and the kind-neutral routines (OPEN3,
+// OPNFIL3, DESC3, SYNCFID, RDTFLAG, READ3, RDVARS, CLOSE3, SHUT3, OPNLOG3) call through the
+// row of the slot, found by kind_of(). A new kind adds its files and one row.
 //
-// A module registers from a namespace-scope constant in a source file that is linked in
-// anyway (one that also holds routines other code calls), e.g.
-//   const bool registered = detail::register_kind(BINFIL3, {.close = close_slot, ...});
-// The table is constant-initialised, so registration order against other statics is safe.
+// The rows are listed explicitly once, by list_kinds() (lib/kind_list.cpp, the one file that
+// knows every kind), which INIT3 calls; nothing registers itself from a static initialiser.
+// Every operation of a row is set: what a row does not name is the default of a kind with
+// nothing of its own to do; a kind that is not built yet has operations that warn with the
+// message naming the missing capability (not_built()).
 #ifndef KAVRO_CORE_KINDS_H
 #define KAVRO_CORE_KINDS_H
 
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
 #include <string_view>
 
-namespace kavro::detail {
+#include "core/msgbuf.h"
+#include "kavro/fixed_string.h"
 
-struct KindOps {
-  // Closes the file held in slot FID (a slot of this kind); non-zero for success.
-  int (*close)(int fid) = nullptr;
-  // Writes out what the module holds for slot FID (a slot of this kind); non-zero for success.
-  int (*flush)(int fid) = nullptr;
-  // Releases whatever the module holds for slot FID, whatever kind the slot has now: called
-  // for every slot at shutdown and for a slot being closed (memory-resident buffers).
-  void (*release)(int fid) = nullptr;
-  // Module start-up at initialisation, with a version text and the run's date and time.
-  void (*init)(std::string_view version, int rundate, int runtime) = nullptr;
+namespace kavro {
+
+// START and COUNT of a variable transfer: in the order of the variable's netCDF dimensions,
+// fastest varying first, 1-based starts; entries past the variable's rank are 0. The last used
+// entry is the time step (START the record, COUNT 1).
+using SlabVector = std::array<int, 5>;
+
+namespace detail {
+
+// What OPEN3 does with a slot of this kind after classifying the logical name's value.
+enum class Admission {
+  kDispatch,  // go on to the opener or creator for the mode
+  kOpened,    // the kind opened the file itself (the mode is not examined)
+  kRefused,   // refused, with its message
 };
 
-// Registers the operations of a file kind (MEMFIL3, VIRTFIL3, LISTFIL3 or BINFIL3). Returns
-// true when KIND is one of them.
-bool register_kind(int kind, const KindOps& ops) noexcept;
+// Operations a kind with nothing of its own to do uses; they are the defaults of a row.
+inline Admission dispatch_on_mode(int, int, std::string_view, std::string_view) {
+  return Admission::kDispatch;
+}
+inline bool cannot_open(std::string_view, int, int, std::string_view) { return false; }
+inline bool cannot_create(std::string_view, int, std::string_view) { return false; }
+inline bool nothing_to_describe(int, std::string_view) { return true; }
+inline bool nothing_to_flush(int) { return true; }
+inline int nothing_to_close(int) { return 0; }
+inline void nothing_to_release(int) {}
+inline void nothing_to_init(std::string_view, int, int) {}
+inline int the_slot_itself(int fid, int, int, int) { return fid; }
+inline bool no_vars(int, int, const SlabVector&, const SlabVector&, std::int64_t, std::byte*) {
+  return false;
+}
+inline std::int64_t no_bytes(int, int, int) { return 0; }
+inline void no_report(int, std::string_view) {}
+// A kind without stored flags: "Error reading time step flags for <name>".
+bool no_flags(int fid, int vid, int first, int n, int step, std::span<int> flags, MsgBuf<256>& why);
 
-// The registered operations of KIND, or null.
-const KindOps* kind_ops(int kind) noexcept;
+struct FileKind {
+  // The kind's code in NCID3 while the slot holds it (netCDF: 0 until the open gives the id).
+  int code = 0;
+  // The start of a logical name's value that selects the kind, compared without regard to
+  // case ("BIN:"); empty for the kind of a plain path. STRIP: the prefix is not part of the
+  // path.
+  std::string_view prefix = {};
+  bool strip_prefix = false;
+  // Whether the path names a file on disk whose existence selects opening or creating.
+  bool on_disk = false;
 
-// Closes slot FID of kind KIND: true when closed or when the kind has nothing to close.
-bool close_kind(int kind, int fid);
+  // OPEN3: what happens before the dispatch on the mode.
+  Admission (*admit)(int fid, int fstatus, std::string_view lname,
+                     std::string_view path) = dispatch_on_mode;
+  // OPNFIL3: opens the existing file PATH for slot FID (ACCESS 0 read-only, 1 read-write).
+  bool (*open)(std::string_view path, int fid, int access, std::string_view pname) = cannot_open;
+  // OPEN3, read-only, nothing on disk: opens a file that is not a file on disk (a list);
+  // null when such a file is "not available".
+  bool (*open_absent)(int fid, std::string_view pname) = nullptr;
+  // Creates the file PATH for slot FID from the description record.
+  bool (*create)(std::string_view path, int fid, std::string_view pname) = cannot_create;
 
-// Flushes slot FID of kind KIND: true when flushed or when the kind has nothing to flush.
-bool flush_kind(int kind, int fid);
+  // DESC3, after the slot's state is copied and a volatile file synchronised: the rest of the
+  // description record from the file.
+  bool (*describe)(int fid, std::string_view lname) = nothing_to_describe;
+  // Brings the file's disk image up to date without a message (a list's members).
+  bool (*flush)(int fid) = nothing_to_flush;
+  // SYNCFID: the same, reporting a failure.
+  bool (*sync)(int fid) = nothing_to_flush;
 
-// Every registered release for slot FID.
-void release_kinds(int fid);
+  // RDTFLAG: the slot whose records hold (JDATE, JTIME) for VID: FID itself for most kinds, a
+  // member for a list; 0 when none does (reported).
+  int (*resolve)(int fid, int vid, int jdate, int jtime) = the_slot_itself;
+  // RDTFLAG: the flag pairs of variables FIRST .. FIRST + N - 1 (or VID alone) of record STEP
+  // into FLAGS; on failure false with the warning text in WHY (warned only when verbose).
+  bool (*read_flags)(int fid, int vid, int first, int n, int step, std::span<int> flags,
+                     MsgBuf<256>& why) = no_flags;
+  // READ3 for a kind that reads by date and time itself (memory-resident); null otherwise.
+  bool (*read_dated)(int fid, int vid, int layer, int jdate, int jtime, void* buffer) = nullptr;
+  // Whether a transfer reads the file type's per-step header arrays from the file first.
+  bool header_arrays = false;
+  // RDVARS: one variable (VID >= 1) or all (ALLVAR3) of SIZE values each into OUT.
+  bool (*read_vars)(int fid, int vid, const SlabVector& start, const SlabVector& count,
+                    std::int64_t size, std::byte* out) = no_vars;
+  // Bytes a READ3 of VID (or ALLVAR3) and LAYER (or ALLAYS3) writes; the description is
+  // slot FID's (a list hands its own slot to the row of its members' kind).
+  std::int64_t (*read_bytes)(int fid, int vid, int layer) = no_bytes;
 
-// Every registered module start-up.
-void init_kinds(std::string_view version, int rundate, int runtime);
+  // CLOSE3 and SHUT3: closes the file; 0 on success, otherwise the failure status.
+  int (*close)(int fid) = nothing_to_close;
+  // The kind's name in close failures ("Error closing <name> file"), and whether the failure
+  // status is reported ("netCDF error number").
+  std::string_view close_name = {};
+  bool close_reports_status = false;
+  // Releases what the kind holds for slot FID whatever kind the slot has now: called for
+  // every slot at shutdown and for every slot closed.
+  void (*release)(int fid) = nothing_to_release;
+  // Start-up at initialisation, with a version text and the run's date and time.
+  void (*init)(std::string_view version, int rundate, int runtime) = nothing_to_init;
 
-}  // namespace kavro::detail
+  // OPNLOG3: the line naming the kind and the access (ACCESS a 20-character field).
+  void (*report)(int fid, std::string_view access) = no_report;
+  // OPNLOG3: the file's own execution id into EXECID and whether its first character is
+  // NUL; returns the netCDF-style status (0 success). Null: the run's execution id.
+  int (*execution_id)(int fid, Line80& execid, bool& first_nul) = nullptr;
+};
+
+// The row of the slot's kind (the slot must be 1..MXOPEN3): NCID3 0 or more is netCDF; a
+// code no row has gives the row of a slot that holds nothing.
+const FileKind& kind_of(int fid) noexcept;
+
+// The row that classifies a logical name's value PATH (the plain-path kind when no prefix
+// matches).
+const FileKind& kind_for_value(std::string_view path) noexcept;
+
+// Every kind of this build, in the order their prefixes are tried; the plain-path kind last.
+void install_kinds(std::span<const FileKind* const> kinds) noexcept;
+// Lists every kind of this build (through install_kinds); defined where the kinds are
+// assembled. INIT3 calls it.
+void list_kinds() noexcept;
+
+// Every kind's release for slot FID.
+void release_all(int fid);
+// Every kind's start-up.
+void init_all(std::string_view version, int rundate, int runtime);
+
+// The warning of a capability this build does not have: WHAT ("Native binary files are")
+// followed by " not supported in this build", from CALLER with date and time 0.
+void not_built(std::string_view caller, std::string_view what);
+
+}  // namespace detail
+}  // namespace kavro
 
 #endif  // KAVRO_CORE_KINDS_H

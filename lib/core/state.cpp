@@ -7,6 +7,7 @@
 #include <memory>
 #include <new>
 
+#include "core/sizes.h"
 #include "core/units.h"
 #include "kavro/desc.h"
 
@@ -34,8 +35,8 @@ StateHolder& holder() noexcept {
 // The tables take about 25 MB, of which a run touches little (see PerVarSlot): zero-filled
 // pages mapped on demand cost nothing until used.
 LibraryState* new_state() noexcept {
-  void* p = mmap(nullptr, state_bytes(), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
-                 -1, 0);
+  void* p =
+      mmap(nullptr, state_bytes(), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (p == MAP_FAILED) {
     std::fputs("kavro: no memory for the library's state tables\n", stderr);
     std::exit(2);
@@ -114,3 +115,10 @@ void reset_state() {
 }  // namespace test_hooks
 
 }  // namespace kavro
+
+namespace kavro::detail {
+int described_vars(int fid) noexcept {
+  const int n = state().b.NVARS3(fid);
+  return n < 0 ? 0 : (n > MXVARS3 ? MXVARS3 : n);
+}
+}  // namespace kavro::detail

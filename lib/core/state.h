@@ -54,7 +54,8 @@ class PerVarSlot {
   const T& operator()(int var, int slot) const noexcept { return row(slot)[offset(var)]; }
   std::span<T, MXVARS3> row(int slot) noexcept {
     const std::size_t s = slot_index(slot);
-    if (stale_[s]) [[unlikely]] refill(s);
+    if (stale_[s]) [[unlikely]]
+      refill(s);
     return std::span<T, MXVARS3>(entries() + s * MXVARS3, MXVARS3);
   }
   std::span<const T, MXVARS3> row(int slot) const noexcept {

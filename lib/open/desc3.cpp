@@ -4,12 +4,14 @@
 #include <algorithm>
 #include <array>
 
+#include "core/kinds.h"
 #include "core/msgbuf.h"
+#include "core/netcdf_status.h"
 #include "core/state.h"
 #include "kavro/kavro.h"
 #include "open/header_atts.h"
 #include "open/layout.h"
-#include "open/pending.h"
+#include "open/netcdf_kind.h"
 
 namespace kavro {
 
@@ -19,7 +21,7 @@ using detail::MsgBuf;
 using detail::NumField;
 using Line = MsgBuf<256>;
 
-void error_number(int status) { XQMSG2(Line() << "netCDF error number" << NumField(status, 5)); }
+void error_number(int status) { XQMSG2(detail::error_number_line(status)); }
 
 // The two lines reporting a header attribute DESC3 could not read.
 void not_available(int status, std::string_view what, std::string_view lname) {
@@ -65,17 +67,6 @@ void copy_state(int f) {
   // Levels 1..NLAYS+1, never more than the table holds.
   const int nlevels = std::clamp(b.NLAYS3(f) + 1, 0, MXLEVS3);
   std::copy_n(b.VGLVS3(f).begin(), nlevels, BDESC3.VGLVS3D.begin());
-}
-
-// Step 4: a memory-resident file carries the run's own stamps and no descriptions.
-void describe_buffered() {
-  const auto& st = state();
-  CDESC3.EXECN3D = st.c.EXECID3;
-  BDESC3.CDATE3D = BDESC3.WDATE3D = st.b.RUNDATE3;
-  BDESC3.CTIME3D = BDESC3.WTIME3D = st.b.RUNTIME3;
-  CDESC3.UPNAM3D = kFreeSlotName;
-  for (Line80& l : CDESC3.FDESC3D) l.blank();
-  for (Line80& l : CDESC3.UPDSC3D) l.blank();
 }
 
 // A 60-line description attribute (FILEDESC, HISTORY) into its lines.
@@ -199,9 +190,36 @@ bool read_extras(int ncid, int varid, int v, std::string_view lname) {
   return ok;
 }
 
-bool sync_netcdf(int ncid) { return nc_sync(ncid) == NC_NOERR; }
-
 }  // namespace
+
+namespace detail {
+
+// Steps 8 to 10: the descriptive attributes of a netCDF file. Every missing attribute is
+// reported before the verdict.
+bool describe_netcdf(int f, std::string_view lname) {
+  const int ncid = state().b.NCID3(f);
+  bool ok = read_stamps(ncid, lname);
+  if (BDESC3.FTYPE3D != DCTNRY3) ok = read_var_descs(f, ncid, lname) && ok;
+  if (BDESC3.FTYPE3D == kTypeSeven) {
+    for (int v = 1; v <= BDESC3.NVARS3D; ++v)
+      ok = read_extras(ncid, state().b.VARID3(v, f), v, lname) && ok;
+  }
+  if (!ok) XQWARN("DESC3", 0, 0, Line() << "Error(s) in DESC3(" << lname << ")");
+  return ok;
+}
+
+bool flush_netcdf(int fid) { return nc_sync(state().b.NCID3(fid)) == NC_NOERR; }
+
+bool sync_netcdf(int fid) {
+  const int status = nc_sync(state().b.NCID3(fid));
+  if (status == NC_NOERR) return true;
+  XQMSG2(MsgBuf<80>() << "Error flushing netCDF file \"" << state().c.FLNAME3(fid).trimmed()
+                      << "\"");
+  XQMSG2(error_number_line(status));
+  return false;
+}
+
+}  // namespace detail
 
 bool DESC3(std::string_view lname) {
   const int f = NAME2FID(lname);
@@ -210,67 +228,14 @@ bool DESC3(std::string_view lname) {
     return false;
   }
   copy_state(f);
-  const auto& b = state().b;
-  const int ncid = b.NCID3(f);
-  if (ncid == MEMFIL3) {
-    describe_buffered();
-    return true;
-  }
-  if (b.VOLATILE3(f) && !SYNCFID(f)) {
+  if (state().b.VOLATILE3(f) && !SYNCFID(f)) {
     XQWARN("DESC3", 0, 0,
            Line() << "Error with disk synch for file " << state().c.FLNAME3(f).padded());
     return false;
   }
-  if (ncid == BINFIL3) {
-    if (DSCBIN3(f) != 0) return true;
-    XQWARN("DESC3", 0, 0, Line() << "Error reading header for BINFIL3 file " << lname);
-    return false;
-  }
-  if (ncid < 0) return true;
-
-  // Every missing attribute is reported before the verdict.
-  bool ok = read_stamps(ncid, lname);
-  if (BDESC3.FTYPE3D != DCTNRY3) ok = read_var_descs(f, ncid, lname) && ok;
-  if (BDESC3.FTYPE3D == kTypeSeven) {
-    for (int v = 1; v <= BDESC3.NVARS3D; ++v)
-      ok = read_extras(ncid, b.VARID3(v, f), v, lname) && ok;
-  }
-  if (!ok) XQWARN("DESC3", 0, 0, Line() << "Error(s) in DESC3(" << lname << ")");
-  return ok;
+  return detail::kind_of(f).describe(f, lname);
 }
 
-bool SYNCFID(int fid) {
-  const auto& b = state().b;
-  const std::string_view name = state().c.FLNAME3(fid).trimmed();
-  const int ncid = b.NCID3(fid);
-  if (ncid >= 0) {
-    const int status = nc_sync(ncid);
-    if (status == NC_NOERR) return true;
-    XQMSG2(MsgBuf<80>() << "Error flushing netCDF file \"" << name << "\"");
-    XQMSG2(MsgBuf<80>() << "netCDF error number" << NumField(status, 5));
-    return false;
-  }
-  if (ncid == BINFIL3) {
-    if (FLUSHBIN3(fid) != 0) return true;
-    XQMSG2(MsgBuf<80>() << "Error flushing BINIO3 file \"" << name << "\"");
-    return false;
-  }
-  if (ncid != LISTFIL3) return true;
-  // Every member is attempted, even after one has failed.
-  bool ok = true;
-  const int first = b.LISTFIRST3(fid);
-  for (int k = first; k < first + b.LISTCOUNT3(fid); ++k) {
-    if (k < 1 || k > MXOPEN3) continue;
-    const int m = b.MEMBERFID3(k);
-    if (m < 1 || m > MXOPEN3) continue;
-    if (b.NCID3(m) >= 0) {
-      ok = sync_netcdf(b.NCID3(m)) && ok;
-    } else if (b.NCID3(m) == BINFIL3) {
-      ok = FLUSHBIN3(m) != 0 && ok;
-    }
-  }
-  if (!ok) XQMSG2(MsgBuf<80>() << "Error flushing list file \"" << name << "\"");
-  return ok;
-}
+bool SYNCFID(int fid) { return detail::kind_of(fid).sync(fid); }
 
 }  // namespace kavro

@@ -11,20 +11,24 @@ inline constexpr int kReadOnlyAccess = 0;
 inline constexpr int kReadWriteAccess = 1;
 
 // Opens the existing file PATH for slot FID (FLNAME3, NCID3, VOLATILE3 and READONLY3 already
-// set), reads its header into the slot, records PNAME as updater when ACCESS is read-write,
-// and checks the header. A failed open leaves no netCDF file open.
+// set) through the opener of the slot's kind: a netCDF file's header is read into the slot,
+// PNAME recorded as updater when ACCESS is read-write, and the header checked. A failed open
+// leaves no file open.
 bool OPNFIL3(std::string_view path, int fid, int access, std::string_view pname);
 
 // Writes the open report of slot FID to the log; the result of the final log flush.
 bool OPNLOG3(int fid, std::string_view path, int fstatus);
 
+// Creation of a file in slot FID from the description record.
+bool CRTFIL3(std::string_view path, int fid, std::string_view pname);
+
+// Description checks: of the description record before a file is created, and of the file
+// in slot FID against it when a file is opened "UNKNOWN".
+bool CKDESC3(std::string_view fname);
+bool CHKFIL3(int fid);
+
 // Header checks of the file just opened in slot FID, when KAVRO_CHECK_HEADERS is set.
 bool CKFILE3(int fid);
-
-namespace detail {
-// Closes the netCDF file of slot FID, if it holds one, reporting a failed close.
-void close_netcdf(int fid);
-}  // namespace detail
 
 namespace test_hooks {
 // Makes the next CKFILE3 read KAVRO_CHECK_HEADERS afresh.

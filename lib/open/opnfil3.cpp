@@ -9,14 +9,15 @@
 #include <limits>
 #include <string>
 
+#include "core/kinds.h"
 #include "core/msgbuf.h"
+#include "core/netcdf_status.h"
 #include "core/state.h"
 #include "kavro/kavro.h"
 #include "open/header_atts.h"
 #include "open/layout.h"
-#include "open/netcdf_status.h"
+#include "open/netcdf_kind.h"
 #include "open/open.h"
-#include "open/pending.h"
 
 namespace kavro {
 
@@ -378,21 +379,18 @@ bool finish_open(int fid, int access, std::string_view pname) {
 }  // namespace
 
 namespace detail {
+
 void close_netcdf(int fid) {
   int& ncid = state().b.NCID3(fid);
   if (ncid < 0) return;
   (void)nc_ok(nc_close(ncid), fid, "Error NCCLOS-ing file");
   ncid = IMISSING3;
 }
-}  // namespace detail
 
-bool OPNFIL3(std::string_view path, int fid, int access, std::string_view pname) {
+int close_netcdf_file(int fid) { return nc_close(state().b.NCID3(fid)); }
+
+bool open_netcdf(std::string_view path, int fid, int access, std::string_view pname) {
   auto& b = state().b;
-  if (b.NCID3(fid) == MEMFIL3) {
-    XQMSG2(MsgBuf<256>() << "Error opening \"BUFFERED\" file " << state().c.FLNAME3(fid).padded());
-    XQMSG2("File has not yet been created.");
-    return false;
-  }
   // Read-write files and volatile files are shared with other processes.
   int mode = NC_NOWRITE;
   if (access == kReadWriteAccess) {
@@ -400,7 +398,6 @@ bool OPNFIL3(std::string_view path, int fid, int access, std::string_view pname)
   } else if (b.VOLATILE3(fid)) {
     mode = NC_SHARE;
   }
-  if (b.NCID3(fid) == BINFIL3) return OPNBIN3(path, fid, access, pname) != 0;
   const std::string cpath(trimmed(path));
   int ncid = 0;
   if (!nc_ok(nc_open(cpath.c_str(), mode, &ncid), fid, "Error opening file at path-name:")) {
@@ -412,10 +409,18 @@ bool OPNFIL3(std::string_view path, int fid, int access, std::string_view pname)
   // modified; a file that fails after it was opened is closed again, so no handle leaks.
   if (!read_header(fid) || !CKFILE3(fid) || !check_layout(fid) ||
       !finish_open(fid, access, pname)) {
-    detail::close_netcdf(fid);
+    close_netcdf(fid);
     return false;
   }
   return true;
+}
+
+}  // namespace detail
+
+// The opener of the slot's kind: a netCDF file's header into the slot, a native binary
+// file to its own opener.
+bool OPNFIL3(std::string_view path, int fid, int access, std::string_view pname) {
+  return detail::kind_of(fid).open(path, fid, access, pname);
 }
 
 }  // namespace kavro

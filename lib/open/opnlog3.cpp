@@ -4,13 +4,16 @@
 
 #include <cstdlib>
 
+#include "core/kinds.h"
 #include "core/log.h"
 #include "core/msgbuf.h"
+#include "core/netcdf_status.h"
 #include "core/state.h"
 #include "core/units.h"
 #include "kavro/kavro.h"
 #include "open/header_atts.h"
 #include "open/layout.h"
+#include "open/netcdf_kind.h"
 #include "open/open.h"
 
 namespace kavro {
@@ -56,29 +59,6 @@ void dimensions_line(int fid) {
   report(line);
 }
 
-void kind_line(int fid) {
-  const int ncid = state().b.NCID3(fid);
-  const std::string_view access = access_text(fid);
-  switch (ncid) {
-    case MEMFIL3:
-      report(Line() << "BUFFERED \"file\" opened as " << access);
-      return;
-    case VIRTFIL3:
-      report(Line() << "VIRTUAL \"file\" opened as " << access);
-      return;
-    case LISTFIL3:
-      report(Line() << "LIST-FILE SEQUENCE opened as " << access);
-      return;
-    case BINFIL3:
-      report(Line() << "Native-binary file opened as " << access);
-      return;
-    default:
-      if (ncid >= 0)
-        report(Line() << "NetCDF ID: " << NumField(ncid, 9) << "  opened as " << access);
-      return;
-  }
-}
-
 void time_block(int fid) {
   const auto& b = state().b;
   const int sdate = b.SDATE3(fid), stime = b.STIME3(fid), tstep = b.TSTEP3(fid);
@@ -100,18 +80,30 @@ void time_block(int fid) {
 
 }  // namespace
 
+namespace detail {
+
+void report_netcdf(int fid, std::string_view access) {
+  report(Line() << "NetCDF ID: " << NumField(state().b.NCID3(fid), 9) << "  opened as " << access);
+}
+
+int netcdf_execution_id(int fid, Line80& execid, bool& first_nul) {
+  return get_text_att(state().b.NCID3(fid), NC_GLOBAL, layout::kExecIdAtt, execid.span(), nullptr,
+                      &first_nul);
+}
+
+}  // namespace detail
+
 bool OPNLOG3(int fid, std::string_view path, int fstatus) {
   auto& st = state();
   (void)detail::ensure_log("OPNLOG3");
-  const int ncid = st.b.NCID3(fid);
+  const detail::FileKind& kind = detail::kind_of(fid);
 
-  // A netCDF file reports its own execution id; every other kind the run's.
+  // A file that carries an execution id reports its own; every other the run's.
   Line80 execid = st.c.EXECID3;
   bool first_nul = false;
   int status = NC_NOERR;
-  if (ncid >= 0) {
-    status = detail::get_text_att(ncid, NC_GLOBAL, layout::kExecIdAtt, execid.span(), nullptr,
-                                  &first_nul);
+  if (kind.execution_id != nullptr) {
+    status = kind.execution_id(fid, execid, first_nul);
   } else {
     first_nul = execid[0] == '\0';
   }
@@ -122,7 +114,7 @@ bool OPNLOG3(int fid, std::string_view path, int fstatus) {
     report(">>> WARNING in subroutine OPNLOG3 <<<");
     report("Warning netCDF file header attribute EXEC_ID.");
     report(Line() << "Not available for file:  " << st.c.FLNAME3(fid).padded());
-    report(Line() << "netCDF error number" << NumField(status, 5));
+    report(detail::error_number_line(status));
     empty_line();
     empty_line();
   }
@@ -134,7 +126,7 @@ bool OPNLOG3(int fid, std::string_view path, int fstatus) {
   if (status == NC_NOERR) report(Line() << "Execution ID \"" << execid.trimmed() << "\"");
   report(Line() << "Grid name \"" << st.c.GDNAM3(fid).trimmed() << "\"");
   dimensions_line(fid);
-  kind_line(fid);
+  kind.report(fid, access_text(fid));
   time_block(fid);
   return XQFLUSH(st.b.LOGUNIT3);
 }

@@ -1,16 +1,21 @@
-// RDTFLAG: the proof that a date and time is stored. The date and time becomes a record
-// number, a file list hands over to the member holding it, a volatile file is brought up to
+// RDTFLAG: the proof that a date and time is stored. The slot's kind names the slot holding
+// the date and time (a file list hands over to a member), the date and time becomes a record
+// number, a volatile file is brought up to
 // date, and the stored flag pairs are compared with the pair the date and time demands.
 #include <netcdf.h>
 
+#include <array>
 #include <cstdlib>
 #include <span>
 
+#include "core/kinds.h"
 #include "core/msgbuf.h"
+#include "core/netcdf_status.h"
 #include "core/state.h"
 #include "kavro/kavro.h"
+#include "open/layout.h"
 #include "read/nc_read.h"
-#include "read/pending.h"
+#include "read/netcdf_read.h"
 #include "read/read.h"
 
 namespace kavro {
@@ -19,22 +24,6 @@ namespace {
 using detail::MsgBuf;
 using detail::right_justified;
 using detail::six_digits;
-
-// The slot of the list member whose records hold (JDATE, JTIME), or 0.
-int list_member(int fid, int jdate, int jtime) {
-  const Bstate3& b = state().b;
-  const int rec = JSTEP3(jdate, jtime, b.SDATE3(fid), b.STIME3(fid), b.TSTEP3(fid));
-  if (rec < 0) return 0;
-  const int first = b.LISTFIRST3(fid);
-  const int count = b.LISTCOUNT3(fid);
-  for (int e = first; e < first + count && e >= 1 && e <= MXOPEN3; ++e) {
-    if (b.MEMBERBEG3(e) <= rec && rec < b.MEMBEREND3(e)) {
-      const int member = b.MEMBERFID3(e);
-      return member >= 1 && member <= MXOPEN3 ? member : 0;
-    }
-  }
-  return 0;
-}
 
 void report_step_error(int fid, int jdate, int jtime) {
   const Bstate3& b = state().b;
@@ -45,36 +34,6 @@ void report_step_error(int fid, int jdate, int jtime) {
   XQMSG2(MsgBuf<80>("File time step:           ") << six_digits(b.TSTEP3(fid)));
   XQWARN("RDTFLAG", jdate, jtime,
          MsgBuf<256>("Time step error for file:  ") << state().c.FLNAME3(fid).padded());
-}
-
-// Reads the flag pairs of variables FIRST .. FIRST + N - 1 of record STEP into FLAGS; on
-// failure reports as the file's kind demands and returns false.
-bool read_flags(int fid, int vid, int first, int n, int step, int jdate, int jtime, bool verbose,
-                std::span<int> flags) {
-  const Bstate3& b = state().b;
-  const std::string_view fname = state().c.FLNAME3(fid).padded();
-  MsgBuf<256> msg;
-  if (b.NCID3(fid) >= 0) {
-    const int start[3] = {1, first, step};
-    const int count[3] = {2, n, 1};
-    const int status =
-        detail::nc_read_block(b.NCID3(fid), b.TFLAGID3(fid), 3, start, count, XQINT, flags.data());
-    if (status == NC_NOERR) return true;
-    if (detail::step_not_yet_written(status)) {
-      msg << "Time step not yet written in file " << fname;
-    } else {
-      XQMSG2(MsgBuf<80>("netCDF error number") << right_justified(status, 5));
-      msg << "Error reading netCDF time step flag for " << fname;
-    }
-  } else if (b.NCID3(fid) == BINFIL3) {
-    if (RDBFLAG(fid, vid, step, flags) != 0) return true;
-    msg << "Error reading time-flags for BINIO3 file " << fname;
-  } else {
-    // A slot of another kind has no stored flags (a failed list, a virtual file).
-    msg << "Error reading time step flags for " << fname;
-  }
-  if (verbose) XQWARN("RDTFLAG", jdate, jtime, msg);
-  return false;
 }
 
 void report_unavailable(int fid, int v, int jdate, int jtime) {
@@ -90,20 +49,9 @@ bool RDTFLAG(int& fid, int vid, int jdate, int jtime, int& step, bool verbose) {
   const Bstate3& b = state().b;
   const Cstate3& c = state().c;
 
-  if (b.NCID3(fid) == LISTFIL3) {
-    const int member = list_member(fid, jdate, jtime);
-    if (member == 0) {
-      // For all variables the warning names the request itself.
-      const Name16 vname = vid >= 1 ? c.VLIST3D(vid, fid) : Name16("ALL");
-      XQMSG2(MsgBuf<80>("Requested date & time:")
-             << right_justified(jdate, 9) << ':' << six_digits(jtime));
-      XQWARN("RDTFLAG", jdate, jtime,
-             MsgBuf<256>("Variable ")
-                 << vname.padded() << " not available in file-set " << c.FLNAME3(fid).padded());
-      return false;
-    }
-    fid = member;
-  }
+  const int holder = detail::kind_of(fid).resolve(fid, vid, jdate, jtime);
+  if (holder == 0) return false;
+  fid = holder;
 
   const int tstep = b.TSTEP3(fid);
   int rec = JSTEP3(jdate, jtime, b.SDATE3(fid), b.STIME3(fid), std::abs(tstep));
@@ -131,8 +79,12 @@ bool RDTFLAG(int& fid, int vid, int jdate, int jtime, int& step, bool verbose) {
   const int nvars = b.NVARS3(fid) < MXVARS3 ? b.NVARS3(fid) : MXVARS3;
   const int first = vid >= 1 ? vid : 1;
   const int n = vid >= 1 ? 1 : (nvars > 0 ? nvars : 1);
-  int flags[2 * MXVARS3];
-  if (!read_flags(fid, vid, first, n, step, jdate, jtime, verbose, flags)) return false;
+  std::array<int, 2 * MXVARS3> flags;
+  MsgBuf<256> why;
+  if (!detail::kind_of(fid).read_flags(fid, vid, first, n, step, flags, why)) {
+    if (verbose) XQWARN("RDTFLAG", jdate, jtime, why);
+    return false;
+  }
 
   bool ok = true;
   for (int i = 0; i < n; ++i) {
@@ -146,9 +98,26 @@ bool RDTFLAG(int& fid, int vid, int jdate, int jtime, int& step, bool verbose) {
 
 namespace detail {
 
-bool step_not_yet_written(int status) noexcept {
-  // netCDF says -57, not -40, while this process holds the file for writing.
-  return status == NC_EINVALCOORDS || status == NC_EEDGE;
+// Both elements of the pair, the chosen variables, one record. An event file's flags are
+// (record, date-time) only: the pairs are taken from the records FIRST .. FIRST + N - 1, as
+// the first two entries of the start and count would address them.
+bool read_netcdf_flags(int fid, int, int first, int n, int step, std::span<int> flags,
+                       MsgBuf<256>& why) {
+  const Bstate3& b = state().b;
+  const int start[3] = {1, first, step};
+  const int count[3] = {2, n, 1};
+  const int rank = static_cast<int>(layout::tflag_dimensions(b.FTYPE3(fid)).size());
+  const int status =
+      nc_read_block(b.NCID3(fid), b.TFLAGID3(fid), rank, start, count, XQINT, flags.data());
+  if (status == NC_NOERR) return true;
+  const std::string_view fname = state().c.FLNAME3(fid).padded();
+  if (step_not_yet_written(status)) {
+    why << "Time step not yet written in file " << fname;
+  } else {
+    XQMSG2(error_number_line(status));
+    why << "Error reading netCDF time step flag for " << fname;
+  }
+  return false;
 }
 
 }  // namespace detail

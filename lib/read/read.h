@@ -7,15 +7,12 @@
 #ifndef KAVRO_READ_READ_H
 #define KAVRO_READ_READ_H
 
-#include <array>
 #include <cstdint>
+#include <string_view>
+
+#include "core/kinds.h"
 
 namespace kavro {
-
-// START and COUNT of a transfer: in the order of the variable's netCDF dimensions, fastest
-// varying first, 1-based starts; entries past the variable's rank are 0. The last used entry
-// is the time step (START the record, COUNT 1).
-using SlabVector = std::array<int, 5>;
 
 // Turns (JDATE, JTIME) into the record number STEP of the file in slot FID and proves through
 // the stored flag pairs that the record holds that date and time for variable VID (or every
@@ -35,26 +32,19 @@ bool RDSMATRX(int fid, int vid, int step, void* buffer);
 bool RDCUSTOM(int fid, int vid, int layer, int step, void* buffer);
 
 // Transfers one variable (VID >= 1) or all variables (ALLVAR3) of SIZE values each into
-// BUFFER, from a netCDF or a native binary file.
+// BUFFER, through the reader of the slot's kind.
 bool RDVARS(int fid, int vid, const SlabVector& start, const SlabVector& count, std::int64_t size,
             void* buffer);
 
+// Dictionary file: the entry VNAME into the description record.
+bool RDDICT3(int fid, std::string_view vname);
+
 namespace detail {
 
-// Words one value of a variable of type VTYPE takes in the buffer: 1 for codes 1 to 5, 2 for
-// XQDBLE, 0 for any other code.
-int words_per_value(int vtype) noexcept;
-
 // Bytes a READ3 of variable VID (or ALLVAR3) and LAYER (or ALLAYS3) of the file in slot FID
-// writes into the caller's buffer: the type's header arrays and the variable values. O(1) for
-// one variable, O(NVARS) for all. Computed in 64-bit arithmetic; a request whose size does
-// not fit 64 bits gives INT64_MAX, which no buffer holds.
+// writes into the caller's buffer, as the slot's kind reads it. Computed in 64-bit
+// arithmetic; a request whose size does not fit 64 bits gives INT64_MAX, which no buffer holds.
 std::int64_t read3_size_bytes(int fid, int vid, int layer) noexcept;
-
-// True when a netCDF status from reading time-step flags means that the record has not been
-// written yet: NC_EINVALCOORDS on a file opened read-only, NC_EEDGE while this process holds
-// the file open for writing.
-bool step_not_yet_written(int status) noexcept;
 
 }  // namespace detail
 }  // namespace kavro

@@ -1,13 +1,14 @@
-// READ3: validates the request against the file's slot, hands dictionaries and
-// memory-resident files to their own readers, proves the date and time through RDTFLAG and
-// lets the transfer routine of the file type fill the caller's buffer.
+// READ3: validates the request against the file's slot, hands dictionaries and the kinds
+// that read by date and time (memory-resident files) to their own readers, proves the date and time
+// through RDTFLAG and lets the transfer routine of the file type fill the caller's buffer.
 #include <cstdint>
 #include <span>
 
+#include "core/kinds.h"
 #include "core/msgbuf.h"
+#include "core/sizes.h"
 #include "core/state.h"
 #include "kavro/kavro.h"
-#include "read/pending.h"
 #include "read/read.h"
 
 namespace kavro {
@@ -49,7 +50,7 @@ Transfer transfer_for(int ftype) noexcept {
 
 // The file's variables, three names to a line.
 void list_variables(int fid) {
-  const int nvars = state().b.NVARS3(fid) < MXVARS3 ? state().b.NVARS3(fid) : MXVARS3;
+  const int nvars = detail::described_vars(fid);
   for (int v = 1; v <= nvars; v += kNamesPerLine) {
     MsgBuf<80> line;
     for (int k = v; k < v + kNamesPerLine && k <= nvars; ++k) {
@@ -111,9 +112,11 @@ bool read3(std::string_view fname, std::string_view vname, int layer, int jdate,
     return false;
   }
 
-  if (b.NCID3(fid) == MEMFIL3) {
+  // A kind that holds its steps by date and time (memory-resident) reads them itself.
+  const detail::FileKind& kind = detail::kind_of(fid);
+  if (kind.read_dated != nullptr) {
     if (!fits(fid, vid, layer, nbytes, fname, vname, jdate, jtime)) return false;
-    return RDBUF3(fid, vid, layer, jdate, jtime, buffer);
+    return kind.read_dated(fid, vid, layer, jdate, jtime, buffer);
   }
 
   int step = 0;

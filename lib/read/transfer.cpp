@@ -9,11 +9,14 @@
 #include <span>
 #include <string_view>
 
+#include "core/kinds.h"
 #include "core/msgbuf.h"
+#include "core/netcdf_status.h"
+#include "core/sizes.h"
 #include "core/state.h"
 #include "kavro/kavro.h"
 #include "read/nc_read.h"
-#include "read/pending.h"
+#include "read/netcdf_read.h"
 #include "read/read.h"
 
 namespace kavro {
@@ -22,26 +25,15 @@ namespace {
 using detail::MsgBuf;
 using detail::right_justified;
 
-constexpr std::int64_t kWordBytes = 4;
-
-std::int64_t sat_mul(std::int64_t a, std::int64_t b) noexcept {
-  std::int64_t r = 0;
-  return __builtin_mul_overflow(a, b, &r) ? INT64_MAX : r;
-}
-std::int64_t sat_add(std::int64_t a, std::int64_t b) noexcept {
-  std::int64_t r = 0;
-  return __builtin_add_overflow(a, b, &r) ? INT64_MAX : r;
-}
-std::int64_t non_negative(std::int64_t v) noexcept { return v < 0 ? 0 : v; }
+using detail::kWordBytes;
+using detail::non_negative;
+using detail::sat_add;
+using detail::sat_mul;
+using detail::words_per_value;
 
 // A count for the START/COUNT vectors: a length that is negative or does not fit an
 // INTEGER is refused by the read (-1), never wrapped.
 int as_count(std::int64_t v) noexcept { return v < 0 || v > INT_MAX ? -1 : static_cast<int>(v); }
-
-int nvars_of(int fid) noexcept {
-  const int n = state().b.NVARS3(fid);
-  return n < 0 ? 0 : (n > MXVARS3 ? MXVARS3 : n);
-}
 
 // The transfer routine a file type belongs to, named by the type it was written for.
 int transfer_kind(int ftype) noexcept {
@@ -174,7 +166,7 @@ std::int64_t header_words(int kind, int fid) noexcept {
   std::int64_t words = 0;
   for (const HeaderArray& a : header_arrays(kind)) {
     const std::int64_t n = non_negative(extent_values(a.extent, fid));
-    words = sat_add(words, sat_mul(n, detail::words_per_value(a.vtype)));
+    words = sat_add(words, sat_mul(n, words_per_value(a.vtype)));
   }
   return words;
 }
@@ -200,11 +192,11 @@ std::int64_t read_header_arrays(int kind, int fid, int step, std::string_view ca
                                      out + word * kWordBytes);
     }
     if (status != 0) {
-      XQMSG2(MsgBuf<80>("netCDF error number") << right_justified(status, 5));
+      XQMSG2(detail::error_number_line(status));
       XQWARN(caller, 0, 0, MsgBuf<80>(a.text) << state().c.FLNAME3(fid).padded());
       return -1;
     }
-    word += non_negative(n) * detail::words_per_value(a.vtype);
+    word += non_negative(n) * words_per_value(a.vtype);
   }
   return word;
 }
@@ -215,12 +207,10 @@ bool transfer(int kind, std::string_view caller, int fid, int vid, int layer, in
   Plan p;
   if (!plan_for(kind, fid, layer, step, p)) return false;
   auto* out = static_cast<std::byte*>(buffer);
-  if (state().b.NCID3(fid) >= 0) {
+  if (detail::kind_of(fid).header_arrays) {
     const std::int64_t words = read_header_arrays(kind, fid, step, caller, out);
     if (words < 0) return false;
     out += words * kWordBytes;
-  } else if (kind == SMATRX3) {
-    p.count[0] = as_count(state().b.NROWS3(fid));  // a native binary record counts rows
   }
   return RDVARS(fid, vid, p.start, p.count, p.size, out);
 }
@@ -234,98 +224,10 @@ int rank_of(const SlabVector& count) noexcept {
 
 void report_variable_failure(int status, int fid, int v) {
   const Cstate3& c = state().c;
-  XQMSG2(MsgBuf<256>("netCDF error number")
-         << right_justified(status, 6) << "  "
+  XQMSG2(MsgBuf<256>(detail::error_number_line(status, 6))
+         << "  "
          << "Error reading variable \"" << c.VLIST3D(v, fid).padded() << "\" from file \""
          << c.FLNAME3(fid).padded() << '"');
-}
-
-bool rdvars_netcdf(int fid, int vid, const SlabVector& start, const SlabVector& count,
-                   std::int64_t size, std::byte* out) {
-  const Bstate3& b = state().b;
-  const int ncid = b.NCID3(fid);
-  const int rank = rank_of(count);
-  if (vid >= 1) {
-    const int status = detail::nc_read_block(ncid, b.VARID3(vid, fid), rank, start.data(),
-                                             count.data(), b.VTYPE3(vid, fid), out);
-    if (status != 0) report_variable_failure(status, fid, vid);
-    return status == 0;
-  }
-  std::int64_t off = 0;  // bytes
-  for (int v = 1; v <= nvars_of(fid); ++v) {
-    const int vtype = b.VTYPE3(v, fid);
-    const int status = detail::nc_read_block(ncid, b.VARID3(v, fid), rank, start.data(),
-                                             count.data(), vtype, out + off);
-    if (status != 0) {
-      report_variable_failure(status, fid, v);
-      return false;
-    }
-    off = sat_add(off, sat_mul(sat_mul(size, detail::words_per_value(vtype)), kWordBytes));
-  }
-  return true;
-}
-
-// Position (1-based) of the layer entry in the START/COUNT vectors of a native binary
-// transfer, by file type; 0 when the type has none.
-int layer_position(int ftype) noexcept {
-  switch (ftype) {
-    case GRDDED3:
-    case kTypeSeven:
-    case PTRFLY3:
-    case PROFIL3:
-    case GRNEST3:
-      return 3;
-    case BNDARY3:
-    case IDDATA3:
-    case CUSTOM3:
-      return 2;
-    case SMATRX3:
-      return 1;
-    default:
-      return 0;
-  }
-}
-
-bool rdvars_binary(int fid, int vid, const SlabVector& start, const SlabVector& count,
-                   std::int64_t size, std::byte* out) {
-  const Bstate3& b = state().b;
-  const Cstate3& c = state().c;
-  const int p = layer_position(b.FTYPE3(fid));
-  if (p == 0) {
-    if (vid >= 1) {
-      XQMSG2(MsgBuf<256>("RDVARS:  bad file type for variable ")
-             << c.VLIST3D(vid, fid).padded() << "from file " << c.FLNAME3(fid).padded());
-    } else {
-      XQMSG2(MsgBuf<256>("RDVARS:  bad file type for file ") << c.FLNAME3(fid).padded());
-    }
-    return false;
-  }
-  const auto pi = static_cast<std::size_t>(p - 1);
-  const int layer = start[pi] == 1 && count[pi] == b.NLAYS3(fid) ? ALLAYS3 : start[pi];
-  std::int64_t words = 0;  // advance per record
-  if (vid >= 1) {
-    words = sat_mul(size, detail::words_per_value(b.VTYPE3(vid, fid)));
-  } else {
-    const int n = nvars_of(fid) > 0 ? nvars_of(fid) : 1;
-    for (int v = 1; v <= n; ++v) {
-      words = sat_add(words, sat_mul(size, detail::words_per_value(b.VTYPE3(v, fid))));
-    }
-  }
-  bool ok = true;
-  const int first = start[pi + 1];
-  for (int rec = first; rec < first + count[pi + 1]; ++rec) {
-    if (RDBVARS(fid, vid, layer, rec, out) == 0) ok = false;
-    out += sat_mul(words, kWordBytes);
-  }
-  if (!ok) {
-    if (vid >= 1) {
-      XQMSG2(MsgBuf<256>("Error reading variable ")
-             << c.VLIST3D(vid, fid).padded() << "from file " << c.FLNAME3(fid).padded());
-    } else {
-      XQMSG2(MsgBuf<256>("Error reading ALL VARIABLES from file ") << c.FLNAME3(fid).padded());
-    }
-  }
-  return ok;
 }
 
 }  // namespace
@@ -354,64 +256,59 @@ bool RDCUSTOM(int fid, int vid, int layer, int step, void* buffer) {
 
 bool RDVARS(int fid, int vid, const SlabVector& start, const SlabVector& count, std::int64_t size,
             void* buffer) {
-  auto* out = static_cast<std::byte*>(buffer);
-  const int ncid = state().b.NCID3(fid);
-  if (ncid >= 0) return rdvars_netcdf(fid, vid, start, count, size, out);
-  if (ncid == BINFIL3) return rdvars_binary(fid, vid, start, count, size, out);
-  return false;  // memory-resident and list slots never reach a transfer
+  return detail::kind_of(fid).read_vars(fid, vid, start, count, size,
+                                        static_cast<std::byte*>(buffer));
 }
 
 namespace detail {
 
-int words_per_value(int vtype) noexcept {
-  if (vtype >= 1 && vtype <= XQREAL) return 1;
-  return vtype == XQDBLE ? 2 : 0;
+bool read_netcdf_vars(int fid, int vid, const SlabVector& start, const SlabVector& count,
+                      std::int64_t size, std::byte* out) {
+  const Bstate3& b = state().b;
+  const int ncid = b.NCID3(fid);
+  const int rank = rank_of(count);
+  if (vid >= 1) {
+    const int status = nc_read_block(ncid, b.VARID3(vid, fid), rank, start.data(), count.data(),
+                                     b.VTYPE3(vid, fid), out);
+    if (status != 0) report_variable_failure(status, fid, vid);
+    return status == 0;
+  }
+  std::int64_t off = 0;  // bytes
+  for (int v = 1; v <= described_vars(fid); ++v) {
+    const int vtype = b.VTYPE3(v, fid);
+    const int status =
+        nc_read_block(ncid, b.VARID3(v, fid), rank, start.data(), count.data(), vtype, out + off);
+    if (status != 0) {
+      report_variable_failure(status, fid, v);
+      return false;
+    }
+    off = sat_add(off, sat_mul(sat_mul(size, words_per_value(vtype)), kWordBytes));
+  }
+  return true;
+}
+
+// The transfer's variable values and the type's header arrays.
+std::int64_t netcdf_read_bytes(int fid, int vid, int layer) {
+  const Bstate3& b = state().b;
+  const int nvars = described_vars(fid);
+  if (vid > nvars) return 0;
+  const int kind = transfer_kind(b.FTYPE3(fid));
+  Plan p;
+  if (!plan_for(kind, fid, layer, 1, p)) return 0;  // refused, nothing written
+  std::int64_t per_value = 0;
+  if (vid >= 1) {
+    per_value = words_per_value(b.VTYPE3(vid, fid));
+  } else {
+    for (int v = 1; v <= nvars; ++v) per_value += words_per_value(b.VTYPE3(v, fid));
+  }
+  const std::int64_t words = sat_add(sat_mul(p.size, per_value), header_words(kind, fid));
+  return sat_mul(words, kWordBytes);
 }
 
 std::int64_t read3_size_bytes(int fid, int vid, int layer) noexcept {
-  const Bstate3& b = state().b;
-  const int ftype = b.FTYPE3(fid);
-  if (ftype == DCTNRY3) return 0;  // a dictionary entry goes to the description record
-  int kind = b.NCID3(fid);
-  if (kind == LISTFIL3) {  // the members share the list's description; take the first's kind
-    const int entry = b.LISTFIRST3(fid);
-    const int member = entry >= 1 && entry <= MXOPEN3 ? b.MEMBERFID3(entry) : 0;
-    kind = member >= 1 && member <= MXOPEN3 ? b.NCID3(member) : 0;
-  }
-  const int nvars = nvars_of(fid);
-  if (vid > nvars) return 0;
-  auto words_of = [&](int v) -> std::int64_t { return words_per_value(b.VTYPE3(v, fid)); };
-  const std::int64_t laysize = non_negative(b.LAYSIZE3(fid));
-  const std::int64_t nlays = non_negative(b.NLAYS3(fid));
-
-  std::int64_t words = 0;
-  if (kind == MEMFIL3) {
-    // Memory-resident: M values per variable, all variables only while they are REAL.
-    const std::int64_t m = layer < 1 ? sat_mul(laysize, nlays) : laysize;
-    if (vid >= 1) {
-      const int t = b.VTYPE3(vid, fid);
-      words = t == XQINT || t == XQREAL || t == XQDBLE ? sat_mul(m, words_of(vid)) : 0;
-    } else {
-      for (int v = 1; v <= nvars && b.VTYPE3(v, fid) == XQREAL; ++v) words = sat_add(words, m);
-    }
-  } else if (kind == BINFIL3 && ftype >= IDDATA3 && ftype <= SMATRX3) {
-    // A native binary record of these types comes whole: every layer of every variable.
-    for (int v = 1; v <= nvars; ++v) {
-      words = sat_add(words, sat_mul(sat_mul(nlays, laysize), words_of(v)));
-    }
-  } else {
-    Plan p;
-    if (!plan_for(transfer_kind(ftype), fid, layer, 1, p)) return 0;  // refused, nothing written
-    std::int64_t per_value = 0;
-    if (vid >= 1) {
-      per_value = words_of(vid);
-    } else {
-      for (int v = 1; v <= nvars; ++v) per_value += words_of(v);
-    }
-    words = sat_mul(p.size, per_value);
-    if (kind >= 0) words = sat_add(words, header_words(transfer_kind(ftype), fid));
-  }
-  return sat_mul(words, kWordBytes);
+  // A dictionary entry goes to the description record.
+  if (state().b.FTYPE3(fid) == DCTNRY3) return 0;
+  return kind_of(fid).read_bytes(fid, vid, layer);
 }
 
 }  // namespace detail

@@ -2,6 +2,7 @@
 // netCDF "not yet written" status in both of the forms the library gives it.
 #include <netcdf.h>
 
+#include "core/netcdf_status.h"
 #include "read/read.h"
 #include "read_support.h"
 

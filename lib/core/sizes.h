@@ -1,0 +1,37 @@
+// Sizes of what a read writes into a caller's buffer, in one place: the buffer is addressed in
+// 4-byte words; an INTEGER or REAL value takes one word, a DOUBLE PRECISION value two. Sizes
+// from file headers are multiplied in 64-bit arithmetic that saturates at INT64_MAX, a size
+// no buffer holds.
+#ifndef KAVRO_CORE_SIZES_H
+#define KAVRO_CORE_SIZES_H
+
+#include <cstdint>
+
+#include "kavro/params.h"
+
+namespace kavro::detail {
+
+inline constexpr std::int64_t kWordBytes = 4;
+
+// Words one value of type VTYPE takes: 1 for codes 1 to 5, 2 for XQDBLE, 0 for any other.
+constexpr int words_per_value(int vtype) noexcept {
+  if (vtype >= 1 && vtype <= XQREAL) return 1;
+  return vtype == XQDBLE ? 2 : 0;
+}
+
+constexpr std::int64_t sat_mul(std::int64_t a, std::int64_t b) noexcept {
+  std::int64_t r = 0;
+  return __builtin_mul_overflow(a, b, &r) ? INT64_MAX : r;
+}
+constexpr std::int64_t sat_add(std::int64_t a, std::int64_t b) noexcept {
+  std::int64_t r = 0;
+  return __builtin_add_overflow(a, b, &r) ? INT64_MAX : r;
+}
+constexpr std::int64_t non_negative(std::int64_t v) noexcept { return v < 0 ? 0 : v; }
+
+// Variables of slot FID that the tables describe: NVARS3 within 0..MXVARS3.
+int described_vars(int fid) noexcept;
+
+}  // namespace kavro::detail
+
+#endif  // KAVRO_CORE_SIZES_H

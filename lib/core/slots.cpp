@@ -1,0 +1,41 @@
+// NAME2FID and the free-slot search.
+#include "core/slots.h"
+
+#include "core/log.h"
+#include "core/msgbuf.h"
+#include "core/state.h"
+#include "kavro/kavro.h"
+
+namespace kavro {
+
+namespace detail {
+
+int first_free_slot() noexcept {
+  for (int s = 1; s <= MXOPEN3; ++s) {
+    if (slot_free(s)) return s;
+  }
+  return 0;
+}
+
+}  // namespace detail
+
+int NAME2FID(std::string_view lname) {
+  if (!detail::ensure_initialised()) {
+    XQMSG2("KAVRO not yet initialized");
+    return 0;
+  }
+  const auto& b = state().b;
+  const std::string_view name = trimmed(lname);
+  if (name.size() > static_cast<std::size_t>(NAMLEN3)) {
+    XQMSG2((detail::MsgBuf<80>() << "Bad file name length for \"" << name << "\":  max length ")
+               .format("%d actual %zu", NAMLEN3, name.size()));
+    return -1;
+  }
+  const auto& c = state().c;
+  for (int f = 1; f <= b.LASTFID3 && f <= MXOPEN3; ++f) {
+    if (padded_equal(c.FLNAME3(f).padded(), name)) return f;
+  }
+  return 0;
+}
+
+}  // namespace kavro
