@@ -15,7 +15,9 @@
 #include "core/netcdf_status.h"
 #include "core/state.h"
 #include "core/units.h"
-#include "kavro/kavro.h"
+#include "kavro/core.h"
+#include "kavro/params.h"
+#include "kavro/util.h"
 
 namespace kavro {
 

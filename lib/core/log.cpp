@@ -2,7 +2,8 @@
 
 #include "core/state.h"
 #include "core/units.h"
-#include "kavro/kavro.h"
+#include "kavro/core.h"
+#include "kavro/params.h"
 
 namespace kavro::detail {
 

@@ -9,7 +9,9 @@
 #include "core/msgbuf.h"
 #include "core/state.h"
 #include "core/units.h"
-#include "kavro/kavro.h"
+#include "kavro/core.h"
+#include "kavro/params.h"
+#include "kavro/util.h"
 
 namespace kavro {
 

@@ -3,7 +3,8 @@
 #include <netcdf.h>
 
 #include "core/state.h"
-#include "kavro/kavro.h"
+#include "kavro/core.h"
+#include "kavro/params.h"
 
 namespace kavro::detail {
 

@@ -4,7 +4,8 @@
 #include "core/log.h"
 #include "core/msgbuf.h"
 #include "core/state.h"
-#include "kavro/kavro.h"
+#include "kavro/core.h"
+#include "kavro/params.h"
 
 namespace kavro {
 

@@ -11,7 +11,10 @@
 
 #include "core/msgbuf.h"
 #include "core/state.h"
-#include "kavro/kavro.h"
+#include "kavro/core.h"
+#include "kavro/params.h"
+#include "kavro/settings.h"
+#include "kavro/util.h"
 #include "open/header_atts.h"
 #include "open/layout.h"
 #include "open/open.h"

@@ -3,7 +3,9 @@
 #include "core/log.h"
 #include "core/msgbuf.h"
 #include "core/state.h"
-#include "kavro/kavro.h"
+#include "kavro/core.h"
+#include "kavro/params.h"
+#include "kavro/util.h"
 
 namespace kavro {
 

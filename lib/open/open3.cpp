@@ -9,7 +9,11 @@
 #include "core/msgbuf.h"
 #include "core/slots.h"
 #include "core/state.h"
-#include "kavro/kavro.h"
+#include "kavro/core.h"
+#include "kavro/open.h"
+#include "kavro/params.h"
+#include "kavro/settings.h"
+#include "kavro/util.h"
 #include "open/open.h"
 
 namespace kavro {

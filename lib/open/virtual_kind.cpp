@@ -2,7 +2,8 @@
 
 #include "core/log.h"
 #include "core/msgbuf.h"
-#include "kavro/kavro.h"
+#include "kavro/core.h"
+#include "kavro/params.h"
 
 namespace kavro::detail {
 

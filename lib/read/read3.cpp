@@ -8,7 +8,10 @@
 #include "core/msgbuf.h"
 #include "core/sizes.h"
 #include "core/state.h"
-#include "kavro/kavro.h"
+#include "kavro/core.h"
+#include "kavro/params.h"
+#include "kavro/read.h"
+#include "kavro/util.h"
 #include "read/read.h"
 
 namespace kavro {

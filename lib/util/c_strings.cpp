@@ -1,11 +1,12 @@
 // The conversions between blank-padded fixed-length fields and NUL-terminated C strings
 // that the setting readers and the C callers rest on. Every size comes from the caller
 // and may be anything, so each routine writes only inside the buffer it is given.
+#include "util/c_strings.h"
+
 #include <algorithm>
 #include <cstring>
 
 #include "kavro/kavro_c.h"
-#include "util/env.h"
 
 namespace kavro::detail {
 

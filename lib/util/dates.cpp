@@ -10,7 +10,8 @@
 #include <limits>
 #include <string_view>
 
-#include "kavro/kavro.h"
+#include "kavro/params.h"
+#include "kavro/util.h"
 
 namespace kavro {
 namespace {

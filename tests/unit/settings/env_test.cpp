@@ -1,4 +1,4 @@
-#include "util/env.h"
+#include "settings/env.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,7 @@
-// Logical names and settings: every file and every setting of the library is named by an
-// environment variable. The C readers hold the logic and the messages; the fixed-length
-// readers convert their fields to C strings and call them. Nothing is cached, so a value
-// installed with SETENVVAR is seen by every later look-up.
-#include "util/env.h"
+// Settings: every setting of the library is named by an environment variable. The C readers hold
+// the logic and the messages; the fixed-length readers convert their fields to C strings and call
+// them. Nothing is cached, so a value installed with SETENVVAR is seen by every later look-up.
+#include "settings/env.h"
 
 #include <unistd.h>
 
@@ -17,7 +16,10 @@
 #include <type_traits>
 
 #include "core/msgbuf.h"
-#include "kavro/kavro.h"
+#include "kavro/core.h"
+#include "kavro/kavro_c.h"
+#include "kavro/settings.h"
+#include "util/c_strings.h"
 
 namespace kavro {
 namespace {
@@ -25,8 +27,6 @@ namespace {
 // Messages of the setting readers are built in a buffer of this many characters, and the
 // fixed-length readers pass names, descriptions and defaults in C buffers of this size.
 constexpr int kSettingTextSize = 10000;
-// NAMEVAL looks up at most this many characters of a logical name.
-constexpr std::size_t kNamevalNameMax = 511;
 // RMFILE converts its path into a C buffer of this size.
 constexpr int kPathBufferSize = 257;
 
@@ -84,12 +84,6 @@ bool parse_double(const char* value, double& result) noexcept {
 }  // namespace
 
 // ---- Fixed-length readers ----------------------------------------------------------------
-
-void NAMEVAL(std::string_view lname, std::span<char> eqname) {
-  const std::string name(first_word(lname).substr(0, kNamevalNameMax));
-  const char* value = lookup(name.c_str());
-  assign_padded(eqname, value != nullptr ? std::string_view(value) : lname);
-}
 
 bool ENVYN(std::string_view lname, std::string_view desc, bool defaultval, int& stat) {
   return envync(c_name(lname).c_str(), c_text(desc).c_str(), defaultval ? 1 : 0, &stat) != 0;

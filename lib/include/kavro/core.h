@@ -1,0 +1,44 @@
+// The library core: messages, warnings and program exit; initialisation, the log, shutdown
+// and the file slots.
+#ifndef KAVRO_CORE_H
+#define KAVRO_CORE_H
+
+#include <span>
+#include <string_view>
+
+namespace kavro {
+
+// ---- Messages, warnings and program exit ------------------------------------------------
+void XQMSG2(std::string_view message);
+void XQMESG(std::string_view message);
+void XQPARAG(int nmesg, std::span<const std::string_view> msgs);
+void XQPROMPT(std::string_view prompt, std::span<char> response, int& status);
+bool XQFLUSH(int idev);
+void XQWARN(std::string_view caller, int jdate, int jtime, std::string_view msgtxt);
+void XQERR(std::string_view caller, int jdate, int jtime, std::string_view msgtxt, bool fatal);
+[[noreturn]] void XQEXIT(std::string_view caller, int jdate, int jtime, std::string_view msgtxt,
+                         int exitstat);
+void XQABORT(std::string_view fname, int fid, int ierr, std::string_view mesg);
+void FLUSH();
+
+// Process exit statuses.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitEndOfInput = 1;
+inline constexpr int kExitFailure = 2;
+
+// ---- Initialisation, log unit and shutdown ------------------------------------------------
+int INIT3();
+int INITLOG3(std::string_view caller);
+int JUNIT();
+int GETDTTIME(int& jdate, int& jtime);
+bool SHUT3();
+bool CLOSE3(std::string_view fname);
+void INITBLK3();
+
+// The slot that holds the file of logical name LNAME: 0 when none, -1 for a name longer than
+// 16 characters.
+int NAME2FID(std::string_view lname);
+
+}  // namespace kavro
+
+#endif  // KAVRO_CORE_H

@@ -1,0 +1,39 @@
+// Settings from the environment: yes/no, numbers, strings and lists, each read with its
+// status and its message; setting a variable, removing a file.
+#ifndef KAVRO_SETTINGS_H
+#define KAVRO_SETTINGS_H
+
+#include <cstddef>
+#include <span>
+#include <string_view>
+
+#include "kavro/fixed_string.h"
+
+namespace kavro {
+
+// ---- Environment variables and logical names ----------------------------------------------
+bool ENVYN(std::string_view lname, std::string_view desc, bool defaultval, int& stat);
+int ENVINT(std::string_view lname, std::string_view desc, int defaultval, int& stat);
+float ENVREAL(std::string_view lname, std::string_view desc, float defaultval, int& stat);
+double ENVDBLE(std::string_view lname, std::string_view desc, double defaultval, int& stat);
+void ENVSTR(std::string_view lname, std::string_view desc, std::string_view defaultval,
+            std::span<char> eqname, int& stat);
+bool SETENVVAR(std::string_view lname, std::string_view value);
+int RMFILE(std::string_view path);
+
+// LIST is an array of fields of elem_len characters each, held contiguously in `list`.
+bool STRLIST(std::string_view ename, std::string_view edesc, int nmax, int& ncnt,
+             std::span<char> list, std::size_t elem_len);
+
+// STRLIST into a table of fixed fields.
+template <std::size_t N>
+bool STRLIST(std::string_view ename, std::string_view edesc, int nmax, int& ncnt,
+             std::span<FixedString<N>> list) {
+  static_assert(sizeof(FixedString<N>) == N, "fields must lie contiguously");
+  return STRLIST(ename, edesc, nmax, ncnt,
+                 std::span<char>(reinterpret_cast<char*>(list.data()), list.size() * N), N);
+}
+
+}  // namespace kavro
+
+#endif  // KAVRO_SETTINGS_H
