@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <optional>
@@ -235,7 +236,11 @@ int JUNIT() {
 
 int GETDTTIME(int& jdate, int& jtime) {
   const std::int64_t secs = clock_seconds();
-  if (secs == 0) std::exit(kExitFailure);
+  if (secs == 0) {
+    // A clock that reads 0 cannot stamp the run; say why the run stops.
+    std::fputs("kavro: GETDTTIME: the system clock reads 0\n", stderr);
+    std::exit(kExitFailure);
+  }
   std::int64_t days = secs / 86400;
   std::int64_t tod = secs % 86400;
   if (tod < 0) {  // a clock before 1970 still counts whole days back from it

@@ -7,8 +7,10 @@
 #include <memory>
 #include <new>
 
+#include "core/kinds.h"
 #include "core/sizes.h"
 #include "core/units.h"
+#include "kavro/core.h"
 #include "kavro/desc.h"
 
 namespace kavro {
@@ -39,20 +41,9 @@ LibraryState* new_state() noexcept {
       mmap(nullptr, state_bytes(), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (p == MAP_FAILED) {
     std::fputs("kavro: no memory for the library's state tables\n", stderr);
-    std::exit(2);
+    std::exit(kExitFailure);
   }
   return new (p) LibraryState;  // default-initialised: no zeroing pass over the tables
-}
-
-struct Description {
-  Bdesc3 b{};
-  Cdesc3 c{};
-  Batts3 ba{};
-  Catts3 ca{};
-};
-Description& description() {
-  static Description* d = new Description();  // lives for the whole process
-  return *d;
 }
 
 }  // namespace
@@ -63,10 +54,11 @@ LibraryState& state() noexcept {
   return *s;
 }
 
-Bdesc3& BDESC3 = description().b;
-Cdesc3& CDESC3 = description().c;
-Batts3& BATTS3 = description().ba;
-Catts3& CATTS3 = description().ca;
+// Constant-initialised, so a caller's own static initialiser may fill them before main.
+constinit Bdesc3 BDESC3{};
+constinit Cdesc3 CDESC3{};
+constinit Batts3 BATTS3{};
+constinit Catts3 CATTS3{};
 
 namespace detail {
 
@@ -111,6 +103,11 @@ void reset_state() {
   detail::reset_units();
   unpin_clock();
   holder().reset(new_state());
+  BDESC3 = Bdesc3{};
+  CDESC3 = Cdesc3{};
+  BATTS3 = Batts3{};
+  CATTS3 = Catts3{};
+  detail::list_kinds();
 }
 }  // namespace test_hooks
 

@@ -111,6 +111,11 @@ struct Bstate3 {
   PerSlot<int> LISTCOUNT3, LISTFIRST3;
   PerSlot<int> MEMBERFID3, MEMBERBEG3, MEMBEREND3;  // per member entry 1..MXOPEN3
   bool LOGSTDOUT3 = false;
+  // Whether KAVRO_CHECK_HEADERS has been read, and its value.
+  bool header_checks_read = false;
+  bool header_checks = false;
+  // Tests only: the memory SETENVVAR asks for is refused.
+  bool refuse_env_allocations = false;
 };
 
 // Character state.
@@ -147,8 +152,9 @@ void reset_slot(int slot) noexcept;
 }  // namespace detail
 
 namespace test_hooks {
-// Starts the library afresh: every table at its program-start value, log unit unset, every
-// file unit 10..99 closed, the wall clock unpinned.
+// Starts the library afresh: every table and the description records at their program-start
+// values, the settings read once forgotten, log unit unset, every file unit 10..99 closed,
+// the wall clock unpinned, the kinds of this build listed.
 void reset_state();
 // GETDTTIME reads SECONDS (since 1970-01-01 00:00:00 UTC) instead of the system clock.
 void pin_clock(std::int64_t seconds);

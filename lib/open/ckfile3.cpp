@@ -27,9 +27,6 @@ using detail::MsgBuf;
 using detail::NumField;
 using Line = MsgBuf<256>;
 
-bool g_first_time = true;
-bool g_check_headers = false;
-
 void warn(std::string_view text) { XQWARN("CKFILE3", 0, 0, text); }
 
 // "for file " or "in file " and the quoted logical name.
@@ -269,13 +266,15 @@ bool check_vertical(int fid) {
 }  // namespace
 
 bool CKFILE3(int fid) {
-  if (g_first_time) {
-    g_first_time = false;
+  // The setting is read once, at the first open that asks for it.
+  Bstate3& b = state().b;
+  if (!b.header_checks_read) {
+    b.header_checks_read = true;
     int status = 0;
-    g_check_headers = ENVYN("KAVRO_CHECK_HEADERS", "Perform file-header checks?", false, status);
+    b.header_checks = ENVYN("KAVRO_CHECK_HEADERS", "Perform file-header checks?", false, status);
     if (status > 0) warn("Invalid value for environment vble \"KAVRO_CHECK_HEADERS\"");
   }
-  if (!g_check_headers) return true;
+  if (!b.header_checks) return true;
   bool done = false;
   if (!check_type(fid, done)) return false;
   if (done) return true;
@@ -285,8 +284,8 @@ bool CKFILE3(int fid) {
 
 namespace test_hooks {
 void reset_header_checks() {
-  g_first_time = true;
-  g_check_headers = false;
+  state().b.header_checks_read = false;
+  state().b.header_checks = false;
 }
 }  // namespace test_hooks
 

@@ -16,6 +16,7 @@
 #include <type_traits>
 
 #include "core/msgbuf.h"
+#include "core/state.h"
 #include "kavro/core.h"
 #include "kavro/kavro_c.h"
 #include "kavro/settings.h"
@@ -118,10 +119,10 @@ namespace {
 // Each block begins with a pointer to the one installed before it, so the chain stays
 // reachable from here even after a later value replaces it in the environment.
 void* installed_texts = nullptr;
-bool refuse_allocations = false;
 
 char* allocate_env_text(std::size_t length) noexcept {
-  void* block = refuse_allocations ? nullptr : std::malloc(sizeof(void*) + length + 1);
+  void* block =
+      state().b.refuse_env_allocations ? nullptr : std::malloc(sizeof(void*) + length + 1);
   if (block == nullptr) return nullptr;
   std::memcpy(block, &installed_texts, sizeof(void*));
   installed_texts = block;
@@ -130,7 +131,9 @@ char* allocate_env_text(std::size_t length) noexcept {
 
 }  // namespace
 
-void test_hooks::fail_env_allocations(bool fail) noexcept { refuse_allocations = fail; }
+void test_hooks::fail_env_allocations(bool fail) noexcept {
+  state().b.refuse_env_allocations = fail;
+}
 
 bool SETENVVAR(std::string_view lname, std::string_view value) {
   const std::string_view name = trimmed(lname);

@@ -51,11 +51,12 @@ struct Catts3 {
   std::array<std::array<Name16, MXATTS3>, MXVARS3> ATTNAM3;
 };
 
-// The one instance of each record. Index with 0-based subscripts: VNAME3D[v - 1].
-extern Bdesc3& BDESC3;
-extern Cdesc3& CDESC3;
-extern Batts3& BATTS3;
-extern Catts3& CATTS3;
+// The one instance of each record, constant-initialised (usable from a caller's static
+// initialiser). Index with 0-based subscripts: VNAME3D[v - 1].
+extern Bdesc3 BDESC3;
+extern Cdesc3 CDESC3;
+extern Batts3 BATTS3;
+extern Catts3 CATTS3;
 
 }  // namespace kavro
 

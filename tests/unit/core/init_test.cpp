@@ -293,6 +293,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ClockCase{951782400, 2000060, 0}, ClockCase{978307199, 2000366, 235959},
                       ClockCase{4107542400, 2100060, 0}, ClockCase{-1, 1969365, 235959}));
 
+// The stop says why on standard error.
 TEST(GetdttimeDeathTest, ClockAtZeroStops) {
   EXPECT_EXIT(
       {
@@ -301,7 +302,7 @@ TEST(GetdttimeDeathTest, ClockAtZeroStops) {
         int t = 0;
         GETDTTIME(d, t);
       },
-      ::testing::ExitedWithCode(2), "");
+      ::testing::ExitedWithCode(2), "^kavro: GETDTTIME: the system clock reads 0\n$");
 }
 
 // A new, empty netCDF file held in SLOT under NAME as the opener would leave it.
