@@ -167,7 +167,7 @@ void put_right(char* field, std::size_t width, std::string_view text) noexcept {
   std::memcpy(field + width - text.size(), text.data(), text.size());
 }
 
-// Fixed notation: seven significant digits t (10^6 <= t < 10^7, or 0 for zero) of a value
+// Fixed notation: seven significant digits t (10^6 <= t < 10^7) of a value
 // whose decimal exponent is e (-1..6), right-justified in 11, then 4 blanks. Written from the
 // right, straight into the field.
 void put_fixed(char* out, bool negative, U64 t, int e) noexcept {
@@ -186,8 +186,8 @@ void put_fixed(char* out, bool negative, U64 t, int e) noexcept {
   if (negative) *--p = '-';
 }
 
-// Exponent form: eight significant digits t (10^7 <= t < 10^8), d.dddddddE+XX, right-justified
-// in 15. Float exponents need two digits at most.
+// Exponent form: eight significant digits t (10^7 <= t < 10^8, or 0 for zero), d.dddddddE+XX,
+// right-justified in 15. Float exponents need two digits at most.
 void put_exponent(char* out, bool negative, U64 t, int e) noexcept {
   out[0] = ' ';
   out[1] = negative ? '-' : ' ';
@@ -219,7 +219,8 @@ char* append_real(char* out, float v) noexcept {
   if (biased == 0xFF) {
     put_right(out, kRealWidth, fraction != 0 ? "NaN" : (negative ? "-Infinity" : "Infinity"));
   } else if (biased == 0 && fraction == 0) {
-    put_fixed(out, negative, 0, -1);
+    // Zero lies outside [0.1, 10 000 000): exponent form, with the sign of a negative zero.
+    put_exponent(out, negative, 0, 0);
   } else {
     const U64 m = biased == 0 ? fraction : (fraction | 0x800000u);
     const Digits d8 = decimal_digits(m, biased == 0 ? -149 : biased - 150);

@@ -101,9 +101,10 @@ void scenario_warning(std::string_view what, int status, const Path512& path) {
   detail::MsgBuf<80> m;
   m << what << detail::right_justified(status, 3);
   detail::put_log_line(m);
+  // The path at its full 512 characters, trailing blanks included.
   detail::MsgBuf<520> f("File: ");
   f << path.padded();
-  detail::put_log_line(f);
+  detail::put_log_line_untrimmed(f);
   detail::put_log_line("");
   detail::put_log_line("");
 }

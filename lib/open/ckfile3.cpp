@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "core/msgbuf.h"
 #include "core/state.h"
@@ -43,17 +44,22 @@ bool fail_int(int fid, std::string_view text, long long value, std::string_view 
 }
 
 // A real value in 14 characters with 7 significant digits: fixed-point and four blanks for
-// zero and magnitudes from 0.1 up to 10 000 000, otherwise exponent form.
+// zero and magnitudes from 0.1 up to 10 000 000, otherwise exponent form. The form goes by the
+// value rounded to seven digits (9999999.7 is 1.0000000E+07), and a fixed value keeps its
+// point when all seven digits stand before it (-2556000.).
 void append_real(Line& line, double x) {
   std::array<char, 40> buf{};
-  const double a = std::fabs(x);
-  if (a == 0.0) {
+  if (x == 0.0) {
     std::snprintf(buf.data(), buf.size(), "%10.6f    ", 0.0);
-  } else if (a >= 0.1 && a < 1.0e7) {
-    const int digits = static_cast<int>(std::floor(std::log10(a))) + 1;  // before the point
-    std::snprintf(buf.data(), buf.size(), "%10.*f    ", 7 - digits, x);
   } else {
-    std::snprintf(buf.data(), buf.size(), "%14.7E", x);
+    std::snprintf(buf.data(), buf.size(), "%.6e", x);
+    const char* mark = std::strchr(buf.data(), 'e');
+    const int e = mark != nullptr ? std::atoi(mark + 1) : 99;
+    if (e >= -1 && e <= 6) {
+      std::snprintf(buf.data(), buf.size(), "%#10.*f    ", 6 - e, x);
+    } else {
+      std::snprintf(buf.data(), buf.size(), "%14.7E", x);
+    }
   }
   line << std::string_view(buf.data());
 }
@@ -206,7 +212,7 @@ bool check_horizontal(int fid) {
     case IMISSING3: {
       Line line;
       line << "WARNING:  Horizontal grid/coordinate type:" << NumField(gdtyp, 10)
-           << "\"MISSING\"  in file \"" << state().c.FLNAME3(fid).trimmed() << "\"";
+           << "  \"MISSING\"  in file \"" << state().c.FLNAME3(fid).trimmed() << "\"";
       warn(line);
       return true;
     }
@@ -256,7 +262,7 @@ bool check_vertical(int fid) {
   }
   if (vgtyp == IMISSING3) {
     warn(Line() << "WARNING:  Vertical grid/coordinate type:" << NumField(vgtyp, 10)
-                << "\"MISSING\" in file \"" << lname << "\"");
+                << "  \"MISSING\" in file \"" << lname << "\"");
     return true;
   }
   if (vgtyp >= 1 && vgtyp <= 8) return true;

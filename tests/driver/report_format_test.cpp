@@ -48,7 +48,7 @@ std::string reference_text(float v) {
   char buf[64];
   if (std::isnan(v)) return right("NaN", kRealWidth);
   if (std::isinf(v)) return right(v < 0 ? "-Infinity" : "Infinity", kRealWidth);
-  if (v == 0) return right(std::signbit(v) ? "-0.0000000" : "0.0000000", 11) + "    ";
+  if (v == 0) return right(std::signbit(v) ? "-0.0000000E+00" : "0.0000000E+00", kRealWidth);
   std::snprintf(buf, sizeof buf, "%.6e", std::fabs(d));
   const int e = std::atoi(std::strchr(buf, 'e') + 1);
   if (e >= -1 && e <= 6) {
@@ -87,8 +87,8 @@ TEST(AppendRealTest, WritesFixedAndExponentForms) {
       {9999999.0F, "   9999999.    "}, {10000000.0F, "  1.0000000E+07"},
       {1.0F, "   1.000000    "},       {-0.1F, " -0.1000000    "},
       {FLT_MAX, "  3.4028235E+38"},    {-FLT_MIN, " -1.1754944E-38"},
-      {0x1p-149F, "  1.4012985E-45"},  {0.0F, "  0.0000000    "},
-      {-0.0F, " -0.0000000    "},      {NAN, "            NaN"},
+      {0x1p-149F, "  1.4012985E-45"},  {0.0F, "  0.0000000E+00"},
+      {-0.0F, " -0.0000000E+00"},      {NAN, "            NaN"},
       {-NAN, "            NaN"},       {INFINITY, "       Infinity"},
       {-INFINITY, "      -Infinity"},  {1234567.5F, "   1234568.    "},  // tie to even
       {1234568.5F, "   1234568.    "}, {3.0F * 0x1p-11F, "  1.4648438E-03"},

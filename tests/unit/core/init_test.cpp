@@ -219,7 +219,8 @@ TEST_F(ScenfileTest, UnreadableGivesWarningBlock) {
   EXPECT_EQ(
       Lines(lines.begin() + 22, lines.begin() + 30),
       (Lines{"     ", "     ", "     >>> WARNING in subroutine INIT3 <<<",
-             "     Error reading scenario file.  Error number 21", "     File: " + dir().path(),
+             "     Error reading scenario file.  Error number 21",
+             "     File: " + dir().path() + std::string(512 - dir().path().size(), ' '),
              "     ", "     ", "     Missing environment variable EXECUTION_ID"}));
   EXPECT_TRUE(state().b.INITDONE3);
   EXPECT_FALSE(detail::unit_open(98));

@@ -168,6 +168,21 @@ INSTANTIATE_TEST_SUITE_P(
                   true, ""},
         CheckCase{"LatLonOrigin", [](FixtureSpec& s) { s.gdtyp = 1; }, false,
                   "Bad grid origin -120000.0      " + kIn},
+        // Seven digits before the point keep the point; a value that rounds to 10 000 000
+        // takes the exponent form.
+        CheckCase{"LatLonOriginSevenDigits",
+                  [](FixtureSpec& s) {
+                    s.gdtyp = 1;
+                    s.xorig = -2556000;
+                  },
+                  false, "Bad grid origin -2556000.      " + kIn},
+        CheckCase{"LatLonOriginRoundsUp",
+                  [](FixtureSpec& s) {
+                    s.gdtyp = 1;
+                    s.xorig = 0;
+                    s.yorig = 9999999.7;
+                  },
+                  false, "Bad grid origin 9.9999997E+06  " + kIn},
         CheckCase{"LatLonOriginHuge",
                   [](FixtureSpec& s) {
                     s.gdtyp = 1;
@@ -176,7 +191,7 @@ INSTANTIATE_TEST_SUITE_P(
                   },
                   false, "Bad grid origin 1.0000000E+08  " + kIn},
         CheckCase{"GridTypeMissing", [](FixtureSpec& s) { s.gdtyp = -9999; }, true,
-                  "WARNING:  Horizontal grid/coordinate type:     -9999\"MISSING\"  " + kIn},
+                  "WARNING:  Horizontal grid/coordinate type:     -9999  \"MISSING\"  " + kIn},
         CheckCase{"GridTypeIllegal", [](FixtureSpec& s) { s.gdtyp = 9; }, false,
                   "Illegal horizontal grid/coordinate type:         9  " + kIn},
         CheckCase{"LevelsDecreasingWithTies",
@@ -193,7 +208,7 @@ INSTANTIATE_TEST_SUITE_P(
         CheckCase{"NoLayers", [](FixtureSpec& s) { s.override_int("NLAYS", 0); }, false,
                   "Illegal vertical layer dimension:         0  " + kIn},
         CheckCase{"VerticalTypeMissing", [](FixtureSpec& s) { s.vgtyp = -9999; }, true,
-                  "WARNING:  Vertical grid/coordinate type:     -9999\"MISSING\" " + kIn},
+                  "WARNING:  Vertical grid/coordinate type:     -9999  \"MISSING\" " + kIn},
         CheckCase{"VerticalTypeUnknown", [](FixtureSpec& s) { s.vgtyp = 12; }, false,
                   "Unknown vertical grid/coordinate type:        12  " + kIn}),
     [](const ::testing::TestParamInfo<CheckCase>& c) { return std::string(c.param.name); });

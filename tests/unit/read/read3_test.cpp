@@ -241,3 +241,25 @@ INSTANTIATE_TEST_SUITE_P(
 
 }  // namespace
 }  // namespace kavro_test
+
+namespace kavro_test {
+namespace {
+
+// An event file's flags are (record, date-time): a read takes the flag-pair path and ends with
+// the pair's warning, never with a netCDF error from a three-entry read of a 2-D variable.
+TEST_F(Read3Test, EventFileTakesTheFlagPath) {
+  FixtureSpec events = grid();
+  events.ftype = kKfevnt;
+  events.drop("TSTEP");
+  ASSERT_TRUE(open(events, "EVENTS"));
+  const std::size_t before = log_lines().size();
+  WordBuffer buf(1024);
+  EXPECT_FALSE(READ3("EVENTS", "V1", 1, kDate, kTime, buf.data()));
+  const std::vector<std::string> lines = log_from(before);
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(lines[2], "     Time step not available in file EVENTS           for variable V1");
+  for (const std::string& l : lines) EXPECT_EQ(l.find("netCDF error"), std::string::npos) << l;
+}
+
+}  // namespace
+}  // namespace kavro_test
