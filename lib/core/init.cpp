@@ -19,6 +19,7 @@
 #include "kavro/core.h"
 #include "kavro/params.h"
 #include "kavro/util.h"
+#include "util/calendar.h"
 
 namespace kavro {
 
@@ -61,8 +62,6 @@ std::optional<std::int64_t> pinned_clock;
 std::int64_t clock_seconds() {
   return pinned_clock ? *pinned_clock : static_cast<std::int64_t>(std::time(nullptr));
 }
-
-bool leap_year(int y) noexcept { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
 
 void write_notice(int unit) {
   for (std::string_view l : kNotice) detail::put_unit_line(unit, l, false);
@@ -242,20 +241,7 @@ int GETDTTIME(int& jdate, int& jtime) {
     std::fputs("kavro: GETDTTIME: the system clock reads 0\n", stderr);
     std::exit(kExitFailure);
   }
-  std::int64_t days = secs / 86400;
-  std::int64_t tod = secs % 86400;
-  if (tod < 0) {  // a clock before 1970 still counts whole days back from it
-    tod += 86400;
-    --days;
-  }
-  int year = 1970;
-  while (days < 0) days += leap_year(--year) ? 366 : 365;
-  for (int len = leap_year(year) ? 366 : 365; days >= len; len = leap_year(year) ? 366 : 365) {
-    days -= len;
-    ++year;
-  }
-  jdate = year * 1000 + static_cast<int>(days) + 1;
-  jtime = static_cast<int>(tod / 3600 * 10000 + tod % 3600 / 60 * 100 + tod % 60);
+  detail::epoch_date_time(secs, jdate, jtime);
   return jdate;
 }
 

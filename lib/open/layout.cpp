@@ -5,6 +5,8 @@
 #include <array>
 #include <cstdlib>
 
+#include "core/sizes.h"
+
 namespace kavro::layout {
 
 namespace {
@@ -20,38 +22,52 @@ constexpr std::array<std::string_view, 2> kPerCell = {kRowDim, kColDim};
 constexpr std::array<std::string_view, 3> kPerCellEvent = {kRowDim, kColDim, kCellEventDim};
 
 constexpr std::array<StructuralVar, 2> kIddataVars = {{
-    {"ID-COUNT", NC_INT, kPerStep, &Bstate3::CNTVID3, "Error reading ID for variable ID-COUNT"},
-    {"ID", NC_INT, kPerSite, &Bstate3::IDVID3, "Error reading netcdf ID for variable ID"},
+    {"ID-COUNT", NC_INT, kPerStep, &Bstate3::CNTVID3, "Error reading ID for variable ID-COUNT",
+     "Error reading count for file "},
+    {"ID", NC_INT, kPerSite, &Bstate3::IDVID3, "Error reading netcdf ID for variable ID",
+     "Error reading ID list for file "},
 }};
 
 constexpr std::array<StructuralVar, 6> kProfilVars = {{
     {"ID-COUNT", NC_INT, kPerStep, &Bstate3::CNTVID3,
-     "Error reading netcdf ID for variable ID-COUNT"},
-    {"ID", NC_INT, kPerSite, &Bstate3::IDVID3, "Error reading netcdf ID for variable ID"},
+     "Error reading netcdf ID for variable ID-COUNT", "Error reading site count for file "},
+    {"ID", NC_INT, kPerSite, &Bstate3::IDVID3, "Error reading netcdf ID for variable ID",
+     "Error reading ID list for file "},
     {"LEVEL-COUNT", NC_INT, kPerSite, &Bstate3::LEVVID3,
-     "Error reading ID for variable LEVEL-COUNT"},
-    {"X", NC_FLOAT, kPerSite, &Bstate3::XVID3, "Error reading ID for variable X"},
-    {"Y", NC_FLOAT, kPerSite, &Bstate3::YVID3, "Error reading ID for variable Y"},
-    {"Z", NC_FLOAT, kPerSite, &Bstate3::ZVID3, "Error reading ID for variable Z"},
+     "Error reading ID for variable LEVEL-COUNT", "Error reading profile-count for file "},
+    {"X", NC_FLOAT, kPerSite, &Bstate3::XVID3, "Error reading ID for variable X",
+     "Error reading X-coordinate for file "},
+    {"Y", NC_FLOAT, kPerSite, &Bstate3::YVID3, "Error reading ID for variable Y",
+     "Error reading Y-coordinate for file "},
+    {"Z", NC_FLOAT, kPerSite, &Bstate3::ZVID3, "Error reading ID for variable Z",
+     "Error reading Z-coordinate for file "},
 }};
 
 constexpr std::array<StructuralVar, 9> kGrnestVars = {{
-    {"ID-COUNT", NC_INT, kPerStep, &Bstate3::CNTVID3, "Error reading ID for variable ID-COUNT"},
-    {"ID", NC_INT, kPerSite, &Bstate3::IDVID3, "Error reading netcdf ID for variable \"ID\""},
+    {"ID-COUNT", NC_INT, kPerStep, &Bstate3::CNTVID3, "Error reading ID for variable ID-COUNT",
+     "Error reading count for file "},
+    {"ID", NC_INT, kPerSite, &Bstate3::IDVID3, "Error reading netcdf ID for variable \"ID\"",
+     "Error reading ID list for file "},
+    // The window's columns and rows are not part of a transfer.
     {"WIN-COLS", NC_INT, kPerSite, &Bstate3::WCOLVID3, "Error reading ID for variable WIN-COLS"},
     {"WIN-ROWS", NC_INT, kPerSite, &Bstate3::WROWVID3, "Error reading ID for variable WIN-ROWST"},
-    {"WIN-LEVS", NC_INT, kPerSite, &Bstate3::LEVVID3, "Error reading ID for variable WIN-LEVS"},
-    {"X", NC_DOUBLE, kPerSite, &Bstate3::XVID3, "Error reading ID for variable X"},
-    {"Y", NC_DOUBLE, kPerSite, &Bstate3::YVID3, "Error reading ID for variable Y"},
-    {"DX", NC_DOUBLE, kPerSite, &Bstate3::DXVID3, "Error reading ID for variable DX"},
-    {"DY", NC_DOUBLE, kPerSite, &Bstate3::DYVID3, "Error reading ID for variable DY"},
+    {"WIN-LEVS", NC_INT, kPerSite, &Bstate3::LEVVID3, "Error reading ID for variable WIN-LEVS",
+     "Error reading profile count for file "},
+    {"X", NC_DOUBLE, kPerSite, &Bstate3::XVID3, "Error reading ID for variable X",
+     "Error reading X coord for file "},
+    {"Y", NC_DOUBLE, kPerSite, &Bstate3::YVID3, "Error reading ID for variable Y",
+     "Error reading Y coord for file "},
+    {"DX", NC_DOUBLE, kPerSite, &Bstate3::DXVID3, "Error reading ID for variable DX",
+     "Error reading cell DX for file "},
+    {"DY", NC_DOUBLE, kPerSite, &Bstate3::DYVID3, "Error reading ID for variable DY",
+     "Error reading cell DY for file "},
 }};
 
 constexpr std::array<StructuralVar, 2> kSmatrxVars = {{
     {"COL-COUNT", NC_INT, kPerMatrixRow, &Bstate3::IDVID3,
-     "Error reading ID for variable COL-COUNT"},
+     "Error reading ID for variable COL-COUNT", "Error reading MAXROW for file "},
     {"COEFF-INDEX", NC_INT, kPerCoef, &Bstate3::LEVVID3,
-     "Error reading ID for variable COEFF-INDEX"},
+     "Error reading ID for variable COEFF-INDEX", "Error reading ROW INDEX for file "},
 }};
 
 constexpr std::array<StructuralVar, 5> kKfevntVars = {{
@@ -92,84 +108,60 @@ constexpr std::array<std::string_view, 2> kEventShape = {kTstepDim, kLayDim};
 constexpr std::array<std::string_view, 3> kTflagShape = {kTstepDim, kVarDim, kDateTimeDim};
 constexpr std::array<std::string_view, 2> kEventTflagShape = {kTstepDim, kDateTimeDim};
 
+constexpr std::array<TypeLayout, 10> kTypes = {{
+    {GRDDED3, GRDDED3, kGridDims, {}, kGridShape, kTflagShape, DimLength::kColsRows},
+    {kTypeSeven, GRDDED3, kGridDims, {}, kGridShape, kTflagShape, DimLength::kColsRows},
+    {PTRFLY3, GRDDED3, kGridDims, {}, kGridShape, kTflagShape, DimLength::kColsRows},
+    {BNDARY3, BNDARY3, kBoundaryDims, {}, kBoundaryShape, kTflagShape, DimLength::kPerim},
+    {IDDATA3, IDDATA3, kSiteDims, kIddataVars, kSiteShape, kTflagShape, DimLength::kNrows},
+    {PROFIL3, PROFIL3, kProfileDims, kProfilVars, kProfileShape, kTflagShape, DimLength::kColsRows},
+    {GRNEST3, GRNEST3, kProfileDims, kGrnestVars, kProfileShape, kTflagShape, DimLength::kColsRows},
+    {SMATRX3, SMATRX3, kMatrixDims, kSmatrxVars, kMatrixShape, kTflagShape, DimLength::kNcols},
+    {CUSTOM3, CUSTOM3, kCustomDims, {}, kCustomShape, kTflagShape, DimLength::kNcols},
+    {KFEVNT3, 0, kEventDims, kKfevntVars, kEventShape, kEventTflagShape, DimLength::kNrows},
+}};
+
 }  // namespace
 
-bool known_type(int ftype) noexcept {
-  return ftype == KFEVNT3 || ftype == CUSTOM3 || (ftype >= GRDDED3 && ftype <= PTRFLY3);
+const TypeLayout* type_layout(int ftype) noexcept {
+  for (const TypeLayout& t : kTypes) {
+    if (t.ftype == ftype) return &t;
+  }
+  return nullptr;
 }
 
+bool known_type(int ftype) noexcept { return type_layout(ftype) != nullptr; }
+
 std::span<const TypeDimension> type_dimensions(int ftype) noexcept {
-  switch (ftype) {
-    case GRDDED3:
-    case kTypeSeven:
-    case PTRFLY3:
-      return kGridDims;
-    case CUSTOM3:
-      return kCustomDims;
-    case BNDARY3:
-      return kBoundaryDims;
-    case IDDATA3:
-      return kSiteDims;
-    case PROFIL3:
-    case GRNEST3:
-      return kProfileDims;
-    case SMATRX3:
-      return kMatrixDims;
-    case KFEVNT3:
-      return kEventDims;
-    default:
-      return {};
-  }
+  const TypeLayout* t = type_layout(ftype);
+  return t != nullptr ? t->dims : std::span<const TypeDimension>();
 }
 
 std::span<const StructuralVar> structural_variables(int ftype) noexcept {
-  switch (ftype) {
-    case IDDATA3:
-      return kIddataVars;
-    case PROFIL3:
-      return kProfilVars;
-    case GRNEST3:
-      return kGrnestVars;
-    case SMATRX3:
-      return kSmatrxVars;
-    case KFEVNT3:
-      return kKfevntVars;
-    default:
-      return {};
-  }
+  const TypeLayout* t = type_layout(ftype);
+  return t != nullptr ? t->structural : std::span<const StructuralVar>();
 }
 
 std::span<const std::string_view> data_dimensions(int ftype) noexcept {
-  switch (ftype) {
-    case GRDDED3:
-    case kTypeSeven:
-    case PTRFLY3:
-      return kGridShape;
-    case BNDARY3:
-      return kBoundaryShape;
-    case IDDATA3:
-      return kSiteShape;
-    case PROFIL3:
-    case GRNEST3:
-      return kProfileShape;
-    case SMATRX3:
-      return kMatrixShape;
-    case CUSTOM3:
-      return kCustomShape;
-    case KFEVNT3:
-      return kEventShape;
-    default:
-      return {};
-  }
+  const TypeLayout* t = type_layout(ftype);
+  return t != nullptr ? t->shape : Dims();
 }
 
 std::span<const std::string_view> tflag_dimensions(int ftype) noexcept {
-  if (ftype == KFEVNT3) return kEventTflagShape;
-  return kTflagShape;
+  const TypeLayout* t = type_layout(ftype);
+  return t != nullptr ? t->tflag_shape : Dims(kTflagShape);
 }
 
-std::int64_t dimension_length(DimLength which, const Header& h) noexcept {
-  const std::int64_t ncols = h.ncols, nrows = h.nrows, nthik = h.nthik;
+std::int64_t perimeter(std::int64_t ncols, std::int64_t nrows, std::int64_t nthik) noexcept {
+  using detail::sat_add;
+  using detail::sat_mul;
+  const std::int64_t inner = sat_add(sat_add(ncols, nrows), sat_mul(2, nthik));
+  return sat_mul(sat_mul(2, nthik < 0 ? -nthik : nthik), inner);
+}
+
+namespace {
+std::int64_t length_of(DimLength which, std::int64_t ncols, std::int64_t nrows,
+                       std::int64_t nthik) noexcept {
   switch (which) {
     case DimLength::kNcols:
       return ncols;
@@ -178,34 +170,23 @@ std::int64_t dimension_length(DimLength which, const Header& h) noexcept {
     case DimLength::kNthik:
       return nthik;
     case DimLength::kPerim:
-      return 2 * nthik * (ncols + nrows + 2 * nthik);
+      return perimeter(ncols, nrows, nthik);
+    case DimLength::kColsRows:
+      return detail::sat_mul(ncols, nrows);
   }
   return 0;
+}
+}  // namespace
+
+std::int64_t dimension_length(DimLength which, const Header& h) noexcept {
+  return length_of(which, h.ncols, h.nrows, h.nthik);
 }
 
 std::optional<std::int64_t> layer_size(int ftype, std::int64_t ncols, std::int64_t nrows,
                                        std::int64_t nthik) noexcept {
-  switch (ftype) {
-    case KFEVNT3:
-      return nrows;
-    case CUSTOM3:
-      return ncols;
-    case GRDDED3:
-    case PROFIL3:
-    case GRNEST3:
-    case kTypeSeven:
-    case PTRFLY3:
-      return ncols * nrows;
-    // The leading factor takes the thickness without its sign, the inner one with it.
-    case BNDARY3:
-      return 2 * std::llabs(nthik) * (ncols + nrows + 2 * nthik);
-    case IDDATA3:
-      return nrows;
-    case SMATRX3:
-      return ncols;
-    default:
-      return std::nullopt;
-  }
+  const TypeLayout* t = type_layout(ftype);
+  if (t == nullptr) return std::nullopt;
+  return length_of(t->layer, ncols, nrows, nthik);
 }
 
 std::int64_t tstep_dimension_length(const Header& h) noexcept {
@@ -218,12 +199,9 @@ std::optional<std::int64_t> expected_dimension_length(std::string_view name,
   if (name == kDateTimeDim) return h.ftype == KFEVNT3 ? kEventDateTimeLen : kDateTimeLen;
   if (name == kLayDim) return h.nlays;
   if (name == kVarDim) return h.nvars > 1 ? h.nvars : 1;
+  // A boundary's perimeter holds one layer of values: the reader addresses it by the layer
+  // size, which equals the written length for a positive thickness.
   for (const TypeDimension& d : type_dimensions(h.ftype)) {
-    // A boundary's perimeter holds one layer of values: the reader addresses it by the
-    // layer size, which equals the written length for a positive thickness.
-    if (d.name == name && d.length == DimLength::kPerim) {
-      return layer_size(h.ftype, h.ncols, h.nrows, h.nthik);
-    }
     if (d.name == name) return dimension_length(d.length, h);
   }
   return std::nullopt;

@@ -101,8 +101,8 @@ struct Header {
   int nvars = 0;
 };
 
-// Which header value sizes a file type's own dimension.
-enum class DimLength { kNcols, kNrows, kNthik, kPerim };
+// Which header values size a file type's own dimension, or one layer of a variable.
+enum class DimLength { kNcols, kNrows, kNthik, kPerim, kColsRows };
 
 struct TypeDimension {
   std::string_view name;
@@ -110,14 +110,36 @@ struct TypeDimension {
 };
 
 // A structural variable of a special file type: its name, netCDF type, shape (declaration
-// order, slowest first), the state table holding its id, and the opener's failure text.
+// order, slowest first), the state table holding its id, the opener's failure text, and when
+// a transfer reads it into the front of the caller's buffer, the transfer's failure text
+// (empty: not read by the transfer).
 struct StructuralVar {
   std::string_view name;
   int nc_type;
   std::span<const std::string_view> dims;
   PerSlot<int> Bstate3::*id_table;
   std::string_view open_failure;
+  std::string_view transfer_failure = {};
 };
+
+// Everything the layout says of one file type, in one row.
+struct TypeLayout {
+  int ftype;
+  // The type whose transfer routine reads it (GRDDED3 for types 1, 7 and 8); 0 for none.
+  int transfer;
+  std::span<const TypeDimension> dims;            // own dimensions, definition order
+  std::span<const StructuralVar> structural;      // definition order
+  std::span<const std::string_view> shape;        // a data variable, slowest first
+  std::span<const std::string_view> tflag_shape;  // TFLAG, slowest first
+  DimLength layer;                                // what one layer of a variable holds
+};
+
+// The row of a file type the netCDF layout knows; null for any other code.
+const TypeLayout* type_layout(int ftype) noexcept;
+
+// The boundary perimeter: 2 |NTHIK| (NCOLS + NROWS + 2 NTHIK), the leading factor without the
+// thickness's sign, the inner one with it; saturated at INT64_MAX where 64 bits overflow.
+std::int64_t perimeter(std::int64_t ncols, std::int64_t nrows, std::int64_t nthik) noexcept;
 
 // True for the file types the netCDF layout knows (-3, -1 and 1..8; the dictionary, type 0,
 // has its own layout).

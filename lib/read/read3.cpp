@@ -12,6 +12,7 @@
 #include "kavro/params.h"
 #include "kavro/read.h"
 #include "kavro/util.h"
+#include "open/layout.h"
 #include "read/read.h"
 
 namespace kavro {
@@ -25,12 +26,12 @@ constexpr int kNamesPerLine = 3;
 
 using Transfer = bool (*)(int fid, int vid, int layer, int step, void* buffer);
 
-// The transfer routine of each file type; null for a type without one.
+// The transfer routine of each file type (types 1, 7 and 8 are read by the gridded one); null
+// for a type without one.
 Transfer transfer_for(int ftype) noexcept {
-  switch (ftype) {
+  const layout::TypeLayout* t = layout::type_layout(ftype);
+  switch (t != nullptr ? t->transfer : 0) {
     case GRDDED3:
-    case kTypeSeven:
-    case PTRFLY3:
       return RDGRDDED;
     case BNDARY3:
       return RDBNDARY;

@@ -1,9 +1,9 @@
 // The transfers by file type and RDVARS. Every transfer is the same walk: build START, COUNT
-// and SIZE for the type, read the type's per-step header arrays (netCDF files) one after
-// another into the front of the buffer, and hand the variable to RDVARS at the word after
-// them. The per-type facts live in two places only, plan_for() and header_arrays(), which
-// the size computation of the sized READ3 reads too, so the bytes promised and the bytes
-// written cannot drift apart.
+// and SIZE from the shape of the type's data variables, read the type's per-step header arrays
+// (netCDF files) one after another into the front of the buffer, and hand the variable to
+// RDVARS at the word after them. The per-type facts come from the layout's row of the type
+// only, which the size computation of the sized READ3 reads too, so the bytes promised and
+// the bytes written cannot drift apart.
 #include <climits>
 #include <cstddef>
 #include <span>
@@ -16,6 +16,7 @@
 #include "core/state.h"
 #include "kavro/core.h"
 #include "kavro/params.h"
+#include "open/layout.h"
 #include "read/nc_read.h"
 #include "read/netcdf_read.h"
 #include "read/read.h"
@@ -36,11 +37,6 @@ using detail::words_per_value;
 // INTEGER is refused by the read (-1), never wrapped.
 int as_count(std::int64_t v) noexcept { return v < 0 || v > INT_MAX ? -1 : static_cast<int>(v); }
 
-// The transfer routine a file type belongs to, named by the type it was written for.
-int transfer_kind(int ftype) noexcept {
-  return ftype == kTypeSeven || ftype == PTRFLY3 ? GRDDED3 : ftype;
-}
-
 // START, COUNT and SIZE of the variable read of one transfer.
 struct Plan {
   SlabVector start{};
@@ -48,126 +44,57 @@ struct Plan {
   std::int64_t size = 0;  // values of one variable, never negative
 };
 
-// The table of the transfers: the variable's START/COUNT/SIZE per transfer kind. False for a
-// type without a transfer.
-bool plan_for(int kind, int fid, int layer, int step, Plan& p) noexcept {
+// The header values the layout sizes a transfer of type KIND from.
+layout::Header header_for(int kind, int fid) noexcept {
   const Bstate3& b = state().b;
-  const std::int64_t ncols = b.NCOLS3(fid);
-  const std::int64_t nrows = b.NROWS3(fid);
+  return {kind,          b.TSTEP3(fid), b.NCOLS3(fid), b.NROWS3(fid),
+          b.NLAYS3(fid), b.NTHIK3(fid), b.NVARS3(fid)};
+}
+
+// The variable's START/COUNT/SIZE for a transfer of type KIND, from the shape of the type's data
+// variables: the layer (or all layers), the record STEP, every other dimension whole. False
+// for a type without a transfer.
+bool plan_for(int kind, int fid, int layer, int step, Plan& p) noexcept {
+  const layout::TypeLayout* t = layout::type_layout(kind);
+  if (t == nullptr || t->transfer == 0) return false;
+  const layout::Header h = header_for(kind, fid);
   const bool all = layer == ALLAYS3;
-  const int lstart = all ? 1 : layer;
-  const int lcount = all ? b.NLAYS3(fid) : 1;
-  const std::int64_t nlay = non_negative(lcount);
-  switch (kind) {
-    case GRDDED3:
-      p.start = {1, 1, lstart, step, 0};
-      p.count = {as_count(ncols), as_count(nrows), lcount, 1, 0};
-      p.size = sat_mul(sat_mul(non_negative(ncols), non_negative(nrows)), nlay);
-      return true;
-    case BNDARY3: {
-      const std::int64_t nthik = b.NTHIK3(fid);
-      const std::int64_t perim = 2 * (nthik < 0 ? -nthik : nthik) * (ncols + nrows + 2 * nthik);
-      p.start = {1, lstart, step, 0, 0};
-      p.count = {as_count(perim), lcount, 1, 0, 0};
-      p.size = sat_mul(non_negative(perim), nlay);
-      return true;
+  p.size = 1;
+  std::size_t i = 0;  // fastest varying first: the shape read from its end
+  for (auto d = t->shape.rbegin(); d != t->shape.rend(); ++d, ++i) {
+    if (*d == layout::kTstepDim) {
+      p.start[i] = step;
+      p.count[i] = 1;
+      continue;
     }
-    case IDDATA3:
-      p.start = {1, lstart, step, 0, 0};
-      p.count = {as_count(nrows), lcount, 1, 0, 0};
-      p.size = sat_mul(non_negative(nrows), nlay);
-      return true;
-    case PROFIL3:
-    case GRNEST3:
-      p.start = {1, 1, lstart, step, 0};
-      p.count = {as_count(ncols), as_count(nrows), lcount, 1, 0};
-      p.size = sat_mul(sat_mul(non_negative(ncols), non_negative(nrows)), nlay);
-      return true;
-    case SMATRX3:
-      p.start = {1, step, 0, 0, 0};
-      p.count = {as_count(ncols), 1, 0, 0, 0};
-      p.size = non_negative(ncols);
-      return true;
-    case CUSTOM3:
-      p.start = {1, lstart, step, 0, 0};
-      p.count = {as_count(ncols), lcount, 1, 0, 0};
-      p.size = sat_mul(non_negative(ncols), nlay);
-      return true;
-    default:
-      return false;
+    std::int64_t n = 0;
+    if (*d == layout::kLayDim) {
+      p.start[i] = all ? 1 : layer;
+      n = all ? h.nlays : 1;
+    } else {
+      p.start[i] = 1;
+      n = layout::expected_dimension_length(*d, h).value_or(0);
+    }
+    p.count[i] = as_count(n);
+    p.size = sat_mul(p.size, non_negative(n));
   }
+  return true;
 }
 
-// One per-step header array of a netCDF file: which structural variable, how many values
-// (the step's single count, one per site/row, or one per coefficient), their type, and the
-// text of the warning when it cannot be read.
-enum class Extent { kOne, kPerRow, kPerCoef };
-struct HeaderArray {
-  PerSlot<int> Bstate3::*varid;
-  Extent extent;
-  int vtype;
-  std::string_view text;
-};
-
-constexpr HeaderArray kIddataArrays[] = {
-    {&Bstate3::CNTVID3, Extent::kOne, XQINT, "Error reading count for file "},
-    {&Bstate3::IDVID3, Extent::kPerRow, XQINT, "Error reading ID list for file "},
-};
-constexpr HeaderArray kProfilArrays[] = {
-    {&Bstate3::CNTVID3, Extent::kOne, XQINT, "Error reading site count for file "},
-    {&Bstate3::IDVID3, Extent::kPerRow, XQINT, "Error reading ID list for file "},
-    {&Bstate3::LEVVID3, Extent::kPerRow, XQINT, "Error reading profile-count for file "},
-    {&Bstate3::XVID3, Extent::kPerRow, XQREAL, "Error reading X-coordinate for file "},
-    {&Bstate3::YVID3, Extent::kPerRow, XQREAL, "Error reading Y-coordinate for file "},
-    {&Bstate3::ZVID3, Extent::kPerRow, XQREAL, "Error reading Z-coordinate for file "},
-};
-constexpr HeaderArray kGrnestArrays[] = {
-    {&Bstate3::CNTVID3, Extent::kOne, XQINT, "Error reading count for file "},
-    {&Bstate3::IDVID3, Extent::kPerRow, XQINT, "Error reading ID list for file "},
-    {&Bstate3::LEVVID3, Extent::kPerRow, XQINT, "Error reading profile count for file "},
-    {&Bstate3::XVID3, Extent::kPerRow, XQDBLE, "Error reading X coord for file "},
-    {&Bstate3::YVID3, Extent::kPerRow, XQDBLE, "Error reading Y coord for file "},
-    {&Bstate3::DXVID3, Extent::kPerRow, XQDBLE, "Error reading cell DX for file "},
-    {&Bstate3::DYVID3, Extent::kPerRow, XQDBLE, "Error reading cell DY for file "},
-};
-constexpr HeaderArray kSmatrxArrays[] = {
-    {&Bstate3::IDVID3, Extent::kPerRow, XQINT, "Error reading MAXROW for file "},
-    {&Bstate3::LEVVID3, Extent::kPerCoef, XQINT, "Error reading ROW INDEX for file "},
-};
-
-std::span<const HeaderArray> header_arrays(int kind) noexcept {
-  switch (kind) {
-    case IDDATA3:
-      return kIddataArrays;
-    case PROFIL3:
-      return kProfilArrays;
-    case GRNEST3:
-      return kGrnestArrays;
-    case SMATRX3:
-      return kSmatrxArrays;
-    default:
-      return {};
-  }
-}
-
-std::int64_t extent_values(Extent e, int fid) noexcept {
-  switch (e) {
-    case Extent::kOne:
-      return 1;
-    case Extent::kPerRow:
-      return state().b.NROWS3(fid);
-    case Extent::kPerCoef:
-      return state().b.NCOLS3(fid);
-  }
-  return 0;
+// The values of one structural variable a transfer reads: one per step, or one per entry of
+// its second dimension.
+std::int64_t array_values(const layout::StructuralVar& a, const layout::Header& h) noexcept {
+  if (a.dims.size() < 2) return 1;
+  return layout::expected_dimension_length(a.dims[1], h).value_or(0);
 }
 
 // Words the header arrays of a netCDF transfer of this kind take at the front of the buffer.
 std::int64_t header_words(int kind, int fid) noexcept {
+  const layout::Header h = header_for(kind, fid);
   std::int64_t words = 0;
-  for (const HeaderArray& a : header_arrays(kind)) {
-    const std::int64_t n = non_negative(extent_values(a.extent, fid));
-    words = sat_add(words, sat_mul(n, words_per_value(a.vtype)));
+  for (const layout::StructuralVar& a : layout::structural_variables(kind)) {
+    if (a.transfer_failure.empty()) continue;
+    words = sat_add(words, sat_mul(non_negative(array_values(a, h)), words_per_value(a.nc_type)));
   }
   return words;
 }
@@ -177,27 +104,24 @@ std::int64_t header_words(int kind, int fid) noexcept {
 std::int64_t read_header_arrays(int kind, int fid, int step, std::string_view caller,
                                 std::byte* out) {
   Bstate3& b = state().b;
+  const layout::Header h = header_for(kind, fid);
   std::int64_t word = 0;
-  for (const HeaderArray& a : header_arrays(kind)) {
-    const std::int64_t n = extent_values(a.extent, fid);
-    int status = 0;
-    if (a.extent == Extent::kOne) {
-      const int start[1] = {step};
-      const int count[1] = {1};
-      status = detail::nc_read_block(b.NCID3(fid), (b.*a.varid)(fid), 1, start, count, a.vtype,
-                                     out + word * kWordBytes);
-    } else {
-      const int start[2] = {1, step};
-      const int count[2] = {as_count(n), 1};
-      status = detail::nc_read_block(b.NCID3(fid), (b.*a.varid)(fid), 2, start, count, a.vtype,
-                                     out + word * kWordBytes);
-    }
+  for (const layout::StructuralVar& a : layout::structural_variables(kind)) {
+    if (a.transfer_failure.empty()) continue;
+    const std::int64_t n = array_values(a, h);
+    const int start[2] = {1, step};
+    const int count[2] = {as_count(n), 1};
+    // A per-step count is the variable's one value of the record.
+    const bool single = a.dims.size() < 2;
+    const int status = detail::nc_read_block(b.NCID3(fid), (b.*a.id_table)(fid), single ? 1 : 2,
+                                             single ? start + 1 : start, single ? count + 1 : count,
+                                             a.nc_type, out + word * kWordBytes);
     if (status != 0) {
       XQMSG2(detail::error_number_line(status));
-      XQWARN(caller, 0, 0, MsgBuf<80>(a.text) << state().c.FLNAME3(fid).padded());
+      XQWARN(caller, 0, 0, MsgBuf<80>(a.transfer_failure) << state().c.FLNAME3(fid).padded());
       return -1;
     }
-    word += non_negative(n) * words_per_value(a.vtype);
+    word = sat_add(word, non_negative(n) * words_per_value(a.nc_type));
   }
   return word;
 }
@@ -293,7 +217,8 @@ std::int64_t netcdf_read_bytes(int fid, int vid, int layer) {
   const Bstate3& b = state().b;
   const int nvars = described_vars(fid);
   if (vid > nvars) return 0;
-  const int kind = transfer_kind(b.FTYPE3(fid));
+  const layout::TypeLayout* t = layout::type_layout(b.FTYPE3(fid));
+  const int kind = t != nullptr ? t->transfer : 0;
   Plan p;
   if (!plan_for(kind, fid, layer, 1, p)) return 0;  // refused, nothing written
   std::int64_t per_value = 0;

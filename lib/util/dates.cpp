@@ -12,6 +12,7 @@
 
 #include "kavro/params.h"
 #include "kavro/util.h"
+#include "util/calendar.h"
 
 namespace kavro {
 namespace {
@@ -286,4 +287,17 @@ FixedString<24> DT2STR(int jdate, int jtime) {
   return text;
 }
 
+namespace detail {
+
+void epoch_date_time(std::int64_t seconds, int& jdate, int& jtime) noexcept {
+  const Int64 days = floor_div(seconds, kSecsPerDay);
+  const Int64 tod = seconds - days * kSecsPerDay;
+  Int64 year = 1970;
+  Int64 day = days + 1;
+  normalise_day(year, day);
+  jdate = clamp_to_int(year * 1000 + day);
+  jtime = static_cast<int>(tod / 3600 * 10000 + tod % 3600 / 60 * 100 + tod % 60);
+}
+
+}  // namespace detail
 }  // namespace kavro

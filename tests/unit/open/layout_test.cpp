@@ -57,5 +57,32 @@ TEST(LayoutTest, ShapesAndDimensionLengths) {
   EXPECT_EQ(layout::expected_dimension_length("DATE-TIME", h), 5);
 }
 
+// One row per type: types 1, 7 and 8 share the gridded transfer; an event file has none; a
+// code the layout does not know has no row.
+TEST(LayoutTest, TypeRows) {
+  for (int t : {kavro::GRDDED3, kavro::kTypeSeven, kavro::PTRFLY3}) {
+    ASSERT_NE(layout::type_layout(t), nullptr) << t;
+    EXPECT_EQ(layout::type_layout(t)->transfer, kavro::GRDDED3) << t;
+  }
+  EXPECT_EQ(layout::type_layout(kavro::KFEVNT3)->transfer, 0);
+  EXPECT_EQ(layout::type_layout(kavro::DCTNRY3), nullptr);
+  EXPECT_EQ(layout::type_layout(9), nullptr);
+  // The transfer reads the nest's counts, ids, levels and cells, not its window sizes.
+  int read = 0;
+  for (const auto& v : layout::structural_variables(kavro::GRNEST3)) {
+    if (!v.transfer_failure.empty()) ++read;
+  }
+  EXPECT_EQ(read, 7);
+}
+
+// A thickness at the ends of the 32-bit range is computed without overflow: exact where 64
+// bits hold it (a negative size, which the opener refuses), saturated where they do not.
+TEST(LayoutTest, PerimeterAtTheEndsOfTheRange) {
+  EXPECT_EQ(layout::perimeter(10, 20, 1), 64);
+  EXPECT_EQ(layout::perimeter(2147483647, 2147483647, -2147483648LL), -8589934592LL);
+  EXPECT_EQ(layout::perimeter(2147483647, 2147483647, 2147483647), INT64_MAX);
+  EXPECT_EQ(layout::layer_size(kavro::BNDARY3, 10, 20, -2147483648LL), INT64_MAX);
+}
+
 }  // namespace
 }  // namespace kavro_test
