@@ -1,9 +1,16 @@
 // Brindlewick: compares every variable of two gridded data files cell by cell and prints a
 // located report for every cell whose values differ.
+#include <cstdio>
+
+#include "command_line.h"
 #include "kavro/kavro.h"
 #include "run.h"
 
-int main() {
+int main(int argc, char** argv) {
+  const brindlewick::CommandLine line = brindlewick::parse_command_line(argc, argv);
+  if (line.request != brindlewick::Request::kCompare) {
+    return brindlewick::answer(line, stdout, stderr);
+  }
   brindlewick::set_floating_point_modes();
   kavro::INIT3();
   brindlewick::compare_files();

@@ -6,19 +6,9 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "c_api/c_check.h"
 #include "kavro/kavro_c.h"
 
-static int passed = 0;
-static int failed = 0;
-
-static void check(int ok, const char* what) {
-  if (ok) {
-    ++passed;
-  } else {
-    ++failed;
-    printf("FAILED: %s\n", what);
-  }
-}
 
 static void test_readers(void) {
   int status = 99;
@@ -89,6 +79,5 @@ int main(void) {
   setenv("LOGFILE", "/dev/null", 1);
   test_readers();
   test_conversions();
-  printf("%d passed, %d failed\n", passed, failed);
-  return failed == 0 ? 0 : 1;
+  return c_check_summary();
 }

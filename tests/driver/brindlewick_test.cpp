@@ -2,12 +2,14 @@
 // output, its log and its exit status.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <netcdf.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <cmath>
 #include <cstdlib>
+#include <fstream>
 #include <limits>
 #include <map>
 #include <optional>
@@ -15,7 +17,10 @@
 #include <utility>
 #include <vector>
 
+#include "command_line.h"
 #include "gridwriter/fixture_writer.h"
+#include "kavro/kavro.h"
+#include "kavro/version.h"
 #include "support/test_env.h"
 
 extern char** environ;
@@ -35,8 +40,10 @@ struct RunResult {
 
 using Env = std::map<std::string, std::optional<std::string>>;
 
-// Runs the tool in `dir` with only the given variables set (plus the sanitizers' options).
-RunResult run_tool(const TempDir& dir, const Env& env, const std::string& stdout_path = "") {
+// Runs the tool in `dir` with only the given variables set (plus the sanitizers' options) and
+// the given arguments.
+RunResult run_tool(const TempDir& dir, const Env& env, const std::string& stdout_path = "",
+                   const std::vector<std::string>& args = {}) {
   std::vector<std::string> vars;
   for (const char* keep : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"}) {
     const char* v = std::getenv(keep);
@@ -58,10 +65,13 @@ RunResult run_tool(const TempDir& dir, const Env& env, const std::string& stdout
   posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   char tool[] = KAVRO_BRINDLEWICK;
-  char* argv[] = {tool, nullptr};
+  std::vector<std::string> arg_texts = args;
+  std::vector<char*> argv = {tool};
+  for (std::string& a : arg_texts) argv.push_back(a.data());
+  argv.push_back(nullptr);
   pid_t pid = 0;
   RunResult r;
-  if (posix_spawn(&pid, tool, &actions, nullptr, argv, envp.data()) == 0) {
+  if (posix_spawn(&pid, tool, &actions, nullptr, argv.data(), envp.data()) == 0) {
     int ws = 0;
     waitpid(pid, &ws, 0);
     r.status = WIFEXITED(ws) ? WEXITSTATUS(ws) : 128 + WTERMSIG(ws);
@@ -149,13 +159,14 @@ class BrindlewickTest : public ::testing::Test {
     ASSERT_TRUE(kavro_test::write_fixture(path(name), fx)) << name;
   }
   // STACK1, INFILE1 and INFILE2 as written, the log in its own file.
-  RunResult run(Env extra = {}, const std::string& stdout_path = "") {
+  RunResult run(Env extra = {}, const std::string& stdout_path = "",
+                const std::vector<std::string>& args = {}) {
     Env env = {{"STACK1", path("stack.nc")},
                {"INFILE1", path("run1.nc")},
                {"INFILE2", path("run2.nc")},
                {"LOGFILE", path("run.log")}};
     for (auto& [k, v] : extra) env[k] = v;
-    return run_tool(dir_, env, stdout_path);
+    return run_tool(dir_, env, stdout_path, args);
   }
   // Standard output after the banner: the reports.
   std::string reports(const RunResult& r) {
@@ -329,7 +340,8 @@ TEST_F(BrindlewickTest, NegativeTimeStepAdvancesInTime) {
   two.tstep = -10000;
   write("run1.nc", two);
   two.value = [](int var, int rec, int lay, int row, int col) {
-    return kavro_test::default_value(var, rec, lay, row, col) + (rec == 2 && var == 1 && row == 3 && col == 1 ? 1 : 0);
+    return kavro_test::default_value(var, rec, lay, row, col) +
+           (rec == 2 && var == 1 && row == 3 && col == 1 ? 1 : 0);
   };
   write("run2.nc", two);
   const RunResult r = run();
@@ -518,3 +530,57 @@ TEST_F(BrindlewickTest, MismatchedFilesEndWithStatusTwo) {
 }
 
 }  // namespace
+
+// --help and --version answer before the library starts: status 0, their text alone on
+// standard output, no banner, no log.
+TEST_F(BrindlewickTest, HelpAndVersionOpenNothing) {
+  write("stack.nc", stack());
+  write("run1.nc", data());
+  write("run2.nc", data());
+
+  RunResult r = run({}, "", {"--help"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, brindlewick::help_text());
+  EXPECT_EQ(r.out.rfind("Usage: brindlewick [--help | --version]\n", 0), 0u);
+  for (const char* name : {"STACK1", "INFILE1, INFILE2", "LOGFILE", "SCENFILE", "EXECUTION_ID",
+                           "KAVRO_CHECK_HEADERS", "Exit status:", "  0  ", "  2  ", "Example:"}) {
+    EXPECT_NE(r.out.find(name), std::string::npos) << name;
+  }
+  EXPECT_EQ(r.err, "");
+  EXPECT_FALSE(std::ifstream(path("run.log")).good());
+
+  r = run({}, "", {"--version"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "brindlewick " KAVRO_VERSION_STRING "\nkavro library " KAVRO_VERSION_STRING
+                   "\nnetCDF library " +
+                       std::string(kavro::first_word(nc_inq_libvers())) + "\n");
+  EXPECT_EQ(r.err, "");
+  EXPECT_FALSE(std::ifstream(path("run.log")).good());
+
+  // A text that cannot be written is a failure.
+  r = run({}, "/dev/full", {"--help"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "brindlewick: could not write to standard output\n");
+}
+
+// Any other argument: one line on standard error, status 2, nothing on standard output and no
+// file touched, not even the log; the files are never looked at.
+TEST_F(BrindlewickTest, OtherArgumentsAreRefusedBeforeAnyFile) {
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"-h"}, "-h"},
+      {{"--HELP"}, "--HELP"},
+      {{"--help", "--version"}, "--version"},
+      {{"--version", "x"}, "x"},
+      {{""}, ""},
+      {{"stack.nc"}, "stack.nc"},
+      {{"a\nb\tc"}, "a?b?c"},
+  };
+  for (const auto& [args, shown] : cases) {
+    const RunResult r = run({}, "", args);
+    EXPECT_EQ(r.status, 2) << shown;
+    EXPECT_EQ(r.out, "") << shown;
+    EXPECT_EQ(r.err, "brindlewick: unexpected argument \"" + shown +
+                         "\"; usage: brindlewick [--help | --version]\n");
+    EXPECT_FALSE(std::ifstream(path("run.log")).good()) << shown;
+  }
+}

@@ -1,0 +1,45 @@
+# What `cmake --install` puts under the prefix (GNUInstallDirs): the headers, the library as an
+# archive and as a shared library, the Fortran module and its library, the tool, the sample
+# maker, the manual page, and the two ways other projects find the library: the CMake package
+# (find_package(kavro CONFIG) -> kavro::kavro) and the pkg-config files kavro.pc, kavrof.pc.
+include(CMakePackageConfigHelpers)
+
+set(KAVRO_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/kavro)
+
+install(TARGETS ${KAVRO_INSTALL_TARGETS} EXPORT kavroTargets
+        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+        RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/lib/include/kavro ${PROJECT_BINARY_DIR}/lib/include/kavro
+        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} FILES_MATCHING PATTERN "*.h")
+if(KAVRO_FORTRAN)
+  install(FILES ${KAVRO_FORTRAN_MODULES}/kavro.mod DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+endif()
+install(TARGETS brindlewick make_sample RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+install(EXPORT kavroTargets NAMESPACE kavro:: DESTINATION ${KAVRO_CMAKE_DIR})
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/kavroConfig.cmake.in
+                              ${PROJECT_BINARY_DIR}/kavroConfig.cmake
+                              INSTALL_DESTINATION ${KAVRO_CMAKE_DIR})
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/kavroConfigVersion.cmake
+                                 COMPATIBILITY SameMajorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/kavroConfig.cmake ${PROJECT_BINARY_DIR}/kavroConfigVersion.cmake
+        DESTINATION ${KAVRO_CMAKE_DIR})
+
+# The .pc files find the prefix from their own place, so an installed tree can be moved (and
+# `cmake --install --prefix` can pick another prefix than the one configured).
+if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
+  set(KAVRO_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
+else()
+  file(RELATIVE_PATH KAVRO_PC_UP "/prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/prefix")
+  string(REGEX REPLACE "/$" "" KAVRO_PC_UP "${KAVRO_PC_UP}")
+  set(KAVRO_PC_PREFIX "\${pcfiledir}/${KAVRO_PC_UP}")
+endif()
+set(KAVRO_PC_FILES kavro)
+if(KAVRO_FORTRAN)
+  list(APPEND KAVRO_PC_FILES kavrof)
+endif()
+foreach(pc ${KAVRO_PC_FILES})
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/${pc}.pc.in ${PROJECT_BINARY_DIR}/${pc}.pc @ONLY)
+  install(FILES ${PROJECT_BINARY_DIR}/${pc}.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+endforeach()

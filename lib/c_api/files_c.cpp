@@ -1,0 +1,45 @@
+// The C callers' way to open, describe and read files: each routine is its C++ namesake with
+// NUL-terminated names and 1/0 for true/false.
+#include <string_view>
+
+#include "c_api/description_copy.h"
+#include "kavro/kavro.h"
+#include "kavro/kavro_c.h"
+
+namespace {
+std::string_view text(const char* s) noexcept { return s == nullptr ? std::string_view() : s; }
+}  // namespace
+
+extern "C" {
+
+int init3c(void) { return kavro::INIT3(); }
+
+int open3c(const char* fname, int fstatus, const char* pname) {
+  return kavro::OPEN3(text(fname), fstatus, text(pname)) ? 1 : 0;
+}
+
+int desc3c(const char* fname, struct kavro_bdesc3* bdesc, struct kavro_cdesc3* cdesc) {
+  if (!kavro::DESC3(text(fname))) return 0;
+  if (bdesc != nullptr) kavro::detail::copy_description(*bdesc);
+  if (cdesc != nullptr) {
+    kavro::detail::copy_description(kavro::detail::DescriptionText{
+        cdesc->GDNAM3D, cdesc->UPNAM3D, cdesc->EXECN3D, cdesc->FDESC3D[0], cdesc->UPDSC3D[0],
+        cdesc->VNAME3D[0], cdesc->UNITS3D[0], cdesc->VDESC3D[0]});
+  }
+  return 1;
+}
+
+int read3c(const char* fname, const char* vname, int layer, int jdate, int jtime, void* buffer,
+           size_t nbytes) {
+  return kavro::READ3(text(fname), text(vname), layer, jdate, jtime, buffer, nbytes) ? 1 : 0;
+}
+
+int close3c(const char* fname) { return kavro::CLOSE3(text(fname)) ? 1 : 0; }
+
+int shut3c(void) { return kavro::SHUT3() ? 1 : 0; }
+
+void xqexitc(const char* caller, int jdate, int jtime, const char* msg, int exitstat) {
+  kavro::XQEXIT(text(caller), jdate, jtime, text(msg), exitstat);
+}
+
+}  // extern "C"

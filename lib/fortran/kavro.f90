@@ -1,0 +1,340 @@
+! The kavro library for Fortran programs: USE kavro.
+!
+! Text arguments are ordinary blank-padded CHARACTER variables of any length; the library sees
+! each at its declared length, trailing blanks included, as it sees the C++ callers' fields.
+! DESC3 fills the description variables below (NCOLS3D, VNAME3D, ...), which keep the last
+! successful description until the next one. READ3 reads into REAL, INTEGER or DOUBLE
+! PRECISION arrays of any rank and refuses, with a warning in the log, a read that would not fit.
+module kavro
+  use, intrinsic :: iso_c_binding, only: c_char, c_double, c_float, c_int, c_int64_t, c_loc, &
+                                         c_ptr
+  implicit none
+  private
+
+  ! ---- Limits and codes ----------------------------------------------------------------------
+  integer, parameter, public :: MXVARS3 = 2048, MXOPEN3 = 200, MXDLEN3 = 80, MXDESC3 = 60
+  integer, parameter, public :: NAMLEN3 = 16, MXLAYS3 = 100, MXLEVS3 = 101, IMISSING3 = -9999
+  integer, parameter, public :: KFEVNT3 = -3, DGRAPH3 = -2, CUSTOM3 = -1, DCTNRY3 = 0
+  integer, parameter, public :: GRDDED3 = 1, BNDARY3 = 2, IDDATA3 = 3, PROFIL3 = 4
+  integer, parameter, public :: GRNEST3 = 5, SMATRX3 = 6, PTRFLY3 = 8
+  integer, parameter, public :: FSREAD3 = 1, FSRDWR3 = 2, FSNEW3 = 3, FSUNKN3 = 4, FSCREA3 = 5
+  integer, parameter, public :: XQINT = 4, XQREAL = 5, XQDBLE = 6
+  integer, parameter, public :: ALLVAR3 = -1, ALLAYS3 = -1
+
+  ! ---- The file description record, as the last successful DESC3 left it ----------------------
+  real(c_double), public, save :: P_ALP3D = 0, P_BET3D = 0, P_GAM3D = 0, XCENT3D = 0, YCENT3D = 0
+  real(c_double), public, save :: XORIG3D = 0, YORIG3D = 0, XCELL3D = 0, YCELL3D = 0
+  integer, public, save :: FTYPE3D = 0, CDATE3D = 0, CTIME3D = 0, WDATE3D = 0, WTIME3D = 0
+  integer, public, save :: SDATE3D = 0, STIME3D = 0, TSTEP3D = 0, MXREC3D = 0, NVARS3D = 0
+  integer, public, save :: NCOLS3D = 0, NROWS3D = 0, NLAYS3D = 0, NTHIK3D = 0, GDTYP3D = 0
+  integer, public, save :: VGTYP3D = 0
+  real, public, save :: VGTOP3D = 0
+  real, public, save :: VGLVS3D(MXLEVS3) = 0
+  integer, public, save :: VTYPE3D(MXVARS3) = 0
+  character(len=NAMLEN3), public, save :: GDNAM3D = ' ', UPNAM3D = ' '
+  character(len=MXDLEN3), public, save :: EXECN3D = ' '
+  character(len=MXDLEN3), public, save :: FDESC3D(MXDESC3) = ' ', UPDSC3D(MXDESC3) = ' '
+  character(len=NAMLEN3), public, save :: VNAME3D(MXVARS3) = ' ', UNITS3D(MXVARS3) = ' '
+  character(len=MXDLEN3), public, save :: VDESC3D(MXVARS3) = ' '
+
+  ! ---- Routines ------------------------------------------------------------------------------
+  public :: INIT3, OPEN3, DESC3, READ3, CLOSE3, SHUT3, XQEXIT
+  public :: XQMESG, XQMSG2, XQWARN, XQERR
+  public :: NEXTIME, SECSDIFF, CURREC
+  public :: ENVYN, ENVINT, ENVREAL, ENVDBLE, ENVSTR
+
+  interface READ3
+    module procedure read3_real, read3_int, read3_double
+  end interface READ3
+
+  ! The numbers of the description record as the bridge hands them over (struct kavro_bdesc3).
+  type, bind(C) :: bdesc3_numbers
+    real(c_double) :: p_alp, p_bet, p_gam, xcent, ycent, xorig, yorig, xcell, ycell
+    integer(c_int) :: ftype, cdate, ctime, wdate, wtime, sdate, stime, tstep, mxrec, nvars
+    integer(c_int) :: ncols, nrows, nlays, nthik, gdtyp, vgtyp
+    real(c_float) :: vgtop
+    real(c_float) :: vglvs(MXLEVS3)
+    integer(c_int) :: vtype(MXVARS3)
+  end type bdesc3_numbers
+
+  interface
+    integer(c_int) function kavro_f_init3() bind(C)
+      import :: c_int
+    end function
+    integer(c_int) function kavro_f_open3(fname, flen, fstatus, pname, plen) bind(C)
+      import :: c_char, c_int
+      character(kind=c_char), intent(in) :: fname(*), pname(*)
+      integer(c_int), value :: flen, fstatus, plen
+    end function
+    integer(c_int) function kavro_f_desc3(fname, flen, bdesc, gdnam, upnam, execn, fdesc, updsc, &
+                                          vname, units, vdesc) bind(C)
+      import :: c_char, c_int, bdesc3_numbers
+      character(kind=c_char), intent(in) :: fname(*)
+      integer(c_int), value :: flen
+      type(bdesc3_numbers), intent(inout) :: bdesc
+      character(kind=c_char), intent(inout) :: gdnam(*), upnam(*), execn(*), fdesc(*), updsc(*)
+      character(kind=c_char), intent(inout) :: vname(*), units(*), vdesc(*)
+    end function
+    integer(c_int) function kavro_f_read3(fname, flen, vname, vlen, layer, jdate, jtime, buffer, &
+                                          nbytes) bind(C)
+      import :: c_char, c_int, c_int64_t, c_ptr
+      character(kind=c_char), intent(in) :: fname(*), vname(*)
+      integer(c_int), value :: flen, vlen, layer, jdate, jtime
+      type(c_ptr), value :: buffer
+      integer(c_int64_t), value :: nbytes
+    end function
+    integer(c_int) function kavro_f_close3(fname, flen) bind(C)
+      import :: c_char, c_int
+      character(kind=c_char), intent(in) :: fname(*)
+      integer(c_int), value :: flen
+    end function
+    integer(c_int) function kavro_f_shut3() bind(C)
+      import :: c_int
+    end function
+    subroutine kavro_f_xqexit(caller, clen, jdate, jtime, msg, mlen, exitstat) bind(C)
+      import :: c_char, c_int
+      character(kind=c_char), intent(in) :: caller(*), msg(*)
+      integer(c_int), value :: clen, jdate, jtime, mlen, exitstat
+    end subroutine
+    subroutine kavro_f_xqmesg(msg, mlen) bind(C)
+      import :: c_char, c_int
+      character(kind=c_char), intent(in) :: msg(*)
+      integer(c_int), value :: mlen
+    end subroutine
+    subroutine kavro_f_xqmsg2(msg, mlen) bind(C)
+      import :: c_char, c_int
+      character(kind=c_char), intent(in) :: msg(*)
+      integer(c_int), value :: mlen
+    end subroutine
+    subroutine kavro_f_xqwarn(caller, clen, jdate, jtime, msg, mlen) bind(C)
+      import :: c_char, c_int
+      character(kind=c_char), intent(in) :: caller(*), msg(*)
+      integer(c_int), value :: clen, jdate, jtime, mlen
+    end subroutine
+    subroutine kavro_f_xqerr(caller, clen, jdate, jtime, msg, mlen, fatal) bind(C)
+      import :: c_char, c_int
+      character(kind=c_char), intent(in) :: caller(*), msg(*)
+      integer(c_int), value :: clen, jdate, jtime, mlen, fatal
+    end subroutine
+    subroutine kavro_f_nextime(jdate, jtime, tstep) bind(C)
+      import :: c_int
+      integer(c_int), intent(inout) :: jdate, jtime
+      integer(c_int), value :: tstep
+    end subroutine
+    integer(c_int) function kavro_f_secsdiff(adate, atime, zdate, ztime) bind(C)
+      import :: c_int
+      integer(c_int), value :: adate, atime, zdate, ztime
+    end function
+    integer(c_int) function kavro_f_currec(jdate, jtime, sdate, stime, tstep, cdate, ctime) bind(C)
+      import :: c_int
+      integer(c_int), value :: jdate, jtime, sdate, stime, tstep
+      integer(c_int), intent(out) :: cdate, ctime
+    end function
+    integer(c_int) function kavro_f_envyn(lname, llen, desc, dlen, defaultval, stat) bind(C)
+      import :: c_char, c_int
+      character(kind=c_char), intent(in) :: lname(*), desc(*)
+      integer(c_int), value :: llen, dlen, defaultval
+      integer(c_int), intent(out) :: stat
+    end function
+    integer(c_int) function kavro_f_envint(lname, llen, desc, dlen, defaultval, stat) bind(C)
+      import :: c_char, c_int
+      character(kind=c_char), intent(in) :: lname(*), desc(*)
+      integer(c_int), value :: llen, dlen, defaultval
+      integer(c_int), intent(out) :: stat
+    end function
+    real(c_float) function kavro_f_envreal(lname, llen, desc, dlen, defaultval, stat) bind(C)
+      import :: c_char, c_float, c_int
+      character(kind=c_char), intent(in) :: lname(*), desc(*)
+      integer(c_int), value :: llen, dlen
+      real(c_float), value :: defaultval
+      integer(c_int), intent(out) :: stat
+    end function
+    real(c_double) function kavro_f_envdble(lname, llen, desc, dlen, defaultval, stat) bind(C)
+      import :: c_char, c_double, c_int
+      character(kind=c_char), intent(in) :: lname(*), desc(*)
+      integer(c_int), value :: llen, dlen
+      real(c_double), value :: defaultval
+      integer(c_int), intent(out) :: stat
+    end function
+    subroutine kavro_f_envstr(lname, llen, desc, dlen, defaultval, deflen, eqname, eqlen, stat) &
+        bind(C)
+      import :: c_char, c_int
+      character(kind=c_char), intent(in) :: lname(*), desc(*), defaultval(*)
+      character(kind=c_char), intent(inout) :: eqname(*)
+      integer(c_int), value :: llen, dlen, deflen, eqlen
+      integer(c_int), intent(out) :: stat
+    end subroutine
+  end interface
+
+contains
+
+  ! ---- Initialisation, files and exit --------------------------------------------------------
+
+  integer function INIT3()
+    INIT3 = kavro_f_init3()
+  end function INIT3
+
+  logical function OPEN3(fname, fstatus, pgname)
+    character(len=*), intent(in) :: fname, pgname
+    integer, intent(in) :: fstatus
+    OPEN3 = kavro_f_open3(fname, len(fname), fstatus, pgname, len(pgname)) /= 0
+  end function OPEN3
+
+  logical function DESC3(fname)
+    character(len=*), intent(in) :: fname
+    type(bdesc3_numbers) :: b
+    DESC3 = kavro_f_desc3(fname, len(fname), b, GDNAM3D, UPNAM3D, EXECN3D, FDESC3D, UPDSC3D, &
+                          VNAME3D, UNITS3D, VDESC3D) /= 0
+    if (.not. DESC3) return
+    P_ALP3D = b%p_alp
+    P_BET3D = b%p_bet
+    P_GAM3D = b%p_gam
+    XCENT3D = b%xcent
+    YCENT3D = b%ycent
+    XORIG3D = b%xorig
+    YORIG3D = b%yorig
+    XCELL3D = b%xcell
+    YCELL3D = b%ycell
+    FTYPE3D = b%ftype
+    CDATE3D = b%cdate
+    CTIME3D = b%ctime
+    WDATE3D = b%wdate
+    WTIME3D = b%wtime
+    SDATE3D = b%sdate
+    STIME3D = b%stime
+    TSTEP3D = b%tstep
+    MXREC3D = b%mxrec
+    NVARS3D = b%nvars
+    NCOLS3D = b%ncols
+    NROWS3D = b%nrows
+    NLAYS3D = b%nlays
+    NTHIK3D = b%nthik
+    GDTYP3D = b%gdtyp
+    VGTYP3D = b%vgtyp
+    VGTOP3D = b%vgtop
+    VGLVS3D = b%vglvs
+    VTYPE3D = b%vtype
+  end function DESC3
+
+  logical function read3_real(fname, vname, layer, jdate, jtime, buffer)
+    character(len=*), intent(in) :: fname, vname
+    integer, intent(in) :: layer, jdate, jtime
+    real(c_float), intent(inout), contiguous, target :: buffer(..)
+    read3_real = kavro_f_read3(fname, len(fname), vname, len(vname), layer, jdate, jtime, &
+                               c_loc(buffer), size(buffer, kind=c_int64_t) * 4) /= 0
+  end function read3_real
+
+  logical function read3_int(fname, vname, layer, jdate, jtime, buffer)
+    character(len=*), intent(in) :: fname, vname
+    integer, intent(in) :: layer, jdate, jtime
+    integer(c_int), intent(inout), contiguous, target :: buffer(..)
+    read3_int = kavro_f_read3(fname, len(fname), vname, len(vname), layer, jdate, jtime, &
+                              c_loc(buffer), size(buffer, kind=c_int64_t) * 4) /= 0
+  end function read3_int
+
+  logical function read3_double(fname, vname, layer, jdate, jtime, buffer)
+    character(len=*), intent(in) :: fname, vname
+    integer, intent(in) :: layer, jdate, jtime
+    real(c_double), intent(inout), contiguous, target :: buffer(..)
+    read3_double = kavro_f_read3(fname, len(fname), vname, len(vname), layer, jdate, jtime, &
+                                 c_loc(buffer), size(buffer, kind=c_int64_t) * 8) /= 0
+  end function read3_double
+
+  logical function CLOSE3(fname)
+    character(len=*), intent(in) :: fname
+    CLOSE3 = kavro_f_close3(fname, len(fname)) /= 0
+  end function CLOSE3
+
+  logical function SHUT3()
+    SHUT3 = kavro_f_shut3() /= 0
+  end function SHUT3
+
+  subroutine XQEXIT(caller, jdate, jtime, msgtxt, exitstat)
+    character(len=*), intent(in) :: caller, msgtxt
+    integer, intent(in) :: jdate, jtime, exitstat
+    call kavro_f_xqexit(caller, len(caller), jdate, jtime, msgtxt, len(msgtxt), exitstat)
+  end subroutine XQEXIT
+
+  ! ---- Messages ------------------------------------------------------------------------------
+
+  subroutine XQMESG(message)
+    character(len=*), intent(in) :: message
+    call kavro_f_xqmesg(message, len(message))
+  end subroutine XQMESG
+
+  subroutine XQMSG2(message)
+    character(len=*), intent(in) :: message
+    call kavro_f_xqmsg2(message, len(message))
+  end subroutine XQMSG2
+
+  subroutine XQWARN(caller, jdate, jtime, msgtxt)
+    character(len=*), intent(in) :: caller, msgtxt
+    integer, intent(in) :: jdate, jtime
+    call kavro_f_xqwarn(caller, len(caller), jdate, jtime, msgtxt, len(msgtxt))
+  end subroutine XQWARN
+
+  subroutine XQERR(caller, jdate, jtime, msgtxt, fatal)
+    character(len=*), intent(in) :: caller, msgtxt
+    integer, intent(in) :: jdate, jtime
+    logical, intent(in) :: fatal
+    call kavro_f_xqerr(caller, len(caller), jdate, jtime, msgtxt, len(msgtxt), merge(1, 0, fatal))
+  end subroutine XQERR
+
+  ! ---- Dates and times -----------------------------------------------------------------------
+
+  subroutine NEXTIME(jdate, jtime, tstep)
+    integer, intent(inout) :: jdate, jtime
+    integer, intent(in) :: tstep
+    call kavro_f_nextime(jdate, jtime, tstep)
+  end subroutine NEXTIME
+
+  integer function SECSDIFF(adate, atime, zdate, ztime)
+    integer, intent(in) :: adate, atime, zdate, ztime
+    SECSDIFF = kavro_f_secsdiff(adate, atime, zdate, ztime)
+  end function SECSDIFF
+
+  integer function CURREC(jdate, jtime, sdate, stime, tstep, cdate, ctime)
+    integer, intent(in) :: jdate, jtime, sdate, stime, tstep
+    integer, intent(out) :: cdate, ctime
+    CURREC = kavro_f_currec(jdate, jtime, sdate, stime, tstep, cdate, ctime)
+  end function CURREC
+
+  ! ---- Settings ------------------------------------------------------------------------------
+
+  logical function ENVYN(lname, desc, defaultval, stat)
+    character(len=*), intent(in) :: lname, desc
+    logical, intent(in) :: defaultval
+    integer, intent(out) :: stat
+    ENVYN = kavro_f_envyn(lname, len(lname), desc, len(desc), merge(1, 0, defaultval), stat) /= 0
+  end function ENVYN
+
+  integer function ENVINT(lname, desc, defaultval, stat)
+    character(len=*), intent(in) :: lname, desc
+    integer, intent(in) :: defaultval
+    integer, intent(out) :: stat
+    ENVINT = kavro_f_envint(lname, len(lname), desc, len(desc), defaultval, stat)
+  end function ENVINT
+
+  real function ENVREAL(lname, desc, defaultval, stat)
+    character(len=*), intent(in) :: lname, desc
+    real, intent(in) :: defaultval
+    integer, intent(out) :: stat
+    ENVREAL = kavro_f_envreal(lname, len(lname), desc, len(desc), defaultval, stat)
+  end function ENVREAL
+
+  double precision function ENVDBLE(lname, desc, defaultval, stat)
+    character(len=*), intent(in) :: lname, desc
+    double precision, intent(in) :: defaultval
+    integer, intent(out) :: stat
+    ENVDBLE = kavro_f_envdble(lname, len(lname), desc, len(desc), defaultval, stat)
+  end function ENVDBLE
+
+  subroutine ENVSTR(lname, desc, defaultval, eqname, stat)
+    character(len=*), intent(in) :: lname, desc, defaultval
+    character(len=*), intent(inout) :: eqname
+    integer, intent(out) :: stat
+    call kavro_f_envstr(lname, len(lname), desc, len(desc), defaultval, len(defaultval), eqname, &
+                        len(eqname), stat)
+  end subroutine ENVSTR
+
+end module kavro

@@ -1,0 +1,76 @@
+#!/bin/sh
+# install_test.sh BUILD WORK LIBDIR VERSION FORTRAN(ON|OFF)
+# Installs BUILD into WORK/prefix, checks what lands there, then builds the installed example
+# programs against it as a user would, with find_package (CMake) and with pkg-config, C, C++
+# and (FORTRAN=ON) Fortran, and runs each on a sample written by the installed make_sample.
+# CC, CXX and FC name the compilers.
+set -eu
+build=$1 work=$2 libdir=$3 version=$4 fortran=$5
+here=$(cd "$(dirname "$0")" && pwd)
+prefix=$work/prefix
+fail() { echo "install_test: $*" >&2; exit 1; }
+
+rm -rf "$work"
+mkdir -p "$work"
+cmake --install "$build" --prefix "$prefix" >"$work/install.log" || fail "cmake --install failed"
+
+# ---- What lands where ----------------------------------------------------------------------
+for f in include/kavro/kavro.h include/kavro/kavro_c.h include/kavro/desc.h \
+  include/kavro/version.h "$libdir/libkavro.a" "$libdir/libkavro.so" "$libdir/libkavro.so.${version%%.*}" \
+  "$libdir/libkavro.so.$version" bin/brindlewick bin/make_sample share/man/man1/brindlewick.1 \
+  "$libdir/cmake/kavro/kavroConfig.cmake" "$libdir/cmake/kavro/kavroConfigVersion.cmake" \
+  "$libdir/pkgconfig/kavro.pc" share/doc/kavro/examples/read_grid.c; do
+  [ -e "$prefix/$f" ] || fail "$f is not installed"
+done
+if [ "$fortran" = ON ]; then
+  for f in include/kavro.mod "$libdir/libkavrof.a" "$libdir/libkavrof.so" "$libdir/pkgconfig/kavrof.pc"; do
+    [ -e "$prefix/$f" ] || fail "$f is not installed"
+  done
+fi
+soname=$(readelf -d "$prefix/$libdir/libkavro.so.$version" | sed -n 's/.*SONAME.*\[\(.*\)\]/\1/p')
+[ "$soname" = "libkavro.so.${version%%.*}" ] || fail "SONAME is '$soname'"
+out=$("$prefix/bin/brindlewick" --version) || fail "installed brindlewick --version failed"
+[ "$(echo "$out" | head -n 1)" = "brindlewick $version" ] || fail "--version says: $out"
+
+# ---- The sample the examples read ------------------------------------------------------------
+mkdir -p "$work/sample"
+"$prefix/bin/make_sample" "$work/sample/" >/dev/null || fail "installed make_sample failed"
+export GRIDFILE="$work/sample/run1.nc" LOGFILE=/dev/null
+expected="grid SAMPLE_12KM     : 12 columns x 8 rows x 1 layers, 4 variables"
+# Runs a built example and checks its description line; the C and C++ ones print alike.
+run() {
+  out=$(LD_LIBRARY_PATH="$prefix/$libdir" "$1") || fail "$1 failed: $out"
+  echo "$out" | grep -q "^$expected\$" || fail "$1 printed: $out"
+  echo "$out" | grep -v '^     ' >"$1.out"
+}
+
+# ---- find_package --------------------------------------------------------------------------
+examples=$prefix/share/doc/kavro/examples
+cmake -S "$here/consumer" -B "$work/cmake" -DCMAKE_PREFIX_PATH="$prefix" \
+  -DKAVRO_EXAMPLES="$examples" -DWITH_FORTRAN="$fortran" >"$work/cmake.log" 2>&1 ||
+  { cat "$work/cmake.log"; fail "the consumer project does not configure"; }
+cmake --build "$work/cmake" >>"$work/cmake.log" 2>&1 ||
+  { cat "$work/cmake.log"; fail "the consumer project does not build"; }
+run "$work/cmake/read_grid"
+run "$work/cmake/read_grid_c"
+cmp -s "$work/cmake/read_grid.out" "$work/cmake/read_grid_c.out" || fail "C and C++ examples differ"
+[ "$fortran" = ON ] && run "$work/cmake/read_grid_f"
+
+# ---- pkg-config: one line each -------------------------------------------------------------
+export PKG_CONFIG_PATH="$prefix/$libdir/pkgconfig"
+[ "$(pkg-config --modversion kavro)" = "$version" ] || fail "pkg-config --modversion kavro"
+mkdir -p "$work/pc"
+cd "$work/pc"
+${CXX:-c++} -std=c++20 -o read_grid "$examples/read_grid.cpp" $(pkg-config --cflags --libs kavro) ||
+  fail "C++ with pkg-config"
+${CC:-cc} -std=c89 -o read_grid_c "$examples/read_grid.c" $(pkg-config --cflags --libs kavro) ||
+  fail "C with pkg-config"
+run "$work/pc/read_grid"
+run "$work/pc/read_grid_c"
+cmp -s "$work/pc/read_grid.out" "$work/cmake/read_grid.out" || fail "pkg-config and CMake builds differ"
+if [ "$fortran" = ON ]; then
+  ${FC:-gfortran} -o read_grid_f "$examples/read_grid.f90" $(pkg-config --cflags --libs kavrof) ||
+    fail "Fortran with pkg-config"
+  run "$work/pc/read_grid_f"
+fi
+echo "install_test: installed, found and used through CMake and pkg-config"
