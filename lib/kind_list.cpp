@@ -7,7 +7,6 @@
 #include "memory/memory_kind.h"
 #include "open/file_list.h"
 #include "open/netcdf_kind.h"
-#include "open/open.h"
 #include "open/virtual_kind.h"
 #include "read/netcdf_read.h"
 
@@ -15,15 +14,11 @@ namespace kavro::detail {
 
 namespace {
 
-bool netcdf_create(std::string_view path, int fid, std::string_view pname) {
-  return CRTFIL3(path, fid, pname);
-}
-
 const FileKind kNetcdfKind = {
     .code = 0,
     .on_disk = true,
     .open = open_netcdf,
-    .create = netcdf_create,
+    .create = create_netcdf,
     .describe = describe_netcdf,
     .flush = flush_netcdf,
     .sync = sync_netcdf,

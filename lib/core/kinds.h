@@ -75,7 +75,8 @@ struct FileKind {
   // OPEN3, read-only, nothing on disk: opens a file that is not a file on disk (a list);
   // null when such a file is "not available".
   bool (*open_absent)(int fid, std::string_view pname) = nullptr;
-  // Creates the file PATH for slot FID from the description record.
+  // CRTFIL3, after the checks every kind shares: creates the file PATH for slot FID from the
+  // description record.
   bool (*create)(std::string_view path, int fid, std::string_view pname) = cannot_create;
 
   // DESC3, after the slot's state is copied and a volatile file synchronised: the rest of the

@@ -91,9 +91,9 @@ bool dispatch(std::string_view lname, int fstatus, int s, std::string_view path,
       return not_available(lname, path);
     case FSNEW3:
       if (exists) return false;
-      return kind.create(path, s, pname);
+      return CRTFIL3(path, s, pname);
     case FSUNKN3:
-      if (!exists) return kind.create(path, s, pname);
+      if (!exists) return CRTFIL3(path, s, pname);
       // OPNFIL3 closes whatever it opened when it fails.
       if (!OPNFIL3(path, s, kReadWriteAccess, pname)) return false;
       if (!CHKFIL3(s)) {
@@ -111,7 +111,7 @@ bool dispatch(std::string_view lname, int fstatus, int s, std::string_view path,
           return false;
         }
       }
-      return kind.create(path, s, pname);
+      return CRTFIL3(path, s, pname);
     default:
       warn("File opening error:  illegal FSTATUS argument.");
       XQMSG2("Legal values: 1-READONLY, 2-READ/WRITE, 3-NEW, 4-UNKNOWN");
