@@ -1,8 +1,6 @@
 // OPEN3: a file by its logical name, in a slot of the kind its value names.
-#include <filesystem>
 #include <optional>
 #include <string>
-#include <system_error>
 
 #include "core/kinds.h"
 #include "core/log.h"
@@ -15,6 +13,7 @@
 #include "kavro/settings.h"
 #include "kavro/util.h"
 #include "open/open.h"
+#include "util/files.h"
 
 namespace kavro {
 
@@ -23,11 +22,6 @@ namespace {
 using detail::MsgBuf;
 
 void warn(std::string_view text) { XQWARN("OPEN3", 0, 0, text); }
-
-bool file_exists(std::string_view path) {
-  std::error_code ec;
-  return std::filesystem::exists(std::filesystem::path(std::string(trimmed(path))), ec);
-}
 
 // The "File not available." report.
 bool not_available(std::string_view lname, std::string_view path) {
@@ -148,7 +142,7 @@ bool open_slot(std::string_view lname, int fstatus, int s, Path512& path, std::s
       break;
   }
   if (kind.strip_prefix) path.assign(path.padded().substr(kind.prefix.size()));
-  const bool exists = kind.on_disk && file_exists(path.padded());
+  const bool exists = kind.on_disk && detail::file_exists(path.padded());
   return dispatch(lname, fstatus, s, path.padded(), exists, pname);
 }
 
@@ -159,6 +153,13 @@ bool open_new(std::string_view lname, int fstatus, std::string_view pname) {
   if (s == 0) {
     warn(MsgBuf<256>() << "Could not open " << lname
                        << "Maximum number of files already have been opened.");
+    return false;
+  }
+  // A value cut to the path field could name another file.
+  if (!detail::value_fits(lname, Path512::size())) {
+    warn(MsgBuf<256>() << "Value of " << lname << " longer than "
+                       << detail::right_justified(static_cast<long long>(Path512::size()), 3)
+                       << " characters; file not opened");
     return false;
   }
   Path512 path;

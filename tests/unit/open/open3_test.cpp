@@ -148,7 +148,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         KindCase{"virtual", FSREAD3, "VIRTUAL files not implemented in this KAVRO version"},
         KindCase{"Buffered", FSREAD3, "Memory-resident files are not supported in this build"},
-        KindCase{"list:A,B", FSREAD3, "File lists are not supported in this build"},
+        KindCase{"list:A,B", FSREAD3, "File not available."},
         KindCase{"LIST:A,B", kavro::FSRDWR3, "LIST-File not readonly."},
         KindCase{"bin:/dev/null", FSREAD3, "Native binary files are not supported in this build"},
         KindCase{"/nonexistent/new.nc", kavro::FSUNKN3, "Error:   bad file description in FDESC"}));
