@@ -212,6 +212,46 @@ TEST_F(BrindlewickTest, IdenticalFilesReportNothing) {
   EXPECT_EQ(tail(r.log, 4), kNormalEnd);
 }
 
+// A file list as either input: two members of two steps each against one file of four
+// steps. Identical data reports nothing; a cell changed in the second member is reported at
+// its own step, the third.
+TEST_F(BrindlewickTest, FileListAsEitherInput) {
+  write("stack.nc", stack());
+  FixtureSpec whole = data();
+  whole.records = 4;
+  write("whole.nc", whole);
+  auto part = [](int first_step, bool changed) {
+    FixtureSpec p = data();
+    p.records = 2;
+    const auto [date, time] = kavro_test::step_date_time(data(), first_step);
+    p.sdate = date;
+    p.stime = time;
+    p.value = [first_step, changed](int var, int rec, int lay, int row, int col) {
+      const double v = kavro_test::default_value(var, rec + first_step, lay, row, col);
+      return changed && var == 1 && rec == 1 && row == 2 && col == 3 ? v + 1 : v;
+    };
+    return p;
+  };
+  write("p1.nc", part(0, false));
+  write("p2.nc", part(2, false));
+  write("p2x.nc", part(2, true));
+  const Env members = {{"P1", path("p1.nc")}, {"P2", path("p2.nc")}, {"P2X", path("p2x.nc")}};
+  Env same = members;
+  same["INFILE1"] = "LIST:P1,P2";
+  same["INFILE2"] = path("whole.nc");
+  RunResult r = run(same);
+  EXPECT_EQ(r.status, 0) << kavro_test::read_file(path("run.log"));
+  EXPECT_EQ(reports(r), "");
+  Env changed = members;
+  changed["INFILE1"] = path("whole.nc");
+  changed["INFILE2"] = "LIST:P1,P2X";
+  changed["LOGFILE"] = path("run2.log");
+  r = run(changed);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(cells(reports(r)), (std::vector<std::pair<int, int>>{{3, 2}}));
+  EXPECT_EQ(tail(r.log, 4), kNormalEnd);
+}
+
 // A variable differing in every cell: columns outer, rows inner, at every step.
 TEST_F(BrindlewickTest, EveryCellInColumnOrder) {
   write("stack.nc", stack());
