@@ -114,6 +114,9 @@ struct Bstate3 {
   // Whether KAVRO_CHECK_HEADERS has been read, and its value.
   bool header_checks_read = false;
   bool header_checks = false;
+  // Whether KAVRO_OFFSET_64 has been read (at the first creation), and its value.
+  bool offset64_read = false;
+  bool offset64 = false;
   // Tests only: the memory SETENVVAR asks for is refused.
   bool refuse_env_allocations = false;
 };

@@ -92,9 +92,9 @@ constexpr std::array<TypeDimension, 2> kProfileDims = {
     {{kSiteDim, DimLength::kNrows}, {kLevelDim, DimLength::kNcols}}};
 constexpr std::array<TypeDimension, 2> kMatrixDims = {
     {{kRowNoDim, DimLength::kNrows}, {kCoefDim, DimLength::kNcols}}};
-constexpr std::array<TypeDimension, 3> kEventDims = {{{kRowDim, DimLength::kNrows},
-                                                      {kColDim, DimLength::kNcols},
-                                                      {kCellEventDim, DimLength::kNthik}}};
+constexpr std::array<TypeDimension, 3> kEventDims = {{{kCellEventDim, DimLength::kNthik},
+                                                      {kRowDim, DimLength::kNrows},
+                                                      {kColDim, DimLength::kNcols}}};
 
 // Data-variable shapes.
 constexpr std::array<std::string_view, 4> kGridShape = {kTstepDim, kLayDim, kRowDim, kColDim};

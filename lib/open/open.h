@@ -22,6 +22,10 @@ bool OPNLOG3(int fid, std::string_view path, int fstatus);
 // Creation of a file in slot FID from the description record.
 bool CRTFIL3(std::string_view path, int fid, std::string_view pname);
 
+// The rest of a new dictionary file in slot FID (created, in define mode, its common attributes
+// written): its dimensions, flag and schema variables; the file in data mode after.
+bool CRDICT3(int fid);
+
 // Description checks: of the description record before a file is created, and of the file
 // in slot FID against it when a file is opened "UNKNOWN".
 bool CKDESC3(std::string_view fname);

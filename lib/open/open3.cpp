@@ -84,7 +84,12 @@ bool dispatch(std::string_view lname, int fstatus, int s, std::string_view path,
       if (exists) return OPNFIL3(path, s, kReadWriteAccess, pname);
       return not_available(lname, path);
     case FSNEW3:
-      if (exists) return false;
+      // An existing file is never replaced in this mode.
+      if (exists) {
+        warn(MsgBuf<256>() << "File " << lname << " already exists; "
+                           << "cannot create it \"NEW\".");
+        return false;
+      }
       return CRTFIL3(path, s, pname);
     case FSUNKN3:
       if (!exists) return CRTFIL3(path, s, pname);
