@@ -2,7 +2,7 @@
 # Installs what the build needs on a fresh Debian 12 machine. Quick and silent when all is there.
 set -euo pipefail
 need=()
-for pkg in cmake g++ make libnetcdf-dev netcdf-bin libgtest-dev googletest libbenchmark-dev; do
+for pkg in cmake g++ make libnetcdf-dev netcdf-bin libgtest-dev googletest libbenchmark-dev libpng-dev; do
   dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || need+=("$pkg")
 done
 if [ ${#need[@]} -gt 0 ]; then
