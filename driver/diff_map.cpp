@@ -200,13 +200,34 @@ void DifferenceMap::add(std::size_t cell, double magnitude) noexcept {
     return;
   }
   largest_[cell] = std::max(largest_[cell], magnitude);
-  if (!std::isfinite(magnitude)) return;
-  low_ = any_finite_ ? std::min(low_, magnitude) : magnitude;
-  high_ = any_finite_ ? std::max(high_, magnitude) : magnitude;
-  any_finite_ = true;
+  range_known_ = false;
 }
 
-bool DifferenceMap::logarithmic() const noexcept { return low_ > 0.0 && high_ > 10.0 * low_; }
+void DifferenceMap::find_range() const noexcept {
+  if (range_known_) return;
+  bool any = false;
+  low_ = 0.0;
+  high_ = 0.0;
+  for (double d : largest_) {
+    if (d < 0.0 || !std::isfinite(d)) continue;
+    low_ = any ? std::min(low_, d) : d;
+    high_ = any ? std::max(high_, d) : d;
+    any = true;
+  }
+  range_known_ = true;
+}
+
+double DifferenceMap::low() const noexcept {
+  find_range();
+  return low_;
+}
+
+double DifferenceMap::high() const noexcept {
+  find_range();
+  return high_;
+}
+
+bool DifferenceMap::logarithmic() const noexcept { return low() > 0.0 && high() > 10.0 * low(); }
 
 Rgb DifferenceMap::scale_colour(double t) noexcept {
   t = std::clamp(std::isnan(t) ? 1.0 : t, 0.0, 1.0) * (kScaleAnchors.size() - 1);
@@ -223,6 +244,7 @@ Rgb DifferenceMap::scale_colour(double t) noexcept {
 Rgb DifferenceMap::colour(std::size_t cell) const noexcept {
   const double d = largest_[cell];
   if (d < 0.0) return nan_[cell] != 0 ? kNanColour : kNoDifferenceColour;
+  find_range();
   if (!std::isfinite(d) || high_ <= low_) return scale_colour(1.0);
   if (logarithmic()) {
     return scale_colour((std::log(std::max(d, low_)) - std::log(low_)) /

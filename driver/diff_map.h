@@ -34,9 +34,10 @@ class DifferenceMap {
   std::uint64_t differing_cells() const noexcept { return differing_; }
   // The cell's colour on the map's scale.
   Rgb colour(std::size_t cell) const noexcept;
-  // The scale's ends: smallest and largest finite |difference| (0 and 0 when there is none).
-  double low() const noexcept { return low_; }
-  double high() const noexcept { return high_; }
+  // The scale's ends: the smallest and largest of the cells' finite largest |difference|
+  // (0 and 0 when there is none).
+  double low() const noexcept;
+  double high() const noexcept;
   bool logarithmic() const noexcept;
   // The scale's colour at t in [0, 1].
   static Rgb scale_colour(double t) noexcept;
@@ -47,9 +48,11 @@ class DifferenceMap {
   std::vector<double> largest_;  // -1: never differs
   std::vector<std::uint8_t> nan_;
   std::uint64_t differing_ = 0;
-  double low_ = 0.0;
-  double high_ = 0.0;
-  bool any_finite_ = false;
+  // The scale's ends, found when first asked for after the last add.
+  void find_range() const noexcept;
+  mutable bool range_known_ = false;
+  mutable double low_ = 0.0;
+  mutable double high_ = 0.0;
 };
 
 struct MapImage {
