@@ -130,8 +130,8 @@ std::size_t compare_layers(const unsigned char* a, const unsigned char* b, const
     if (n == 0) continue;
     sort_by_column(scratch.found, n, ncols, scratch.column_starts, scratch.sorted);
     if (sink != nullptr) {
-      reports += report_accepted<Bits>(la, lb, n, static_cast<int>(k + 1), grid, loc, scratch,
-                                       out, *sink);
+      reports +=
+          report_accepted<Bits>(la, lb, n, static_cast<int>(k + 1), grid, loc, scratch, out, *sink);
       continue;
     }
     for (std::size_t j = 0; j < n; ++j) report_cell(scratch.sorted[j], grid, loc, out);

@@ -141,9 +141,9 @@ class Canvas {
   explicit Canvas(MapImage& image) : image_(image) {}
   void set(int x, int y, Rgb c) noexcept {
     if (x < 0 || y < 0 || x >= image_.width || y >= image_.height) return;
-    const std::size_t at =
-        (static_cast<std::size_t>(y) * static_cast<std::size_t>(image_.width) +
-         static_cast<std::size_t>(x)) * 3;
+    const std::size_t at = (static_cast<std::size_t>(y) * static_cast<std::size_t>(image_.width) +
+                            static_cast<std::size_t>(x)) *
+                           3;
     std::copy(c.begin(), c.end(), image_.rgb.begin() + static_cast<std::ptrdiff_t>(at));
   }
   void fill(int x, int y, int w, int h, Rgb c) noexcept {
@@ -254,9 +254,9 @@ Rgb DifferenceMap::colour(std::size_t cell) const noexcept {
 }
 
 Rgb MapImage::pixel(int x, int y) const noexcept {
-  const std::size_t at =
-      (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) *
-      3;
+  const std::size_t at = (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                          static_cast<std::size_t>(x)) *
+                         3;
   return {rgb[at], rgb[at + 1], rgb[at + 2]};
 }
 
@@ -271,12 +271,11 @@ MapImage render_map(const DifferenceMap& map, std::string_view title, std::strin
   const std::string scale_name = map.logarithmic() ? "|difference|, log scale" : "|difference|";
   const std::string no_difference = "no difference";
   const std::string nan = "NaN";
-  const int legend_w = std::max({kBarWidth, text_width(low) + text_width(high) + kAdvance,
-                                 text_width(scale_name),
-                                 kSwatch + kAdvance + text_width(no_difference) + 2 * kAdvance +
-                                     kSwatch + kAdvance + text_width(nan)});
-  image.width =
-      2 * kMargin + std::max({map_w, legend_w, text_width(title), text_width(subtitle)});
+  const int legend_w =
+      std::max({kBarWidth, text_width(low) + text_width(high) + kAdvance, text_width(scale_name),
+                kSwatch + kAdvance + text_width(no_difference) + 2 * kAdvance + kSwatch + kAdvance +
+                    text_width(nan)});
+  image.width = 2 * kMargin + std::max({map_w, legend_w, text_width(title), text_width(subtitle)});
   image.map_x = kMargin;
   image.map_y = kMargin + 2 * kLineHeight;
   const int bar_y = image.map_y + map_h + kMargin + 2;
@@ -295,8 +294,9 @@ MapImage render_map(const DifferenceMap& map, std::string_view title, std::strin
   for (int row = 0; row < map.nrows(); ++row) {
     const int y = image.map_y + (map.nrows() - 1 - row) * image.block;
     for (int col = 0; col < map.ncols(); ++col) {
-      const std::size_t cell = static_cast<std::size_t>(row) * static_cast<std::size_t>(map.ncols()) +
-                               static_cast<std::size_t>(col);
+      const std::size_t cell =
+          static_cast<std::size_t>(row) * static_cast<std::size_t>(map.ncols()) +
+          static_cast<std::size_t>(col);
       canvas.fill(image.map_x + col * image.block, y, image.block, image.block, map.colour(cell));
     }
   }

@@ -58,8 +58,8 @@ class DifferenceMap {
 struct MapImage {
   int width = 0;
   int height = 0;
-  int block = 0;   // pixels per cell side
-  int map_x = 0;   // the grid's top-left corner in the picture
+  int block = 0;  // pixels per cell side
+  int map_x = 0;  // the grid's top-left corner in the picture
   int map_y = 0;
   std::vector<std::uint8_t> rgb;  // width x height x 3, rows top down
 

@@ -72,19 +72,19 @@ bool Outputs::differing_cell(std::size_t cell, int layer, std::uint64_t a,
   VariableStats& s = stats_.back();
   const double na = cell_number(s.vtype, a);
   const double nb = cell_number(s.vtype, b);
-  const bool reported =
-      !settings_.tolerance.set || beyond_tolerance(na, nb, settings_.tolerance);
+  const bool reported = !settings_.tolerance.set || beyond_tolerance(na, nb, settings_.tolerance);
   const auto ncols = static_cast<std::size_t>(grid_.ncols);
   const int col = static_cast<int>(cell % ncols + 1);
   const int row = static_cast<int>(cell / ncols + 1);
-  s.add_cell(na, nb, reported, {jdate_, jtime_, layer, col, row, loc_.LATIT[cell], loc_.LONGI[cell]});
+  s.add_cell(na, nb, reported,
+             {jdate_, jtime_, layer, col, row, loc_.LATIT[cell], loc_.LONGI[cell]});
   if (!reported) return false;
   ++differing_;
   if (map_) map_->add(cell, std::fabs(nb - na));
   if (csv_ != nullptr) {
-    append_csv_row(csv_rows_, {s.name, jdate_, jtime_, layer, col, row, s.vtype, a, b,
-                               loc_.LATIT[cell], loc_.LONGI[cell], loc_.XLOCA[cell],
-                               loc_.YLOCA[cell]});
+    append_csv_row(csv_rows_,
+                   {s.name, jdate_, jtime_, layer, col, row, s.vtype, a, b, loc_.LATIT[cell],
+                    loc_.LONGI[cell], loc_.XLOCA[cell], loc_.YLOCA[cell]});
     // A failed write shows at the end of the step.
     if (csv_rows_.size() >= kCsvChunk) {
       Mesg ignored;

@@ -108,8 +108,7 @@ bool read_settings(Settings& s, Mesg& mesg) noexcept {
   return read_yes_no(kSummarySetting, "Summary of the differences in the log", s.summary, mesg) &&
          read_path(kMapsSetting, "Directory for the difference maps", s.maps_dir, mesg) &&
          read_path(kCsvSetting, "CSV file of the differences", s.csv_path, mesg) &&
-         read_yes_no(kExitOnDiffSetting, "Exit status 1 when cells differ", s.exit_on_diff,
-                     mesg) &&
+         read_yes_no(kExitOnDiffSetting, "Exit status 1 when cells differ", s.exit_on_diff, mesg) &&
          read_count(kMaxReportsSetting, "Most difference reports written", s.max_reports, mesg) &&
          read_tolerance(kAbsTolSetting, "Absolute tolerance", s.tolerance, s.tolerance.absolute,
                         mesg) &&

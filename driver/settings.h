@@ -35,8 +35,8 @@ struct Settings {
 
   // Whether any setting changes what the comparison does beyond today's reports.
   bool any() const noexcept {
-    return summary || !maps_dir.empty() || !csv_path.empty() || exit_on_diff ||
-           max_reports >= 0 || tolerance.set;
+    return summary || !maps_dir.empty() || !csv_path.empty() || exit_on_diff || max_reports >= 0 ||
+           tolerance.set;
   }
 };
 

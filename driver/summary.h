@@ -44,12 +44,12 @@ struct VariableStats {
   std::string name;  // trimmed
   std::string units;
   int vtype = 0;
-  int steps = 0;                   // steps compared
-  std::uint64_t compared = 0;      // cells x layers x steps
-  std::uint64_t differing = 0;     // reported by the rule in force
-  std::uint64_t nan_number = 0;    // a NaN against a number
-  std::uint64_t nan_any = 0;       // a NaN on either side (both included)
-  std::uint64_t unreported = 0;    // differing but beyond the report cap
+  int steps = 0;                 // steps compared
+  std::uint64_t compared = 0;    // cells x layers x steps
+  std::uint64_t differing = 0;   // reported by the rule in force
+  std::uint64_t nan_number = 0;  // a NaN against a number
+  std::uint64_t nan_any = 0;     // a NaN on either side (both included)
+  std::uint64_t unreported = 0;  // differing but beyond the report cap
   int steps_differing = 0;
   int first_jdate = 0;
   int first_jtime = 0;

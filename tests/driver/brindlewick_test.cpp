@@ -157,7 +157,8 @@ TEST_F(BrindlewickTest, NegativeTimeStepAdvancesInTime) {
   two.tstep = -10000;
   write("run1.nc", two);
   two.value = [](int var, int rec, int lay, int row, int col) {
-    return kavro_test::default_value(var, rec, lay, row, col) + (rec == 2 && var == 1 && row == 3 && col == 1 ? 1 : 0);
+    return kavro_test::default_value(var, rec, lay, row, col) +
+           (rec == 2 && var == 1 && row == 3 && col == 1 ? 1 : 0);
   };
   write("run2.nc", two);
   const RunResult r = run();

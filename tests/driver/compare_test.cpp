@@ -409,9 +409,7 @@ TEST(BeyondToleranceTest, Boundaries) {
 // rule's own tables (values seen as the comparison sees them).
 TEST(BeyondToleranceTest, ZeroToleranceIsTheRule) {
   const Tolerance zero{true, 0.0, 0.0};
-  auto number = [](float v) {
-    return cell_number(kavro::XQREAL, std::bit_cast<std::uint32_t>(v));
-  };
+  auto number = [](float v) { return cell_number(kavro::XQREAL, std::bit_cast<std::uint32_t>(v)); };
   for (const auto& c : kRealCases) {
     const bool both_nan = std::isnan(c.a) && std::isnan(c.b);
     EXPECT_EQ(beyond_tolerance(number(c.a), number(c.b), zero), c.differs && !both_nan)

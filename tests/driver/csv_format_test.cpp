@@ -31,12 +31,14 @@ std::vector<std::string> fields(const std::string& row) {
 }
 
 TEST(CsvRowTest, HeaderAndRowText) {
-  EXPECT_EQ(kCsvHeader,
-            "variable,date,time,layer,column,row,value1,value2,difference,latitude,longitude,x,y\n");
+  EXPECT_EQ(
+      kCsvHeader,
+      "variable,date,time,layer,column,row,value1,value2,difference,latitude,longitude,x,y\n");
   std::string out;
   append_csv_row(out, cell(kavro::XQREAL, bits(0.5f), bits(0.75f)));
   append_csv_row(out, cell(kavro::XQINT, std::uint32_t(-7), 5));
-  append_csv_row(out, cell(kavro::XQDBLE, bits(1.0), bits(std::numeric_limits<double>::quiet_NaN())));
+  append_csv_row(out,
+                 cell(kavro::XQDBLE, bits(1.0), bits(std::numeric_limits<double>::quiet_NaN())));
   EXPECT_EQ(out,
             "O3,2024033,010000,2,3,4,0.5,0.75,0.25,39.73021,-90.49113,-42000,0.1\n"
             "O3,2024033,010000,2,3,4,-7,5,12,39.73021,-90.49113,-42000,0.1\n"
@@ -65,8 +67,12 @@ TEST(CsvRowTest, ValuesReadBackBitExact) {
     EXPECT_EQ(bits(std::strtof(f[7].c_str(), nullptr)), bits(b)) << row;
     EXPECT_EQ(bits(std::strtof(f[9].c_str(), nullptr)), bits(39.73021f)) << row;
   }
-  const double doubles[] = {0.1, 1.0 / 3.0, std::numeric_limits<double>::max(),
-                            std::numeric_limits<double>::min(), 1e-300, -123456789.123456789};
+  const double doubles[] = {0.1,
+                            1.0 / 3.0,
+                            std::numeric_limits<double>::max(),
+                            std::numeric_limits<double>::min(),
+                            1e-300,
+                            -123456789.123456789};
   for (double a : doubles) {
     const double b = a * 1.5;
     std::string row;

@@ -16,7 +16,12 @@ namespace {
 constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
 
 CellPlace at(int jtime, int layer, int col, int row) {
-  return {2024033, jtime, layer, col, row, 40.0f + 0.5f * static_cast<float>(row),
+  return {2024033,
+          jtime,
+          layer,
+          col,
+          row,
+          40.0f + 0.5f * static_cast<float>(row),
           -100.0f - 0.25f * static_cast<float>(col)};
 }
 
