@@ -11,7 +11,8 @@
 namespace brindlewick {
 namespace {
 
-constexpr std::size_t kLabelWidth = 30;
+// Wide enough for the longest label and the space after it, so the values line up.
+constexpr std::size_t kLabelWidth = 32;
 
 // Differences of INTEGER and REAL variables are shown at single precision, of DOUBLE ones at
 // double.
