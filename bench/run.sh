@@ -32,27 +32,29 @@ if [ ! -f "$out/complete" ]; then
 fi
 
 # best_of LABEL CMD...: runs CMD $runs times (stdout kept in $tmp/LABEL.out, except the tool's,
-# which goes to /dev/null; stderr in $tmp/LABEL.err) and sets best_s, best_kb and status: the fastest run's seconds and peak RSS,
-# or the exit status of the first failed run (and stops there).
+# which goes to /dev/null; stderr in $tmp/LABEL.err) and sets best_s, best_cpu, best_kb and
+# status: the fastest run's wall seconds, CPU seconds (user + sys) and peak RSS, or the exit
+# status of the first failed run (and stops there).
 best_of() {
-  local label="$1" s kb sink
+  local label="$1" s user sys kb sink
   shift
   sink="$tmp/$label.out"
   [ "$label" != tool ] || sink=/dev/null
-  best_s="" best_kb="" status=0
+  best_s="" best_cpu="" best_kb="" status=0
   for ((i = 0; i < runs; i++)); do
-    /usr/bin/time -f "%e %M" -o "$tmp/time" "$@" >"$sink" 2>"$tmp/$label.err"
+    /usr/bin/time -f "%e %U %S %M" -o "$tmp/time" "$@" >"$sink" 2>"$tmp/$label.err"
     status=$?
     [ "$status" -eq 0 ] || return
-    read -r s kb < <(tail -n 1 "$tmp/time")
+    read -r s user sys kb < <(tail -n 1 "$tmp/time")
     if [ -z "$best_s" ] || awk -v a="$s" -v b="$best_s" 'BEGIN { exit !(a < b) }'; then
       best_s="$s" best_kb="$kb"
+      best_cpu="$(awk -v u="$user" -v s="$sys" 'BEGIN { printf "%.2f", u + s }')"
     fi
   done
 }
 
-row() { printf '%-4s %-26s %9s %9s %9s %9s %7s %9s\n' "$@"; }
-row pair content cells reports floor_s tool_s ratio tool_MB
+row() { printf '%-4s %-26s %9s %9s %9s %9s %9s %7s %9s\n' "$@"; }
+row pair content cells reports floor_s tool_s tool_cpu ratio tool_MB
 failures=()
 for pair in A:a2:identical B:b2:"0.1% of cells changed" C:c2:"one variable all changed"; do
   IFS=: read -r name file content <<<"$pair"
@@ -63,11 +65,11 @@ for pair in A:a2:identical B:b2:"0.1% of cells changed" C:c2:"one variable all c
     exit 1
   fi
   floor_s="$best_s" cells="$(cat "$tmp/floor.out")"
-  tool_s="-" ratio="-" tool_mb="-" reports="-"
+  tool_s="-" tool_cpu="-" ratio="-" tool_mb="-" reports="-"
   if [ -n "$tool" ]; then
     best_of tool env STACK1="$out/stack.nc" INFILE1="$f1" INFILE2="$f2" LOGFILE=/dev/null "$tool"
     if [ "$status" -eq 0 ]; then
-      tool_s="$best_s"
+      tool_s="$best_s" tool_cpu="$best_cpu"
       ratio="$(awk -v t="$best_s" -v f="$floor_s" 'BEGIN { printf "%.2f", (f > 0 ? t / f : 0) }')"
       tool_mb="$(awk -v k="$best_kb" 'BEGIN { printf "%.1f", k / 1024 }')"
       # One more, untimed run counts the reports: a fast tool must not be fast by missing
@@ -82,7 +84,20 @@ for pair in A:a2:identical B:b2:"0.1% of cells changed" C:c2:"one variable all c
       failures+=("pair $name: brindlewick exit status $status; $(tail -n 3 "$tmp/tool.err" | tr '\n' ' ')")
     fi
   fi
-  row "$name" "$content" "$cells" "$reports" "$floor_s" "$tool_s" "$ratio" "$tool_mb"
+  row "$name" "$content" "$cells" "$reports" "$floor_s" "$tool_s" "$tool_cpu" "$ratio" "$tool_mb"
+  # The identical and the 0.1% pairs again with the summary on (BRINDLEWICK_SUMMARY=Y): its
+  # cost beside the plain run above.
+  if [ -n "$tool" ] && [ "$name" != C ]; then
+    best_of tool env STACK1="$out/stack.nc" INFILE1="$f1" INFILE2="$f2" LOGFILE=/dev/null \
+      BRINDLEWICK_SUMMARY=Y "$tool"
+    if [ "$status" -eq 0 ]; then
+      ratio="$(awk -v t="$best_s" -v f="$floor_s" 'BEGIN { printf "%.2f", (f > 0 ? t / f : 0) }')"
+      row "$name+S" "$content, summary" "$cells" "-" "$floor_s" "$best_s" "$best_cpu" "$ratio" \
+        "$(awk -v k="$best_kb" 'BEGIN { printf "%.1f", k / 1024 }')"
+    else
+      failures+=("pair $name with the summary: brindlewick exit status $status")
+    fi
+  fi
 done
 [ -z "$tool_note" ] || echo "$tool_note"
 for f in "${failures[@]}"; do echo "$f"; done

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstdarg>
 #include <cstring>
 
@@ -95,10 +96,27 @@ void report_cell(std::size_t i, const GridFrame& grid, const Locations& loc,
                            grid_index(loc.YLOCA[i], grid.YORIG3D, grid.YCELL3D)));
 }
 
+// The cells of one layer that the sink accepts, reported in order.
+template <typename Bits>
+std::size_t report_accepted(const unsigned char* a, const unsigned char* b, std::size_t n,
+                            int layer, const GridFrame& grid, const Locations& loc,
+                            const CellScratch& scratch, ReportWriter& out,
+                            DifferenceSink& sink) noexcept {
+  std::size_t reports = 0;
+  for (std::size_t j = 0; j < n; ++j) {
+    const std::size_t i = scratch.sorted[j];
+    if (sink.differing_cell(i, layer, word_at<Bits>(a, i), word_at<Bits>(b, i))) {
+      report_cell(i, grid, loc, out);
+      ++reports;
+    }
+  }
+  return reports;
+}
+
 template <typename Bits>
 std::size_t compare_layers(const unsigned char* a, const unsigned char* b, const GridFrame& grid,
-                           const Locations& loc, const CellScratch& scratch,
-                           ReportWriter& out) noexcept {
+                           const Locations& loc, const CellScratch& scratch, ReportWriter& out,
+                           DifferenceSink* sink) noexcept {
   const auto ncols = static_cast<std::size_t>(grid.ncols < 0 ? 0 : grid.ncols);
   const auto nrows = static_cast<std::size_t>(grid.nrows < 0 ? 0 : grid.nrows);
   const auto nlays = static_cast<std::size_t>(grid.nlays < 0 ? 0 : grid.nlays);
@@ -111,6 +129,11 @@ std::size_t compare_layers(const unsigned char* a, const unsigned char* b, const
     const std::size_t n = gather_differing<Bits>(la, lb, cells, scratch.found);
     if (n == 0) continue;
     sort_by_column(scratch.found, n, ncols, scratch.column_starts, scratch.sorted);
+    if (sink != nullptr) {
+      reports +=
+          report_accepted<Bits>(la, lb, n, static_cast<int>(k + 1), grid, loc, scratch, out, *sink);
+      continue;
+    }
     for (std::size_t j = 0; j < n; ++j) report_cell(scratch.sorted[j], grid, loc, out);
     reports += n;
   }
@@ -153,6 +176,35 @@ bool cell_differs(double a, double b) noexcept {
 }
 
 bool cell_differs(std::int32_t a, std::int32_t b) noexcept { return a != b; }
+
+bool beyond_tolerance(double a, double b, const Tolerance& tol) noexcept {
+  const bool nan_a = std::isnan(a);
+  const bool nan_b = std::isnan(b);
+  if (nan_a || nan_b) return nan_a != nan_b;
+  if (a == b) return false;
+  if (std::isinf(a) || std::isinf(b)) return true;
+  // Unequal values whose difference rounds to zero (the tool flushes tiny results) still
+  // differ by more than nothing.
+  if (tol.absolute == 0.0 && tol.relative == 0.0) return true;
+  const double d = std::fabs(a - b);
+  return d > tol.absolute && d > tol.relative * std::max(std::fabs(a), std::fabs(b));
+}
+
+double cell_number(int vtype, std::uint64_t bits) noexcept {
+  switch (vtype) {
+    case kavro::XQINT:
+      return static_cast<double>(static_cast<std::int32_t>(static_cast<std::uint32_t>(bits)));
+    case kavro::XQREAL: {
+      auto w = static_cast<std::uint32_t>(bits);
+      if ((w & 0x7F800000u) == 0) w &= 0x80000000u;
+      // Widening a float is exact; only its subnormals depend on the mode, and there are none.
+      return static_cast<double>(std::bit_cast<float>(w));
+    }
+    default:
+      if ((bits & 0x7FF0000000000000ull) == 0) bits &= 0x8000000000000000ull;
+      return std::bit_cast<double>(bits);
+  }
+}
 
 bool array_bytes(int ncols, int nrows, int nlays, std::size_t per_cell,
                  std::size_t& bytes) noexcept {
@@ -258,17 +310,17 @@ bool ReportWriter::flush() noexcept {
 }
 
 std::size_t compare_step(int vtype, const void* INCONC, const void* ALTCONC, const GridFrame& grid,
-                         const Locations& loc, const CellScratch& scratch,
-                         ReportWriter& out) noexcept {
+                         const Locations& loc, const CellScratch& scratch, ReportWriter& out,
+                         DifferenceSink* sink) noexcept {
   const auto* a = static_cast<const unsigned char*>(INCONC);
   const auto* b = static_cast<const unsigned char*>(ALTCONC);
   switch (vtype) {
     case kavro::XQINT:
-      return compare_layers<IntBits>(a, b, grid, loc, scratch, out);
+      return compare_layers<IntBits>(a, b, grid, loc, scratch, out, sink);
     case kavro::XQREAL:
-      return compare_layers<RealBits>(a, b, grid, loc, scratch, out);
+      return compare_layers<RealBits>(a, b, grid, loc, scratch, out, sink);
     case kavro::XQDBLE:
-      return compare_layers<DoubleBits>(a, b, grid, loc, scratch, out);
+      return compare_layers<DoubleBits>(a, b, grid, loc, scratch, out, sink);
     default:
       return 0;
   }

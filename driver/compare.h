@@ -28,6 +28,27 @@ bool cell_differs(float a, float b) noexcept;
 bool cell_differs(double a, double b) noexcept;
 bool cell_differs(std::int32_t a, std::int32_t b) noexcept;
 
+// ---- Tolerances --------------------------------------------------------------------------
+// With BRINDLEWICK_ABS_TOL or BRINDLEWICK_REL_TOL set, a cell that the rule above reports is
+// still reported only when |a - b| exceeds the absolute tolerance and the relative tolerance
+// times the larger magnitude. A NaN against a number is always reported, a NaN against a NaN
+// never; an infinity against any other value always. Zero tolerances report exactly what the
+// rule above reports, NaN against NaN aside.
+struct Tolerance {
+  bool set = false;
+  double absolute = 0.0;
+  double relative = 0.0;
+};
+
+// The values as the comparison sees them (subnormals as zero, INTEGERs exact), either in
+// double precision.
+bool beyond_tolerance(double a, double b, const Tolerance& tol) noexcept;
+
+// A value of type `vtype` held in the low bytes of `bits` (XQINT and XQREAL: 32, XQDBLE: 64),
+// as a double: INTEGERs and REALs exactly, subnormals as a zero of their sign, whatever mode
+// the floating-point unit is in.
+double cell_number(int vtype, std::uint64_t bits) noexcept;
+
 // Bytes of one value of a data variable of type `vtype` (XQINT, XQREAL: 4; XQDBLE: 8);
 // 0 for a type the tool does not compare.
 constexpr std::size_t value_bytes(int vtype) noexcept {
@@ -138,12 +159,26 @@ struct CellScratch {
   std::size_t* column_starts = nullptr;
 };
 
+// What the optional outputs (summary, maps, CSV, report cap, tolerances) see of a step: every
+// cell that the comparison rule reports, in report order. `cell` is the row-major index within
+// the layer (0-based), `layer` 1-based; `a` and `b` hold the two values' bits in their low
+// bytes. The answer says whether the cell's report is written.
+class DifferenceSink {
+ public:
+  virtual bool differing_cell(std::size_t cell, int layer, std::uint64_t a,
+                              std::uint64_t b) noexcept = 0;
+
+ protected:
+  ~DifferenceSink() = default;
+};
+
 // Compares one variable at one step: INCONC against ALTCONC, `vtype` values laid out columns
 // fastest, then rows, then layers. Reports every differing cell, layer outermost, then
-// columns, then rows. Returns the number of reports written.
+// columns, then rows; with a sink, only the cells it accepts. Returns the number of reports
+// written.
 std::size_t compare_step(int vtype, const void* INCONC, const void* ALTCONC, const GridFrame& grid,
-                         const Locations& loc, const CellScratch& scratch,
-                         ReportWriter& out) noexcept;
+                         const Locations& loc, const CellScratch& scratch, ReportWriter& out,
+                         DifferenceSink* sink = nullptr) noexcept;
 
 }  // namespace brindlewick
 

@@ -14,6 +14,8 @@
 
 #include "compare.h"
 #include "kavro/kavro.h"
+#include "outputs.h"
+#include "settings.h"
 
 namespace brindlewick {
 namespace {
@@ -59,6 +61,8 @@ struct VariableTable {
   std::array<int, MXVARS3> types{};
 };
 VariableTable infile1_variables;
+
+Settings settings;
 
 ReportWriter& reports() noexcept {
   static ReportWriter writer(stdout);
@@ -190,27 +194,61 @@ Locations location_view() noexcept {
           static_cast<const float*>(arrays.location[5])};
 }
 
+// Reports written so far reach standard output before the outputs' log lines.
+void flush_reports() noexcept {
+  if (!reports().flush()) fail(Mesg{kWriteFailure});
+}
+
 // One variable at every step of INFILE2, from INFILE2's start.
-void compare_variable(std::size_t v, const GridFrame& grid, int TSTEP, int nsteps) noexcept {
+void compare_variable(std::size_t v, const GridFrame& grid, int TSTEP, int nsteps,
+                      Outputs* outputs) noexcept {
   const std::string_view vname = CDESC3.VNAME3D[v].padded();
   const int vtype = BDESC3.VTYPE3D[v];
   int JDATE = BDESC3.SDATE3D;
   int JTIME = BDESC3.STIME3D;
+  if (outputs != nullptr) outputs->begin_variable(vname, CDESC3.UNITS3D[v].padded(), vtype);
   if (nsteps <= 0) return;
   Mesg mesg;
   if (!check_variable_types(vname, infile1_type(vname, vtype), vtype, mesg)) fail(mesg);
   const Locations loc = location_view();
   for (int step = 0; step < nsteps; ++step) {
-    if (!reports().flush()) fail(Mesg{kWriteFailure});
+    flush_reports();
     if (!kavro::READ3(INFILE1, vname, ALLAYS3, JDATE, JTIME, arrays.INCONC, arrays.data_bytes)) {
       fail(read_failure_message(INFILE1));
     }
     if (!kavro::READ3(INFILE2, vname, ALLAYS3, JDATE, JTIME, arrays.ALTCONC, arrays.data_bytes)) {
       fail(read_failure_message(INFILE2));
     }
-    compare_step(vtype, arrays.INCONC, arrays.ALTCONC, grid, loc, arrays.scratch, reports());
+    if (outputs != nullptr) outputs->begin_step(JDATE, JTIME);
+    compare_step(vtype, arrays.INCONC, arrays.ALTCONC, grid, loc, arrays.scratch, reports(),
+                 outputs);
+    if (outputs != nullptr && !outputs->end_step(mesg)) fail(mesg);
     kavro::NEXTIME(JDATE, JTIME, TSTEP);
   }
+  if (outputs == nullptr) return;
+  flush_reports();
+  if (!outputs->end_variable(mesg)) fail(mesg);
+}
+
+// The status XQEXIT's own exit is replaced by; see complete().
+int completion_status = kavro::kExitOk;
+
+void leave_with_completion_status() noexcept {
+  std::fflush(nullptr);
+  std::_Exit(completion_status);
+}
+
+// Ends a run that compared everything. XQEXIT writes the normal-completion paragraph only for
+// status 0 and calls any other status an abort; a run that tells differing cells by its status
+// keeps that paragraph and leaves, once XQEXIT has closed every file, with status 1.
+[[noreturn]] void complete(int status) noexcept {
+  if (status != kavro::kExitOk) {
+    completion_status = status;
+    if (std::atexit(leave_with_completion_status) != 0) {
+      fail(Mesg{"Could not arrange the exit status for differing cells"});
+    }
+  }
+  kavro::XQEXIT(PROGNAME, 0, 0, "", kavro::kExitOk);
 }
 
 }  // namespace
@@ -223,6 +261,8 @@ void set_floating_point_modes() noexcept {
 }
 
 void compare_files() noexcept {
+  Mesg mesg;
+  if (!read_settings(settings, mesg)) fail(mesg);
   open_and_describe(STACK1);
   const FileShape stack = read_locations();
 
@@ -234,7 +274,6 @@ void compare_files() noexcept {
   open_and_describe(INFILE2);
   const FileShape infile2 = description_shape();
   check_shape(INFILE2, infile2);
-  Mesg mesg;
   if (!check_same_grid(stack, infile1, infile2, mesg)) fail(mesg);
   if (!check_same_layers(infile1, infile2, mesg)) fail(mesg);
 
@@ -250,11 +289,17 @@ void compare_files() noexcept {
                        BDESC3.YORIG3D, BDESC3.XCELL3D, BDESC3.YCELL3D};
   allocate_data_arrays(grid, nvars);
 
+  // Without any of the optional settings the comparison runs exactly as it always has.
+  Outputs extras(settings, grid, location_view());
+  Outputs* outputs = settings.any() ? &extras : nullptr;
+  if (outputs != nullptr && !outputs->start(mesg)) fail(mesg);
   for (std::size_t v = 0; v < static_cast<std::size_t>(nvars); ++v) {
-    compare_variable(v, grid, TSTEP, nsteps);
+    compare_variable(v, grid, TSTEP, nsteps, outputs);
   }
-  if (!reports().flush()) fail(Mesg{kWriteFailure});
-  kavro::XQEXIT(PROGNAME, 0, 0, "", kavro::kExitOk);
+  flush_reports();
+  if (outputs == nullptr) kavro::XQEXIT(PROGNAME, 0, 0, "", kavro::kExitOk);
+  if (!outputs->finish(mesg)) fail(mesg);
+  complete(outputs->exit_status());
 }
 
 }  // namespace brindlewick

@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 #include <xmmintrin.h>
 
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace brindlewick {
@@ -265,10 +267,11 @@ class CompareStepTest : public ::testing::Test {
     std::free(data_);
   }
 
-  std::size_t run(int vtype, const void* a, const void* b, int nlays) {
+  std::size_t run(int vtype, const void* a, const void* b, int nlays,
+                  DifferenceSink* sink = nullptr) {
     const GridFrame grid{kCols, kRows, nlays, 0.0, 0.0, 1000.0, 1000.0};
     const std::size_t n =
-        compare_step(vtype, a, b, grid, loc_, {found_, sorted_, starts_}, *writer_);
+        compare_step(vtype, a, b, grid, loc_, {found_, sorted_, starts_}, *writer_, sink);
     EXPECT_TRUE(writer_->flush());
     return n;
   }
@@ -335,6 +338,102 @@ TEST_F(CompareStepTest, ReportsOnlyDifferingCells) {
 TEST_F(CompareStepTest, EmptyGridReportsNothing) {
   EXPECT_EQ(run(kavro::XQREAL, nullptr, nullptr, 0), 0u);
   EXPECT_EQ(output(), "");
+}
+
+// A sink sees every differing cell in report order, with its layer and both values' bits,
+// and only the cells it accepts are reported.
+TEST_F(CompareStepTest, SinkSeesEveryDifferingCellAndChoosesTheReports) {
+  struct Seen : DifferenceSink {
+    std::vector<std::tuple<std::size_t, int, float, float>> cells;
+    bool differing_cell(std::size_t cell, int layer, std::uint64_t a,
+                        std::uint64_t b) noexcept override {
+      cells.emplace_back(cell, layer, std::bit_cast<float>(static_cast<std::uint32_t>(a)),
+                         std::bit_cast<float>(static_cast<std::uint32_t>(b)));
+      return layer == 2;
+    }
+  } sink;
+  // Two layers of 3 x 2; cells 1 and 3 differ in layer 1, cell 0 in layer 2.
+  float a[2 * kCells] = {};
+  float b[2 * kCells] = {};
+  b[1] = 1.5f;
+  b[3] = kNanF;
+  b[kCells] = -2.0f;
+  EXPECT_EQ(run(kavro::XQREAL, a, b, 2, &sink), 1u);
+  ASSERT_EQ(sink.cells.size(), 3u);
+  // Columns outer: cell 3 (column 1, row 2) before cell 1 (column 2, row 1).
+  EXPECT_EQ(std::get<0>(sink.cells[0]), 3u);
+  EXPECT_TRUE(std::isnan(std::get<3>(sink.cells[0])));
+  EXPECT_EQ(sink.cells[1], std::make_tuple(std::size_t{1}, 1, 0.0f, 1.5f));
+  EXPECT_EQ(sink.cells[2], std::make_tuple(std::size_t{0}, 2, 0.0f, -2.0f));
+  EXPECT_EQ(reported(), (std::vector<std::pair<int, int>>{{1, 1}}));
+}
+
+// Tolerances: reported only beyond both; NaN against a number always, NaN against NaN never;
+// an infinity against another value always.
+TEST(BeyondToleranceTest, Boundaries) {
+  const Tolerance abs_half{true, 0.5, 0.0};
+  const Tolerance rel_tenth{true, 0.0, 0.1};
+  const Tolerance both{true, 0.5, 0.1};
+  const double inf = std::numeric_limits<double>::infinity();
+  struct Case {
+    double a, b;
+    Tolerance tol;
+    bool reported;
+  };
+  const Case cases[] = {
+      {1.0, 1.5, abs_half, false},  // exactly the tolerance: inside
+      {1.0, std::nextafter(1.5, 2.0), abs_half, true},
+      {2.0, 1.5, abs_half, false},
+      {2.0, std::nextafter(1.5, 1.0), abs_half, true},
+      {10.0, 11.0, rel_tenth, false},  // 1 against 0.1 x 11 of the larger magnitude
+      {10.0, 11.2, rel_tenth, true},
+      {-10.0, -11.2, rel_tenth, true},
+      {100.0, 100.6, both, false},  // beyond the absolute tolerance, inside the relative one
+      {1.0, 1.6, both, true},
+      {kNanD, 1.0, both, true},
+      {1.0, kNanD, abs_half, true},
+      {kNanD, kNanD, both, false},
+      {kNanD, -kNanD, Tolerance{true, 0.0, 0.0}, false},
+      {inf, 1.0, rel_tenth, true},
+      {inf, inf, both, false},
+      {inf, -inf, both, true},
+      {0.0, -0.0, Tolerance{true, 0.0, 0.0}, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(beyond_tolerance(c.a, c.b, c.tol), c.reported)
+        << c.a << " vs " << c.b << " abs " << c.tol.absolute << " rel " << c.tol.relative;
+  }
+}
+
+// Zero tolerances report what the rule reports, NaN against NaN aside, for every case of the
+// rule's own tables (values seen as the comparison sees them).
+TEST(BeyondToleranceTest, ZeroToleranceIsTheRule) {
+  const Tolerance zero{true, 0.0, 0.0};
+  auto number = [](float v) { return cell_number(kavro::XQREAL, std::bit_cast<std::uint32_t>(v)); };
+  for (const auto& c : kRealCases) {
+    const bool both_nan = std::isnan(c.a) && std::isnan(c.b);
+    EXPECT_EQ(beyond_tolerance(number(c.a), number(c.b), zero), c.differs && !both_nan)
+        << c.a << " vs " << c.b;
+  }
+  for (const auto& c : kDoubleCases) {
+    const bool both_nan = std::isnan(c.a) && std::isnan(c.b);
+    const double a = cell_number(kavro::XQDBLE, std::bit_cast<std::uint64_t>(c.a));
+    const double b = cell_number(kavro::XQDBLE, std::bit_cast<std::uint64_t>(c.b));
+    EXPECT_EQ(beyond_tolerance(a, b, zero), c.differs && !both_nan) << c.a << " vs " << c.b;
+  }
+}
+
+// Values as the comparison sees them: INTEGERs exact and signed, subnormals a zero of their
+// sign, in any floating-point mode.
+TEST(CellNumberTest, TypesAndSubnormals) {
+  EXPECT_EQ(cell_number(kavro::XQINT, std::uint32_t{0xFFFFFFFFu}), -1.0);
+  EXPECT_EQ(cell_number(kavro::XQINT, std::uint32_t{0x7FFFFFFFu}), 2147483647.0);
+  EXPECT_EQ(cell_number(kavro::XQREAL, std::bit_cast<std::uint32_t>(0.1f)), double(0.1f));
+  EXPECT_EQ(cell_number(kavro::XQREAL, std::bit_cast<std::uint32_t>(kSubF)), 0.0);
+  EXPECT_TRUE(std::signbit(cell_number(kavro::XQREAL, std::bit_cast<std::uint32_t>(-kSubF))));
+  EXPECT_EQ(cell_number(kavro::XQDBLE, std::bit_cast<std::uint64_t>(kSubD)), 0.0);
+  EXPECT_EQ(cell_number(kavro::XQDBLE, std::bit_cast<std::uint64_t>(kMinD)), kMinD);
+  EXPECT_TRUE(std::isnan(cell_number(kavro::XQREAL, std::bit_cast<std::uint32_t>(kNanF))));
 }
 
 // More reports than the writer's buffer holds all arrive, in order.

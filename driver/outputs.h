@@ -1,0 +1,61 @@
+// The optional outputs of a run, driven by the settings: every cell that the comparison rule
+// reports passes through here, which applies the tolerances and the report cap, feeds the
+// summary and the maps, and writes the CSV. The log lines go through the library (XQMSG2), so
+// the caller flushes its reports first when the log shares standard output.
+#ifndef BRINDLEWICK_OUTPUTS_H
+#define BRINDLEWICK_OUTPUTS_H
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "compare.h"
+#include "diff_map.h"
+#include "settings.h"
+#include "summary.h"
+
+namespace brindlewick {
+
+class Outputs final : public DifferenceSink {
+ public:
+  Outputs(const Settings& settings, const GridFrame& grid, const Locations& loc) noexcept;
+  ~Outputs();
+  Outputs(const Outputs&) = delete;
+  Outputs& operator=(const Outputs&) = delete;
+
+  // Before the first variable: records the tolerances in the log and creates the CSV.
+  bool start(Mesg& mesg) noexcept;
+  void begin_variable(std::string_view vname, std::string_view units, int vtype) noexcept;
+  void begin_step(int jdate, int jtime) noexcept;
+  bool differing_cell(std::size_t cell, int layer, std::uint64_t a,
+                      std::uint64_t b) noexcept override;
+  // After the step: hands the CSV rows collected to the file.
+  bool end_step(Mesg& mesg) noexcept;
+  // After the variable's last step: the cap's log line and the variable's map.
+  bool end_variable(Mesg& mesg) noexcept;
+  // After the last variable: closes the CSV and writes the summary.
+  bool finish(Mesg& mesg) noexcept;
+  // kExitDifferences when asked for and cells differed; kExitOk otherwise.
+  int exit_status() const noexcept;
+
+ private:
+  bool write_csv(Mesg& mesg) noexcept;
+
+  const Settings& settings_;
+  GridFrame grid_;
+  Locations loc_;
+  std::vector<VariableStats> stats_;
+  std::unique_ptr<DifferenceMap> map_;
+  std::FILE* csv_ = nullptr;
+  std::string csv_rows_;
+  std::int64_t reports_ = 0;
+  std::uint64_t differing_ = 0;
+  int jdate_ = 0;
+  int jtime_ = 0;
+};
+
+}  // namespace brindlewick
+
+#endif  // BRINDLEWICK_OUTPUTS_H

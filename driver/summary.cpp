@@ -1,0 +1,174 @@
+#include "summary.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+
+#include "kavro/kavro.h"
+#include "number_text.h"
+
+namespace brindlewick {
+namespace {
+
+// Wide enough for the longest label and the space after it, so the values line up.
+constexpr std::size_t kLabelWidth = 32;
+
+// Differences of INTEGER and REAL variables are shown at single precision, of DOUBLE ones at
+// double.
+int difference_type(int vtype) noexcept {
+  return vtype == kavro::XQDBLE ? kavro::XQDBLE : kavro::XQREAL;
+}
+
+std::string labelled(std::string_view label, std::string_view value) {
+  std::string s = "  ";
+  s += label;
+  s.resize(std::max(s.size() + 1, kLabelWidth), ' ');
+  s += value;
+  return s;
+}
+
+std::string count_text(std::uint64_t n) {
+  std::string s;
+  append_integer(s, static_cast<std::int64_t>(n));
+  return s;
+}
+
+void keep_larger(Extreme& e, double measure, double a, double b, const CellPlace& at) noexcept {
+  if (e.found && !(measure > e.measure)) return;
+  e = {true, measure, a, b, at};
+}
+
+// The extreme's three lines: the measure, where, and both values.
+void extreme_lines(std::vector<std::string>& out, std::string_view label, const Extreme& e,
+                   int vtype) {
+  if (!e.found) {
+    out.push_back(labelled(label, "none"));
+    return;
+  }
+  out.push_back(labelled(label, value_text(e.measure, difference_type(vtype))));
+  std::string where = "    at " + date_time_text(e.at.jdate, e.at.jtime) + " layer ";
+  append_integer(where, e.at.layer);
+  where += " column ";
+  append_integer(where, e.at.col);
+  where += " row ";
+  append_integer(where, e.at.row);
+  where += ", latitude ";
+  append_shortest(where, e.at.lat);
+  where += " longitude ";
+  append_shortest(where, e.at.lon);
+  out.push_back(where);
+  out.push_back("    INFILE1 " + value_text(e.a, vtype) + ", INFILE2 " + value_text(e.b, vtype));
+}
+
+void pad_right(std::string& s, std::size_t width) {
+  if (s.size() < width) s.append(width - s.size(), ' ');
+}
+
+void pad_left(std::string& s, std::size_t width) {
+  if (s.size() < width) s.insert(0, width - s.size(), ' ');
+}
+
+}  // namespace
+
+void VariableStats::begin_step(std::uint64_t cells) noexcept {
+  ++steps;
+  compared += cells;
+  step_differs_ = false;
+}
+
+void VariableStats::add_cell(double a, double b, bool reported, const CellPlace& at) noexcept {
+  const bool nan_a = std::isnan(a);
+  const bool nan_b = std::isnan(b);
+  if (reported) {
+    ++differing;
+    step_differs_ = true;
+  }
+  if (nan_a || nan_b) {
+    ++nan_any;
+    if (nan_a != nan_b) ++nan_number;
+    return;
+  }
+  const double d = std::fabs(b - a);
+  sum_squares += d * d;
+  keep_larger(largest_abs, d, a, b, at);
+  const double rel = d / std::max(std::fabs(a), std::fabs(b));
+  // An infinity against another value has no relative difference.
+  if (!std::isnan(rel)) keep_larger(largest_rel, rel, a, b, at);
+}
+
+void VariableStats::end_step(int jdate, int jtime) noexcept {
+  if (!step_differs_) return;
+  if (steps_differing++ == 0) {
+    first_jdate = jdate;
+    first_jtime = jtime;
+  }
+}
+
+double VariableStats::rms() const noexcept {
+  const std::uint64_t n = compared - std::min(compared, nan_any);
+  return n == 0 ? 0.0 : std::sqrt(sum_squares / static_cast<double>(n));
+}
+
+std::string date_time_text(int jdate, int jtime) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%d:%06d", jdate, jtime);
+  return text;
+}
+
+std::vector<std::string> summary_block(const VariableStats& s) {
+  std::vector<std::string> out;
+  out.emplace_back();
+  out.push_back("Summary of \"" + s.name + "\" (" + (s.units.empty() ? "no units" : s.units) + ")");
+  std::string steps = count_text(s.compared) + " in ";
+  append_integer(steps, s.steps);
+  steps += s.steps == 1 ? " step" : " steps";
+  out.push_back(labelled("cells compared:", steps));
+  out.push_back(labelled("cells differing:", count_text(s.differing)));
+  out.push_back(labelled("NaN against a number:", count_text(s.nan_number)));
+  std::string differing;
+  append_integer(differing, s.steps_differing);
+  differing += " of ";
+  append_integer(differing, s.steps);
+  if (s.steps_differing > 0) differing += ", first " + date_time_text(s.first_jdate, s.first_jtime);
+  out.push_back(labelled("steps with differences:", differing));
+  extreme_lines(out, "largest |difference|:", s.largest_abs, s.vtype);
+  extreme_lines(out, "largest relative difference:", s.largest_rel, s.vtype);
+  out.push_back(labelled("RMS difference:", value_text(s.rms(), difference_type(s.vtype))));
+  return out;
+}
+
+std::vector<std::string> summary_table(std::span<const VariableStats> all) {
+  using Row = std::array<std::string, 4>;
+  std::vector<Row> rows = {{"Variable", "differing cells", "largest |difference|", "RMS"}};
+  for (const VariableStats& s : all) {
+    const int real_type = difference_type(s.vtype);
+    rows.push_back({s.name, count_text(s.differing),
+                    s.largest_abs.found ? value_text(s.largest_abs.measure, real_type) : "none",
+                    value_text(s.rms(), real_type)});
+  }
+  std::array<std::size_t, 4> width{};
+  for (const Row& r : rows) {
+    for (std::size_t c = 0; c < r.size(); ++c) width[c] = std::max(width[c], r[c].size());
+  }
+  std::vector<std::string> out = {"", "Summary of all variables"};
+  for (Row& r : rows) {
+    pad_right(r[0], width[0]);
+    std::string line = r[0];
+    for (std::size_t c = 1; c < r.size(); ++c) {
+      pad_left(r[c], width[c]);
+      line += "   " + r[c];
+    }
+    out.push_back(line);
+  }
+  return out;
+}
+
+std::string unreported_line(const VariableStats& s, std::int64_t cap) {
+  std::string line = "Variable \"" + s.name + "\": " + count_text(s.unreported) +
+                     " differing cells not reported (BRINDLEWICK_MAX_REPORTS ";
+  append_integer(line, cap);
+  return line + ")";
+}
+
+}  // namespace brindlewick

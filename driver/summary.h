@@ -1,0 +1,88 @@
+// The summary of a comparison: per variable, what was compared, what differed, the largest
+// absolute and relative differences and where they are, and the root-mean-square difference;
+// then one table across all variables. Pure: the statistics are fed cell by cell and the
+// block comes back as log lines.
+//
+// Counts follow the rule in force (tolerances included): "cells differing" is the number of
+// reports the rule gives, a cell counted once per step and layer. The differences describe
+// the two fields whatever the tolerance: the largest |difference|, the largest relative
+// difference |b - a| / max(|a|, |b|) and the RMS over every cell compared with numbers on both
+// sides (cells with a NaN on either side are left out of them).
+#ifndef BRINDLEWICK_SUMMARY_H
+#define BRINDLEWICK_SUMMARY_H
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace brindlewick {
+
+// Where a cell is: the step's date and time, layer, column and row (1-based), and the
+// location file's latitude and longitude of the cell.
+struct CellPlace {
+  int jdate = 0;
+  int jtime = 0;
+  int layer = 0;
+  int col = 0;
+  int row = 0;
+  float lat = 0.0F;
+  float lon = 0.0F;
+};
+
+// The largest of a measure so far, with its cell and both values.
+struct Extreme {
+  bool found = false;
+  double measure = 0.0;
+  double a = 0.0;
+  double b = 0.0;
+  CellPlace at;
+};
+
+struct VariableStats {
+  std::string name;  // trimmed
+  std::string units;
+  int vtype = 0;
+  int steps = 0;                 // steps compared
+  std::uint64_t compared = 0;    // cells x layers x steps
+  std::uint64_t differing = 0;   // reported by the rule in force
+  std::uint64_t nan_number = 0;  // a NaN against a number
+  std::uint64_t nan_any = 0;     // a NaN on either side (both included)
+  std::uint64_t unreported = 0;  // differing but beyond the report cap
+  int steps_differing = 0;
+  int first_jdate = 0;
+  int first_jtime = 0;
+  Extreme largest_abs;
+  Extreme largest_rel;
+  double sum_squares = 0.0;
+
+  // One step of `cells` cells x layers.
+  void begin_step(std::uint64_t cells) noexcept;
+  // A cell whose bits differ (the only cells that can add to a difference), its two values
+  // as the comparison sees them, and whether the rule in force reports it.
+  void add_cell(double a, double b, bool reported, const CellPlace& at) noexcept;
+  void end_step(int jdate, int jtime) noexcept;
+
+  // The RMS difference over the cells with numbers on both sides; 0 when there are none.
+  double rms() const noexcept;
+
+ private:
+  bool step_differs_ = false;
+};
+
+// The block of one variable, one string per log line (without the log's leading blanks).
+std::vector<std::string> summary_block(const VariableStats& s);
+
+// The closing table across all variables: a title, a header, one aligned row per variable.
+std::vector<std::string> summary_table(std::span<const VariableStats> all);
+
+// The cap's line for a variable with differing cells not reported.
+std::string unreported_line(const VariableStats& s, std::int64_t cap);
+
+// "2024033:020000": a step's date and time as the log shows them.
+std::string date_time_text(int jdate, int jtime);
+
+}  // namespace brindlewick
+
+#endif  // BRINDLEWICK_SUMMARY_H

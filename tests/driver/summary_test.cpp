@@ -1,0 +1,121 @@
+// The summary's statistics and its log lines, fed cell by cell without files.
+#include "summary.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "kavro/kavro.h"
+
+namespace brindlewick {
+namespace {
+
+constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
+
+CellPlace at(int jtime, int layer, int col, int row) {
+  return {2024033,
+          jtime,
+          layer,
+          col,
+          row,
+          40.0f + 0.5f * static_cast<float>(row),
+          -100.0f - 0.25f * static_cast<float>(col)};
+}
+
+// Three steps of 3 x 2 cells x 2 layers. Step 1: one cell inside the tolerance. Step 2: a
+// changed value, a NaN against a number, a NaN against a NaN and the largest change. Step 3:
+// nothing.
+VariableStats hand_checked() {
+  VariableStats s;
+  s.name = "O3";
+  s.units = "ppmV";
+  s.vtype = kavro::XQREAL;
+  s.begin_step(12);
+  s.add_cell(-0.5, -0.25, false, at(0, 2, 3, 1));  // relative 0.5: the largest
+  s.end_step(2024033, 0);
+  s.begin_step(12);
+  s.add_cell(1.0, 1.5, true, at(10000, 1, 2, 1));
+  s.add_cell(2.0, kNan, true, at(10000, 1, 2, 2));
+  s.add_cell(kNan, kNan, true, at(10000, 2, 1, 1));
+  s.add_cell(4.0, 3.0, true, at(10000, 2, 3, 2));  // |difference| 1: the largest
+  s.end_step(2024033, 10000);
+  s.begin_step(12);
+  s.end_step(2024033, 20000);
+  return s;
+}
+
+TEST(VariableStatsTest, NothingComparedHasNoRms) {
+  VariableStats s;
+  EXPECT_EQ(s.rms(), 0.0);
+  s.begin_step(1);
+  s.add_cell(kNan, 1.0, true, at(0, 1, 1, 1));
+  EXPECT_EQ(s.rms(), 0.0);
+  EXPECT_FALSE(s.largest_abs.found);
+}
+
+// The block as the log shows it (after its five blanks): counts, the first step with a
+// reported cell, the extremes and the RMS over the 34 cells with numbers on both sides,
+// sqrt((0.25^2 + 0.5^2 + 1) / 34).
+TEST(SummaryBlockTest, LinesOfTheHandCheckedCase) {
+  const std::vector<std::string> expected = {
+      "",
+      "Summary of \"O3\" (ppmV)",
+      "  cells compared:               36 in 3 steps",
+      "  cells differing:              4",
+      "  NaN against a number:         1",
+      "  steps with differences:       1 of 3, first 2024033:010000",
+      "  largest |difference|:         1",
+      "    at 2024033:010000 layer 2 column 3 row 2, latitude 41 longitude -100.75",
+      "    INFILE1 4, INFILE2 3",
+      "  largest relative difference:  0.5",
+      "    at 2024033:000000 layer 2 column 3 row 1, latitude 40.5 longitude -100.75",
+      "    INFILE1 -0.5, INFILE2 -0.25",
+      "  RMS difference:               0.19647631",
+  };
+  EXPECT_EQ(summary_block(hand_checked()), expected);
+}
+
+// Without differences and without units; INTEGER values as integers.
+TEST(SummaryBlockTest, NoDifferences) {
+  VariableStats s;
+  s.name = "CLOUD";
+  s.vtype = kavro::XQINT;
+  s.begin_step(6);
+  s.end_step(2024033, 0);
+  const std::vector<std::string> block = summary_block(s);
+  EXPECT_EQ(block[1], "Summary of \"CLOUD\" (no units)");
+  EXPECT_EQ(block[2], "  cells compared:               6 in 1 step");
+  EXPECT_EQ(block[5], "  steps with differences:       0 of 1");
+  EXPECT_EQ(block[6], "  largest |difference|:         none");
+  EXPECT_EQ(block.back(), "  RMS difference:               0");
+}
+
+// One row per variable, names left and numbers right in columns as wide as their widest entry.
+TEST(SummaryTableTest, AlignedColumns) {
+  VariableStats quiet;
+  quiet.name = "TEMPERATURE_2M";
+  quiet.vtype = kavro::XQDBLE;
+  const VariableStats all[] = {hand_checked(), quiet};
+  const std::vector<std::string> expected = {
+      "",
+      "Summary of all variables",
+      "Variable         differing cells   largest |difference|          RMS",
+      "O3                             4                      1   0.19647631",
+      "TEMPERATURE_2M                 0                   none            0",
+  };
+  EXPECT_EQ(summary_table(all), expected);
+}
+
+TEST(UnreportedLineTest, NamesTheVariableAndTheCap) {
+  VariableStats s;
+  s.name = "NO2";
+  s.unreported = 1234;
+  EXPECT_EQ(unreported_line(s, 100),
+            "Variable \"NO2\": 1234 differing cells not reported (BRINDLEWICK_MAX_REPORTS 100)");
+}
+
+}  // namespace
+}  // namespace brindlewick
