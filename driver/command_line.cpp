@@ -28,8 +28,18 @@ Environment:
   EXECUTION_ID         run identifier, recorded in the log
   KAVRO_CHECK_HEADERS  Y or N (default N): check file headers on open
 
+Optional outputs (none set: reports, log and status as above):
+  BRINDLEWICK_SUMMARY=Y        per-variable summary and closing table in the log
+  BRINDLEWICK_MAPS=DIR         a PNG map per differing variable, in an existing DIR
+  BRINDLEWICK_CSV=PATH         one CSV row per differing cell (PATH must not exist yet)
+  BRINDLEWICK_EXIT_ON_DIFF=Y   exit status 1 when any cell differed
+  BRINDLEWICK_MAX_REPORTS=N    at most N reports on standard output
+  BRINDLEWICK_ABS_TOL=X        report a cell only beyond this absolute difference
+  BRINDLEWICK_REL_TOL=X        ... and beyond this relative difference
+
 Exit status:
   0  every variable and step compared, whether or not cells differ
+  1  with BRINDLEWICK_EXIT_ON_DIFF=Y: every variable and step compared, and cells differ
   2  a file could not be opened, described or read; the files do not fit together; the
      reports could not be written; the arrays could not be allocated; or a bad argument
 
