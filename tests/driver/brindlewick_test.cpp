@@ -1,20 +1,19 @@
 // The built tool, run in a child process on files from the fixture writer: its standard
 // output, its log and its exit status.
 #include <gtest/gtest.h>
+#include <netcdf.h>
 #include <sys/resource.h>
 
 #include <cmath>
 #include <cstdio>
+#include <fstream>
 #include <limits>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include <netcdf.h>
-
-#include <fstream>
-
 #include "command_line.h"
+#include "core/state.h"
 #include "driver/tool_run.h"
 #include "kavro/kavro.h"
 #include "kavro/version.h"
@@ -34,6 +33,58 @@ TEST_F(BrindlewickTest, IdenticalFilesReportNothing) {
   EXPECT_EQ(reports(r), "");
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(tail(r.log, 4), kNormalEnd);
+}
+
+// A file this library created (from the description of a fixture file, its records then
+// filled with the raw netCDF API) compares as equal to that fixture from either side.
+TEST_F(BrindlewickTest, FileCreatedByTheLibraryAsEitherInput) {
+  write("stack.nc", stack());
+  const FixtureSpec fx = data();
+  write("run1.nc", fx);
+  {
+    kavro_test::ScopedEnv log("LOGFILE", path("create.log"));
+    kavro_test::ScopedEnv source("SOURCE", path("run1.nc"));
+    kavro_test::ScopedEnv made("MADE", path("made.nc"));
+    kavro::test_hooks::reset_state();
+    ASSERT_TRUE(kavro::OPEN3("SOURCE", kavro::FSREAD3, "TEST"));
+    ASSERT_TRUE(kavro::DESC3("SOURCE"));
+    ASSERT_TRUE(kavro::OPEN3("MADE", kavro::FSNEW3, "TEST"))
+        << kavro_test::read_file(path("create.log"));
+    ASSERT_TRUE(kavro::SHUT3());
+    kavro::test_hooks::reset_state();
+  }
+  int ncid = 0, tflag = 0;
+  ASSERT_EQ(nc_open(path("made.nc").c_str(), NC_WRITE, &ncid), NC_NOERR);
+  ASSERT_EQ(nc_inq_varid(ncid, "TFLAG", &tflag), NC_NOERR);
+  for (int rec = 0; rec < 2; ++rec) {
+    const auto [date, time] = kavro_test::step_date_time(fx, rec);
+    for (int v = 1; v <= 2; ++v) {
+      int varid = 0;
+      ASSERT_EQ(nc_inq_varid(ncid, ("V" + std::to_string(v)).c_str(), &varid), NC_NOERR);
+      const int pair[2] = {date, time};
+      const std::size_t fstart[3] = {std::size_t(rec), std::size_t(v - 1), 0};
+      const std::size_t fcount[3] = {1, 1, 2};
+      ASSERT_EQ(nc_put_vara_int(ncid, tflag, fstart, fcount, pair), NC_NOERR);
+      std::vector<float> values;
+      for (int row = 1; row <= 3; ++row) {
+        for (int col = 1; col <= 4; ++col) {
+          values.push_back(float(kavro_test::expected_value(fx, v, rec + 1, 1, row, col)));
+        }
+      }
+      const std::size_t start[4] = {std::size_t(rec), 0, 0, 0};
+      const std::size_t count[4] = {1, 1, 3, 4};
+      ASSERT_EQ(nc_put_vara_float(ncid, varid, start, count, values.data()), NC_NOERR);
+    }
+  }
+  ASSERT_EQ(nc_close(ncid), NC_NOERR);
+  for (const auto& [one, two] :
+       {std::pair{"made.nc", "run1.nc"}, std::pair{"run1.nc", "made.nc"}}) {
+    const RunResult r = run({{"INFILE1", path(one)},
+                             {"INFILE2", path(two)},
+                             {"LOGFILE", path(std::string(one) + ".log")}});
+    EXPECT_EQ(r.status, 0) << kavro_test::read_file(path(std::string(one) + ".log"));
+    EXPECT_EQ(reports(r), "");
+  }
 }
 
 // A file list as either input: two members of two steps each against one file of four
