@@ -155,16 +155,18 @@ void check_sizes(DescCheck& c) {
 // Step 5: names, data types and units of the variables.
 void check_variables(DescCheck& c) {
   const int nvars = BDESC3.NVARS3D;
-  if (nvars == 0) XQMSG2(int_check_line("WARNING:  number of variables:", nvars, "for ", c.fname()));
+  if (nvars == 0)
+    XQMSG2(int_check_line("WARNING:  number of variables:", nvars, "for ", c.fname()));
   for (std::size_t v = 0; v < static_cast<std::size_t>(nvars); ++v) {
     const std::string_view name = CDESC3.VNAME3D[v].trimmed();
     if (!CKNAME(CDESC3.VNAME3D[v].padded())) {
-      c.fail(CheckLine() << "Illegal variable name \"" << name << "\" in file " << c.fname() << "\"");
+      c.fail(CheckLine() << "Illegal variable name \"" << name << "\" in file " << c.fname()
+                         << "\"");
     }
     const int type = BDESC3.VTYPE3D[v];
     if (type != XQINT && type != XQREAL && type != XQDBLE) {
-      c.fail(CheckLine() << "Illegal data type " << NumField(type, 10) << "  for variable \"" << name
-                         << "\" in file \"" << c.fname() << "\"");
+      c.fail(CheckLine() << "Illegal data type " << NumField(type, 10) << "  for variable \""
+                         << name << "\" in file \"" << c.fname() << "\"");
     }
     const Name16& units = CDESC3.UNITS3D[v];
     if (units.trimmed().empty() || units[0] == '\0') {
@@ -175,7 +177,7 @@ void check_variables(DescCheck& c) {
 }
 
 // What a projection's parameters must satisfy, by horizontal grid type.
-enum class Alpha { kNone, kLatitude, kUnit };           // -, [-90, 90], +1 or -1
+enum class Alpha { kNone, kLatitude, kUnit };                  // -, [-90, 90], +1 or -1
 enum class Beta { kNone, kFromAlpha, kLongitude, kLatitude };  // -, [P_ALP, 90], ±180, ±90
 
 struct ProjectionChecks {
@@ -204,8 +206,8 @@ void check_projection(DescCheck& c, const ProjectionChecks& p) {
   if (p.alpha == Alpha::kLatitude) c.angle(alp, -90.0, 90.0, "Bad PROJ-ALPHA");
   if (p.alpha == Alpha::kUnit) {
     // +1 or -1 within the single-precision 0.00001.
-    const bool unit = std::fabs(alp) <= 2.0 &&
-                      std::fabs(std::fabs(static_cast<float>(alp)) - 1.0F) <= 0.00001F;
+    const bool unit =
+        std::fabs(alp) <= 2.0 && std::fabs(std::fabs(static_cast<float>(alp)) - 1.0F) <= 0.00001F;
     if (!unit) c.real_failure("Bad PROJ-ALPHA", alp);
   }
   if (p.beta == Beta::kFromAlpha) c.angle(bet, alp, 90.0, "Bad PROJ-BETA");

@@ -30,11 +30,10 @@ namespace dict = layout::dictionary;
 // this define session is removed with it); the slot holds no netCDF id afterwards.
 bool discard(int fid, std::string_view text, int status) {
   int& ncid = state().b.NCID3(fid);
-  detail::warning_block(
-      "CRDICT3",
-      {text, MsgBuf<80>("File name ") << state().c.FLNAME3(fid).padded(),
-       detail::error_number_line(status)},
-      2);
+  detail::warning_block("CRDICT3",
+                        {text, MsgBuf<80>("File name ") << state().c.FLNAME3(fid).padded(),
+                         detail::error_number_line(status)},
+                        2);
   (void)nc_abort(ncid);
   ncid = IMISSING3;
   return false;
@@ -70,8 +69,8 @@ bool write_variable_list(int fid, int ncid) {
     std::copy(name.padded().begin(), name.padded().end(), list.begin() + k * NAMLEN3);
   }
   b.NVARS3(fid) = static_cast<int>(dict::kSchema.size());
-  int status = nc_put_att_int(ncid, NC_GLOBAL, NcName(layout::kNvarsAtt).c_str(), NC_INT, 1,
-                              &b.NVARS3(fid));
+  int status =
+      nc_put_att_int(ncid, NC_GLOBAL, NcName(layout::kNvarsAtt).c_str(), NC_INT, 1, &b.NVARS3(fid));
   if (status != NC_NOERR) return discard(fid, "Error creating netCDF attribute NVARS", status);
   status = nc_put_att_text(ncid, NC_GLOBAL, NcName(layout::kVarListAtt).c_str(), list.size(),
                            list.data());
@@ -87,9 +86,9 @@ bool define_schema(int fid, int ncid, std::span<const int> dimids) {
     const int var = static_cast<int>(k) + 1;
     std::array<int, 3> shape{dimids[dict::kFindx]};
     for (std::size_t d = 0; d < v.dims.size(); ++d) shape[d + 1] = dimids[v.dims[d]];
-    const int status = nc_def_var(ncid, NcName(v.name).c_str(), v.type,
-                                  static_cast<int>(v.dims.size()) + 1, shape.data(),
-                                  &b.VARID3(var, fid));
+    const int status =
+        nc_def_var(ncid, NcName(v.name).c_str(), v.type, static_cast<int>(v.dims.size()) + 1,
+                   shape.data(), &b.VARID3(var, fid));
     if (status != NC_NOERR) {
       return discard(fid, MsgBuf<80>("Error creating netCDF variable ") << Name16(v.name).padded(),
                      status);

@@ -127,8 +127,7 @@ bool entry_valid(const Request& r) {
   const std::array<std::size_t, 1> start{static_cast<std::size_t>(r.entry - 1)};
   const std::array<std::size_t, 1> count{1};
   int flag = 0;
-  const int status =
-      get_block(r.ncid, state().b.TFLAGID3(r.fid), NC_INT, start, count, &flag);
+  const int status = get_block(r.ncid, state().b.TFLAGID3(r.fid), NC_INT, start, count, &flag);
   if (detail::step_not_yet_written(status)) return false;
   if (status != NC_NOERR) {
     detail::warning_block(
@@ -139,9 +138,8 @@ bool entry_valid(const Request& r) {
     return false;
   }
   if (flag == OKFLAG3 || flag == r.entry) return true;
-  detail::warning_block("RDDICT3",
-                        {Line("Dictionary entry requested:") << NumField(r.entry, 5),
-                         Line("Record not available in dictionary file ") << r.lname()});
+  detail::warning_block("RDDICT3", {Line("Dictionary entry requested:") << NumField(r.entry, 5),
+                                    Line("Record not available in dictionary file ") << r.lname()});
   return false;
 }
 
