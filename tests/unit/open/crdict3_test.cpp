@@ -16,16 +16,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-std::string run(const std::string& command) {
-  std::string out;
-  FILE* p = popen(command.c_str(), "r");
-  if (p == nullptr) return out;
-  std::array<char, 4096> buf{};
-  while (std::fgets(buf.data(), int(buf.size()), p) != nullptr) out += buf.data();
-  pclose(p);
-  return out;
-}
-
 class Crdict3Test : public OpenFixture {
  protected:
   // Creates PATH with the seven common global attributes, left in define mode in slot 1 as
@@ -67,7 +57,7 @@ TEST_F(Crdict3Test, CreatesEmptyDictionary) {
   EXPECT_EQ(st.c.VLIST3D(26, 1).trimmed(), "VTYPE");
   EXPECT_EQ(st.b.VARID3(26, 1), 26);
   ASSERT_TRUE(kavro::CLOSE3("NEWDICT"));
-  EXPECT_EQ(run("ncdump " + path),
+  EXPECT_EQ(run_command("ncdump " + path),
             read_file(std::string(KAVRO_TEST_DATA_DIR) + "/empty_dictionary.cdl"));
 
   set_name("DICT", path);
