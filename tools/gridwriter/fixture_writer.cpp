@@ -3,6 +3,7 @@
 #include <netcdf.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -532,12 +533,13 @@ double default_value(int var, int rec, int lay, int row, int col) {
 std::vector<FixtureVar> numbered_vars(int n, int type) {
   std::vector<FixtureVar> v;
   for (int k = 1; k <= n; ++k) {
-    FixtureVar f;
-    // Appended, not "V" + ...: GCC 12 at -O3 warns falsely on that (-Wrestrict).
-    f.name = "V";
-    f.name += std::to_string(k);
+    // Formatted, not "V" + ... or assigned and appended: GCC 12 at -O3 warns falsely on those
+    // (-Wrestrict).
+    std::array<char, 16> name{};
+    std::snprintf(name.data(), name.size(), "V%d", k);
+    FixtureVar& f = v.emplace_back();
+    f.name.assign(name.data());
     f.type = type;
-    v.push_back(f);
   }
   return v;
 }
