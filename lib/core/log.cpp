@@ -1,5 +1,6 @@
 #include "core/log.h"
 
+#include "core/msgbuf.h"
 #include "core/state.h"
 #include "core/units.h"
 #include "kavro/core.h"
@@ -29,6 +30,16 @@ void put_log_line_untrimmed(std::string_view text) {
 }
 
 bool flush_log() { return flush_unit(ensure_log("XQMSG2")); }
+
+void warning_block(std::string_view caller, std::initializer_list<std::string_view> lines,
+                   int trailing) {
+  put_log_line("");
+  put_log_line("");
+  put_log_line(MsgBuf<80>(">>> WARNING in subroutine ") << caller << " <<<");
+  for (std::string_view line : lines) put_log_line(line);
+  for (int i = 0; i < trailing; ++i) put_log_line("");
+  flush_log();
+}
 
 void log_line(std::string_view text) {
   put_log_line(text);

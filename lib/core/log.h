@@ -6,6 +6,7 @@
 #ifndef KAVRO_CORE_LOG_H
 #define KAVRO_CORE_LOG_H
 
+#include <initializer_list>
 #include <string_view>
 
 namespace kavro::detail {
@@ -25,6 +26,12 @@ void put_log_line_untrimmed(std::string_view text);
 
 // Flushes the log; false when the flush fails.
 bool flush_log();
+
+// A warning block of routine CALLER on the log: two empty lines, the headline
+// ">>> WARNING in subroutine CALLER <<<", each of LINES, then TRAILING empty lines; the log is
+// flushed once at the end.
+void warning_block(std::string_view caller, std::initializer_list<std::string_view> lines,
+                   int trailing = 0);
 
 // Writes a line of five blanks and TEXT (without its trailing blanks) on a unit other than
 // the log: the start-up banner and the log-opening failure block on standard output.

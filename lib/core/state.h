@@ -117,6 +117,10 @@ struct Bstate3 {
   // Whether KAVRO_OFFSET_64 has been read (at the first creation), and its value.
   bool offset64_read = false;
   bool offset64 = false;
+  // RDDICT3's name table (Cstate3::dict_names): the slot of the dictionary whose entry names
+  // it holds (-1: none) and how many it holds.
+  int dict_fid = -1;
+  int dict_count = 0;
   // Tests only: the memory SETENVVAR asks for is refused.
   bool refuse_env_allocations = false;
 };
@@ -130,6 +134,8 @@ struct Cstate3 {
   PerVarSlot<Name16> VLIST3D;
   PerVarSlot<Name16> UNITS3;
   Line80 LIBVERS3;
+  // The entry names of the dictionary in slot Bstate3::dict_fid, in record order.
+  std::array<Name16, MXVARS3> dict_names;
 };
 
 struct LibraryState {
@@ -150,7 +156,8 @@ void free_slot(int slot) noexcept;
 void reset_tables() noexcept;
 // Returns a slot to free after its file is closed: logical name to question marks, and for
 // its variables 1..NVARS3 the netCDF variable id and the memory-resident buffer entries to
-// IMISSING3 and the names to question marks.
+// IMISSING3 and the names to question marks. A dictionary's entry names kept for the slot
+// are forgotten, so a file opened later in the slot never sees them.
 void reset_slot(int slot) noexcept;
 }  // namespace detail
 

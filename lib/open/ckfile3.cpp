@@ -14,8 +14,8 @@
 #include "core/state.h"
 #include "kavro/core.h"
 #include "kavro/params.h"
-#include "kavro/settings.h"
 #include "kavro/util.h"
+#include "open/check_lines.h"
 #include "open/header_atts.h"
 #include "open/layout.h"
 #include "open/open.h"
@@ -26,20 +26,15 @@ namespace {
 
 using detail::MsgBuf;
 using detail::NumField;
-using Line = MsgBuf<256>;
+using Line = detail::CheckLine;
 
 void warn(std::string_view text) { XQWARN("CKFILE3", 0, 0, text); }
 
-// "for file " or "in file " and the quoted logical name.
-Line& reference(Line& line, std::string_view prep, int fid) {
-  return line << prep << "file \"" << state().c.FLNAME3(fid).trimmed() << "\"";
-}
+std::string_view lname_of(int fid) { return state().c.FLNAME3(fid).trimmed(); }
 
 // An integer check failed: text, value in 10 characters, two blanks, the reference.
 bool fail_int(int fid, std::string_view text, long long value, std::string_view prep) {
-  Line line;
-  line << text << NumField(value, 10) << "  ";
-  warn(reference(line, prep, fid));
+  warn(detail::int_check_line(text, value, prep, lname_of(fid)));
   return false;
 }
 
@@ -69,7 +64,7 @@ bool fail_real(int fid, std::string_view text, double value) {
   line << text;
   append_real(line, value);
   line << "  ";
-  warn(reference(line, "in ", fid));
+  warn(detail::file_reference(line, "in ", lname_of(fid)));
   return false;
 }
 
@@ -209,13 +204,9 @@ bool check_horizontal(int fid) {
     }
     case 6:
       return check_projection(fid, -90.0, 90.0, true);
-    case IMISSING3: {
-      Line line;
-      line << "WARNING:  Horizontal grid/coordinate type:" << NumField(gdtyp, 10)
-           << "  \"MISSING\"  in file \"" << state().c.FLNAME3(fid).trimmed() << "\"";
-      warn(line);
+    case IMISSING3:
+      warn(detail::missing_horizontal_line(gdtyp, lname_of(fid)));
       return true;
-    }
     default:
       return fail_int(fid, "Illegal horizontal grid/coordinate type:", gdtyp, "in ");
   }
@@ -261,8 +252,7 @@ bool check_vertical(int fid) {
     }
   }
   if (vgtyp == IMISSING3) {
-    warn(Line() << "WARNING:  Vertical grid/coordinate type:" << NumField(vgtyp, 10)
-                << "  \"MISSING\" in file \"" << lname << "\"");
+    warn(detail::missing_vertical_line(vgtyp, lname));
     return true;
   }
   if (vgtyp >= 1 && vgtyp <= 8) return true;
@@ -272,15 +262,7 @@ bool check_vertical(int fid) {
 }  // namespace
 
 bool CKFILE3(int fid) {
-  // The setting is read once, at the first open that asks for it.
-  Bstate3& b = state().b;
-  if (!b.header_checks_read) {
-    b.header_checks_read = true;
-    int status = 0;
-    b.header_checks = ENVYN("KAVRO_CHECK_HEADERS", "Perform file-header checks?", false, status);
-    if (status > 0) warn("Invalid value for environment vble \"KAVRO_CHECK_HEADERS\"");
-  }
-  if (!b.header_checks) return true;
+  if (!detail::header_checks_on("CKFILE3")) return true;
   bool done = false;
   if (!check_type(fid, done)) return false;
   if (done) return true;

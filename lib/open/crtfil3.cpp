@@ -421,11 +421,8 @@ bool create_netcdf(std::string_view path, int fid, std::string_view pname) {
     remove_half_made(fid, path, true);
     return false;
   }
-  if (BDESC3.FTYPE3D == DCTNRY3) {
-    if (CRDICT3(fid)) return true;
-    remove_half_made(fid, path, true);
-    return false;
-  }
+  // A dictionary's own layout; a failed one has discarded its file already.
+  if (BDESC3.FTYPE3D == DCTNRY3) return CRDICT3(fid);
   bool discard = false;
   if (!define_file(w, fid, pname, discard)) {
     remove_half_made(fid, path, true);
@@ -453,13 +450,6 @@ bool CRTFIL3(std::string_view path, int fid, std::string_view pname) {
     return false;
   }
   return detail::kind_of(fid).create(path, fid, pname);
-}
-
-// Dictionaries are laid out by their own module; until it is part of the library a
-// dictionary cannot be created.
-bool CRDICT3(int) {
-  detail::not_built("CRDICT3", "Dictionary files are");
-  return false;
 }
 
 }  // namespace kavro

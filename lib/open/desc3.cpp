@@ -83,9 +83,9 @@ int get_lines(int ncid, std::string_view name, std::array<Line80, MXDESC3>& line
   return NC_NOERR;
 }
 
-// Step 8: the descriptive global attributes; false when any but EXEC_ID is missing. A
-// missing stamp reads as IMISSING3 and a missing text as blanks, so nothing of the file
-// described before shows through.
+// Step 8: the descriptive global attributes; false when any but EXEC_ID is missing (and, for
+// a dictionary, UPNAM, FILEDESC and HISTORY). A missing stamp reads as IMISSING3 and a
+// missing text as blanks, so nothing of the file described before shows through.
 bool read_stamps(int ncid, std::string_view lname) {
   bool ok = true;
   const int exec = detail::get_text_att(ncid, NC_GLOBAL, layout::kExecIdAtt, CDESC3.EXECN3D.span());
@@ -109,23 +109,28 @@ bool read_stamps(int ncid, std::string_view lname) {
       ok = false;
     }
   }
+  // A dictionary's layout has no updater, description or history: each is read when the
+  // file has it, and not missed when it has not.
+  const bool optional_texts = BDESC3.FTYPE3D == DCTNRY3;
+  const auto missed = [&](int status, std::string_view what) {
+    if (optional_texts && status == NC_ENOTATT) return;
+    not_available(status, what, lname);
+    ok = false;
+  };
   int status = detail::get_text_att(ncid, NC_GLOBAL, layout::kUpnamAtt, CDESC3.UPNAM3D.span());
   if (status != NC_NOERR) {
-    not_available(status, "UPNAM", lname);
+    missed(status, "UPNAM");
     CDESC3.UPNAM3D.blank();
-    ok = false;
   }
   status = get_lines(ncid, layout::kFiledescAtt, CDESC3.FDESC3D);
   if (status != NC_NOERR) {
-    not_available(status, "FDESC", lname);
+    missed(status, "FDESC");
     for (Line80& l : CDESC3.FDESC3D) l.blank();
-    ok = false;
   }
   status = get_lines(ncid, layout::kHistoryAtt, CDESC3.UPDSC3D);
   if (status != NC_NOERR) {
-    not_available(status, "UPDSC", lname);
+    missed(status, "UPDSC");
     for (Line80& l : CDESC3.UPDSC3D) l.blank();
-    ok = false;
   }
   return ok;
 }

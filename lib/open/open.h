@@ -22,8 +22,11 @@ bool OPNLOG3(int fid, std::string_view path, int fstatus);
 // Creation of a file in slot FID from the description record.
 bool CRTFIL3(std::string_view path, int fid, std::string_view pname);
 
-// The rest of a new dictionary file in slot FID (created, in define mode, its common attributes
-// written): its dimensions, flag and schema variables; the file in data mode after.
+// The layout of a new dictionary in slot FID, whose netCDF file is created, in define mode,
+// with its common global attributes written: dimensions, FLAG, NVARS and VAR-LIST, the 26
+// schema variables; the slot's FTYPE3, NVARS3, VLIST3D, VARID3, VTYPE3, UNITS3, TFLAGID3 and
+// MXREC3 (0) as the opener sets them. True: the file is in data mode. False: the failure was
+// reported, the file discarded (nc_abort) and NCID3 is IMISSING3.
 bool CRDICT3(int fid);
 
 // Description checks: of the description record before a file is created, and of the file

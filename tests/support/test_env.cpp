@@ -1,5 +1,7 @@
 #include "support/test_env.h"
 
+#include <array>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -57,6 +59,16 @@ std::vector<std::string> read_lines(const std::string& path) {
 void write_file(const std::string& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary);
   out << text;
+}
+
+std::string run_command(const std::string& command) {
+  std::string out;
+  FILE* p = popen(command.c_str(), "r");
+  if (p == nullptr) return out;
+  std::array<char, 4096> buf{};
+  while (std::fgets(buf.data(), int(buf.size()), p) != nullptr) out += buf.data();
+  pclose(p);
+  return out;
 }
 
 LibraryTest::LibraryTest() {

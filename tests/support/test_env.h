@@ -42,6 +42,8 @@ std::string read_file(const std::string& path);
 // The file's lines without their newlines.
 std::vector<std::string> read_lines(const std::string& path);
 void write_file(const std::string& path, const std::string& text);
+// What a shell command prints on standard output (ncdump, ncgen).
+std::string run_command(const std::string& command);
 
 // Every variable the library reads, cleared for the test.
 inline const char* const kLibraryVariables[] = {

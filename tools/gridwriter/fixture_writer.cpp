@@ -3,9 +3,11 @@
 #include <netcdf.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <type_traits>
 
 namespace kavro_test {
 namespace {
@@ -311,7 +313,7 @@ struct SchemaVar {
   const char* desc;
 };
 
-void define_dictionary(Writer& w) {
+std::vector<int> define_dictionary(Writer& w) {
   int findx = w.dim("FINDX3", NC_UNLIMITED);
   int dims[5] = {w.dim("VINDX", 2048), w.dim("ZINDX", 101), w.dim("NAME-POS", 16),
                  w.dim("DESC-POS", 80), w.dim("DLINE-NUM", 60)};
@@ -359,6 +361,71 @@ void define_dictionary(Writer& w) {
   for (std::size_t k = 0; k < schema.size(); ++k) {
     w.put_text(ids[k], "units", padded(schema[k].units, 16));
     w.put_text(ids[k], "var_desc", padded(schema[k].desc, 80));
+  }
+  ids.insert(ids.begin(), flag);
+  return ids;
+}
+
+// Writes COUNT values at record REC of the dictionary variable ID (FLAG first, then the
+// schema in order), the record's inner dimensions given by INNER.
+template <typename T>
+void put_record(Writer& w, int id, std::size_t rec, std::vector<std::size_t> inner,
+                const std::vector<T>& values) {
+  std::vector<std::size_t> start(inner.size() + 1, 0), count = {1};
+  start[0] = rec;
+  count.insert(count.end(), inner.begin(), inner.end());
+  int status = NC_NOERR;
+  if constexpr (std::is_same_v<T, char>) {
+    status = nc_put_vara_text(w.id(), id, start.data(), count.data(), values.data());
+  } else if constexpr (std::is_same_v<T, int>) {
+    status = nc_put_vara_int(w.id(), id, start.data(), count.data(), values.data());
+  } else if constexpr (std::is_same_v<T, float>) {
+    status = nc_put_vara_float(w.id(), id, start.data(), count.data(), values.data());
+  } else {
+    status = nc_put_vara_double(w.id(), id, start.data(), count.data(), values.data());
+  }
+  w.ok(status, "dictionary entry");
+}
+
+std::vector<char> text_of(const std::string& s) { return std::vector<char>(s.begin(), s.end()); }
+
+// The entries of a dictionary, one record each: FLAG, then the schema variables in order.
+void write_entries(Writer& w, const std::vector<int>& ids, const std::vector<DictEntry>& entries) {
+  for (std::size_t rec = 0; rec < entries.size() && w.good(); ++rec) {
+    const DictEntry& e = entries[rec];
+    const std::size_t nv = e.vars.size();
+    std::size_t k = 0;
+    put_record(w, ids[k++], rec, {}, std::vector<int>{e.flag});
+    put_record(w, ids[k++], rec, {16}, text_of(padded(e.name, 16)));
+    for (int v : {e.ftype, e.tstep, e.nvars >= 0 ? e.nvars : int(nv), e.nlays, e.nrows, e.ncols,
+                  e.nthik, e.gdtyp, e.vgtyp}) {
+      put_record(w, ids[k++], rec, {}, std::vector<int>{v});
+    }
+    std::vector<float> levels = e.vglvls;
+    if (levels.empty()) {
+      const int n = std::clamp(e.nlays + 1, 1, 101);
+      for (int i = 0; i < n; ++i) levels.push_back(1.0F - float(i) / float(std::max(1, n - 1)));
+    }
+    put_record(w, ids[k++], rec, {levels.size()}, levels);
+    for (double v :
+         {e.p_alp, e.p_bet, e.p_gam, e.xcent, e.ycent, e.xorig, e.yorig, e.xcell, e.ycell}) {
+      put_record(w, ids[k++], rec, {}, std::vector<double>{v});
+    }
+    put_record(w, ids[k++], rec, {16}, text_of(padded(e.gdnam, 16)));
+    put_record(w, ids[k++], rec, {60, 80}, text_of(lines80(e.fdesc)));
+    if (nv == 0) continue;
+    std::string names, units, descs;
+    std::vector<int> types;
+    for (const FixtureVar& v : e.vars) {
+      names += padded(v.name, 16);
+      units += padded(v.units, 16);
+      descs += padded(v.desc.empty() ? v.name + " entry variable" : v.desc, 80);
+      types.push_back(v.type);
+    }
+    put_record(w, ids[k++], rec, {nv, 16}, text_of(names));
+    put_record(w, ids[k++], rec, {nv, 16}, text_of(units));
+    put_record(w, ids[k++], rec, {nv, 80}, text_of(descs));
+    put_record(w, ids[k++], rec, {nv}, types);
   }
 }
 
@@ -466,19 +533,19 @@ double default_value(int var, int rec, int lay, int row, int col) {
 std::vector<FixtureVar> numbered_vars(int n, int type) {
   std::vector<FixtureVar> v;
   for (int k = 1; k <= n; ++k) {
-    FixtureVar f;
-    // Appended, not "V" + ...: GCC 12 at -O3 warns falsely on that (-Wrestrict).
-    f.name = "V";
-    f.name += std::to_string(k);
+    // Formatted, not "V" + ... or assigned and appended: GCC 12 at -O3 warns falsely on those
+    // (-Wrestrict).
+    std::array<char, 16> name{};
+    std::snprintf(name.data(), name.size(), "V%d", k);
+    FixtureVar& f = v.emplace_back();
+    f.name.assign(name.data());
     f.type = type;
-    v.push_back(f);
   }
   return v;
 }
 
 double expected_value(const FixtureSpec& fx, int var, int rec, int lay, int row, int col) {
-  double v =
-      fx.value ? fx.value(var, rec, lay, row, col) : default_value(var, rec, lay, row, col);
+  double v = fx.value ? fx.value(var, rec, lay, row, col) : default_value(var, rec, lay, row, col);
   switch (fx.vars[std::size_t(var - 1)].type) {
     case kInt:
       return double(int(std::lround(v)));
@@ -590,7 +657,9 @@ bool write_fixture(const std::string& path, const FixtureSpec& fx) {
     w.put_attr(NC_GLOBAL, g.name, g.attr);
   }
   if (dictionary) {
-    define_dictionary(w);
+    const std::vector<int> ids = define_dictionary(w);
+    if (!w.good() || !w.ok(nc_enddef(w.id()), "nc_enddef")) return false;
+    write_entries(w, ids, fx.entries);
     return w.good() && w.close();
   }
 
@@ -629,8 +698,7 @@ bool write_fixture(const std::string& path, const FixtureSpec& fx) {
     write_flags(w, fx, tflag, rec);
     write_structure(w, struct_ids, struct_names, rec);
     if (!fx.write_data) continue;
-    for (std::size_t v = 0; v < var_ids.size(); ++v)
-      write_data(w, fx, var_ids[v], int(v) + 1, rec);
+    for (std::size_t v = 0; v < var_ids.size(); ++v) write_data(w, fx, var_ids[v], int(v) + 1, rec);
   }
   return w.good() && w.close();
 }

@@ -5,8 +5,9 @@
 // Layout choices: GRNEST3 data variables are (TSTEP, LAY, SITE-NO, LEVEL), like PROFIL3 (the
 // team's choice for the shape the layout leaves open). A DCTNRY3 file gets the seven common
 // attributes, NVARS 26 and VAR-LIST, the six dictionary dimensions, FLAG and the 26 schema
-// variables with their units and var_desc, and no entry. Fixed dimensions that a description would make
-// 0 (or negative) are written as 1: a 0-length netCDF dimension is the unlimited one. Malformed
+// variables with their units and var_desc, and the records of FixtureSpec::entries. Fixed
+// dimensions that a description would make 0 (or negative) are written as 1: a 0-length netCDF
+// dimension is the unlimited one. Malformed
 // values go through override_int / override_attr, which touch the attribute only, never the
 // dimensions, so a file can say NCOLS -4 and still hold a readable grid.
 #ifndef KAVRO_TOOLS_GRIDWRITER_FIXTURE_WRITER_H
@@ -76,6 +77,23 @@ using ValueFn = std::function<double(int var, int rec, int lay, int row, int col
 // var*1000 + rec*100 + lay*10 + row + col*0.1
 double default_value(int var, int rec, int lay, int row, int col);
 
+// One entry of a dictionary file: a file description under a name, in one record.
+struct DictEntry {
+  std::string name;  // FNAME, padded to 16
+  int flag = 5461;   // FLAG: 5461 marks a valid entry
+  int ftype = kGrdded;
+  int tstep = 10000;
+  int nvars = -1;  // written as NVARS; -1: vars.size()
+  int nlays = 2, nrows = 3, ncols = 4, nthik = 1;
+  int gdtyp = 2, vgtyp = 7;
+  std::vector<float> vglvls;  // empty: NLAYS + 1 levels from 1 down to 0
+  double p_alp = 30.0, p_bet = 60.0, p_gam = -90.0, xcent = -90.0, ycent = 40.0;
+  double xorig = -120000.0, yorig = -60000.0, xcell = 12000.0, ycell = 12000.0;
+  std::string gdnam = "ENTRY_GRID";
+  std::vector<std::string> fdesc = {"Dictionary entry written with the raw netCDF C API"};
+  std::vector<FixtureVar> vars;  // names, units, descriptions, types (at most 2048)
+};
+
 struct FixtureSpec {
   int ftype = kGrdded;
   // Global attribute values.
@@ -106,6 +124,8 @@ struct FixtureSpec {
   std::set<std::pair<int, int>> unwritten_flags;
   std::set<std::pair<int, int>> wrong_flags;
   bool write_data = true;  // false: header and flags only (fast for huge headers)
+  // DCTNRY3 only: the entries, one record each, in record order.
+  std::vector<DictEntry> entries;
   bool offset64 = false;
 
   // Malformed headers: global attributes dropped, or written as given instead of the normal
@@ -130,8 +150,8 @@ struct FixtureSpec {
 // n REAL variables named "V1", "V2", ...
 std::vector<FixtureVar> numbered_vars(int n, int type = kReal);
 
-// The value the file holds for a cell: the description's value function, converted to the variable's
-// type (float rounding; int by rounding half away from zero).
+// The value the file holds for a cell: the description's value function, converted to the
+// variable's type (float rounding; int by rounding half away from zero).
 double expected_value(const FixtureSpec& fx, int var, int rec, int lay, int row, int col);
 
 // Date and time (YYYYDDD, HHMMSS) of the k-th time step (0-based) of the description: SDATE/STIME

@@ -15,6 +15,7 @@ inline constexpr int MXLAYS3 = 100;   // layers whose levels a file stores
 inline constexpr int MXLEVS3 = 101;   // entries of the level table
 inline constexpr int MXATTS3 = 20;    // extra attributes per variable (file type 7)
 inline constexpr int IMISSING3 = -9999;
+inline constexpr int OKFLAG3 = 5461;  // a dictionary entry's record flag: the entry is valid
 
 // File types.
 inline constexpr int KFEVNT3 = -3;

@@ -216,6 +216,11 @@ TEST_F(Crtfil3Test, RefusedDescriptionsLeaveNothingBehind) {
   describe(kavro::GRDDED3);
   BDESC3.NVARS3D = 2049;
   EXPECT_FALSE(OPEN3("BAD", kavro::FSNEW3, "CREATOR"));
+  EXPECT_TRUE(logged("Error:   bad file description in FDESC"));
+  // CRTFIL3 itself refuses the count too, for a caller that reaches it directly.
+  kavro::state().c.FLNAME3(1) = "BAD";
+  kavro::state().b.NCID3(1) = 0;
+  EXPECT_FALSE(kavro::CRTFIL3(path, 1, "CREATOR"));
   EXPECT_TRUE(logged("Max NVARS for this build exceeded"));
   EXPECT_FALSE(std::ifstream(path).good());
 }
@@ -234,6 +239,31 @@ TEST_F(Crtfil3Test, EventCountsStartAtZero) {
   ASSERT_EQ(nc_get_var_int(ncid, varid, counts.data()), NC_NOERR);
   nc_close(ncid);
   EXPECT_EQ(std::count(counts.begin(), counts.end(), 0), 20000);
+}
+
+// UNKNOWN on an existing file opens it when the description matches and refuses it, with the
+// description checks' block, when it does not.
+TEST_F(Crtfil3Test, UnknownMatchesTheExistingFile) {
+  describe(kavro::GRDDED3);
+  created();
+  ASSERT_TRUE(kavro::CLOSE3("NEWFILE"));
+  EXPECT_TRUE(OPEN3("NEWFILE", kavro::FSUNKN3, "UPDATER")) << log_text();
+  ASSERT_TRUE(kavro::CLOSE3("NEWFILE"));
+  BDESC3.NCOLS3D = 6;
+  EXPECT_FALSE(OPEN3("NEWFILE", kavro::FSUNKN3, "UPDATER"));
+  EXPECT_TRUE(logged("Inconsistent file attribute NCOLS for file NEWFILE")) << log_text();
+  EXPECT_EQ(slot_of("NEWFILE"), 0);
+}
+
+// A dictionary is created through OPEN3 like any file, and opens and describes again.
+TEST_F(Crtfil3Test, DictionaryThroughOpen) {
+  describe(kavro::DCTNRY3);
+  created();
+  ASSERT_TRUE(kavro::CLOSE3("NEWFILE"));
+  ASSERT_TRUE(OPEN3("NEWFILE", kavro::FSREAD3, "READER")) << log_text();
+  ASSERT_TRUE(kavro::DESC3("NEWFILE")) << log_text();
+  EXPECT_EQ(BDESC3.FTYPE3D, kavro::DCTNRY3);
+  EXPECT_EQ(BDESC3.NVARS3D, 26);
 }
 
 }  // namespace

@@ -133,7 +133,7 @@ TEST_F(Read3Test, DictionaryAndMemoryFilesGoToTheirReaders) {
   std::size_t before = log_lines().size();
   WordBuffer buf(6);
   EXPECT_FALSE(READ3("GRID", "ENTRY", 99, 0, 0, buf.data()));
-  EXPECT_EQ(log_from(before)[1], "     >>--->> WARNING in subroutine RDDICT3");
+  EXPECT_EQ(log_from(before)[2], "     >>> WARNING in subroutine RDDICT3 <<<");
   b.FTYPE3(1) = kGrdded;
   const int ncid = b.NCID3(1);
   b.NCID3(1) = kavro::MEMFIL3;

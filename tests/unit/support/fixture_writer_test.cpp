@@ -19,16 +19,6 @@
 namespace kavro_test {
 namespace {
 
-std::string run(const std::string& command) {
-  std::string out;
-  FILE* p = popen(command.c_str(), "r");
-  if (p == nullptr) return out;
-  std::array<char, 4096> buf{};
-  while (std::fgets(buf.data(), int(buf.size()), p) != nullptr) out += buf.data();
-  pclose(p);
-  return out;
-}
-
 // One attribute as ncdump shows it: type from the CDL spelling, number of values.
 struct Attr {
   char type = '?';  // c char, i int, f float, d double
@@ -64,7 +54,7 @@ Attr classify(const std::string& value) {
 
 Header dump_header(const std::string& path) {
   Header h;
-  std::istringstream in(run("ncdump -h " + path));
+  std::istringstream in(run_command("ncdump -h " + path));
   std::string line, pending;
   enum { kNone, kDims, kVars } section = kNone;
   while (std::getline(in, line)) {
@@ -414,7 +404,7 @@ TEST(CdlRoundTripTest, NcgenThenNcdumpGivesTheSameText) {
     ++seen;
     const std::string nc = dir.file(entry.path().stem().string() + ".nc");
     ASSERT_EQ(std::system(("ncgen -o " + nc + " " + entry.path().string()).c_str()), 0);
-    EXPECT_EQ(run("ncdump " + nc), read_file(entry.path().string())) << entry.path();
+    EXPECT_EQ(run_command("ncdump " + nc), read_file(entry.path().string())) << entry.path();
   }
   EXPECT_GE(seen, 3);
 }
