@@ -59,6 +59,10 @@ void release_all(int fid) {
   for (const FileKind* k : kinds()) k->release(fid);
 }
 
+void forget_all() {
+  for (const FileKind* k : kinds()) k->forget();
+}
+
 void init_all(std::string_view version, int rundate, int runtime) {
   for (const FileKind* k : kinds()) k->init(version, rundate, runtime);
 }
