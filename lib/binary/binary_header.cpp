@@ -176,7 +176,8 @@ bool check_fields(std::string_view caller, const Fields& f, std::string_view pat
   std::int64_t values = 0;
   std::int64_t arrays = 0;
   if (!layer_shape(f.ftype, f.ncols, f.nrows, f.nthik, f.isize, f.dsize, values, arrays)) {
-    bad_field(caller, "FTYPE", f.ftype, path);
+    XQMSG2((MsgBuf<80>()).format("CRTBIN3():  unsupported FTYPE %d", f.ftype));
+    if (caller == "OPNBIN3") bad_field(caller, "FTYPE", f.ftype, path);
     return false;
   }
   if (values < 0) {
