@@ -634,7 +634,8 @@ TEST_F(BrindlewickTest, NativeBinaryCopyReportsNothing) {
   EXPECT_EQ(reports(r), "");
   EXPECT_EQ(tail(r.log, 4), kNormalEnd);
   const RunResult back =
-      run({{"INFILE1", "BIN:" + path("run1.bin")}, {"LOGFILE", path("back.log")}});
+      run({{"INFILE1", "BIN:" + path("run1.bin")}, {"INFILE2", path("run1.nc")},
+           {"LOGFILE", path("back.log")}});
   EXPECT_EQ(back.status, 0);
   EXPECT_EQ(reports(back), "");
 }
