@@ -250,10 +250,9 @@ BinState* bin_state(int fid) noexcept {
 }
 
 void log_system_failure(std::string_view message) noexcept {
-  const int saved = errno;
+  const char* why = sysio::error_text();
   XQMSG2(message);
-  errno = saved;
-  XQMSG2(sysio::error_text());
+  if (why != nullptr) XQMSG2(why);
 }
 
 bool layer_shape(int ftype, std::int64_t ncols, std::int64_t nrows, std::int64_t nthik,
@@ -547,7 +546,7 @@ int OPNBIN3(const char* fname, int fid, int access, const char* /*pgname*/) {
     return 0;
   }
   const Fields f = fields_of(h);
-  if (f.nvars > MXVARS3) log_system_failure("CRTBIN3:  max NVARS exceeded for this build");
+  if (f.nvars > MXVARS3) XQMSG2("CRTBIN3:  max NVARS exceeded for this build");
   std::array<int, MXVARS3> vtypes{};
   const std::size_t nv = static_cast<std::size_t>(std::clamp(f.nvars, 0, MXVARS3));
   for (std::size_t v = 0; v < nv; ++v) vtypes[v] = get_int(h, hdr::kVtype + 4 * v);
@@ -610,12 +609,9 @@ int DSCBIN3(int fid) {
   using namespace kavro;
   using namespace kavro::detail;
   BinState* st = bin_state(fid);
-  if (st == nullptr) {
-    log_system_failure("DSCBIN3:  file not yet open");
-    return 0;
-  }
-  if (st->stream == nullptr) {
-    log_system_failure("DSCBIN3:  bad FID");
+  if (st == nullptr || st->stream == nullptr) {
+    sysio::clear_error();  // no system call failed: there is nothing to describe
+    log_system_failure(st == nullptr ? "DSCBIN3:  file not yet open" : "DSCBIN3:  bad FID");
     return 0;
   }
   if (!sysio::seek(st->stream, 0)) {

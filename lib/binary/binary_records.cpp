@@ -29,6 +29,7 @@ constinit std::int64_t last_size = 0;  // in values of 8 bytes
 // The common first steps: the slot's state and its stream, or the routine's message.
 BinState* open_state(int fid, std::string_view routine) {
   BinState* st = bin_state(fid);
+  sysio::clear_error();  // no system call failed: there is nothing to describe
   if (st == nullptr) {
     log_system_failure(MsgBuf<80>(routine) << ":  file not yet open");
     return nullptr;
@@ -307,7 +308,7 @@ int WRBPATCH(int fid, int vid, const int* origin, const int* size, int step, con
   BinState* st = open_state(fid, "WRBPATCH");
   if (st == nullptr) return 0;
   if (vid < 1) {
-    log_system_failure("WRBPATCH:  ALLVARS write is not supported");
+    kavro::XQMSG2("WRBPATCH:  ALLVARS write is not supported");
     return 0;
   }
   std::int64_t start = 0;

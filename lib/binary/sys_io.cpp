@@ -16,10 +16,12 @@ int fail_at = 0;  // the call that fails, counted from the last arming; 0: none
 int calls = 0;
 int streams = 0;
 int blocks = 0;
+bool ended = false;  // the last read found the end of the file
 
 // Counts the call; true when it is the one a test asked to fail (errno then says why).
 bool injected(int err) noexcept {
   ++calls;
+  ended = false;
   if (fail_at == 0 || calls != fail_at) return false;
   errno = err;
   return true;
@@ -37,7 +39,9 @@ std::FILE* open(const char* path, const char* mode) noexcept {
 bool read(void* p, std::size_t n, std::FILE* f) noexcept {
   if (injected(EIO)) return false;
   errno = 0;
-  return std::fread(p, 1, n, f) == n;
+  if (std::fread(p, 1, n, f) == n) return true;
+  ended = std::feof(f) != 0 && std::ferror(f) == 0;
+  return false;
 }
 
 bool write(const void* p, std::size_t n, std::FILE* f) noexcept {
@@ -91,7 +95,13 @@ void release(void* p) noexcept {
 }
 
 const char* error_text() noexcept {
-  return errno == 0 ? "unexpected end of file" : std::strerror(errno);
+  if (ended) return "unexpected end of file";
+  return errno == 0 ? nullptr : std::strerror(errno);
+}
+
+void clear_error() noexcept {
+  ended = false;
+  errno = 0;
 }
 
 }  // namespace kavro::detail::sysio

@@ -26,9 +26,11 @@ bool length(std::FILE* f, std::int64_t& bytes) noexcept;
 void* allocate(std::size_t n) noexcept;
 void release(void* p) noexcept;
 
-// The system's description of the last failure, or "unexpected end of file" after a read
-// that found the file too short.
+// The system's description of the last failure: "unexpected end of file" after a read that
+// found the file too short; null when no system call failed.
 const char* error_text() noexcept;
+// Forgets the last failure (a refusal that is no system call's).
+void clear_error() noexcept;
 
 }  // namespace kavro::detail::sysio
 
