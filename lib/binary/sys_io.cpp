@@ -39,6 +39,7 @@ std::FILE* open(const char* path, const char* mode) noexcept {
 bool read(void* p, std::size_t n, std::FILE* f) noexcept {
   if (injected(EIO)) return false;
   errno = 0;
+  if (n == 0) return true;  // nothing to move (a file without variables)
   if (std::fread(p, 1, n, f) == n) return true;
   ended = std::feof(f) != 0 && std::ferror(f) == 0;
   return false;
@@ -46,7 +47,7 @@ bool read(void* p, std::size_t n, std::FILE* f) noexcept {
 
 bool write(const void* p, std::size_t n, std::FILE* f) noexcept {
   if (injected(EIO)) return false;
-  return std::fwrite(p, 1, n, f) == n;
+  return n == 0 || std::fwrite(p, 1, n, f) == n;
 }
 
 bool seek(std::FILE* f, std::int64_t offset) noexcept {
