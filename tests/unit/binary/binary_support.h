@@ -17,6 +17,14 @@
 
 namespace kavro_test {
 
+// PREFIX followed by N ("V2"), appended rather than concatenated: GCC 12 at -O2 sees a
+// false overlap in `"V" + std::to_string(n)`.
+inline std::string numbered(const char* prefix, int n) {
+  std::string s(prefix);
+  s.append(std::to_string(n));
+  return s;
+}
+
 // Little-endian integer at byte AT of BYTES.
 inline int le_int(const std::string& bytes, std::size_t at) {
   unsigned int u = 0;
@@ -82,9 +90,9 @@ class BinaryTest : public LibraryTest {
     CDESC3.UPDSC3D[1] = "second update line";
     for (int v = 0; v < nvars; ++v) {
       const auto i = std::size_t(v);
-      CDESC3.VNAME3D[i] = "V" + std::to_string(v + 1);
+      CDESC3.VNAME3D[i] = numbered("V", v + 1);
       CDESC3.UNITS3D[i] = "ppmV";
-      CDESC3.VDESC3D[i] = "variable " + std::to_string(v + 1);
+      CDESC3.VDESC3D[i] = numbered("variable ", v + 1);
       BDESC3.VTYPE3D[i] = (v % 2 == 0) ? XQREAL : XQDBLE;
       if (v >= 2 && v == nvars - 1) BDESC3.VTYPE3D[i] = XQINT;
     }

@@ -42,7 +42,9 @@ class MemoryTest : public LibraryTest {
     BDESC3.TSTEP3D = tstep;
     BDESC3.NVARS3D = int(types.size());
     for (std::size_t v = 0; v < types.size(); ++v) {
-      CDESC3.VNAME3D[v] = "M" + std::to_string(v + 1);
+      std::string name("M");  // appended: GCC 12 sees a false overlap in "M" + to_string
+      name.append(std::to_string(v + 1));
+      CDESC3.VNAME3D[v] = name;
       BDESC3.VTYPE3D[v] = types[v];
     }
   }
