@@ -1,50 +1,55 @@
 #include "binary/binary_kind.h"
 
+#include <algorithm>
+#include <array>
+
+#include "binary/binary_io.h"
 #include "core/log.h"
 #include "core/msgbuf.h"
 #include "core/sizes.h"
 #include "core/state.h"
 #include "kavro/core.h"
+#include "kavro/desc.h"
+#include "kavro/kavro_c.h"
 #include "kavro/params.h"
 
 namespace kavro::detail {
 
 namespace {
 
-constexpr std::string_view kWhat = "Native binary files are";
+// The path as the module takes it: up to its first blank, at most 510 characters.
+std::array<char, 512> c_path(std::string_view path) {
+  std::array<char, 512> p{};
+  name2cstr(path.data(), p.data(), static_cast<int>(path.size()), static_cast<int>(p.size()));
+  return p;
+}
 
-bool open(std::string_view, int, int, std::string_view) {
-  not_built("OPNBIN3", kWhat);
-  return false;
+bool open(std::string_view path, int fid, int access, std::string_view) {
+  return OPNBIN3(c_path(path).data(), fid, access, "") != 0;
 }
-bool create(std::string_view, int, std::string_view) {
-  not_built("CRTBIN3", kWhat);
-  return false;
+bool create(std::string_view path, int fid, std::string_view) {
+  return CRTBIN3(c_path(path).data(), fid, "") != 0;
 }
-bool describe(int, std::string_view lname) {
-  not_built("DSCBIN3", kWhat);
-  XQWARN("DESC3", 0, 0, MsgBuf<256>() << "Error reading header for BINFIL3 file " << lname);
-  return false;
+// The header's stamps, descriptions and levels, and the record count it holds now.
+bool describe(int fid, std::string_view lname) {
+  if (DSCBIN3(fid) == 0) {
+    XQWARN("DESC3", 0, 0, MsgBuf<256>() << "Error reading header for BINFIL3 file " << lname);
+    return false;
+  }
+  BDESC3.MXREC3D = state().b.MXREC3(fid);
+  return true;
 }
-bool flush(int) {
-  not_built("FLUSHBIN3", kWhat);
-  return false;
-}
+bool flush(int fid) { return FLUSHBIN3(fid) != 0; }
 bool sync(int fid) {
   if (flush(fid)) return true;
   XQMSG2(MsgBuf<80>() << "Error flushing BINIO3 file \"" << state().c.FLNAME3(fid).trimmed()
                       << "\"");
   return false;
 }
-bool read_flags(int fid, int, int, int, int, std::span<int>, MsgBuf<256>& why) {
-  not_built("RDBFLAG", kWhat);
+bool read_flags(int fid, int vid, int, int, int step, std::span<int> flags, MsgBuf<256>& why) {
+  if (RDBFLAG(fid, vid, step, flags.data()) != 0) return true;
   why << "Error reading time-flags for BINIO3 file " << state().c.FLNAME3(fid).padded();
   return false;
-}
-// The variables of record STEP (VID, or all; LAYER, or all) into BUFFER; 1 on success.
-int RDBVARS(int, int, int, int, std::byte*) {
-  not_built("RDBVARS", kWhat);
-  return 0;
 }
 
 // Position (1-based) of the layer entry in the START/COUNT vectors of a native binary
@@ -133,7 +138,14 @@ std::int64_t read_bytes(int fid, int vid, int layer) {
   return sat_mul(words, kWordBytes);
 }
 
-int close(int) { return 0; }  // nothing of this kind is ever opened in this build
+int close(int fid) { return CLOSEBIN3(fid) != 0 ? 0 : 1; }
+void release(int fid) { discard_state(fid); }
+void init(std::string_view version, int rundate, int runtime) {
+  std::array<char, 81> text{};
+  const std::size_t n = std::min(version.size(), text.size() - 1);
+  std::copy_n(version.begin(), n, text.begin());
+  (void)INITBIN3(text.data(), rundate, runtime);
+}
 
 void report(int, std::string_view access) {
   put_log_line_untrimmed(MsgBuf<80>() << "Native-binary file opened as " << access);
@@ -156,6 +168,9 @@ const FileKind kBinaryKind = {
     .read_bytes = read_bytes,
     .close = close,
     .close_name = "BINFIL3",
+    .release = release,
+    .init = init,
+    .forget = discard_all,
     .report = report,
 };
 

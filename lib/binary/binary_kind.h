@@ -1,6 +1,5 @@
 // The native binary kind: a logical name whose value starts "BIN:" names a file in the
-// library's own binary layout. This build does not read or write such files yet: every
-// operation that would touch one warns that native binary files are not supported.
+// library's own binary layout: a fixed header, the variable table, one record per time step.
 #ifndef KAVRO_BINARY_BINARY_KIND_H
 #define KAVRO_BINARY_BINARY_KIND_H
 

@@ -59,6 +59,10 @@ void release_all(int fid) {
   for (const FileKind* k : kinds()) k->release(fid);
 }
 
+void forget_all() {
+  for (const FileKind* k : kinds()) k->forget();
+}
+
 void init_all(std::string_view version, int rundate, int runtime) {
   for (const FileKind* k : kinds()) k->init(version, rundate, runtime);
 }
@@ -66,10 +70,6 @@ void init_all(std::string_view version, int rundate, int runtime) {
 bool no_flags(int fid, int, int, int, int, std::span<int>, MsgBuf<256>& why) {
   why << "Error reading time step flags for " << state().c.FLNAME3(fid).padded();
   return false;
-}
-
-void not_built(std::string_view caller, std::string_view what) {
-  XQWARN(caller, 0, 0, MsgBuf<256>() << what << " not supported in this build");
 }
 
 }  // namespace kavro::detail

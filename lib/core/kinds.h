@@ -6,8 +6,7 @@
 // The rows are listed explicitly once, by list_kinds() (lib/kind_list.cpp, the one file that
 // knows every kind), which INIT3 calls; nothing registers itself from a static initialiser.
 // Every operation of a row is set: what a row does not name is the default of a kind with
-// nothing of its own to do; a kind that is not built yet has operations that warn with the
-// message naming the missing capability (not_built()).
+// nothing of its own to do.
 #ifndef KAVRO_CORE_KINDS_H
 #define KAVRO_CORE_KINDS_H
 
@@ -47,6 +46,7 @@ inline bool nothing_to_flush(int) { return true; }
 inline int nothing_to_close(int) { return 0; }
 inline void nothing_to_release(int) {}
 inline void nothing_to_init(std::string_view, int, int) {}
+inline void nothing_to_forget() {}
 inline int the_slot_itself(int fid, int, int, int) { return fid; }
 inline bool no_vars(int, int, const SlabVector&, const SlabVector&, std::int64_t, std::byte*) {
   return false;
@@ -116,6 +116,8 @@ struct FileKind {
   void (*release)(int fid) = nothing_to_release;
   // Start-up at initialisation, with a version text and the run's date and time.
   void (*init)(std::string_view version, int rundate, int runtime) = nothing_to_init;
+  // Tests starting the library afresh: gives back everything the kind holds, for every slot.
+  void (*forget)() = nothing_to_forget;
 
   // OPNLOG3: the line naming the kind and the access (ACCESS a 20-character field).
   void (*report)(int fid, std::string_view access) = no_report;
@@ -140,12 +142,10 @@ void list_kinds() noexcept;
 
 // Every kind's release for slot FID.
 void release_all(int fid);
+// Every kind's forget (the library starting afresh).
+void forget_all();
 // Every kind's start-up.
 void init_all(std::string_view version, int rundate, int runtime);
-
-// The warning of a capability this build does not have: WHAT ("Native binary files are")
-// followed by " not supported in this build", from CALLER with date and time 0.
-void not_built(std::string_view caller, std::string_view what);
 
 }  // namespace detail
 }  // namespace kavro

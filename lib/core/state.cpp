@@ -102,10 +102,32 @@ void reset_slot(int slot) noexcept {
   }
 }
 
+void grid_from_description(int slot) noexcept {
+  auto& b = state().b;
+  const Bdesc3& bd = BDESC3;
+  b.P_ALP3(slot) = bd.P_ALP3D;
+  b.P_BET3(slot) = bd.P_BET3D;
+  b.P_GAM3(slot) = bd.P_GAM3D;
+  b.XCENT3(slot) = bd.XCENT3D;
+  b.YCENT3(slot) = bd.YCENT3D;
+  b.XORIG3(slot) = bd.XORIG3D;
+  b.YORIG3(slot) = bd.YORIG3D;
+  b.XCELL3(slot) = bd.XCELL3D;
+  b.YCELL3(slot) = bd.YCELL3D;
+  b.SDATE3(slot) = bd.SDATE3D;
+  b.STIME3(slot) = bd.STIME3D;
+  b.TSTEP3(slot) = bd.TSTEP3D;
+  b.GDTYP3(slot) = bd.GDTYP3D;
+  b.VGTYP3(slot) = bd.VGTYP3D;
+  b.VGTOP3(slot) = bd.VGTOP3D;
+  state().c.GDNAM3(slot) = CDESC3.GDNAM3D;
+}
+
 }  // namespace detail
 
 namespace test_hooks {
 void reset_state() {
+  detail::forget_all();
   detail::reset_units();
   unpin_clock();
   holder().reset(new_state());

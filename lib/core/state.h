@@ -159,10 +159,13 @@ void reset_tables() noexcept;
 // IMISSING3 and the names to question marks. A dictionary's entry names kept for the slot
 // are forgotten, so a file opened later in the slot never sees them.
 void reset_slot(int slot) noexcept;
+// The description record's grid, time span, vertical coordinate and grid name into the
+// slot's tables (a file created from it).
+void grid_from_description(int slot) noexcept;
 }  // namespace detail
 
 namespace test_hooks {
-// Starts the library afresh: every table and the description records at their program-start
+// Starts the library afresh: whatever the file kinds hold given back, every table and the description records at their program-start
 // values, the settings read once forgotten, log unit unset, every file unit 10..99 closed,
 // the wall clock unpinned, the kinds of this build listed.
 void reset_state();

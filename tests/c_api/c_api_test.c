@@ -74,10 +74,29 @@ static void test_conversions(void) {
   check(memcmp(f, "abcde#", 6) == 0, "cstr2fstr cuts to the field");
 }
 
+/* Memory-resident buffers: two halves stored, fetched and blended; native binary routines on
+   a slot with no file refuse. */
+static void test_buffers_and_binary(void) {
+  float one[4] = {1.0f, 2.0f, 3.0f, 4.0f};
+  float two[4] = {3.0f, 4.0f, 5.0f, 6.0f};
+  float out[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+  int flags[2] = {0, 0};
+
+  check(BUFPUT3(7, 1, 4, 0, 1, one) == 1, "BUFPUT3 half 0");
+  check(BUFPUT3(7, 1, 4, 1, 1, two) == 1, "BUFPUT3 half 1");
+  check(BUFGET3(7, 1, 2, 2, 2, 1, out) == 1 && out[0] == 5.0f && out[1] == 6.0f,
+        "BUFGET3 layer 2 of half 1");
+  check(BUFINT3(7, 1, 4, 0, 1, 0.5f, 0.5f, out) == 1 && out[3] == 5.0f, "BUFINT3 midway");
+  check(BUFDDT3(7, 1, 4, 1, 0, 2.0f, out) == 1 && out[0] == -4.0f, "BUFDDT3");
+  check(BUFDEL3(7) == 1 && BUFGET3(7, 1, 1, 1, 4, 0, out) == 0, "BUFDEL3 releases");
+  check(RDBFLAG(9, 1, 1, flags) == 0 && CLOSEBIN3(9) == 0, "no native binary file in slot 9");
+}
+
 int main(void) {
   /* The readers' messages are not this test's business. */
   setenv("LOGFILE", "/dev/null", 1);
   test_readers();
   test_conversions();
+  test_buffers_and_binary();
   return c_check_summary();
 }

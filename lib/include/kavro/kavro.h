@@ -7,10 +7,12 @@
 #ifndef KAVRO_KAVRO_H
 #define KAVRO_KAVRO_H
 
+#include "kavro/binary.h"
 #include "kavro/core.h"
 #include "kavro/desc.h"
 #include "kavro/fixed_string.h"
 #include "kavro/kavro_c.h"
+#include "kavro/memory.h"
 #include "kavro/open.h"
 #include "kavro/params.h"
 #include "kavro/read.h"

@@ -84,6 +84,56 @@ int close3c(const char* fname);
 int shut3c(void);
 void xqexitc(const char* caller, int jdate, int jtime, const char* msg, int exitstat);
 
+/* ---- Native binary files ------------------------------------------------------------------
+   FID is the file's slot. Each routine returns 1 on success, 0 on failure (reported in the
+   log). A variable index below 1 means every variable (0 for XTRBIN3), a layer below 1 every
+   layer. Flags are (date, time) pairs, variable 1 first; data move as raw host memory. */
+int INITBIN3(const char* version, int jdate, int jtime);
+int CRTBIN3(const char* fname, int fid, const char* pgname);
+int OPNBIN3(const char* fname, int fid, int access, const char* pgname);
+int DSCBIN3(int fid);
+int RDBFLAG(int fid, int vid, int step, int* flags);
+int WRBFLAG(int fid, int vid, int step, const int* flags);
+int RDBVARS(int fid, int vid, int layer, int step, void* buffer);
+int WRBVARS(int fid, int vid, int step, const void* buffer);
+int XTRBIN3(int fid, int vid, int lay0, int lay1, int row0, int row1, int col0, int col1,
+            int step, void* buffer);
+int WRBPATCH(int fid, int vid, const int* origin, const int* size, int step, const void* buffer);
+int FLUSHBIN3(int fid);
+int CLOSEBIN3(int fid);
+
+/* ---- Memory-resident buffers --------------------------------------------------------------
+   One buffer per (slot, variable): one half (TSTEP 0) or two halves of SIZE values. Each
+   routine returns non-zero on success, 0 on failure (reported in the log). */
+int BUFCRE3(int fid, int nvars, int nlays, int size, const int* vtype, int tstep);
+int BUFGET3(int fid, int vid, int layer, int nlays, int size, int half, float* buffer);
+int BUFGET3I(int fid, int vid, int layer, int nlays, int size, int half, int* buffer);
+int BUFGET3D(int fid, int vid, int layer, int nlays, int size, int half, double* buffer);
+int BUFPUT3(int fid, int vid, int size, int half, int tstep, const float* buffer);
+int BUFPUT3I(int fid, int vid, int size, int half, int tstep, const int* buffer);
+int BUFPUT3D(int fid, int vid, int size, int half, int tstep, const double* buffer);
+int BUFXTR3(int fid, int vid, int lay0, int lay1, int row0, int row1, int col0, int col1,
+            int nlays, int nrows, int ncols, int half, float* buffer);
+int BUFXTR3I(int fid, int vid, int lay0, int lay1, int row0, int row1, int col0, int col1,
+             int nlays, int nrows, int ncols, int half, int* buffer);
+int BUFXTR3D(int fid, int vid, int lay0, int lay1, int row0, int row1, int col0, int col1,
+             int nlays, int nrows, int ncols, int half, double* buffer);
+int BUFDDT3(int fid, int vid, int size, int half, int unused, float scale, float* buffer);
+int BUFDDT3D(int fid, int vid, int size, int half, int unused, double scale, double* buffer);
+int BUFVGT3(int fid, int vid, int doread, const int* start, const int* count, int size, int half,
+            int tstep);
+int BUFVGT3D(int fid, int vid, int doread, const int* start, const int* count, int size,
+             int half, int tstep);
+int BUFDEL3(int fid);
+int BUFINT3(int fid, int vid, int size, int half, int tstep, float p, float q, float* buffer);
+int BUFINT3D(int fid, int vid, int size, int half, int tstep, double p, double q,
+             double* buffer);
+/* DIMS = (NCOLS, NROWS); LO and HI = (column, row, layer), inclusive and 1-based. */
+int BUFINTX(int fid, int vid, int size, int half, int tstep, const int* dims, const int* lo,
+            const int* hi, float p, float q, float* buffer);
+int BUFINTXD(int fid, int vid, int size, int half, int tstep, const int* dims, const int* lo,
+             const int* hi, double p, double q, double* buffer);
+
 #ifdef __cplusplus
 }
 #endif

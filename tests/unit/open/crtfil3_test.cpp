@@ -255,6 +255,21 @@ TEST_F(Crtfil3Test, UnknownMatchesTheExistingFile) {
   EXPECT_EQ(slot_of("NEWFILE"), 0);
 }
 
+// A "BIN:" name is created as a native binary file through the same OPEN3 path, and opens and
+// describes again.
+TEST_F(Crtfil3Test, NativeBinaryThroughOpen) {
+  describe(kavro::GRDDED3);
+  set_name("BINFILE", "BIN:" + dir().file("made.bin"));
+  ASSERT_TRUE(OPEN3("BINFILE", kavro::FSNEW3, "CREATOR")) << log_text();
+  ASSERT_TRUE(kavro::CLOSE3("BINFILE"));
+  BDESC3 = kavro::Bdesc3{};
+  ASSERT_TRUE(OPEN3("BINFILE", kavro::FSREAD3, "READER")) << log_text();
+  ASSERT_TRUE(kavro::DESC3("BINFILE")) << log_text();
+  EXPECT_EQ(BDESC3.FTYPE3D, kavro::GRDDED3);
+  EXPECT_EQ(BDESC3.NCOLS3D, 5);
+  EXPECT_EQ(BDESC3.NVARS3D, 2);
+}
+
 // A dictionary is created through OPEN3 like any file, and opens and describes again.
 TEST_F(Crtfil3Test, DictionaryThroughOpen) {
   describe(kavro::DCTNRY3);
