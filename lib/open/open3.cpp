@@ -15,6 +15,7 @@
 #include "kavro/settings.h"
 #include "kavro/util.h"
 #include "open/open.h"
+#include "util/nameval.h"
 
 namespace kavro {
 
@@ -163,6 +164,12 @@ bool open_new(std::string_view lname, int fstatus, std::string_view pname) {
   }
   Path512 path;
   NAMEVAL(lname, path.span());
+  // A value cut to the field would name some other file.
+  if (!detail::value_fits(lname, Path512::size())) {
+    warn(MsgBuf<256>() << "Value of logical name " << trimmed(lname)
+                       << " longer than 512 characters: not opened");
+    return false;
+  }
   b.VOLATILE3(s) = strip_volatile_marker(path);
   state().c.FLNAME3(s) = lname;
   b.NCID3(s) = 0;

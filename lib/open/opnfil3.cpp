@@ -12,8 +12,10 @@
 #include "core/kinds.h"
 #include "core/msgbuf.h"
 #include "core/netcdf_status.h"
+#include "core/sizes.h"
 #include "core/state.h"
 #include "kavro/core.h"
+#include "open/classic_header.h"
 #include "kavro/params.h"
 #include "open/header_atts.h"
 #include "open/layout.h"
@@ -187,11 +189,11 @@ bool check_sizes(int fid) {
   const std::int64_t ncols = b.NCOLS3(fid), nrows = b.NROWS3(fid), nlays = b.NLAYS3(fid);
   if (ncols < 0 || nrows < 0 || nlays < 0) return refuse(fid, "negative NCOLS, NROWS or NLAYS");
   if (ftype == KFEVNT3 && b.NTHIK3(fid) < 0) return refuse(fid, "negative NTHIK");
-  if (ncols * nrows * nlays > kMaxCount) {
+  if (detail::sat_mul(detail::sat_mul(ncols, nrows), nlays) > kMaxCount) {
     return refuse(fid, "NCOLS x NROWS x NLAYS exceeds 2147483647");
   }
   const std::int64_t laysize = *layout::layer_size(ftype, ncols, nrows, b.NTHIK3(fid));
-  if (laysize < 0 || laysize * (nlays > 1 ? nlays : 1) > kMaxCount) {
+  if (laysize < 0 || detail::sat_mul(laysize, nlays > 1 ? nlays : 1) > kMaxCount) {
     return refuse(fid, "bad layer size from NCOLS, NROWS, NLAYS and NTHIK");
   }
   b.LAYSIZE3(fid) = static_cast<int>(laysize);
@@ -400,6 +402,16 @@ bool open_netcdf(std::string_view path, int fid, int access, std::string_view pn
     mode = NC_SHARE;
   }
   const std::string cpath(trimmed(path));
+  // The header is read and checked by the library first: the netCDF library never sees a
+  // file whose header it could mishandle or whose data is not all there.
+  detail::classic::Header header;
+  detail::classic::Problem problem;
+  if (!detail::classic::read_header(cpath.c_str(), header, problem)) {
+    XQMSG2(MsgBuf<256>() << "File opening error:  " << problem << " for file \""
+                         << state().c.FLNAME3(fid).trimmed() << "\"");
+    XQMSG2(MsgBuf<640>("Path-name: ") << cpath);
+    return false;
+  }
   int ncid = 0;
   if (!nc_ok(nc_open(cpath.c_str(), mode, &ncid), fid, "Error opening file at path-name:")) {
     XQMSG2(cpath);

@@ -130,8 +130,8 @@ class Writer {
   }
   bool good() const { return good_; }
 
-  bool create(bool offset64) {
-    int mode = NC_CLOBBER | (offset64 ? NC_64BIT_OFFSET : 0);
+  bool create(bool offset64, bool cdf5) {
+    int mode = NC_CLOBBER | (offset64 ? NC_64BIT_OFFSET : 0) | (cdf5 ? NC_64BIT_DATA : 0);
     open_ = ok(nc_create(path_.c_str(), mode, &ncid_), "nc_create");
     return open_;
   }
@@ -575,7 +575,7 @@ FixtureSpec location_fixture(int ncols, int nrows) {
 
 bool write_fixture(const std::string& path, const FixtureSpec& fx) {
   Writer w(path);
-  if (!w.create(fx.offset64)) return false;
+  if (!w.create(fx.offset64, fx.cdf5)) return false;
 
   const bool dictionary = fx.ftype == kDctnry;
   std::vector<std::string> names;

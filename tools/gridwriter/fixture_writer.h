@@ -107,6 +107,7 @@ struct FixtureSpec {
   std::set<std::pair<int, int>> wrong_flags;
   bool write_data = true;  // false: header and flags only (fast for huge headers)
   bool offset64 = false;
+  bool cdf5 = false;  // the 64-bit data format (CDF-5)
 
   // Malformed headers: global attributes dropped, or written as given instead of the normal
   // one (in the normal position; an unknown name is appended at the end).
