@@ -2,9 +2,10 @@
 # Installs what the build needs on a fresh Debian 12 machine. Quick and silent when all is there.
 set -euo pipefail
 need=()
-# gfortran builds the Fortran module, groff checks the manual page, pkgconf tests kavro.pc.
+# gfortran builds the Fortran module, groff checks the manual page, pkgconf tests kavro.pc;
+# clang with its runtime libraries builds the libFuzzer targets (scripts/fuzz.sh).
 for pkg in cmake g++ make libnetcdf-dev netcdf-bin libgtest-dev googletest libbenchmark-dev \
-  gfortran groff-base pkgconf; do
+  gfortran groff-base pkgconf clang libclang-rt-14-dev; do
   dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || need+=("$pkg")
 done
 if [ ${#need[@]} -gt 0 ]; then

@@ -100,10 +100,11 @@ std::vector<GlobalAttr> global_attrs(const FixtureSpec& s, int nvars_written,
     auto o = s.global_overrides.find(g.name);
     if (o != s.global_overrides.end()) g.attr = o->second;
   }
-  for (const auto& [name, attr] : s.global_overrides) {
+  for (const auto& entry : s.global_overrides) {
+    const std::string& name = entry.first;
     bool known =
         std::any_of(a.begin(), a.end(), [&](const GlobalAttr& g) { return g.name == name; });
-    if (!known) a.push_back({name, attr});
+    if (!known) a.push_back({name, entry.second});
   }
   std::erase_if(a, [&](const GlobalAttr& g) { return s.dropped_globals.count(g.name) > 0; });
   return a;
