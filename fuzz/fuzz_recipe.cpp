@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 #include "exercise.h"
 #include "gridwriter/fixture_writer.h"
@@ -36,8 +37,9 @@ kavro_test::FixtureSpec recipe(Bytes& in) {
   s.cdf5 = !s.offset64 && (in.byte() & 1) != 0;
   const int nvars = in.byte() % 5;
   for (int v = 1; v <= nvars; ++v) {
-    s.vars.push_back(kavro_test::described_var("V" + std::to_string(v), in.pick(kValueTypes),
-                                               "u", ""));
+    char name[8];
+    std::snprintf(name, sizeof name, "V%d", v);
+    s.vars.push_back(kavro_test::described_var(name, in.pick(kValueTypes), "u", ""));
   }
   for (int n = in.byte() % 4; n > 0; --n) {
     s.override_int(kAttributes[in.byte() % std::size(kAttributes)], in.pick(kBoundary));
