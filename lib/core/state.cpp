@@ -100,6 +100,8 @@ void reset_slot(int slot) noexcept {
 
 namespace test_hooks {
 void reset_state() {
+  // What the kinds hold for any slot (kept headers and descriptors, buffers) goes too.
+  for (int fid = 1; fid <= MXOPEN3; ++fid) detail::release_all(fid);
   detail::reset_units();
   unpin_clock();
   holder().reset(new_state());

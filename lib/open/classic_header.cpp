@@ -471,7 +471,7 @@ bool Header::reserve(int n) noexcept {
   return true;
 }
 
-bool read_header(const char* path, Header& h, Problem& why) noexcept {
+bool read_header(const char* path, Header& h, Problem& why, int* keep_fd) noexcept {
   // Without blocking: a FIFO would otherwise wait for a writer.
   const int fd = sys::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) {
@@ -488,6 +488,10 @@ bool read_header(const char* path, Header& h, Problem& why) noexcept {
     Source src(fd, static_cast<std::uint64_t>(st.st_size));
     ok = parse(src, h, why);
   }
+  if (ok && keep_fd != nullptr) {
+    *keep_fd = fd;
+    return true;
+  }
   (void)sys::close(fd);  // opened read-only: nothing to lose
   return ok;
 }
@@ -495,6 +499,41 @@ bool read_header(const char* path, Header& h, Problem& why) noexcept {
 bool read_header(std::span<const unsigned char> file, Header& h, Problem& why) noexcept {
   Source src(file);
   return parse(src, h, why);
+}
+
+namespace {
+// Per slot 1..MXOPEN3; zero-initialised, so usable before any constructor runs.
+constinit std::array<KeptFile*, MXOPEN3> kept{};
+
+KeptFile*& kept_slot(int fid) noexcept { return kept[static_cast<std::size_t>(fid - 1)]; }
+}  // namespace
+
+bool keep_file(int fid, Header&& h, int fd) noexcept {
+  forget_file(fid);
+  void* p = sys::allocate(sizeof(KeptFile));
+  if (p == nullptr) {
+    (void)sys::close(fd);
+    return false;
+  }
+  KeptFile* k = new (p) KeptFile();
+  k->header = std::move(h);
+  k->fd = fd;
+  kept_slot(fid) = k;
+  return true;
+}
+
+const KeptFile* kept_file(int fid) noexcept {
+  return fid >= 1 && fid <= MXOPEN3 ? kept_slot(fid) : nullptr;
+}
+
+void forget_file(int fid) noexcept {
+  if (fid < 1 || fid > MXOPEN3) return;
+  KeptFile*& k = kept_slot(fid);
+  if (k == nullptr) return;
+  (void)sys::close(k->fd);
+  k->~KeptFile();
+  sys::release(k);
+  k = nullptr;
 }
 
 }  // namespace kavro::detail::classic

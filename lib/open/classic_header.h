@@ -97,11 +97,29 @@ class Header {
 using Problem = MsgBuf<160>;
 
 // Reads and checks the header of the file at PATH, opened without blocking; only a regular
-// file is read. False with the problem in WHY.
-[[nodiscard]] bool read_header(const char* path, Header& h, Problem& why) noexcept;
+// file is read. False with the problem in WHY. With KEEP_FD, a file that passes stays open
+// and its descriptor is handed over there (read-only, close-on-exec).
+[[nodiscard]] bool read_header(const char* path, Header& h, Problem& why,
+                               int* keep_fd = nullptr) noexcept;
 // The same for a file held in memory whole.
 [[nodiscard]] bool read_header(std::span<const unsigned char> file, Header& h,
                                Problem& why) noexcept;
+
+// The header of a slot's file as it was checked at its open, with the descriptor it was read
+// through: kept while a file opened read-only and not volatile stays open, for the direct data
+// path. The file as it was checked is the file that is read.
+struct KeptFile {
+  Header header;
+  int fd = -1;
+};
+
+// Keeps H and the descriptor FD (which it owns from now on) for slot FID, replacing what the
+// slot kept before; false (FD closed) when the memory cannot be had.
+bool keep_file(int fid, Header&& h, int fd) noexcept;
+// What slot FID keeps, or null.
+const KeptFile* kept_file(int fid) noexcept;
+// Releases what slot FID keeps, if anything.
+void forget_file(int fid) noexcept;
 
 }  // namespace kavro::detail::classic
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
 #include <string>
 
@@ -14,9 +15,11 @@
 #include "core/netcdf_status.h"
 #include "core/sizes.h"
 #include "core/state.h"
+#include "core/syscalls.h"
 #include "kavro/core.h"
-#include "open/classic_header.h"
 #include "kavro/params.h"
+#include "kavro/settings.h"
+#include "open/classic_header.h"
 #include "open/header_atts.h"
 #include "open/layout.h"
 #include "open/netcdf_kind.h"
@@ -371,6 +374,14 @@ bool check_layout(int fid) {
   return true;
 }
 
+// Whether the direct data path may serve a read-only file: on unless KAVRO_DIRECT_READ says
+// no (for diagnosis). The setting is logged only when it is set, so the usual log is unchanged.
+bool direct_read_wanted() {
+  if (std::getenv("KAVRO_DIRECT_READ") == nullptr) return true;
+  int status = 0;
+  return ENVYN("KAVRO_DIRECT_READ", "Read classic files directly?", true, status);
+}
+
 // Steps 10 and 11: the update record of a read-write file, the disk image of a volatile one.
 bool finish_open(int fid, int access, std::string_view pname) {
   const int ncid = state().b.NCID3(fid);
@@ -403,10 +414,13 @@ bool open_netcdf(std::string_view path, int fid, int access, std::string_view pn
   }
   const std::string cpath(trimmed(path));
   // The header is read and checked by the library first: the netCDF library never sees a
-  // file whose header it could mishandle or whose data is not all there.
+  // file whose header it could mishandle or whose data is not all there. A file that no one
+  // writes while it is open keeps it, and the descriptor, for the direct data path.
   detail::classic::Header header;
   detail::classic::Problem problem;
-  if (!detail::classic::read_header(cpath.c_str(), header, problem)) {
+  int fd = -1;
+  const bool direct = access == kReadOnlyAccess && !b.VOLATILE3(fid) && direct_read_wanted();
+  if (!detail::classic::read_header(cpath.c_str(), header, problem, direct ? &fd : nullptr)) {
     XQMSG2(MsgBuf<256>() << "File opening error:  " << problem << " for file \""
                          << state().c.FLNAME3(fid).trimmed() << "\"");
     XQMSG2(MsgBuf<640>("Path-name: ") << cpath);
@@ -415,6 +429,7 @@ bool open_netcdf(std::string_view path, int fid, int access, std::string_view pn
   int ncid = 0;
   if (!nc_ok(nc_open(cpath.c_str(), mode, &ncid), fid, "Error opening file at path-name:")) {
     XQMSG2(cpath);
+    if (fd >= 0) (void)sys::close(fd);
     return false;
   }
   b.NCID3(fid) = ncid;
@@ -423,10 +438,15 @@ bool open_netcdf(std::string_view path, int fid, int access, std::string_view pn
   if (!read_header(fid) || !CKFILE3(fid) || !check_layout(fid) ||
       !finish_open(fid, access, pname)) {
     close_netcdf(fid);
+    if (fd >= 0) (void)sys::close(fd);
     return false;
   }
+  // Without the memory to keep it, the file is read through the netCDF library.
+  if (fd >= 0) (void)detail::classic::keep_file(fid, std::move(header), fd);
   return true;
 }
+
+void release_netcdf(int fid) { classic::forget_file(fid); }
 
 }  // namespace detail
 

@@ -139,7 +139,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Each system call of the header check failing in turn: the open fails with its message and
 // leaves nothing open, until the call is no longer reached and the open succeeds. A failed
-// close of the read-only descriptor loses nothing and is not a failure.
+// close of the read-only descriptor loses nothing, and without the memory to keep the header
+// the file is read through the netCDF library: neither is a failure.
 TEST_F(PrecheckTest, FailuresAtEachCallLeaveNothingOpen) {
   file_named("INFILE1", grid(2));
   kavro::INIT3();
@@ -151,15 +152,16 @@ TEST_F(PrecheckTest, FailuresAtEachCallLeaveNothingOpen) {
       const bool ok = OPEN3("INFILE1", FSREAD3, "prog");
       const bool reached = kavro::test_hooks::calls_made(op) >= n;
       kavro::test_hooks::clear_failures();
-      EXPECT_EQ(open_descriptors(), fds + (ok ? 1 : 0)) << int(op) << " at " << n;
       if (ok) {
-        EXPECT_TRUE(!reached || op == sys::Op::kClose) << int(op) << " at " << n;
         EXPECT_TRUE(kavro::CLOSE3("INFILE1"));
-        break;
+      } else {
+        EXPECT_TRUE(log_mentions("File opening error:  ")) << int(op) << " at " << n;
+        EXPECT_EQ(slot_of("INFILE1"), 0);
       }
-      EXPECT_TRUE(reached);
-      EXPECT_TRUE(log_mentions("File opening error:  ")) << int(op) << " at " << n;
-      EXPECT_EQ(slot_of("INFILE1"), 0);
+      EXPECT_EQ(open_descriptors(), fds) << int(op) << " at " << n;
+      const bool tolerated = op == sys::Op::kClose || (op == sys::Op::kAlloc && n > 1);
+      EXPECT_EQ(ok, !reached || tolerated) << int(op) << " at " << n;
+      if (!reached) break;
     }
     EXPECT_LT(n, 50) << int(op);
   }
