@@ -21,6 +21,22 @@ namespace {
 
 constexpr int kMaxRank = 5;
 
+std::uint16_t byte_swapped(std::uint16_t v) noexcept { return __builtin_bswap16(v); }
+std::uint32_t byte_swapped(std::uint32_t v) noexcept { return __builtin_bswap32(v); }
+std::uint64_t byte_swapped(std::uint64_t v) noexcept { return __builtin_bswap64(v); }
+
+// Bytes FROM .. BYTES of SRC as words of type Word, byte-swapped into DEST one by one.
+template <typename Word>
+void swap_words(unsigned char* dest, const unsigned char* src, std::size_t from,
+                std::size_t bytes) noexcept {
+  for (std::size_t i = from; i + sizeof(Word) <= bytes; i += sizeof(Word)) {
+    Word v;
+    std::memcpy(&v, src + i, sizeof v);
+    v = byte_swapped(v);
+    std::memcpy(dest + i, &v, sizeof v);
+  }
+}
+
 // Big-endian values of SIZE bytes each, N of them at SRC, into the machine's order at DEST
 // (the same place or another; neither need be aligned). Sixteen bytes at a time with SSE2,
 // which every x86-64 processor has: the compiler does not vectorise a byte swap by itself
@@ -45,28 +61,13 @@ void to_host(unsigned char* dest, const unsigned char* src, std::size_t n, int s
 #endif
   switch (size) {
     case 2:
-      for (; i < bytes; i += 2) {
-        std::uint16_t v;
-        std::memcpy(&v, src + i, 2);
-        v = __builtin_bswap16(v);
-        std::memcpy(dest + i, &v, 2);
-      }
+      swap_words<std::uint16_t>(dest, src, i, bytes);
       break;
     case 4:
-      for (; i < bytes; i += 4) {
-        std::uint32_t v;
-        std::memcpy(&v, src + i, 4);
-        v = __builtin_bswap32(v);
-        std::memcpy(dest + i, &v, 4);
-      }
+      swap_words<std::uint32_t>(dest, src, i, bytes);
       break;
     case 8:
-      for (; i < bytes; i += 8) {
-        std::uint64_t v;
-        std::memcpy(&v, src + i, 8);
-        v = __builtin_bswap64(v);
-        std::memcpy(dest + i, &v, 8);
-      }
+      swap_words<std::uint64_t>(dest, src, i, bytes);
       break;
     default:
       if (dest != src) std::memcpy(dest, src, bytes);

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,19 @@ class DirectReadTest : public LibraryTest {
     // The setting is logged only when it is set.
     EXPECT_NE(log_text().find("Value for KAVRO_DIRECT_READ:  N returning FALSE"), std::string::npos);
   }
+  // A grid of NVARS REAL variables opened as INFILE1 through the direct path; its description.
+  FixtureSpec open_direct(int nvars) {
+    FixtureSpec s;
+    s.vars = numbered_vars(nvars);
+    path_ = dir().file("f.nc");
+    EXPECT_TRUE(write_fixture(path_, s));
+    env_ = std::make_unique<ScopedEnv>("INFILE1", path_);
+    EXPECT_TRUE(kavro::OPEN3("INFILE1", kavro::FSREAD3, "test"));
+    return s;
+  }
+  std::string path_;
+  std::unique_ptr<ScopedEnv> env_;
+
   // Every read of the file through both paths; returns the number of reads that succeeded.
   int compare_reads() {
     EXPECT_TRUE(kavro::DESC3("NETCDF"));
@@ -142,12 +156,8 @@ TEST_F(DirectReadTest, WritableAndVolatileFilesUseNetcdf) {
 // A file cut after it was opened: the read fails naming the file and the variable instead of
 // returning zeros, and nothing crashes.
 TEST_F(DirectReadTest, FileCutAfterOpenIsReported) {
-  FixtureSpec s;
-  s.vars = numbered_vars(2);
-  const std::string path = dir().file("f.nc");
-  ASSERT_TRUE(write_fixture(path, s));
-  ScopedEnv d("INFILE1", path);
-  ASSERT_TRUE(kavro::OPEN3("INFILE1", kavro::FSREAD3, "test"));
+  const FixtureSpec s = open_direct(2);
+  const std::string& path = path_;
   const classic::KeptFile* k = classic::kept_file(kavro::NAME2FID("INFILE1"));
   ASSERT_NE(k, nullptr);
   ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(k->header.var(1).begin + 8)), 0);
@@ -165,12 +175,7 @@ TEST_F(DirectReadTest, FileCutAfterOpenIsReported) {
 // A read that fails at the system call is reported as the netCDF library's failures are, and
 // the next read succeeds.
 TEST_F(DirectReadTest, FailedReadIsReported) {
-  FixtureSpec s;
-  s.vars = numbered_vars(1);
-  const std::string path = dir().file("f.nc");
-  ASSERT_TRUE(write_fixture(path, s));
-  ScopedEnv d("INFILE1", path);
-  ASSERT_TRUE(kavro::OPEN3("INFILE1", kavro::FSREAD3, "test"));
+  const FixtureSpec s = open_direct(1);
   std::vector<float> buf(1000);
   kavro::test_hooks::fail_call(kavro::detail::sys::Op::kRead, 1);
   EXPECT_FALSE(kavro::READ3("INFILE1", "V1", 1, s.sdate, s.stime, buf.data(), 4000));
