@@ -20,7 +20,7 @@ lines, branches = {}, {}
 objects = []
 for d, _, files in os.walk(build):
     if "/lib/CMakeFiles/kavro_objects.dir" in d or "/driver/CMakeFiles/brindlewick_compare.dir" in d:
-        objects += [os.path.join(d, f) for f in files if f.endswith(".gcda")]
+        objects += [os.path.abspath(os.path.join(d, f)) for f in files if f.endswith(".gcda")]
 for gcda in objects:
     out = subprocess.run(["gcov", "--json-format", "--stdout", "--branch-probabilities", gcda],
                          cwd=os.path.dirname(gcda), capture_output=True, text=True).stdout
