@@ -29,6 +29,7 @@ const FileKind kNetcdfKind = {
     .close = close_netcdf_file,
     .close_name = "netCDF",
     .close_reports_status = true,
+    .release = release_netcdf,
     .report = report_netcdf,
     .execution_id = netcdf_execution_id,
 };

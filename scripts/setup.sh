@@ -3,9 +3,10 @@
 set -euo pipefail
 need=()
 # gfortran builds the Fortran module, groff checks the manual page, pkgconf tests kavro.pc,
-# libpng writes the difference maps.
+# libpng writes the difference maps; clang with its runtime libraries builds the libFuzzer
+# targets (scripts/fuzz.sh).
 for pkg in cmake g++ make libnetcdf-dev netcdf-bin libgtest-dev googletest libbenchmark-dev \
-  gfortran groff-base pkgconf libpng-dev; do
+  gfortran groff-base pkgconf libpng-dev clang libclang-rt-14-dev; do
   dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || need+=("$pkg")
 done
 if [ ${#need[@]} -gt 0 ]; then

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <array>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +21,7 @@
 #include "kavro/params.h"
 #include "kavro/util.h"
 #include "util/calendar.h"
+#include "util/nameval.h"
 
 namespace kavro {
 
@@ -93,13 +95,20 @@ void write_banner() {
   }
 }
 
-void scenario_warning(std::string_view what, int status, const Path512& path) {
+// The note a path longer than its 512-character field gets; VARIABLE names the setting.
+detail::MsgBuf<80> too_long(std::string_view variable) {
+  return detail::MsgBuf<80>("Value of ") << variable << " longer than 512 characters";
+}
+
+void scenario_warning(std::string_view what, int status, const Path512& path,
+                      std::string_view note = {}) {
   detail::put_log_line("");
   detail::put_log_line("");
   detail::put_log_line(">>> WARNING in subroutine INIT3 <<<");
   detail::MsgBuf<80> m;
   m << what << detail::right_justified(status, 3);
   detail::put_log_line(m);
+  if (!note.empty()) detail::put_log_line(note);
   // The path at its full 512 characters, trailing blanks included.
   detail::MsgBuf<520> f("File: ");
   f << path.padded();
@@ -117,6 +126,12 @@ void read_scenario() {
   const std::string name(path.trimmed());
   struct stat sb {};
   if (::stat(name.c_str(), &sb) != 0) return;
+  // A value cut to the field would name some other file.
+  if (!detail::value_fits("SCENFILE", Path512::size())) {
+    scenario_warning("Error opening scenario file.  Error number", ENAMETOOLONG, path,
+                     too_long("SCENFILE"));
+    return;
+  }
   const int unit = JUNIT();
   const int ostat = detail::open_unit(unit, name, detail::UnitOpen::kRead);
   if (ostat != 0) {
@@ -151,7 +166,7 @@ void read_execution_id() {
 
 // INITLOG3 step 5: the block on standard output, then the end of the run.
 [[noreturn]] void log_open_failure(std::string_view caller, int unit, int status,
-                                   const Path512& path) {
+                                   const Path512& path, std::string_view note = {}) {
   const int out = detail::kStdoutUnit;
   detail::put_unit_line(out, "");
   detail::MsgBuf<160> head("***  ERROR in ");
@@ -164,6 +179,7 @@ void read_execution_id() {
   m.clear();
   m << "I/O STATUS =" << detail::right_justified(status, 10);
   detail::put_unit_line(out, m);
+  if (!note.empty()) detail::put_unit_line(out, note);
   detail::MsgBuf<520> f("File: ");
   f << path.trimmed();
   detail::put_unit_line(out, f);
@@ -198,6 +214,8 @@ detail::MsgBuf<80> quoted(std::string_view text, std::string_view fname,
 
 int INITLOG3(std::string_view caller) {
   auto& st = state();
+  // Before the first file of the library is opened (the log is).
+  detail::guard_standard_descriptors();
   if (st.b.LOGUNIT3 >= 0) return st.b.LOGUNIT3;
   Path512 path;
   NAMEVAL("LOGFILE", path.span());
@@ -208,6 +226,10 @@ int INITLOG3(std::string_view caller) {
   }
   st.b.LOGSTDOUT3 = false;
   const int unit = JUNIT();
+  // A value cut to the field would put the log at some other path.
+  if (!detail::value_fits("LOGFILE", Path512::size())) {
+    log_open_failure(caller, unit, ENAMETOOLONG, path, too_long("LOGFILE"));
+  }
   const bool devnull = path.trimmed() == "/dev/null";
   const int status = detail::open_unit(
       unit, path.trimmed(), devnull ? detail::UnitOpen::kExisting : detail::UnitOpen::kNew);

@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "core/log.h"
 #include "core/msgbuf.h"
@@ -110,7 +112,14 @@ void XQEXIT(std::string_view caller, int jdate, int jtime, std::string_view msgt
   }
   ++n;  // a blank line last
   write_paragraph(std::span<const ParaLine>(p.data(), n));
+  const int log = state().b.LOGUNIT3;
+  if (log == detail::kStdoutUnit) (void)detail::flush_unit(log);
   close_all_units();
+  // A log that lost lines is no normal completion: say so where it can still be read.
+  if (const int err = detail::unit_error(log); err != 0) {
+    std::fprintf(stderr, "kavro: XQEXIT: the log could not be written: %s\n", std::strerror(err));
+    if (exitstat == kExitOk) exitstat = kExitFailure;
+  }
   std::exit(exitstat);
 }
 

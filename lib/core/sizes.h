@@ -21,11 +21,18 @@ constexpr int words_per_value(int vtype) noexcept {
 
 constexpr std::int64_t sat_mul(std::int64_t a, std::int64_t b) noexcept {
   std::int64_t r = 0;
-  return __builtin_mul_overflow(a, b, &r) ? INT64_MAX : r;
+  if (!__builtin_mul_overflow(a, b, &r)) return r;
+  return (a < 0) != (b < 0) ? INT64_MIN : INT64_MAX;
 }
 constexpr std::int64_t sat_add(std::int64_t a, std::int64_t b) noexcept {
   std::int64_t r = 0;
-  return __builtin_add_overflow(a, b, &r) ? INT64_MAX : r;
+  if (!__builtin_add_overflow(a, b, &r)) return r;
+  return a < 0 ? INT64_MIN : INT64_MAX;
+}
+// The magnitude of a 32-bit value read from a file, without negating INT_MIN: INT_MAX for it.
+constexpr int magnitude(int v) noexcept {
+  if (v >= 0) return v;
+  return v == INT32_MIN ? INT32_MAX : -v;
 }
 constexpr std::int64_t non_negative(std::int64_t v) noexcept { return v < 0 ? 0 : v; }
 

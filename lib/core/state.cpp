@@ -127,6 +127,8 @@ void grid_from_description(int slot) noexcept {
 
 namespace test_hooks {
 void reset_state() {
+  // What the kinds hold for any slot (kept headers and descriptors, buffers) goes too.
+  for (int fid = 1; fid <= MXOPEN3; ++fid) detail::release_all(fid);
   detail::forget_all();
   detail::reset_units();
   unpin_clock();

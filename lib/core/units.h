@@ -5,6 +5,7 @@
 #ifndef KAVRO_CORE_UNITS_H
 #define KAVRO_CORE_UNITS_H
 
+#include <cstddef>
 #include <span>
 #include <string_view>
 
@@ -15,16 +16,20 @@ inline constexpr int kStdinUnit = 5;
 inline constexpr int kStdoutUnit = 6;
 inline constexpr int kFirstFileUnit = 10;
 inline constexpr int kLastFileUnit = 99;
+// The most bytes read_line examines for one line: a file without line ends (a device, a
+// binary file) cannot keep a reader going for ever.
+inline constexpr std::size_t kMaxLineBytes = 65536;
 
 // How a file unit is opened.
 enum class UnitOpen {
   kNew,       // write; the file must not exist yet
   kExisting,  // write; the file must exist (written at its end)
-  kRead,      // read; the file must exist
+  kRead,      // read; the file must exist and not be a FIFO or device (opened without blocking)
 };
 
 // Opens PATH on UNIT (10..99, not open). Returns the I/O status: 0, or a positive error
-// number (errno) when the open fails or the unit is not a free file unit.
+// number (errno) when the open fails or the unit is not a free file unit; EINVAL for a file
+// to read that is neither a regular file nor a directory (a FIFO, a device).
 int open_unit(int unit, std::string_view path, UnitOpen how);
 
 // Whether a unit is open: 0, 5 and 6 always are; 10..99 when the library opened them.
@@ -44,8 +49,17 @@ bool write_text(int unit, std::string_view text) noexcept;
 bool flush_unit(int unit) noexcept;
 
 // Reads one line into FIELD, cut or blank-filled to its length (the rest of a longer line
-// is skipped). Returns 0, a negative status at end of input, or a positive error number.
+// is skipped). Returns 0, a negative status at end of input, or a positive error number
+// (EFBIG for a line longer than kMaxLineBytes).
 int read_line(int unit, std::span<char> field) noexcept;
+
+// The first error number of a failed write, flush or close on UNIT since it was opened (for
+// the standard streams: since the process started); 0 when none failed.
+int unit_error(int unit) noexcept;
+
+// Reopens any of the standard descriptors 0, 1 and 2 that is closed on /dev/null, so that no
+// file the library opens later takes its number and receives what is meant for it.
+void guard_standard_descriptors() noexcept;
 
 // Closes every file unit that is open (test reset; no messages).
 void reset_units() noexcept;

@@ -15,6 +15,7 @@
 #include "kavro/util.h"
 #include "open/open.h"
 #include "util/files.h"
+#include "util/nameval.h"
 
 namespace kavro {
 

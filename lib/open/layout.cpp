@@ -3,7 +3,6 @@
 #include <netcdf.h>
 
 #include <array>
-#include <cstdlib>
 
 #include "core/sizes.h"
 

@@ -29,6 +29,9 @@ int close_netcdf_file(int fid);
 // Closes the netCDF file of slot FID after a failed open, reporting a failed close.
 void close_netcdf(int fid);
 
+// Releases the header and descriptor kept for the direct data path of slot FID.
+void release_netcdf(int fid);
+
 // The open report's line for the kind, and the file's own EXEC_ID.
 void report_netcdf(int fid, std::string_view access);
 int netcdf_execution_id(int fid, Line80& execid, bool& first_nul);

@@ -14,6 +14,7 @@
 #include "kavro/util.h"
 #include "open/open.h"
 #include "util/files.h"
+#include "util/nameval.h"
 
 namespace kavro {
 
@@ -160,15 +161,14 @@ bool open_new(std::string_view lname, int fstatus, std::string_view pname) {
                        << "Maximum number of files already have been opened.");
     return false;
   }
-  // A value cut to the path field could name another file.
-  if (!detail::value_fits(lname, Path512::size())) {
-    warn(MsgBuf<256>() << "Value of " << lname << " longer than "
-                       << detail::right_justified(static_cast<long long>(Path512::size()), 3)
-                       << " characters; file not opened");
-    return false;
-  }
   Path512 path;
   NAMEVAL(lname, path.span());
+  // A value cut to the field would name some other file.
+  if (!detail::value_fits(lname, Path512::size())) {
+    warn(MsgBuf<256>() << "Value of logical name " << trimmed(lname)
+                       << " longer than 512 characters: not opened");
+    return false;
+  }
   b.VOLATILE3(s) = strip_volatile_marker(path);
   state().c.FLNAME3(s) = lname;
   b.NCID3(s) = 0;

@@ -6,15 +6,20 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
 #include <string>
 
 #include "core/kinds.h"
 #include "core/msgbuf.h"
 #include "core/netcdf_status.h"
+#include "core/sizes.h"
 #include "core/state.h"
+#include "core/syscalls.h"
 #include "kavro/core.h"
 #include "kavro/params.h"
+#include "kavro/settings.h"
+#include "open/classic_header.h"
 #include "open/header_atts.h"
 #include "open/layout.h"
 #include "open/netcdf_kind.h"
@@ -187,11 +192,11 @@ bool check_sizes(int fid) {
   const std::int64_t ncols = b.NCOLS3(fid), nrows = b.NROWS3(fid), nlays = b.NLAYS3(fid);
   if (ncols < 0 || nrows < 0 || nlays < 0) return refuse(fid, "negative NCOLS, NROWS or NLAYS");
   if (ftype == KFEVNT3 && b.NTHIK3(fid) < 0) return refuse(fid, "negative NTHIK");
-  if (ncols * nrows * nlays > kMaxCount) {
+  if (detail::sat_mul(detail::sat_mul(ncols, nrows), nlays) > kMaxCount) {
     return refuse(fid, "NCOLS x NROWS x NLAYS exceeds 2147483647");
   }
   const std::int64_t laysize = *layout::layer_size(ftype, ncols, nrows, b.NTHIK3(fid));
-  if (laysize < 0 || laysize * (nlays > 1 ? nlays : 1) > kMaxCount) {
+  if (laysize < 0 || detail::sat_mul(laysize, nlays > 1 ? nlays : 1) > kMaxCount) {
     return refuse(fid, "bad layer size from NCOLS, NROWS, NLAYS and NTHIK");
   }
   b.LAYSIZE3(fid) = static_cast<int>(laysize);
@@ -369,6 +374,14 @@ bool check_layout(int fid) {
   return true;
 }
 
+// Whether the direct data path may serve a read-only file: on unless KAVRO_DIRECT_READ says
+// no (for diagnosis). The setting is logged only when it is set, so the usual log is unchanged.
+bool direct_read_wanted() {
+  if (std::getenv("KAVRO_DIRECT_READ") == nullptr) return true;
+  int status = 0;
+  return ENVYN("KAVRO_DIRECT_READ", "Read classic files directly?", true, status);
+}
+
 // Steps 10 and 11: the update record of a read-write file, the disk image of a volatile one.
 bool finish_open(int fid, int access, std::string_view pname) {
   const int ncid = state().b.NCID3(fid);
@@ -400,9 +413,23 @@ bool open_netcdf(std::string_view path, int fid, int access, std::string_view pn
     mode = NC_SHARE;
   }
   const std::string cpath(trimmed(path));
+  // The header is read and checked by the library first: the netCDF library never sees a
+  // file whose header it could mishandle or whose data is not all there. A file that no one
+  // writes while it is open keeps it, and the descriptor, for the direct data path.
+  detail::classic::Header header;
+  detail::classic::Problem problem;
+  int fd = -1;
+  const bool direct = access == kReadOnlyAccess && !b.VOLATILE3(fid) && direct_read_wanted();
+  if (!detail::classic::read_header(cpath.c_str(), header, problem, direct ? &fd : nullptr)) {
+    XQMSG2(MsgBuf<256>() << "File opening error:  " << problem << " for file \""
+                         << state().c.FLNAME3(fid).trimmed() << "\"");
+    XQMSG2(MsgBuf<640>("Path-name: ") << cpath);
+    return false;
+  }
   int ncid = 0;
   if (!nc_ok(nc_open(cpath.c_str(), mode, &ncid), fid, "Error opening file at path-name:")) {
     XQMSG2(cpath);
+    if (fd >= 0) (void)sys::close(fd);
     return false;
   }
   b.NCID3(fid) = ncid;
@@ -411,10 +438,15 @@ bool open_netcdf(std::string_view path, int fid, int access, std::string_view pn
   if (!read_header(fid) || !CKFILE3(fid) || !check_layout(fid) ||
       !finish_open(fid, access, pname)) {
     close_netcdf(fid);
+    if (fd >= 0) (void)sys::close(fd);
     return false;
   }
+  // Without the memory to keep it, the file is read through the netCDF library.
+  if (fd >= 0) (void)detail::classic::keep_file(fid, std::move(header), fd);
   return true;
 }
+
+void release_netcdf(int fid) { classic::forget_file(fid); }
 
 }  // namespace detail
 

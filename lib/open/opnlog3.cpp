@@ -2,12 +2,11 @@
 // (formatted output keeps the fields' trailing blanks) and flushed at the end.
 #include <netcdf.h>
 
-#include <cstdlib>
-
 #include "core/kinds.h"
 #include "core/log.h"
 #include "core/msgbuf.h"
 #include "core/netcdf_status.h"
+#include "core/sizes.h"
 #include "core/state.h"
 #include "core/units.h"
 #include "kavro/core.h"
@@ -76,7 +75,7 @@ void time_block(int fid) {
     return;
   }
   report(Line() << "Timestep                     " << NumField(tstep, 11, 6) << " ("
-                << HHMMSS(std::abs(tstep)).trimmed() << " hh:mm:ss)");
+                << HHMMSS(detail::magnitude(tstep)).trimmed() << " hh:mm:ss)");
   report(Line() << "Maximum current record number" << NumField(b.MXREC3(fid), 10));
 }
 

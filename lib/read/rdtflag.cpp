@@ -5,12 +5,12 @@
 #include <netcdf.h>
 
 #include <array>
-#include <cstdlib>
 #include <span>
 
 #include "core/kinds.h"
 #include "core/msgbuf.h"
 #include "core/netcdf_status.h"
+#include "core/sizes.h"
 #include "core/state.h"
 #include "kavro/core.h"
 #include "kavro/open.h"
@@ -57,7 +57,7 @@ bool RDTFLAG(int& fid, int vid, int jdate, int jtime, int& step, bool verbose) {
   fid = holder;
 
   const int tstep = b.TSTEP3(fid);
-  int rec = JSTEP3(jdate, jtime, b.SDATE3(fid), b.STIME3(fid), std::abs(tstep));
+  int rec = JSTEP3(jdate, jtime, b.SDATE3(fid), b.STIME3(fid), detail::magnitude(tstep));
   if (rec < 0) {
     step = rec;
     if (verbose) report_step_error(fid, jdate, jtime);

@@ -17,6 +17,7 @@
 #include "kavro/core.h"
 #include "kavro/params.h"
 #include "open/layout.h"
+#include "read/direct_read.h"
 #include "read/nc_read.h"
 #include "read/netcdf_read.h"
 #include "read/read.h"
@@ -147,6 +148,17 @@ int rank_of(const SlabVector& count) noexcept {
   return rank;
 }
 
+// A variable's block: through the direct data path where it serves the read, through the
+// netCDF library otherwise.
+int read_block(int fid, int varid, int rank, const SlabVector& start, const SlabVector& count,
+               int vtype, std::byte* out) noexcept {
+  const int status =
+      detail::direct_read_block(fid, varid, rank, start.data(), count.data(), vtype, out);
+  if (status != detail::kNotDirect) return status;
+  return detail::nc_read_block(state().b.NCID3(fid), varid, rank, start.data(), count.data(),
+                               vtype, out);
+}
+
 void report_variable_failure(int status, int fid, int v) {
   const Cstate3& c = state().c;
   XQMSG2(MsgBuf<256>(detail::error_number_line(status, 6))
@@ -190,19 +202,17 @@ namespace detail {
 bool read_netcdf_vars(int fid, int vid, const SlabVector& start, const SlabVector& count,
                       std::int64_t size, std::byte* out) {
   const Bstate3& b = state().b;
-  const int ncid = b.NCID3(fid);
   const int rank = rank_of(count);
   if (vid >= 1) {
-    const int status = nc_read_block(ncid, b.VARID3(vid, fid), rank, start.data(), count.data(),
-                                     b.VTYPE3(vid, fid), out);
+    const int status =
+        read_block(fid, b.VARID3(vid, fid), rank, start, count, b.VTYPE3(vid, fid), out);
     if (status != 0) report_variable_failure(status, fid, vid);
     return status == 0;
   }
   std::int64_t off = 0;  // bytes
   for (int v = 1; v <= described_vars(fid); ++v) {
     const int vtype = b.VTYPE3(v, fid);
-    const int status =
-        nc_read_block(ncid, b.VARID3(v, fid), rank, start.data(), count.data(), vtype, out + off);
+    const int status = read_block(fid, b.VARID3(v, fid), rank, start, count, vtype, out + off);
     if (status != 0) {
       report_variable_failure(status, fid, v);
       return false;

@@ -1,4 +1,4 @@
-// Paths from logical names: whether a value fits its field, whether a path names a file.
+// Whether a path names a file.
 #ifndef KAVRO_UTIL_FILES_H
 #define KAVRO_UTIL_FILES_H
 
@@ -6,10 +6,6 @@
 #include <string_view>
 
 namespace kavro::detail {
-
-// True when the value of logical name LNAME (the name itself when unset) fits a field of
-// WIDTH characters without being cut.
-bool value_fits(std::string_view lname, std::size_t width) noexcept;
 
 // True when PATH (without its trailing blanks) names an existing file.
 bool file_exists(std::string_view path) noexcept;

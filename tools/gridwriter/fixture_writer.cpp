@@ -102,10 +102,11 @@ std::vector<GlobalAttr> global_attrs(const FixtureSpec& s, int nvars_written,
     auto o = s.global_overrides.find(g.name);
     if (o != s.global_overrides.end()) g.attr = o->second;
   }
-  for (const auto& [name, attr] : s.global_overrides) {
+  for (const auto& entry : s.global_overrides) {
+    const std::string& name = entry.first;
     bool known =
         std::any_of(a.begin(), a.end(), [&](const GlobalAttr& g) { return g.name == name; });
-    if (!known) a.push_back({name, attr});
+    if (!known) a.push_back({name, entry.second});
   }
   std::erase_if(a, [&](const GlobalAttr& g) { return s.dropped_globals.count(g.name) > 0; });
   return a;
@@ -132,8 +133,8 @@ class Writer {
   }
   bool good() const { return good_; }
 
-  bool create(bool offset64) {
-    int mode = NC_CLOBBER | (offset64 ? NC_64BIT_OFFSET : 0);
+  bool create(bool offset64, bool cdf5) {
+    int mode = NC_CLOBBER | (offset64 ? NC_64BIT_OFFSET : 0) | (cdf5 ? NC_64BIT_DATA : 0);
     open_ = ok(nc_create(path_.c_str(), mode, &ncid_), "nc_create");
     return open_;
   }
@@ -642,7 +643,7 @@ FixtureSpec location_fixture(int ncols, int nrows) {
 
 bool write_fixture(const std::string& path, const FixtureSpec& fx) {
   Writer w(path);
-  if (!w.create(fx.offset64)) return false;
+  if (!w.create(fx.offset64, fx.cdf5)) return false;
 
   const bool dictionary = fx.ftype == kDctnry;
   std::vector<std::string> names;

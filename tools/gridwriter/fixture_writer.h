@@ -127,6 +127,7 @@ struct FixtureSpec {
   // DCTNRY3 only: the entries, one record each, in record order.
   std::vector<DictEntry> entries;
   bool offset64 = false;
+  bool cdf5 = false;  // the 64-bit data format (CDF-5)
 
   // Malformed headers: global attributes dropped, or written as given instead of the normal
   // one (in the normal position; an unknown name is appended at the end).

@@ -259,7 +259,9 @@ TEST_F(JunitTest, NoFreeUnitStopsWithStatus2) {
       {
         if (std::freopen(out.c_str(), "w", stdout) == nullptr) std::exit(9);
         for (int i = 0; i < 90; ++i) {
-          if (detail::open_unit(JUNIT(), "/dev/null", detail::UnitOpen::kRead) != 0) std::exit(9);
+          if (detail::open_unit(JUNIT(), "/dev/null", detail::UnitOpen::kExisting) != 0) {
+            std::exit(9);
+          }
         }
         JUNIT();
       },

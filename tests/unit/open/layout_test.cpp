@@ -81,7 +81,8 @@ TEST(LayoutTest, PerimeterAtTheEndsOfTheRange) {
   EXPECT_EQ(layout::perimeter(10, 20, 1), 64);
   EXPECT_EQ(layout::perimeter(2147483647, 2147483647, -2147483648LL), -8589934592LL);
   EXPECT_EQ(layout::perimeter(2147483647, 2147483647, 2147483647), INT64_MAX);
-  EXPECT_EQ(layout::layer_size(kavro::BNDARY3, 10, 20, -2147483648LL), INT64_MAX);
+  // A product beyond 64 bits saturates on its own side: negative, never wrapped.
+  EXPECT_EQ(layout::layer_size(kavro::BNDARY3, 10, 20, -2147483648LL), INT64_MIN);
 }
 
 }  // namespace

@@ -182,7 +182,7 @@ TEST_F(Opnlist3Test, OverlongValueIsRefused) {
   EXPECT_TRUE(log_mentions("Value of M1 longer than 512 characters"));
   set_name("SINGLE", real + std::string(600, ' ') + "x");
   EXPECT_FALSE(OPEN3("SINGLE", FSREAD3, "prog"));
-  EXPECT_TRUE(log_mentions("Value of SINGLE longer than 512 characters; file not opened"));
+  EXPECT_TRUE(log_mentions("Value of logical name SINGLE longer than 512 characters: not opened"));
 }
 
 }  // namespace

@@ -1,0 +1,104 @@
+#include "exercise.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "kavro/kavro.h"
+
+namespace kavro_fuzz {
+
+namespace {
+// Enough for every variable of a small file at once; a larger read is refused as too big.
+constexpr std::size_t kBufferBytes = std::size_t{1} << 14;
+constexpr int kMaxVars = 8;
+constexpr int kMaxSteps = 3;
+
+// One read's outcome: whether it succeeded and a hash of the whole buffer.
+struct Outcome {
+  bool ok;
+  std::uint64_t hash;
+  bool operator==(const Outcome&) const = default;
+};
+
+std::uint64_t fnv1a(const unsigned char* p, std::size_t n) {
+  std::uint64_t h = 1469598103934665603ULL;
+  for (std::size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 1099511628211ULL;
+  return h;
+}
+
+// Opens PATH as INFILE1, describes it, reads from it; the outcome of every read.
+std::vector<Outcome> read_all(const std::string& path) {
+  static std::vector<unsigned char> buffer(kBufferBytes);
+  std::vector<Outcome> out;
+  // INIT3 after SHUT3 resets the tables: the state is allocated once, not per input.
+  setenv("INFILE1", path.c_str(), 1);
+  kavro::INIT3();
+  if (kavro::OPEN3("INFILE1", kavro::FSREAD3, "fuzz") && kavro::DESC3("INFILE1")) {
+    const kavro::Bdesc3 b = kavro::BDESC3;
+    const int nvars = b.NVARS3D < kMaxVars ? b.NVARS3D : kMaxVars;
+    int jdate = b.SDATE3D;
+    int jtime = b.STIME3D;
+    for (int step = 0; step < kMaxSteps; ++step) {
+      for (int v = 0; v <= nvars; ++v) {
+        // Variable 0 stands for ALL.
+        const std::string name =
+            v == 0 ? std::string("ALL")
+                   : std::string(kavro::CDESC3.VNAME3D[std::size_t(v - 1)].padded());
+        for (int layer : {kavro::ALLAYS3, 1, b.NLAYS3D}) {
+          std::fill(buffer.begin(), buffer.end(), 0xA5);
+          const bool ok =
+              kavro::READ3("INFILE1", name, layer, jdate, jtime, buffer.data(), buffer.size());
+          out.push_back({ok, fnv1a(buffer.data(), buffer.size())});
+        }
+      }
+      kavro::NEXTIME(jdate, jtime, b.TSTEP3D);
+    }
+    (void)kavro::CLOSE3("INFILE1");
+  }
+  kavro::SHUT3();
+  return out;
+}
+}  // namespace
+
+void quiet() noexcept {
+  if (std::freopen("/dev/null", "w", stdout) == nullptr) std::abort();
+  setenv("LOGFILE", "/dev/null", 1);
+  unsetenv("SCENFILE");
+  unsetenv("KAVRO_CHECK_HEADERS");
+}
+
+std::string scratch(const std::string& name) {
+  const char* dir = std::getenv("TMPDIR");
+  return std::string(dir != nullptr ? dir : "/tmp") + "/kavro-fuzz-" + std::to_string(getpid()) +
+         "-" + name;
+}
+
+bool write_bytes(const std::string& path, const std::uint8_t* data, std::size_t size) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (f == nullptr) return false;
+  const bool ok = std::fwrite(data, 1, size, f) == size;
+  return std::fclose(f) == 0 && ok;
+}
+
+int exercise_file(const std::string& path) {
+  // The direct data path and the netCDF library must agree on every read: the same results,
+  // the same bytes.
+  unsetenv("KAVRO_DIRECT_READ");
+  const std::vector<Outcome> direct = read_all(path);
+  setenv("KAVRO_DIRECT_READ", "N", 1);
+  const std::vector<Outcome> netcdf = read_all(path);
+  unsetenv("KAVRO_DIRECT_READ");
+  if (direct != netcdf) {
+    std::fprintf(stderr, "the direct path and the netCDF library differ on %s\n", path.c_str());
+    std::abort();
+  }
+  int reads = 0;
+  for (const Outcome& o : direct) reads += o.ok ? 1 : 0;
+  return reads;
+}
+
+}  // namespace kavro_fuzz

@@ -1,0 +1,23 @@
+// The netCDF kind's direct data path: a variable's block read straight from a classic file
+// that was opened read-only and not volatile, at the offsets its checked header gives, and
+// converted from big-endian in place: one copy from the page cache and one pass, where the
+// netCDF library copies twice. It serves only reads the netCDF library would serve the same
+// way (the variable's own type, a block inside the variable); every other read, and every
+// file not kept for it, goes through the netCDF library as before.
+#ifndef KAVRO_READ_DIRECT_READ_H
+#define KAVRO_READ_DIRECT_READ_H
+
+namespace kavro::detail {
+
+// The status of a read the direct path does not serve.
+inline constexpr int kNotDirect = 1;
+
+// As nc_read_block (read/nc_read.h) for variable VARID of slot FID's file: the netCDF status
+// (0 when the block was read), or kNotDirect. A file shorter than its header now says (cut
+// after it was opened) gives NC_EIO with a log line naming the file and the variable.
+int direct_read_block(int fid, int varid, int rank, const int* start, const int* count,
+                      int vtype, void* dest) noexcept;
+
+}  // namespace kavro::detail
+
+#endif  // KAVRO_READ_DIRECT_READ_H
