@@ -238,8 +238,9 @@ bool read_entry(const Request& r) {
 
 bool RDDICT3(int fid, std::string_view vname) {
   const auto& b = state().b;
-  // Only a netCDF file holds dictionary entries.
-  if (b.FTYPE3(fid) != DCTNRY3 || b.NCID3(fid) < 0) return false;
+  // Only the dictionary file type holds entries (and only the netCDF kind makes or opens one;
+  // any other slot's id is refused by the netCDF library itself, with its report).
+  if (b.FTYPE3(fid) != DCTNRY3) return false;
   Request r{fid, b.NCID3(fid), 0};
   const bool names_current =
       b.dict_fid == fid && b.dict_count == std::clamp(b.MXREC3(fid), 0, dict::kMaxEntries);

@@ -31,7 +31,7 @@ struct Format {
 
 class ClassicHeaderTest : public ::testing::TestWithParam<Format> {
  protected:
-  FixtureSpec spec() const {
+  FixtureSpec recipe() const {
     FixtureSpec s;
     s.vars = numbered_vars(2);
     s.vars.push_back(described_var("D3", kDouble, "m", ""));
@@ -83,7 +83,7 @@ std::uint64_t get64(const Bytes& b, std::size_t pos) {
 // variable of every record, decoded from the bytes at the reader's offsets, equals what
 // nc_get_var returns.
 TEST_P(ClassicHeaderTest, OffsetsAddressTheValuesNetcdfReads) {
-  const FixtureSpec s = spec();
+  const FixtureSpec s = recipe();
   const Bytes bytes = written(s);
   classic::Header h;
   classic::Problem why;
@@ -137,7 +137,7 @@ struct Damage {
 };
 
 TEST_P(ClassicHeaderTest, RefusesDamagedFiles) {
-  const FixtureSpec s = spec();
+  const FixtureSpec s = recipe();
   const Bytes good = written(s);
   // The netCDF library leaves bytes after the data: the data end from the header counts.
   classic::Header h;
@@ -189,7 +189,7 @@ TEST_P(ClassicHeaderTest, RefusesDamagedFiles) {
 
 // A variable whose data offset was corrupted is refused, whichever way it moved.
 TEST_P(ClassicHeaderTest, RefusesMovedDataOffsets) {
-  const Bytes good = written(spec());
+  const Bytes good = written(recipe());
   classic::Header h;
   classic::Problem why;
   ASSERT_TRUE(classic::read_header(dir_.file("f.nc").c_str(), h, why));
