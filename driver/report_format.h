@@ -9,7 +9,7 @@
 //   11, then 4 blanks ("  0.5000000    ", "   1234567.    "). Any other is written with 8
 //   significant digits as d.dddddddE+XX right-justified in 15 ("  6.2500000E-02"). Digits are
 //   the float's exact value correctly rounded, ties to even (what printf's %.*e/%.*f give).
-//   Zero is "  0.0000000    "; negative zero keeps its sign: " -0.0000000    ". NaN (either
+//   Zero is "  0.0000000E+00"; negative zero keeps its sign: " -0.0000000E+00". NaN (either
 //   sign) is "NaN", infinities "Infinity" and "-Infinity", each right-justified in 15.
 //
 // The writers append to a caller-owned buffer and return the new end; they never allocate and
