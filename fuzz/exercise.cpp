@@ -31,11 +31,11 @@ std::uint64_t fnv1a(const unsigned char* p, std::size_t n) {
 }
 
 // Opens PATH as INFILE1, describes it, reads from it; the outcome of every read.
-std::vector<Outcome> read_all(const std::string& path) {
+std::vector<Outcome> read_all(const std::string& value) {
   static std::vector<unsigned char> buffer(kBufferBytes);
   std::vector<Outcome> out;
   // INIT3 after SHUT3 resets the tables: the state is allocated once, not per input.
-  setenv("INFILE1", path.c_str(), 1);
+  setenv("INFILE1", value.c_str(), 1);
   kavro::INIT3();
   if (kavro::OPEN3("INFILE1", kavro::FSREAD3, "fuzz") && kavro::DESC3("INFILE1")) {
     const kavro::Bdesc3 b = kavro::BDESC3;
@@ -98,6 +98,12 @@ int exercise_file(const std::string& path) {
   }
   int reads = 0;
   for (const Outcome& o : direct) reads += o.ok ? 1 : 0;
+  return reads;
+}
+
+int exercise_binary(const std::string& path) {
+  int reads = 0;
+  for (const Outcome& o : read_all("BIN:" + path)) reads += o.ok ? 1 : 0;
   return reads;
 }
 

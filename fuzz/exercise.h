@@ -1,7 +1,7 @@
 // What every file-shaped fuzz input goes through: the library started afresh, the file opened
 // by logical name, described, and read variable by variable, layer by layer and step by step,
-// then closed, through both data paths. Reads are sized, so a file can only make the library refuse, never write past
-// a buffer. Also the small helpers the targets share.
+// then closed, through both data paths. Reads are sized, so a file can only make the library
+// refuse, never write past a buffer. Also the small helpers the targets share.
 #ifndef KAVRO_FUZZ_EXERCISE_H
 #define KAVRO_FUZZ_EXERCISE_H
 
@@ -24,6 +24,10 @@ bool write_bytes(const std::string& path, const std::uint8_t* data, std::size_t 
 // and once through the netCDF library (KAVRO_DIRECT_READ=N); stops the process when the two
 // differ in any result or byte. Returns the number of reads that succeeded.
 int exercise_file(const std::string& path);
+
+// Opens PATH as the native binary file INFILE1 ("BIN:" PATH), describes it and reads from it.
+// Returns the number of reads that succeeded.
+int exercise_binary(const std::string& path);
 
 // Bytes of an input taken in order; past the end every value is 0.
 class Bytes {

@@ -17,12 +17,13 @@ constexpr int kTypes[] = {1, 2, 3, 4, 5, 6, 7, 8, -1, -3, 0, -2, 9};
 constexpr int kSmall[] = {0, 1, 2, 3, 5};
 constexpr int kSteps[] = {0, 10000, -10000, 3600, INT_MIN, INT_MAX, 1, -1};
 constexpr int kValueTypes[] = {4, 5, 6, 4, 5, 6, 1, 2, 3};
-constexpr int kBoundary[] = {0, 1, -1, 2, 100, 101, 2047, 2048, 2049, 65535, 65536,
-                             INT_MAX, INT_MIN, INT_MAX - 1, INT_MIN + 1, 1 << 30};
+constexpr int kBoundary[] = {0,       1,           -1,          2,      100,   101,
+                             2047,    2048,        2049,        65535,  65536, INT_MAX,
+                             INT_MIN, INT_MAX - 1, INT_MIN + 1, 1 << 30};
 const char* const kAttributes[] = {"FTYPE", "NVARS", "TSTEP", "SDATE", "STIME", "NTHIK",
                                    "NCOLS", "NROWS", "NLAYS", "GDTYP", "VGTYP", "CDATE"};
-const char* const kDroppable[] = {"VAR-LIST", "VGLVLS", "GDNAM", "TSTEP", "NTHIK", "FILEDESC",
-                                  "EXEC_ID", "UPNAM"};
+const char* const kDroppable[] = {"VAR-LIST", "VGLVLS",   "GDNAM",   "TSTEP",
+                                  "NTHIK",    "FILEDESC", "EXEC_ID", "UPNAM"};
 
 kavro_test::FixtureSpec recipe(Bytes& in) {
   kavro_test::FixtureSpec s;

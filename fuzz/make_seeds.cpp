@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "gridwriter/fixture_writer.h"
+#include "kavro/kavro.h"
 
 namespace {
 
@@ -66,6 +67,45 @@ bool file_seeds(const fs::path& dir) {
   return kavro_test::write_fixture((dir / "regression_tstep_min").string(), t);
 }
 
+// Native binary files made by the library itself from small descriptions (header and no
+// record, and with two records of two variables), then a few cut and damaged copies.
+bool binary_seeds(const fs::path& dir) {
+  setenv("LOGFILE", "/dev/null", 1);
+  for (int ftype : {kavro::GRDDED3, kavro::BNDARY3, kavro::CUSTOM3}) {
+    kavro::BDESC3 = kavro::Bdesc3{};
+    kavro::CDESC3 = kavro::Cdesc3{};
+    kavro::BDESC3.FTYPE3D = ftype;
+    kavro::BDESC3.SDATE3D = 2024033;
+    kavro::BDESC3.TSTEP3D = 10000;
+    kavro::BDESC3.NCOLS3D = 4;
+    kavro::BDESC3.NROWS3D = 3;
+    kavro::BDESC3.NLAYS3D = 2;
+    kavro::BDESC3.NTHIK3D = 1;
+    kavro::BDESC3.NVARS3D = 2;
+    kavro::BDESC3.GDTYP3D = 2;
+    kavro::BDESC3.VGTYP3D = 7;
+    kavro::BDESC3.VGLVS3D[0] = 1.0F;
+    kavro::BDESC3.VGLVS3D[1] = 0.5F;
+    kavro::BDESC3.VGLVS3D[2] = 0.0F;
+    for (int v = 0; v < 2; ++v) {
+      kavro::CDESC3.VNAME3D[std::size_t(v)] = v == 0 ? "A" : "B";
+      kavro::CDESC3.UNITS3D[std::size_t(v)] = "ppm";
+      kavro::BDESC3.VTYPE3D[std::size_t(v)] = v == 0 ? kavro::XQREAL : kavro::XQDBLE;
+    }
+    const fs::path p = dir / ("type" + std::to_string(ftype + 1));
+    fs::remove(p);
+    const std::string value = "BIN:" + p.string();
+    setenv("SEEDBIN", value.c_str(), 1);
+    if (!kavro::OPEN3("SEEDBIN", kavro::FSNEW3, "seeds") || !kavro::SHUT3()) return false;
+  }
+  const std::string good = read(dir / "type2");
+  put(dir / "cut_header", good.substr(0, good.size() / 2));
+  std::string b = good;
+  for (std::size_t i = 100; i < b.size(); i += 997) b[i] = '\xff';
+  put(dir / "damaged", b);
+  return true;
+}
+
 void text_seeds(const fs::path& dir, const std::vector<std::string>& seeds) {
   int n = 0;
   for (const std::string& s : seeds) put(dir / ("seed" + std::to_string(n++)), s);
@@ -79,23 +119,27 @@ int main(int argc, char** argv) {
     return 1;
   }
   const fs::path root(argv[1]);
-  for (const char* t : {"fuzz_file", "fuzz_recipe", "fuzz_settings", "fuzz_dates", "fuzz_report"}) {
+  for (const char* t :
+       {"fuzz_file", "fuzz_binary", "fuzz_recipe", "fuzz_settings", "fuzz_dates", "fuzz_report"}) {
     fs::create_directories(root / t);
   }
-  if (!file_seeds(root / "fuzz_file")) return 1;
+  if (!file_seeds(root / "fuzz_file") || !binary_seeds(root / "fuzz_binary")) return 1;
   text_seeds(root / "fuzz_recipe", {std::string(24, '\0'), std::string(24, '\1'),
                                     "\x05\x02\x02\x02\x03\x01\x02\x00\x00\x03\x02\x01",
                                     "\x0a\x03\x03\x01\x01\x02\x03\x01\x01\x02\x01\x01\x00\x04"});
-  text_seeds(root / "fuzz_settings",
-             {"\x05Y", "\x10.false.", "\x03  42", "\x07x42", "\x0b" "1.5e300", "\x10LIST:A, B,C",
-              "\x01" + std::string(600, 'p'), "\x04 -v", std::string("\x02") + std::string(520, ' ')});
+  text_seeds(root / "fuzz_settings", {"\x05Y", "\x10.false.", "\x03  42", "\x07x42",
+                                      "\x0b"
+                                      "1.5e300",
+                                      "\x10LIST:A, B,C", "\x01" + std::string(600, 'p'), "\x04 -v",
+                                      std::string("\x02") + std::string(520, ' ')});
   text_seeds(root / "fuzz_dates",
              {be32(2024033) + be32(0) + be32(2024001) + be32(120000) + be32(10000),
               be32(INT_MAX) + be32(INT_MAX) + be32(INT_MIN) + be32(INT_MIN) + be32(INT_MIN),
               be32(0) + be32(235959) + be32(9999365) + be32(-1) + be32(-10000)});
-  text_seeds(root / "fuzz_report",
-             {be32(0) + be32(0x3f800000), be32(-1) + be32(0x80000000), be32(INT_MIN) + be32(0x7fc00000),
-              be32(INT_MAX) + be32(0x7f800000), be32(7) + be32(0x3dcccccd), be32(8) + be32(0x4b18967f),
-              be32(9) + be32(0x00000001), be32(10) + be32(0x4b189680)});
+  text_seeds(
+      root / "fuzz_report",
+      {be32(0) + be32(0x3f800000), be32(-1) + be32(0x80000000), be32(INT_MIN) + be32(0x7fc00000),
+       be32(INT_MAX) + be32(0x7f800000), be32(7) + be32(0x3dcccccd), be32(8) + be32(0x4b18967f),
+       be32(9) + be32(0x00000001), be32(10) + be32(0x4b189680)});
   return 0;
 }

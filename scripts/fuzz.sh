@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 ./scripts/setup.sh
 build=build-fuzz
 seconds="${FUZZ_SECONDS:-8}"
-targets="${FUZZ_TARGETS:-fuzz_file fuzz_recipe fuzz_settings fuzz_dates fuzz_report}"
+targets="${FUZZ_TARGETS:-fuzz_file fuzz_binary fuzz_recipe fuzz_settings fuzz_dates fuzz_report}"
 # clang 14 crashes compiling the state tables (lib/core/state.cpp): g++ compiles that file.
 state="$PWD/$build/state_gcc.o"
 mkdir -p "$build"
