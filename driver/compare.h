@@ -173,12 +173,17 @@ class DifferenceSink {
 };
 
 // Compares one variable at one step: INCONC against ALTCONC, `vtype` values laid out columns
-// fastest, then rows, then layers. Reports every differing cell, layer outermost, then
-// columns, then rows; with a sink, only the cells it accepts. Returns the number of reports
-// written.
+// fastest, then rows, then layers, both in byte order `order` (the sink sees the machine's).
+// Reports every differing cell, layer outermost, then columns, then rows; with a sink, only
+// the cells it accepts. Returns the number of reports written.
 std::size_t compare_step(int vtype, const void* INCONC, const void* ALTCONC, const GridFrame& grid,
                          const Locations& loc, const CellScratch& scratch, ReportWriter& out,
-                         DifferenceSink* sink = nullptr) noexcept;
+                         DifferenceSink* sink = nullptr,
+                         kavro::ValueOrder order = kavro::ValueOrder::native) noexcept;
+
+// Reverses the bytes of each `vtype` value in the first `bytes` bytes of VALUES: a buffer read
+// in the file's byte order into the machine's, when the other file's was not.
+void reverse_value_bytes(void* values, std::size_t bytes, int vtype) noexcept;
 
 }  // namespace brindlewick
 

@@ -213,15 +213,23 @@ void compare_variable(std::size_t v, const GridFrame& grid, int TSTEP, int nstep
   const Locations loc = location_view();
   for (int step = 0; step < nsteps; ++step) {
     flush_reports();
-    if (!kavro::READ3(INFILE1, vname, ALLAYS3, JDATE, JTIME, arrays.INCONC, arrays.data_bytes)) {
+    // The values are compared as the files store them where both reads left them so.
+    kavro::ValueOrder order1{}, order2{};
+    if (!kavro::READ3(INFILE1, vname, ALLAYS3, JDATE, JTIME, arrays.INCONC, arrays.data_bytes,
+                      order1)) {
       fail(read_failure_message(INFILE1));
     }
-    if (!kavro::READ3(INFILE2, vname, ALLAYS3, JDATE, JTIME, arrays.ALTCONC, arrays.data_bytes)) {
+    if (!kavro::READ3(INFILE2, vname, ALLAYS3, JDATE, JTIME, arrays.ALTCONC, arrays.data_bytes,
+                      order2)) {
       fail(read_failure_message(INFILE2));
+    }
+    if (order1 != order2) {
+      void* reversed = order1 == kavro::ValueOrder::reversed ? arrays.INCONC : arrays.ALTCONC;
+      reverse_value_bytes(reversed, arrays.data_bytes, vtype);
     }
     if (outputs != nullptr) outputs->begin_step(JDATE, JTIME);
     compare_step(vtype, arrays.INCONC, arrays.ALTCONC, grid, loc, arrays.scratch, reports(),
-                 outputs);
+                 outputs, order1 == order2 ? order1 : kavro::ValueOrder::native);
     if (outputs != nullptr && !outputs->end_step(mesg)) fail(mesg);
     kavro::NEXTIME(JDATE, JTIME, TSTEP);
   }

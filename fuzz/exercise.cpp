@@ -30,6 +30,24 @@ std::uint64_t fnv1a(const unsigned char* p, std::size_t n) {
   return h;
 }
 
+// The read that may leave the file's byte order, with the values then put in the machine's:
+// the same outcome as the plain read.
+Outcome read_in_stored_order(const std::string& name, int layer, int jdate, int jtime, int vtype) {
+  static std::vector<unsigned char> buffer(kBufferBytes);
+  std::fill(buffer.begin(), buffer.end(), 0xA5);
+  kavro::ValueOrder order{};
+  const bool ok =
+      kavro::READ3("INFILE1", name, layer, jdate, jtime, buffer.data(), buffer.size(), order);
+  if (order == kavro::ValueOrder::reversed) {
+    // netCDF type codes: 1 and 2 one byte, 3 two, 6 eight, the others four.
+    const std::size_t size = vtype == 6 ? 8 : (vtype == 3 ? 2 : (vtype <= 2 ? 1 : 4));
+    for (std::size_t i = 0; i + size <= buffer.size(); i += size) {
+      std::reverse(buffer.begin() + std::ptrdiff_t(i), buffer.begin() + std::ptrdiff_t(i + size));
+    }
+  }
+  return {ok, fnv1a(buffer.data(), buffer.size())};
+}
+
 // Opens PATH as INFILE1, describes it, reads from it; the outcome of every read.
 std::vector<Outcome> read_all(const std::string& value) {
   static std::vector<unsigned char> buffer(kBufferBytes);
@@ -53,6 +71,10 @@ std::vector<Outcome> read_all(const std::string& value) {
           const bool ok =
               kavro::READ3("INFILE1", name, layer, jdate, jtime, buffer.data(), buffer.size());
           out.push_back({ok, fnv1a(buffer.data(), buffer.size())});
+          if (v > 0) {
+            out.push_back(
+                read_in_stored_order(name, layer, jdate, jtime, b.VTYPE3D[std::size_t(v - 1)]));
+          }
         }
       }
       kavro::NEXTIME(jdate, jtime, b.TSTEP3D);

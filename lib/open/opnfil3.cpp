@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
@@ -376,7 +377,9 @@ bool check_layout(int fid) {
 
 // Whether the direct data path may serve a read-only file: on unless KAVRO_DIRECT_READ says
 // no (for diagnosis). The setting is logged only when it is set, so the usual log is unchanged.
+// The path converts big-endian values by reversing their bytes: little-endian machines only.
 bool direct_read_wanted() {
+  if constexpr (std::endian::native != std::endian::little) return false;
   if (std::getenv("KAVRO_DIRECT_READ") == nullptr) return true;
   int status = 0;
   return ENVYN("KAVRO_DIRECT_READ", "Read classic files directly?", true, status);

@@ -15,8 +15,16 @@ inline constexpr int kNotDirect = 1;
 // As nc_read_block (read/nc_read.h) for variable VARID of slot FID's file: the netCDF status
 // (0 when the block was read), or kNotDirect. A file shorter than its header now says (cut
 // after it was opened) gives NC_EIO with a log line naming the file and the variable.
-int direct_read_block(int fid, int varid, int rank, const int* start, const int* count,
-                      int vtype, void* dest) noexcept;
+// Whether direct reads may leave a block's values as the file stores them, skipping the
+// conversion, and whether one did: set around one READ3 of one variable at a time.
+struct StoredOrder {
+  bool allowed = false;
+  bool left = false;
+};
+StoredOrder& stored_order() noexcept;
+
+int direct_read_block(int fid, int varid, int rank, const int* start, const int* count, int vtype,
+                      void* dest) noexcept;
 
 }  // namespace kavro::detail
 

@@ -13,6 +13,7 @@
 #include "kavro/read.h"
 #include "kavro/util.h"
 #include "open/layout.h"
+#include "read/direct_read.h"
 #include "read/read.h"
 
 namespace kavro {
@@ -147,6 +148,19 @@ bool READ3(std::string_view fname, std::string_view vname, int layer, int jdate,
 bool READ3(std::string_view fname, std::string_view vname, int layer, int jdate, int jtime,
            void* buffer, std::size_t nbytes) {
   return read3(fname, vname, layer, jdate, jtime, buffer, &nbytes);
+}
+
+bool READ3(std::string_view fname, std::string_view vname, int layer, int jdate, int jtime,
+           void* buffer, std::size_t nbytes, ValueOrder& order) {
+  // The request lasts for this read only, whichever way it ends.
+  struct Request {
+    detail::StoredOrder& s = detail::stored_order();
+    explicit Request(bool one_variable) { s = {one_variable, false}; }
+    ~Request() { s = {}; }
+  } request(!padded_equal(vname, "ALL"));
+  const bool ok = read3(fname, vname, layer, jdate, jtime, buffer, &nbytes);
+  order = request.s.left ? ValueOrder::reversed : ValueOrder::native;
+  return ok;
 }
 
 }  // namespace kavro

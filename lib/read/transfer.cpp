@@ -136,6 +136,8 @@ bool transfer(int kind, std::string_view caller, int fid, int vid, int layer, in
   if (detail::kind_of(fid).header_arrays) {
     const std::int64_t words = read_header_arrays(kind, fid, step, caller, out);
     if (words < 0) return false;
+    // The header arrays are in the machine's order, so the values after them must be too.
+    if (words > 0) detail::stored_order().allowed = false;
     out += words * kWordBytes;
   }
   return RDVARS(fid, vid, p.start, p.count, p.size, out);
@@ -155,8 +157,8 @@ int read_block(int fid, int varid, int rank, const SlabVector& start, const Slab
   const int status =
       detail::direct_read_block(fid, varid, rank, start.data(), count.data(), vtype, out);
   if (status != detail::kNotDirect) return status;
-  return detail::nc_read_block(state().b.NCID3(fid), varid, rank, start.data(), count.data(),
-                               vtype, out);
+  return detail::nc_read_block(state().b.NCID3(fid), varid, rank, start.data(), count.data(), vtype,
+                               out);
 }
 
 void report_variable_failure(int status, int fid, int v) {

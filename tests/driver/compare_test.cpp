@@ -93,11 +93,23 @@ TEST(CellDiffersTest, MatchesTheUnitUnderDenormalsAreZero) {
   _mm_setcsr(saved);
 }
 
-// One-row grids of any width: a difference anywhere is found, across the scan's blocks.
+// One-row grids of any width: a difference anywhere is found, across the scan's blocks, and
+// the same cells are found in buffers holding each value's bytes reversed (as a big-endian
+// file stores them), with the values handed on in the machine's order.
 class ScanTest : public ::testing::Test {
  protected:
+  // Records the values the scan hands on.
+  struct Seen : DifferenceSink {
+    std::vector<std::uint64_t> values;
+    bool differing_cell(std::size_t, int, std::uint64_t a, std::uint64_t b) noexcept override {
+      values.push_back(a);
+      values.push_back(b);
+      return true;
+    }
+  };
   template <typename T>
-  std::size_t differing(int vtype, const std::vector<T>& a, const std::vector<T>& b) {
+  std::size_t scan(int vtype, const std::vector<T>& a, const std::vector<T>& b,
+                   kavro::ValueOrder order, DifferenceSink* sink) {
     const std::size_t n = a.size();
     real_.assign(n, 1.0f);
     int_.assign(n, 1);
@@ -107,14 +119,25 @@ class ScanTest : public ::testing::Test {
     const Locations loc{real_.data(), real_.data(), int_.data(),
                         int_.data(),  real_.data(), real_.data()};
     const GridFrame grid{static_cast<int>(n), 1, 1, 0.0, 0.0, 1.0, 1.0};
-    std::FILE* sink = std::fopen("/dev/null", "w");
-    auto writer = std::make_unique<ReportWriter>(sink);
+    std::FILE* out = std::fopen("/dev/null", "w");
+    auto writer = std::make_unique<ReportWriter>(out);
     const std::size_t reports =
         compare_step(vtype, a.data(), b.data(), grid, loc,
-                     {found_.data(), sorted_.data(), starts_.data()}, *writer);
+                     {found_.data(), sorted_.data(), starts_.data()}, *writer, sink, order);
     writer->flush();
-    std::fclose(sink);
+    std::fclose(out);
     return reports;
+  }
+  template <typename T>
+  std::size_t differing(int vtype, const std::vector<T>& a, const std::vector<T>& b) {
+    Seen native, reversed;
+    const std::size_t n = scan(vtype, a, b, kavro::ValueOrder::native, &native);
+    std::vector<T> ra = a, rb = b;
+    reverse_value_bytes(ra.data(), ra.size() * sizeof(T), vtype);
+    reverse_value_bytes(rb.data(), rb.size() * sizeof(T), vtype);
+    EXPECT_EQ(scan(vtype, ra, rb, kavro::ValueOrder::reversed, &reversed), n);
+    EXPECT_EQ(reversed.values, native.values);
+    return n;
   }
   std::vector<float> real_;
   std::vector<std::int32_t> int_;
@@ -133,6 +156,25 @@ TEST_F(ScanTest, FindsOneDifferenceAnywhere) {
       const std::vector<float> c = b;  // NaN in both: bit-identical yet reported
       EXPECT_EQ(differing(kavro::XQREAL, c, b), 1u) << n << " " << at;
     }
+  }
+}
+
+// Every case of the rule, alone among equal cells, in both byte orders.
+TEST_F(ScanTest, RuleCasesInsideTheScan) {
+  for (const auto& c : kRealCases) {
+    for (std::size_t at : {0u, 37u, 99u}) {
+      std::vector<float> a(100, 7.0f), b(100, 7.0f);
+      a[at] = c.a;
+      b[at] = c.b;
+      EXPECT_EQ(differing(kavro::XQREAL, a, b), c.differs ? 1u : 0u) << c.a << " vs " << c.b;
+      EXPECT_EQ(differing(kavro::XQREAL, b, a), c.differs ? 1u : 0u) << c.b << " vs " << c.a;
+    }
+  }
+  for (const auto& c : kDoubleCases) {
+    std::vector<double> a(70, -3.0), b(70, -3.0);
+    a[65] = c.a;
+    b[65] = c.b;
+    EXPECT_EQ(differing(kavro::XQDBLE, a, b), c.differs ? 1u : 0u) << c.a << " vs " << c.b;
   }
 }
 

@@ -16,6 +16,17 @@ bool READ3(std::string_view fname, std::string_view vname, int layer, int jdate,
 bool READ3(std::string_view fname, std::string_view vname, int layer, int jdate, int jtime,
            void* buffer, std::size_t nbytes);
 
+// The byte order of the values a read left in the caller's buffer: the machine's, or each
+// value's bytes reversed (as a big-endian file stores them, on a little-endian machine).
+enum class ValueOrder { native, reversed };
+// The same read of one variable, where the values may be left as the file stores them when
+// that saves a pass over them (a program that only compares them, or converts them itself);
+// `order` says which order the buffer holds, on success and failure alike. Reads of "ALL"
+// variables, of file types whose transfer puts header arrays before the values, and of every
+// file not read through the direct data path give the machine's order.
+bool READ3(std::string_view fname, std::string_view vname, int layer, int jdate, int jtime,
+           void* buffer, std::size_t nbytes, ValueOrder& order);
+
 }  // namespace kavro
 
 #endif  // KAVRO_READ_H

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -40,7 +41,8 @@ class DirectReadTest : public LibraryTest {
     ASSERT_NE(classic::kept_file(kavro::NAME2FID("DIRECT")), nullptr);
     ASSERT_EQ(classic::kept_file(kavro::NAME2FID("NETCDF")), nullptr);
     // The setting is logged only when it is set.
-    EXPECT_NE(log_text().find("Value for KAVRO_DIRECT_READ:  N returning FALSE"), std::string::npos);
+    EXPECT_NE(log_text().find("Value for KAVRO_DIRECT_READ:  N returning FALSE"),
+              std::string::npos);
   }
   // A grid of NVARS REAL variables opened as INFILE1 through the direct path; its description.
   FixtureSpec open_direct(int nvars) {
@@ -54,6 +56,34 @@ class DirectReadTest : public LibraryTest {
   }
   std::string path_;
   std::unique_ptr<ScopedEnv> env_;
+
+  // The read of DIRECT that may keep the file's byte order: the same result, and bytes equal to
+  // EXPECTED once each value is reversed, if the read says it left them reversed. "ALL" and the
+  // netCDF library's reads are always in the machine's order.
+  void check_stored_order(const std::string& name, int layer, int jdate, int jtime, bool ok,
+                          const std::vector<unsigned char>& expected) {
+    const std::size_t bytes = expected.size();
+    std::vector<unsigned char> stored(bytes, 0xAB), netcdf(bytes, 0xAB);
+    kavro::ValueOrder order{}, netcdf_order{};
+    EXPECT_EQ(kavro::READ3("DIRECT", name, layer, jdate, jtime, stored.data(), bytes, order), ok);
+    EXPECT_EQ(kavro::READ3("NETCDF", name, layer, jdate, jtime, netcdf.data(), bytes, netcdf_order),
+              ok);
+    EXPECT_EQ(netcdf_order, kavro::ValueOrder::native);
+    EXPECT_TRUE(netcdf == expected) << name << " layer " << layer;
+    if (order == kavro::ValueOrder::reversed) {
+      EXPECT_NE(name, "ALL");
+      ++reversed_reads_;
+      const int v = kavro::INDEX1(name, kavro::BDESC3.NVARS3D,
+                                  std::span<const kavro::Name16>(kavro::CDESC3.VNAME3D)) -
+                    1;
+      const std::size_t size = kavro::BDESC3.VTYPE3D[std::size_t(v)] == kavro::XQDBLE ? 8 : 4;
+      for (std::size_t i = 0; i + size <= bytes; i += size) {
+        std::reverse(stored.begin() + std::ptrdiff_t(i), stored.begin() + std::ptrdiff_t(i + size));
+      }
+    }
+    EXPECT_TRUE(stored == expected) << name << " layer " << layer << " order " << int(order);
+  }
+  int reversed_reads_ = 0;
 
   // Every read of the file through both paths; returns the number of reads that succeeded.
   int compare_reads() {
@@ -75,6 +105,7 @@ class DirectReadTest : public LibraryTest {
           const bool n = kavro::READ3("NETCDF", name, layer, jdate, jtime, netcdf.data(), bytes);
           EXPECT_EQ(a, n) << name << " layer " << layer << " step " << step;
           EXPECT_TRUE(direct == netcdf) << name << " layer " << layer << " step " << step;
+          check_stored_order(name, layer, jdate, jtime, a, netcdf);
           ok += a ? 1 : 0;
         }
       }
@@ -108,6 +139,11 @@ TEST_P(DirectReadMatrix, SameBytesAsNetcdf) {
   ASSERT_TRUE(write_fixture(path, s));
   open_both(path);
   EXPECT_GT(compare_reads(), 0);
+  // Types without header arrays (gridded, boundary, custom) keep the file's order in their
+  // single-variable reads; the others never do.
+  const int t = GetParam().ftype;
+  EXPECT_EQ(reversed_reads_ > 0, t == 1 || t == 2 || t == 7 || t == 8 || t == -1)
+      << reversed_reads_;
 }
 
 std::vector<Case> all_cases() {
@@ -180,7 +216,8 @@ TEST_F(DirectReadTest, FailedReadIsReported) {
   kavro::test_hooks::fail_call(kavro::detail::sys::Op::kRead, 1);
   EXPECT_FALSE(kavro::READ3("INFILE1", "V1", 1, s.sdate, s.stime, buf.data(), 4000));
   kavro::test_hooks::clear_failures();
-  EXPECT_NE(log_text().find("netCDF error number   -68  Error reading variable"), std::string::npos);
+  EXPECT_NE(log_text().find("netCDF error number   -68  Error reading variable"),
+            std::string::npos);
   ASSERT_TRUE(kavro::READ3("INFILE1", "V1", 1, s.sdate, s.stime, buf.data(), 4000));
   EXPECT_EQ(buf[0], float(expected_value(s, 1, 1, 1, 1, 1)));
 }
