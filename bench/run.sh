@@ -34,8 +34,9 @@ if [ ! -f "$out/complete" ]; then
   touch "$out/complete"
 fi
 
-# best_of LABEL CMD...: runs CMD $runs times (stdout kept in $tmp/LABEL.out, except the tool's,
-# which goes to /dev/null; stderr in $tmp/LABEL.err) and sets best_s, best_cpu, best_kb and
+# best_of LABEL [NAME=VALUE...] CMD...: runs CMD, with those variables set, $runs times (stdout
+# kept in $tmp/LABEL.out, except the tool's, which goes to /dev/null; stderr in
+# $tmp/LABEL.err) and sets best_s, best_cpu, best_kb and
 # status: the least wall seconds, the least CPU seconds (user + system) and the peak RSS of the
 # run with the least CPU, or the exit status of the first failed run (and stops there).
 best_of() {
@@ -80,12 +81,12 @@ for pair in A:a2:identical B:b2:"0.1% of cells changed" C:c2:"one variable all c
     failures+=("pair $name: the mapped limit counts $(cat "$tmp/mapped.out"), the floor $cells")
   tool_s="-" tool_cpu="-" cpu_ratio="-" tool_mb="-" reports="-" nc_cpu="-"
   if [ -n "$tool" ]; then
-    best_of tool env STACK1="$out/stack.nc" INFILE1="$f1" INFILE2="$f2" LOGFILE=/dev/null "$tool"
+    best_of tool STACK1="$out/stack.nc" INFILE1="$f1" INFILE2="$f2" LOGFILE=/dev/null "$tool"
     if [ "$status" -eq 0 ]; then
       tool_s="$best_s" tool_cpu="$best_cpu"
       cpu_ratio="$(ratio "$best_cpu" "$floor_cpu")"
       tool_mb="$(awk -v k="$best_kb" 'BEGIN { printf "%.1f", k / 1024 }')"
-      best_of toolnc env STACK1="$out/stack.nc" INFILE1="$f1" INFILE2="$f2" LOGFILE=/dev/null \
+      best_of toolnc STACK1="$out/stack.nc" INFILE1="$f1" INFILE2="$f2" LOGFILE=/dev/null \
         KAVRO_DIRECT_READ=N "$tool"
       [ "$status" -ne 0 ] || nc_cpu="$best_cpu"
       # One more, untimed run counts the reports: a fast tool must not be fast by missing
@@ -105,7 +106,7 @@ for pair in A:a2:identical B:b2:"0.1% of cells changed" C:c2:"one variable all c
   # The identical and the 0.1% pairs again with the summary on (BRINDLEWICK_SUMMARY=Y): its
   # cost beside the plain run above.
   if [ -n "$tool" ] && [ "$name" != C ]; then
-    best_of tool env STACK1="$out/stack.nc" INFILE1="$f1" INFILE2="$f2" LOGFILE=/dev/null \
+    best_of tool STACK1="$out/stack.nc" INFILE1="$f1" INFILE2="$f2" LOGFILE=/dev/null \
       BRINDLEWICK_SUMMARY=Y "$tool"
     if [ "$status" -eq 0 ]; then
       row "$name+S" "$content, summary" "$cells" "-" "$floor_s" "$floor_cpu" "-" "-" "$best_s" \
