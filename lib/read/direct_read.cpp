@@ -14,6 +14,7 @@
 #include "core/syscalls.h"
 #include "kavro/core.h"
 #include "open/classic_header.h"
+#include "read/nc_read.h"
 
 namespace kavro::detail {
 
@@ -117,7 +118,7 @@ StoredOrder& stored_order() noexcept {
 }
 
 int direct_read_block(int fid, int varid, int rank, const int* start, const int* count, int vtype,
-                      void* dest) noexcept {
+                      void* dest, bool* left_reversed) noexcept {
   const classic::KeptFile* k = classic::kept_file(fid);
   if (k == nullptr) return kNotDirect;
   const classic::Header& h = k->header;
@@ -160,7 +161,6 @@ int direct_read_block(int fid, int varid, int rank, const int* start, const int*
     --k_run;
     run *= ct[static_cast<std::size_t>(k_run)];
   }
-  const bool keep_order = stored_order().allowed;
   // One run per position of the dimensions before K, in the order of the caller's buffer.
   const std::size_t values = static_cast<std::size_t>(run) / static_cast<std::size_t>(size);
   std::array<std::uint64_t, kMaxRank> idx{};
@@ -176,8 +176,8 @@ int direct_read_block(int fid, int varid, int rank, const int* start, const int*
       if (got >= 0) report_short_file(fid, v);
       return NC_EIO;
     }
-    if (size > 1 && keep_order) {
-      stored_order().left = true;
+    if (size > 1 && left_reversed != nullptr) {
+      *left_reversed = true;
     } else {
       to_host(out, out, values, size);
     }
@@ -190,6 +190,13 @@ int direct_read_block(int fid, int varid, int rank, const int* start, const int*
     if (i < 0) break;
   }
   return NC_NOERR;
+}
+
+int read_block(int fid, int varid, int rank, const int* start, const int* count, int vtype,
+               void* dest, bool* left_reversed) noexcept {
+  const int status = direct_read_block(fid, varid, rank, start, count, vtype, dest, left_reversed);
+  if (status != kNotDirect) return status;
+  return nc_read_block(state().b.NCID3(fid), varid, rank, start, count, vtype, dest);
 }
 
 }  // namespace kavro::detail

@@ -17,7 +17,7 @@
 #include "kavro/params.h"
 #include "kavro/util.h"
 #include "open/layout.h"
-#include "read/nc_read.h"
+#include "read/direct_read.h"
 #include "read/netcdf_read.h"
 #include "read/read.h"
 
@@ -110,8 +110,7 @@ bool read_netcdf_flags(int fid, int, int first, int n, int step, std::span<int> 
   const int start[3] = {1, first, step};
   const int count[3] = {2, n, 1};
   const int rank = static_cast<int>(layout::tflag_dimensions(b.FTYPE3(fid)).size());
-  const int status =
-      nc_read_block(b.NCID3(fid), b.TFLAGID3(fid), rank, start, count, XQINT, flags.data());
+  const int status = read_block(fid, b.TFLAGID3(fid), rank, start, count, XQINT, flags.data());
   if (status == NC_NOERR) return true;
   const std::string_view fname = state().c.FLNAME3(fid).padded();
   if (step_not_yet_written(status)) {

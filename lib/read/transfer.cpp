@@ -18,7 +18,6 @@
 #include "kavro/params.h"
 #include "open/layout.h"
 #include "read/direct_read.h"
-#include "read/nc_read.h"
 #include "read/netcdf_read.h"
 #include "read/read.h"
 
@@ -114,9 +113,9 @@ std::int64_t read_header_arrays(int kind, int fid, int step, std::string_view ca
     const int count[2] = {as_count(n), 1};
     // A per-step count is the variable's one value of the record.
     const bool single = a.dims.size() < 2;
-    const int status = detail::nc_read_block(b.NCID3(fid), (b.*a.id_table)(fid), single ? 1 : 2,
-                                             single ? start + 1 : start, single ? count + 1 : count,
-                                             a.nc_type, out + word * kWordBytes);
+    const int status =
+        detail::read_block(fid, (b.*a.id_table)(fid), single ? 1 : 2, single ? start + 1 : start,
+                           single ? count + 1 : count, a.nc_type, out + word * kWordBytes);
     if (status != 0) {
       XQMSG2(detail::error_number_line(status));
       XQWARN(caller, 0, 0, MsgBuf<80>(a.transfer_failure) << state().c.FLNAME3(fid).padded());
@@ -150,15 +149,13 @@ int rank_of(const SlabVector& count) noexcept {
   return rank;
 }
 
-// A variable's block: through the direct data path where it serves the read, through the
-// netCDF library otherwise.
-int read_block(int fid, int varid, int rank, const SlabVector& start, const SlabVector& count,
-               int vtype, std::byte* out) noexcept {
-  const int status =
-      detail::direct_read_block(fid, varid, rank, start.data(), count.data(), vtype, out);
-  if (status != detail::kNotDirect) return status;
-  return detail::nc_read_block(state().b.NCID3(fid), varid, rank, start.data(), count.data(), vtype,
-                               out);
+// A variable's block, through the direct data path where it serves the read; left in the
+// file's byte order where the caller accepts it.
+int read_variable_block(int fid, int varid, int rank, const SlabVector& start,
+                        const SlabVector& count, int vtype, std::byte* out) noexcept {
+  detail::StoredOrder& order = detail::stored_order();
+  return detail::read_block(fid, varid, rank, start.data(), count.data(), vtype, out,
+                            order.allowed ? &order.left : nullptr);
 }
 
 void report_variable_failure(int status, int fid, int v) {
@@ -207,14 +204,15 @@ bool read_netcdf_vars(int fid, int vid, const SlabVector& start, const SlabVecto
   const int rank = rank_of(count);
   if (vid >= 1) {
     const int status =
-        read_block(fid, b.VARID3(vid, fid), rank, start, count, b.VTYPE3(vid, fid), out);
+        read_variable_block(fid, b.VARID3(vid, fid), rank, start, count, b.VTYPE3(vid, fid), out);
     if (status != 0) report_variable_failure(status, fid, vid);
     return status == 0;
   }
   std::int64_t off = 0;  // bytes
   for (int v = 1; v <= described_vars(fid); ++v) {
     const int vtype = b.VTYPE3(v, fid);
-    const int status = read_block(fid, b.VARID3(v, fid), rank, start, count, vtype, out + off);
+    const int status =
+        read_variable_block(fid, b.VARID3(v, fid), rank, start, count, vtype, out + off);
     if (status != 0) {
       report_variable_failure(status, fid, v);
       return false;

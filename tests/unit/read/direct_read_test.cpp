@@ -213,7 +213,14 @@ TEST_F(DirectReadTest, FileCutAfterOpenIsReported) {
 TEST_F(DirectReadTest, FailedReadIsReported) {
   const FixtureSpec s = open_direct(1);
   std::vector<float> buf(1000);
+  // The first read is the step's flags, the second the values.
   kavro::test_hooks::fail_call(kavro::detail::sys::Op::kRead, 1);
+  EXPECT_FALSE(kavro::READ3("INFILE1", "V1", 1, s.sdate, s.stime, buf.data(), 4000));
+  kavro::test_hooks::clear_failures();
+  EXPECT_NE(log_text().find("netCDF error number  -68\n"), std::string::npos) << log_text();
+  EXPECT_NE(log_text().find("Error reading netCDF time step flag for INFILE1"), std::string::npos)
+      << log_text();
+  kavro::test_hooks::fail_call(kavro::detail::sys::Op::kRead, 2);
   EXPECT_FALSE(kavro::READ3("INFILE1", "V1", 1, s.sdate, s.stime, buf.data(), 4000));
   kavro::test_hooks::clear_failures();
   EXPECT_NE(log_text().find("netCDF error number   -68  Error reading variable"),
