@@ -113,6 +113,9 @@ template <typename Bits>
   return n;
 }
 
+// Set by the tests to run the code every processor runs.
+bool generic_scan = false;
+
 // The scan is the tool's hot loop: it is built for AVX2 as well as for any x86-64 processor,
 // and runs as AVX2 code where the processor has it.
 #if defined(__x86_64__)
@@ -129,7 +132,7 @@ std::size_t gather_differing(const unsigned char* a, const unsigned char* b, std
                              std::size_t* found) noexcept {
 #if defined(__x86_64__)
   static const bool avx2 = __builtin_cpu_supports("avx2") != 0;
-  if (avx2) return gather_avx2<Bits>(a, b, cells, found);
+  if (avx2 && !generic_scan) return gather_avx2<Bits>(a, b, cells, found);
 #endif
   return gather_scan<Bits>(a, b, cells, found);
 }
@@ -415,6 +418,10 @@ void reverse_value_bytes(void* values, std::size_t bytes, int vtype) noexcept {
     }
   }
 }
+
+namespace test_hooks {
+void use_generic_scan(bool on) noexcept { generic_scan = on; }
+}  // namespace test_hooks
 
 std::size_t compare_step(int vtype, const void* INCONC, const void* ALTCONC, const GridFrame& grid,
                          const Locations& loc, const CellScratch& scratch, ReportWriter& out,

@@ -181,6 +181,11 @@ std::size_t compare_step(int vtype, const void* INCONC, const void* ALTCONC, con
                          DifferenceSink* sink = nullptr,
                          kavro::ValueOrder order = kavro::ValueOrder::native) noexcept;
 
+namespace test_hooks {
+// The cell scan runs as AVX2 code where the processor has it; on, the code for any x86-64.
+void use_generic_scan(bool on) noexcept;
+}  // namespace test_hooks
+
 // Reverses the bytes of each `vtype` value in the first `bytes` bytes of VALUES: a buffer read
 // in the file's byte order into the machine's, when the other file's was not.
 void reverse_value_bytes(void* values, std::size_t bytes, int vtype) noexcept;

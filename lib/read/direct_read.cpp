@@ -62,6 +62,9 @@ void swap_words(unsigned char* dest, const unsigned char* src, std::size_t from,
 
 #endif
 
+// Set by the tests to run the code every processor runs.
+bool generic_swap = false;
+
 // Big-endian values of SIZE bytes each, N of them at SRC, into the machine's order at DEST
 // (the same place or another; neither need be aligned). Sixteen bytes at a time with SSE2,
 // which every x86-64 processor has (the compiler does not vectorise a byte swap by itself
@@ -71,7 +74,7 @@ void to_host(unsigned char* dest, const unsigned char* src, std::size_t n, int s
   std::size_t i = 0;
 #if defined(__x86_64__)
   static const bool avx2 = __builtin_cpu_supports("avx2") != 0;
-  if (size > 1 && avx2) i = to_host_avx2(dest, src, bytes, size);
+  if (size > 1 && avx2 && !generic_swap) i = to_host_avx2(dest, src, bytes, size);
 #endif
 #if defined(__SSE2__)
   if (size > 1) {
@@ -200,3 +203,7 @@ int read_block(int fid, int varid, int rank, const int* start, const int* count,
 }
 
 }  // namespace kavro::detail
+
+namespace kavro::test_hooks {
+void use_generic_byte_swap(bool on) noexcept { detail::generic_swap = on; }
+}  // namespace kavro::test_hooks

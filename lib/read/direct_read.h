@@ -36,4 +36,10 @@ StoredOrder& stored_order() noexcept;
 
 }  // namespace kavro::detail
 
+namespace kavro::test_hooks {
+// The direct path converts 32 bytes at a time with AVX2 where the processor has it; on, the
+// SSE2 code every x86-64 processor runs.
+void use_generic_byte_swap(bool on) noexcept;
+}  // namespace kavro::test_hooks
+
 #endif  // KAVRO_READ_DIRECT_READ_H

@@ -128,15 +128,23 @@ class ScanTest : public ::testing::Test {
     std::fclose(out);
     return reports;
   }
+  // The cells found, the same in both byte orders and by the AVX2 and the generic scan.
   template <typename T>
   std::size_t differing(int vtype, const std::vector<T>& a, const std::vector<T>& b) {
-    Seen native, reversed;
-    const std::size_t n = scan(vtype, a, b, kavro::ValueOrder::native, &native);
     std::vector<T> ra = a, rb = b;
     reverse_value_bytes(ra.data(), ra.size() * sizeof(T), vtype);
     reverse_value_bytes(rb.data(), rb.size() * sizeof(T), vtype);
-    EXPECT_EQ(scan(vtype, ra, rb, kavro::ValueOrder::reversed, &reversed), n);
-    EXPECT_EQ(reversed.values, native.values);
+    Seen first;
+    const std::size_t n = scan(vtype, a, b, kavro::ValueOrder::native, &first);
+    for (bool generic : {false, true}) {
+      test_hooks::use_generic_scan(generic);
+      Seen native, reversed;
+      EXPECT_EQ(scan(vtype, a, b, kavro::ValueOrder::native, &native), n) << generic;
+      EXPECT_EQ(scan(vtype, ra, rb, kavro::ValueOrder::reversed, &reversed), n) << generic;
+      EXPECT_EQ(native.values, first.values) << generic;
+      EXPECT_EQ(reversed.values, first.values) << generic;
+    }
+    test_hooks::use_generic_scan(false);
     return n;
   }
   std::vector<float> real_;

@@ -3,6 +3,8 @@
 // REAL and DOUBLE variables, each layer, all layers, one variable and ALL) and of the suite's
 // CDL files gives byte-identical buffers and the same result through both. A file cut after it
 // was opened, and a read that fails, are reported, never read as zeros.
+#include "read/direct_read.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -139,6 +141,10 @@ TEST_P(DirectReadMatrix, SameBytesAsNetcdf) {
   ASSERT_TRUE(write_fixture(path, s));
   open_both(path);
   EXPECT_GT(compare_reads(), 0);
+  // The same through the conversion every x86-64 processor runs.
+  kavro::test_hooks::use_generic_byte_swap(true);
+  EXPECT_GT(compare_reads(), 0);
+  kavro::test_hooks::use_generic_byte_swap(false);
   // Types without header arrays (gridded, boundary, custom) keep the file's order in their
   // single-variable reads; the others never do.
   const int t = GetParam().ftype;
