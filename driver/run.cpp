@@ -211,6 +211,9 @@ void compare_variable(std::size_t v, const GridFrame& grid, int TSTEP, int nstep
   Mesg mesg;
   if (!check_variable_types(vname, infile1_type(vname, vtype), vtype, mesg)) fail(mesg);
   const Locations loc = location_view();
+  // The step's values fit the buffers, which hold the widest type's.
+  std::size_t step_bytes = 0;
+  (void)array_bytes(grid.ncols, grid.nrows, grid.nlays, value_bytes(vtype), step_bytes);
   for (int step = 0; step < nsteps; ++step) {
     flush_reports();
     // The values are compared as the files store them where both reads left them so.
@@ -225,7 +228,7 @@ void compare_variable(std::size_t v, const GridFrame& grid, int TSTEP, int nstep
     }
     if (order1 != order2) {
       void* reversed = order1 == kavro::ValueOrder::reversed ? arrays.INCONC : arrays.ALTCONC;
-      reverse_value_bytes(reversed, arrays.data_bytes, vtype);
+      reverse_value_bytes(reversed, step_bytes, vtype);
     }
     if (outputs != nullptr) outputs->begin_step(JDATE, JTIME);
     compare_step(vtype, arrays.INCONC, arrays.ALTCONC, grid, loc, arrays.scratch, reports(),
