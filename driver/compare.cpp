@@ -152,15 +152,27 @@ void sort_by_column(const std::size_t* found, std::size_t n, std::size_t ncols,
   for (std::size_t j = 0; j < n; ++j) sorted[column_starts[found[j] % ncols]++] = found[j];
 }
 
-void report_cell(std::size_t i, const GridFrame& grid, const Locations& loc,
-                 ReportWriter& out) noexcept {
+char* format_report(char* at, std::size_t i, const GridFrame& grid, const Locations& loc) noexcept {
   // Location arrays are per cell: every layer reports layer-1 location data.
   const auto ncols = static_cast<std::size_t>(grid.ncols);
-  out.commit(append_report(out.reserve(), static_cast<int>(i % ncols + 1),
-                           static_cast<int>(i / ncols + 1), loc.LATIT[i], loc.LONGI[i],
-                           loc.XLOCA[i], loc.YLOCA[i], loc.COL[i], loc.ROW[i],
-                           grid_index(loc.XLOCA[i], grid.XORIG3D, grid.XCELL3D),
-                           grid_index(loc.YLOCA[i], grid.YORIG3D, grid.YCELL3D)));
+  return append_report(at, static_cast<int>(i % ncols + 1), static_cast<int>(i / ncols + 1),
+                       loc.LATIT[i], loc.LONGI[i], loc.XLOCA[i], loc.YLOCA[i], loc.COL[i],
+                       loc.ROW[i], grid_index(loc.XLOCA[i], grid.XORIG3D, grid.XCELL3D),
+                       grid_index(loc.YLOCA[i], grid.YORIG3D, grid.YCELL3D));
+}
+
+void report_cell(std::size_t i, const GridFrame& grid, const Locations& loc, char* texts,
+                 ReportWriter& out) noexcept {
+  char* at = out.reserve();
+  if (texts == nullptr) {
+    out.commit(format_report(at, i, grid, loc));
+    return;
+  }
+  // A report begins with a blank, so a zero byte marks a text not yet formatted.
+  char* kept = texts + i * kReportSize;
+  if (kept[0] == '\0') format_report(kept, i, grid, loc);
+  std::memcpy(at, kept, kReportSize);
+  out.commit(at + kReportSize);
 }
 
 // The cells of one layer that the sink accepts, reported in order.
@@ -174,7 +186,7 @@ std::size_t report_accepted(const unsigned char* a, const unsigned char* b, std:
     const std::size_t i = scratch.sorted[j];
     if (sink.differing_cell(i, layer, Bits::native(word_at<Bits>(a, i)),
                             Bits::native(word_at<Bits>(b, i)))) {
-      report_cell(i, grid, loc, out);
+      report_cell(i, grid, loc, scratch.report_texts, out);
       ++reports;
     }
   }
@@ -202,7 +214,9 @@ std::size_t compare_layers(const unsigned char* a, const unsigned char* b, const
           report_accepted<Bits>(la, lb, n, static_cast<int>(k + 1), grid, loc, scratch, out, *sink);
       continue;
     }
-    for (std::size_t j = 0; j < n; ++j) report_cell(scratch.sorted[j], grid, loc, out);
+    for (std::size_t j = 0; j < n; ++j) {
+      report_cell(scratch.sorted[j], grid, loc, scratch.report_texts, out);
+    }
     reports += n;
   }
   return reports;

@@ -152,11 +152,14 @@ struct GridFrame {
 };
 
 // Working space of the cell loop: `found` and `sorted` hold ncols x nrows cell indices,
-// `column_starts` ncols counters.
+// `column_starts` ncols counters. `report_texts`, when given, is ncols x nrows x kReportSize
+// zeroed bytes: a cell's report depends only on the cell, so its text is formatted once, kept
+// there, and copied for every later report of the cell.
 struct CellScratch {
   std::size_t* found = nullptr;
   std::size_t* sorted = nullptr;
   std::size_t* column_starts = nullptr;
+  char* report_texts = nullptr;
 };
 
 // What the optional outputs (summary, maps, CSV, report cap, tolerances) see of a step: every

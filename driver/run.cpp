@@ -43,6 +43,9 @@ constexpr std::array<LocationVariable, 6> kLocationVariables = {{{"LATITUDE", ka
                                                                  {"XLOCA", kavro::XQREAL},
                                                                  {"YLOCA", kavro::XQREAL}}};
 
+// The most memory the kept report texts may take: grids up to about 500 000 cells.
+constexpr std::size_t kReportTextBudget = std::size_t{64} << 20;
+
 // The arrays of the run: allocated once, never freed before the process ends.
 struct Arrays {
   std::array<void*, kLocationVariables.size()> location{};  // LATIT, LONGI, COL, ROW, XLOCA, YLOCA
@@ -185,6 +188,28 @@ void allocate_data_arrays(const GridFrame& grid, int nvars) noexcept {
       static_cast<std::size_t*>(allocate(grid.ncols, 1, 1, sizeof(std::size_t), bytes));
 }
 
+// Reports written so far; whether the kept report texts were tried.
+std::size_t reports_written = 0;
+bool texts_tried = false;
+
+// Counts a step's reports. Once the run has written more reports than a layer has cells,
+// cells are being reported again and again (runs that diverged): from then on each cell's
+// report text is kept and copied, where the grid fits the budget. A run with few reports never
+// pays for the block; calloc leaves its pages untouched until a text is written into them.
+// Without the block (too large, or no memory) every report is formatted anew.
+void count_reports(std::size_t n, const GridFrame& grid) noexcept {
+  reports_written += n;
+  std::size_t cells = 0;
+  if (texts_tried || !array_bytes(grid.ncols, grid.nrows, 1, 1, cells) ||
+      reports_written <= cells) {
+    return;
+  }
+  texts_tried = true;
+  if (cells <= kReportTextBudget / kReportSize) {
+    arrays.scratch.report_texts = static_cast<char*>(std::calloc(cells, kReportSize));
+  }
+}
+
 Locations location_view() noexcept {
   return {static_cast<const float*>(arrays.location[0]),
           static_cast<const float*>(arrays.location[1]),
@@ -231,8 +256,10 @@ void compare_variable(std::size_t v, const GridFrame& grid, int TSTEP, int nstep
       reverse_value_bytes(reversed, step_bytes, vtype);
     }
     if (outputs != nullptr) outputs->begin_step(JDATE, JTIME);
-    compare_step(vtype, arrays.INCONC, arrays.ALTCONC, grid, loc, arrays.scratch, reports(),
-                 outputs, order1 == order2 ? order1 : kavro::ValueOrder::native);
+    count_reports(
+        compare_step(vtype, arrays.INCONC, arrays.ALTCONC, grid, loc, arrays.scratch, reports(),
+                     outputs, order1 == order2 ? order1 : kavro::ValueOrder::native),
+        grid);
     if (outputs != nullptr && !outputs->end_step(mesg)) fail(mesg);
     kavro::NEXTIME(JDATE, JTIME, TSTEP);
   }

@@ -318,10 +318,10 @@ class CompareStepTest : public ::testing::Test {
   }
 
   std::size_t run(int vtype, const void* a, const void* b, int nlays,
-                  DifferenceSink* sink = nullptr) {
+                  DifferenceSink* sink = nullptr, char* texts = nullptr) {
     const GridFrame grid{kCols, kRows, nlays, 0.0, 0.0, 1000.0, 1000.0};
     const std::size_t n =
-        compare_step(vtype, a, b, grid, loc_, {found_, sorted_, starts_}, *writer_, sink);
+        compare_step(vtype, a, b, grid, loc_, {found_, sorted_, starts_, texts}, *writer_, sink);
     EXPECT_TRUE(writer_->flush());
     return n;
   }
@@ -368,6 +368,24 @@ TEST_F(CompareStepTest, ReportsEveryCellInOrder) {
   EXPECT_EQ(reported(), expected);
   const std::string out = output();
   EXPECT_EQ(out.substr(0, out.size() / 2), out.substr(out.size() / 2));
+}
+
+// Kept report texts: formatted on a cell's first report, copied on the next, byte for byte
+// what formatting every time writes.
+TEST_F(CompareStepTest, KeptTextsAreTheFormattedOnes) {
+  float a[2 * kCells];
+  float b[2 * kCells];
+  for (std::size_t i = 0; i < 2 * kCells; ++i) {
+    a[i] = static_cast<float>(i);
+    b[i] = (i == 4) ? a[i] : a[i] + 1.0f;  // layer 1 without cell 4: formatted in layer 2
+  }
+  EXPECT_EQ(run(kavro::XQREAL, a, b, 2), 2 * kCells - 1);
+  const std::string formatted = output();
+  std::vector<char> texts(kCells * kReportSize, '\0');
+  EXPECT_EQ(run(kavro::XQREAL, a, b, 2, nullptr, texts.data()), 2 * kCells - 1);
+  EXPECT_EQ(output(), formatted + formatted);
+  EXPECT_EQ(run(kavro::XQREAL, a, b, 2, nullptr, texts.data()), 2 * kCells - 1);
+  EXPECT_EQ(output(), formatted + formatted + formatted);
 }
 
 TEST_F(CompareStepTest, ReportsOnlyDifferingCells) {
