@@ -693,12 +693,16 @@ bool write_fixture(const std::string& path, const FixtureSpec& fx) {
     define_data_var(w, fx, v, var_ids.back());
   }
   if (!w.good() || !w.ok(nc_enddef(w.id()), "nc_enddef")) return false;
+  int old_fill = 0;
+  if (!fx.data_only_in.empty() && !w.ok(nc_set_fill(w.id(), NC_NOFILL, &old_fill), "nc_set_fill")) {
+    return false;
+  }
 
   write_kfcount(w, struct_ids, struct_names);
   for (int rec = 1; rec <= records_of(fx) && w.good(); ++rec) {
     write_flags(w, fx, tflag, rec);
     write_structure(w, struct_ids, struct_names, rec);
-    if (!fx.write_data) continue;
+    if (!fx.write_data || (!fx.data_only_in.empty() && fx.data_only_in.count(rec) == 0)) continue;
     for (std::size_t v = 0; v < var_ids.size(); ++v) write_data(w, fx, var_ids[v], int(v) + 1, rec);
   }
   return w.good() && w.close();

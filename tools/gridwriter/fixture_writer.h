@@ -124,6 +124,9 @@ struct FixtureSpec {
   std::set<std::pair<int, int>> unwritten_flags;
   std::set<std::pair<int, int>> wrong_flags;
   bool write_data = true;  // false: header and flags only (fast for huge headers)
+  // Non-empty: data written only in these records, and without fill values, so the other
+  // records' data are holes of a sparse file (large files cost no disk).
+  std::set<int> data_only_in;
   // DCTNRY3 only: the entries, one record each, in record order.
   std::vector<DictEntry> entries;
   bool offset64 = false;

@@ -182,6 +182,31 @@ TEST_F(DirectReadTest, CdlFilesSameBytesAsNetcdf) {
   }
 }
 
+// A record file of 4.4 GB (sparse: two records hold data, 1024 records of 4 MB apart): a
+// record beyond 4 GB is read from its own offset, not from one cut to 32 bits.
+TEST_F(DirectReadTest, RecordsBeyondFourGigabytes) {
+  FixtureSpec s;
+  s.ncols = 1024;
+  s.nrows = 1024;
+  s.nlays = 1;
+  s.vars = numbered_vars(1);
+  s.offset64 = true;
+  s.records = 1100;
+  s.data_only_in = {76, 1100};
+  const std::string path = dir().file("big.nc");
+  ASSERT_TRUE(write_fixture(path, s));
+  open_both(path);
+  const std::size_t bytes = std::size_t{4} << 20;
+  for (int rec : {76, 1100}) {
+    const auto [jdate, jtime] = step_date_time(s, rec - 1);
+    std::vector<float> direct(bytes / 4), netcdf(bytes / 4);
+    ASSERT_TRUE(kavro::READ3("DIRECT", "V1", 1, jdate, jtime, direct.data(), bytes)) << rec;
+    ASSERT_TRUE(kavro::READ3("NETCDF", "V1", 1, jdate, jtime, netcdf.data(), bytes)) << rec;
+    EXPECT_TRUE(direct == netcdf) << rec;
+    EXPECT_EQ(direct[1024 * 1023 + 1023], float(expected_value(s, 1, rec, 1, 1024, 1024))) << rec;
+  }
+}
+
 // Files that others may write keep to the netCDF library: read-write and volatile.
 TEST_F(DirectReadTest, WritableAndVolatileFilesUseNetcdf) {
   FixtureSpec s;
