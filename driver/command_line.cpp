@@ -27,6 +27,8 @@ Environment:
   SCENFILE             scenario description, recorded in the log
   EXECUTION_ID         run identifier, recorded in the log
   KAVRO_CHECK_HEADERS  Y or N (default N): check file headers on open
+  KAVRO_DIRECT_READ    Y or N (default Y): N reads every value through the netCDF
+                       library instead of straight from the file (for diagnosis)
 
 Optional outputs (none set: reports, log and status as above):
   BRINDLEWICK_SUMMARY=Y        per-variable summary and closing table in the log

@@ -468,8 +468,9 @@ TEST_F(BrindlewickTest, HelpAndVersionOpenNothing) {
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, brindlewick::help_text());
   EXPECT_EQ(r.out.rfind("Usage: brindlewick [--help | --version]\n", 0), 0u);
-  for (const char* name : {"STACK1", "INFILE1, INFILE2", "LOGFILE", "SCENFILE", "EXECUTION_ID",
-                           "KAVRO_CHECK_HEADERS", "Exit status:", "  0  ", "  2  ", "Example:"}) {
+  for (const char* name :
+       {"STACK1", "INFILE1, INFILE2", "LOGFILE", "SCENFILE", "EXECUTION_ID", "KAVRO_CHECK_HEADERS",
+        "KAVRO_DIRECT_READ", "Exit status:", "  0  ", "  2  ", "Example:"}) {
     EXPECT_NE(r.out.find(name), std::string::npos) << name;
   }
   EXPECT_EQ(r.err, "");
