@@ -12,6 +12,7 @@
 #include "binary/binary_io.h"
 #include "binary/sys_io.h"
 #include "core/msgbuf.h"
+#include "core/sizes.h"
 #include "core/state.h"
 #include "kavro/core.h"
 #include "kavro/desc.h"
@@ -43,7 +44,8 @@ constexpr std::array<std::string_view, 9> kGridNames = {"P_ALP", "P_BET", "P_GAM
 
 void put_int(Header& h, std::size_t at, int value) noexcept {
   const auto u = static_cast<unsigned int>(value);
-  for (std::size_t i = 0; i < 4; ++i) h[at + i] = static_cast<unsigned char>((u >> (8 * i)) & 0xFFU);
+  for (std::size_t i = 0; i < 4; ++i)
+    h[at + i] = static_cast<unsigned char>((u >> (8 * i)) & 0xFFU);
 }
 
 int get_int(const Header& h, std::size_t at) noexcept {
@@ -140,9 +142,9 @@ struct Fields {
 };
 
 Fields fields_of(const Header& h) noexcept {
-  return {get_int(h, hdr::kMxrec),  get_int(h, hdr::kFtype),    get_int(h, hdr::kGdtyp),
-          get_int(h, hdr::kNcols),  get_int(h, hdr::kNrows),    get_int(h, hdr::kNlays),
-          get_int(h, hdr::kNthik),  get_int(h, hdr::kNvars),    get_int(h, hdr::kIntSize),
+  return {get_int(h, hdr::kMxrec),    get_int(h, hdr::kFtype),   get_int(h, hdr::kGdtyp),
+          get_int(h, hdr::kNcols),    get_int(h, hdr::kNrows),   get_int(h, hdr::kNlays),
+          get_int(h, hdr::kNthik),    get_int(h, hdr::kNvars),   get_int(h, hdr::kIntSize),
           get_int(h, hdr::kRealSize), get_int(h, hdr::kDbleSize)};
 }
 
@@ -162,7 +164,7 @@ bool check_fields(std::string_view caller, const Fields& f, std::string_view pat
     int value, lo, hi;
   };
   const Range ranges[] = {
-      {"NVARS", f.nvars, 0, MXVARS3},  {"NLAYS", f.nlays, 0, MXLAYS3},
+      {"NVARS", f.nvars, 0, MXVARS3},   {"NLAYS", f.nlays, 0, MXLAYS3},
       {"NCOLS", f.ncols, 0, INT32_MAX}, {"NROWS", f.nrows, 0, INT32_MAX},
       {"MXREC", f.mxrec, 0, INT32_MAX}, {"INTEGER size", f.isize, 4, 4},
       {"REAL size", f.rsize, 4, 4},     {"DOUBLE size", f.dsize, 8, 8},
@@ -192,8 +194,7 @@ bool check_fields(std::string_view caller, const Fields& f, std::string_view pat
   }
   if (compute_layout(st, f.ncols, f.nrows, f.nlays, f.nthik, f.nvars, f.ftype,
                      std::span<const int>(types.data(), static_cast<std::size_t>(f.nvars))) < 0) {
-    XQMSG2(MsgBuf<256>(caller) << ":  invalid header field NCOLS x NROWS x NLAYS in file "
-                               << path);
+    XQMSG2(MsgBuf<256>(caller) << ":  invalid header field NCOLS x NROWS x NLAYS in file " << path);
     return false;
   }
   return true;
@@ -267,7 +268,10 @@ bool layer_shape(int ftype, std::int64_t ncols, std::int64_t nrows, std::int64_t
       values = ncols * nrows;
       return true;
     case BNDARY3:
-      values = 2 * (nthik < 0 ? -nthik : nthik) * (ncols + nrows + 2 * nthik);
+      // NTHIK is any 32-bit value here: the perimeter saturates rather than overflow, and a
+      // saturated count is refused as too large.
+      values = sat_mul(sat_mul(2, nthik < 0 ? -nthik : nthik),
+                       sat_add(sat_add(ncols, nrows), sat_mul(2, nthik)));
       return true;
     case IDDATA3:
       arrays = (nrows + 1) * isize;
@@ -286,8 +290,8 @@ bool layer_shape(int ftype, std::int64_t ncols, std::int64_t nrows, std::int64_t
   }
 }
 
-int compute_layout(BinState& st, int ncols, int nrows, int nlays, int nthik, int nvars,
-                   int ftype, std::span<const int> vtype) noexcept {
+int compute_layout(BinState& st, int ncols, int nrows, int nlays, int nthik, int nvars, int ftype,
+                   std::span<const int> vtype) noexcept {
   std::int64_t values = 0;
   std::int64_t arrays = 0;
   if (!layer_shape(ftype, ncols, nrows, nthik, st.int_size, st.dble_size, values, arrays)) {
@@ -328,8 +332,8 @@ int compute_layout(BinState& st, int ncols, int nrows, int nlays, int nthik, int
 }
 
 int set_fstate(int fid, BinState& st, int ncols, int nrows, int nlays, int nthik, int nvars,
-               int mxrec, int ftype, int gdtyp, std::span<const int> vtype, int isize,
-               int rsize, int dsize) noexcept {
+               int mxrec, int ftype, int gdtyp, std::span<const int> vtype, int isize, int rsize,
+               int dsize) noexcept {
   Bstate3& b = state().b;
   b.NVARS3(fid) = nvars;
   b.NLAYS3(fid) = nlays;
@@ -414,16 +418,16 @@ int CRTBIN3(const char* fname, int fid, const char* /*pgname*/) {
 
   const Bdesc3& bd = BDESC3;
   const Cdesc3& cd = CDESC3;
-  const Fields f = {0,           bd.FTYPE3D,  bd.GDTYP3D,  bd.NCOLS3D, bd.NROWS3D, bd.NLAYS3D,
-                    bd.NTHIK3D, bd.NVARS3D,  4,           4,          8};
+  const Fields f = {0,          bd.FTYPE3D, bd.GDTYP3D, bd.NCOLS3D, bd.NROWS3D, bd.NLAYS3D,
+                    bd.NTHIK3D, bd.NVARS3D, 4,          4,          8};
   st->int_size = 4;
   st->real_size = 4;
   st->dble_size = 8;
   const std::span<const int> vtypes(bd.VTYPE3D.data(),
                                     static_cast<std::size_t>(std::clamp(f.nvars, 0, MXVARS3)));
   if (!check_fields("CRTBIN3", f, path.data(), vtypes, *st) ||
-      set_fstate(fid, *st, f.ncols, f.nrows, f.nlays, f.nthik, f.nvars, 0, f.ftype, f.gdtyp,
-                 vtypes, 4, 4, 8) == 0) {
+      set_fstate(fid, *st, f.ncols, f.nrows, f.nlays, f.nthik, f.nvars, 0, f.ftype, f.gdtyp, vtypes,
+                 4, 4, 8) == 0) {
     XQMSG2("CRTBIN3:  invalid file specification");
     free_state(st);
     return 0;
@@ -459,12 +463,12 @@ int CRTBIN3(const char* fname, int fid, const char* /*pgname*/) {
   }
   put_number(h, hdr::kVgtop, hdr::kLevelField, "%15.9e", static_cast<double>(bd.VGTOP3D));
   for (int l = 0; l <= bd.NLAYS3D; ++l) {
-    put_number(h, hdr::kLevels + static_cast<std::size_t>(l) * hdr::kLevelField,
-               hdr::kLevelField, "%15.9e",
-               static_cast<double>(bd.VGLVS3D[static_cast<std::size_t>(l)]));
+    put_number(h, hdr::kLevels + static_cast<std::size_t>(l) * hdr::kLevelField, hdr::kLevelField,
+               "%15.9e", static_cast<double>(bd.VGLVS3D[static_cast<std::size_t>(l)]));
   }
   for (int v = 0; v < bd.NVARS3D; ++v) {
-    put_int(h, hdr::kVtype + 4 * static_cast<std::size_t>(v), bd.VTYPE3D[static_cast<std::size_t>(v)]);
+    put_int(h, hdr::kVtype + 4 * static_cast<std::size_t>(v),
+            bd.VTYPE3D[static_cast<std::size_t>(v)]);
   }
   put_text(h, hdr::kGdnam, cd.GDNAM3D.padded());
   put_text(h, hdr::kUpnam, cd.UPNAM3D.padded());
@@ -492,12 +496,15 @@ int CRTBIN3(const char* fname, int fid, const char* /*pgname*/) {
   };
   bool ok = sysio::write(h.data(), h.size(), st->stream);
   if (!ok) XQMSG2("CRTBIN3:  fwrite( HEADER ) failure");
-  ok = ok && write_part(NAMLEN3, [&](std::size_t v) { return cd.VNAME3D[v].padded(); },
-                        "CRTBIN3:  fwrite( HEADER VNAME ) failure");
-  ok = ok && write_part(NAMLEN3, [&](std::size_t v) { return cd.UNITS3D[v].padded(); },
-                        "CRTBIN3:  fwrite( HEADER UNITS ) failure");
-  ok = ok && write_part(MXDLEN3, [&](std::size_t v) { return cd.VDESC3D[v].padded(); },
-                        "CRTBIN3:  fwrite( HEADER VDESC ) failure");
+  ok = ok && write_part(
+                 NAMLEN3, [&](std::size_t v) { return cd.VNAME3D[v].padded(); },
+                 "CRTBIN3:  fwrite( HEADER VNAME ) failure");
+  ok = ok && write_part(
+                 NAMLEN3, [&](std::size_t v) { return cd.UNITS3D[v].padded(); },
+                 "CRTBIN3:  fwrite( HEADER UNITS ) failure");
+  ok = ok && write_part(
+                 MXDLEN3, [&](std::size_t v) { return cd.VDESC3D[v].padded(); },
+                 "CRTBIN3:  fwrite( HEADER VDESC ) failure");
   if (ok && state().b.VOLATILE3(fid) && !sysio::sync(st->stream)) {
     log_system_failure("CRTBIN3:  fsync( HEADER VDESC ) failure");
     ok = false;
@@ -568,8 +575,8 @@ int OPNBIN3(const char* fname, int fid, int access, const char* /*pgname*/) {
     abandon(st, true);
     return 0;
   }
-  if (set_fstate(fid, *st, f.ncols, f.nrows, f.nlays, f.nthik, f.nvars, f.mxrec, f.ftype,
-                 f.gdtyp, vt, f.isize, f.rsize, f.dsize) == 0) {
+  if (set_fstate(fid, *st, f.ncols, f.nrows, f.nlays, f.nthik, f.nvars, f.mxrec, f.ftype, f.gdtyp,
+                 vt, f.isize, f.rsize, f.dsize) == 0) {
     XQMSG2("OPNBIN3:  invalid file specification");
     abandon(st, true);
     return 0;
@@ -590,8 +597,8 @@ int OPNBIN3(const char* fname, int fid, int access, const char* /*pgname*/) {
     b.VGLVS3(fid)[static_cast<std::size_t>(l)] =
         level_value(h, hdr::kLevels + static_cast<std::size_t>(l) * hdr::kLevelField);
   }
-  c.GDNAM3(fid).assign(std::string_view(reinterpret_cast<const char*>(h.data() + hdr::kGdnam),
-                                        NAMLEN3));
+  c.GDNAM3(fid).assign(
+      std::string_view(reinterpret_cast<const char*>(h.data() + hdr::kGdnam), NAMLEN3));
   if (!sysio::read(table_buf.data(), NAMLEN3 * nv, st->stream)) {
     log_system_failure("CRTBIN3:  fread( HEADER VNAME ) failure");
     abandon(st, true);

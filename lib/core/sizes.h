@@ -35,6 +35,12 @@ constexpr int magnitude(int v) noexcept {
   return v == INT32_MIN ? INT32_MAX : -v;
 }
 constexpr std::int64_t non_negative(std::int64_t v) noexcept { return v < 0 ? 0 : v; }
+// The vertical levels of NLAYS layers, NLAYS + 1, within LO .. HI: counted in 64 bits, so a
+// header's NLAYS of INT_MAX does not overflow.
+constexpr int level_count(int nlays, int lo, int hi) noexcept {
+  const std::int64_t n = std::int64_t{nlays} + 1;
+  return static_cast<int>(n < lo ? lo : (n > hi ? hi : n));
+}
 
 // Variables of slot FID that the tables describe: NVARS3 within 0..MXVARS3.
 int described_vars(int fid) noexcept;

@@ -5,8 +5,6 @@
 #include <cstdlib>
 #include <span>
 
-#include "memory/buffers.h"
-
 #include "core/log.h"
 #include "core/msgbuf.h"
 #include "core/sizes.h"
@@ -17,6 +15,7 @@
 #include "kavro/memory.h"
 #include "kavro/params.h"
 #include "kavro/util.h"
+#include "memory/buffers.h"
 
 namespace kavro {
 
@@ -153,7 +152,7 @@ bool CRTBUF3(int fid) {
   b.NROWS3(fid) = bd.NROWS3D;
   b.NLAYS3(fid) = bd.NLAYS3D;
   b.NTHIK3(fid) = bd.NTHIK3D;
-  const int nlevels = std::min(bd.NLAYS3D + 1, MXLAYS3);
+  const int nlevels = detail::level_count(bd.NLAYS3D, 0, MXLAYS3);
   std::copy_n(bd.VGLVS3D.begin(), nlevels, b.VGLVS3(fid).begin());
   b.LAYSIZE3(fid) = static_cast<int>(values);
   for (int v = 1; v <= bd.NVARS3D; ++v) {
@@ -167,7 +166,8 @@ bool CRTBUF3(int fid) {
     c.UNITS3(v, fid) = cd.UNITS3D[i];
     if (bd.VTYPE3D[i] == XQDBLE) {
       XQWARN("OPEN3/CRTBUF3", 0, 0,
-             MsgBuf<256>("DOUBLE PRECISION BUFFERRED not supported for ") << cd.VNAME3D[i].padded());
+             MsgBuf<256>("DOUBLE PRECISION BUFFERRED not supported for ")
+                 << cd.VNAME3D[i].padded());
       return false;
     }
   }
@@ -215,13 +215,11 @@ bool write_buffered_step(std::string_view fname, std::string_view vname, int jda
   constexpr std::string_view kCaller = "write_buffered_step";
   const int fid = NAME2FID(fname);
   if (fid <= 0 || state().b.NCID3(fid) != MEMFIL3) {
-    XQWARN(kCaller, jdate, jtime,
-           MsgBuf<256>("Not an open BUFFERED file: \"") << fname << '"');
+    XQWARN(kCaller, jdate, jtime, MsgBuf<256>("Not an open BUFFERED file: \"") << fname << '"');
     return false;
   }
   Bstate3& b = state().b;
-  const int vid =
-      INDEX1(vname, b.NVARS3(fid), std::span<const Name16>(state().c.VLIST3D.row(fid)));
+  const int vid = INDEX1(vname, b.NVARS3(fid), std::span<const Name16>(state().c.VLIST3D.row(fid)));
   if (vid == 0) {
     XQWARN(kCaller, jdate, jtime,
            MsgBuf<256>("Variable \"") << trimmed(vname) << "\" not in file " << fname);

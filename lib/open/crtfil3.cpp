@@ -14,6 +14,7 @@
 #include "core/log.h"
 #include "core/msgbuf.h"
 #include "core/netcdf_status.h"
+#include "core/sizes.h"
 #include "core/state.h"
 #include "kavro/core.h"
 #include "kavro/desc.h"
@@ -187,10 +188,10 @@ bool description_header(HeaderWriter& w, int fid) {
   b.VGTYP3(fid) = BDESC3.VGTYP3D;
   b.VGTOP3(fid) = BDESC3.VGTOP3D;
   b.VGLVS3(fid).fill(0.0F);
-  std::copy_n(BDESC3.VGLVS3D.begin(), std::clamp(BDESC3.NLAYS3D + 1, 0, MXLEVS3),
+  std::copy_n(BDESC3.VGLVS3D.begin(), detail::level_count(BDESC3.NLAYS3D, 0, MXLEVS3),
               b.VGLVS3(fid).begin());
   const auto stored = static_cast<std::size_t>(
-      std::clamp(BDESC3.NLAYS3D + 1, 1, static_cast<int>(layout::kStoredLevels)));
+      detail::level_count(BDESC3.NLAYS3D, 1, static_cast<int>(layout::kStoredLevels)));
   const float top = BDESC3.VGTOP3D;
   return w.one_int(layout::kVgtypAtt, BDESC3.VGTYP3D, att_failure(layout::kVgtypAtt, " ")) &&
          w.floats(NC_GLOBAL, layout::kVgtopAtt, std::span<const float>(&top, 1),

@@ -7,6 +7,7 @@
 #include "core/kinds.h"
 #include "core/msgbuf.h"
 #include "core/netcdf_status.h"
+#include "core/sizes.h"
 #include "core/state.h"
 #include "kavro/core.h"
 #include "kavro/desc.h"
@@ -68,7 +69,7 @@ void copy_state(int f) {
   BDESC3.VGTYP3D = b.VGTYP3(f);
   BDESC3.VGTOP3D = b.VGTOP3(f);
   // Levels 1..NLAYS+1, never more than the table holds.
-  const int nlevels = std::clamp(b.NLAYS3(f) + 1, 0, MXLEVS3);
+  const int nlevels = detail::level_count(b.NLAYS3(f), 0, MXLEVS3);
   std::copy_n(b.VGLVS3(f).begin(), nlevels, BDESC3.VGLVS3D.begin());
 }
 

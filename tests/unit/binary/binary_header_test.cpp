@@ -78,8 +78,8 @@ TEST_F(BinaryTest, VersionKeepsFifteenCharacters) {
 // and description through a second open.
 struct TypeCase {
   int ftype, ncols, nrows, nlays, nvars, nthik;
-  int laysize;        // values per layer
-  int before_first;   // bytes before variable 1 in a record
+  int laysize;       // values per layer
+  int before_first;  // bytes before variable 1 in a record
 };
 class BinaryTypeTest : public BinaryTest, public ::testing::WithParamInterface<TypeCase> {};
 
@@ -128,16 +128,16 @@ TEST_P(BinaryTypeTest, RoundTrip) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Types, BinaryTypeTest,
-    ::testing::Values(TypeCase{CUSTOM3, 7, 1, 2, 2, 0, 7, 16},
-                      TypeCase{GRDDED3, 3, 2, 4, 2, 0, 6, 16},
-                      TypeCase{GRDDED3, 3, 2, 1, 0, 0, 6, 8},  // no variables: one flag pair
-                      TypeCase{BNDARY3, 10, 5, 1, 1, 1, 34, 8},
-                      TypeCase{BNDARY3, 10, 5, 1, 1, -1, 26, 8},
-                      TypeCase{IDDATA3, 1, 5, 2, 3, 0, 5, 24 + 24},
-                      TypeCase{PROFIL3, 4, 3, 2, 2, 0, 12, 16 + 7 * 4 + 9 * 8},
-                      TypeCase{SMATRX3, 6, 4, 1, 1, 0, 6, 8 + 10 * 4}));
+INSTANTIATE_TEST_SUITE_P(Types, BinaryTypeTest,
+                         ::testing::Values(TypeCase{CUSTOM3, 7, 1, 2, 2, 0, 7, 16},
+                                           TypeCase{GRDDED3, 3, 2, 4, 2, 0, 6, 16},
+                                           TypeCase{GRDDED3, 3, 2, 1, 0, 0, 6,
+                                                    8},  // no variables: one flag pair
+                                           TypeCase{BNDARY3, 10, 5, 1, 1, 1, 34, 8},
+                                           TypeCase{BNDARY3, 10, 5, 1, 1, -1, 26, 8},
+                                           TypeCase{IDDATA3, 1, 5, 2, 3, 0, 5, 24 + 24},
+                                           TypeCase{PROFIL3, 4, 3, 2, 2, 0, 12, 16 + 7 * 4 + 9 * 8},
+                                           TypeCase{SMATRX3, 6, 4, 1, 1, 0, 6, 8 + 10 * 4}));
 
 // A type the format cannot hold, and a variable of an invalid type, refuse the creation.
 TEST_F(BinaryTest, CreationRefusesWhatTheFormatCannotHold) {
@@ -189,32 +189,47 @@ auto field(std::size_t at, int value) {
 INSTANTIATE_TEST_SUITE_P(
     Fields, BinaryBadHeaderTest,
     ::testing::Values(
-        BadHeader{"NvarsBeyondTable", field(80, 2049),
+        BadHeader{"NvarsBeyondTable",
+                  field(80, 2049),
                   {"CRTBIN3:  max NVARS exceeded for this build",
                    "OPNBIN3:  invalid header field NVARS = 2049 in file %s"}},
-        BadHeader{"NegativeNvars", field(80, -1),
+        BadHeader{"NegativeNvars",
+                  field(80, -1),
                   {"OPNBIN3:  invalid header field NVARS = -1 in file %s"}},
-        BadHeader{"NlaysBeyondLevels", field(72, 101),
+        BadHeader{"NlaysBeyondLevels",
+                  field(72, 101),
                   {"OPNBIN3:  invalid header field NLAYS = 101 in file %s"}},
-        BadHeader{"NegativeNcols", field(64, -3),
+        BadHeader{"NegativeNcols",
+                  field(64, -3),
                   {"OPNBIN3:  invalid header field NCOLS = -3 in file %s"}},
-        BadHeader{"IntegerSize", field(24, 2),
+        BadHeader{"IntegerSize",
+                  field(24, 2),
                   {"OPNBIN3:  invalid header field INTEGER size = 2 in file %s"}},
-        BadHeader{"RealSize", field(28, 8),
-                  {"OPNBIN3:  invalid header field REAL size = 8 in file %s"}},
-        BadHeader{"DoubleSize", field(32, 4),
+        BadHeader{
+            "RealSize", field(28, 8), {"OPNBIN3:  invalid header field REAL size = 8 in file %s"}},
+        BadHeader{"DoubleSize",
+                  field(32, 4),
                   {"OPNBIN3:  invalid header field DOUBLE size = 4 in file %s"}},
-        BadHeader{"NestType", field(52, GRNEST3),
+        BadHeader{"NestType",
+                  field(52, GRNEST3),
                   {"CRTBIN3():  unsupported FTYPE 5",
                    "OPNBIN3:  invalid header field FTYPE = 5 in file %s"}},
-        BadHeader{"MxrecBeyondLength", field(0, 3),
+        BadHeader{"MxrecBeyondLength",
+                  field(0, 3),
                   {"OPNBIN3:  invalid header field MXREC = 3 in file %s"}},
-        BadHeader{"NegativeMxrec", field(0, -1),
+        BadHeader{"NegativeMxrec",
+                  field(0, -1),
                   {"OPNBIN3:  invalid header field MXREC = -1 in file %s"}},
         BadHeader{"SizesOverflow",
                   [](std::string& b) {
                     set_le_int(b, 64, 2147483647);
                     set_le_int(b, 68, 2147483647);
+                  },
+                  {"OPNBIN3:  invalid header field NCOLS x NROWS x NLAYS in file %s"}},
+        BadHeader{"BoundaryPerimeterOverflow",
+                  [](std::string& b) {
+                    set_le_int(b, 52, BNDARY3);
+                    for (std::size_t at : {64u, 68u, 76u}) set_le_int(b, at, 2147483647);
                   },
                   {"OPNBIN3:  invalid header field NCOLS x NROWS x NLAYS in file %s"}},
         BadHeader{"GridTextWithoutNul",
@@ -223,9 +238,11 @@ INSTANTIATE_TEST_SUITE_P(
         BadHeader{"LevelTextWithoutNul",
                   [](std::string& b) { b.replace(364 + 4 * 16, 16, std::string(16, '2')); },
                   {"OPNBIN3:  invalid header field VGLVS(5) (no NUL in its text) in file %s"}},
-        BadHeader{"ShorterThanItsVariableTable", [](std::string& b) { b.resize(19884 + 100); },
+        BadHeader{"ShorterThanItsVariableTable",
+                  [](std::string& b) { b.resize(19884 + 100); },
                   {"OPNBIN3:  file shorter than its header: %s"}},
-        BadHeader{"ShorterThanTheFixedHeader", [](std::string& b) { b.resize(100); },
+        BadHeader{"ShorterThanTheFixedHeader",
+                  [](std::string& b) { b.resize(100); },
                   {"OPNBIN3:  fread( HEADER ) failure", "unexpected end of file"}},
         BadHeader{"ForeignByteOrder",
                   [](std::string& b) { b.replace(20, 4, std::string("\x03\x02\x01\x00", 4)); },
@@ -281,20 +298,19 @@ TEST_P(BinarySetupFaultTest, EveryCallFailsCleanly) {
 
 INSTANTIATE_TEST_SUITE_P(
     Routines, BinarySetupFaultTest,
-    ::testing::Values(SetupCase{"CRTBIN3",
-                                true,
-                                {"CRTBIN3:  malloc( BIN_STATE ) failure",
-                                 "CRTBIN3:  fopen() failure", "CRTBIN3:  fwrite( HEADER ) failure",
-                                 "CRTBIN3:  fwrite( HEADER VNAME ) failure",
-                                 "CRTBIN3:  fwrite( HEADER UNITS ) failure",
-                                 "CRTBIN3:  fwrite( HEADER VDESC ) failure",
-                                 "CRTBIN3:  fsync( HEADER VDESC ) failure"}},
-                      SetupCase{"OPNBIN3",
-                                false,
-                                {"OPNBIN3:  malloc( BIN_STATE ) failure",
-                                 "OPNBIN3:  fopen() failure", "OPNBIN3:  fread( HEADER ) failure",
-                                 "OPNBIN3:  fstat() failure",
-                                 "CRTBIN3:  fread( HEADER VNAME ) failure"}}),
+    ::testing::Values(
+        SetupCase{
+            "CRTBIN3",
+            true,
+            {"CRTBIN3:  malloc( BIN_STATE ) failure", "CRTBIN3:  fopen() failure",
+             "CRTBIN3:  fwrite( HEADER ) failure", "CRTBIN3:  fwrite( HEADER VNAME ) failure",
+             "CRTBIN3:  fwrite( HEADER UNITS ) failure", "CRTBIN3:  fwrite( HEADER VDESC ) failure",
+             "CRTBIN3:  fsync( HEADER VDESC ) failure"}},
+        SetupCase{"OPNBIN3",
+                  false,
+                  {"OPNBIN3:  malloc( BIN_STATE ) failure", "OPNBIN3:  fopen() failure",
+                   "OPNBIN3:  fread( HEADER ) failure", "OPNBIN3:  fstat() failure",
+                   "CRTBIN3:  fread( HEADER VNAME ) failure"}}),
     [](const auto& p) { return std::string(p.param.name); });
 
 // DSCBIN3: each of its calls fails in turn; the file stays open and describable.
