@@ -12,12 +12,12 @@
 #include "binary/binary_io.h"
 #include "binary/sys_io.h"
 #include "core/msgbuf.h"
-#include "core/sizes.h"
 #include "core/state.h"
 #include "kavro/core.h"
 #include "kavro/desc.h"
 #include "kavro/kavro_c.h"
 #include "kavro/params.h"
+#include "open/layout.h"
 
 namespace kavro::detail {
 
@@ -268,10 +268,8 @@ bool layer_shape(int ftype, std::int64_t ncols, std::int64_t nrows, std::int64_t
       values = ncols * nrows;
       return true;
     case BNDARY3:
-      // NTHIK is any 32-bit value here: the perimeter saturates rather than overflow, and a
-      // saturated count is refused as too large.
-      values = sat_mul(sat_mul(2, nthik < 0 ? -nthik : nthik),
-                       sat_add(sat_add(ncols, nrows), sat_mul(2, nthik)));
+      // NTHIK is any 32-bit value here: a perimeter too large saturates and is refused.
+      values = layout::perimeter(ncols, nrows, nthik);
       return true;
     case IDDATA3:
       arrays = (nrows + 1) * isize;

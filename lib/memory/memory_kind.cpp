@@ -16,6 +16,7 @@
 #include "kavro/params.h"
 #include "kavro/util.h"
 #include "memory/buffers.h"
+#include "open/layout.h"
 
 namespace kavro {
 
@@ -128,8 +129,7 @@ bool CRTBUF3(int fid) {
       values = std::int64_t{bd.NCOLS3D} * bd.NROWS3D;
       break;
     case BNDARY3:
-      values = std::abs(2 * std::int64_t{bd.NTHIK3D}) *
-               (std::int64_t{bd.NCOLS3D} + bd.NROWS3D + 2 * std::int64_t{bd.NTHIK3D});
+      values = layout::perimeter(bd.NCOLS3D, bd.NROWS3D, bd.NTHIK3D);
       break;
     default:
       illegal_type(fid, bd.FTYPE3D);

@@ -277,6 +277,12 @@ TEST_F(MemoryTest, CreationRefusals) {
   EXPECT_FALSE(open_buffered("M_NEG"));
   EXPECT_TRUE(logged("Bad dimensions for BUFFERED file M_NEG"));
   EXPECT_EQ(NAME2FID("M_NEG"), 0);
+
+  // A perimeter beyond 64 bits is refused, not overflowed.
+  describe({XQREAL}, 10000, BNDARY3);
+  BDESC3.NCOLS3D = BDESC3.NROWS3D = BDESC3.NTHIK3D = 2147483647;
+  EXPECT_FALSE(open_buffered("M_HUGE"));
+  EXPECT_TRUE(logged("Bad dimensions for BUFFERED file M_HUGE"));
   EXPECT_EQ(test_hooks::buffers_held(), 0);
 }
 
