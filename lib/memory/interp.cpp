@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "core/msgbuf.h"
+#include "core/sizes.h"
 #include "kavro/core.h"
 #include "kavro/kavro_c.h"
 #include "memory/buffers.h"
@@ -60,17 +61,19 @@ int interpolate(int fid, int vid, int size, int half, int tstep, T p, T q, T* bu
 
 template <typename T>
 int interpolate_window(int fid, int vid, int size, int half, int tstep, const int* dims,
-                       const int* lo, const int* hi, T p, T q, T* buffer,
-                       std::string_view missing, std::string_view routine) {
+                       const int* lo, const int* hi, T p, T q, T* buffer, std::string_view missing,
+                       std::string_view routine) {
   const T* here = nullptr;
   const T* there = nullptr;
   if (!halves(fid, vid, size, half, tstep, here, there, missing, routine)) return 0;
   const std::int64_t ncols = dims[0];
-  const std::int64_t layer = ncols * dims[1];
-  // The window must lie inside the grid, and the grid's last window position inside a half.
-  const bool fits = lo[0] >= 1 && lo[0] <= hi[0] && hi[0] <= dims[0] && lo[1] >= 1 &&
-                    lo[1] <= hi[1] && hi[1] <= dims[1] && lo[2] >= 1 && lo[2] <= hi[2] &&
-                    (hi[2] - 1) * layer + (hi[1] - 1) * ncols + hi[0] <= size;
+  const std::int64_t layer = sat_mul(ncols, dims[1]);
+  // The window must lie inside the grid, and the grid's last window position inside a half
+  // (computed saturating: the caller's dimensions may be anything).
+  const bool fits =
+      lo[0] >= 1 && lo[0] <= hi[0] && hi[0] <= dims[0] && lo[1] >= 1 && lo[1] <= hi[1] &&
+      hi[1] <= dims[1] && lo[2] >= 1 && lo[2] <= hi[2] &&
+      sat_add(sat_add(sat_mul(hi[2] - 1, layer), sat_mul(hi[1] - 1, ncols)), hi[0]) <= size;
   if (!fits) {
     XQMSG2(MsgBuf<80>(routine) << ":  window outside the grid");
     return 0;
@@ -94,21 +97,18 @@ extern "C" {
 int BUFINT3(int fid, int vid, int size, int half, int tstep, float p, float q, float* buffer) {
   return kavro::detail::interpolate(fid, vid, size, half, tstep, p, q, buffer, "BUFINT3");
 }
-int BUFINT3D(int fid, int vid, int size, int half, int tstep, double p, double q,
-             double* buffer) {
+int BUFINT3D(int fid, int vid, int size, int half, int tstep, double p, double q, double* buffer) {
   return kavro::detail::interpolate(fid, vid, size, half, tstep, p, q, buffer, "BUFINT3D");
 }
 int BUFINTX(int fid, int vid, int size, int half, int tstep, const int* dims, const int* lo,
             const int* hi, float p, float q, float* buffer) {
-  return kavro::detail::interpolate_window(fid, vid, size, half, tstep, dims, lo, hi, p, q,
-                                           buffer,
+  return kavro::detail::interpolate_window(fid, vid, size, half, tstep, dims, lo, hi, p, q, buffer,
                                            "Error referencing internal buffer for INTERPX()",
                                            "BUFINTX");
 }
 int BUFINTXD(int fid, int vid, int size, int half, int tstep, const int* dims, const int* lo,
              const int* hi, double p, double q, double* buffer) {
-  return kavro::detail::interpolate_window(fid, vid, size, half, tstep, dims, lo, hi, p, q,
-                                           buffer,
+  return kavro::detail::interpolate_window(fid, vid, size, half, tstep, dims, lo, hi, p, q, buffer,
                                            "Error referencing internal buffer for INTERP3()",
                                            "BUFINTXD");
 }

@@ -181,6 +181,11 @@ TEST_F(MemoryTest, InterpolationArithmetic) {
   const int far[3] = {3, 3, 2};
   EXPECT_EQ(BUFINTX(5, 4, 12, 0, 1, dims, lo, far, 1.0F, 0.0F, win.data()), 0);
   EXPECT_TRUE(logged("BUFINTX:  window outside the grid"));
+  // Dimensions whose window end passes 64 bits: refused, not overflowed.
+  const int huge[2] = {2147483647, 2147483647};
+  const int first[3] = {1, 1, 1};
+  const int deep[3] = {1, 1, 2147483647};
+  EXPECT_EQ(BUFINTX(5, 4, 12, 0, 1, huge, first, deep, 1.0F, 0.0F, win.data()), 0);
   ASSERT_EQ(BUFDEL3(5), 1);
   EXPECT_EQ(test_hooks::buffers_held(), 0);
 }
