@@ -10,6 +10,7 @@
 
 #include "core/kinds.h"
 #include "core/msgbuf.h"
+#include "core/sizes.h"
 #include "kavro/core.h"
 #include "kavro/kavro_c.h"
 #include "kavro/params.h"
@@ -86,13 +87,14 @@ int get(int fid, int vid, int layer, int nlays, int size, int half, T* buffer,
     count = size;
   }
   if (size < 0 || nlays < 0 || !inside(*b, first, count, sizeof(T), routine)) return 0;
-  std::memcpy(buffer, b->data + first * b->value_bytes, static_cast<std::size_t>(count) * sizeof(T));
+  std::memcpy(buffer, b->data + first * b->value_bytes,
+              static_cast<std::size_t>(count) * sizeof(T));
   return 1;
 }
 
 template <typename T>
-int put(int fid, int vid, int size, int half, int tstep, const T* buffer,
-        std::string_view routine, std::string_view message) {
+int put(int fid, int vid, int size, int half, int tstep, const T* buffer, std::string_view routine,
+        std::string_view message) {
   if (find_buffer(fid, vid) == nullptr &&
       !allocate(fid, vid, size, halves_of(tstep), sizeof(T), message)) {
     return 0;
@@ -107,17 +109,19 @@ int put(int fid, int vid, int size, int half, int tstep, const T* buffer,
 bool in_window(int lo, int hi, int n) noexcept { return lo >= 1 && lo <= hi && hi <= n; }
 
 template <typename T>
-int extract(int fid, int vid, int lay0, int lay1, int row0, int row1, int col0, int col1,
-            int nlays, int nrows, int ncols, int half, T* buffer, std::string_view routine) {
+int extract(int fid, int vid, int lay0, int lay1, int row0, int row1, int col0, int col1, int nlays,
+            int nrows, int ncols, int half, T* buffer, std::string_view routine) {
   const VarBuffer* b = find_buffer(fid, vid);
   if (b == nullptr) {
     XQMSG2("BUFFERED file not yet allocated.");
     return 0;
   }
+  // The caller's grid may be anything: its size saturates, and inside() refuses it.
   const std::int64_t layer = std::int64_t{ncols} * nrows;
-  const std::int64_t base = half != 0 ? layer * nlays : 0;
+  const std::int64_t grid = sat_mul(layer, nlays);
+  const std::int64_t base = half != 0 ? grid : 0;
   if (!in_window(lay0, lay1, nlays) || !in_window(row0, row1, nrows) ||
-      !in_window(col0, col1, ncols) || !inside(*b, base, layer * nlays, sizeof(T), routine)) {
+      !in_window(col0, col1, ncols) || !inside(*b, base, grid, sizeof(T), routine)) {
     if (in_window(lay0, lay1, nlays) && in_window(row0, row1, nrows) &&
         in_window(col0, col1, ncols)) {
       return 0;  // reported by inside()
@@ -138,8 +142,7 @@ int extract(int fid, int vid, int lay0, int lay1, int row0, int row1, int col0, 
 }
 
 template <typename T>
-int derivative(int fid, int vid, int size, int half, T scale, T* buffer,
-               std::string_view routine) {
+int derivative(int fid, int vid, int size, int half, T scale, T* buffer, std::string_view routine) {
   const VarBuffer* b = find_buffer(fid, vid);
   if (b == nullptr) {
     XQMSG2("Error referencing internal buffer for DDTVAR3()");
@@ -265,8 +268,8 @@ int BUFPUT3D(int fid, int vid, int size, int half, int tstep, const double* buff
              "Error allocating internal buffer for BUFPUT3D()");
 }
 
-int BUFXTR3(int fid, int vid, int lay0, int lay1, int row0, int row1, int col0, int col1,
-            int nlays, int nrows, int ncols, int half, float* buffer) {
+int BUFXTR3(int fid, int vid, int lay0, int lay1, int row0, int row1, int col0, int col1, int nlays,
+            int nrows, int ncols, int half, float* buffer) {
   return extract(fid, vid, lay0, lay1, row0, row1, col0, col1, nlays, nrows, ncols, half, buffer,
                  "BUFXTR3");
 }
@@ -293,8 +296,8 @@ int BUFVGT3(int fid, int vid, int doread, const int* start, const int* count, in
   return fill_from_file<float>(fid, vid, doread, start, count, size, half, tstep, "BUFVGT3",
                                "Error allocating internal buffer for BUFVGTP3()");
 }
-int BUFVGT3D(int fid, int vid, int doread, const int* start, const int* count, int size,
-             int half, int tstep) {
+int BUFVGT3D(int fid, int vid, int doread, const int* start, const int* count, int size, int half,
+             int tstep) {
   return fill_from_file<double>(fid, vid, doread, start, count, size, half, tstep, "BUFVGT3D",
                                 "Error allocating internal buffer for BUFVGT3D()");
 }

@@ -259,6 +259,8 @@ TEST_F(MemoryTest, RefusedAllocationsAndRequests) {
   EXPECT_TRUE(logged("BUFDDT3:  request outside the buffer"));
   EXPECT_EQ(BUFXTR3(3, 1, 1, 1, 1, 2, 1, 3, 1, 2, 3, 0, out.data()), 0);
   EXPECT_TRUE(logged("BUFXTR3:  request outside the buffer"));
+  // A grid whose size passes 64 bits (second half): refused, not overflowed.
+  EXPECT_EQ(BUFXTR3(3, 1, 1, 1, 1, 1, 1, 1, 2147483647, 2147483647, 2147483647, 1, out.data()), 0);
   EXPECT_EQ(BUFDEL3(3), 1);
   EXPECT_EQ(test_hooks::buffers_held(), 0);
 }
