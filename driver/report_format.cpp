@@ -199,6 +199,35 @@ void put_exponent(char* out, bool negative, U64 t, int e) noexcept {
   *--p = static_cast<char>('0' + t / kTen7);
 }
 
+// Fixed notation straight from the float, for magnitudes from 0.01 up to 10^7 (where most
+// data lie): with 10^k <= |v| < 10^(k+1), |v| x 10^(6-k) is a 24-bit significand times at most
+// 10^8, under 2^51, so the double product is exact and rounding it to an integer, ties to
+// even, gives the seven digits the exact path gives. False, with nothing written, when the
+// value rounded to seven digits falls outside the fixed form's range.
+bool put_fixed_direct(char* out, bool negative, float magnitude) noexcept {
+  static constexpr std::array<double, 9> kTens = {1e-2, 1e-1, 1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6};
+  static constexpr std::array<double, 9> kScales = {1e8, 1e7, 1e6, 1e5, 1e4, 1e3, 1e2, 1e1, 1e0};
+  // No float lies between 1/10 (or 1/100) and its double approximation, so these
+  // comparisons are exact.
+  const double x = magnitude;
+  if (!(x >= kTens[0] && x < 1e7)) return false;
+  std::size_t k = kTens.size() - 1;
+  while (x < kTens[k]) --k;
+  // Adding and taking away 2^52 rounds a value below 2^52 to an integer, ties to even, in the
+  // default rounding mode (the tool never changes it).
+  constexpr double kTwo52 = 4503599627370496.0;
+  const double scaled = x * kScales[k];
+  U64 t = static_cast<U64>((scaled + kTwo52) - kTwo52);
+  int e = static_cast<int>(k) - 2;
+  if (t == kTen7) {
+    t /= 10;
+    ++e;
+  }
+  if (e < -1 || e > 6) return false;
+  put_fixed(out, negative, t, e);
+  return true;
+}
+
 }  // namespace
 
 char* append_int(char* out, int v) noexcept {
@@ -221,7 +250,7 @@ char* append_real(char* out, float v) noexcept {
   } else if (biased == 0 && fraction == 0) {
     // Zero lies outside [0.1, 10 000 000): exponent form, with the sign of a negative zero.
     put_exponent(out, negative, 0, 0);
-  } else {
+  } else if (!put_fixed_direct(out, negative, std::bit_cast<float>(bits & 0x7FFFFFFFu))) {
     const U64 m = biased == 0 ? fraction : (fraction | 0x800000u);
     const Digits d8 = decimal_digits(m, biased == 0 ? -149 : biased - 150);
     // The choice of form goes by the value rounded to seven digits.
