@@ -27,15 +27,20 @@ struct FaultWalk {
   std::function<bool()> run;
   // The text that grows as the operation reports (the log); empty: nothing read.
   std::function<std::string()> text;
+  // Failure points where the operation may succeed all the same (a failed close of a file
+  // only read loses nothing); empty: none.
+  std::function<bool(long n)> tolerated;
+  // What undoes a run that succeeded (a close after an open), before the next run.
+  std::function<void()> undo;
   // What every line of the text begins with (the log's five blanks), before the message.
   std::string line_prefix;
   long limit = 500;  // a walk longer than this is a fault of its own
 };
 
 // Walks every failure point of WALK: each failed run is checked (result false, nothing held
-// beyond what was held before). Returns the failure points in order; the run after the last
-// of them succeeded (the test fails when it did not, or when the limit was reached). The
-// injection is cleared on return.
+// beyond what was held before). Returns the failure points in order, tolerated ones left out;
+// the run after the last of them succeeded (the test fails when it did not, or when the limit
+// was reached). The injection is cleared on return.
 std::vector<FailurePoint> walk_failures(const FaultWalk& walk);
 
 // The same, then each failure point's text must hold its message as a whole line (after the
