@@ -94,20 +94,25 @@ TEST_F(Netcdf4Test, IntegerRealDoublePairInEveryMix) {
   expect_same_reports_in_every_mix();
 }
 
-// A file that is not netCDF goes to the netCDF library, whose report names its error and the
-// path; the run ends with the open failure.
+// A regular file that is not netCDF (text, empty, shorter than the magic) goes to the netCDF
+// library, whose report names its error and the path; the run ends with the open failure.
 TEST_F(Netcdf4Test, NonNetcdfFileGetsTheNetcdfReport) {
   write("stack.nc", stack());
   write("run2.nc", data());
-  kavro_test::write_file(path("run1.nc"), "station,value\n1,2.5\n");
-  const RunResult r = run();
-  EXPECT_EQ(r.status, 2);
-  const std::string log = kavro_test::read_file(path("run.log"));
-  EXPECT_NE(log.find("     Error opening file at path-name:\n"), std::string::npos) << log;
-  EXPECT_NE(log.find("netCDF error number  -51"), std::string::npos) << log;
-  EXPECT_NE(log.find("     " + path("run1.nc") + "\n"), std::string::npos) << log;
-  EXPECT_EQ(log.find("not a netCDF classic file"), std::string::npos) << log;
-  EXPECT_EQ(tail(r.log, 4), abort_end("Could not open file \"INFILE1\" for input"));
+  int n = 0;
+  for (const std::string& bytes :
+       {std::string("station,value\n1,2.5\n"), std::string(), std::string("CD")}) {
+    kavro_test::write_file(path("run1.nc"), bytes);
+    const std::string log_name = "not" + std::to_string(++n) + ".log";
+    const RunResult r = run({{"LOGFILE", path(log_name)}});
+    EXPECT_EQ(r.status, 2) << n;
+    const std::string log = kavro_test::read_file(path(log_name));
+    EXPECT_NE(log.find("     Error opening file at path-name:\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("netCDF error number  -51"), std::string::npos) << log;
+    EXPECT_NE(log.find("     " + path("run1.nc") + "\n"), std::string::npos) << log;
+    EXPECT_EQ(log.find("not a netCDF classic file"), std::string::npos) << log;
+    EXPECT_EQ(tail(r.log, 4), abort_end("Could not open file \"INFILE1\" for input"));
+  }
 }
 
 }  // namespace
