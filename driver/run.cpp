@@ -106,8 +106,8 @@ GridPlace description_place() noexcept {
 bool log_apart = false;
 
 void tell(std::string_view text) noexcept {
-  if (log_apart)
-    std::fprintf(stderr, "brindlewick: %.*s\n", static_cast<int>(text.size()), text.data());
+  if (!log_apart) return;
+  std::fprintf(stderr, "brindlewick: %.*s\n", static_cast<int>(text.size()), text.data());
 }
 
 // A line for the log that the person at the terminal should see as well.
@@ -455,8 +455,9 @@ void compare_files(int log_unit) noexcept {
   if (settings.steps.set) kavro::XQMSG2(steps_line(TSTEP, nsteps));
   if (outputs != nullptr && !outputs->start(mesg)) fail(mesg);
   for (std::size_t v = 0; v < static_cast<std::size_t>(nvars); ++v) {
-    if (settings.selects(CDESC3.VNAME3D[v].padded()))
+    if (settings.selects(CDESC3.VNAME3D[v].padded())) {
       compare_variable(v, grid, TSTEP, nsteps, outputs);
+    }
   }
   flush_reports();
   if (outputs == nullptr) kavro::XQEXIT(PROGNAME, 0, 0, "", kavro::kExitOk);
