@@ -147,9 +147,10 @@ TEST_F(PrecheckTest, FailuresAtEachCallLeaveNothingOpen) {
   file_named("INFILE1", grid(2));
   kavro::INIT3();
   const int fds = open_descriptors();
-  // Each operation and the failure points it has in the open.
+  // Each operation and the failure points it has in the open: the look at the file's first
+  // bytes (an open and a read), then the header check's open and reads.
   const std::pair<sys::Op, std::size_t> kOps[] = {
-      {sys::Op::kOpen, 1}, {sys::Op::kRead, 2}, {sys::Op::kAlloc, 1}, {sys::Op::kClose, 0}};
+      {sys::Op::kOpen, 2}, {sys::Op::kRead, 3}, {sys::Op::kAlloc, 1}, {sys::Op::kClose, 0}};
   for (const auto& [op, failures] : kOps) {
     const auto points = walk_failures(
         {.op = op,
