@@ -26,7 +26,7 @@ if [ -z "$mirror" ]; then
   # One-line or deb822 sources, whichever the host has.
   mirror="$(cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources \
     2>/dev/null | sed -n -e 's/^deb \(\[[^]]*\] \)\{0,1\}\(http[^ ]*debian\/\{0,1\}\) .*/\2/p' \
-    -e 's/^URIs: *\(http[^ ]*debian\/\{0,1\}\)$/\1/p' | head -n 1)"
+    -e 's/^URIs: *\(http[^ ]*debian\/\{0,1\}\)$/\1/p' | head -n 1)" || true
 fi
 [ -n "$mirror" ] || fail "no Debian mirror found in /etc/apt; set MIRROR"
 
