@@ -219,9 +219,16 @@ Locations location_view() noexcept {
           static_cast<const float*>(arrays.location[5])};
 }
 
-// Reports written so far reach standard output before the outputs' log lines.
+// Reports written so far reach standard output before the outputs' log lines. Standard output
+// closed before the run is /dev/null now: reports written there are lost, which is a failed
+// write too, said on standard error as well (the log may be on the lost output).
 void flush_reports() noexcept {
   if (!reports().flush()) fail(Mesg{kWriteFailure});
+  if (reports_written > 0 && kavro::standard_output_lost()) {
+    std::fprintf(stderr, "brindlewick: %.*s: Bad file descriptor\n",
+                 static_cast<int>(kWriteFailure.size()), kWriteFailure.data());
+    fail(Mesg{kWriteFailure});
+  }
 }
 
 // One variable at every step of INFILE2, from INFILE2's start.

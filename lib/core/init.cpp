@@ -345,6 +345,8 @@ bool CLOSE3(std::string_view fname) {
   return true;
 }
 
+bool standard_output_lost() noexcept { return detail::standard_descriptor_was_closed(1); }
+
 // The state tables get their initial values when they are first reached.
 void INITBLK3() {}
 
