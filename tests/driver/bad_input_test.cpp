@@ -160,9 +160,10 @@ INSTANTIATE_TEST_SUITE_P(
                              0);
                  },
                  "File opening error:  variable TFLAG: data end"},
-        FileCase{"DimensionCount0x7f", "run2.nc",
-                 [](BadInputTest& bt) { bt.patch("run2.nc", 15, "\x7f"); },
-                 "File opening error:  127 dimensions, more than 32 for file \"INFILE2\""},
+        FileCase{"DimensionCount0x7f0000", "run2.nc",
+                 [](BadInputTest& bt) { bt.patch("run2.nc", 12, std::string("\0\x7f\0\0", 4)); },
+                 "File opening error:  8323072 dimensions cannot fit in the file for file "
+                 "\"INFILE2\""},
         FileCase{"AttributeCount0x3fffffff", "run1.nc",
                  [](BadInputTest& bt) {
                    const std::string b = read_file(bt.path("run1.nc"));
