@@ -2,7 +2,6 @@
 // refused by the header check before nc_open, with a message naming the file, the slot free and
 // nothing left open; values cut by their field are refused; header values at the ends of the
 // 32-bit range are sized without overflow.
-#include <dirent.h>
 #include <sys/stat.h>
 
 #include <climits>
@@ -11,6 +10,7 @@
 #include "core/syscalls.h"
 #include "open/classic_header.h"
 #include "open_fixture.h"
+#include "support/holdings.h"
 
 namespace kavro_test {
 namespace {
@@ -19,16 +19,6 @@ using kavro::FSREAD3;
 using kavro::OPEN3;
 using kavro::state;
 namespace sys = kavro::detail::sys;
-
-// Descriptors this process holds.
-int open_descriptors() {
-  int n = 0;
-  if (DIR* d = opendir("/proc/self/fd")) {
-    while (readdir(d) != nullptr) ++n;
-    closedir(d);
-  }
-  return n;
-}
 
 class PrecheckTest : public OpenFixture {
  protected:
@@ -57,14 +47,14 @@ TEST_F(PrecheckTest, RefusesCutFileBeforeNetcdf) {
   const std::uint64_t end = data_end(path);
   ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(end - 5)), 0);
   kavro::INIT3();
-  const int fds = open_descriptors();
+  const Holdings before = holdings();
   EXPECT_FALSE(OPEN3("INFILE1", FSREAD3, "prog"));
   EXPECT_TRUE(logged("File opening error:  variable V2: data end " + std::to_string(end) +
                      " beyond file size " + std::to_string(end - 5) + " for file \"INFILE1\""))
       << log_text();
   EXPECT_TRUE(logged("Path-name: " + path));
   EXPECT_FALSE(log_mentions("netCDF error number"));  // nc_open was never called
-  EXPECT_EQ(open_descriptors(), fds);
+  EXPECT_EQ(holdings(), before);
   expect_refused();
 }
 
@@ -144,7 +134,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(PrecheckTest, FailuresAtEachCallLeaveNothingOpen) {
   file_named("INFILE1", grid(2));
   kavro::INIT3();
-  const int fds = open_descriptors();
+  const Holdings before = holdings();
   for (sys::Op op : {sys::Op::kOpen, sys::Op::kRead, sys::Op::kAlloc, sys::Op::kClose}) {
     int n = 1;
     for (; n < 50; ++n) {
@@ -158,7 +148,7 @@ TEST_F(PrecheckTest, FailuresAtEachCallLeaveNothingOpen) {
         EXPECT_TRUE(log_mentions("File opening error:  ")) << int(op) << " at " << n;
         EXPECT_EQ(slot_of("INFILE1"), 0);
       }
-      EXPECT_EQ(open_descriptors(), fds) << int(op) << " at " << n;
+      EXPECT_EQ(holdings(), before) << int(op) << " at " << n;
       // Allocations 1 and 2 are the dimension and variable tables, 3 the kept header.
       const bool tolerated = op == sys::Op::kClose || (op == sys::Op::kAlloc && n > 2);
       EXPECT_EQ(ok, !reached || tolerated) << int(op) << " at " << n;
