@@ -9,9 +9,9 @@ int first_free_slot() noexcept;
 
 // How a slot is given back.
 enum class GiveBack {
-  kClose,           // close the file through its kind; the slot is given back whatever the close says
-  kCloseOrKeep,     // the same, but a failed close leaves the slot as it is (CLOSE3 reports it)
-  kOpenerClosed,    // an open that failed: its opener already closed what it had opened
+  kClose,         // close the file through its kind; the slot is given back whatever the close says
+  kCloseOrKeep,   // the same, but a failed close leaves the slot as it is (CLOSE3 reports it)
+  kOpenerClosed,  // an open that failed: its opener already closed what it had opened
 };
 
 // The one way a slot is given back (CLOSE3, SHUT3, a failed open or list, a replaced file):

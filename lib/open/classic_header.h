@@ -2,10 +2,10 @@
 // the library itself before the netCDF library sees the file. The header is untrusted: no
 // count, name length or attribute size it states is allocated or read before it has been
 // shown to fit in the bytes the file really has (what the library's layout cannot use is
-// refused later, by the open's own checks); and every variable's data, records included, must lie inside the file, after
-// the header, in the order and without the overlaps the format lays down. A file that passes
-// is one whose every read addresses bytes that exist, so the netCDF library never returns
-// zeros for missing data and never meets a header it mishandles.
+// refused later, by the open's own checks); and every variable's data, records included, must lie
+// inside the file, after the header, in the order and without the overlaps the format lays down. A
+// file that passes is one whose every read addresses bytes that exist, so the netCDF library never
+// returns zeros for missing data and never meets a header it mishandles.
 //
 // One reader, two uses: the open refuses a file that fails here, and the direct data path
 // reads variables at the offsets kept from here.

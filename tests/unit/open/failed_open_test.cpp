@@ -54,7 +54,6 @@ class FailedOpenTest : public OpenFixture {
   static std::vector<FailureCase> failure_cases();
 };
 
-
 // A member that differs from the first member in FIELD.
 FailureCase FailedOpenTest::mismatch(const char* field, std::function<void(FixtureSpec&)> change) {
   return {field, "LIST",
@@ -113,16 +112,13 @@ std::vector<FailureCase> FailedOpenTest::failure_cases() {
        },
        "Bad FILE_LIST."},
       {"a netCDF file without the global attributes", "INFILE",
-       [](FailedOpenTest& t) { t.file_named("INFILE", grid().drop("NCOLS"), "in.nc"); },
-       ""},
+       [](FailedOpenTest& t) { t.file_named("INFILE", grid().drop("NCOLS"), "in.nc"); }, ""},
       {"a refused classic header", "INFILE",
-       [](FailedOpenTest& t) { t.raw_file("INFILE", std::string("CDF\x01\x00\x00\x00", 7)); },
-       ""},
+       [](FailedOpenTest& t) { t.raw_file("INFILE", std::string("CDF\x01\x00\x00\x00", 7)); }, ""},
       {"a file that is not netCDF", "INFILE",
        [](FailedOpenTest& t) { t.raw_file("INFILE", "not a gridded file\n"); }, ""},
       {"a refused native binary header", "INFILE",
-       [](FailedOpenTest& t) { t.raw_file("INFILE", std::string(200, '\x7f'), "BIN:"); },
-       ""},
+       [](FailedOpenTest& t) { t.raw_file("INFILE", std::string(200, '\x7f'), "BIN:"); }, ""},
       {"a missing file", "INFILE",
        [](FailedOpenTest& t) { t.set_name("INFILE", t.dir().file("absent.nc")); },
        "File not available."},

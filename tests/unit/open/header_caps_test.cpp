@@ -33,9 +33,9 @@ int def_dim(int ncid, const std::string& name, std::size_t len) {
 
 int def_var(int ncid, const std::string& name, const std::vector<int>& dims) {
   int id = -1;
-  EXPECT_EQ(nc_def_var(ncid, name.c_str(), NC_FLOAT, static_cast<int>(dims.size()), dims.data(),
-                       &id),
-            NC_NOERR)
+  EXPECT_EQ(
+      nc_def_var(ncid, name.c_str(), NC_FLOAT, static_cast<int>(dims.size()), dims.data(), &id),
+      NC_NOERR)
       << name;
   return id;
 }
@@ -50,9 +50,9 @@ void put_atts(int ncid, int varid, int n) {
 
 struct CapCase {
   const char* what;
-  int nvars;                              // data variables of the fixture
+  int nvars;                             // data variables of the fixture
   std::function<void(int ncid)> define;  // added to it; null: nothing
-  const char* refusal;                    // the open's own message; null: the file opens
+  const char* refusal;                   // the open's own message; null: the file opens
 };
 
 class HeaderCapsTest : public OpenFixture {};

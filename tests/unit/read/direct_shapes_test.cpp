@@ -151,8 +151,8 @@ class DirectShapesTest : public LibraryTest {
       std::vector<unsigned char> expected(n * size, 0xAB), direct(n * size, 0xCD);
       ASSERT_EQ(nc_get_vara(ncid_, varid, b.start.data(), b.count.data(), expected.data()),
                 NC_NOERR);
-      ASSERT_EQ(kavro::detail::direct_read_block(kFid, varid, s.rank, start.data(), count.data(),
-                                                 t, direct.data()),
+      ASSERT_EQ(kavro::detail::direct_read_block(kFid, varid, s.rank, start.data(), count.data(), t,
+                                                 direct.data()),
                 NC_NOERR);
       EXPECT_TRUE(direct == expected);
     }
@@ -191,9 +191,10 @@ TEST_F(DirectShapesTest, SoleRecordVariableOfEachTypeAndRank) {
       ASSERT_EQ(nc_def_dim(ncid, "time", NC_UNLIMITED, &time), NC_NOERR);
       std::array<int, 3> dims{time, 0, 0};
       for (int i = 1; i < rank; ++i) {
-        ASSERT_EQ(nc_def_dim(ncid, ("d" + std::to_string(i)).c_str(),
-                             kLengths[static_cast<std::size_t>(i)], &dims[static_cast<std::size_t>(i)]),
-                  NC_NOERR);
+        ASSERT_EQ(
+            nc_def_dim(ncid, ("d" + std::to_string(i)).c_str(),
+                       kLengths[static_cast<std::size_t>(i)], &dims[static_cast<std::size_t>(i)]),
+            NC_NOERR);
       }
       int varid = 0;
       ASSERT_EQ(nc_def_var(ncid, var_name(s, t).c_str(), t, rank, dims.data(), &varid), NC_NOERR);
