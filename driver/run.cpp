@@ -304,9 +304,12 @@ Locations location_view() noexcept {
           static_cast<const float*>(arrays.location[5])};
 }
 
-// Reports written so far reach standard output before the outputs' log lines.
+// Reports written so far reach standard output before the outputs' log lines. Standard output
+// closed before the run is /dev/null now: reports written there are lost, which is a failed
+// write too.
 void flush_reports() noexcept {
   if (!reports().flush()) fail(Mesg{kWriteFailure});
+  if (reports_written > 0 && kavro::standard_output_lost()) fail(Mesg{kWriteFailure});
 }
 
 // One variable at every step of INFILE2, from INFILE2's start.

@@ -25,13 +25,14 @@ namespace classic = kavro::detail::classic;
 void check_accepted(const classic::Header& h, std::size_t size) {
   if (h.file_size != size) broken("file size", -1);
   if (h.header_end > size) broken("header end beyond the input", -1);
-  if (h.ndims < 0 || h.ndims > classic::kMaxDims) broken("dimension count", -1);
+  if (h.ndims < 0 || h.dims.size() != static_cast<std::size_t>(h.ndims))
+    broken("dimension count", -1);
   if (h.record_dim >= h.ndims) broken("record dimension", -1);
   for (int i = 0; i < h.nvars(); ++i) {
     const classic::Variable& v = h.var(i);
-    if (v.rank < 0 || v.rank > classic::kMaxRank) broken("rank", i);
+    if (v.rank < 0) broken("rank", i);
     if (classic::type_bytes(v.type) == 0) broken("type", i);
-    for (int k = 0; k < v.rank; ++k) {
+    for (int k = 0; k < v.rank && k < classic::kKeptRank; ++k) {
       const int d = v.dimids[static_cast<std::size_t>(k)];
       if (d < 0 || d >= h.ndims) broken("dimension id", i);
     }

@@ -4,9 +4,11 @@ set -euo pipefail
 need=()
 # gfortran builds the Fortran module, groff checks the manual page, pkgconf tests kavro.pc,
 # libpng writes the difference maps; clang with its runtime libraries builds the libFuzzer
-# targets (scripts/fuzz.sh).
+# targets (scripts/fuzz.sh); python3 sums the coverage (scripts/coverage.sh, with gcc's gcov);
+# binutils' readelf checks the installed library's SONAME (tests/install). Everything else the
+# scripts call (sh, sed, grep, cmp, tail, find, nproc) is in every Debian system.
 for pkg in cmake g++ make libnetcdf-dev netcdf-bin libgtest-dev googletest libbenchmark-dev \
-  gfortran groff-base pkgconf libpng-dev clang libclang-rt-14-dev; do
+  gfortran groff-base pkgconf libpng-dev clang libclang-rt-14-dev python3 binutils; do
   dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || need+=("$pkg")
 done
 if [ ${#need[@]} -gt 0 ]; then

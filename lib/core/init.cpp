@@ -15,6 +15,7 @@
 #include "core/log.h"
 #include "core/msgbuf.h"
 #include "core/netcdf_status.h"
+#include "core/slots.h"
 #include "core/state.h"
 #include "core/units.h"
 #include "kavro/core.h"
@@ -187,13 +188,13 @@ void read_execution_id() {
   std::exit(kExitFailure);
 }
 
-// SHUT3's warning block for a file of KIND whose close failed with STATUS.
-void shut3_warning(const detail::FileKind& kind, int fid, int status) {
+// SHUT3's warning block for the file NAME of KIND whose close failed with STATUS.
+void shut3_warning(const detail::FileKind& kind, const Name16& name, int status) {
   detail::put_log_line("");
   detail::put_log_line("");
   detail::put_log_line(">>> WARNING in subroutine SHUT3 <<<");
   detail::put_log_line(detail::MsgBuf<80>("Error closing ") << kind.close_name << " file ");
-  detail::put_log_line(detail::MsgBuf<80>("File name:  ") << state().c.FLNAME3(fid).padded());
+  detail::put_log_line(detail::MsgBuf<80>("File name:  ") << name.padded());
   if (kind.close_reports_status) {
     detail::put_log_line(detail::error_number_line(status));
     detail::put_log_line("");
@@ -299,17 +300,16 @@ bool SHUT3() {
   if (!st.b.INITDONE3) return true;
   bool ok = true;
   for (int fid = 1; fid <= st.b.LASTFID3 && fid <= MXOPEN3; ++fid) {
-    if (detail::slot_free(fid)) continue;
+    const detail::GiveBack how =
+        detail::slot_free(fid) ? detail::GiveBack::kOpenerClosed : detail::GiveBack::kClose;
     const detail::FileKind& kind = detail::kind_of(fid);
-    const int status = kind.close(fid);
+    // The slot is free again once given back; the warning names the file it held.
+    const Name16 name = st.c.FLNAME3(fid);
+    const int status = detail::give_back_slot(fid, how);
     if (status != 0) {
-      shut3_warning(kind, fid, status);
+      shut3_warning(kind, name, status);
       ok = false;
     }
-  }
-  for (int fid = 1; fid <= st.b.LASTFID3 && fid <= MXOPEN3; ++fid) {
-    detail::release_all(fid);
-    detail::reset_slot(fid);
   }
   st.b.LASTFID3 = IMISSING3;
   st.b.LISTUSED3 = 0;
@@ -324,7 +324,7 @@ bool CLOSE3(std::string_view fname) {
     return false;
   }
   const detail::FileKind& kind = detail::kind_of(fid);
-  const int status = kind.close(fid);
+  const int status = detail::give_back_slot(fid, detail::GiveBack::kCloseOrKeep);
   if (status != 0) {
     const auto line =
         quoted(detail::MsgBuf<80>("Error closing ") << kind.close_name << " file ", fname);
@@ -341,11 +341,11 @@ bool CLOSE3(std::string_view fname) {
     }
     return false;
   }
-  detail::release_all(fid);
-  detail::reset_slot(fid);
   XQMSG2(detail::MsgBuf<80>("Closing file ") << fname);
   return true;
 }
+
+bool standard_output_lost() noexcept { return detail::standard_descriptor_was_closed(1); }
 
 // The state tables get their initial values when they are first reached.
 void INITBLK3() {}

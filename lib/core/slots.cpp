@@ -1,6 +1,7 @@
 // NAME2FID and the free-slot search.
 #include "core/slots.h"
 
+#include "core/kinds.h"
 #include "core/log.h"
 #include "core/msgbuf.h"
 #include "core/state.h"
@@ -16,6 +17,17 @@ int first_free_slot() noexcept {
     if (slot_free(s)) return s;
   }
   return 0;
+}
+
+int give_back_slot(int fid, GiveBack how) {
+  int status = 0;
+  if (how != GiveBack::kOpenerClosed) status = kind_of(fid).close(fid);
+  if (status != 0 && how == GiveBack::kCloseOrKeep) return status;
+  release_all(fid);
+  // No kind is left holding the slot: the next open starts from nothing.
+  state().b.NCID3(fid) = IMISSING3;
+  reset_slot(fid);
+  return status;
 }
 
 }  // namespace detail

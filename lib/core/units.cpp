@@ -20,6 +20,8 @@ namespace {
 constinit std::array<std::FILE*, kLastFileUnit + 1> file_units{};
 // Per unit (0..99): the first error number of a failed write, flush or close.
 constinit std::array<int, kLastFileUnit + 1> unit_errors{};
+// Bit FD set: standard descriptor FD (0, 1, 2) was closed when the library first looked.
+constinit unsigned closed_at_start = 0;
 
 bool is_file_unit(int unit) noexcept { return unit >= kFirstFileUnit && unit <= kLastFileUnit; }
 
@@ -160,6 +162,9 @@ int unit_error(int unit) noexcept {
 void guard_standard_descriptors() noexcept {
   for (int fd = 0; fd <= 2; ++fd) {
     if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    closed_at_start |= 1U << fd;
+    // What goes to standard output from now on is lost: a log kept there is a failed write.
+    if (fd == 1) failed(kStdoutUnit, EBADF);
     // The lowest free number is FD itself, the ones below it being open by now.
     const int got = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
     if (got >= 0 && got != fd) {
@@ -167,6 +172,10 @@ void guard_standard_descriptors() noexcept {
       (void)::close(got);
     }
   }
+}
+
+bool standard_descriptor_was_closed(int fd) noexcept {
+  return fd >= 0 && fd <= 2 && (closed_at_start & (1U << fd)) != 0;
 }
 
 void reset_units() noexcept {

@@ -59,7 +59,12 @@ int unit_error(int unit) noexcept;
 
 // Reopens any of the standard descriptors 0, 1 and 2 that is closed on /dev/null, so that no
 // file the library opens later takes its number and receives what is meant for it.
+// A closed descriptor 1 is noted, and counts as a failed write on the standard output unit
+// (EBADF): a log kept there cannot be read by anyone.
 void guard_standard_descriptors() noexcept;
+// Whether standard descriptor FD (0, 1 or 2) was closed when guard_standard_descriptors first
+// found it so.
+bool standard_descriptor_was_closed(int fd) noexcept;
 
 // Closes every file unit that is open (test reset; no messages).
 void reset_units() noexcept;

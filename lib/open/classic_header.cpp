@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <new>
+#include <type_traits>
 
 #include "core/syscalls.h"
 
@@ -19,6 +20,7 @@ constexpr std::uint32_t kAttributeTag = 0x0C;
 constexpr std::uint64_t kStreaming32 = 0xFFFFFFFFu;
 constexpr std::uint64_t kMaxRecords = 0x7FFFFFFF;  // the record count the library's tables hold
 constexpr std::uint64_t kMaxOffset = 0x7FFFFFFFFFFFFFFF;
+constexpr std::uint64_t kMaxCount = 0x7FFFFFFF;  // the netCDF library counts in an int
 
 // The smallest encodings of a list's entries: a dimension (a name of up to 4 characters and
 // its length), an attribute (name, type, count), a variable (name, rank, empty attribute list,
@@ -154,8 +156,10 @@ class Parser {
     return skip(padded4(len) - len, what);
   }
 
-  // A list's tag and count: the tag, or ABSENT (zero tag, zero count).
-  bool list(std::uint32_t tag, std::uint64_t& count, std::string_view what, int cap,
+  // A list's tag and count: the tag, or ABSENT (zero tag, zero count). The count is bounded
+  // by the bytes left for its entries at their smallest, and by the int the netCDF library
+  // counts in: nothing else, so an unusual file is the open's to judge.
+  bool list(std::uint32_t tag, std::uint64_t& count, std::string_view what,
             std::uint64_t entry_bytes) noexcept {
     std::uint32_t got = 0;
     if (!u32(got) || !non_neg(count, what)) return false;
@@ -164,15 +168,14 @@ class Parser {
       why_ << "bad " << what << " list tag";
       return false;
     }
-    if (count > static_cast<std::uint64_t>(cap)) {
-      why_.format("%llu ", static_cast<unsigned long long>(count));
-      why_ << what << "s, more than ";
-      why_.format("%d", cap);
-      return false;
-    }
-    if (count * entry_bytes > remaining()) {
+    if (count > remaining() / entry_bytes) {
       why_.format("%llu ", static_cast<unsigned long long>(count));
       why_ << what << "s cannot fit in the file";
+      return false;
+    }
+    if (count > kMaxCount) {
+      why_.format("%llu ", static_cast<unsigned long long>(count));
+      why_ << what << "s, more than the netCDF library counts";
       return false;
     }
     return true;
@@ -219,10 +222,13 @@ class Parser {
 
   bool dimensions() noexcept {
     std::uint64_t count = 0;
-    if (!list(kDimensionTag, count, "dimension", kMaxDims, kMinDimensionBytes)) return false;
-    h_.ndims = static_cast<int>(count);
+    if (!list(kDimensionTag, count, "dimension", kMinDimensionBytes)) return false;
+    if (!h_.reserve_dims(static_cast<int>(count))) {
+      why_ << "no memory for the dimension table";
+      return false;
+    }
     for (int i = 0; i < h_.ndims; ++i) {
-      Dimension& d = h_.dims[static_cast<std::size_t>(i)];
+      Dimension& d = h_.dim(i);
       if (!name(d.name, "dimension") || !non_neg(d.length, "dimension length")) return false;
       if (d.length != 0) continue;
       if (h_.record_dim >= 0) {
@@ -236,7 +242,7 @@ class Parser {
 
   bool attributes(std::string_view owner) noexcept {
     std::uint64_t count = 0;
-    if (!list(kAttributeTag, count, "attribute", kMaxAtts, kMinAttributeBytes)) return false;
+    if (!list(kAttributeTag, count, "attribute", kMinAttributeBytes)) return false;
     for (std::uint64_t i = 0; i < count; ++i) {
       ShortName n;
       std::uint32_t type = 0;
@@ -271,7 +277,7 @@ class Parser {
 
   bool variables() noexcept {
     std::uint64_t count = 0;
-    if (!list(kVariableTag, count, "variable", kMaxVars, kMinVariableBytes)) return false;
+    if (!list(kVariableTag, count, "variable", kMinVariableBytes)) return false;
     if (!h_.reserve(static_cast<int>(count))) {
       why_ << "no memory for the variable table";
       return false;
@@ -285,16 +291,21 @@ class Parser {
   }
 
   bool variable(Variable& v) noexcept {
+    v.record = false;
     std::uint64_t rank = 0;
     if (!name(v.name, "variable") || !non_neg(rank, "variable rank")) return false;
     Problem who;
     who << "variable " << v.name.text.trimmed();
-    if (rank > kMaxRank) {
+    // Each dimension id takes 4 bytes (8 in CDF-5): a rank the file cannot hold is refused
+    // before its ids are read.
+    if (rank > remaining() / (h_.version == 5 ? 8 : 4) || rank > kMaxCount) {
       why_ << who;
-      why_.format(": rank %llu, more than %d", static_cast<unsigned long long>(rank), kMaxRank);
+      why_.format(": rank %llu cannot fit in the file", static_cast<unsigned long long>(rank));
       return false;
     }
     v.rank = static_cast<int>(rank);
+    // Values per record (all of them for a variable without the record dimension).
+    std::uint64_t n = 1;
     for (int k = 0; k < v.rank; ++k) {
       std::uint64_t id = 0;
       if (!non_neg(id, "dimension id")) return false;
@@ -304,13 +315,21 @@ class Parser {
                     h_.ndims);
         return false;
       }
-      v.dimids[static_cast<std::size_t>(k)] = static_cast<int>(id);
-      if (static_cast<int>(id) == h_.record_dim && k > 0) {
-        why_ << who << ": record dimension not first";
+      if (k < kKeptRank) v.dimids[static_cast<std::size_t>(k)] = static_cast<int>(id);
+      if (static_cast<int>(id) == h_.record_dim) {
+        if (k > 0) {
+          why_ << who << ": record dimension not first";
+          return false;
+        }
+        v.record = true;
+        continue;
+      }
+      if (__builtin_mul_overflow(n, h_.dims[static_cast<std::size_t>(id)].length, &n) ||
+          n > kMaxOffset) {
+        why_ << who << ": data size overflows";
         return false;
       }
     }
-    v.record = v.rank > 0 && v.dimids[0] == h_.record_dim;
     if (!attributes(who)) return false;
     // The stated size is not used (it saturates for large variables): the size is computed.
     std::uint32_t type = 0;
@@ -334,13 +353,9 @@ class Parser {
       why_ << who << ": data offset out of range";
       return false;
     }
-    std::uint64_t n = static_cast<std::uint64_t>(size);
-    for (int k = v.record ? 1 : 0; k < v.rank; ++k) {
-      const std::uint64_t len = h_.dims[static_cast<std::size_t>(v.dimids[static_cast<std::size_t>(k)])].length;
-      if (__builtin_mul_overflow(n, len, &n) || n > kMaxOffset) {
-        why_ << who << ": data size overflows";
-        return false;
-      }
+    if (__builtin_mul_overflow(n, static_cast<std::uint64_t>(size), &n) || n > kMaxOffset) {
+      why_ << who << ": data size overflows";
+      return false;
     }
     v.bytes = n;
     return true;
@@ -454,9 +469,27 @@ const Variable* Header::find(std::string_view name) const noexcept {
   return nullptr;
 }
 
-void Header::Release::operator()(Variable* p) const noexcept {
-  // Variables are trivially destructible: the storage is released as it was allocated.
+static_assert(std::is_trivially_destructible_v<Variable> &&
+              std::is_trivially_destructible_v<Dimension>);
+
+void Header::Release::operator()(void* p) const noexcept {
+  // Variables and dimensions are trivially destructible: the storage is released as it was
+  // allocated.
   sys::release(p);
+}
+
+bool Header::reserve_dims(int n) noexcept {
+  ndims = 0;
+  dims = {};
+  if (n == 0) return true;
+  void* p = sys::allocate(static_cast<std::size_t>(n) * sizeof(Dimension));
+  if (p == nullptr) return false;
+  auto* table = static_cast<Dimension*>(p);
+  for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) new (table + i) Dimension();
+  dims_.reset(table);
+  dims = {table, static_cast<std::size_t>(n)};
+  ndims = n;
+  return true;
 }
 
 bool Header::reserve(int n) noexcept {

@@ -1,11 +1,11 @@
 // The header of a netCDF classic-format file (CDF-1, CDF-2 and CDF-5), read and checked by
 // the library itself before the netCDF library sees the file. The header is untrusted: no
 // count, name length or attribute size it states is allocated or read before it has been
-// shown to fit in the bytes the file really has; the counts are capped at what the library's
-// layout can use; and every variable's data, records included, must lie inside the file, after
-// the header, in the order and without the overlaps the format lays down. A file that passes
-// is one whose every read addresses bytes that exist, so the netCDF library never returns
-// zeros for missing data and never meets a header it mishandles.
+// shown to fit in the bytes the file really has (what the library's layout cannot use is
+// refused later, by the open's own checks); and every variable's data, records included, must lie
+// inside the file, after the header, in the order and without the overlaps the format lays down. A
+// file that passes is one whose every read addresses bytes that exist, so the netCDF library never
+// returns zeros for missing data and never meets a header it mishandles.
 //
 // One reader, two uses: the open refuses a file that fails here, and the direct data path
 // reads variables at the offsets kept from here.
@@ -25,12 +25,10 @@
 
 namespace kavro::detail::classic {
 
-// What the layout can use: the dimensions of the richest file type and of a dictionary, every
-// data variable plus TFLAG and the structural ones, and a variable's rank.
-inline constexpr int kMaxDims = 32;
-inline constexpr int kMaxVars = MXVARS3 + 32;
-inline constexpr int kMaxAtts = 1024;  // in one attribute list
-inline constexpr int kMaxRank = 8;
+// The counts of a header are bounded by the bytes the file has left for their entries, and by
+// the int the netCDF library counts them in; nothing smaller. A variable keeps the ids of its
+// first kKeptRank dimensions (the direct data path reads ranks up to 5); its size counts all.
+inline constexpr int kKeptRank = 8;
 inline constexpr std::size_t kMaxName = 256;  // the format's longest name
 
 // netCDF external type codes of the classic formats (7 .. 11 in CDF-5 only).
@@ -56,7 +54,7 @@ struct Variable {
   ShortName name;
   int type = 0;
   int rank = 0;
-  std::array<int, kMaxRank> dimids{};  // slowest varying first
+  std::array<int, kKeptRank> dimids{};  // slowest varying first (the first kKeptRank)
   bool record = false;                 // its first dimension is the record dimension
   std::uint64_t begin = 0;             // byte offset of its data (of record 1 for a record variable)
   std::uint64_t bytes = 0;             // bytes of its data (of one record), without padding
@@ -71,7 +69,8 @@ class Header {
   std::uint64_t header_end = 0;
   int record_dim = -1;
   int ndims = 0;
-  std::array<Dimension, kMaxDims> dims{};
+  // The ndims dimensions (set by reserve_dims).
+  std::span<const Dimension> dims;
 
   int nvars() const noexcept { return nvars_; }
   const Variable& var(int i) const noexcept { return vars_[static_cast<std::size_t>(i)]; }
@@ -82,12 +81,16 @@ class Header {
   bool reserve(int n) noexcept;
   Variable& var(int i) noexcept { return vars_[static_cast<std::size_t>(i)]; }
   void set_nvars(int n) noexcept { nvars_ = n; }
+  // Room for N dimensions, from then on dims; false when it cannot be had.
+  bool reserve_dims(int n) noexcept;
+  Dimension& dim(int i) noexcept { return dims_[static_cast<std::size_t>(i)]; }
 
  private:
   struct Release {
-    void operator()(Variable* p) const noexcept;
+    void operator()(void* p) const noexcept;
   };
   std::unique_ptr<Variable[], Release> vars_;
+  std::unique_ptr<Dimension[], Release> dims_;
   int capacity_ = 0;
   int nvars_ = 0;
 };

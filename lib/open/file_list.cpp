@@ -228,12 +228,9 @@ bool agrees(int list, int m) {
   return ok;
 }
 
-// A member slot given back: its file closed (reported by its kind) and the slot freed.
-void release_member(int m) {
-  (void)detail::kind_of(m).close(m);
-  state().b.NCID3(m) = IMISSING3;
-  detail::reset_slot(m);
-}
+// A member slot given back: its file closed (reported by its kind), what the kinds keep for
+// it (the direct path's descriptor) released, and the slot freed.
+void release_member(int m) { (void)detail::give_back_slot(m, detail::GiveBack::kClose); }
 
 // Step 3 for one member name H: open it, enter it, copy or compare its description.
 void open_member(ListOpen& l, std::string_view name, int h, std::string_view pname) {
@@ -263,8 +260,7 @@ void open_member(ListOpen& l, std::string_view name, int h, std::string_view pna
   b.NCID3(m) = 0;  // members are always netCDF files
   state().c.FLNAME3(m) = name;
   if (!OPNFIL3(path.padded(), m, kReadOnlyAccess, pname)) {
-    b.NCID3(m) = IMISSING3;
-    detail::free_slot(m);
+    (void)detail::give_back_slot(m, detail::GiveBack::kOpenerClosed);
     l.failed = true;
     return;
   }
@@ -316,9 +312,8 @@ bool place_members(const ListOpen& l) {
 bool fail_list(const ListOpen& l) {
   Bstate3& b = state().b;
   for (int e = l.first_entry; e < l.first_entry + l.opened; ++e) release_member(b.MEMBERFID3(e));
-  b.NCID3(l.fid) = IMISSING3;
   b.LISTCOUNT3(l.fid) = 0;
-  detail::free_slot(l.fid);
+  (void)detail::give_back_slot(l.fid, detail::GiveBack::kOpenerClosed);
   return false;
 }
 
@@ -334,7 +329,7 @@ bool OPNLIST3(int fid, std::string_view pname) {
     NAMEVAL(lname, value.span());
     XQMSG2(MsgBuf<640>() << lname << ":" << value.trimmed());
     warn_open3("Bad FILE_LIST.");
-    detail::free_slot(fid);
+    (void)detail::give_back_slot(fid, detail::GiveBack::kOpenerClosed);
     return false;
   }
   const int k = b.LISTUSED3;
@@ -343,7 +338,7 @@ bool OPNLIST3(int fid, std::string_view pname) {
                          << ": the table of list members is full (" << right_justified(k, 3)
                          << " of " << right_justified(MXOPEN3, 3) << " entries in use)");
     warn_open3("Bad FILE_LIST.");
-    detail::free_slot(fid);
+    (void)detail::give_back_slot(fid, detail::GiveBack::kOpenerClosed);
     return false;
   }
   ListOpen l{fid, k + 1};

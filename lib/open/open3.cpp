@@ -97,7 +97,7 @@ bool dispatch(std::string_view lname, int fstatus, int s, std::string_view path,
       // OPNFIL3 closes whatever it opened when it fails.
       if (!OPNFIL3(path, s, kReadWriteAccess, pname)) return false;
       if (!CHKFIL3(s)) {
-        (void)detail::kind_of(s).close(s);
+        (void)detail::give_back_slot(s, detail::GiveBack::kClose);
         return false;
       }
       return true;
@@ -174,7 +174,7 @@ bool open_new(std::string_view lname, int fstatus, std::string_view pname) {
   b.NCID3(s) = 0;
   b.READONLY3(s) = fstatus == FSREAD3;
   if (!open_slot(lname, fstatus, s, path, pname)) {
-    detail::free_slot(s);
+    (void)detail::give_back_slot(s, detail::GiveBack::kOpenerClosed);
     return false;
   }
   if (b.LASTFID3 < s) b.LASTFID3 = s;

@@ -21,6 +21,7 @@ namespace kavro::detail {
 namespace {
 
 constexpr int kMaxRank = 5;
+static_assert(kMaxRank <= classic::kKeptRank, "the header keeps the dimension ids read here");
 
 std::uint16_t byte_swapped(std::uint16_t v) noexcept { return __builtin_bswap16(v); }
 std::uint32_t byte_swapped(std::uint32_t v) noexcept { return __builtin_bswap32(v); }
@@ -155,14 +156,15 @@ int direct_read_block(int fid, int varid, int rank, const int* start, const int*
       inner *= len[i];
     }
   }
-  // The longest run the file holds contiguously: every dimension after K whole, the record
-  // dimension never merged.
-  int k_run = rank - 1;
-  std::uint64_t run = ct[static_cast<std::size_t>(k_run)] * static_cast<std::uint64_t>(size);
-  while (k_run > (v.record ? 1 : 0) && st[static_cast<std::size_t>(k_run)] == 0 &&
-         ct[static_cast<std::size_t>(k_run)] == len[static_cast<std::size_t>(k_run)]) {
-    --k_run;
-    run *= ct[static_cast<std::size_t>(k_run)];
+  // The longest run the file holds contiguously: dimensions K .. RANK - 1, every one after K
+  // whole. The record dimension is never part of a run, its steps being a record apart: a
+  // variable whose only dimension it is runs one value (K = RANK).
+  int k_run = rank;
+  std::uint64_t run = static_cast<std::uint64_t>(size);
+  while (k_run > (v.record ? 1 : 0)) {
+    const auto d = static_cast<std::size_t>(--k_run);
+    run *= ct[d];
+    if (st[d] != 0 || ct[d] != len[d]) break;
   }
   // One run per position of the dimensions before K, in the order of the caller's buffer.
   const std::size_t values = static_cast<std::size_t>(run) / static_cast<std::size_t>(size);
@@ -170,7 +172,7 @@ int direct_read_block(int fid, int varid, int rank, const int* start, const int*
   auto* out = static_cast<unsigned char*>(dest);
   for (;;) {
     std::uint64_t offset = v.begin;
-    for (std::size_t i = 0; i <= static_cast<std::size_t>(k_run); ++i) {
+    for (std::size_t i = 0; i < static_cast<std::size_t>(rank); ++i) {
       offset += (st[i] + idx[i]) * stride[i];
     }
     const long long got = sys::pread_full(k->fd, out, static_cast<std::size_t>(run),

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <optional>
@@ -68,12 +69,14 @@ class BadInputTest : public ::testing::Test {
       alarm(60);  // a hang ends as a failure, not as a stuck suite
       const int in = ::open("/dev/null", O_RDONLY);
       dup2(in, 0);
+      // Standard error first: with descriptor 1 closed, its file would otherwise take that
+      // number and standard output would not be closed at all.
+      dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
       if (out == "-") {
         ::close(1);
       } else {
         dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
       }
-      dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
       char tool[] = KAVRO_BRINDLEWICK;
       char* argv[] = {tool, nullptr};
       execve(tool, argv, envp.data());
@@ -160,9 +163,10 @@ INSTANTIATE_TEST_SUITE_P(
                              0);
                  },
                  "File opening error:  variable TFLAG: data end"},
-        FileCase{"DimensionCount0x7f", "run2.nc",
-                 [](BadInputTest& bt) { bt.patch("run2.nc", 15, "\x7f"); },
-                 "File opening error:  127 dimensions, more than 32 for file \"INFILE2\""},
+        FileCase{"DimensionCount0x7f0000", "run2.nc",
+                 [](BadInputTest& bt) { bt.patch("run2.nc", 12, std::string("\0\x7f\0\0", 4)); },
+                 "File opening error:  8323072 dimensions cannot fit in the file for file "
+                 "\"INFILE2\""},
         FileCase{"AttributeCount0x3fffffff", "run1.nc",
                  [](BadInputTest& bt) {
                    const std::string b = read_file(bt.path("run1.nc"));
@@ -223,22 +227,54 @@ TEST_F(BadInputTest, FullStandardOutputIsStatusTwo) {
       << r.err;
 }
 
-// Standard output closed and the log in a file: the log file does not take descriptor 1, so
-// the reports never land in the log.
-TEST_F(BadInputTest, ClosedStandardOutputLeavesTheLogClean) {
-  FixtureSpec changed = kavro_test::sample_grid(4, 3);
-  changed.vars = kavro_test::numbered_vars(2);
+// Standard output closed before the run: it is /dev/null from then on, so the log file never
+// takes descriptor 1 and the reports never land in the log. A run with reports (or a log) to
+// give to standard output fails as a failed write: status 2, a line on standard error, the
+// abort paragraph in a log file. A run with nothing to write there completes.
+TEST_F(BadInputTest, ClosedStandardOutputFailsARunThatWritesThere) {
+  struct Case {
+    const char* what;
+    bool log_file;
+    bool differences;
+    int status;
+    const char* err;
+  };
+  const std::string lost_reports =
+      "brindlewick: Could not write the difference reports to standard output\n";
+  const std::string lost_log = "kavro: XQEXIT: the log could not be written: Bad file descriptor\n";
+  const Case cases[] = {
+      {"log file, reports", true, true, 2, lost_reports.c_str()},
+      {"log file, no reports", true, false, 0, ""},
+      {"log on standard output, reports", false, true, 2, lost_log.c_str()},
+      {"log on standard output, no reports", false, false, 2, lost_log.c_str()},
+  };
+  FixtureSpec same = kavro_test::sample_grid(4, 3);
+  same.vars = kavro_test::numbered_vars(2);
+  FixtureSpec changed = same;
   changed.value = [](int, int, int, int, int) { return 7.0; };
-  ASSERT_TRUE(kavro_test::write_fixture(path("run2.nc"), changed));
-  const Outcome r = run("-");
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_TRUE(has(r.log, "--->> Normal Completion of program Brindlewick"));
-  // A report's first line is 69 characters of numbers; none is in the log.
-  for (std::size_t p = 0; (p = r.log.find('\n', p)) != std::string::npos; ++p) {
-    const std::string line = r.log.substr(p + 1, r.log.find('\n', p + 1) - p - 1);
-    const bool report = line.size() == 69 && line.find_first_of("0123456789") != std::string::npos &&
-                        line.find_first_not_of(" 0123456789.E+-") == std::string::npos;
-    EXPECT_FALSE(report) << line;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(kavro_test::write_fixture(path("run2.nc"), c.differences ? changed : same));
+    std::remove(path("run.log").c_str());
+    env_["LOGFILE"] = c.log_file ? std::optional<std::string>(path("run.log")) : std::nullopt;
+    const Outcome r = run("-");
+    EXPECT_EQ(r.status, c.status) << r.err;
+    // With the log on standard output, the library's line says that all of it was lost.
+    EXPECT_EQ(r.err, c.err);
+    if (!c.log_file) continue;
+    EXPECT_TRUE(has(r.log, c.status == 0 ? "--->> Normal Completion of program Brindlewick"
+                                         : "*** ERROR ABORT in subroutine Brindlewick\n"
+                                           "     Could not write the difference reports to "
+                                           "standard output\n"))
+        << r.log;
+    // A report's first line is 69 characters of numbers; none is in the log.
+    for (std::size_t p = 0; (p = r.log.find('\n', p)) != std::string::npos; ++p) {
+      const std::string line = r.log.substr(p + 1, r.log.find('\n', p + 1) - p - 1);
+      const bool report = line.size() == 69 &&
+                          line.find_first_of("0123456789") != std::string::npos &&
+                          line.find_first_not_of(" 0123456789.E+-") == std::string::npos;
+      EXPECT_FALSE(report) << line;
+    }
   }
 }
 

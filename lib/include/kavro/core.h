@@ -36,6 +36,10 @@ int GETDTTIME(int& jdate, int& jtime);
 bool SHUT3();
 bool CLOSE3(std::string_view fname);
 void INITBLK3();
+// True when descriptor 1 was closed when the library started (INIT3 or INITLOG3): it is
+// /dev/null since, so that no file takes its number, and whatever a program writes to standard
+// output is lost. A program with output to give there fails as for a failed write.
+bool standard_output_lost() noexcept;
 
 // The slot that holds the file of logical name LNAME: 0 when none, -1 for a name longer than
 // 16 characters.

@@ -151,12 +151,21 @@ TEST_P(ClassicHeaderTest, RefusesDamagedFiles) {
   // After the magic and the record count: the dimension tag, then the dimension count.
   const std::size_t ndims_at = 4 + count + 4;
   const std::size_t first_att_len = good.find("KAVRO_VERSION") + 16 + 4;  // name, type, count
+  // The first variable's name; before it its length, before that the variable count.
+  const std::size_t tflag_at = good.find("TFLAG");
   const Damage cases[] = {
       {"magic", [](Bytes& b) { b[3] = 3; }, "not a netCDF classic file (CDF-1, CDF-2 or CDF-5)"},
       {"empty", [](Bytes& b) { b.clear(); }, "not a netCDF classic file (CDF-1, CDF-2 or CDF-5)"},
       {"hdf5", [](Bytes& b) { b.replace(0, 4, "\x89HDF"); }, "not a netCDF classic file"},
-      {"dimension count 0x7f",
-       [&](Bytes& b) { b[ndims_at + count - 1] = 0x7f; }, "127 dimensions, more than 32"},
+      {"dimension count 0x7f0000",
+       [&](Bytes& b) { put32(b, ndims_at + count - 4, 0x7f0000); },
+       "8323072 dimensions cannot fit in the file"},
+      {"variable count 0x7ffffff",
+       [&](Bytes& b) { put32(b, tflag_at - 2 * count + (cdf5 ? 4 : 0), 0x7ffffff); },
+       "134217727 variables cannot fit in the file"},
+      {"rank 0x7fffffff",
+       [&](Bytes& b) { put32(b, tflag_at + 8 + (cdf5 ? 4 : 0), 0x7fffffff); },
+       "variable TFLAG: rank 2147483647 cannot fit in the file"},
       {"attribute count 0x3fffffff",
        [&](Bytes& b) { put32(b, first_att_len + (cdf5 ? 4 : 0), 0x3fffffff); },
        "global attribute KAVRO_VERSION: 1073741823 bytes of values beyond file size"},
