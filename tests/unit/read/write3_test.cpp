@@ -316,6 +316,41 @@ TEST_F(Write3Test, RefusalsWarnAndLeaveFileUnchanged) {
   }
 }
 
+// A dictionary opened for writing is refused like a list; a failed netCDF call is reported
+// through the netCDF funnel (the caller's text, the status, netCDF's own text), then warned,
+// and the step stays unreadable.
+TEST_F(Write3Test, DictionaryAndFailedNetcdfCall) {
+  FixtureSpec dict;
+  dict.ftype = kDctnry;
+  ASSERT_TRUE(write_fixture(dir().file("dict.nc"), dict));
+  define("DICT", dir().file("dict.nc"));
+  ASSERT_TRUE(kavro::OPEN3("DICT", kavro::FSRDWR3, "WRITE3TEST"));
+  std::vector<std::byte> buf(4096);
+  std::size_t before = log_lines().size();
+  EXPECT_FALSE(WRITE3("DICT", "V1", kSdate, 0, buf.data(), buf.size()));
+  EXPECT_EQ(log_after(before),
+            (std::vector<std::string>{"     ", "     >>--->> WARNING in subroutine WRITE3",
+                                      "     File:  DICT is not written by date and time",
+                                      "     XQWARN:  DTBUF 0:00:00   Feb. 2, 2024"}));
+
+  describe(kavro::GRDDED3, {kavro::XQREAL});
+  create("OUT", Kind::netcdf);
+  const int fid = kavro::NAME2FID("OUT");
+  kavro::state().b.VARID3(1, fid) = 99;  // no such variable in the file
+  const std::vector<std::byte> in = pattern(bytes_of("OUT", "V1"), 1);
+  before = log_lines().size();
+  EXPECT_FALSE(WRITE3("OUT", "V1", kSdate, 0, in.data(), in.size()));
+  EXPECT_EQ(log_after(before),
+            (std::vector<std::string>{
+                "     Error writing variable \"V1\"",
+                "     netCDF error number  -49  processing file \"OUT\"",
+                "     NetCDF: Variable not found", "     ",
+                "     >>--->> WARNING in subroutine WRITE3",
+                "     Could not write variable \"V1\" to file OUT",
+                "     XQWARN:  DTBUF 0:00:00   Feb. 2, 2024"}));
+  EXPECT_EQ(kavro::state().b.MXREC3(fid), 0);
+}
+
 // ---- Volatile files ----------------------------------------------------------------------
 
 // A step written to a volatile file is on disk when WRITE3 returns: a reader that opened the
