@@ -309,7 +309,8 @@ void File::read_into(std::string_view var, int layer, Step step, ValueType type,
   detail::clear_reason();
   if (vid == 0 || (layer != ALLAYS3 && (layer < 1 || layer > b.NLAYS3(fid)))) {
     // READ3 refuses the request with its own report.
-    if (!READ3(name_, var, layer, step.date, step.time, out.data(), out.size())) fail("READ3");
+    (void)READ3(name_, var, layer, step.date, step.time, out.data(), out.size());
+    fail("READ3");
   }
   const int vtype = b.VTYPE3(vid, fid);
   check_type("File::read", fid, vid, var, type);
