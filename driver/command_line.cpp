@@ -1,6 +1,7 @@
 #include "command_line.h"
 
 #include <cassert>
+#include <cstdlib>
 
 #include "kavro/kavro.h"
 #include "kavro/version.h"
@@ -8,18 +9,26 @@
 namespace brindlewick {
 namespace {
 
-constexpr std::string_view kUsage = "usage: brindlewick [--help | --version]";
+constexpr std::string_view kUsage =
+    "usage: brindlewick [--stack FILE] [FILE1 FILE2] | --help | --version";
 
 constexpr std::string_view kHelp =
-    R"(Usage: brindlewick [--help | --version]
+    R"(Usage: brindlewick [--stack FILE] FILE1 FILE2
+       brindlewick
+       brindlewick --help | -h | --version
 
 Compares every variable of two gridded data files cell by cell, time step by time step, and
-prints a located report on standard output for every cell whose values differ. The files are
-named by environment variables; brindlewick takes no other arguments and reads no input.
+prints a located report on standard output for every cell whose values differ. The two data
+files and the location file are named by arguments or by environment variables; an argument
+and the environment must not name different files. brindlewick reads no input.
+
+Arguments:
+  --stack FILE         the location file (sets STACK1)
+  FILE1 FILE2          the two data files (set INFILE1 and INFILE2)
 
 Environment:
   STACK1               location file: per-cell LATITUDE, LONGITUDE, XLOCA, YLOCA (REAL),
-                       COL and ROW (INTEGER)
+                       COL and ROW (INTEGER) on the data files' grid
   INFILE1, INFILE2     the two data files; every variable of INFILE2 is compared at every
                        time step of INFILE2
   LOGFILE              path of the log; unset: standard output, with the reports; /dev/null
@@ -29,6 +38,8 @@ Environment:
   KAVRO_CHECK_HEADERS  Y or N (default N): check file headers on open
   KAVRO_DIRECT_READ    Y or N (default Y): N reads every value through the netCDF
                        library instead of straight from the file (for diagnosis)
+Files are netCDF classic (CDF-1, CDF-2, CDF-5) or netCDF-4 files laid out as the library
+writes them, or the library's native binary files ("BIN:PATH").
 
 Optional outputs (none set: reports, log and status as above):
   BRINDLEWICK_SUMMARY=Y        per-variable summary and closing table in the log
@@ -38,18 +49,42 @@ Optional outputs (none set: reports, log and status as above):
   BRINDLEWICK_MAX_REPORTS=N    at most N reports on standard output
   BRINDLEWICK_ABS_TOL=X        report a cell only beyond this absolute difference
   BRINDLEWICK_REL_TOL=X        ... and beyond this relative difference
+  BRINDLEWICK_FORMAT=labelled  one line per differing cell: variable, date:time, layer,
+                               column, row, latitude, longitude, both values, difference;
+                               then totals per variable and overall
+  BRINDLEWICK_VARIABLES=A,B    compare only these variables
+  BRINDLEWICK_STEPS=FIRST:LAST compare only the steps from FIRST to LAST (each
+                               YYYYDDD:HHMMSS), both included
+  BRINDLEWICK_NAN_EQUAL=Y      a NaN against a NaN is not reported
+A number followed by other text is refused; an unknown BRINDLEWICK_ name is warned of.
 
 Exit status:
   0  every variable and step compared, whether or not cells differ
   1  with BRINDLEWICK_EXIT_ON_DIFF=Y: every variable and step compared, and cells differ
   2  a file could not be opened, described or read; the files do not fit together; the
      reports could not be written; the arrays could not be allocated; or a bad argument
+When the log is not standard output, the reason a run failed (and, with an optional
+output set, what it found) is also written on standard error.
 
-Example:
+Examples:
+  brindlewick --stack stack.nc run1.nc run2.nc
   STACK1=stack.nc INFILE1=run1.nc INFILE2=run2.nc LOGFILE=compare.log brindlewick
 
 See brindlewick(1) for the report layout and the log.
 )";
+
+// The logical names the file arguments stand for.
+constexpr const char* kStackName = "STACK1";
+constexpr const char* kInfile1Name = "INFILE1";
+constexpr const char* kInfile2Name = "INFILE2";
+
+// Shows control characters as '?', so the line stays one line.
+void append_printable(std::string& line, std::string_view text) {
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    line.push_back(u < 0x20 || u == 0x7f ? '?' : c);
+  }
+}
 
 bool write_text(std::FILE* out, std::string_view text) noexcept {
   return std::fwrite(text.data(), 1, text.size(), out) == text.size() && std::fflush(out) == 0;
@@ -60,10 +95,31 @@ bool write_text(std::FILE* out, std::string_view text) noexcept {
 CommandLine parse_command_line(int argc, const char* const* argv) noexcept {
   if (argc <= 1) return {};
   const std::string_view first = argv[1];
-  if (argc > 2) return {Request::kUsageError, argv[2]};
-  if (first == "--help") return {Request::kHelp, {}};
-  if (first == "--version") return {Request::kVersion, {}};
-  return {Request::kUsageError, first};
+  // The help and version requests stand alone.
+  if (first == "--help" || first == "-h" || first == "--version") {
+    if (argc > 2) return {Request::kUsageError, Refusal::kUnexpected, argv[2]};
+    CommandLine answer_line;
+    answer_line.request = first == "--version" ? Request::kVersion : Request::kHelp;
+    return answer_line;
+  }
+  CommandLine line;
+  int files = 0;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--stack" && line.stack == nullptr) {
+      if (i + 1 >= argc) return {Request::kUsageError, Refusal::kStackWithoutFile, arg};
+      line.stack = argv[++i];
+      continue;
+    }
+    // An option, a third file or an empty name is not a file argument.
+    if (arg.empty() || arg[0] == '-' || files == 2) {
+      return {Request::kUsageError, Refusal::kUnexpected, arg};
+    }
+    (files == 0 ? line.file1 : line.file2) = argv[i];
+    ++files;
+  }
+  if (files == 1) return {Request::kUsageError, Refusal::kOneDataFile, line.file1};
+  return line;
 }
 
 std::string_view help_text() noexcept { return kHelp; }
@@ -77,20 +133,31 @@ std::string version_text(std::string_view library, std::string_view netcdf) {
   return text;
 }
 
-std::string usage_error(std::string_view refused) {
-  std::string line = "brindlewick: unexpected argument \"";
-  for (const char c : refused) {
-    const auto u = static_cast<unsigned char>(c);
-    line.push_back(u < 0x20 || u == 0x7f ? '?' : c);
+std::string usage_error(const CommandLine& line) {
+  std::string text = "brindlewick: ";
+  switch (line.refusal) {
+    case Refusal::kUnexpected:
+      text.append("unexpected argument \"");
+      append_printable(text, line.refused);
+      text.append("\"");
+      break;
+    case Refusal::kStackWithoutFile:
+      text.append("--stack needs a FILE");
+      break;
+    case Refusal::kOneDataFile:
+      text.append("two data files are compared, only \"");
+      append_printable(text, line.refused);
+      text.append("\" was given");
+      break;
   }
-  line.append("\"; ").append(kUsage).append("\n");
-  return line;
+  text.append("; ").append(kUsage).append("\n");
+  return text;
 }
 
 int answer(const CommandLine& line, std::FILE* out, std::FILE* err) noexcept {
   assert(line.request != Request::kCompare && "a comparison is not an answer");
   if (line.request == Request::kUsageError) {
-    write_text(err, usage_error(line.refused));
+    write_text(err, usage_error(line));
     return kavro::kExitFailure;
   }
   const bool written = line.request == Request::kHelp
@@ -101,6 +168,42 @@ int answer(const CommandLine& line, std::FILE* out, std::FILE* err) noexcept {
     return kavro::kExitFailure;
   }
   return kavro::kExitOk;
+}
+
+namespace {
+
+// One argument against the environment: the same value, or none, is fine.
+bool set_name(const char* name, const char* value, std::FILE* err) noexcept {
+  if (value == nullptr) return true;
+  const char* env = std::getenv(name);
+  if (env != nullptr && std::string_view(env) != value) {
+    std::string text = "brindlewick: ";
+    text.append(name).append(" is set to \"");
+    append_printable(text, env);
+    text.append("\" in the environment but the argument names \"");
+    append_printable(text, value);
+    text.append("\"; give one or the other\n");
+    write_text(err, text);
+    return false;
+  }
+  if (env != nullptr || ::setenv(name, value, 1) == 0) return true;
+  write_text(err, std::string("brindlewick: could not set ") + name + "\n");
+  return false;
+}
+
+}  // namespace
+
+bool apply_file_arguments(const CommandLine& line, std::FILE* err) noexcept {
+  assert(line.request == Request::kCompare && "only a comparison has files");
+  if (line.file1 != nullptr && line.stack == nullptr && std::getenv(kStackName) == nullptr) {
+    write_text(err,
+               "brindlewick: no location file: the location file holds the latitude, "
+               "longitude, X, Y, COL and ROW of every cell of the data files' grid; give it with "
+               "--stack FILE or STACK1=FILE\n");
+    return false;
+  }
+  return set_name(kStackName, line.stack, err) && set_name(kInfile1Name, line.file1, err) &&
+         set_name(kInfile2Name, line.file2, err);
 }
 
 }  // namespace brindlewick

@@ -1,7 +1,9 @@
-// The tool's command line. It compares files named by environment variables and takes no
-// arguments; "--help" and "--version" alone print their text and end the run with status 0,
-// and anything else is refused with one line on standard error and status 2, all before the
-// library starts, so no file is opened, not even the log.
+// The tool's command line. The files are named by environment variables or by arguments:
+// `brindlewick [--stack FILE] FILE1 FILE2` sets STACK1, INFILE1 and INFILE2 for this run.
+// "--help" (or "-h") and "--version" alone print their text and end the run with status 0.
+// Anything else is refused with one line on standard error and status 2, and so is an
+// argument that contradicts the environment, or data files without a location file; all
+// before the library starts, so no file is opened, not even the log.
 #ifndef BRINDLEWICK_COMMAND_LINE_H
 #define BRINDLEWICK_COMMAND_LINE_H
 
@@ -13,9 +15,17 @@ namespace brindlewick {
 
 enum class Request { kCompare, kHelp, kVersion, kUsageError };
 
+// What a usage error is about.
+enum class Refusal { kUnexpected, kStackWithoutFile, kOneDataFile };
+
 struct CommandLine {
   Request request = Request::kCompare;
-  std::string_view refused;  // kUsageError: the first argument refused
+  Refusal refusal = Refusal::kUnexpected;
+  std::string_view refused;  // kUsageError: the argument refused
+  // kCompare: the files given as arguments; null when not given.
+  const char* stack = nullptr;
+  const char* file1 = nullptr;
+  const char* file2 = nullptr;
 };
 
 CommandLine parse_command_line(int argc, const char* const* argv) noexcept;
@@ -24,11 +34,17 @@ CommandLine parse_command_line(int argc, const char* const* argv) noexcept;
 std::string_view help_text() noexcept;
 std::string version_text(std::string_view library, std::string_view netcdf);
 // One line: control characters in the refused argument show as '?'.
-std::string usage_error(std::string_view refused);
+std::string usage_error(const CommandLine& line);
 
 // Prints what a request other than kCompare asks for and returns the exit status: 0 for the
 // help and version texts once written, 2 for a usage error or a text that could not be written.
 int answer(const CommandLine& line, std::FILE* out, std::FILE* err) noexcept;
+
+// Sets the logical names that file arguments stand for (STACK1, INFILE1, INFILE2) in this
+// process's environment. Refuses, with one line on `err`, an argument whose name the
+// environment already sets to a different value, and data files given without a location
+// file. Returns true when the comparison may start.
+bool apply_file_arguments(const CommandLine& line, std::FILE* err) noexcept;
 
 }  // namespace brindlewick
 

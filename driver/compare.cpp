@@ -5,6 +5,9 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstring>
+#include <initializer_list>
+
+#include "number_text.h"
 
 namespace brindlewick {
 namespace {
@@ -325,6 +328,60 @@ bool check_same_layers(const FileShape& infile1, const FileShape& infile2, Mesg&
   return false;
 }
 
+namespace {
+
+// "(a, b, ...)" of the shortest round-trip numbers.
+std::string number_list(std::initializer_list<double> values) {
+  std::string text = "(";
+  for (const double v : values) {
+    if (text.size() > 1) text += ", ";
+    append_shortest(text, v);
+  }
+  return text + ")";
+}
+
+std::string number_pair(double a, double b) { return number_list({a, b}); }
+
+std::string projection_text(const GridPlace& g) {
+  std::string text = "type ";
+  append_integer(text, g.GDTYP3D);
+  return text + " angles " + number_list({g.P_ALP3D, g.P_BET3D, g.P_GAM3D}) + " centre " +
+         number_pair(g.XCENT3D, g.YCENT3D);
+}
+
+}  // namespace
+
+std::vector<std::string> grid_differences(std::string_view lname1, const GridPlace& a,
+                                          std::string_view lname2, const GridPlace& b) {
+  struct Item {
+    const char* what;
+    bool differs;
+    std::string first, second;
+  };
+  const Item items[] = {
+      {"origin", a.XORIG3D != b.XORIG3D || a.YORIG3D != b.YORIG3D,
+       number_pair(a.XORIG3D, a.YORIG3D), number_pair(b.XORIG3D, b.YORIG3D)},
+      {"cell size", a.XCELL3D != b.XCELL3D || a.YCELL3D != b.YCELL3D,
+       number_pair(a.XCELL3D, a.YCELL3D), number_pair(b.XCELL3D, b.YCELL3D)},
+      {"projection",
+       a.GDTYP3D != b.GDTYP3D || a.P_ALP3D != b.P_ALP3D || a.P_BET3D != b.P_BET3D ||
+           a.P_GAM3D != b.P_GAM3D || a.XCENT3D != b.XCENT3D || a.YCENT3D != b.YCENT3D,
+       projection_text(a), projection_text(b)},
+      {"name", a.GDNAM3D.trimmed() != b.GDNAM3D.trimmed(),
+       "\"" + std::string(a.GDNAM3D.trimmed()) + "\"",
+       "\"" + std::string(b.GDNAM3D.trimmed()) + "\""},
+  };
+  const std::string one(kavro::trimmed(lname1));
+  const std::string two(kavro::trimmed(lname2));
+  std::vector<std::string> lines;
+  for (const Item& item : items) {
+    if (!item.differs) continue;
+    lines.push_back(std::string("Grid ") + item.what + " differs: \"" + one + "\" " + item.first +
+                    ", \"" + two + "\" " + item.second);
+  }
+  return lines;
+}
+
 bool check_location_type(std::string_view vname, int expected, int vtype, Mesg& mesg) noexcept {
   if (vtype == expected) return true;
   const std::string_view name = kavro::trimmed(vname);
@@ -362,6 +419,13 @@ Mesg read_failure_message(std::string_view lname) noexcept {
   return mesg;
 }
 
+Mesg not_set_message(std::string_view lname) noexcept {
+  const std::string_view name = kavro::trimmed(lname);
+  Mesg mesg;
+  format_mesg(mesg, "%.*s is not set", width(name), name.data());
+  return mesg;
+}
+
 std::int32_t grid_index(float loc, double orig, double cell) noexcept {
   if (cell == 0.0) return kavro::IMISSING3;
   const double q = (static_cast<double>(loc) - orig) / cell;
@@ -373,6 +437,16 @@ std::int32_t grid_index(float loc, double orig, double cell) noexcept {
 char* ReportWriter::reserve() noexcept {
   if (kBufferBytes - used_ < kReportSize) write_out();
   return buffer_ + used_;
+}
+
+void ReportWriter::write(std::string_view text) noexcept {
+  while (!text.empty()) {
+    if (used_ == kBufferBytes) write_out();
+    const std::size_t n = std::min(text.size(), kBufferBytes - used_);
+    std::memcpy(buffer_ + used_, text.data(), n);
+    used_ += n;
+    text.remove_prefix(n);
+  }
 }
 
 bool ReportWriter::write_out() noexcept {

@@ -9,7 +9,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "kavro/kavro.h"
 #include "report_format.h"
@@ -81,6 +83,20 @@ bool check_same_grid(const FileShape& stack, const FileShape& infile1, const Fil
                      Mesg& mesg) noexcept;
 bool check_same_layers(const FileShape& infile1, const FileShape& infile2, Mesg& mesg) noexcept;
 
+// Where a grid lies: its projection, origin, cell size and name, from a file's description.
+struct GridPlace {
+  int GDTYP3D = 0;
+  double P_ALP3D = 0.0, P_BET3D = 0.0, P_GAM3D = 0.0, XCENT3D = 0.0, YCENT3D = 0.0;
+  double XORIG3D = 0.0, YORIG3D = 0.0, XCELL3D = 0.0, YCELL3D = 0.0;
+  kavro::Name16 GDNAM3D;
+};
+
+// Two grids of the same size that lie differently are still compared cell by cell; these
+// lines say how they differ (origin, cell size, projection, name), naming both files' values.
+// Empty when they lie alike.
+std::vector<std::string> grid_differences(std::string_view lname1, const GridPlace& a,
+                                          std::string_view lname2, const GridPlace& b);
+
 // A location variable must have its documented type ("COL" and "ROW" INTEGER, the others
 // REAL). `vtype` is the variable's type in STACK1.
 bool check_location_type(std::string_view vname, int expected, int vtype, Mesg& mesg) noexcept;
@@ -92,6 +108,8 @@ bool check_variable_types(std::string_view vname, int vtype1, int vtype2, Mesg& 
 // ---- The messages of a failed run ---------------------------------------------------------
 Mesg open_failure_message(std::string_view lname) noexcept;
 Mesg read_failure_message(std::string_view lname) noexcept;
+// A logical name that the environment does not set: "STACK1 is not set".
+Mesg not_set_message(std::string_view lname) noexcept;
 inline constexpr std::string_view kDescFailure = "Could not get file description";
 inline constexpr std::string_view kWriteFailure =
     "Could not write the difference reports to standard output";
@@ -116,6 +134,8 @@ class ReportWriter {
   // Room for one more report; writes the buffer out first when it is nearly full.
   char* reserve() noexcept;
   void commit(char* end) noexcept { used_ = static_cast<std::size_t>(end - buffer_); }
+  // Adds text of any length (the labelled reports and their totals).
+  void write(std::string_view text) noexcept;
   // Hands everything collected to the stream and flushes it. False once a write has failed.
   bool flush() noexcept;
 

@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <cmath>
+#include <utility>
 
 #include "compare.h"
 #include "number_text.h"
@@ -47,6 +48,15 @@ void append_value(std::string& out, int vtype, std::uint64_t bits) {
   }
 }
 
+void append_difference(std::string& out, const CsvCell& c) {
+  const double d = cell_number(c.vtype, c.b) - cell_number(c.vtype, c.a);
+  if (c.vtype == kavro::XQINT) {
+    append_integer(out, static_cast<std::int64_t>(d));
+  } else {
+    append_shortest(out, d);
+  }
+}
+
 }  // namespace
 
 void append_csv_row(std::string& out, const CsvCell& c) {
@@ -64,16 +74,35 @@ void append_csv_row(std::string& out, const CsvCell& c) {
   out += ',';
   append_value(out, c.vtype, c.b);
   out += ',';
-  const double d = cell_number(c.vtype, c.b) - cell_number(c.vtype, c.a);
-  if (c.vtype == kavro::XQINT) {
-    append_integer(out, static_cast<std::int64_t>(d));
-  } else {
-    append_shortest(out, d);
-  }
+  append_difference(out, c);
   for (float v : {c.lat, c.lon, c.x, c.y}) {
     out += ',';
     append_shortest(out, v);
   }
+  out += '\n';
+}
+
+void append_labelled_line(std::string& out, const CsvCell& c) {
+  out += c.name;
+  out += ' ';
+  append_integer(out, c.jdate);
+  out += ':';
+  append_six_digits(out, c.jtime);
+  for (const auto& [label, v] :
+       {std::pair{" layer ", c.layer}, {" column ", c.col}, {" row ", c.row}}) {
+    out += label;
+    append_integer(out, v);
+  }
+  for (const auto& [label, v] : {std::pair{" latitude ", c.lat}, {" longitude ", c.lon}}) {
+    out += label;
+    append_shortest(out, v);
+  }
+  for (const auto& [label, v] : {std::pair{" value1 ", c.a}, {" value2 ", c.b}}) {
+    out += label;
+    append_value(out, c.vtype, v);
+  }
+  out += " difference ";
+  append_difference(out, c);
   out += '\n';
 }
 

@@ -1,4 +1,5 @@
-// The CSV of differences: a header line, then one row per differing cell, in report order.
+// The CSV of differences: a header line, then one row per differing cell, in report order;
+// and the labelled reports, one line per differing cell, with the same fields.
 // Values are written in their own type's shortest round-trip form, so reading them back gives
 // the same bits (a NaN reads back as a NaN): REAL as float, DOUBLE as double, INTEGER as an
 // integer. The difference is value 2 - value 1 in double precision (exact for INTEGER and
@@ -34,6 +35,12 @@ struct CsvCell {
 
 // Appends one row with its '\n'.
 void append_csv_row(std::string& out, const CsvCell& c);
+
+// Appends the labelled report of one cell (BRINDLEWICK_FORMAT=labelled), with its '\n':
+//   O3 2024033:010000 layer 1 column 3 row 2 latitude 39.730206 longitude -90.491135
+//   value1 0.0336 value2 0.0452 difference 0.011600002646446228
+// on one line, the numbers as in the CSV row.
+void append_labelled_line(std::string& out, const CsvCell& c);
 
 }  // namespace brindlewick
 

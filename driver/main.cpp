@@ -11,7 +11,8 @@ int main(int argc, char** argv) {
   if (line.request != brindlewick::Request::kCompare) {
     return brindlewick::answer(line, stdout, stderr);
   }
+  if (!brindlewick::apply_file_arguments(line, stderr)) return kavro::kExitFailure;
   brindlewick::set_floating_point_modes();
-  kavro::INIT3();
-  brindlewick::compare_files();
+  brindlewick::check_log_file(stderr);
+  brindlewick::compare_files(kavro::INIT3());
 }

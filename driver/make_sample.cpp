@@ -1,11 +1,14 @@
-// make_sample DIR: writes the bundled sample into DIR: a location file stack.nc and two data
-// files run1.nc and run2.nc on its grid that differ in a handful of cells, among them cells
-// that must be reported (a changed value, NaN against NaN, NaN against a number) and cells that
-// must not (+0 against -0, a subnormal against zero).
+// make_sample DIR: writes the bundled sample into DIR (created when missing): a location file
+// stack.nc and two data files run1.nc and run2.nc on its grid that differ in a handful of cells,
+// among them cells that must be reported (a changed value, NaN against NaN, NaN against a number)
+// and cells that must not (+0 against -0, a subnormal against zero).
 #include <cstdio>
+#include <filesystem>
 #include <limits>
 #include <map>
 #include <string>
+#include <string_view>
+#include <system_error>
 #include <tuple>
 
 #include "gridwriter/fixture_writer.h"
@@ -83,12 +86,29 @@ bool write_run(const std::string& path, const std::map<Cell, double>& cells) {
 
 }  // namespace
 
+constexpr const char* kHelp =
+    "Usage: make_sample DIR\n"
+    "\n"
+    "Writes the bundled sample into DIR (created when it does not exist): stack.nc, a location\n"
+    "file, and run1.nc and run2.nc, two data files on its grid that differ in a few cells.\n"
+    "Compare them with: brindlewick --stack DIR/stack.nc DIR/run1.nc DIR/run2.nc\n";
+
 int main(int argc, char** argv) {
-  if (argc != 2) {
+  if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
+    return std::fputs(kHelp, stdout) >= 0 && std::fflush(stdout) == 0 ? 0 : 1;
+  }
+  if (argc != 2 || argv[1][0] == '-') {
     std::fprintf(stderr, "usage: make_sample DIR\n");
     return 1;
   }
   const std::string dir = argv[1];
+  std::error_code error;
+  std::filesystem::create_directories(dir, error);
+  if (error) {
+    std::fprintf(stderr, "make_sample: could not create %s: %s\n", dir.c_str(),
+                 error.message().c_str());
+    return 1;
+  }
   if (!kavro_test::write_fixture(dir + "/stack.nc",
                                  stamped(kavro_test::location_fixture(kCols, kRows))) ||
       !write_run(dir + "/run1.nc", run1_cells()) || !write_run(dir + "/run2.nc", run2_cells())) {

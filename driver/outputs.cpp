@@ -30,8 +30,9 @@ std::string count_text(std::uint64_t n) {
 
 }  // namespace
 
-Outputs::Outputs(const Settings& settings, const GridFrame& grid, const Locations& loc) noexcept
-    : settings_(settings), grid_(grid), loc_(loc) {}
+Outputs::Outputs(const Settings& settings, const GridFrame& grid, const Locations& loc,
+                 ReportWriter& reports) noexcept
+    : settings_(settings), grid_(grid), loc_(loc), reports_out_(reports) {}
 
 Outputs::~Outputs() {
   if (csv_ != nullptr) std::fclose(csv_);
@@ -72,7 +73,9 @@ bool Outputs::differing_cell(std::size_t cell, int layer, std::uint64_t a,
   VariableStats& s = stats_.back();
   const double na = cell_number(s.vtype, a);
   const double nb = cell_number(s.vtype, b);
-  const bool reported = !settings_.tolerance.set || beyond_tolerance(na, nb, settings_.tolerance);
+  const bool nan_pair = settings_.nan_equal && std::isnan(na) && std::isnan(nb);
+  const bool reported =
+      !nan_pair && (!settings_.tolerance.set || beyond_tolerance(na, nb, settings_.tolerance));
   const auto ncols = static_cast<std::size_t>(grid_.ncols);
   const int col = static_cast<int>(cell % ncols + 1);
   const int row = static_cast<int>(cell / ncols + 1);
@@ -81,10 +84,21 @@ bool Outputs::differing_cell(std::size_t cell, int layer, std::uint64_t a,
   if (!reported) return false;
   ++differing_;
   if (map_) map_->add(cell, std::fabs(nb - na));
+  const CsvCell fields{s.name,
+                       jdate_,
+                       jtime_,
+                       layer,
+                       col,
+                       row,
+                       s.vtype,
+                       a,
+                       b,
+                       loc_.LATIT[cell],
+                       loc_.LONGI[cell],
+                       loc_.XLOCA[cell],
+                       loc_.YLOCA[cell]};
   if (csv_ != nullptr) {
-    append_csv_row(csv_rows_,
-                   {s.name, jdate_, jtime_, layer, col, row, s.vtype, a, b, loc_.LATIT[cell],
-                    loc_.LONGI[cell], loc_.XLOCA[cell], loc_.YLOCA[cell]});
+    append_csv_row(csv_rows_, fields);
     // A failed write shows at the end of the step.
     if (csv_rows_.size() >= kCsvChunk) {
       Mesg ignored;
@@ -96,7 +110,12 @@ bool Outputs::differing_cell(std::size_t cell, int layer, std::uint64_t a,
     return false;
   }
   ++reports_;
-  return true;
+  if (!settings_.labelled) return true;
+  // The labelled line takes the place of the two-line report.
+  labelled_line_.clear();
+  append_labelled_line(labelled_line_, fields);
+  reports_out_.write(labelled_line_);
+  return false;
 }
 
 bool Outputs::write_csv(Mesg& mesg) noexcept {
@@ -136,6 +155,20 @@ bool Outputs::end_variable(Mesg& mesg) noexcept {
 }
 
 bool Outputs::finish(Mesg& mesg) noexcept {
+  if (settings_.labelled) {
+    // The totals close the labelled reports, before anything the log adds.
+    std::string totals;
+    for (const VariableStats& s : stats_) {
+      totals += "Total for " + s.name + ": " + count_text(s.differing) +
+                (s.differing == 1 ? " differing cell\n" : " differing cells\n");
+    }
+    totals += "Total: " + verdict() + "\n";
+    reports_out_.write(totals);
+    if (!reports_out_.flush()) {
+      mesg.assign(kWriteFailure);
+      return false;
+    }
+  }
   if (csv_ != nullptr) {
     const bool written = write_csv(mesg);
     const bool closed = std::fclose(csv_) == 0;
@@ -159,6 +192,14 @@ bool Outputs::finish(Mesg& mesg) noexcept {
 
 int Outputs::exit_status() const noexcept {
   return settings_.exit_on_diff && differing_ > 0 ? kExitDifferences : kavro::kExitOk;
+}
+
+std::string Outputs::verdict() const {
+  if (differing_ == 0) return "no differences";
+  std::uint64_t variables = 0;
+  for (const VariableStats& s : stats_) variables += s.differing > 0 ? 1 : 0;
+  return count_text(differing_) + (differing_ == 1 ? " cell differs in " : " cells differ in ") +
+         count_text(variables) + (variables == 1 ? " variable" : " variables");
 }
 
 }  // namespace brindlewick

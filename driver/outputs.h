@@ -1,7 +1,8 @@
 // The optional outputs of a run, driven by the settings: every cell that the comparison rule
 // reports passes through here, which applies the tolerances and the report cap, feeds the
-// summary and the maps, and writes the CSV. The log lines go through the library (XQMSG2), so
-// the caller flushes its reports first when the log shares standard output.
+// summary and the maps, and writes the CSV and the labelled reports. The log lines go through
+// the library (XQMSG2), so the caller flushes its reports first when the log shares standard
+// output.
 #ifndef BRINDLEWICK_OUTPUTS_H
 #define BRINDLEWICK_OUTPUTS_H
 
@@ -20,7 +21,9 @@ namespace brindlewick {
 
 class Outputs final : public DifferenceSink {
  public:
-  Outputs(const Settings& settings, const GridFrame& grid, const Locations& loc) noexcept;
+  // Labelled reports go to REPORTS.
+  Outputs(const Settings& settings, const GridFrame& grid, const Locations& loc,
+          ReportWriter& reports) noexcept;
   ~Outputs();
   Outputs(const Outputs&) = delete;
   Outputs& operator=(const Outputs&) = delete;
@@ -39,6 +42,8 @@ class Outputs final : public DifferenceSink {
   bool finish(Mesg& mesg) noexcept;
   // kExitDifferences when asked for and cells differed; kExitOk otherwise.
   int exit_status() const noexcept;
+  // What the run found, in one line: "N cells differ in M variables" or "no differences".
+  std::string verdict() const;
 
  private:
   bool write_csv(Mesg& mesg) noexcept;
@@ -50,6 +55,8 @@ class Outputs final : public DifferenceSink {
   std::unique_ptr<DifferenceMap> map_;
   std::FILE* csv_ = nullptr;
   std::string csv_rows_;
+  ReportWriter& reports_out_;
+  std::string labelled_line_;
   std::int64_t reports_ = 0;
   std::uint64_t differing_ = 0;
   int jdate_ = 0;

@@ -1,12 +1,16 @@
 #include "run.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
-#include <new>
 #include <span>
+#include <string>
 #include <string_view>
+#include <utility>
 
 #if defined(__x86_64__) || defined(__SSE__)
 #include <xmmintrin.h>
@@ -81,9 +85,41 @@ FileShape description_shape() noexcept {
   return {BDESC3.FTYPE3D, BDESC3.NCOLS3D, BDESC3.NROWS3D, BDESC3.NLAYS3D};
 }
 
+GridPlace description_place() noexcept {
+  GridPlace g;
+  g.GDTYP3D = BDESC3.GDTYP3D;
+  g.P_ALP3D = BDESC3.P_ALP3D;
+  g.P_BET3D = BDESC3.P_BET3D;
+  g.P_GAM3D = BDESC3.P_GAM3D;
+  g.XCENT3D = BDESC3.XCENT3D;
+  g.YCENT3D = BDESC3.YCENT3D;
+  g.XORIG3D = BDESC3.XORIG3D;
+  g.YORIG3D = BDESC3.YORIG3D;
+  g.XCELL3D = BDESC3.XCELL3D;
+  g.YCELL3D = BDESC3.YCELL3D;
+  g.GDNAM3D = CDESC3.GDNAM3D;
+  return g;
+}
+
+// Whether the log has a file of its own (not standard output): the person at the terminal
+// then learns from standard error too why a run failed and what it found.
+bool log_apart = false;
+
+void tell(std::string_view text) noexcept {
+  if (!log_apart) return;
+  std::fprintf(stderr, "brindlewick: %.*s\n", static_cast<int>(text.size()), text.data());
+}
+
+// A line for the log that the person at the terminal should see as well.
+void say(const std::string& line) noexcept {
+  kavro::XQMSG2(line);
+  tell(line);
+}
+
 // Reports written so far reach standard output before anything the library logs there.
 [[noreturn]] void fail(const Mesg& MESG) noexcept {
   reports().flush();
+  tell(MESG.trimmed());
   kavro::XQEXIT(PROGNAME, 0, 0, MESG.padded(), kavro::kExitFailure);
 }
 
@@ -95,12 +131,18 @@ FileShape description_shape() noexcept {
 
 void* allocate(int ncols, int nrows, int nlays, std::size_t per_cell, std::size_t& bytes) noexcept {
   if (!array_bytes(ncols, nrows, nlays, per_cell, bytes)) stop_allocating();
-  void* p = ::operator new(bytes, std::nothrow);
+  // Zeroed: a netCDF-4 read of chunks never written (a copy cut short in no-fill mode) succeeds
+  // without touching the buffer, which must then hold nothing indeterminate.
+  void* p = std::calloc(bytes == 0 ? 1 : bytes, 1);
   if (p == nullptr) stop_allocating();
   return p;
 }
 
+// An unset name would be tried as a file of that name and reported "not available"; say
+// what is missing instead.
 void open_and_describe(const Name16& lname) noexcept {
+  const std::string name(lname.trimmed());
+  if (std::getenv(name.c_str()) == nullptr) fail(not_set_message(lname));
   if (!kavro::OPEN3(lname, kavro::FSREAD3, PROGNAME)) fail(open_failure_message(lname));
   if (!kavro::DESC3(lname)) fail(Mesg{kDescFailure});
 }
@@ -155,6 +197,49 @@ void keep_infile1_variables() noexcept {
   for (std::size_t v = 0; v < static_cast<std::size_t>(infile1_variables.nvars); ++v) {
     infile1_variables.names[v] = CDESC3.VNAME3D[v];
     infile1_variables.types[v] = BDESC3.VTYPE3D[v];
+  }
+}
+
+// Whether the variable is among INFILE2's, whose description is in force.
+bool in_infile2(std::string_view vname) noexcept {
+  const int n = description_nvars();
+  for (std::size_t v = 0; v < static_cast<std::size_t>(n); ++v) {
+    if (kavro::padded_equal(vname, CDESC3.VNAME3D[v].padded())) return true;
+  }
+  return false;
+}
+
+bool in_infile1(std::string_view vname) noexcept {
+  return kavro::INDEX1(vname, infile1_variables.nvars,
+                       std::span<const Name16>(infile1_variables.names)) != 0;
+}
+
+// After DESC3(INFILE2): a chosen variable must be in one of the files, and the variables of
+// INFILE1 that INFILE2 lacks (and that are chosen) are said, since only INFILE2's are compared.
+void check_variables() noexcept {
+  for (const std::string& name : settings.variables) {
+    if (!in_infile1(name) && !in_infile2(name)) {
+      fail(Mesg{"Variable \"" + name + "\" of " + std::string(kVariablesSetting) +
+                " is in neither \"INFILE1\" nor \"INFILE2\""});
+    }
+  }
+  for (std::size_t v = 0; v < static_cast<std::size_t>(infile1_variables.nvars); ++v) {
+    const std::string_view name = infile1_variables.names[v].trimmed();
+    if (settings.selects(name) && !in_infile2(name)) {
+      say("Variable \"" + std::string(name) +
+          "\" of \"INFILE1\" is not in \"INFILE2\": not compared");
+    }
+  }
+}
+
+// Grids of the same size that lie differently are compared as they are, with a warning.
+void warn_grid_differences(const GridPlace& stack, const GridPlace& infile1,
+                           const GridPlace& infile2) noexcept {
+  for (const auto& [lname, place] : {std::pair{"STACK1", stack}, std::pair{"INFILE1", infile1}}) {
+    for (const std::string& line : grid_differences(lname, place, "INFILE2", infile2)) {
+      kavro::XQWARN(PROGNAME, 0, 0, line);
+      tell(line);
+    }
   }
 }
 
@@ -240,6 +325,10 @@ void compare_variable(std::size_t v, const GridFrame& grid, int TSTEP, int nstep
   std::size_t step_bytes = 0;
   (void)array_bytes(grid.ncols, grid.nrows, grid.nlays, value_bytes(vtype), step_bytes);
   for (int step = 0; step < nsteps; ++step) {
+    if (!settings.steps.holds(JDATE, JTIME)) {
+      kavro::NEXTIME(JDATE, JTIME, TSTEP);
+      continue;
+    }
     flush_reports();
     // The values are compared as the files store them where both reads left them so.
     kavro::ValueOrder order1{}, order2{};
@@ -268,6 +357,20 @@ void compare_variable(std::size_t v, const GridFrame& grid, int TSTEP, int nstep
   if (!outputs->end_variable(mesg)) fail(mesg);
 }
 
+// How many of INFILE2's steps BRINDLEWICK_STEPS leaves out, for the log.
+std::string steps_line(int TSTEP, int nsteps) {
+  int JDATE = BDESC3.SDATE3D;
+  int JTIME = BDESC3.STIME3D;
+  int compared = 0;
+  for (int step = 0; step < nsteps; ++step) {
+    compared += settings.steps.holds(JDATE, JTIME) ? 1 : 0;
+    kavro::NEXTIME(JDATE, JTIME, TSTEP);
+  }
+  const int total = nsteps < 0 ? 0 : nsteps;
+  return "Steps compared: " + std::to_string(compared) + " of " + std::to_string(total) + "; " +
+         std::to_string(total - compared) + " outside " + std::string(kStepsSetting) + " skipped";
+}
+
 // The status XQEXIT's own exit is replaced by; see complete().
 int completion_status = kavro::kExitOk;
 
@@ -291,6 +394,19 @@ void leave_with_completion_status() noexcept {
 
 }  // namespace
 
+void check_log_file(std::FILE* err) noexcept {
+  const char* value = std::getenv("LOGFILE");
+  if (value == nullptr) return;
+  // The library takes the value without its trailing blanks.
+  const std::string path(kavro::trimmed(value));
+  struct stat st {};
+  if (path.empty() || path == "/dev/null" || ::lstat(path.c_str(), &st) != 0) return;
+  std::fprintf(err,
+               "brindlewick: log file \"%s\" exists already; LOGFILE must name a file that "
+               "does not exist yet (or /dev/null)\n",
+               path.c_str());
+}
+
 void set_floating_point_modes() noexcept {
 #if defined(__x86_64__) || defined(__SSE__)
   // Flush-to-zero (0x8000) and denormals-are-zero (0x0040).
@@ -298,14 +414,18 @@ void set_floating_point_modes() noexcept {
 #endif
 }
 
-void compare_files() noexcept {
+void compare_files(int log_unit) noexcept {
+  log_apart = log_unit != kStandardOutputUnit;
   Mesg mesg;
+  for (const std::string& line : unknown_setting_lines(environ)) say(line);
   if (!read_settings(settings, mesg)) fail(mesg);
   open_and_describe(STACK1);
+  const GridPlace stack_place = description_place();
   const FileShape stack = read_locations();
 
   open_and_describe(INFILE1);
   const FileShape infile1 = description_shape();
+  const GridPlace infile1_place = description_place();
   check_shape(INFILE1, infile1);
   keep_infile1_variables();
 
@@ -314,6 +434,8 @@ void compare_files() noexcept {
   check_shape(INFILE2, infile2);
   if (!check_same_grid(stack, infile1, infile2, mesg)) fail(mesg);
   if (!check_same_layers(infile1, infile2, mesg)) fail(mesg);
+  warn_grid_differences(stack_place, infile1_place, description_place());
+  check_variables();
 
   // From here on everything comes from INFILE2's description, taken once.
   // A negative step marks a file that keeps its two latest steps in turn; its steps still
@@ -328,15 +450,19 @@ void compare_files() noexcept {
   allocate_data_arrays(grid, nvars);
 
   // Without any of the optional settings the comparison runs exactly as it always has.
-  Outputs extras(settings, grid, location_view());
+  Outputs extras(settings, grid, location_view(), reports());
   Outputs* outputs = settings.any() ? &extras : nullptr;
+  if (settings.steps.set) kavro::XQMSG2(steps_line(TSTEP, nsteps));
   if (outputs != nullptr && !outputs->start(mesg)) fail(mesg);
   for (std::size_t v = 0; v < static_cast<std::size_t>(nvars); ++v) {
-    compare_variable(v, grid, TSTEP, nsteps, outputs);
+    if (settings.selects(CDESC3.VNAME3D[v].padded())) {
+      compare_variable(v, grid, TSTEP, nsteps, outputs);
+    }
   }
   flush_reports();
   if (outputs == nullptr) kavro::XQEXIT(PROGNAME, 0, 0, "", kavro::kExitOk);
   if (!outputs->finish(mesg)) fail(mesg);
+  tell(outputs->verdict());
   complete(outputs->exit_status());
 }
 

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -28,6 +29,12 @@ bool present(std::string_view name) noexcept {
   return std::getenv(n.c_str()) != nullptr;
 }
 
+std::string_view raw_value(std::string_view name) noexcept {
+  const std::string n(name);
+  const char* v = std::getenv(n.c_str());
+  return v == nullptr ? std::string_view() : std::string_view(v);
+}
+
 bool refuse(Mesg& mesg, std::string_view name, const char* what) noexcept {
   char text[Mesg::size() + 1];
   std::snprintf(text, sizeof text, "Bad value for %.*s: %s", static_cast<int>(name.size()),
@@ -48,7 +55,8 @@ bool read_tolerance(std::string_view name, std::string_view desc, Tolerance& tol
   if (!present(name)) return true;
   int stat = 0;
   value = kavro::ENVDBLE(name, desc, 0.0, stat);
-  if (stat > kValueRead || !valid_tolerance(value)) {
+  if (stat > kValueRead || !valid_tolerance(value) ||
+      (stat == kValueRead && !whole_number(raw_value(name), false))) {
     return refuse(mesg, name, "a tolerance is a number, 0 or more");
   }
   if (stat == kValueRead) tol.set = true;
@@ -57,13 +65,22 @@ bool read_tolerance(std::string_view name, std::string_view desc, Tolerance& tol
 
 bool read_path(std::string_view name, std::string_view desc, std::string& path, Mesg& mesg) {
   if (!present(name)) return true;
-  const std::string n(name);
-  if (std::strlen(std::getenv(n.c_str())) >= kPathField) return refuse(mesg, name, "path too long");
+  if (raw_value(name).size() >= kPathField) return refuse(mesg, name, "path too long");
   std::array<char, kPathField> field{};
   int stat = 0;
   kavro::ENVSTR(name, desc, "", field, stat);
   path = kavro::trimmed(std::string_view(field.data(), field.size()));
   return true;
+}
+
+// A text setting read as a path is, then checked by PARSE; refused with WHAT.
+template <typename Parse>
+bool read_text(std::string_view name, std::string_view desc, const char* what, Mesg& mesg,
+               Parse parse) {
+  if (!present(name)) return true;
+  std::string text;
+  if (!read_path(name, desc, text, mesg)) return false;
+  return parse(text) || refuse(mesg, name, what);
 }
 
 bool check_maps_dir(const std::string& dir, Mesg& mesg) {
@@ -95,14 +112,132 @@ bool read_count(std::string_view name, std::string_view desc, std::int64_t& valu
   if (!present(name)) return true;
   int stat = 0;
   const int n = kavro::ENVINT(name, desc, -1, stat);
-  if (stat > kValueRead || (stat == kValueRead && n < 0)) {
+  if (stat > kValueRead ||
+      (stat == kValueRead && (n < 0 || !whole_number(raw_value(name), true)))) {
     return refuse(mesg, name, "a number of reports, 0 or more");
   }
   value = n;
   return true;
 }
 
+// Takes a number of up to seven decimal digits from the front of TEXT.
+bool take_number(std::string_view& text, int& value) noexcept {
+  std::size_t n = 0;
+  value = 0;
+  while (n < text.size() && n < 7 && text[n] >= '0' && text[n] <= '9') {
+    value = value * 10 + (text[n] - '0');
+    ++n;
+  }
+  text.remove_prefix(n);
+  return n > 0;
+}
+
+bool take_step(std::string_view& text, StepTime& t) noexcept {
+  if (!take_number(text, t.jdate) || text.empty() || text[0] != ':') return false;
+  text.remove_prefix(1);
+  return take_number(text, t.jtime) && t.jtime <= 235959 && t.jtime % 100 < 60 &&
+         t.jtime / 100 % 100 < 60;
+}
+
 }  // namespace
+
+bool Settings::selects(std::string_view vname) const noexcept {
+  if (variables.empty()) return true;
+  const std::string_view name = kavro::trimmed(vname);
+  return std::find(variables.begin(), variables.end(), name) != variables.end();
+}
+
+bool parse_step_range(std::string_view text, StepRange& range) noexcept {
+  StepRange r;
+  if (!take_step(text, r.first) || text.empty() || text[0] != ':') return false;
+  text.remove_prefix(1);
+  if (!take_step(text, r.last) || !text.empty() || !(r.first <= r.last)) return false;
+  r.set = true;
+  range = r;
+  return true;
+}
+
+bool parse_variable_list(std::string_view text, std::vector<std::string>& names) {
+  std::vector<std::string> list;
+  for (;;) {
+    const std::size_t comma = text.find(',');
+    const std::string_view name = text.substr(0, comma);
+    if (name.empty() || name.size() > kavro::Name16::size() ||
+        name.find(' ') != std::string_view::npos) {
+      return false;
+    }
+    list.emplace_back(name);
+    if (comma == std::string_view::npos) break;
+    text.remove_prefix(comma + 1);
+  }
+  names = std::move(list);
+  return true;
+}
+
+bool whole_number(std::string_view text, bool integer) noexcept {
+  const std::string s(text);
+  const char* begin = s.c_str();
+  char* end = nullptr;
+  if (integer) {
+    static_cast<void>(std::strtol(begin, &end, 10));
+  } else {
+    static_cast<void>(std::strtod(begin, &end));
+  }
+  if (end == begin) return false;
+  while (*end == ' ') ++end;
+  return *end == '\0';
+}
+
+namespace {
+
+// Characters to insert, delete or change to turn A into B.
+std::size_t edit_distance(std::string_view a, std::string_view b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+constexpr std::string_view kSettingPrefix = "BRINDLEWICK_";
+
+}  // namespace
+
+std::string_view nearest_setting(std::string_view name) noexcept {
+  std::string_view best = kKnownSettings[0];
+  std::size_t best_distance = edit_distance(name, best);
+  for (const std::string_view known : kKnownSettings) {
+    const std::size_t d = edit_distance(name, known);
+    if (d < best_distance) {
+      best = known;
+      best_distance = d;
+    }
+  }
+  return best;
+}
+
+std::vector<std::string> unknown_setting_lines(const char* const* environ_list) {
+  std::vector<std::string> lines;
+  for (const char* const* e = environ_list; e != nullptr && *e != nullptr; ++e) {
+    const std::string_view entry = *e;
+    const std::string_view name = entry.substr(0, entry.find('='));
+    if (name.substr(0, kSettingPrefix.size()) != kSettingPrefix) continue;
+    if (std::find(std::begin(kKnownSettings), std::end(kKnownSettings), name) !=
+        std::end(kKnownSettings)) {
+      continue;
+    }
+    lines.push_back("Unknown setting " + std::string(name) + " not used; the nearest is " +
+                    std::string(nearest_setting(name)));
+  }
+  return lines;
+}
 
 bool read_settings(Settings& s, Mesg& mesg) noexcept {
   return read_yes_no(kSummarySetting, "Summary of the differences in the log", s.summary, mesg) &&
@@ -114,6 +249,18 @@ bool read_settings(Settings& s, Mesg& mesg) noexcept {
                         mesg) &&
          read_tolerance(kRelTolSetting, "Relative tolerance", s.tolerance, s.tolerance.relative,
                         mesg) &&
+         read_text(kFormatSetting, "Form of the difference reports", "labelled or standard", mesg,
+                   [&s](const std::string& v) {
+                     s.labelled = v == "labelled";
+                     return s.labelled || v == "standard";
+                   }) &&
+         read_text(kVariablesSetting, "Variables compared",
+                   "variable names of at most 16 characters, separated by commas", mesg,
+                   [&s](const std::string& v) { return parse_variable_list(v, s.variables); }) &&
+         read_text(kStepsSetting, "Steps compared",
+                   "YYYYDDD:HHMMSS:YYYYDDD:HHMMSS, the first step not after the last", mesg,
+                   [&s](const std::string& v) { return parse_step_range(v, s.steps); }) &&
+         read_yes_no(kNanEqualSetting, "NaN against NaN not reported", s.nan_equal, mesg) &&
          check_maps_dir(s.maps_dir, mesg) && check_csv_path(s.csv_path, mesg);
 }
 

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "compare.h"
 
@@ -21,9 +22,39 @@ inline constexpr std::string_view kExitOnDiffSetting = "BRINDLEWICK_EXIT_ON_DIFF
 inline constexpr std::string_view kMaxReportsSetting = "BRINDLEWICK_MAX_REPORTS";
 inline constexpr std::string_view kAbsTolSetting = "BRINDLEWICK_ABS_TOL";
 inline constexpr std::string_view kRelTolSetting = "BRINDLEWICK_REL_TOL";
+inline constexpr std::string_view kFormatSetting = "BRINDLEWICK_FORMAT";
+inline constexpr std::string_view kVariablesSetting = "BRINDLEWICK_VARIABLES";
+inline constexpr std::string_view kStepsSetting = "BRINDLEWICK_STEPS";
+inline constexpr std::string_view kNanEqualSetting = "BRINDLEWICK_NAN_EQUAL";
+
+// Every setting of the tool, for the check of the names in the environment.
+inline constexpr std::string_view kKnownSettings[] = {
+    kSummarySetting,    kMapsSetting,   kCsvSetting,     kExitOnDiffSetting,
+    kMaxReportsSetting, kAbsTolSetting, kRelTolSetting,  kFormatSetting,
+    kVariablesSetting,  kStepsSetting,  kNanEqualSetting};
 
 // The exit status of a completed run in which cells differ, with BRINDLEWICK_EXIT_ON_DIFF.
 inline constexpr int kExitDifferences = 1;
+
+// A model date and time (YYYYDDD, HHMMSS), ordered in time.
+struct StepTime {
+  int jdate = 0;
+  int jtime = 0;
+  friend constexpr bool operator<=(const StepTime& a, const StepTime& b) noexcept {
+    return a.jdate < b.jdate || (a.jdate == b.jdate && a.jtime <= b.jtime);
+  }
+};
+
+// BRINDLEWICK_STEPS: the steps from FIRST to LAST, both included.
+struct StepRange {
+  bool set = false;
+  StepTime first;
+  StepTime last;
+  bool holds(int jdate, int jtime) const noexcept {
+    const StepTime t{jdate, jtime};
+    return !set || (first <= t && t <= last);
+  }
+};
 
 struct Settings {
   bool summary = false;
@@ -32,12 +63,19 @@ struct Settings {
   bool exit_on_diff = false;
   std::int64_t max_reports = -1;  // -1: every report
   Tolerance tolerance;
+  bool labelled = false;               // one labelled line per differing cell
+  std::vector<std::string> variables;  // empty: every variable of INFILE2
+  StepRange steps;
+  bool nan_equal = false;  // NaN against NaN not reported
 
-  // Whether any setting changes what the comparison does beyond today's reports.
+  // Whether any setting changes what the comparison does beyond today's reports. The choice
+  // of variables and steps only narrows what is compared.
   bool any() const noexcept {
     return summary || !maps_dir.empty() || !csv_path.empty() || exit_on_diff || max_reports >= 0 ||
-           tolerance.set;
+           tolerance.set || labelled || nan_equal;
   }
+  // Whether BRINDLEWICK_VARIABLES lets the variable be compared.
+  bool selects(std::string_view vname) const noexcept;
 };
 
 // Whether a tolerance read from the environment is usable: a number, 0 or more (infinity
@@ -52,6 +90,26 @@ bool read_settings(Settings& settings, Mesg& mesg) noexcept;
 
 // The log line that records the tolerances in force.
 std::string tolerance_line(const Tolerance& tol);
+
+// BRINDLEWICK_STEPS's value, "YYYYDDD:HHMMSS:YYYYDDD:HHMMSS": false unless it is exactly that
+// (times 0 to 235959, the first not after the last).
+bool parse_step_range(std::string_view text, StepRange& range) noexcept;
+
+// BRINDLEWICK_VARIABLES's value: names separated by commas, none empty or longer than 16
+// characters. False for anything else.
+bool parse_variable_list(std::string_view text, std::vector<std::string>& names);
+
+// Whether TEXT is a whole number (INTEGER) or a whole floating-point number, with nothing but
+// blanks around it: the library's readers take the number at the front of a value and ignore
+// the rest, which would take a typing slip for a value.
+bool whole_number(std::string_view text, bool integer) noexcept;
+
+// The warning lines for BRINDLEWICK_* variables in ENVIRON that are no setting of the tool,
+// each with the nearest known name.
+std::vector<std::string> unknown_setting_lines(const char* const* environ_list);
+
+// The known setting nearest to NAME (the fewest characters to insert, delete or change).
+std::string_view nearest_setting(std::string_view name) noexcept;
 
 }  // namespace brindlewick
 

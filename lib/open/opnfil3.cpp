@@ -1,13 +1,17 @@
 // OPNFIL3: reads the header of an existing netCDF file into its slot. The header is
 // untrusted input: every attribute is inquired before it is read, and every size it gives
 // is checked in 64-bit arithmetic before anything is sized from it.
+#include <fcntl.h>
 #include <netcdf.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <string>
 
@@ -393,6 +397,37 @@ bool finish_open(int fid, int access, std::string_view pname) {
   return nc_ok(nc_sync(ncid), fid, "Error with disk synchronization");
 }
 
+// Which reader sees a file first. The library's own header reader knows the classic formats
+// only: a regular file that does not begin with their magic ("CDF" and 1, 2 or 5), such as a
+// netCDF-4 (HDF5) file or a file that is not netCDF at all, goes straight to nc_open, whose
+// report for a file it cannot read is the one users know. Whatever is not a regular file stays
+// with the header check, which refuses it without blocking.
+enum class FirstReader { kHeaderCheck, kNetcdf, kFailed };
+
+FirstReader first_reader(const char* path, detail::classic::Problem& why) {
+  const int fd = detail::sys::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) {
+    why << "cannot be opened: " << std::strerror(errno);
+    return FirstReader::kFailed;
+  }
+  struct stat st {};
+  std::array<unsigned char, 4> magic{};
+  FirstReader first = FirstReader::kHeaderCheck;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    const long long got = detail::sys::pread_full(fd, magic.data(), magic.size(), 0);
+    if (got < 0) {
+      why << "cannot be read: " << std::strerror(errno);
+      first = FirstReader::kFailed;
+    } else {
+      const bool classic = got == 4 && magic[0] == 'C' && magic[1] == 'D' && magic[2] == 'F' &&
+                           (magic[3] == 1 || magic[3] == 2 || magic[3] == 5);
+      first = classic ? FirstReader::kHeaderCheck : FirstReader::kNetcdf;
+    }
+  }
+  (void)detail::sys::close(fd);  // opened read-only: nothing to lose
+  return first;
+}
+
 }  // namespace
 
 namespace detail {
@@ -416,14 +451,19 @@ bool open_netcdf(std::string_view path, int fid, int access, std::string_view pn
     mode = NC_SHARE;
   }
   const std::string cpath(trimmed(path));
-  // The header is read and checked by the library first: the netCDF library never sees a
-  // file whose header it could mishandle or whose data is not all there. A file that no one
-  // writes while it is open keeps it, and the descriptor, for the direct data path.
+  // A classic file's header is read and checked by the library first: the netCDF library
+  // never sees a classic file whose header it could mishandle or whose data is not all there. A
+  // file that no one writes while it is open keeps it, and the descriptor, for the direct data
+  // path.
   detail::classic::Header header;
   detail::classic::Problem problem;
   int fd = -1;
-  const bool direct = access == kReadOnlyAccess && !b.VOLATILE3(fid) && direct_read_wanted();
-  if (!detail::classic::read_header(cpath.c_str(), header, problem, direct ? &fd : nullptr)) {
+  const FirstReader first = first_reader(cpath.c_str(), problem);
+  const bool direct = first == FirstReader::kHeaderCheck && access == kReadOnlyAccess &&
+                      !b.VOLATILE3(fid) && direct_read_wanted();
+  if (first == FirstReader::kFailed ||
+      (first == FirstReader::kHeaderCheck &&
+       !detail::classic::read_header(cpath.c_str(), header, problem, direct ? &fd : nullptr))) {
     XQMSG2(MsgBuf<256>() << "File opening error:  " << problem << " for file \""
                          << state().c.FLNAME3(fid).trimmed() << "\"");
     XQMSG2(MsgBuf<640>("Path-name: ") << cpath);

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <optional>
@@ -131,7 +132,9 @@ TEST_P(BadFileTest, RefusedWithStatusTwo) {
   EXPECT_EQ(r.status, 2) << r.err;
   EXPECT_TRUE(has(r.log, GetParam().message)) << r.log;
   EXPECT_TRUE(has(r.log, "*** ERROR ABORT in subroutine Brindlewick")) << r.log;
-  EXPECT_EQ(r.err, "");
+  // The abort reason, one line, and nothing else (no sanitizer report).
+  EXPECT_EQ(r.err.rfind("brindlewick: Could not open file \"", 0), 0u) << r.err;
+  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
 }
 
 const std::string kRun2Refused = " for file \"INFILE2\"";

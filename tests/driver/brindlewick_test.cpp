@@ -402,15 +402,15 @@ TEST_F(BrindlewickTest, UnwritableOutputEndsWithStatusTwo) {
   EXPECT_EQ(tail(r.log, 4), abort_end("Could not write the difference reports to standard output"));
 }
 
-// Open failures name the trimmed logical name; an unset name is tried as a path.
+// Open failures name the trimmed logical name; an unset name is said to be unset.
 TEST_F(BrindlewickTest, MissingFilesAndUnsetNames) {
   write("stack.nc", stack());
   write("run1.nc", data());
   const std::pair<Env, std::string> cases[] = {
       {{{"STACK1", path("absent.nc")}}, "Could not open file \"STACK1\" for input"},
-      {{{"STACK1", std::nullopt}}, "Could not open file \"STACK1\" for input"},
+      {{{"STACK1", std::nullopt}}, "STACK1 is not set"},
       {{{"INFILE1", path("absent.nc")}}, "Could not open file \"INFILE1\" for input"},
-      {{{"INFILE2", std::nullopt}}, "Could not open file \"INFILE2\" for input"},
+      {{{"INFILE2", std::nullopt}}, "INFILE2 is not set"},
   };
   for (const auto& [env, mesg] : cases) {
     std::remove(path("run.log").c_str());
@@ -467,10 +467,13 @@ TEST_F(BrindlewickTest, HelpAndVersionOpenNothing) {
   RunResult r = run({}, "", {"--help"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, brindlewick::help_text());
-  EXPECT_EQ(r.out.rfind("Usage: brindlewick [--help | --version]\n", 0), 0u);
+  EXPECT_EQ(r.out.rfind("Usage: brindlewick [--stack FILE] FILE1 FILE2\n", 0), 0u);
+  EXPECT_EQ(run({}, "", {"-h"}).out, r.out);
   for (const char* name :
        {"STACK1", "INFILE1, INFILE2", "LOGFILE", "SCENFILE", "EXECUTION_ID", "KAVRO_CHECK_HEADERS",
-        "KAVRO_DIRECT_READ", "Exit status:", "  0  ", "  2  ", "Example:"}) {
+        "KAVRO_DIRECT_READ", "Exit status:", "  0  ", "  2  ", "Examples:", "--stack FILE",
+        "BRINDLEWICK_FORMAT=labelled", "BRINDLEWICK_VARIABLES", "BRINDLEWICK_STEPS",
+        "BRINDLEWICK_NAN_EQUAL", "netCDF-4"}) {
     EXPECT_NE(r.out.find(name), std::string::npos) << name;
   }
   EXPECT_EQ(r.err, "");
@@ -494,20 +497,22 @@ TEST_F(BrindlewickTest, HelpAndVersionOpenNothing) {
 // file touched, not even the log; the files are never looked at.
 TEST_F(BrindlewickTest, OtherArgumentsAreRefusedBeforeAnyFile) {
   const std::pair<std::vector<std::string>, std::string> cases[] = {
-      {{"-h"}, "-h"},
+      {{"-H"}, "-H"},
       {{"--HELP"}, "--HELP"},
       {{"--help", "--version"}, "--version"},
       {{"--version", "x"}, "x"},
       {{""}, ""},
-      {{"stack.nc"}, "stack.nc"},
-      {{"a\nb\tc"}, "a?b?c"},
+      {{"-h", "stack.nc"}, "stack.nc"},
+      {{"a\nb\tc", "x", "y"}, "y"},
+      {{"-a\nb\tc"}, "-a?b?c"},
   };
   for (const auto& [args, shown] : cases) {
     const RunResult r = run({}, "", args);
     EXPECT_EQ(r.status, 2) << shown;
     EXPECT_EQ(r.out, "") << shown;
     EXPECT_EQ(r.err, "brindlewick: unexpected argument \"" + shown +
-                         "\"; usage: brindlewick [--help | --version]\n");
+                         "\"; usage: brindlewick [--stack FILE] [FILE1 FILE2] | --help | "
+                         "--version\n");
     EXPECT_FALSE(std::ifstream(path("run.log")).good()) << shown;
   }
 }

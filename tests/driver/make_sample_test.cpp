@@ -108,12 +108,27 @@ TEST_F(MakeSampleTest, LocationsSitAtCellCentres) {
   }
 }
 
-// Without a directory argument, or with one that cannot be written, it fails with status 1.
+// Without a directory argument, with an option, or with a directory that cannot be created,
+// it fails with status 1.
 TEST_F(MakeSampleTest, FailsWithStatusOne) {
-  EXPECT_EQ(WEXITSTATUS(std::system((make_sample() + " 2>/dev/null").c_str())), 1);
-  EXPECT_EQ(WEXITSTATUS(
-                std::system((make_sample() + " " + dir_.file("missing") + " 2>/dev/null").c_str())),
-            1);
+  write_file(dir_.file("plain"), "a file, not a directory\n");
+  for (const std::string& args : {std::string(), std::string("--bad"), dir_.file("plain/sub")}) {
+    EXPECT_EQ(WEXITSTATUS(std::system((make_sample() + " " + args + " 2>/dev/null").c_str())), 1)
+        << args;
+  }
+}
+
+// A directory that does not exist yet is created, parents included; --help answers.
+TEST_F(MakeSampleTest, CreatesItsDirectoryAndAnswersHelp) {
+  const std::string nested = dir_.file("new/sample");
+  ASSERT_EQ(std::system((make_sample() + " " + nested).c_str()), 0);
+  for (const char* name : {"stack.nc", "run1.nc", "run2.nc"}) {
+    EXPECT_TRUE(std::filesystem::is_regular_file(nested + "/" + name)) << name;
+  }
+  const std::string out = dir_.file("help.txt");
+  ASSERT_EQ(std::system((make_sample() + " --help >" + out).c_str()), 0);
+  EXPECT_EQ(read_file(out).rfind("Usage: make_sample DIR\n", 0), 0u);
+  EXPECT_FALSE(std::filesystem::exists("--help"));
 }
 
 }  // namespace

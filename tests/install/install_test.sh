@@ -30,17 +30,24 @@ if [ "$fortran" = ON ]; then
 fi
 soname=$(readelf -d "$prefix/$libdir/libkavro.so.$version" | sed -n 's/.*SONAME.*\[\(.*\)\]/\1/p')
 [ "$soname" = "libkavro.so.${version%%.*}" ] || fail "SONAME is '$soname'"
+# The shared libraries find each other in their own folder, wherever the prefix is.
+shared=libkavro.so.$version
+[ "$fortran" = ON ] && shared="$shared libkavrof.so.$version"
+for lib in $shared; do
+  readelf -d "$prefix/$libdir/$lib" | grep -q 'R.*PATH.*\$ORIGIN' || fail "$lib has no \$ORIGIN run path"
+done
 out=$("$prefix/bin/brindlewick" --version) || fail "installed brindlewick --version failed"
 [ "$(echo "$out" | head -n 1)" = "brindlewick $version" ] || fail "--version says: $out"
 
 # ---- The sample the examples read ------------------------------------------------------------
-mkdir -p "$work/sample"
-"$prefix/bin/make_sample" "$work/sample/" >/dev/null || fail "installed make_sample failed"
+"$prefix/bin/make_sample" "$work/sample" >/dev/null || fail "installed make_sample failed"
 export GRIDFILE="$work/sample/run1.nc" LOGFILE=/dev/null
 expected="grid SAMPLE_12KM     : 12 columns x 8 rows x 1 layers, 4 variables"
-# Runs a built example and checks its description line; the C and C++ ones print alike.
+# Runs a built example as a user would, without LD_LIBRARY_PATH, and checks its description
+# line; the C and C++ ones print alike.
+unset LD_LIBRARY_PATH
 run() {
-  out=$(LD_LIBRARY_PATH="$prefix/$libdir" "$1") || fail "$1 failed: $out"
+  out=$("$1") || fail "$1 failed: $out"
   echo "$out" | grep -q "^$expected\$" || fail "$1 printed: $out"
   echo "$out" | grep -v '^     ' >"$1.out"
 }
@@ -79,9 +86,11 @@ export PKG_CONFIG_PATH="$prefix/$libdir/pkgconfig"
 [ "$(pkg-config --modversion kavro)" = "$version" ] || fail "pkg-config --modversion kavro"
 mkdir -p "$work/pc"
 cd "$work/pc"
-${CXX:-c++} -std=c++20 -o read_grid "$examples/read_grid.cpp" $(pkg-config --cflags --libs kavro) ||
+# A program linked against a prefix outside the system folders records where to find it.
+runpath="-Wl,-rpath,$(pkg-config --variable=libdir kavro)"
+${CXX:-c++} -std=c++20 -o read_grid "$examples/read_grid.cpp" $(pkg-config --cflags --libs kavro) "$runpath" ||
   fail "C++ with pkg-config"
-${CC:-cc} -std=c89 -o read_grid_c "$examples/read_grid.c" $(pkg-config --cflags --libs kavro) ||
+${CC:-cc} -std=c89 -o read_grid_c "$examples/read_grid.c" $(pkg-config --cflags --libs kavro) "$runpath" ||
   fail "C with pkg-config"
 ${CXX:-c++} -std=c++20 -o write_grid "$examples/write_grid.cpp" $(pkg-config --cflags --libs kavro) ||
   fail "C++ writer with pkg-config"
@@ -90,7 +99,7 @@ run "$work/pc/read_grid_c"
 run_writer "$work/pc/write_grid"
 cmp -s "$work/pc/read_grid.out" "$work/cmake/read_grid.out" || fail "pkg-config and CMake builds differ"
 if [ "$fortran" = ON ]; then
-  ${FC:-gfortran} -o read_grid_f "$examples/read_grid.f90" $(pkg-config --cflags --libs kavrof) ||
+  ${FC:-gfortran} -o read_grid_f "$examples/read_grid.f90" $(pkg-config --cflags --libs kavrof) "$runpath" ||
     fail "Fortran with pkg-config"
   run "$work/pc/read_grid_f"
   ${FC:-gfortran} -o write_grid_f "$examples/write_grid.f90" $(pkg-config --cflags --libs kavrof) ||
