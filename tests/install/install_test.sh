@@ -55,13 +55,13 @@ run() {
 # The writing examples create a file, write three steps and read them back.
 written="EXAMPLE_GRID: 4 x 3 x 2, 1 variable(s), 3 steps"
 run_writer() {
-  out=$(LD_LIBRARY_PATH="$prefix/$libdir" "$1" "$1.nc") || fail "$1 failed: $out"
+  out=$("$1" "$1.nc") || fail "$1 failed: $out"
   echo "$out" | grep -q "^$written\$" || fail "$1 printed: $out"
   echo "$out" | grep -q "^T2 at 2024033:020000: 24 values from 281 to 292.5\$" ||
     fail "$1 printed: $out"
 }
 run_writer_f() {
-  out=$(OUTFILE="$1.nc" LD_LIBRARY_PATH="$prefix/$libdir" "$1") || fail "$1 failed: $out"
+  out=$(OUTFILE="$1.nc" "$1") || fail "$1 failed: $out"
   echo "$out" | grep -q "^T2 at 2024033:020000: from  281.0 to  281.0\$" || fail "$1 printed: $out"
 }
 
@@ -92,7 +92,7 @@ ${CXX:-c++} -std=c++20 -o read_grid "$examples/read_grid.cpp" $(pkg-config --cfl
   fail "C++ with pkg-config"
 ${CC:-cc} -std=c89 -o read_grid_c "$examples/read_grid.c" $(pkg-config --cflags --libs kavro) "$runpath" ||
   fail "C with pkg-config"
-${CXX:-c++} -std=c++20 -o write_grid "$examples/write_grid.cpp" $(pkg-config --cflags --libs kavro) ||
+${CXX:-c++} -std=c++20 -o write_grid "$examples/write_grid.cpp" $(pkg-config --cflags --libs kavro) "$runpath" ||
   fail "C++ writer with pkg-config"
 run "$work/pc/read_grid"
 run "$work/pc/read_grid_c"
@@ -102,7 +102,7 @@ if [ "$fortran" = ON ]; then
   ${FC:-gfortran} -o read_grid_f "$examples/read_grid.f90" $(pkg-config --cflags --libs kavrof) "$runpath" ||
     fail "Fortran with pkg-config"
   run "$work/pc/read_grid_f"
-  ${FC:-gfortran} -o write_grid_f "$examples/write_grid.f90" $(pkg-config --cflags --libs kavrof) ||
+  ${FC:-gfortran} -o write_grid_f "$examples/write_grid.f90" $(pkg-config --cflags --libs kavrof) "$runpath" ||
     fail "Fortran writer with pkg-config"
   run_writer_f "$work/pc/write_grid_f"
 fi
