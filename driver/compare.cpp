@@ -451,7 +451,7 @@ void ReportWriter::write(std::string_view text) noexcept {
 
 bool ReportWriter::write_out() noexcept {
   if (used_ > 0) {
-    if (std::fwrite(buffer_, 1, used_, out_) != used_) failed_ = true;
+    if (!kavro::write_stream(out_, buffer_, used_)) failed_ = true;
     unflushed_ = true;
   }
   used_ = 0;
@@ -461,7 +461,7 @@ bool ReportWriter::write_out() noexcept {
 bool ReportWriter::flush() noexcept {
   write_out();
   // Only a stream that received reports is flushed: a step without differences costs nothing.
-  if (unflushed_ && std::fflush(out_) != 0) failed_ = true;
+  if (unflushed_ && !kavro::flush_stream(out_)) failed_ = true;
   unflushed_ = false;
   return !failed_;
 }

@@ -10,9 +10,9 @@
 #include <string_view>
 
 #include "binary/binary_io.h"
-#include "binary/sys_io.h"
 #include "core/msgbuf.h"
 #include "core/state.h"
+#include "core/syscalls.h"
 #include "kavro/core.h"
 #include "kavro/desc.h"
 #include "kavro/kavro_c.h"
@@ -100,7 +100,7 @@ bool checked_add(std::int64_t a, std::int64_t b, std::int64_t& r) noexcept {
 }
 
 BinState* new_state(const char* caller) {
-  void* p = sysio::allocate(sizeof(BinState));
+  void* p = sys::allocate(sizeof(BinState));
   if (p == nullptr) {
     XQMSG2(MsgBuf<80>(caller) << ":  malloc( BIN_STATE ) failure");
     return nullptr;
@@ -120,12 +120,12 @@ BinState* begin_setup(const char* fname, int fid, const char* caller,
 
 void free_state(BinState* st) noexcept {
   st->~BinState();
-  sysio::release(st);
+  sys::release(st);
 }
 
 // A failed set-up: the stream closed (a failing close is reported), the state released.
 void abandon(BinState* st, bool describe_close_failure) {
-  if (st->stream != nullptr && !sysio::close(st->stream)) {
+  if (st->stream != nullptr && sys::fclose(st->stream) != 0) {
     if (describe_close_failure) {
       log_system_failure("CRTBIN3:  fclose() failure");
     } else {
@@ -243,6 +243,28 @@ bool check_file(const Header& h, const Fields& f, const BinState& st, std::int64
   return true;
 }
 
+// The checks of a header read from disk that need no more of the file: the host's byte
+// order, then the fields (ST takes the layout, F and VTYPES the fields and the variable types).
+bool check_read_fields(const Header& h, std::string_view path, BinState& st, Fields& f,
+                       std::array<int, MXVARS3>& vtypes) {
+  // The records hold raw host memory: a file written in another byte order cannot be read.
+  int mark = 0;
+  std::memcpy(&mark, h.data() + hdr::kByteOrder, 4);
+  if (mark != byte_order) {
+    xqwarnc("OPNBIN3", 0, 0, "Byte-order mismatch");
+    XQMSG2("OPNBIN3:  invalid file specification");
+    return false;
+  }
+  f = fields_of(h);
+  if (f.nvars > MXVARS3) XQMSG2("CRTBIN3:  max NVARS exceeded for this build");
+  const std::size_t nv = static_cast<std::size_t>(std::clamp(f.nvars, 0, MXVARS3));
+  for (std::size_t v = 0; v < nv; ++v) vtypes[v] = get_int(h, hdr::kVtype + 4 * v);
+  st.int_size = 4;
+  st.real_size = 4;
+  st.dble_size = 8;
+  return check_fields("OPNBIN3", f, path, std::span<const int>(vtypes.data(), nv), st);
+}
+
 }  // namespace
 
 BinState* bin_state(int fid) noexcept {
@@ -251,7 +273,7 @@ BinState* bin_state(int fid) noexcept {
 }
 
 void log_system_failure(std::string_view message) noexcept {
-  const char* why = sysio::error_text();
+  const char* why = sys::failure_text();
   XQMSG2(message);
   if (why != nullptr) XQMSG2(why);
 }
@@ -372,11 +394,27 @@ int set_fstate(int fid, BinState& st, int ncols, int nrows, int nlays, int nthik
   return laid == 1 ? 1 : 0;
 }
 
+bool check_binary_header(std::span<const unsigned char> file, std::string_view path) {
+  if (file.size() < static_cast<std::size_t>(kFixedHeader)) {
+    XQMSG2("OPNBIN3:  fread( HEADER ) failure");
+    XQMSG2("unexpected end of file");
+    return false;
+  }
+  static Header h;
+  std::memcpy(h.data(), file.data(), h.size());
+  static BinState st;
+  st = BinState();
+  Fields f{};
+  std::array<int, MXVARS3> vtypes{};
+  return check_read_fields(h, path, st, f, vtypes) &&
+         check_file(h, f, st, static_cast<std::int64_t>(file.size()), path);
+}
+
 void discard_state(int fid) noexcept {
   if (fid < 1 || fid > MXOPEN3) return;
   BinState*& st = fstate[static_cast<std::size_t>(fid)];
   if (st == nullptr) return;
-  if (st->stream != nullptr) (void)sysio::close(st->stream);
+  if (st->stream != nullptr) (void)sys::fclose(st->stream);
   free_state(st);
   st = nullptr;
 }
@@ -390,7 +428,7 @@ void discard_all() noexcept {
 
 using kavro::detail::BinState;
 namespace hdr = kavro::detail::hdr;
-namespace sysio = kavro::detail::sysio;
+namespace sys = kavro::detail::sys;
 using kavro::detail::MsgBuf;
 
 extern "C" {
@@ -476,7 +514,7 @@ int CRTBIN3(const char* fname, int fid, const char* /*pgname*/) {
     put_text(h, hdr::kUpdsc + i * MXDLEN3, cd.UPDSC3D[i].padded());
   }
 
-  st->stream = sysio::open(path.data(), "w+");
+  st->stream = sys::fopen(path.data(), "w+");
   if (st->stream == nullptr) {
     log_system_failure("CRTBIN3:  fopen() failure");
     free_state(st);
@@ -488,11 +526,11 @@ int CRTBIN3(const char* fname, int fid, const char* /*pgname*/) {
     for (std::size_t v = 0; v < nvars; ++v) {
       std::memcpy(table_buf.data() + v * width, text_of(v).data(), width);
     }
-    if (sysio::write(table_buf.data(), width * nvars, st->stream)) return true;
+    if (sys::fwrite_full(table_buf.data(), width * nvars, st->stream)) return true;
     log_system_failure(what);
     return false;
   };
-  bool ok = sysio::write(h.data(), h.size(), st->stream);
+  bool ok = sys::fwrite_full(h.data(), h.size(), st->stream);
   if (!ok) XQMSG2("CRTBIN3:  fwrite( HEADER ) failure");
   ok = ok && write_part(
                  NAMLEN3, [&](std::size_t v) { return cd.VNAME3D[v].padded(); },
@@ -503,7 +541,7 @@ int CRTBIN3(const char* fname, int fid, const char* /*pgname*/) {
   ok = ok && write_part(
                  MXDLEN3, [&](std::size_t v) { return cd.VDESC3D[v].padded(); },
                  "CRTBIN3:  fwrite( HEADER VDESC ) failure");
-  if (ok && state().b.VOLATILE3(fid) && !sysio::sync(st->stream)) {
+  if (ok && state().b.VOLATILE3(fid) && !sys::fsync(st->stream)) {
     log_system_failure("CRTBIN3:  fsync( HEADER VDESC ) failure");
     ok = false;
   }
@@ -529,42 +567,28 @@ int OPNBIN3(const char* fname, int fid, int access, const char* /*pgname*/) {
   std::array<char, kNumberText> path{};
   BinState* st = begin_setup(fname, fid, "OPNBIN3", path);
   if (st == nullptr) return 0;
-  st->stream = sysio::open(path.data(), fmodes[static_cast<std::size_t>(access & 1)]);
+  st->stream = sys::fopen(path.data(), fmodes[static_cast<std::size_t>(access & 1)]);
   if (st->stream == nullptr) {
     log_system_failure("OPNBIN3:  fopen() failure");
     free_state(st);
     return 0;
   }
   static Header h;
-  if (!sysio::read(h.data(), h.size(), st->stream)) {
+  if (!sys::fread_full(h.data(), h.size(), st->stream)) {
     log_system_failure("OPNBIN3:  fread( HEADER ) failure");
     abandon(st, true);
     return 0;
   }
-  // The records hold raw host memory: a file written in another byte order cannot be read.
-  int mark = 0;
-  std::memcpy(&mark, h.data() + hdr::kByteOrder, 4);
-  if (mark != byte_order) {
-    xqwarnc("OPNBIN3", 0, 0, "Byte-order mismatch");
-    XQMSG2("OPNBIN3:  invalid file specification");
-    abandon(st, true);
-    return 0;
-  }
-  const Fields f = fields_of(h);
-  if (f.nvars > MXVARS3) XQMSG2("CRTBIN3:  max NVARS exceeded for this build");
+  Fields f{};
   std::array<int, MXVARS3> vtypes{};
-  const std::size_t nv = static_cast<std::size_t>(std::clamp(f.nvars, 0, MXVARS3));
-  for (std::size_t v = 0; v < nv; ++v) vtypes[v] = get_int(h, hdr::kVtype + 4 * v);
-  const std::span<const int> vt(vtypes.data(), nv);
-  st->int_size = 4;
-  st->real_size = 4;
-  st->dble_size = 8;
-  std::int64_t length = 0;
-  if (!check_fields("OPNBIN3", f, path.data(), vt, *st)) {
+  if (!check_read_fields(h, path.data(), *st, f, vtypes)) {
     abandon(st, true);
     return 0;
   }
-  if (!sysio::length(st->stream, length)) {
+  const std::size_t nv = static_cast<std::size_t>(f.nvars);
+  const std::span<const int> vt(vtypes.data(), nv);
+  std::int64_t length = 0;
+  if (!sys::flength(st->stream, length)) {
     log_system_failure("OPNBIN3:  fstat() failure");
     abandon(st, true);
     return 0;
@@ -597,7 +621,7 @@ int OPNBIN3(const char* fname, int fid, int access, const char* /*pgname*/) {
   }
   c.GDNAM3(fid).assign(
       std::string_view(reinterpret_cast<const char*>(h.data() + hdr::kGdnam), NAMLEN3));
-  if (!sysio::read(table_buf.data(), NAMLEN3 * nv, st->stream)) {
+  if (!sys::fread_full(table_buf.data(), NAMLEN3 * nv, st->stream)) {
     log_system_failure("CRTBIN3:  fread( HEADER VNAME ) failure");
     abandon(st, true);
     return 0;
@@ -615,16 +639,16 @@ int DSCBIN3(int fid) {
   using namespace kavro::detail;
   BinState* st = bin_state(fid);
   if (st == nullptr || st->stream == nullptr) {
-    sysio::clear_error();  // no system call failed: there is nothing to describe
+    sys::clear_failure();  // no system call failed: there is nothing to describe
     log_system_failure(st == nullptr ? "DSCBIN3:  file not yet open" : "DSCBIN3:  bad FID");
     return 0;
   }
-  if (!sysio::seek(st->stream, 0)) {
+  if (!sys::fseek(st->stream, 0)) {
     XQMSG2("DSCBIN3:  fseeko( HEADER ) failure");
     return 0;
   }
   static Header h;
-  if (!sysio::read(h.data(), h.size(), st->stream)) {
+  if (!sys::fread_full(h.data(), h.size(), st->stream)) {
     log_system_failure("DSCBIN3:  fread( HEADER ) failure");
     return 0;
   }
@@ -663,7 +687,7 @@ int DSCBIN3(int fid) {
                          {NAMLEN3, "DSCBIN3:  fread( HEADER UNITS ) failure"},
                          {MXDLEN3, "DSCBIN3:  fread( HEADER VDESC ) failure"}};
   for (std::size_t p = 0; p < 3; ++p) {
-    if (!sysio::read(table_buf.data(), parts[p].width * nv, st->stream)) {
+    if (!sys::fread_full(table_buf.data(), parts[p].width * nv, st->stream)) {
       log_system_failure(parts[p].failure);
       return 0;
     }

@@ -66,6 +66,10 @@ int set_fstate(int fid, BinState& st, int ncols, int nrows, int nlays, int nthik
                int mxrec, int ftype, int gdtyp, std::span<const int> vtype, int isize,
                int rsize, int dsize) noexcept;
 
+// The checks OPNBIN3 makes of a header and the file's length, made on a whole file held in
+// memory (the module started): false, with OPNBIN3's messages logged, for a header it refuses.
+bool check_binary_header(std::span<const unsigned char> file, std::string_view path);
+
 // Releases slot FID's state, closing its stream without a message.
 void discard_state(int fid) noexcept;
 // Every slot's state and the extraction buffer (the library starting afresh).

@@ -8,9 +8,9 @@
 #include <string_view>
 
 #include "binary/binary_io.h"
-#include "binary/sys_io.h"
 #include "core/msgbuf.h"
 #include "core/state.h"
+#include "core/syscalls.h"
 #include "kavro/core.h"
 #include "kavro/kavro_c.h"
 #include "kavro/params.h"
@@ -29,7 +29,7 @@ constinit std::int64_t last_size = 0;  // in values of 8 bytes
 // The common first steps: the slot's state and its stream, or the routine's message.
 BinState* open_state(int fid, std::string_view routine) {
   BinState* st = bin_state(fid);
-  sysio::clear_error();  // no system call failed: there is nothing to describe
+  sys::clear_failure();  // no system call failed: there is nothing to describe
   if (st == nullptr) {
     log_system_failure(MsgBuf<80>(routine) << ":  file not yet open");
     return nullptr;
@@ -115,14 +115,14 @@ bool whole_span(const BinState& st, int vid, std::int64_t start, std::int64_t& a
 }  // namespace
 
 void release_scratch() noexcept {
-  sysio::release(inbuf);
+  sys::release(inbuf);
   inbuf = nullptr;
   last_size = 0;
 }
 
 }  // namespace kavro::detail
 
-namespace sysio = kavro::detail::sysio;
+namespace sys = kavro::detail::sys;
 using kavro::detail::BinState;
 using kavro::detail::MsgBuf;
 
@@ -134,12 +134,12 @@ int RDBFLAG(int fid, int vid, int step, int* flags) {
   std::int64_t at = 0;
   std::size_t count = 0;
   if (st == nullptr || !flag_span(*st, vid, step, "RDBFLAG", at, count)) return 0;
-  if (!sysio::seek(st->stream, at)) {
+  if (!sys::fseek(st->stream, at)) {
     kavro::XQMSG2("RDBFLAG:  fseeko( TIMESTEP HEADER ) failure");
     return 0;
   }
   std::array<unsigned char, 4 * 2 * kavro::MXVARS3> raw;
-  if (!sysio::read(raw.data(), 4 * count, st->stream)) {
+  if (!sys::fread_full(raw.data(), 4 * count, st->stream)) {
     log_system_failure("RDBFLAG:  fread( TIMESTEP HEADER ) failure");
     return 0;
   }
@@ -153,23 +153,23 @@ int WRBFLAG(int fid, int vid, int step, const int* flags) {
   std::int64_t at = 0;
   std::size_t count = 0;
   if (st == nullptr || !flag_span(*st, vid, step, "WRBFLAG", at, count)) return 0;
-  if (!sysio::seek(st->stream, at)) {
+  if (!sys::fseek(st->stream, at)) {
     kavro::XQMSG2("RDBFLAG:  fseeko( TIMESTEP HEADER ) failure");
     return 0;
   }
   std::array<unsigned char, 4 * 2 * kavro::MXVARS3> raw;
   for (std::size_t i = 0; i < count; ++i) put_le(raw.data() + 4 * i, flags[i % 2]);
-  if (!sysio::write(raw.data(), 4 * count, st->stream)) {
+  if (!sys::fwrite_full(raw.data(), 4 * count, st->stream)) {
     log_system_failure("WRBFLAG:  fwrite( TIMESTEP HEADER ) failure");
     return 0;
   }
   if (step > st->mxrec) {
-    if (!sysio::seek(st->stream, 0)) {
+    if (!sys::fseek(st->stream, 0)) {
       kavro::XQMSG2("WRBFLAG:  fseeko( MXREC ) failure");
       return 0;
     }
     put_le(raw.data(), step);
-    if (!sysio::write(raw.data(), 4, st->stream)) {
+    if (!sys::fwrite_full(raw.data(), 4, st->stream)) {
       log_system_failure("RDBFLAG:  fwrite( MXREC ) failure");
       return 0;
     }
@@ -193,11 +193,11 @@ int RDBVARS(int fid, int vid, int layer, int step, void* buffer) {
     // All variables, one layer: one read per variable.
     for (int v = 0; v < st->nvars; ++v) {
       const auto i = static_cast<std::size_t>(v);
-      if (!sysio::seek(st->stream, start + st->offset[i] + (layer - 1) * st->lay_size[i])) {
+      if (!sys::fseek(st->stream, start + st->offset[i] + (layer - 1) * st->lay_size[i])) {
         kavro::XQMSG2("RDBVARS:  fseeko( V-TIMESTEP ) failure");
         return 0;
       }
-      if (!sysio::read(out, static_cast<std::size_t>(st->lay_size[i]), st->stream)) {
+      if (!sys::fread_full(out, static_cast<std::size_t>(st->lay_size[i]), st->stream)) {
         log_system_failure("RDBVARS:  fread( V-TIMESTEP ) failure");
         return 0;
       }
@@ -214,11 +214,11 @@ int RDBVARS(int fid, int vid, int layer, int step, void* buffer) {
     at += (layer - 1) * st->lay_size[i];
     len = st->lay_size[i];
   }
-  if (!sysio::seek(st->stream, at)) {
+  if (!sys::fseek(st->stream, at)) {
     kavro::XQMSG2("RDBVARS:  fseeko( TIMESTEP ) failure");
     return 0;
   }
-  if (!sysio::read(out, static_cast<std::size_t>(len), st->stream)) {
+  if (!sys::fread_full(out, static_cast<std::size_t>(len), st->stream)) {
     log_system_failure("RDBVARS:  fread( TIMESTEP ) failure");
     return 0;
   }
@@ -236,11 +236,11 @@ int WRBVARS(int fid, int vid, int step, const void* buffer) {
   std::int64_t at = 0;
   std::int64_t len = 0;
   (void)whole_span(*st, vid, start, at, len);
-  if (!sysio::seek(st->stream, at)) {
+  if (!sys::fseek(st->stream, at)) {
     kavro::XQMSG2("WRBVARS:  fseeko( TIMESTEP ) failure");
     return 0;
   }
-  if (!sysio::write(buffer, static_cast<std::size_t>(len), st->stream)) {
+  if (!sys::fwrite_full(buffer, static_cast<std::size_t>(len), st->stream)) {
     log_system_failure("WRBVARS:  fwrite( TIMESTEP ) failure");
     return 0;
   }
@@ -270,7 +270,7 @@ int XTRBIN3(int fid, int vid, int lay0, int lay1, int row0, int row1, int col0, 
   const std::int64_t want = std::int64_t{st->ncols} * st->nrows * nlays;  // fits: checked at open
   if (want > last_size) {
     release_scratch();
-    inbuf = static_cast<unsigned char*>(sysio::allocate(static_cast<std::size_t>(want) * 8));
+    inbuf = static_cast<unsigned char*>(sys::allocate(static_cast<std::size_t>(want) * 8));
     if (inbuf == nullptr) {
       log_system_failure("XTRBIN3:  malloc() failure");
       return 0;
@@ -281,12 +281,12 @@ int XTRBIN3(int fid, int vid, int lay0, int lay1, int row0, int row1, int col0, 
   for (int v = first; v <= last; ++v) {
     const auto i = static_cast<std::size_t>(v - 1);
     const std::int64_t t = tsizes[static_cast<std::size_t>(st->vtype[i])];
-    if (!sysio::seek(st->stream, start + st->offset[i] + (lay0 - 1) * st->lay_size[i])) {
+    if (!sys::fseek(st->stream, start + st->offset[i] + (lay0 - 1) * st->lay_size[i])) {
       kavro::XQMSG2("XTRBIN3:  fseeko( TIMESTEP ) failure");
       release_scratch();
       return 0;
     }
-    if (!sysio::read(inbuf, static_cast<std::size_t>(nlays * st->lay_size[i]), st->stream)) {
+    if (!sys::fread_full(inbuf, static_cast<std::size_t>(nlays * st->lay_size[i]), st->stream)) {
       log_system_failure("XTRBIN3:  fread( TIMESTEP ) failure");
       release_scratch();
       return 0;
@@ -328,11 +328,11 @@ int WRBPATCH(int fid, int vid, const int* origin, const int* size, int step, con
     for (int r = origin[1]; r < origin[1] + size[1]; ++r) {
       const std::int64_t at = start + st->offset[i] + (l - 1) * st->lay_size[i] +
                               t * ((origin[0] - 1) + std::int64_t{st->ncols} * (r - 1));
-      if (!sysio::seek(st->stream, at)) {
+      if (!sys::fseek(st->stream, at)) {
         kavro::XQMSG2("WRBPATCH:  single-vble fseeko() failure");
         return 0;
       }
-      if (!sysio::write(in, run, st->stream)) {
+      if (!sys::fwrite_full(in, run, st->stream)) {
         log_system_failure("WRBPATCH:  single-vble fwrite() failure");
         return 0;
       }
@@ -346,7 +346,7 @@ int FLUSHBIN3(int fid) {
   using namespace kavro::detail;
   BinState* st = open_state(fid, "FLUSHBIN3");
   if (st == nullptr) return 0;
-  if (!sysio::sync(st->stream)) {
+  if (!sys::fsync(st->stream)) {
     log_system_failure("FLUSHBIN3:  fsync() failure");
     return 0;
   }
@@ -360,7 +360,7 @@ int CLOSEBIN3(int fid) {
   std::FILE* stream = st->stream;
   // The stream is gone even when its close fails; the state must not keep it.
   st->stream = nullptr;
-  if (!sysio::close(stream)) {
+  if (sys::fclose(stream) != 0) {
     log_system_failure("CLOSEBIN3:  fclose() failure");
     return 0;
   }

@@ -121,8 +121,6 @@ struct Bstate3 {
   // it holds (-1: none) and how many it holds.
   int dict_fid = -1;
   int dict_count = 0;
-  // Tests only: the memory SETENVVAR asks for is refused.
-  bool refuse_env_allocations = false;
 };
 
 // Character state.

@@ -117,7 +117,7 @@ bool write_text(int unit, std::string_view text) noexcept {
   std::FILE* f = stream(unit);
   if (f == nullptr || unit == kStdinUnit) return false;
   if (text.empty()) return true;
-  return sys::fwrite(text.data(), text.size(), f) == text.size() || failed(unit, error_number());
+  return sys::fwrite_full(text.data(), text.size(), f) || failed(unit, error_number());
 }
 
 bool write_line(int unit, std::string_view text) noexcept {

@@ -11,6 +11,7 @@
 #include "core/kinds.h"
 #include "core/msgbuf.h"
 #include "core/sizes.h"
+#include "core/syscalls.h"
 #include "kavro/core.h"
 #include "kavro/kavro_c.h"
 #include "kavro/params.h"
@@ -23,19 +24,10 @@ namespace {
 using Row = std::array<VarBuffer, MXVARS3 + 1>;
 constinit std::array<Row*, MXOPEN3 + 1> baddr{};
 
-int fail_at = 0;
-int allocations = 0;
 int held = 0;
 
 bool valid_index(int fid, int vid) noexcept {
   return fid >= 0 && fid <= MXOPEN3 && vid >= 0 && vid <= MXVARS3;
-}
-
-// COUNT bytes of zeros, or null (a test may make it fail).
-void* zeroed(std::size_t count) noexcept {
-  ++allocations;
-  if (fail_at != 0 && allocations == fail_at) return nullptr;
-  return std::calloc(count == 0 ? 1 : count, 1);
 }
 
 // A buffer of HALVES halves of HALF_VALUES values of BYTES bytes for (FID, VID); false (with
@@ -51,14 +43,14 @@ bool allocate(int fid, int vid, std::int64_t half_values, int halves, int bytes,
   }
   Row*& row = baddr[static_cast<std::size_t>(fid)];
   if (row == nullptr) {
-    void* p = zeroed(sizeof(Row));
+    void* p = sys::allocate_zeroed(sizeof(Row));
     if (p == nullptr) {
       XQMSG2(message);
       return false;
     }
     row = new (p) Row;
   }
-  void* data = zeroed(static_cast<std::size_t>(total));
+  void* data = sys::allocate_zeroed(static_cast<std::size_t>(total));
   if (data == nullptr) {
     XQMSG2(message);
     return false;
@@ -209,10 +201,6 @@ void release_all_buffers() noexcept {
 }  // namespace kavro::detail
 
 namespace kavro::test_hooks {
-void fail_buffer_allocation(int n) noexcept {
-  detail::fail_at = n;
-  detail::allocations = 0;
-}
 int buffers_held() noexcept { return detail::held; }
 }  // namespace kavro::test_hooks
 
@@ -309,12 +297,12 @@ int BUFDEL3(int fid) {
   if (row == nullptr) return 1;
   for (VarBuffer& b : *row) {
     if (b.data == nullptr) continue;
-    std::free(b.data);
+    sys::release(b.data);
     b = VarBuffer{};
     --held;
   }
   row->~Row();
-  std::free(row);
+  sys::release(row);
   row = nullptr;
   return 1;
 }

@@ -30,8 +30,6 @@ void release_all_buffers() noexcept;
 }  // namespace kavro::detail
 
 namespace kavro::test_hooks {
-// The Nth buffer allocation from now (1: the next) fails; 0 disarms.
-void fail_buffer_allocation(int n) noexcept;
 // Buffers held now, over every slot.
 int buffers_held() noexcept;
 }  // namespace kavro::test_hooks

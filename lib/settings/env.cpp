@@ -1,8 +1,6 @@
 // Settings: every setting of the library is named by an environment variable. The C readers hold
 // the logic and the messages; the fixed-length readers convert their fields to C strings and call
 // them. Nothing is cached, so a value installed with SETENVVAR is seen by every later look-up.
-#include "settings/env.h"
-
 #include <unistd.h>
 
 #include <cerrno>
@@ -17,6 +15,7 @@
 
 #include "core/msgbuf.h"
 #include "core/state.h"
+#include "core/syscalls.h"
 #include "kavro/core.h"
 #include "kavro/kavro_c.h"
 #include "kavro/settings.h"
@@ -121,8 +120,7 @@ namespace {
 void* installed_texts = nullptr;
 
 char* allocate_env_text(std::size_t length) noexcept {
-  void* block =
-      state().b.refuse_env_allocations ? nullptr : std::malloc(sizeof(void*) + length + 1);
+  void* block = detail::sys::allocate(sizeof(void*) + length + 1);
   if (block == nullptr) return nullptr;
   std::memcpy(block, &installed_texts, sizeof(void*));
   installed_texts = block;
@@ -130,10 +128,6 @@ char* allocate_env_text(std::size_t length) noexcept {
 }
 
 }  // namespace
-
-void test_hooks::fail_env_allocations(bool fail) noexcept {
-  state().b.refuse_env_allocations = fail;
-}
 
 bool SETENVVAR(std::string_view lname, std::string_view value) {
   const std::string_view name = trimmed(lname);

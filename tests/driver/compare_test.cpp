@@ -14,6 +14,8 @@
 #include <tuple>
 #include <vector>
 
+#include "support/fault_walk.h"
+
 namespace brindlewick {
 namespace {
 
@@ -521,6 +523,31 @@ TEST(ReportWriterTest, WritesPastItsBuffer) {
   EXPECT_EQ(std::string(data + 128 * 12345, 128), std::string(121, '0') + "012345\n");
   std::fclose(stream);
   std::free(data);
+}
+
+// Every write and flush of the reports failing in turn: the writer says so (the run then ends
+// with status 2), and a stream that took every call holds every report.
+TEST(ReportWriterTest, EveryFailedCallIsReported) {
+  for (const kavro_test::Op op : {kavro_test::Op::kWrite, kavro_test::Op::kFlush}) {
+    std::size_t size = 0;
+    const auto points = kavro_test::walk_failures(
+        {.op = op, .run = [&] {
+           char* data = nullptr;
+           std::FILE* stream = open_memstream(&data, &size);
+           auto writer = std::make_unique<ReportWriter>(stream);
+           for (int k = 0; k < 10000; ++k) {  // more than one buffer's worth
+             char* p = writer->reserve();
+             p += std::snprintf(p, kReportSize, "%0127d\n", k);
+             writer->commit(p);
+           }
+           const bool ok = writer->flush();
+           std::fclose(stream);
+           std::free(data);
+           return ok;
+         }});
+    EXPECT_EQ(points.size(), op == kavro_test::Op::kWrite ? 2u : 1u);
+    EXPECT_EQ(size, std::size_t{10000} * 128);
+  }
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #ifndef KAVRO_CORE_H
 #define KAVRO_CORE_H
 
+#include <cstddef>
+#include <cstdio>
 #include <span>
 #include <string_view>
 
@@ -38,6 +40,13 @@ void INITBLK3();
 // The slot that holds the file of logical name LNAME: 0 when none, -1 for a name longer than
 // 16 characters.
 int NAME2FID(std::string_view lname);
+
+// ---- A program's own output -------------------------------------------------------------
+// Writing and flushing a stream of the program's (its reports on standard output) through the
+// library's system-call layer, so the program's output fails, and is tested failing, the way
+// the library's own does. True when all N bytes were written, or the stream was flushed.
+[[nodiscard]] bool write_stream(std::FILE* f, const void* data, std::size_t n) noexcept;
+[[nodiscard]] bool flush_stream(std::FILE* f) noexcept;
 
 }  // namespace kavro
 

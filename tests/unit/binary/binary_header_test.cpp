@@ -152,8 +152,8 @@ TEST_F(BinaryTest, CreationRefusesWhatTheFormatCannotHold) {
   describe(GRDDED3, 3, 2, 101);
   EXPECT_EQ(create(dir().file("l.bin")), 0);
   EXPECT_TRUE(logged("CRTBIN3:  invalid header field NLAYS = 101 in file " + dir().file("l.bin")));
-  EXPECT_EQ(test_hooks::binary_streams_open(), 0);
-  EXPECT_EQ(test_hooks::binary_blocks_held(), 0);
+  EXPECT_EQ(streams_open(), 0);
+  EXPECT_EQ(blocks_held(), 0);
 }
 
 // An untrusted header: every field a layout depends on is checked before anything is sized
@@ -177,8 +177,8 @@ TEST_P(BinaryBadHeaderTest, IsRefused) {
     if (at != std::string::npos) line.replace(at, 2, path);
     EXPECT_TRUE(logged(line)) << line << "\n" << log_text();
   }
-  EXPECT_EQ(test_hooks::binary_streams_open(), 0);
-  EXPECT_EQ(test_hooks::binary_blocks_held(), 0);
+  EXPECT_EQ(streams_open(), 0);
+  EXPECT_EQ(blocks_held(), 0);
   EXPECT_EQ(RDBFLAG(2, 1, 1, nullptr), 0);  // no state is left for the slot
 }
 
@@ -280,20 +280,10 @@ TEST_P(BinarySetupFaultTest, EveryCallFailsCleanly) {
   auto run = [&] {
     return GetParam().create ? CRTBIN3(path.c_str(), 1, "p") : OPNBIN3(path.c_str(), 1, 0, "p");
   };
-  const auto& messages = GetParam().messages;
-  for (std::size_t n = 1; n <= messages.size(); ++n) {
-    test_hooks::fail_binary_call(int(n));
-    EXPECT_EQ(run(), 0) << n;
-    EXPECT_TRUE(logged(messages[n - 1])) << messages[n - 1];
-    EXPECT_EQ(test_hooks::binary_streams_open(), 0) << n;
-    EXPECT_EQ(test_hooks::binary_blocks_held(), 0) << n;
-  }
-  test_hooks::fail_binary_call(int(messages.size()) + 1);
-  EXPECT_EQ(run(), 1);
-  EXPECT_EQ(test_hooks::binary_streams_open(), 1);
-  test_hooks::fail_binary_call(0);
+  expect_failures(walk_of([&] { return run() == 1; }), GetParam().messages);
+  EXPECT_EQ(streams_open(), 1);
   EXPECT_EQ(CLOSEBIN3(1), 1);
-  EXPECT_EQ(test_hooks::binary_blocks_held(), 0);
+  EXPECT_EQ(blocks_held(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -318,17 +308,11 @@ TEST_F(BinaryTest, DescribeFailsCallByCall) {
   const std::string path = example_file(1);
   take_slot(1, "BINFILE");
   ASSERT_EQ(OPNBIN3(path.c_str(), 1, 0, "p"), 1);
-  const std::vector<std::string> messages = {
-      "DSCBIN3:  fseeko( HEADER ) failure", "DSCBIN3:  fread( HEADER ) failure",
-      "DSCBIN3:  fread( HEADER VNAME ) failure", "DSCBIN3:  fread( HEADER UNITS ) failure",
-      "DSCBIN3:  fread( HEADER VDESC ) failure"};
-  for (std::size_t n = 1; n <= messages.size(); ++n) {
-    test_hooks::fail_binary_call(int(n));
-    EXPECT_EQ(DSCBIN3(1), 0);
-    EXPECT_TRUE(logged(messages[n - 1])) << messages[n - 1];
-  }
-  test_hooks::fail_binary_call(0);
-  EXPECT_EQ(DSCBIN3(1), 1);
+  expect_failures(walk_of([] { return DSCBIN3(1) == 1; }),
+                  {"DSCBIN3:  fseeko( HEADER ) failure", "DSCBIN3:  fread( HEADER ) failure",
+                   "DSCBIN3:  fread( HEADER VNAME ) failure",
+                   "DSCBIN3:  fread( HEADER UNITS ) failure",
+                   "DSCBIN3:  fread( HEADER VDESC ) failure"});
   EXPECT_EQ(CDESC3.VNAME3D[1].trimmed(), "V2");
   EXPECT_EQ(DSCBIN3(2), 0);
   EXPECT_TRUE(logged("DSCBIN3:  file not yet open"));

@@ -154,10 +154,10 @@ TEST_F(BinaryTest, RoutinesWithoutAFile) {
 
   take_slot(1, "BINFILE");
   ASSERT_EQ(OPNBIN3(dir().file("example.bin").c_str(), 1, 0, "p"), 1);
-  test_hooks::fail_binary_call(1);
+  test_hooks::fail_call(Op::kAny, 1);
   EXPECT_EQ(CLOSEBIN3(1), 0);
   EXPECT_TRUE(logged("CLOSEBIN3:  fclose() failure"));
-  EXPECT_EQ(test_hooks::binary_streams_open(), 0);
+  EXPECT_EQ(streams_open(), 0);
   EXPECT_EQ(RDBFLAG(1, 1, 1, flags), 0);
   EXPECT_TRUE(logged("RDBFLAG:  bad FID"));
 }
@@ -172,6 +172,13 @@ struct RecordCase {
 class BinaryRecordFaultTest : public BinaryTest, public ::testing::WithParamInterface<RecordCase> {};
 
 std::array<unsigned char, 1024> scratch{};
+
+// MESSAGES, TIMES times over: a routine that repeats its calls per variable or row.
+std::vector<std::string> repeated(const std::vector<std::string>& messages, int times) {
+  std::vector<std::string> all;
+  for (int i = 0; i < times; ++i) all.insert(all.end(), messages.begin(), messages.end());
+  return all;
+}
 const int kPair[2] = {2024033, 0};
 const int kOrigin[2] = {1, 1};
 const int kSize[2] = {2, 2};
@@ -180,15 +187,8 @@ TEST_P(BinaryRecordFaultTest, EveryCallFails) {
   example_file(1);
   take_slot(1, "BINFILE");
   ASSERT_EQ(OPNBIN3(dir().file("example.bin").c_str(), 1, 1, "p"), 1);
-  const auto& messages = GetParam().messages;
-  for (std::size_t n = 1; n <= messages.size(); ++n) {
-    test_hooks::fail_binary_call(int(n));
-    EXPECT_EQ(GetParam().run(), 0) << n;
-    EXPECT_TRUE(logged(messages[n - 1])) << messages[n - 1] << "\n" << log_text();
-    EXPECT_EQ(test_hooks::binary_streams_open(), 1);
-  }
-  test_hooks::fail_binary_call(0);
-  EXPECT_EQ(GetParam().run(), 1);
+  expect_failures(walk_of([this] { return GetParam().run() == 1; }), GetParam().messages);
+  EXPECT_EQ(streams_open(), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -204,16 +204,18 @@ INSTANTIATE_TEST_SUITE_P(
         RecordCase{"RDBVARS", [] { return RDBVARS(1, 2, 3, 1, scratch.data()); },
                    {"RDBVARS:  fseeko( TIMESTEP ) failure", "RDBVARS:  fread( TIMESTEP ) failure"}},
         RecordCase{"RDBVARSLayerOfAll", [] { return RDBVARS(1, ALLVAR3, 1, 1, scratch.data()); },
-                   {"RDBVARS:  fseeko( V-TIMESTEP ) failure",
-                    "RDBVARS:  fread( V-TIMESTEP ) failure"}},
+                   repeated({"RDBVARS:  fseeko( V-TIMESTEP ) failure",
+                             "RDBVARS:  fread( V-TIMESTEP ) failure"},
+                            2)},  // one seek and one read per variable
         RecordCase{"WRBVARS", [] { return WRBVARS(1, 1, 1, scratch.data()); },
                    {"WRBVARS:  fseeko( TIMESTEP ) failure", "WRBVARS:  fwrite( TIMESTEP ) failure"}},
         RecordCase{"XTRBIN3", [] { return XTRBIN3(1, 1, 1, 2, 1, 2, 1, 3, 1, scratch.data()); },
                    {"XTRBIN3:  malloc() failure", "XTRBIN3:  fseeko( TIMESTEP ) failure",
                     "XTRBIN3:  fread( TIMESTEP ) failure"}},
         RecordCase{"WRBPATCH", [] { return WRBPATCH(1, 1, kOrigin, kSize, 1, scratch.data()); },
-                   {"WRBPATCH:  single-vble fseeko() failure",
-                    "WRBPATCH:  single-vble fwrite() failure"}},
+                   repeated({"WRBPATCH:  single-vble fseeko() failure",
+                             "WRBPATCH:  single-vble fwrite() failure"},
+                            8)},  // one seek and one write per row of the patch and layer
         RecordCase{"FLUSHBIN3", [] { return FLUSHBIN3(1); }, {"FLUSHBIN3:  fsync() failure"}}),
     [](const auto& p) { return std::string(p.param.name); });
 
@@ -251,11 +253,11 @@ TEST_F(BinaryTest, ThroughTheLibrary) {
   EXPECT_FALSE(READ3("BINDATA", "V1", 2, 2024033, 30000, v1.data()));
   EXPECT_TRUE(SYNCFID(fid));
   EXPECT_TRUE(CLOSE3("BINDATA"));
-  EXPECT_EQ(test_hooks::binary_streams_open(), 1);  // the writer's
+  EXPECT_EQ(streams_open(), 1);  // the writer's
   state().b.LASTFID3 = fid + 1;
   EXPECT_TRUE(SHUT3());
-  EXPECT_EQ(test_hooks::binary_streams_open(), 0);
-  EXPECT_EQ(test_hooks::binary_blocks_held(), 0);
+  EXPECT_EQ(streams_open(), 0);
+  EXPECT_EQ(blocks_held(), 0);
 }
 
 // A flag read that fails is the reading's warning; a close that fails at shutdown is its
@@ -265,16 +267,16 @@ TEST_F(BinaryTest, FailuresThroughTheLibrary) {
   ScopedEnv name("BINDATA", "BIN:" + path);
   ASSERT_TRUE(OPEN3("BINDATA", FSREAD3, "prog"));
   std::array<float, 6> v1{};
-  test_hooks::fail_binary_call(2);
+  test_hooks::fail_call(Op::kAny, 2);
   EXPECT_FALSE(READ3("BINDATA", "V1", 1, 2024033, 0, v1.data()));
   EXPECT_TRUE(logged("Error reading time-flags for BINIO3 file BINDATA"));
-  test_hooks::fail_binary_call(1);
+  test_hooks::fail_call(Op::kAny, 1);
   EXPECT_FALSE(SHUT3());
   EXPECT_TRUE(logged(">>> WARNING in subroutine SHUT3 <<<"));
   EXPECT_TRUE(logged("Error closing BINFIL3 file"));
   EXPECT_TRUE(logged("File name:  BINDATA"));
-  EXPECT_EQ(test_hooks::binary_streams_open(), 0);
-  EXPECT_EQ(test_hooks::binary_blocks_held(), 0);
+  EXPECT_EQ(streams_open(), 0);
+  EXPECT_EQ(blocks_held(), 0);
 }
 
 }  // namespace

@@ -7,12 +7,14 @@
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "binary/sys_io.h"
 #include "core/state.h"
+#include "core/syscalls.h"
 #include "kavro/kavro.h"
+#include "support/fault_walk.h"
 #include "support/test_env.h"
 
 namespace kavro_test {
@@ -50,9 +52,22 @@ class BinaryTest : public LibraryTest {
  protected:
   void SetUp() override {
     kavro::INIT3();
-    kavro::test_hooks::fail_binary_call(0);
+    kavro::test_hooks::clear_failures();
+    baseline_ = kavro::test_hooks::held();
   }
-  void TearDown() override { kavro::test_hooks::fail_binary_call(0); }
+  void TearDown() override { kavro::test_hooks::clear_failures(); }
+
+  // Streams and blocks held now beyond those held once the library started (the log's).
+  long streams_open() const { return kavro::test_hooks::held().streams - baseline_.streams; }
+  long blocks_held() const { return kavro::test_hooks::held().blocks - baseline_.blocks; }
+
+  // A walk of every failure point of RUN (1: success), the log being the text it writes.
+  FaultWalk walk_of(std::function<bool()> run) const {
+    return {.op = Op::kAny,
+            .run = std::move(run),
+            .text = [this] { return log_text(); },
+            .line_prefix = "     "};
+  }
 
   // The description record of a file of type FTYPE: NVARS variables alternating REAL and
   // DOUBLE PRECISION (the last INTEGER when there are three or more).
@@ -166,6 +181,9 @@ class BinaryTest : public LibraryTest {
     }
     return false;
   }
+
+ private:
+  kavro::test_hooks::Held baseline_{};
 };
 
 }  // namespace kavro_test

@@ -184,11 +184,11 @@ TEST_P(LogFailureWalk, EveryFailureEndsWithStatusTwo) {
 
 INSTANTIATE_TEST_SUITE_P(
     Calls, LogFailureWalk,
-    ::testing::Values(WalkCase{sys::Op::kWrite, true}, WalkCase{sys::Op::kSync, true},
+    ::testing::Values(WalkCase{sys::Op::kWrite, true}, WalkCase{sys::Op::kFlush, true},
                       WalkCase{sys::Op::kClose, false}),
     [](const ::testing::TestParamInfo<WalkCase>& c) {
       return std::string(c.param.op == sys::Op::kWrite  ? "Write"
-                         : c.param.op == sys::Op::kSync ? "Sync"
+                         : c.param.op == sys::Op::kFlush ? "Flush"
                                                          : "Close") +
              (c.param.log_on_stdout ? "Stdout" : "File");
     });

@@ -14,6 +14,7 @@
 #include "core/state.h"
 #include "kavro/kavro.h"
 #include "memory/buffers.h"
+#include "support/fault_walk.h"
 #include "support/test_env.h"
 
 namespace kavro_test {
@@ -25,9 +26,9 @@ class MemoryTest : public LibraryTest {
  protected:
   void SetUp() override {
     INIT3();
-    test_hooks::fail_buffer_allocation(0);
+    test_hooks::clear_failures();
   }
-  void TearDown() override { test_hooks::fail_buffer_allocation(0); }
+  void TearDown() override { test_hooks::clear_failures(); }
 
   // A gridded file of 3 x 2 cells and 4 layers, time step TSTEP, with the given types.
   static void describe(std::vector<int> types = {XQREAL, XQREAL}, int tstep = 10000,
@@ -223,21 +224,26 @@ TEST_F(MemoryTest, MissingBuffers) {
 // their messages; nothing is left allocated.
 TEST_F(MemoryTest, RefusedAllocationsAndRequests) {
   const std::array<float, 4> v = {1, 2, 3, 4};
-  test_hooks::fail_buffer_allocation(1);
+  test_hooks::fail_call(kavro_test::Op::kAlloc, 1);
   EXPECT_EQ(BUFPUT3(3, 1, 4, 0, 1, v.data()), 0);
   EXPECT_TRUE(logged("Error allocating internal buffer for BUFPUT3()"));
-  test_hooks::fail_buffer_allocation(2);
+  test_hooks::fail_call(kavro_test::Op::kAlloc, 2);
   EXPECT_EQ(BUFPUT3I(3, 1, 4, 0, 1, reinterpret_cast<const int*>(v.data())), 0);
   EXPECT_TRUE(logged("Error allocating internal buffer for BUFPUT3I()"));
-  test_hooks::fail_buffer_allocation(0);
+  test_hooks::clear_failures();
   EXPECT_EQ(test_hooks::buffers_held(), 0);
 
   const int types[3] = {XQREAL, XQREAL, XQREAL};
-  test_hooks::fail_buffer_allocation(3);  // variables 1 and 2, then variable 3 fails
-  EXPECT_EQ(BUFCRE3(3, 3, 4, 6, types, 1), 0);
-  EXPECT_TRUE(logged("Error allocating internal buffer for BUFCRE3()"));
+  // The row of the slot, then variables 1, 2 and 3: each failing leaves nothing behind.
+  const std::string kCre = "Error allocating internal buffer for BUFCRE3()";
+  kavro_test::expect_failures({.op = kavro_test::Op::kAlloc,
+                               .run = [&] { return BUFCRE3(3, 3, 4, 6, types, 1) == 1; },
+                               .text = [this] { return log_text(); },
+                               .line_prefix = "     "},
+                              {kCre, kCre, kCre, kCre});
+  EXPECT_EQ(test_hooks::buffers_held(), 3);
+  EXPECT_EQ(BUFDEL3(3), 1);
   EXPECT_EQ(test_hooks::buffers_held(), 0);
-  test_hooks::fail_buffer_allocation(0);
   EXPECT_EQ(BUFCRE3(3, 1, 2147483647, 2147483647, types, 1), 0);
   EXPECT_EQ(BUFPUT3D(3, 1, -4, 0, 1, nullptr), 0);
   EXPECT_TRUE(logged("Error allocating internal buffer for BUFPUT3D()"));

@@ -7,10 +7,12 @@
 
 #include <climits>
 #include <string>
+#include <utility>
 
 #include "core/syscalls.h"
 #include "open/classic_header.h"
 #include "open_fixture.h"
+#include "support/fault_walk.h"
 
 namespace kavro_test {
 namespace {
@@ -145,25 +147,35 @@ TEST_F(PrecheckTest, FailuresAtEachCallLeaveNothingOpen) {
   file_named("INFILE1", grid(2));
   kavro::INIT3();
   const int fds = open_descriptors();
-  for (sys::Op op : {sys::Op::kOpen, sys::Op::kRead, sys::Op::kAlloc, sys::Op::kClose}) {
-    int n = 1;
-    for (; n < 50; ++n) {
-      kavro::test_hooks::fail_call(op, n);
-      const bool ok = OPEN3("INFILE1", FSREAD3, "prog");
-      const bool reached = kavro::test_hooks::calls_made(op) >= n;
-      kavro::test_hooks::clear_failures();
-      if (ok) {
-        EXPECT_TRUE(kavro::CLOSE3("INFILE1"));
-      } else {
-        EXPECT_TRUE(log_mentions("File opening error:  ")) << int(op) << " at " << n;
-        EXPECT_EQ(slot_of("INFILE1"), 0);
-      }
-      EXPECT_EQ(open_descriptors(), fds) << int(op) << " at " << n;
-      const bool tolerated = op == sys::Op::kClose || (op == sys::Op::kAlloc && n > 1);
-      EXPECT_EQ(ok, !reached || tolerated) << int(op) << " at " << n;
-      if (!reached) break;
+  // Each operation and the failure points it has in the open: the look at the file's first
+  // bytes (an open and a read), then the header check's open and reads.
+  const std::pair<sys::Op, std::size_t> kOps[] = {
+      {sys::Op::kOpen, 2}, {sys::Op::kRead, 3}, {sys::Op::kAlloc, 1}, {sys::Op::kClose, 0}};
+  for (const auto& [op, failures] : kOps) {
+    const auto points = walk_failures(
+        {.op = op,
+         .run =
+             [&] {
+               const bool ok = OPEN3("INFILE1", FSREAD3, "prog");
+               if (!ok) {
+                 EXPECT_EQ(slot_of("INFILE1"), 0);
+                 EXPECT_EQ(open_descriptors(), fds) << int(op);
+               }
+               return ok;
+             },
+         .text = [this] { return log_text(); },
+         .tolerated =
+             [op = op](long n) { return op == sys::Op::kClose || (op == sys::Op::kAlloc && n > 1); },
+         .undo =
+             [&] {
+               EXPECT_TRUE(kavro::CLOSE3("INFILE1"));
+               EXPECT_EQ(open_descriptors(), fds) << int(op);
+             }});
+    for (const FailurePoint& p : points) {
+      EXPECT_NE(p.written.find("File opening error:  "), std::string::npos)
+          << int(op) << " at " << p.n;
     }
-    EXPECT_LT(n, 50) << int(op);
+    EXPECT_EQ(points.size(), failures) << int(op);
   }
   EXPECT_TRUE(logged("File opening error:  cannot be opened: Input/output error for file \"INFILE1\""));
   EXPECT_TRUE(logged("File opening error:  cannot be read: Input/output error for file \"INFILE1\""));
