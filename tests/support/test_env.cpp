@@ -30,7 +30,9 @@ ScopedEnv::~ScopedEnv() {
 }
 
 TempDir::TempDir() {
-  std::string templ = (std::filesystem::temp_directory_path() / "kavro-test-XXXXXX").string();
+  // No hyphen before the random part: "-v" in a path marks a file-list member volatile, and
+  // mkdtemp may well pick a 'v' first.
+  std::string templ = (std::filesystem::temp_directory_path() / "kavro_test_XXXXXX").string();
   char* p = mkdtemp(templ.data());
   if (p == nullptr) throw std::runtime_error("mkdtemp failed");
   path_ = p;
