@@ -72,9 +72,11 @@ def compare_many(pairs: Iterable[Pair], stack=None, client=None, *, n_workers: i
         return []
     own = None
     if client is None:
+        # Everything on the loopback interface, the scheduler's HTTP port included (any free
+        # one: a fixed port would clash with another cluster on the machine).
         cluster = distributed.LocalCluster(n_workers=n_workers, threads_per_worker=1,
                                            processes=True, host="127.0.0.1",
-                                           dashboard_address=None)
+                                           dashboard_address="127.0.0.1:0")
         own = distributed.Client(cluster)
         client = own
     try:

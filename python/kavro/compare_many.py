@@ -11,6 +11,7 @@ import argparse
 import csv
 import os
 import sys
+import types
 from typing import List, Tuple
 
 from . import _batch
@@ -92,5 +93,15 @@ def main(argv=None) -> int:
     return _batch.exit_status(rows)
 
 
+class _CallableModule(types.ModuleType):
+    """kavro.compare_many is the batch function; importing this module (which makes the
+    package's attribute of that name the module) must not take the function away."""
+
+    def __call__(self, *args, **kwargs):
+        return _batch.compare_many(*args, **kwargs)
+
+
 if __name__ == "__main__":
     sys.exit(main())
+else:
+    sys.modules[__name__].__class__ = _CallableModule
