@@ -181,22 +181,26 @@ def setting_text(name: str, value) -> str:
 
 def tool_environment(file1, file2, stack, csv_path, log_path, settings) -> Dict[str, str]:
     """The tool's environment: ours without any BRINDLEWICK_ setting or LOGFILE inherited
-    (only this call's settings count), the three files, the log, the summary and the CSV,
-    status 1 when cells differ, no reports unless asked for, and the extra logical names of
-    settings["names"] (the members of a LIST: value)."""
+    (only this call's settings count), the three files, the log, the summary and the CSV
+    (unless settings["csv"] is false), status 1 when cells differ, no reports unless asked
+    for, and the extra logical names of settings["names"] (the members of a LIST: value)."""
     env = {k: v for k, v in os.environ.items()
            if not k.startswith("BRINDLEWICK_") and k != "LOGFILE"}
     env.update({
         "STACK1": os.fspath(stack), "INFILE1": os.fspath(file1), "INFILE2": os.fspath(file2),
-        "LOGFILE": log_path, "BRINDLEWICK_SUMMARY": "Y", "BRINDLEWICK_CSV": csv_path,
-        "BRINDLEWICK_EXIT_ON_DIFF": "Y", "BRINDLEWICK_MAX_REPORTS": "0",
+        "LOGFILE": log_path, "BRINDLEWICK_SUMMARY": "Y", "BRINDLEWICK_EXIT_ON_DIFF": "Y",
+        "BRINDLEWICK_MAX_REPORTS": "0",
     })
+    if settings.get("csv", True):
+        env["BRINDLEWICK_CSV"] = csv_path
     for name, value in settings.items():
+        if name == "csv":
+            continue
         if name == "names":
             env.update({str(k): os.fspath(v) for k, v in value.items()})
             continue
         if name not in SETTINGS:
-            raise CompareError(f"unknown setting {name!r}: known are names, "
+            raise CompareError(f"unknown setting {name!r}: known are csv, names, "
                                + ", ".join(sorted(SETTINGS)))
         if value is not None:
             env[SETTINGS[name]] = setting_text(name, value)
@@ -210,7 +214,8 @@ def compare(file1, file2, stack, *, timeout: Optional[float] = None, **settings)
 
     Settings: abs_tol, rel_tol (tolerances), max_reports (reports kept in result.reports;
     default none), maps (folder for difference maps), check_headers, direct_read (yes/no),
-    execution_id, scenfile, names (extra logical names). A comparison that fails (a file
+    execution_id, scenfile, names (extra logical names), csv (False: no rows, for pairs
+    with millions of differing cells; the summaries still count them). A comparison that fails (a file
     missing, grids that do not fit) is a result with status "failed" and the log's reason;
     CompareError is raised only when the tool cannot be run."""
     tool = find_brindlewick()
