@@ -23,7 +23,23 @@ void put_unit_line(int unit, std::string_view text, bool trim) {
   write_line(unit, trim ? trimmed(text) : text);
 }
 
-void put_log_line(std::string_view text) { put_unit_line(ensure_log("XQMSG2"), text); }
+void put_log_line(std::string_view text) {
+  if (!trimmed(text).empty()) state().c.reason_line.assign(trimmed(text));
+  put_unit_line(ensure_log("XQMSG2"), text);
+}
+
+void note_reason(std::string_view routine, std::string_view text) noexcept {
+  auto& c = state().c;
+  c.reason_routine.assign(routine);
+  c.reason_text.assign(trimmed(text));
+}
+
+void clear_reason() noexcept {
+  auto& c = state().c;
+  c.reason_routine.assign("");
+  c.reason_text.assign("");
+  c.reason_line.assign("");
+}
 
 void put_log_line_untrimmed(std::string_view text) {
   put_unit_line(ensure_log("XQMSG2"), text, false);
@@ -37,6 +53,7 @@ void warning_block(std::string_view caller, std::initializer_list<std::string_vi
   put_log_line("");
   put_log_line(MsgBuf<80>(">>> WARNING in subroutine ") << caller << " <<<");
   for (std::string_view line : lines) put_log_line(line);
+  if (lines.size() > 0) note_reason(caller, *(lines.end() - 1));
   for (int i = 0; i < trailing; ++i) put_log_line("");
   flush_log();
 }

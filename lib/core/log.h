@@ -37,6 +37,12 @@ void warning_block(std::string_view caller, std::initializer_list<std::string_vi
 // the log: the start-up banner and the log-opening failure block on standard output.
 void put_unit_line(int unit, std::string_view text, bool trim = true);
 
+// The reason of the last failure reported (Cstate3::reason_*): a warning or a netCDF failure
+// of routine ROUTINE with TEXT. Every log line is noted as the fallback reason.
+void note_reason(std::string_view routine, std::string_view text) noexcept;
+// Forgets the reason noted so far (a caller about to make one call).
+void clear_reason() noexcept;
+
 // Makes sure the library is initialised: true when it already was, otherwise INIT3 is run
 // and the result is false (callers such as the name look-up report that case).
 bool ensure_initialised();

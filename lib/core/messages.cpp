@@ -88,6 +88,7 @@ void XQWARN(std::string_view caller, int jdate, int jtime, std::string_view msgt
   p[2] << msgtxt;
   if (date_present(jdate, jtime)) p[3] << "XQWARN:  DTBUF " << DT2STR(jdate, jtime).padded();
   write_paragraph(p);
+  detail::note_reason(caller, p[2].view());
 }
 
 void XQERR(std::string_view caller, int jdate, int jtime, std::string_view msgtxt, bool fatal) {
@@ -130,6 +131,7 @@ void XQABORT(std::string_view fname, int /*fid*/, int ierr, std::string_view mes
     << trimmed(fname) << '"';
   XQMSG2(m);
   XQMSG2(detail::MsgBuf<80>(nc_strerror(ierr)));
+  detail::note_reason("XQABORT", detail::MsgBuf<256>() << trimmed(mesg) << ": " << nc_strerror(ierr));
 }
 
 // Exists so that callers linking a routine of this name find one.

@@ -136,6 +136,12 @@ struct Cstate3 {
   Line80 LIBVERS3;
   // The entry names of the dictionary in slot Bstate3::dict_fid, in record order.
   std::array<Name16, MXVARS3> dict_names;
+  // The reason of the last failure the library reported, for callers that turn a false
+  // result into an error value (the C++ interface): the routine and the text of the last
+  // warning or netCDF failure, else the last line logged. Written as the log is.
+  FixedString<32> reason_routine;
+  FixedString<256> reason_text;
+  FixedString<256> reason_line;
 };
 
 struct LibraryState {

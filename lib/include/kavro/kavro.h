@@ -10,6 +10,7 @@
 #include "kavro/binary.h"
 #include "kavro/core.h"
 #include "kavro/desc.h"
+#include "kavro/file.h"
 #include "kavro/fixed_string.h"
 #include "kavro/kavro_c.h"
 #include "kavro/memory.h"

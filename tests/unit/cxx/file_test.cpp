@@ -1,0 +1,212 @@
+// The C++ interface on files written by the independent fixture writer: ownership (the file
+// closed when the object goes, moves), the description as a value, the steps, reads checked
+// against the variable's type, and failures raised as Error with the routine and the log's
+// reason.
+#include "kavro/file.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include "gridwriter/fixture_writer.h"
+#include "kavro/core.h"
+#include "support/test_env.h"
+
+namespace kavro_test {
+namespace {
+
+using kavro::Error;
+using kavro::File;
+using kavro::Step;
+
+static_assert(!std::is_copy_constructible_v<File> && !std::is_copy_assignable_v<File>);
+static_assert(std::is_nothrow_move_constructible_v<File> &&
+              std::is_nothrow_move_assignable_v<File>);
+
+class FileTest : public LibraryTest {
+ protected:
+  // A 3 x 2 grid of 4 layers, three hourly records, one variable of each type.
+  static FixtureSpec grid() {
+    FixtureSpec s;
+    s.ncols = 3;
+    s.nrows = 2;
+    s.nlays = 4;
+    s.records = 3;
+    s.vars = {described_var("O3", kReal, "ppmV", "ozone"),
+              described_var("COUNT", kInt, "1", "a count"),
+              described_var("TEMP", kDouble, "K", "temperature")};
+    return s;
+  }
+
+  std::string write(const FixtureSpec& fx, const std::string& name = "grid.nc") {
+    const std::string path = dir().file(name);
+    EXPECT_TRUE(write_fixture(path, fx));
+    return path;
+  }
+
+  // Expected values of variable VAR (1-based) for layer LAY (or every layer, 0) of record REC.
+  static std::vector<double> expected(const FixtureSpec& fx, int var, int rec, int lay) {
+    std::vector<double> out;
+    for (int l = lay == 0 ? 1 : lay; l <= (lay == 0 ? fx.nlays : lay); ++l) {
+      for (int r = 1; r <= fx.nrows; ++r) {
+        for (int c = 1; c <= fx.ncols; ++c) out.push_back(expected_value(fx, var, rec, l, r, c));
+      }
+    }
+    return out;
+  }
+
+  template <typename T>
+  static std::vector<double> as_doubles(const std::vector<T>& v) {
+    return std::vector<double>(v.begin(), v.end());
+  }
+};
+
+// Steps compare by date, then time, and step with the model calendar.
+TEST_F(FileTest, StepsCompareAndAdvance) {
+  EXPECT_LT((Step{2024033, 230000}), (Step{2024034, 0}));
+  EXPECT_LT((Step{2024033, 10000}), (Step{2024033, 20000}));
+  EXPECT_EQ((Step{2024366, 230000}.next(10000)), (Step{2025001, 0}));
+  EXPECT_EQ((Step{2024001, 0}.next(-10000)), (Step{2023365, 230000}));
+  Step s{2024033, 0};
+  s.advance(30000).advance(30000);
+  EXPECT_EQ(s, (Step{2024033, 60000}));
+}
+
+// The description comes back as a value: type, grid, projection, time axis, levels and the
+// variables with their units, descriptions and types; the steps are the file's records.
+TEST_F(FileTest, DescribesFileAndListsSteps) {
+  const FixtureSpec fx = grid();
+  File f = File::open_path(write(fx));
+  const kavro::Description d = f.description();
+  EXPECT_EQ(d.file_type, kavro::GRDDED3);
+  EXPECT_EQ(d.grid, (kavro::Grid{"FIXTURE_GRID", 3, 2, 1, -120000, -60000, 12000, 12000}));
+  EXPECT_EQ(d.projection, (kavro::Projection{2, 30, 60, -90, -90, 40}));
+  EXPECT_EQ(d.time, (kavro::TimeAxis{{2024033, 0}, 10000, 3}));
+  EXPECT_EQ(d.vertical.layers, 4);
+  EXPECT_EQ(d.vertical.levels, (std::vector<float>{1.0F, 0.75F, 0.5F, 0.25F, 0.0F}));
+  ASSERT_EQ(d.variables.size(), 3U);
+  EXPECT_EQ(d.variables[0], (kavro::Variable{"O3", "ppmV", "ozone", kavro::ValueType::real}));
+  EXPECT_EQ(d.variables[1].type, kavro::ValueType::integer);
+  EXPECT_EQ(d.variables[2].type, kavro::ValueType::double_precision);
+  EXPECT_EQ(d.lines, (std::vector<std::string>{"Fixture file written with the raw netCDF C API"}));
+  EXPECT_EQ(f.steps(), (std::vector<Step>{{2024033, 0}, {2024033, 10000}, {2024033, 20000}}));
+}
+
+// Every type reads into a vector of its own type, one layer or all, and into a caller's span.
+TEST_F(FileTest, ReadsEachTypeByLayerAndWhole) {
+  const FixtureSpec fx = grid();
+  File f = File::open_path(write(fx));
+  const Step second{2024033, 10000};
+  EXPECT_EQ(as_doubles(f.read<float>("O3", 2, second)), expected(fx, 1, 2, 2));
+  EXPECT_EQ(as_doubles(f.read<std::int32_t>("COUNT", kavro::ALLAYS3, second)),
+            expected(fx, 2, 2, 0));
+  EXPECT_EQ(as_doubles(f.read<double>("TEMP", 4, Step{2024033, 20000})), expected(fx, 3, 3, 4));
+  std::vector<float> buf(f.value_count("O3", 1));
+  f.read("O3", 1, Step{2024033, 0}, std::span<float>(buf));
+  EXPECT_EQ(as_doubles(buf), expected(fx, 1, 1, 1));
+  EXPECT_EQ(f.value_count("O3", kavro::ALLAYS3), 24U);
+  EXPECT_EQ(f.value_count("NONE", 1), 0U);
+}
+
+// A read in another type than the variable's, into a short buffer, or of "ALL" is refused by
+// the interface before any routine runs.
+TEST_F(FileTest, RefusesTypeMismatchAndShortBuffer) {
+  File f = File::open_path(write(grid()));
+  const Step s{2024033, 0};
+  struct Case {
+    std::function<void()> call;
+    std::string what;
+  };
+  std::vector<float> small(5);
+  const Case cases[] = {
+      {[&] { (void)f.read<double>("O3", 1, s); }, "File::read: Variable \"O3\" is REAL, not DOUBLE"},
+      {[&] { (void)f.read<float>("COUNT", 1, s); },
+       "File::read: Variable \"COUNT\" is INTEGER, not REAL"},
+      {[&] { f.read("O3", 1, s, std::span<float>(small)); },
+       "File::read: Buffer of 20 bytes for 24 bytes of variable \"O3\""},
+      {[&] { (void)f.read<float>("ALL", 1, s); },
+       "File::read: Read one variable at a time, not \"ALL\""},
+  };
+  for (const Case& c : cases) {
+    try {
+      c.call();
+      ADD_FAILURE() << "no error for " << c.what;
+    } catch (const Error& e) {
+      EXPECT_EQ(e.what(), c.what);
+    }
+  }
+}
+
+// A failed routine raises Error with the routine that warned and the warning's text; the log
+// holds the routine's paragraph as it always does.
+TEST_F(FileTest, ErrorsCarryRoutineAndReason) {
+  const FixtureSpec fx = grid();
+  const std::string path = write(fx);
+  File f = File::open_path(path);
+  struct Case {
+    std::function<void()> call;
+    std::string routine, reason;
+  };
+  const Case cases[] = {
+      {[&] { (void)f.read<float>("O3", 1, Step{2024033, 30000}); }, "RDTFLAG",
+       "Time step not yet written in file KAVROFILE001"},
+      {[&] { (void)f.read<float>("O3", 1, Step{2024033, 1500}); }, "RDTFLAG",
+       "Time step error for file:  KAVROFILE001"},
+      {[&] { (void)f.read<float>("NO2", 1, Step{2024033, 0}); }, "READ3",
+       "Requested variable \"NO2\" not available"},
+      {[&] { (void)f.read<float>("O3", 5, Step{2024033, 0}); }, "READ3",
+       "LAYER not available in file KAVROFILE001"},
+      {[&] { (void)File::open_path(dir().file("missing.nc")); }, "OPEN3",
+       "File not available."},
+      {[&] { (void)File::open("KAVROFILE001"); }, "File::open",
+       "File \"KAVROFILE001\" is already open"},
+  };
+  for (const Case& c : cases) {
+    try {
+      c.call();
+      ADD_FAILURE() << "no error for " << c.reason;
+    } catch (const Error& e) {
+      EXPECT_EQ(e.routine(), c.routine);
+      EXPECT_EQ(e.reason(), c.reason);
+      EXPECT_EQ(std::string(e.what()), c.routine + ": " + c.reason);
+    }
+  }
+  EXPECT_NE(log_text().find(">>--->> WARNING in subroutine READ3\n"
+                            "     Requested variable \"NO2\" not available"),
+            std::string::npos);
+}
+
+// The object owns its file: closed when it goes out of scope, moved with a move, closed
+// once; a moved-from object holds nothing.
+TEST_F(FileTest, ClosesOnScopeExitAndMoves) {
+  const std::string path = write(grid());
+  ScopedEnv name("GRID", path);
+  {
+    File a = File::open("GRID");
+    EXPECT_GT(kavro::NAME2FID("GRID"), 0);
+    File b = std::move(a);
+    EXPECT_FALSE(a.is_open());  // NOLINT(bugprone-use-after-move): what a move leaves
+    EXPECT_EQ(b.logical_name(), "GRID");
+    File c = File::open_path(path);
+    c = std::move(b);  // c's own file closed, GRID taken over
+    EXPECT_EQ(kavro::NAME2FID("KAVROFILE001"), 0);
+    EXPECT_GT(kavro::NAME2FID("GRID"), 0);
+  }
+  EXPECT_EQ(kavro::NAME2FID("GRID"), 0);
+  File d = File::open("GRID");
+  d.close();
+  EXPECT_FALSE(d.is_open());
+  EXPECT_EQ(kavro::NAME2FID("GRID"), 0);
+  try {
+    (void)d.description();
+    ADD_FAILURE() << "a closed object described";
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()), "File: File \"\" is not open");
+  }
+}
+
+}  // namespace
+}  // namespace kavro_test
