@@ -80,10 +80,10 @@ template <kavro::FileValue T>
 py::array read_as(const kavro::File& f, const std::string& var, int layer, kavro::Step step) {
   py::array_t<T> out(static_cast<py::ssize_t>(f.value_count(var, layer)));
   f.read<T>(var, layer, step, std::span<T>(out.mutable_data(), static_cast<std::size_t>(out.size())));
-  return std::move(out);
+  return out;
 }
 
-py::array read(const kavro::File& f, const std::string& var, int layer, int date, int time,
+py::array read_values(const kavro::File& f, const std::string& var, int layer, int date, int time,
                int type) {
   const kavro::Step step{date, time};
   switch (static_cast<kavro::ValueType>(type)) {
@@ -136,5 +136,5 @@ PYBIND11_MODULE(_kavro, m) {
       .def("description", [](const kavro::File& f) { return description_dict(f.description()); })
       .def("steps", &steps)
       .def("value_count", &kavro::File::value_count)
-      .def("read", &read);
+      .def("read", &read_values);
 }

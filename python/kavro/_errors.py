@@ -9,3 +9,6 @@ class Error(RuntimeError):
         super().__init__(reason)
         self.reason = reason
         self.routine = routine
+
+
+Error.__module__ = "kavro"
