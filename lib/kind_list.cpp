@@ -25,6 +25,7 @@ const FileKind kNetcdfKind = {
     .read_flags = read_netcdf_flags,
     .header_arrays = true,
     .read_vars = read_netcdf_vars,
+    .write_step = write_netcdf_step,
     .read_bytes = netcdf_read_bytes,
     .close = close_netcdf_file,
     .close_name = "netCDF",

@@ -96,6 +96,61 @@ py::array read_values(const kavro::File& f, const std::string& var, int layer, i
   }
 }
 
+// ---- A description dict (as description_dict makes it) back into a Description ------------
+
+template <typename T>
+T item(const py::dict& d, const char* key) {
+  if (!d.contains(key)) throw py::key_error(std::string("description has no \"") + key + "\"");
+  return d[key].cast<T>();
+}
+
+kavro::Description description_of(const py::dict& d) {
+  kavro::Description desc;
+  desc.file_type = item<int>(d, "file_type");
+  const auto g = item<py::dict>(d, "grid");
+  desc.grid = {item<std::string>(g, "name"), item<int>(g, "ncols"),   item<int>(g, "nrows"),
+               item<int>(g, "nthik"),        item<double>(g, "xorig"), item<double>(g, "yorig"),
+               item<double>(g, "xcell"),     item<double>(g, "ycell")};
+  const auto p = item<py::dict>(d, "projection");
+  desc.projection = {item<int>(p, "type"),     item<double>(p, "alpha"),
+                     item<double>(p, "beta"),  item<double>(p, "gamma"),
+                     item<double>(p, "xcent"), item<double>(p, "ycent")};
+  const auto t = item<py::dict>(d, "time");
+  const auto start = item<std::pair<int, int>>(t, "start");
+  desc.time = {{start.first, start.second}, item<int>(t, "step"), 0};
+  const auto v = item<py::dict>(d, "vertical");
+  desc.vertical = {item<int>(v, "layers"), item<int>(v, "type"), item<float>(v, "top"),
+                   item<std::vector<float>>(v, "levels")};
+  for (const py::handle h : item<py::list>(d, "variables")) {
+    const auto var = h.cast<py::dict>();
+    desc.variables.push_back({item<std::string>(var, "name"), item<std::string>(var, "units"),
+                              item<std::string>(var, "description"),
+                              static_cast<kavro::ValueType>(item<int>(var, "type"))});
+  }
+  desc.lines = item<std::vector<std::string>>(d, "lines");
+  return desc;
+}
+
+template <kavro::FileValue T>
+void write_as(kavro::File& f, const std::string& var, kavro::Step step, const py::array& values) {
+  // The package hands over a contiguous array of the variable's own type.
+  const auto a = values.cast<py::array_t<T, py::array::c_style>>();
+  f.write<T>(var, step, std::span<const T>(a.data(), static_cast<std::size_t>(a.size())));
+}
+
+void write_values(kavro::File& f, const std::string& var, int date, int time, const py::array& values,
+                  int type) {
+  const kavro::Step step{date, time};
+  switch (static_cast<kavro::ValueType>(type)) {
+    case kavro::ValueType::integer:
+      return write_as<std::int32_t>(f, var, step, values);
+    case kavro::ValueType::double_precision:
+      return write_as<double>(f, var, step, values);
+    default:
+      return write_as<float>(f, var, step, values);
+  }
+}
+
 std::vector<std::pair<int, int>> steps(const kavro::File& f) {
   std::vector<std::pair<int, int>> out;
   for (const kavro::Step& s : f.steps()) out.emplace_back(s.date, s.time);
@@ -130,11 +185,15 @@ PYBIND11_MODULE(_kavro, m) {
       .def_static("open_path", [](const std::string& path, int mode) {
         return kavro::File::open_path(path, static_cast<kavro::Mode>(mode));
       })
+      .def_static("create", [](const std::string& name_or_path, const py::dict& desc, int mode) {
+        return kavro::File::create(name_or_path, description_of(desc), static_cast<kavro::Mode>(mode));
+      })
       .def("close", &kavro::File::close)
       .def_property_readonly("is_open", &kavro::File::is_open)
       .def_property_readonly("logical_name", &kavro::File::logical_name)
       .def("description", [](const kavro::File& f) { return description_dict(f.description()); })
       .def("steps", &steps)
       .def("value_count", &kavro::File::value_count)
-      .def("read", &read_values);
+      .def("read", &read_values)
+      .def("write", &write_values);
 }

@@ -115,6 +115,15 @@ bool read_vars(int fid, int vid, const SlabVector& start, const SlabVector& coun
   return ok;
 }
 
+// WRITE3: the values through WRBVARS (one variable's layers, or the whole record for every
+// variable and for the site, profile, nest and matrix types, as READ3 reads them), then the
+// flag pair through WRBFLAG, which also grows the record count in the header and MXREC3.
+// The data go first, so a reader never finds a flag for values not yet there.
+bool write_step(int fid, int vid, int step, const std::array<int, 2>& flags, int, int,
+                const std::byte* in) {
+  return WRBVARS(fid, vid, step, in) != 0 && WRBFLAG(fid, vid, step, flags.data()) != 0;
+}
+
 // A record of the site, profile, nest and matrix types comes whole: every layer of every
 // variable; the gridded, boundary and custom types as their netCDF transfer would, without
 // the header arrays.
@@ -165,6 +174,7 @@ const FileKind kBinaryKind = {
     .sync = sync,
     .read_flags = read_flags,
     .read_vars = read_vars,
+    .write_step = write_step,
     .read_bytes = read_bytes,
     .close = close,
     .close_name = "BINFIL3",

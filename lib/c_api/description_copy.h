@@ -1,5 +1,5 @@
-// Copies of the file description record for callers that cannot name it: C programs and the
-// Fortran module. The texts go into blank-padded fixed fields laid end to end.
+// Copies of the file description record, both ways, for callers that cannot name it: C
+// programs and the Fortran module. The texts go into blank-padded fixed fields laid end to end.
 #ifndef KAVRO_C_API_DESCRIPTION_COPY_H
 #define KAVRO_C_API_DESCRIPTION_COPY_H
 
@@ -22,6 +22,22 @@ struct DescriptionText {
 
 void copy_description(kavro_bdesc3& bdesc) noexcept;
 void copy_description(const DescriptionText& text) noexcept;
+
+// The same fields read, for a file about to be created.
+struct ConstDescriptionText {
+  const char* GDNAM3D = nullptr;
+  const char* UPNAM3D = nullptr;
+  const char* EXECN3D = nullptr;
+  const char* FDESC3D = nullptr;
+  const char* UPDSC3D = nullptr;
+  const char* VNAME3D = nullptr;
+  const char* UNITS3D = nullptr;
+  const char* VDESC3D = nullptr;
+};
+
+// Copies into the description record (the extra attributes of type 7 cleared).
+void fill_description(const kavro_bdesc3& bdesc) noexcept;
+void fill_description(const ConstDescriptionText& text) noexcept;
 
 }  // namespace kavro::detail
 

@@ -1,4 +1,4 @@
-// The C callers' way to open, describe and read files: each routine is its C++ namesake with
+// The C callers' way to open, describe, read and write files: each routine is its C++ namesake with
 // NUL-terminated names and 1/0 for true/false.
 #include <string_view>
 
@@ -29,9 +29,23 @@ int desc3c(const char* fname, struct kavro_bdesc3* bdesc, struct kavro_cdesc3* c
   return 1;
 }
 
+void setdesc3c(const struct kavro_bdesc3* bdesc, const struct kavro_cdesc3* cdesc) {
+  if (bdesc != nullptr) kavro::detail::fill_description(*bdesc);
+  if (cdesc != nullptr) {
+    kavro::detail::fill_description(kavro::detail::ConstDescriptionText{
+        cdesc->GDNAM3D, cdesc->UPNAM3D, cdesc->EXECN3D, cdesc->FDESC3D[0], cdesc->UPDSC3D[0],
+        cdesc->VNAME3D[0], cdesc->UNITS3D[0], cdesc->VDESC3D[0]});
+  }
+}
+
 int read3c(const char* fname, const char* vname, int layer, int jdate, int jtime, void* buffer,
            size_t nbytes) {
   return kavro::READ3(text(fname), text(vname), layer, jdate, jtime, buffer, nbytes) ? 1 : 0;
+}
+
+int write3c(const char* fname, const char* vname, int jdate, int jtime, const void* buffer,
+            size_t nbytes) {
+  return kavro::WRITE3(text(fname), text(vname), jdate, jtime, buffer, nbytes) ? 1 : 0;
 }
 
 int close3c(const char* fname) { return kavro::CLOSE3(text(fname)) ? 1 : 0; }

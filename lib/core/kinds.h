@@ -101,6 +101,12 @@ struct FileKind {
   // RDVARS: one variable (VID >= 1) or all (ALLVAR3) of SIZE values each into OUT.
   bool (*read_vars)(int fid, int vid, const SlabVector& start, const SlabVector& count,
                     std::int64_t size, std::byte* out) = no_vars;
+  // WRITE3: every layer of VID (or every variable, ALLVAR3) from IN, laid out as a READ3 of
+  // all layers delivers it, as the step of (JDATE, JTIME) in record STEP, with the flag pair
+  // FLAGS written after the data; the record count grown. Failures are logged by the kind
+  // and WRITE3 warns. Null for a kind that is not written by date and time (a list).
+  bool (*write_step)(int fid, int vid, int step, const std::array<int, 2>& flags, int jdate,
+                     int jtime, const std::byte* in) = nullptr;
   // Bytes a READ3 of VID (or ALLVAR3) and LAYER (or ALLAYS3) writes; the description is
   // slot FID's (a list hands its own slot to the row of its members' kind).
   std::int64_t (*read_bytes)(int fid, int vid, int layer) = no_bytes;

@@ -18,6 +18,7 @@
 #include "kavro/read.h"
 #include "kavro/settings.h"
 #include "kavro/util.h"
+#include "kavro/write.h"
 #include "open/layout.h"
 #include "read/read.h"
 
@@ -58,6 +59,15 @@ std::string_view type_word(int vtype) noexcept {
     default:
       return "of another type";
   }
+}
+
+// A variable is read and written in its own type only.
+void check_type(std::string_view routine, int fid, int vid, std::string_view var, ValueType type) {
+  const int vtype = state().b.VTYPE3(vid, fid);
+  if (vtype == static_cast<int>(type)) return;
+  refuse(routine, "Variable \"" + std::string(trimmed(var)) + "\" is " +
+                      std::string(type_word(vtype)) + ", not " +
+                      std::string(type_word(static_cast<int>(type))));
 }
 
 // The slot of a logical name the object holds.
@@ -300,11 +310,7 @@ void File::read_into(std::string_view var, int layer, Step step, ValueType type,
     if (!READ3(name_, var, layer, step.date, step.time, out.data(), out.size())) fail("READ3");
   }
   const int vtype = b.VTYPE3(vid, fid);
-  if (vtype != static_cast<int>(type)) {
-    refuse("File::read", "Variable \"" + std::string(trimmed(var)) + "\" is " +
-                             std::string(type_word(vtype)) + ", not " +
-                             std::string(type_word(static_cast<int>(type))));
-  }
+  check_type("File::read", fid, vid, var, type);
   const std::size_t want = value_count(var, layer) * value_bytes(vtype);
   if (out.size() < want) {
     refuse("File::read", "Buffer of " + std::to_string(out.size()) + " bytes for " +
@@ -333,6 +339,21 @@ void File::read_into(std::string_view var, int layer, Step step, ValueType type,
     }
   }
   std::memcpy(out.data(), scratch.data() + offset, want);
+}
+
+void File::write_from(std::string_view var, Step step, ValueType type,
+                      std::span<const std::byte> values) {
+  const int fid = slot_of(name_);
+  const int vid = variable_index(fid, var);
+  if (vid == ALLVAR3) refuse("File::write", "Write one variable at a time, or use write_raw");
+  if (vid > 0) check_type("File::write", fid, vid, var, type);
+  write_raw(var, step, values);
+}
+
+void File::write_raw(std::string_view var, Step step, std::span<const std::byte> buffer) {
+  (void)slot_of(name_);
+  detail::clear_reason();
+  if (!WRITE3(name_, var, step.date, step.time, buffer.data(), buffer.size())) fail("WRITE3");
 }
 
 }  // namespace kavro

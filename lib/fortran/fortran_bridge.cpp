@@ -47,6 +47,20 @@ int kavro_f_read3(const char* fname, int flen, const char* vname, int vlen, int 
                               nbytes < 0 ? 0 : std::size_t(nbytes)));
 }
 
+void kavro_f_setdesc(const kavro_bdesc3* bdesc, const char* gdnam, const char* upnam,
+                     const char* execn, const char* fdesc, const char* updsc, const char* vname,
+                     const char* units, const char* vdesc) {
+  kavro::detail::fill_description(*bdesc);
+  kavro::detail::fill_description(
+      kavro::detail::ConstDescriptionText{gdnam, upnam, execn, fdesc, updsc, vname, units, vdesc});
+}
+
+int kavro_f_write3(const char* fname, int flen, const char* vname, int vlen, int jdate, int jtime,
+                   const void* buffer, std::int64_t nbytes) {
+  return logical(kavro::WRITE3(text(fname, flen), text(vname, vlen), jdate, jtime, buffer,
+                               nbytes < 0 ? 0 : std::size_t(nbytes)));
+}
+
 int kavro_f_close3(const char* fname, int flen) {
   return logical(kavro::CLOSE3(text(fname, flen)));
 }

@@ -3,11 +3,16 @@
 ! Text arguments are ordinary blank-padded CHARACTER variables of any length; the library sees
 ! each at its declared length, trailing blanks included, as it sees the C++ callers' fields.
 ! DESC3 fills the description variables below (NCOLS3D, VNAME3D, ...), which keep the last
-! successful description until the next one. READ3 reads into REAL, INTEGER or DOUBLE
-! PRECISION arrays of any rank and refuses, with a warning in the log, a read that would not fit.
+! successful description until the next one; OPEN3 with FSNEW3, FSUNKN3 or FSCREA3 creates a
+! file from them. READ3 reads into and WRITE3 writes from REAL, INTEGER or DOUBLE PRECISION
+! arrays of any rank; a transfer that would not fit is refused with a warning in the log.
+!
+! The native binary (RDBVARS, WRBFLAG, ...) and memory-resident (BUFPUT3, BUFGET3, ...)
+! routines are the C routines themselves: their interfaces take the numbers by VALUE, so they
+! are called with plain INTEGER and REAL arguments, and their buffers as arrays of any type.
 module kavro
   use, intrinsic :: iso_c_binding, only: c_char, c_double, c_float, c_int, c_int64_t, c_loc, &
-                                         c_ptr
+                                         c_null_char, c_ptr
   implicit none
   private
 
@@ -38,7 +43,12 @@ module kavro
   character(len=MXDLEN3), public, save :: VDESC3D(MXVARS3) = ' '
 
   ! ---- Routines ------------------------------------------------------------------------------
-  public :: INIT3, OPEN3, DESC3, READ3, CLOSE3, SHUT3, XQEXIT
+  public :: INIT3, OPEN3, DESC3, READ3, WRITE3, CLOSE3, SHUT3, XQEXIT
+  public :: INITBIN3, CRTBIN3, OPNBIN3, DSCBIN3, RDBFLAG, WRBFLAG, RDBVARS, WRBVARS, XTRBIN3
+  public :: WRBPATCH, FLUSHBIN3, CLOSEBIN3
+  public :: BUFCRE3, BUFGET3, BUFGET3I, BUFGET3D, BUFPUT3, BUFPUT3I, BUFPUT3D, BUFXTR3, BUFXTR3I
+  public :: BUFXTR3D, BUFDDT3, BUFDDT3D, BUFVGT3, BUFVGT3D, BUFDEL3, BUFINT3, BUFINT3D, BUFINTX
+  public :: BUFINTXD
   public :: XQMESG, XQMSG2, XQWARN, XQERR
   public :: NEXTIME, SECSDIFF, CURREC
   public :: ENVYN, ENVINT, ENVREAL, ENVDBLE, ENVSTR
@@ -46,6 +56,10 @@ module kavro
   interface READ3
     module procedure read3_real, read3_int, read3_double
   end interface READ3
+
+  interface WRITE3
+    module procedure write3_real, write3_int, write3_double
+  end interface WRITE3
 
   ! The numbers of the description record as the bridge hands them over (struct kavro_bdesc3).
   type, bind(C) :: bdesc3_numbers
@@ -164,6 +178,203 @@ module kavro
       integer(c_int), value :: llen, dlen, deflen, eqlen
       integer(c_int), intent(out) :: stat
     end subroutine
+    integer(c_int) function kavro_f_write3(fname, flen, vname, vlen, jdate, jtime, buffer, &
+                                           nbytes) bind(C)
+      import :: c_char, c_int, c_int64_t, c_ptr
+      character(kind=c_char), intent(in) :: fname(*), vname(*)
+      integer(c_int), value :: flen, vlen, jdate, jtime
+      type(c_ptr), value :: buffer
+      integer(c_int64_t), value :: nbytes
+    end function
+    subroutine kavro_f_setdesc(bdesc, gdnam, upnam, execn, fdesc, updsc, vname, units, vdesc) &
+        bind(C)
+      import :: c_char, bdesc3_numbers
+      type(bdesc3_numbers), intent(in) :: bdesc
+      character(kind=c_char), intent(in) :: gdnam(*), upnam(*), execn(*), fdesc(*), updsc(*)
+      character(kind=c_char), intent(in) :: vname(*), units(*), vdesc(*)
+    end subroutine
+
+    ! ---- Native binary files: the C routines (names NUL-terminated: see CRTBIN3, OPNBIN3) -----
+    integer(c_int) function INITBIN3(version, jdate, jtime) bind(C, name='INITBIN3')
+      import :: c_char, c_int
+      character(kind=c_char), intent(in) :: version(*)
+      integer(c_int), value :: jdate, jtime
+    end function
+    integer(c_int) function crtbin3_c(fname, fid, pgname) bind(C, name='CRTBIN3')
+      import :: c_char, c_int
+      character(kind=c_char), intent(in) :: fname(*), pgname(*)
+      integer(c_int), value :: fid
+    end function
+    integer(c_int) function opnbin3_c(fname, fid, access, pgname) bind(C, name='OPNBIN3')
+      import :: c_char, c_int
+      character(kind=c_char), intent(in) :: fname(*), pgname(*)
+      integer(c_int), value :: fid, access
+    end function
+    integer(c_int) function DSCBIN3(fid) bind(C, name='DSCBIN3')
+      import :: c_int
+      integer(c_int), value :: fid
+    end function
+    integer(c_int) function RDBFLAG(fid, vid, step, flags) bind(C, name='RDBFLAG')
+      import :: c_int
+      integer(c_int), value :: fid, vid, step
+      integer(c_int), intent(out) :: flags(*)
+    end function
+    integer(c_int) function WRBFLAG(fid, vid, step, flags) bind(C, name='WRBFLAG')
+      import :: c_int
+      integer(c_int), value :: fid, vid, step
+      integer(c_int), intent(in) :: flags(*)
+    end function
+    integer(c_int) function RDBVARS(fid, vid, layer, step, buffer) bind(C, name='RDBVARS')
+      import :: c_int
+      integer(c_int), value :: fid, vid, layer, step
+      type(*), intent(inout) :: buffer(*)
+    end function
+    integer(c_int) function WRBVARS(fid, vid, step, buffer) bind(C, name='WRBVARS')
+      import :: c_int
+      integer(c_int), value :: fid, vid, step
+      type(*), intent(in) :: buffer(*)
+    end function
+    integer(c_int) function XTRBIN3(fid, vid, lay0, lay1, row0, row1, col0, col1, step, buffer) &
+        bind(C, name='XTRBIN3')
+      import :: c_int
+      integer(c_int), value :: fid, vid, lay0, lay1, row0, row1, col0, col1, step
+      type(*), intent(inout) :: buffer(*)
+    end function
+    integer(c_int) function WRBPATCH(fid, vid, origin, size, step, buffer) bind(C, name='WRBPATCH')
+      import :: c_int
+      integer(c_int), value :: fid, vid, step
+      integer(c_int), intent(in) :: origin(2), size(2)
+      type(*), intent(in) :: buffer(*)
+    end function
+    integer(c_int) function FLUSHBIN3(fid) bind(C, name='FLUSHBIN3')
+      import :: c_int
+      integer(c_int), value :: fid
+    end function
+    integer(c_int) function CLOSEBIN3(fid) bind(C, name='CLOSEBIN3')
+      import :: c_int
+      integer(c_int), value :: fid
+    end function
+
+    ! ---- Memory-resident buffers: the C routines -------------------------------------------------
+    integer(c_int) function BUFCRE3(fid, nvars, nlays, size, vtype, tstep) bind(C, name='BUFCRE3')
+      import :: c_int
+      integer(c_int), value :: fid, nvars, nlays, size, tstep
+      integer(c_int), intent(in) :: vtype(*)
+    end function
+    integer(c_int) function BUFGET3(fid, vid, layer, nlays, size, half, buffer) &
+        bind(C, name='BUFGET3')
+      import :: c_int, c_float
+      integer(c_int), value :: fid, vid, layer, nlays, size, half
+      real(c_float), intent(out) :: buffer(*)
+    end function
+    integer(c_int) function BUFGET3I(fid, vid, layer, nlays, size, half, buffer) &
+        bind(C, name='BUFGET3I')
+      import :: c_int
+      integer(c_int), value :: fid, vid, layer, nlays, size, half
+      integer(c_int), intent(out) :: buffer(*)
+    end function
+    integer(c_int) function BUFGET3D(fid, vid, layer, nlays, size, half, buffer) &
+        bind(C, name='BUFGET3D')
+      import :: c_int, c_double
+      integer(c_int), value :: fid, vid, layer, nlays, size, half
+      real(c_double), intent(out) :: buffer(*)
+    end function
+    integer(c_int) function BUFPUT3(fid, vid, size, half, tstep, buffer) bind(C, name='BUFPUT3')
+      import :: c_int, c_float
+      integer(c_int), value :: fid, vid, size, half, tstep
+      real(c_float), intent(in) :: buffer(*)
+    end function
+    integer(c_int) function BUFPUT3I(fid, vid, size, half, tstep, buffer) bind(C, name='BUFPUT3I')
+      import :: c_int
+      integer(c_int), value :: fid, vid, size, half, tstep
+      integer(c_int), intent(in) :: buffer(*)
+    end function
+    integer(c_int) function BUFPUT3D(fid, vid, size, half, tstep, buffer) bind(C, name='BUFPUT3D')
+      import :: c_int, c_double
+      integer(c_int), value :: fid, vid, size, half, tstep
+      real(c_double), intent(in) :: buffer(*)
+    end function
+    integer(c_int) function BUFXTR3(fid, vid, lay0, lay1, row0, row1, col0, col1, nlays, nrows, &
+                                    ncols, half, buffer) bind(C, name='BUFXTR3')
+      import :: c_int, c_float
+      integer(c_int), value :: fid, vid, lay0, lay1, row0, row1, col0, col1, nlays, nrows, ncols
+      integer(c_int), value :: half
+      real(c_float), intent(out) :: buffer(*)
+    end function
+    integer(c_int) function BUFXTR3I(fid, vid, lay0, lay1, row0, row1, col0, col1, nlays, nrows, &
+                                     ncols, half, buffer) bind(C, name='BUFXTR3I')
+      import :: c_int
+      integer(c_int), value :: fid, vid, lay0, lay1, row0, row1, col0, col1, nlays, nrows, ncols
+      integer(c_int), value :: half
+      integer(c_int), intent(out) :: buffer(*)
+    end function
+    integer(c_int) function BUFXTR3D(fid, vid, lay0, lay1, row0, row1, col0, col1, nlays, nrows, &
+                                     ncols, half, buffer) bind(C, name='BUFXTR3D')
+      import :: c_int, c_double
+      integer(c_int), value :: fid, vid, lay0, lay1, row0, row1, col0, col1, nlays, nrows, ncols
+      integer(c_int), value :: half
+      real(c_double), intent(out) :: buffer(*)
+    end function
+    integer(c_int) function BUFDDT3(fid, vid, size, half, unused, scale, buffer) &
+        bind(C, name='BUFDDT3')
+      import :: c_int, c_float
+      integer(c_int), value :: fid, vid, size, half, unused
+      real(c_float), value :: scale
+      real(c_float), intent(out) :: buffer(*)
+    end function
+    integer(c_int) function BUFDDT3D(fid, vid, size, half, unused, scale, buffer) &
+        bind(C, name='BUFDDT3D')
+      import :: c_int, c_double
+      integer(c_int), value :: fid, vid, size, half, unused
+      real(c_double), value :: scale
+      real(c_double), intent(out) :: buffer(*)
+    end function
+    integer(c_int) function BUFVGT3(fid, vid, doread, start, count, size, half, tstep) &
+        bind(C, name='BUFVGT3')
+      import :: c_int
+      integer(c_int), value :: fid, vid, doread, size, half, tstep
+      integer(c_int), intent(in) :: start(*), count(*)
+    end function
+    integer(c_int) function BUFVGT3D(fid, vid, doread, start, count, size, half, tstep) &
+        bind(C, name='BUFVGT3D')
+      import :: c_int
+      integer(c_int), value :: fid, vid, doread, size, half, tstep
+      integer(c_int), intent(in) :: start(*), count(*)
+    end function
+    integer(c_int) function BUFDEL3(fid) bind(C, name='BUFDEL3')
+      import :: c_int
+      integer(c_int), value :: fid
+    end function
+    integer(c_int) function BUFINT3(fid, vid, size, half, tstep, p, q, buffer) &
+        bind(C, name='BUFINT3')
+      import :: c_int, c_float
+      integer(c_int), value :: fid, vid, size, half, tstep
+      real(c_float), value :: p, q
+      real(c_float), intent(out) :: buffer(*)
+    end function
+    integer(c_int) function BUFINT3D(fid, vid, size, half, tstep, p, q, buffer) &
+        bind(C, name='BUFINT3D')
+      import :: c_int, c_double
+      integer(c_int), value :: fid, vid, size, half, tstep
+      real(c_double), value :: p, q
+      real(c_double), intent(out) :: buffer(*)
+    end function
+    integer(c_int) function BUFINTX(fid, vid, size, half, tstep, dims, lo, hi, p, q, buffer) &
+        bind(C, name='BUFINTX')
+      import :: c_int, c_float
+      integer(c_int), value :: fid, vid, size, half, tstep
+      integer(c_int), intent(in) :: dims(2), lo(3), hi(3)
+      real(c_float), value :: p, q
+      real(c_float), intent(out) :: buffer(*)
+    end function
+    integer(c_int) function BUFINTXD(fid, vid, size, half, tstep, dims, lo, hi, p, q, buffer) &
+        bind(C, name='BUFINTXD')
+      import :: c_int, c_double
+      integer(c_int), value :: fid, vid, size, half, tstep
+      integer(c_int), intent(in) :: dims(2), lo(3), hi(3)
+      real(c_double), value :: p, q
+      real(c_double), intent(out) :: buffer(*)
+    end function
   end interface
 
 contains
@@ -177,8 +388,33 @@ contains
   logical function OPEN3(fname, fstatus, pgname)
     character(len=*), intent(in) :: fname, pgname
     integer, intent(in) :: fstatus
+    ! A file that may be created is created from the module's description variables.
+    if (fstatus == FSNEW3 .or. fstatus == FSUNKN3 .or. fstatus == FSCREA3) call set_description()
     OPEN3 = kavro_f_open3(fname, len(fname), fstatus, pgname, len(pgname)) /= 0
   end function OPEN3
+
+  subroutine set_description()
+    type(bdesc3_numbers) :: b
+    b = bdesc3_numbers(P_ALP3D, P_BET3D, P_GAM3D, XCENT3D, YCENT3D, XORIG3D, YORIG3D, XCELL3D, &
+                       YCELL3D, FTYPE3D, CDATE3D, CTIME3D, WDATE3D, WTIME3D, SDATE3D, STIME3D, &
+                       TSTEP3D, MXREC3D, NVARS3D, NCOLS3D, NROWS3D, NLAYS3D, NTHIK3D, GDTYP3D, &
+                       VGTYP3D, VGTOP3D, VGLVS3D, VTYPE3D)
+    call kavro_f_setdesc(b, GDNAM3D, UPNAM3D, EXECN3D, FDESC3D, UPDSC3D, VNAME3D, UNITS3D, VDESC3D)
+  end subroutine set_description
+
+  ! The native binary routines that take a path and a program name: Fortran texts, passed on
+  ! NUL-terminated.
+  integer function CRTBIN3(fname, fid, pgname)
+    character(len=*), intent(in) :: fname, pgname
+    integer, intent(in) :: fid
+    CRTBIN3 = crtbin3_c(trim(fname) // c_null_char, fid, trim(pgname) // c_null_char)
+  end function CRTBIN3
+
+  integer function OPNBIN3(fname, fid, access, pgname)
+    character(len=*), intent(in) :: fname, pgname
+    integer, intent(in) :: fid, access
+    OPNBIN3 = opnbin3_c(trim(fname) // c_null_char, fid, access, trim(pgname) // c_null_char)
+  end function OPNBIN3
 
   logical function DESC3(fname)
     character(len=*), intent(in) :: fname
@@ -239,6 +475,30 @@ contains
     read3_double = kavro_f_read3(fname, len(fname), vname, len(vname), layer, jdate, jtime, &
                                  c_loc(buffer), size(buffer, kind=c_int64_t) * 8) /= 0
   end function read3_double
+
+  logical function write3_real(fname, vname, jdate, jtime, buffer)
+    character(len=*), intent(in) :: fname, vname
+    integer, intent(in) :: jdate, jtime
+    real(c_float), intent(in), contiguous, target :: buffer(..)
+    write3_real = kavro_f_write3(fname, len(fname), vname, len(vname), jdate, jtime, &
+                                 c_loc(buffer), size(buffer, kind=c_int64_t) * 4) /= 0
+  end function write3_real
+
+  logical function write3_int(fname, vname, jdate, jtime, buffer)
+    character(len=*), intent(in) :: fname, vname
+    integer, intent(in) :: jdate, jtime
+    integer(c_int), intent(in), contiguous, target :: buffer(..)
+    write3_int = kavro_f_write3(fname, len(fname), vname, len(vname), jdate, jtime, &
+                                c_loc(buffer), size(buffer, kind=c_int64_t) * 4) /= 0
+  end function write3_int
+
+  logical function write3_double(fname, vname, jdate, jtime, buffer)
+    character(len=*), intent(in) :: fname, vname
+    integer, intent(in) :: jdate, jtime
+    real(c_double), intent(in), contiguous, target :: buffer(..)
+    write3_double = kavro_f_write3(fname, len(fname), vname, len(vname), jdate, jtime, &
+                                   c_loc(buffer), size(buffer, kind=c_int64_t) * 8) /= 0
+  end function write3_double
 
   logical function CLOSE3(fname)
     character(len=*), intent(in) :: fname

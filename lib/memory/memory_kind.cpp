@@ -210,26 +210,16 @@ bool RDBUF3(int fid, int vid, int layer, int jdate, int jtime, void* buffer) {
   return true;
 }
 
-bool write_buffered_step(std::string_view fname, std::string_view vname, int jdate, int jtime,
-                         const void* buffer) {
-  constexpr std::string_view kCaller = "write_buffered_step";
-  const int fid = NAME2FID(fname);
-  if (fid <= 0 || state().b.NCID3(fid) != MEMFIL3) {
-    XQWARN(kCaller, jdate, jtime, MsgBuf<256>("Not an open BUFFERED file: \"") << fname << '"');
-    return false;
-  }
+namespace {
+
+// Stores every layer of variable VID as the step of (JDATE, JTIME). A date and time already
+// held is replaced in place; a new one replaces the older of the two held steps and becomes
+// the latest. False when the buffer routine failed (it has logged why).
+bool store_step(int fid, int vid, int jdate, int jtime, const void* buffer) {
   Bstate3& b = state().b;
-  const int vid = INDEX1(vname, b.NVARS3(fid), std::span<const Name16>(state().c.VLIST3D.row(fid)));
-  if (vid == 0) {
-    XQWARN(kCaller, jdate, jtime,
-           MsgBuf<256>("Variable \"") << trimmed(vname) << "\" not in file " << fname);
-    return false;
-  }
   const int tstep = b.TSTEP3(fid);
   const std::int64_t n = std::int64_t{b.LAYSIZE3(fid)} * b.NLAYS3(fid);
   int& last = b.BUFLAST3(vid, fid);
-  // The step already held under this date and time is replaced in place; a new one takes
-  // the half of the older step.
   int half = 0;
   bool fresh = true;
   if (tstep != 0) {
@@ -255,11 +245,7 @@ bool write_buffered_step(std::string_view fname, std::string_view vname, int jda
     default:
       break;
   }
-  if (ok == 0) {
-    XQWARN(kCaller, jdate, jtime,
-           MsgBuf<256>("Could not store variable ") << trimmed(vname) << " in " << fname);
-    return false;
-  }
+  if (ok == 0) return false;
   if (tstep == 0) {
     b.BUF0DATE3(vid, fid) = b.BUF0TIME3(vid, fid) = 0;
     last = 0;
@@ -269,6 +255,46 @@ bool write_buffered_step(std::string_view fname, std::string_view vname, int jda
     b.BUF0DATE3(vid, fid) = jdate;
     b.BUF0TIME3(vid, fid) = jtime;
     last = half;
+  }
+  return true;
+}
+
+// WRITE3: one variable, or every variable one after another in the buffer as READ3 of all
+// layers lays them out. A memory-resident file keeps no flags and no record count: the date
+// and time are its buffers' own.
+bool write_step(int fid, int vid, int, const std::array<int, 2>&, int jdate, int jtime,
+                const std::byte* in) {
+  const Bstate3& b = state().b;
+  if (vid >= 1) return store_step(fid, vid, jdate, jtime, in);
+  const std::int64_t n = std::int64_t{b.LAYSIZE3(fid)} * b.NLAYS3(fid);
+  for (int v = 1; v <= detail::described_vars(fid); ++v) {
+    if (!store_step(fid, v, jdate, jtime, in)) return false;
+    in += n * detail::words_per_value(b.VTYPE3(v, fid)) * detail::kWordBytes;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool write_buffered_step(std::string_view fname, std::string_view vname, int jdate, int jtime,
+                         const void* buffer) {
+  constexpr std::string_view kCaller = "write_buffered_step";
+  const int fid = NAME2FID(fname);
+  if (fid <= 0 || state().b.NCID3(fid) != MEMFIL3) {
+    XQWARN(kCaller, jdate, jtime, MsgBuf<256>("Not an open BUFFERED file: \"") << fname << '"');
+    return false;
+  }
+  const int vid =
+      INDEX1(vname, state().b.NVARS3(fid), std::span<const Name16>(state().c.VLIST3D.row(fid)));
+  if (vid == 0) {
+    XQWARN(kCaller, jdate, jtime,
+           MsgBuf<256>("Variable \"") << trimmed(vname) << "\" not in file " << fname);
+    return false;
+  }
+  if (!store_step(fid, vid, jdate, jtime, buffer)) {
+    XQWARN(kCaller, jdate, jtime,
+           MsgBuf<256>("Could not store variable ") << trimmed(vname) << " in " << fname);
+    return false;
   }
   return true;
 }
@@ -283,6 +309,7 @@ const FileKind kMemoryKind = {
     .create = create,
     .describe = describe,
     .read_dated = RDBUF3,
+    .write_step = write_step,
     .read_bytes = read_bytes,
     .release = release,
     .forget = release_all_buffers,

@@ -92,30 +92,60 @@ int block_status(int ncid, int varid, int rank, const std::size_t* st, const std
   return NC_NOERR;
 }
 
+// START and COUNT in C order (slowest dimension first, 0-based), and the values they cover.
+struct Vectors {
+  std::size_t st[kMaxRank];
+  std::size_t ct[kMaxRank];
+  std::uint64_t values = 1;
+  bool overflow = false;
+};
+
+int c_vectors(int ncid, int varid, int rank, const int* start, const int* count,
+              Vectors& v) noexcept {
+  if (rank < 1 || rank > kMaxRank) return NC_EBADDIM;
+  // A variable of another rank would make netCDF read past our vectors.
+  int ndims = 0;
+  if (const int status = nc_inq_varndims(ncid, varid, &ndims); status != NC_NOERR) return status;
+  if (ndims != rank) return NC_EBADDIM;
+  for (int i = 0; i < rank; ++i) {
+    const int k = rank - 1 - i;  // C order: slowest dimension first
+    if (start[k] < 1) return NC_EINVALCOORDS;
+    if (count[k] < 0) return NC_EEDGE;
+    v.st[i] = static_cast<std::size_t>(start[k] - 1);
+    v.ct[i] = static_cast<std::size_t>(count[k]);
+    v.overflow = v.overflow || __builtin_mul_overflow(v.values, v.ct[i], &v.values);
+  }
+  return NC_NOERR;
+}
+
+int put_typed(int ncid, int varid, const std::size_t* st, const std::size_t* ct, int vtype,
+              const void* src) noexcept {
+  switch (vtype) {
+    case XQINT:
+      return nc_put_vara_int(ncid, varid, st, ct, static_cast<const int*>(src));
+    case XQREAL:
+      return nc_put_vara_float(ncid, varid, st, ct, static_cast<const float*>(src));
+    case XQDBLE:
+      return nc_put_vara_double(ncid, varid, st, ct, static_cast<const double*>(src));
+    default:
+      return NC_EBADTYPE;
+  }
+}
+
 }  // namespace
 
 int nc_read_block(int ncid, int varid, int rank, const int* start, const int* count, int vtype,
                   void* dest) noexcept {
   const std::size_t vbytes = value_bytes(vtype);
   if (vbytes == 0) return NC_EBADTYPE;
-  if (rank < 1 || rank > kMaxRank) return NC_EBADDIM;
-  // A variable of another rank would make netCDF read past our vectors.
-  int ndims = 0;
-  if (const int status = nc_inq_varndims(ncid, varid, &ndims); status != NC_NOERR) return status;
-  if (ndims != rank) return NC_EBADDIM;
-
-  std::size_t st[kMaxRank];
-  std::size_t ct[kMaxRank];
-  std::uint64_t values = 1;
-  bool overflow = false;
-  for (int i = 0; i < rank; ++i) {
-    const int k = rank - 1 - i;  // C order: slowest dimension first
-    if (start[k] < 1) return NC_EINVALCOORDS;
-    if (count[k] < 0) return NC_EEDGE;
-    st[i] = static_cast<std::size_t>(start[k] - 1);
-    ct[i] = static_cast<std::size_t>(count[k]);
-    overflow = overflow || __builtin_mul_overflow(values, ct[i], &values);
+  Vectors v;
+  if (const int status = c_vectors(ncid, varid, rank, start, count, v); status != NC_NOERR) {
+    return status;
   }
+  const std::size_t* st = v.st;
+  const std::size_t* ct = v.ct;
+  const std::uint64_t values = v.values;
+  const bool overflow = v.overflow;
   if (reinterpret_cast<std::uintptr_t>(dest) % vbytes == 0) {
     return get_typed(ncid, varid, st, ct, vtype, dest);
   }
@@ -129,6 +159,25 @@ int nc_read_block(int ncid, int varid, int rank, const int* start, const int* co
   const int status = get_typed(ncid, varid, st, ct, vtype, stage);
   if (status == NC_NOERR) std::memcpy(dest, stage, bytes);
   return status;
+}
+
+int nc_write_block(int ncid, int varid, int rank, const int* start, const int* count, int vtype,
+                   const void* src) noexcept {
+  const std::size_t vbytes = value_bytes(vtype);
+  if (vtype < XQINT || vtype > XQDBLE) return NC_EBADTYPE;
+  Vectors v;
+  if (const int status = c_vectors(ncid, varid, rank, start, count, v); status != NC_NOERR) {
+    return status;
+  }
+  if (reinterpret_cast<std::uintptr_t>(src) % vbytes == 0) {
+    return put_typed(ncid, varid, v.st, v.ct, vtype, src);
+  }
+  std::uint64_t bytes = 0;
+  if (v.overflow || __builtin_mul_overflow(v.values, vbytes, &bytes)) return NC_EEDGE;
+  void* stage = staging_for(bytes);
+  if (stage == nullptr) return NC_ENOMEM;
+  std::memcpy(stage, src, bytes);
+  return put_typed(ncid, varid, v.st, v.ct, vtype, stage);
 }
 
 }  // namespace kavro::detail

@@ -17,6 +17,12 @@ namespace kavro::detail {
 int nc_read_block(int ncid, int varid, int rank, const int* start, const int* count, int vtype,
                   void* dest) noexcept;
 
+// The writer's counterpart: the block from SRC, values of type code VTYPE (INTEGER, REAL or
+// DOUBLE PRECISION, the variable's own type, written unconverted). SRC need not be aligned.
+// The same statuses; nothing is written when the vectors or the type are refused.
+int nc_write_block(int ncid, int varid, int rank, const int* start, const int* count, int vtype,
+                   const void* src) noexcept;
+
 }  // namespace kavro::detail
 
 #endif  // KAVRO_READ_NC_READ_H

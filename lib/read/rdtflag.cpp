@@ -28,16 +28,20 @@ using detail::MsgBuf;
 using detail::right_justified;
 using detail::six_digits;
 
-void report_step_error(int fid, int jdate, int jtime) {
+}  // namespace
+
+void detail::report_step_error(std::string_view caller, int fid, int jdate, int jtime) {
   const Bstate3& b = state().b;
   XQMSG2(MsgBuf<80>("Requested date & time:    ")
          << right_justified(jdate, 9) << ':' << six_digits(jtime));
   XQMSG2(MsgBuf<80>("File starting date & time:")
          << right_justified(b.SDATE3(fid), 9) << ':' << six_digits(b.STIME3(fid)));
   XQMSG2(MsgBuf<80>("File time step:           ") << six_digits(b.TSTEP3(fid)));
-  XQWARN("RDTFLAG", jdate, jtime,
+  XQWARN(caller, jdate, jtime,
          MsgBuf<256>("Time step error for file:  ") << state().c.FLNAME3(fid).padded());
 }
+
+namespace {
 
 void report_unavailable(int fid, int v, int jdate, int jtime) {
   const Cstate3& c = state().c;
@@ -56,22 +60,11 @@ bool RDTFLAG(int& fid, int vid, int jdate, int jtime, int& step, bool verbose) {
   if (holder == 0) return false;
   fid = holder;
 
-  const int tstep = b.TSTEP3(fid);
-  int rec = JSTEP3(jdate, jtime, b.SDATE3(fid), b.STIME3(fid), detail::magnitude(tstep));
-  if (rec < 0) {
-    step = rec;
-    if (verbose) report_step_error(fid, jdate, jtime);
+  std::array<int, 2> want{};
+  if (!detail::record_of(fid, jdate, jtime, step, want)) {
+    if (verbose) detail::report_step_error("RDTFLAG", fid, jdate, jtime);
     return false;
   }
-  int want_date = jdate;
-  int want_time = jtime;
-  if (tstep < 0) {
-    rec = (rec - 1) % 2 + 1;  // the two records are reused in turn
-  } else if (tstep == 0) {
-    want_date = 0;
-    want_time = 0;
-  }
-  step = rec;
 
   if (b.VOLATILE3(fid) && !SYNCFID(fid)) {
     XQWARN("RDTFLAG", jdate, jtime,
@@ -91,7 +84,7 @@ bool RDTFLAG(int& fid, int vid, int jdate, int jtime, int& step, bool verbose) {
 
   bool ok = true;
   for (int i = 0; i < n; ++i) {
-    if (flags[2 * i] != want_date || flags[2 * i + 1] != want_time) {
+    if (flags[2 * i] != want[0] || flags[2 * i + 1] != want[1]) {
       report_unavailable(fid, first + i, jdate, jtime);
       ok = false;
     }
@@ -100,6 +93,22 @@ bool RDTFLAG(int& fid, int vid, int jdate, int jtime, int& step, bool verbose) {
 }
 
 namespace detail {
+
+bool record_of(int fid, int jdate, int jtime, int& step, std::array<int, 2>& pair) {
+  const Bstate3& b = state().b;
+  const int tstep = b.TSTEP3(fid);
+  int rec = JSTEP3(jdate, jtime, b.SDATE3(fid), b.STIME3(fid), magnitude(tstep));
+  step = rec;
+  if (rec < 0) return false;
+  pair = {jdate, jtime};
+  if (tstep < 0) {
+    rec = (rec - 1) % 2 + 1;  // the two records are reused in turn
+  } else if (tstep == 0) {
+    pair = {0, 0};
+  }
+  step = rec;
+  return true;
+}
 
 // Both elements of the pair, the chosen variables, one record. An event file's flags are
 // (record, date-time) only: the pairs are taken from the records FIRST .. FIRST + N - 1, as

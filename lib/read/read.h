@@ -7,6 +7,8 @@
 #ifndef KAVRO_READ_READ_H
 #define KAVRO_READ_READ_H
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -45,6 +47,36 @@ namespace detail {
 // writes into the caller's buffer, as the slot's kind reads it. Computed in 64-bit
 // arithmetic; a request whose size does not fit 64 bits gives INT64_MAX, which no buffer holds.
 std::int64_t read3_size_bytes(int fid, int vid, int layer) noexcept;
+
+// The slot of the file FNAME for a request of variable VNAME: 0 when the name is longer than
+// 16 characters or the file is not open, reported with CALLER's warning "Invalid variable or
+// file name arguments".
+int named_slot(std::string_view caller, std::string_view fname, std::string_view vname,
+               int jdate, int jtime);
+
+// CALLER's warning for file FNAME (slot FID) whose type has no transfer.
+void report_unknown_type(std::string_view caller, int fid, std::string_view fname, int jdate,
+                         int jtime);
+
+// The record STEP of (JDATE, JTIME) in the file of slot FID and the flag pair that record
+// holds for it: (JDATE, JTIME), or (0, 0) in a time-independent file (record 1); a file with
+// a negative time step reuses records 1 and 2 in turn. False, with STEP negative, when the
+// date and time is not on the file's time axis.
+bool record_of(int fid, int jdate, int jtime, int& step, std::array<int, 2>& pair);
+
+// The three lines and CALLER's warning "Time step error for file:" for a date and time that
+// is not on the time axis of the file in slot FID.
+void report_step_error(std::string_view caller, int fid, int jdate, int jtime);
+
+// The report of a variable VNAME that file FNAME (slot FID) does not hold: the file's variables
+// listed three to a line, then CALLER's warning "Requested variable ... not available".
+void report_missing_variable(std::string_view caller, int fid, std::string_view fname,
+                             std::string_view vname, int jdate, int jtime);
+
+// NBYTES, when given, is the size of the caller's buffer: a transfer of VID and LAYER that
+// would need more is refused, with CALLER's warning, before anything is read or written.
+bool fits(std::string_view caller, int fid, int vid, int layer, const std::size_t* nbytes,
+          std::string_view fname, std::string_view vname, int jdate, int jtime);
 
 }  // namespace detail
 }  // namespace kavro

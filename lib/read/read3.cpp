@@ -53,48 +53,12 @@ Transfer transfer_for(int ftype) noexcept {
   }
 }
 
-// The file's variables, three names to a line.
-void list_variables(int fid) {
-  const int nvars = detail::described_vars(fid);
-  for (int v = 1; v <= nvars; v += kNamesPerLine) {
-    MsgBuf<80> line;
-    for (int k = v; k < v + kNamesPerLine && k <= nvars; ++k) {
-      if (k > v) line << "    ";
-      line << '"' << state().c.VLIST3D(k, fid).padded() << '"';
-    }
-    XQMSG2(line);
-  }
-}
-
-// NBYTES, when given, is the size of the caller's buffer: a transfer that would write more
-// is refused before anything is read.
-bool fits(int fid, int vid, int layer, const std::size_t* nbytes, std::string_view fname,
-          std::string_view vname, int jdate, int jtime) {
-  if (nbytes == nullptr) return true;
-  const std::int64_t need = detail::read3_size_bytes(fid, vid, layer);
-  if (static_cast<std::uint64_t>(need) <= *nbytes) return true;
-  MsgBuf<256> msg("Buffer too small for variable ");
-  msg << trimmed(vname) << " of file " << trimmed(fname);
-  msg.format(": %lld bytes needed, %zu given", static_cast<long long>(need), *nbytes);
-  XQWARN("READ3", jdate, jtime, msg);
-  return false;
-}
-
 bool read3(std::string_view fname, std::string_view vname, int layer, int jdate, int jtime,
            void* buffer, const std::size_t* nbytes) {
   const Bstate3& b = state().b;
 
-  int fid = NAME2FID(fname);
-  const std::size_t vlen = trimmed(vname).size();
-  if (vlen > kMaxVarName) {
-    XQMSG2(MsgBuf<80>("Max vble name length 16; actual:")
-           << right_justified(static_cast<long long>(vlen), 10));
-  }
-  if (vlen > kMaxVarName || fid <= 0) {
-    XQMSG2(MsgBuf<256>("File \"") << fname << "\" Variable \"" << vname << '"');
-    XQWARN("READ3", jdate, jtime, "Invalid variable or file name arguments");
-    return false;
-  }
+  int fid = detail::named_slot("READ3", fname, vname, jdate, jtime);
+  if (fid <= 0) return false;
 
   if (b.FTYPE3(fid) == DCTNRY3) return RDDICT3(fid, vname);
 
@@ -102,10 +66,7 @@ bool read3(std::string_view fname, std::string_view vname, int layer, int jdate,
   if (!padded_equal(vname, "ALL")) {
     vid = INDEX1(vname, b.NVARS3(fid), std::span<const Name16>(state().c.VLIST3D.row(fid)));
     if (vid == 0) {
-      XQMSG2(MsgBuf<256>("File ") << trimmed(fname) << " contains vbles");
-      list_variables(fid);
-      XQWARN("READ3", jdate, jtime,
-             MsgBuf<256>("Requested variable \"") << trimmed(vname) << "\" not available");
+      detail::report_missing_variable("READ3", fid, fname, vname, jdate, jtime);
       return false;
     }
   }
@@ -120,7 +81,7 @@ bool read3(std::string_view fname, std::string_view vname, int layer, int jdate,
   // A kind that holds its steps by date and time (memory-resident) reads them itself.
   const detail::FileKind& kind = detail::kind_of(fid);
   if (kind.read_dated != nullptr) {
-    if (!fits(fid, vid, layer, nbytes, fname, vname, jdate, jtime)) return false;
+    if (!detail::fits("READ3", fid, vid, layer, nbytes, fname, vname, jdate, jtime)) return false;
     return kind.read_dated(fid, vid, layer, jdate, jtime, buffer);
   }
 
@@ -129,16 +90,70 @@ bool read3(std::string_view fname, std::string_view vname, int layer, int jdate,
 
   const Transfer transfer = transfer_for(b.FTYPE3(fid));
   if (transfer == nullptr) {
-    XQWARN("READ3", jdate, jtime,
-           MsgBuf<256>("File:  ") << trimmed(fname)
-                                  << " of unknown type:" << right_justified(b.FTYPE3(fid), 5));
+    detail::report_unknown_type("READ3", fid, fname, jdate, jtime);
     return false;
   }
-  if (!fits(fid, vid, layer, nbytes, fname, vname, jdate, jtime)) return false;
+  if (!detail::fits("READ3", fid, vid, layer, nbytes, fname, vname, jdate, jtime)) return false;
   return transfer(fid, vid, layer, step, buffer);
 }
 
 }  // namespace
+
+namespace detail {
+
+int named_slot(std::string_view caller, std::string_view fname, std::string_view vname,
+               int jdate, int jtime) {
+  const int fid = NAME2FID(fname);
+  const std::size_t vlen = trimmed(vname).size();
+  if (vlen > kMaxVarName) {
+    XQMSG2(MsgBuf<80>("Max vble name length 16; actual:")
+           << right_justified(static_cast<long long>(vlen), 10));
+  }
+  if (vlen > kMaxVarName || fid <= 0) {
+    XQMSG2(MsgBuf<256>("File \"") << fname << "\" Variable \"" << vname << '"');
+    XQWARN(caller, jdate, jtime, "Invalid variable or file name arguments");
+    return 0;
+  }
+  return fid;
+}
+
+void report_missing_variable(std::string_view caller, int fid, std::string_view fname,
+                             std::string_view vname, int jdate, int jtime) {
+  XQMSG2(MsgBuf<256>("File ") << trimmed(fname) << " contains vbles");
+  // The file's variables, three names to a line.
+  const int nvars = described_vars(fid);
+  for (int v = 1; v <= nvars; v += kNamesPerLine) {
+    MsgBuf<80> line;
+    for (int k = v; k < v + kNamesPerLine && k <= nvars; ++k) {
+      if (k > v) line << "    ";
+      line << '"' << state().c.VLIST3D(k, fid).padded() << '"';
+    }
+    XQMSG2(line);
+  }
+  XQWARN(caller, jdate, jtime,
+         MsgBuf<256>("Requested variable \"") << trimmed(vname) << "\" not available");
+}
+
+void report_unknown_type(std::string_view caller, int fid, std::string_view fname, int jdate,
+                         int jtime) {
+  XQWARN(caller, jdate, jtime,
+         MsgBuf<256>("File:  ") << trimmed(fname) << " of unknown type:"
+                                << right_justified(state().b.FTYPE3(fid), 5));
+}
+
+bool fits(std::string_view caller, int fid, int vid, int layer, const std::size_t* nbytes,
+          std::string_view fname, std::string_view vname, int jdate, int jtime) {
+  if (nbytes == nullptr) return true;
+  const std::int64_t need = read3_size_bytes(fid, vid, layer);
+  if (static_cast<std::uint64_t>(need) <= *nbytes) return true;
+  MsgBuf<256> msg("Buffer too small for variable ");
+  msg << trimmed(vname) << " of file " << trimmed(fname);
+  msg.format(": %lld bytes needed, %zu given", static_cast<long long>(need), *nbytes);
+  XQWARN(caller, jdate, jtime, msg);
+  return false;
+}
+
+}  // namespace detail
 
 bool READ3(std::string_view fname, std::string_view vname, int layer, int jdate, int jtime,
            void* buffer) {

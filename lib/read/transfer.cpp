@@ -4,10 +4,12 @@
 // RDVARS at the word after them. The per-type facts come from the layout's row of the type
 // only, which the size computation of the sized READ3 reads too, so the bytes promised and
 // the bytes written cannot drift apart.
+#include <algorithm>
 #include <climits>
 #include <cstddef>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "core/kinds.h"
 #include "core/msgbuf.h"
@@ -18,6 +20,7 @@
 #include "kavro/params.h"
 #include "open/layout.h"
 #include "read/direct_read.h"
+#include "read/nc_read.h"
 #include "read/netcdf_read.h"
 #include "read/read.h"
 
@@ -239,6 +242,68 @@ std::int64_t netcdf_read_bytes(int fid, int vid, int layer) {
   }
   const std::int64_t words = sat_add(sat_mul(p.size, per_value), header_words(kind, fid));
   return sat_mul(words, kWordBytes);
+}
+
+// The walk of a transfer run backwards: the type's per-step arrays from the front of the
+// buffer, every layer of the variable (or of each variable), then the flag pairs, so that a
+// reader never finds a flag for values not yet there. The first failed call stops the write,
+// reported through the netCDF funnel.
+bool write_netcdf_step(int fid, int vid, int step, const std::array<int, 2>& flags, int,
+                       int, const std::byte* in) {
+  Bstate3& b = state().b;
+  const Cstate3& c = state().c;
+  const int ncid = b.NCID3(fid);
+  const layout::TypeLayout* t = layout::type_layout(b.FTYPE3(fid));
+  const int kind = t != nullptr ? t->transfer : 0;
+  Plan p;
+  if (!plan_for(kind, fid, ALLAYS3, step, p)) return false;
+  const layout::Header h = header_for(kind, fid);
+  for (const layout::StructuralVar& a : layout::structural_variables(kind)) {
+    if (a.transfer_failure.empty()) continue;
+    const std::int64_t n = array_values(a, h);
+    const int start[2] = {1, step};
+    const int count[2] = {as_count(n), 1};
+    const bool single = a.dims.size() < 2;
+    const int status = nc_write_block(ncid, (b.*a.id_table)(fid), single ? 1 : 2,
+                                      single ? start + 1 : start, single ? count + 1 : count,
+                                      a.nc_type, in);
+    if (!nc_ok(status, fid, MsgBuf<80>("Error writing ") << a.name << " for file "
+                                                          << c.FLNAME3(fid).trimmed())) {
+      return false;
+    }
+    in += non_negative(n) * words_per_value(a.nc_type) * kWordBytes;
+  }
+  const int rank = rank_of(p.count);
+  const int first = vid >= 1 ? vid : 1;
+  const int last = vid >= 1 ? vid : described_vars(fid);
+  for (int v = first; v <= last; ++v) {
+    const int vtype = b.VTYPE3(v, fid);
+    const int status =
+        nc_write_block(ncid, b.VARID3(v, fid), rank, p.start.data(), p.count.data(), vtype, in);
+    if (!nc_ok(status, fid, MsgBuf<80>("Error writing variable \"") << c.VLIST3D(v, fid).trimmed()
+                                                                      << '"')) {
+      return false;
+    }
+    in += sat_mul(sat_mul(p.size, words_per_value(vtype)), kWordBytes);
+  }
+  // The pair of each variable written; a file without variables keeps one pair, as its
+  // flags are read.
+  const int n = last >= first ? last - first + 1 : 1;
+  std::vector<int> pairs(static_cast<std::size_t>(2 * n));
+  for (int i = 0; i < n; ++i) {
+    pairs[static_cast<std::size_t>(2 * i)] = flags[0];
+    pairs[static_cast<std::size_t>(2 * i + 1)] = flags[1];
+  }
+  const int start[3] = {1, first, step};
+  const int count[3] = {2, n, 1};
+  const int trank = static_cast<int>(layout::tflag_dimensions(b.FTYPE3(fid)).size());
+  if (!nc_ok(nc_write_block(ncid, b.TFLAGID3(fid), trank, start, count, XQINT, pairs.data()),
+             fid, MsgBuf<80>("Error writing time step flags for file ")
+                      << c.FLNAME3(fid).trimmed())) {
+    return false;
+  }
+  b.MXREC3(fid) = std::max(b.MXREC3(fid), step);
+  return true;
 }
 
 std::int64_t read3_size_bytes(int fid, int vid, int layer) noexcept {

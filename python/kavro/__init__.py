@@ -8,9 +8,9 @@ kavro.compare_many(pairs, stack, client=None, **settings) runs many on a Dask cl
 
 from ._build_info import VERSION as __version__
 from ._errors import Error
-from ._file import File, datetimes, open  # noqa: A004 - kavro.open is the package's verb
+from ._file import File, create, datetimes, model_date_time, open  # noqa: A004
 from ._compare import (CompareError, CompareResult, CsvRow, Cell, VariableSummary, compare)
 from ._batch import PairResult, compare_many
 
-__all__ = ["open", "File", "Error", "datetimes", "compare", "compare_many", "CompareError",
+__all__ = ["open", "create", "File", "Error", "datetimes", "model_date_time", "compare", "compare_many", "CompareError",
            "CompareResult", "CsvRow", "Cell", "VariableSummary", "PairResult", "__version__"]

@@ -38,6 +38,17 @@ def datetimes(pairs: Sequence[Tuple[int, int]]) -> numpy.ndarray:
     return out
 
 
+def model_date_time(t) -> Tuple[int, int]:
+    """A datetime (numpy or Python) as the model's (YYYYDDD, HHMMSS)."""
+    seconds = int(numpy.datetime64(t, "s").astype("int64"))
+    day, second = divmod(seconds, 86400)
+    date = numpy.datetime64(day, "D")
+    year = date.astype("datetime64[Y]")
+    yday = int((date - year.astype("datetime64[D]")).astype(int)) + 1
+    hh, rest = divmod(second, 3600)
+    return (int(year.astype(int)) + 1970) * 1000 + yday, hh * 10000 + (rest // 60) * 100 + rest % 60
+
+
 def define_names(names: Optional[Dict[str, str]]) -> None:
     """Logical names for the library to look up (the members of a LIST: value)."""
     for name, value in (names or {}).items():
@@ -120,11 +131,7 @@ class File:
 
     def _step(self, step: Step) -> Tuple[int, int]:
         if isinstance(step, (numpy.datetime64,)) or hasattr(step, "isoformat"):
-            wanted = numpy.datetime64(step, "s")
-            for k, t in enumerate(self.steps):
-                if t == wanted:
-                    return self.step_pairs[k]
-            raise KeyError(f"no step at {wanted} in the file")
+            return model_date_time(step)
         if isinstance(step, (int, numpy.integer)):
             return self.step_pairs[int(step)]
         date, time = step
@@ -147,9 +154,48 @@ class File:
         layers = self.description["vertical"]["layers"] if layer is None else 1
         return values.reshape(self._shape(values.size, layers))
 
+    def write(self, var: str, step: Step, values) -> None:
+        """Writes every layer of var at step (a (date, time) pair, a datetime, or an index into
+        steps): values in the variable's type (or one of its kind: float64 data for a REAL
+        variable is rounded to float32), as many as read(var, step) gives."""
+        v = self._variable(var)
+        arr = numpy.asarray(values)
+        if arr.dtype != v["dtype"] and not numpy.can_cast(arr.dtype, v["dtype"], "same_kind"):
+            raise TypeError(f'variable "{var}" holds {v["dtype"]}, not {arr.dtype}')
+        count = self._core.value_count(var, ALL_LAYERS)
+        if arr.size != count:
+            raise ValueError(f'variable "{var}" takes {count} values a step, not {arr.size}')
+        date, time = self._step(step)
+        self._core.write(var, date, time,
+                         numpy.ascontiguousarray(arr, dtype=v["dtype"]).reshape(-1), v["type"])
+        self._steps = None  # the file may hold one step more now
+
     def __repr__(self):
         state = "closed" if self.closed else f'"{self.logical_name}"'
         return f"<kavro.File {state}>"
+
+
+CREATE_MODES = ("w", "a", "w!")
+TYPE_CODES = {numpy.dtype(t): code for code, t in DTYPES.items()}
+
+
+def create(path_or_name, description: dict, mode: str = "w", names=None) -> File:
+    """Creates a file described by description (a dict as File.description gives it; a
+    variable's type may be given by its numpy dtype). path_or_name: a logical name the
+    environment defines, or a path as open takes it ("BIN:path" for a native binary file,
+    "BUFFERED" names hold memory-resident files). mode: "w" a new file (refused when it
+    exists), "a" opened when it exists (its description must match), "w!" replacing it."""
+    if mode not in CREATE_MODES:
+        raise ValueError(f"mode {mode!r}: one of {', '.join(CREATE_MODES)}")
+    define_names(names)
+    desc = dict(description)
+    desc.setdefault("lines", [])
+    desc["variables"] = [dict(v) for v in description["variables"]]
+    for v in desc["variables"]:
+        v.setdefault("description", "")
+        if "type" not in v:
+            v["type"] = TYPE_CODES[numpy.dtype(v["dtype"])]
+    return File(_kavro.File.create(os.fspath(path_or_name), desc, MODES[mode]))
 
 
 def open(path_or_name, mode: str = "r", names=None) -> File:  # noqa: A001 - the package's verb

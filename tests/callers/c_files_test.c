@@ -1,6 +1,6 @@
 /* The C interface to files, compiled as C89 and called as a C program calls it, on the file
    write_grid_fixture makes (GRIDFILE): open, the description record, reads of each type,
-   refused reads, close and shutdown, and the exit routine in a child process. */
+   refused reads, a copy created and written, close and shutdown, and the exit routine in a child process. */
 #define _POSIX_C_SOURCE 200112L
 
 #include <stdio.h>
@@ -100,6 +100,29 @@ static void test_exit(void) {
         "xqexitc ends with status 2");
 }
 
+/* A file created from the description just read (setdesc3c), a step written with write3c and
+   read back with read3c; a buffer too small for the step is refused. */
+static void test_create_and_write(void) {
+  static char path[600];
+  float out[24], back[24];
+  int i;
+  sprintf(path, "%.500s.c_copy.nc", getenv("GRIDFILE"));
+  setenv("CWRITE", path, 1);
+  setdesc3c(&b, &c);
+  check(open3c("CWRITE", FSCREA3, "c_files_test") == 1, "open3c FSCREA3 from setdesc3c");
+  for (i = 0; i < 24; ++i) out[i] = (float)i * 0.5f;
+  check(write3c("CWRITE", "O3", 2024033, 10000, out, sizeof out) == 1, "write3c");
+  check(write3c("CWRITE", "O3", 2024033, 20000, out, sizeof out - 1) == 0,
+        "write3c refuses a short buffer");
+  memset(back, 0, sizeof back);
+  check(read3c("CWRITE", "O3", ALLAYS3, 2024033, 10000, back, sizeof back) == 1, "read3c written");
+  check(memcmp(back, out, sizeof out) == 0, "read3c gives what write3c wrote");
+  check(read3c("CWRITE", "O3", ALLAYS3, 2024033, 20000, back, sizeof back) == 0,
+        "read3c of the refused step fails");
+  check(close3c("CWRITE") == 1, "close3c CWRITE");
+  remove(path);
+}
+
 int main(void) {
   /* The log is not this test's business (the tests of the log are). */
   setenv("LOGFILE", "/dev/null", 1);
@@ -110,6 +133,7 @@ int main(void) {
   check(init3c() >= 0, "init3c");
   test_open_and_describe();
   test_reads();
+  test_create_and_write();
   test_close_and_shut();
   test_exit();
   return c_check_summary();

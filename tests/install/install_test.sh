@@ -21,7 +21,8 @@ for f in include/kavro/kavro.h include/kavro/kavro_c.h include/kavro/desc.h \
   include/kavro/version.h "$libdir/libkavro.a" "$libdir/libkavro.so" "$libdir/libkavro.so.${version%%.*}" \
   "$libdir/libkavro.so.$version" bin/brindlewick bin/make_sample share/man/man1/brindlewick.1 \
   "$libdir/cmake/kavro/kavroConfig.cmake" "$libdir/cmake/kavro/kavroConfigVersion.cmake" \
-  "$libdir/pkgconfig/kavro.pc" share/doc/kavro/examples/read_grid.c; do
+  "$libdir/pkgconfig/kavro.pc" share/doc/kavro/examples/read_grid.c include/kavro/file.h \
+  include/kavro/write.h share/doc/kavro/examples/write_grid.cpp; do
   [ -e "$prefix/$f" ] || fail "$f is not installed"
 done
 if [ "$fortran" = ON ]; then
@@ -46,6 +47,19 @@ run() {
   echo "$out" | grep -v '^     ' >"$1.out"
 }
 
+# The writing examples create a file, write three steps and read them back.
+written="EXAMPLE_GRID: 4 x 3 x 2, 1 variable(s), 3 steps"
+run_writer() {
+  out=$(LD_LIBRARY_PATH="$prefix/$libdir" "$1" "$1.nc") || fail "$1 failed: $out"
+  echo "$out" | grep -q "^$written\$" || fail "$1 printed: $out"
+  echo "$out" | grep -q "^T2 at 2024033:020000: 24 values from 281 to 292.5\$" ||
+    fail "$1 printed: $out"
+}
+run_writer_f() {
+  out=$(OUTFILE="$1.nc" LD_LIBRARY_PATH="$prefix/$libdir" "$1") || fail "$1 failed: $out"
+  echo "$out" | grep -q "^T2 at 2024033:020000: from  281.0 to  281.0\$" || fail "$1 printed: $out"
+}
+
 # ---- find_package --------------------------------------------------------------------------
 examples=$prefix/share/doc/kavro/examples
 cmake -S "$here/consumer" -B "$work/cmake" -DCMAKE_PREFIX_PATH="$prefix" \
@@ -56,7 +70,11 @@ cmake --build "$work/cmake" >>"$work/cmake.log" 2>&1 ||
 run "$work/cmake/read_grid"
 run "$work/cmake/read_grid_c"
 cmp -s "$work/cmake/read_grid.out" "$work/cmake/read_grid_c.out" || fail "C and C++ examples differ"
-[ "$fortran" = ON ] && run "$work/cmake/read_grid_f"
+run_writer "$work/cmake/write_grid"
+if [ "$fortran" = ON ]; then
+  run "$work/cmake/read_grid_f"
+  run_writer_f "$work/cmake/write_grid_f"
+fi
 
 # ---- pkg-config: one line each -------------------------------------------------------------
 export PKG_CONFIG_PATH="$prefix/$libdir/pkgconfig"
@@ -67,13 +85,19 @@ ${CXX:-c++} -std=c++20 -o read_grid "$examples/read_grid.cpp" $(pkg-config --cfl
   fail "C++ with pkg-config"
 ${CC:-cc} -std=c89 -o read_grid_c "$examples/read_grid.c" $(pkg-config --cflags --libs kavro) ||
   fail "C with pkg-config"
+${CXX:-c++} -std=c++20 -o write_grid "$examples/write_grid.cpp" $(pkg-config --cflags --libs kavro) ||
+  fail "C++ writer with pkg-config"
 run "$work/pc/read_grid"
 run "$work/pc/read_grid_c"
+run_writer "$work/pc/write_grid"
 cmp -s "$work/pc/read_grid.out" "$work/cmake/read_grid.out" || fail "pkg-config and CMake builds differ"
 if [ "$fortran" = ON ]; then
   ${FC:-gfortran} -o read_grid_f "$examples/read_grid.f90" $(pkg-config --cflags --libs kavrof) ||
     fail "Fortran with pkg-config"
   run "$work/pc/read_grid_f"
+  ${FC:-gfortran} -o write_grid_f "$examples/write_grid.f90" $(pkg-config --cflags --libs kavrof) ||
+    fail "Fortran writer with pkg-config"
+  run_writer_f "$work/pc/write_grid_f"
 fi
 
 # ---- The Python package, from the prefix alone ----------------------------------------------

@@ -9,12 +9,17 @@
 //              step 3 (layer 1, column 1, row 1)
 //   other_grid.nc  6 columns: does not fit the others
 //   stack.nc   the location file of the 5 x 4 grid
+//   grid.bin   grid.nc copied into a native binary file by the library's C++ interface, not
+//              by the Python module that reads it (the library's own tests pin that layout
+//              byte by byte)
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <limits>
 #include <string>
 
 #include "gridwriter/fixture_writer.h"
+#include "kavro/file.h"
 
 namespace {
 
@@ -59,6 +64,39 @@ FixtureSpec changed() {
   return s;
 }
 
+template <kavro::FileValue T>
+void copy_values(const kavro::File& in, kavro::File& out, const std::string& var, kavro::Step s) {
+  out.write(var, s, in.read<T>(var, kavro::ALLAYS3, s));
+}
+
+bool binary_copy(const std::string& from, const std::string& to) {
+  try {
+    const kavro::File in = kavro::File::open_path(from);
+    const kavro::Description d = in.description();
+    kavro::File out = kavro::File::create("BIN:" + to, d);
+    for (const kavro::Step& s : in.steps()) {
+      for (const kavro::Variable& v : d.variables) {
+        switch (v.type) {
+          case kavro::ValueType::integer:
+            copy_values<std::int32_t>(in, out, v.name, s);
+            break;
+          case kavro::ValueType::real:
+            copy_values<float>(in, out, v.name, s);
+            break;
+          case kavro::ValueType::double_precision:
+            copy_values<double>(in, out, v.name, s);
+            break;
+        }
+      }
+    }
+    out.close();
+    return true;
+  } catch (const kavro::Error& e) {
+    std::fprintf(stderr, "write_python_fixtures: %s\n", e.what());
+    return false;
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -73,6 +111,7 @@ int main(int argc, char** argv) {
                   kavro_test::write_fixture(dir + "diff.nc", changed()) &&
                   kavro_test::write_fixture(dir + "other_grid.nc", grid(kCols + 1)) &&
                   kavro_test::write_fixture(dir + "stack.nc",
-                                            kavro_test::location_fixture(kCols, kRows));
+                                            kavro_test::location_fixture(kCols, kRows)) &&
+                  binary_copy(dir + "grid.nc", dir + "grid.bin");
   return ok ? 0 : 1;
 }

@@ -186,6 +186,21 @@ class File {
   void read(std::string_view var, int layer, Step step, std::span<T> out) const {
     read_into(var, layer, step, value_type_of<T>(), std::as_writable_bytes(out));
   }
+  // Writes every layer of variable VAR at STEP (WRITE3): VALUES holds value_count(var,
+  // ALLAYS3) values of the variable's type.
+  template <FileValue T>
+  void write(std::string_view var, Step step, std::span<const T> values) {
+    write_from(var, step, value_type_of<T>(), std::as_bytes(values));
+  }
+  template <FileValue T>
+  void write(std::string_view var, Step step, const std::vector<T>& values) {
+    write(var, step, std::span<const T>(values));
+  }
+  // WRITE3 of a buffer laid out exactly as WRITE3 takes it (the per-step arrays of the file
+  // type first, or every variable for "ALL"); its size must be what READ3 of all layers
+  // fills.
+  void write_raw(std::string_view var, Step step, std::span<const std::byte> buffer);
+
   // Values of VAR in one step: of layer LAYER, or of every layer (ALLAYS3).
   std::size_t value_count(std::string_view var, int layer) const;
 
@@ -193,6 +208,8 @@ class File {
   explicit File(std::string name) noexcept : name_(std::move(name)) {}
   void read_into(std::string_view var, int layer, Step step, ValueType type,
                  std::span<std::byte> out) const;
+  void write_from(std::string_view var, Step step, ValueType type,
+                  std::span<const std::byte> values);
 
 
   std::string name_;

@@ -19,5 +19,6 @@
 #include "kavro/read.h"
 #include "kavro/settings.h"
 #include "kavro/util.h"
+#include "kavro/write.h"
 
 #endif  // KAVRO_KAVRO_H

@@ -1,6 +1,13 @@
 /* The kavro library's C interface: message bridges, setting readers, the conversions between
-   fixed-length and NUL-terminated strings, and opening, describing and reading files.
-   C89-clean. */
+   fixed-length and NUL-terminated strings, and opening, describing, creating, reading and
+   writing files. C89-clean.
+
+   Numbers are passed by value throughout, the native binary and memory-resident routines
+   included (RDBVARS(fid, vid, layer, step, buffer) takes four ints, not their addresses); only
+   arrays and results go by address. A Fortran program calls these routines through the module
+   (USE kavro), whose interfaces declare those numbers VALUE, so its arguments are plain
+   INTEGERs and REALs; with an implicit interface it would pass addresses, which these
+   routines do not take. */
 #ifndef KAVRO_KAVRO_C_H
 #define KAVRO_KAVRO_C_H
 
@@ -77,9 +84,17 @@ int init3c(void);
 int open3c(const char* fname, int fstatus, const char* pname);
 /* DESC3, then a copy of the record into whichever of bdesc and cdesc is not NULL. */
 int desc3c(const char* fname, struct kavro_bdesc3* bdesc, struct kavro_cdesc3* cdesc);
+/* The description record from whichever of bdesc and cdesc is not NULL: what open3c with
+   FSNEW3, FSUNKN3 or FSCREA3 creates a file from. */
+void setdesc3c(const struct kavro_bdesc3* bdesc, const struct kavro_cdesc3* cdesc);
 /* READ3 into a buffer of nbytes bytes: a read that would not fit is refused with a warning. */
 int read3c(const char* fname, const char* vname, int layer, int jdate, int jtime, void* buffer,
            size_t nbytes);
+/* WRITE3 from a buffer of nbytes bytes laid out as READ3 of all layers fills it: every layer
+   of one variable (or of every variable, "ALL") as the step of (jdate, jtime). A write that
+   would read past the buffer is refused with a warning, the file unchanged. */
+int write3c(const char* fname, const char* vname, int jdate, int jtime, const void* buffer,
+            size_t nbytes);
 int close3c(const char* fname);
 int shut3c(void);
 void xqexitc(const char* caller, int jdate, int jtime, const char* msg, int exitstat);

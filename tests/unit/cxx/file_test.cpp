@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -25,6 +27,23 @@ using kavro::Step;
 static_assert(!std::is_copy_constructible_v<File> && !std::is_copy_assignable_v<File>);
 static_assert(std::is_nothrow_move_constructible_v<File> &&
               std::is_nothrow_move_assignable_v<File>);
+
+// A call that must raise an Error, and the Error's what().
+struct Refusal {
+  std::function<void()> call;
+  std::string what;
+};
+
+void expect_refusals(std::span<const Refusal> cases) {
+  for (const Refusal& c : cases) {
+    try {
+      c.call();
+      ADD_FAILURE() << "no error for " << c.what;
+    } catch (const Error& e) {
+      EXPECT_EQ(e.what(), c.what);
+    }
+  }
+}
 
 class FileTest : public LibraryTest {
  protected:
@@ -116,12 +135,8 @@ TEST_F(FileTest, ReadsEachTypeByLayerAndWhole) {
 TEST_F(FileTest, RefusesTypeMismatchAndShortBuffer) {
   File f = File::open_path(write(grid()));
   const Step s{2024033, 0};
-  struct Case {
-    std::function<void()> call;
-    std::string what;
-  };
   std::vector<float> small(5);
-  const Case cases[] = {
+  const Refusal cases[] = {
       {[&] { (void)f.read<double>("O3", 1, s); }, "File::read: Variable \"O3\" is REAL, not DOUBLE"},
       {[&] { (void)f.read<float>("COUNT", 1, s); },
        "File::read: Variable \"COUNT\" is INTEGER, not REAL"},
@@ -130,14 +145,7 @@ TEST_F(FileTest, RefusesTypeMismatchAndShortBuffer) {
       {[&] { (void)f.read<float>("ALL", 1, s); },
        "File::read: Read one variable at a time, not \"ALL\""},
   };
-  for (const Case& c : cases) {
-    try {
-      c.call();
-      ADD_FAILURE() << "no error for " << c.what;
-    } catch (const Error& e) {
-      EXPECT_EQ(e.what(), c.what);
-    }
-  }
+  expect_refusals(cases);
 }
 
 // A failed routine raises Error with the routine that warned and the warning's text; the log
@@ -200,12 +208,75 @@ TEST_F(FileTest, ClosesOnScopeExitAndMoves) {
   d.close();
   EXPECT_FALSE(d.is_open());
   EXPECT_EQ(kavro::NAME2FID("GRID"), 0);
-  try {
-    (void)d.description();
-    ADD_FAILURE() << "a closed object described";
-  } catch (const Error& e) {
-    EXPECT_EQ(std::string(e.what()), "File: File \"\" is not open");
+  const Refusal closed[] = {{[&] { (void)d.description(); }, "File: File \"\" is not open"}};
+  expect_refusals(closed);
+}
+
+// A description given to create comes back from description() unchanged (the record count
+// aside), for a netCDF and a native binary file; written steps are read back in each type.
+TEST_F(FileTest, CreateRoundTripsDescriptionAndWrites) {
+  kavro::Description d;
+  d.file_type = kavro::GRDDED3;
+  d.grid = {"CREATED", 3, 2, 0, -18000, -12000, 6000, 6000};
+  d.projection = {2, 33, 45, -97, -97, 40};
+  d.time = {{2024100, 120000}, 20000, 0};
+  d.vertical = {2, 7, 10000, {1.0F, 0.9F, 0.8F}};
+  d.variables = {{"NO2", "ppmV", "nitrogen dioxide", kavro::ValueType::real},
+                 {"FLAG", "1", "a flag", kavro::ValueType::integer},
+                 {"PRES", "Pa", "pressure", kavro::ValueType::double_precision}};
+  d.lines = {"Created by File::create", "second line"};
+  for (const std::string& path : {dir().file("created.nc"), "BIN:" + dir().file("created.bin")}) {
+    SCOPED_TRACE(path);
+    {
+      File f = File::create(path, d);
+      const Step s1 = d.time.start;
+      const Step s2 = s1.next(d.time.step);
+      f.write("NO2", s2, std::vector<float>(12, 1.5F));
+      f.write("FLAG", s1, std::vector<std::int32_t>(12, 7));
+      f.write("PRES", s1, std::vector<double>(12, 101325.25));
+      kavro::Description back = f.description();
+      EXPECT_EQ(back.time.records, 2);
+      back.time.records = 0;
+      EXPECT_EQ(back, d);
+      EXPECT_EQ(f.steps(), (std::vector<Step>{s1, s2}));
+      EXPECT_EQ(f.read<float>("NO2", 2, s2), std::vector<float>(6, 1.5F));
+      EXPECT_EQ(f.read<std::int32_t>("FLAG", kavro::ALLAYS3, s1), std::vector<std::int32_t>(12, 7));
+      EXPECT_EQ(f.read<double>("PRES", 1, s1), std::vector<double>(6, 101325.25));
+    }
+    File again = File::open_path(path);
+    EXPECT_EQ(again.read<float>("NO2", 1, Step{2024100, 140000}), std::vector<float>(6, 1.5F));
   }
+}
+
+// Writes are refused like reads: in another type, and, through WRITE3, a short buffer, a file
+// opened read-only or a description the record cannot hold.
+TEST_F(FileTest, RefusedWritesAndCreates) {
+  kavro::Description d;
+  d.grid = {"G", 2, 2, 0, 0, 0, 1, 1};
+  d.time = {{2024001, 0}, 10000, 0};
+  d.vertical = {1, 7, 0, {1.0F, 0.0F}};
+  d.variables = {{"A", "1", "a", kavro::ValueType::real}};
+  const std::string path = dir().file("w.nc");
+  File f = File::create(path, d);
+  const Step s{2024001, 0};
+  kavro::Description long_name = d;
+  long_name.variables[0].name = "ABCDEFGHIJKLMNOPQ";
+  const Refusal cases[] = {
+      {[&] { f.write("A", s, std::vector<double>(4, 1.0)); },
+       "File::write: Variable \"A\" is REAL, not DOUBLE"},
+      {[&] { f.write("A", s, std::vector<float>(3, 1.0F)); },
+       "WRITE3: Buffer too small for variable A of file KAVROFILE001: 16 bytes needed, 12 given"},
+      {[&] { (void)File::create(dir().file("x.nc"), long_name); },
+       "File::create: Variable name \"ABCDEFGHIJKLMNOPQ\" is longer than 16 characters"},
+      {[&] { (void)File::create(dir().file("x.nc"), d, kavro::Mode::read); },
+       "File::create: The mode must create a file (create_new, unknown, create_replace)"},
+  };
+  expect_refusals(cases);
+  f.close();
+  File ro = File::open_path(path);
+  const Refusal read_only[] = {{[&] { ro.write("A", s, std::vector<float>(4, 1.0F)); },
+                                "WRITE3: File opened read-only:  KAVROFILE001"}};
+  expect_refusals(read_only);
 }
 
 }  // namespace
