@@ -229,9 +229,17 @@ def compare(file1, file2, stack, *, timeout: Optional[float] = None, **settings)
         except OSError as e:
             raise CompareError(f"brindlewick could not be run ({tool}): {e.strerror}") from e
         log = read_text(log_path)
+        completed = done.returncode in (0, 1)
+        # A completed run always writes the CSV asked for (its header at least) and the
+        # summary's closing table: without them the result would be silently empty.
+        if completed and settings.get("csv", True) and not os.path.exists(csv_path):
+            raise CompareError(f"brindlewick ended with status {done.returncode} but wrote no CSV")
         rows = read_csv(csv_path) if os.path.exists(csv_path) else []
     reports = done.stdout.decode("utf-8", "replace") if settings.get("max_reports") else ""
-    if done.returncode in (0, 1):
+    if completed:
+        if "Summary of all variables" not in log:
+            raise CompareError(f"brindlewick ended with status {done.returncode} but its log "
+                               "holds no summary")
         status = DIFFER if done.returncode == 1 else IDENTICAL
         return CompareResult(os.fspath(file1), os.fspath(file2), os.fspath(stack), status,
                              done.returncode, "", parse_summaries(log), rows, log, reports)

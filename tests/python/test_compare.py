@@ -133,3 +133,26 @@ def test_fixture_pairs(files):
     assert [(x.variable, x.date, x.time, x.layer, x.column, x.row) for x in r.rows] == [
         ("O3", 2024033, 10000, 2, 4, 3), ("TEMP", 2024033, 20000, 1, 1, 1)]
     assert r.rows[0].value2 == 99.5
+
+
+@pytest.mark.parametrize("script, outcome", [
+    # Status 0 with nothing written: an error, never an empty "identical".
+    ("exit 0", "wrote no CSV"),
+    ('echo "variable,date,time,layer,column,row,value1,value2,difference,latitude,longitude,x,y"'
+     ' > "$BRINDLEWICK_CSV"; exit 1', "holds no summary"),
+    ('echo "variable,date" > "$BRINDLEWICK_CSV"; echo "     Summary of all variables" '
+     '> "$LOGFILE"; exit 0', "unexpected CSV header"),
+    ("kill -9 $$", "failed: brindlewick ended by signal 9"),
+    ("echo 'no memory' >&2; exit 2", "failed: no memory"),
+])
+def test_a_tool_that_misbehaves(files, tmp_path, monkeypatch, script, outcome):
+    tool = tmp_path / "fake_tool"
+    tool.write_text("#!/bin/sh\n" + script + "\n")
+    tool.chmod(0o755)
+    monkeypatch.setenv("KAVRO_BRINDLEWICK", str(tool))
+    if outcome.startswith("failed: "):
+        r = kavro.compare(files / "grid.nc", files / "same.nc", files / "stack.nc")
+        assert (r.status, r.reason) == ("failed", outcome[len("failed: "):])
+    else:
+        with pytest.raises(kavro.CompareError, match=outcome):
+            kavro.compare(files / "grid.nc", files / "same.nc", files / "stack.nc")
