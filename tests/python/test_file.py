@@ -77,16 +77,21 @@ def test_logical_names_and_the_log(files, session_log, monkeypatch):
 
 
 def test_failures_raise_the_logs_reason(files):
+    """The exception's message is the reason the log gives, and it names the routine."""
     with pytest.raises(kavro.Error) as e:
         kavro.open(files / "missing.nc")
-    assert e.value.routine and str(e.value) == e.value.reason and e.value.reason
+    assert (e.value.routine, str(e.value)) == ("OPEN3", "File not available.")
     with kavro.open(files / "grid.nc") as f:
+        name = f.logical_name
         with pytest.raises(kavro.Error) as e:
             f.read("O3", (2024034, 0))
-        assert e.value.reason
+        assert (e.value.routine, e.value.reason) == (
+            "RDTFLAG", f"Time step not yet written in file {name}")
+        with pytest.raises(kavro.Error) as e:
+            f.read("O3", 0, layer=NLAYS + 1)
+        assert (e.value.routine, e.value.reason) == (
+            "READ3", f"LAYER not available in file {name}")
         with pytest.raises(KeyError, match='no variable "NOPE"'):
             f.read("NOPE", 0)
-        with pytest.raises(kavro.Error):
-            f.read("O3", 0, layer=NLAYS + 1)
     with pytest.raises(ValueError, match="mode 'x'"):
         kavro.open(files / "grid.nc", mode="x")

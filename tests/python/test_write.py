@@ -56,7 +56,8 @@ def test_refused_writes(files, tmp_path):
         desc = src.description
         with pytest.raises(kavro.Error) as e:
             src.write("O3", STEPS[0], expected("O3", 1))
-        assert e.value.reason
+        assert (e.value.routine, e.value.reason) == (
+            "WRITE3", f"File opened read-only:  {src.logical_name}")
     with kavro.create(tmp_path / "new.nc", desc) as out:
         with pytest.raises(TypeError, match='variable "COUNT" holds int32, not float64'):
             out.write("COUNT", STEPS[0], expected("TEMP", 1))
