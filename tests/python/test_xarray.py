@@ -90,6 +90,9 @@ def test_nothing_is_read_before_use(files, monkeypatch):
         assert calls == [("TEMP", 1, 3)]
         numpy.testing.assert_array_equal(one, expected("TEMP", 2, [3])[0])
         calls.clear()
+        ds["TEMP"][-1, -1].values
+        assert calls == [("TEMP", 2, 3)]
+        calls.clear()
         part = ds["O3"][0:2, :, 1:3, 4].values
         assert calls == [("O3", 0, None), ("O3", 1, None)]
         numpy.testing.assert_array_equal(part, numpy.stack(
