@@ -131,7 +131,8 @@ void XQABORT(std::string_view fname, int /*fid*/, int ierr, std::string_view mes
     << trimmed(fname) << '"';
   XQMSG2(m);
   XQMSG2(detail::MsgBuf<80>(nc_strerror(ierr)));
-  detail::note_reason("XQABORT", detail::MsgBuf<256>() << trimmed(mesg) << ": " << nc_strerror(ierr));
+  detail::note_reason("XQABORT", detail::MsgBuf<256>()
+                                     << trimmed(mesg) << ": " << nc_strerror(ierr));
 }
 
 // Exists so that callers linking a routine of this name find one.

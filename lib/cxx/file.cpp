@@ -99,8 +99,8 @@ std::string own_name() {
 std::string name_for_path(std::string_view path) {
   detail::ensure_initialised();
   const std::string name = own_name();
-  if (!SETENVVAR(name, path)) refuse("SETENVVAR", "Could not set " + name + " for " +
-                                                      std::string(path));
+  if (!SETENVVAR(name, path))
+    refuse("SETENVVAR", "Could not set " + name + " for " + std::string(path));
   return name;
 }
 
@@ -112,8 +112,7 @@ bool is_logical_name(std::string_view s) {
 // Values of one layer of a variable of the slot's file type.
 std::int64_t layer_values(int fid) {
   const Bstate3& b = state().b;
-  return layout::layer_size(b.FTYPE3(fid), b.NCOLS3(fid), b.NROWS3(fid), b.NTHIK3(fid))
-      .value_or(0);
+  return layout::layer_size(b.FTYPE3(fid), b.NCOLS3(fid), b.NROWS3(fid), b.NTHIK3(fid)).value_or(0);
 }
 
 // ---- The description record and the Description value -------------------------------------
@@ -183,8 +182,14 @@ Description from_record(int fid) {
   const Cdesc3& c = CDESC3;
   Description d;
   d.file_type = b.FTYPE3D;
-  d.grid = {std::string(c.GDNAM3D.trimmed()), b.NCOLS3D, b.NROWS3D, b.NTHIK3D,
-            b.XORIG3D, b.YORIG3D, b.XCELL3D, b.YCELL3D};
+  d.grid = {std::string(c.GDNAM3D.trimmed()),
+            b.NCOLS3D,
+            b.NROWS3D,
+            b.NTHIK3D,
+            b.XORIG3D,
+            b.YORIG3D,
+            b.XCELL3D,
+            b.YCELL3D};
   d.projection = {b.GDTYP3D, b.P_ALP3D, b.P_BET3D, b.P_GAM3D, b.XCENT3D, b.YCENT3D};
   d.time = {{b.SDATE3D, b.STIME3D}, b.TSTEP3D, state().b.MXREC3(fid)};
   d.vertical.layers = b.NLAYS3D;
@@ -195,8 +200,7 @@ Description from_record(int fid) {
   const int nvars = std::clamp(b.NVARS3D, 0, MXVARS3);
   for (int v = 0; v < nvars; ++v) {
     const auto i = static_cast<std::size_t>(v);
-    d.variables.push_back({std::string(c.VNAME3D[i].trimmed()),
-                           std::string(c.UNITS3D[i].trimmed()),
+    d.variables.push_back({std::string(c.VNAME3D[i].trimmed()), std::string(c.UNITS3D[i].trimmed()),
                            std::string(c.VDESC3D[i].trimmed()), ValueType{b.VTYPE3D[i]}});
   }
   // Trailing blank lines are the record's padding, not the file's description.
@@ -233,9 +237,7 @@ File File::open(std::string_view logical_name, Mode mode) {
   return File(name);
 }
 
-File File::open_path(std::string_view path, Mode mode) {
-  return open(name_for_path(path), mode);
-}
+File File::open_path(std::string_view path, Mode mode) { return open(name_for_path(path), mode); }
 
 File File::create(std::string_view name_or_path, const Description& desc, Mode mode) {
   if (mode != Mode::create_new && mode != Mode::unknown && mode != Mode::create_replace) {
@@ -293,8 +295,8 @@ std::size_t File::value_count(std::string_view var, int layer) const {
   const int vid = variable_index(fid, var);
   if (vid <= 0) return 0;
   const std::int64_t per_layer = layer_values(fid);
-  const std::int64_t n = layer == ALLAYS3 ? detail::sat_mul(per_layer, state().b.NLAYS3(fid))
-                                          : per_layer;
+  const std::int64_t n =
+      layer == ALLAYS3 ? detail::sat_mul(per_layer, state().b.NLAYS3(fid)) : per_layer;
   return static_cast<std::size_t>(n);
 }
 
@@ -307,7 +309,8 @@ void File::read_into(std::string_view var, int layer, Step step, ValueType type,
   detail::clear_reason();
   if (vid == 0 || (layer != ALLAYS3 && (layer < 1 || layer > b.NLAYS3(fid)))) {
     // READ3 refuses the request with its own report.
-    if (!READ3(name_, var, layer, step.date, step.time, out.data(), out.size())) fail("READ3");
+    (void)READ3(name_, var, layer, step.date, step.time, out.data(), out.size());
+    fail("READ3");
   }
   const int vtype = b.VTYPE3(vid, fid);
   check_type("File::read", fid, vid, var, type);
@@ -331,8 +334,7 @@ void File::read_into(std::string_view var, int layer, Step step, ValueType type,
     offset = 0;
     const auto per_layer = static_cast<std::size_t>(layer_values(fid));
     for (int v = 1; v < vid; ++v) {
-      offset += per_layer * static_cast<std::size_t>(b.NLAYS3(fid)) *
-                value_bytes(b.VTYPE3(v, fid));
+      offset += per_layer * static_cast<std::size_t>(b.NLAYS3(fid)) * value_bytes(b.VTYPE3(v, fid));
     }
     if (layer != ALLAYS3) {
       offset += static_cast<std::size_t>(layer - 1) * per_layer * value_bytes(vtype);

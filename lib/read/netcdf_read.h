@@ -1,5 +1,6 @@
 // The netCDF kind's operations on the reading side: time-step flags, variables, and the size
-// of a read; and the one write, WRITE3's step, which mirrors the read. lib/kind_list.cpp puts them into the kind's row.
+// of a read; and the one write, WRITE3's step, which mirrors the read. lib/kind_list.cpp puts
+// them into the kind's row.
 #ifndef KAVRO_READ_NETCDF_READ_H
 #define KAVRO_READ_NETCDF_READ_H
 

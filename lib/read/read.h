@@ -51,8 +51,8 @@ std::int64_t read3_size_bytes(int fid, int vid, int layer) noexcept;
 // The slot of the file FNAME for a request of variable VNAME: 0 when the name is longer than
 // 16 characters or the file is not open, reported with CALLER's warning "Invalid variable or
 // file name arguments".
-int named_slot(std::string_view caller, std::string_view fname, std::string_view vname,
-               int jdate, int jtime);
+int named_slot(std::string_view caller, std::string_view fname, std::string_view vname, int jdate,
+               int jtime);
 
 // CALLER's warning for file FNAME (slot FID) whose type has no transfer.
 void report_unknown_type(std::string_view caller, int fid, std::string_view fname, int jdate,

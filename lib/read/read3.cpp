@@ -101,8 +101,8 @@ bool read3(std::string_view fname, std::string_view vname, int layer, int jdate,
 
 namespace detail {
 
-int named_slot(std::string_view caller, std::string_view fname, std::string_view vname,
-               int jdate, int jtime) {
+int named_slot(std::string_view caller, std::string_view fname, std::string_view vname, int jdate,
+               int jtime) {
   const int fid = NAME2FID(fname);
   const std::size_t vlen = trimmed(vname).size();
   if (vlen > kMaxVarName) {

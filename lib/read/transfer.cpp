@@ -248,8 +248,8 @@ std::int64_t netcdf_read_bytes(int fid, int vid, int layer) {
 // buffer, every layer of the variable (or of each variable), then the flag pairs, so that a
 // reader never finds a flag for values not yet there. The first failed call stops the write,
 // reported through the netCDF funnel.
-bool write_netcdf_step(int fid, int vid, int step, const std::array<int, 2>& flags, int,
-                       int, const std::byte* in) {
+bool write_netcdf_step(int fid, int vid, int step, const std::array<int, 2>& flags, int, int,
+                       const std::byte* in) {
   Bstate3& b = state().b;
   const Cstate3& c = state().c;
   const int ncid = b.NCID3(fid);
@@ -264,11 +264,12 @@ bool write_netcdf_step(int fid, int vid, int step, const std::array<int, 2>& fla
     const int start[2] = {1, step};
     const int count[2] = {as_count(n), 1};
     const bool single = a.dims.size() < 2;
-    const int status = nc_write_block(ncid, (b.*a.id_table)(fid), single ? 1 : 2,
-                                      single ? start + 1 : start, single ? count + 1 : count,
-                                      a.nc_type, in);
-    if (!nc_ok(status, fid, MsgBuf<80>("Error writing ") << a.name << " for file "
-                                                          << c.FLNAME3(fid).trimmed())) {
+    const int status =
+        nc_write_block(ncid, (b.*a.id_table)(fid), single ? 1 : 2, single ? start + 1 : start,
+                       single ? count + 1 : count, a.nc_type, in);
+    if (!nc_ok(status, fid,
+               MsgBuf<80>("Error writing ")
+                   << a.name << " for file " << c.FLNAME3(fid).trimmed())) {
       return false;
     }
     in += non_negative(n) * words_per_value(a.nc_type) * kWordBytes;
@@ -280,8 +281,8 @@ bool write_netcdf_step(int fid, int vid, int step, const std::array<int, 2>& fla
     const int vtype = b.VTYPE3(v, fid);
     const int status =
         nc_write_block(ncid, b.VARID3(v, fid), rank, p.start.data(), p.count.data(), vtype, in);
-    if (!nc_ok(status, fid, MsgBuf<80>("Error writing variable \"") << c.VLIST3D(v, fid).trimmed()
-                                                                      << '"')) {
+    if (!nc_ok(status, fid,
+               MsgBuf<80>("Error writing variable \"") << c.VLIST3D(v, fid).trimmed() << '"')) {
       return false;
     }
     in += sat_mul(sat_mul(p.size, words_per_value(vtype)), kWordBytes);
@@ -297,9 +298,8 @@ bool write_netcdf_step(int fid, int vid, int step, const std::array<int, 2>& fla
   const int start[3] = {1, first, step};
   const int count[3] = {2, n, 1};
   const int trank = static_cast<int>(layout::tflag_dimensions(b.FTYPE3(fid)).size());
-  if (!nc_ok(nc_write_block(ncid, b.TFLAGID3(fid), trank, start, count, XQINT, pairs.data()),
-             fid, MsgBuf<80>("Error writing time step flags for file ")
-                      << c.FLNAME3(fid).trimmed())) {
+  if (!nc_ok(nc_write_block(ncid, b.TFLAGID3(fid), trank, start, count, XQINT, pairs.data()), fid,
+             MsgBuf<80>("Error writing time step flags for file ") << c.FLNAME3(fid).trimmed())) {
     return false;
   }
   b.MXREC3(fid) = std::max(b.MXREC3(fid), step);

@@ -2,8 +2,6 @@
 // then the kind of the slot writes the step at the record READ3 would read it from, with the
 // flag pair READ3 will expect. A refusal leaves the file as it was: nothing is written before
 // every check has passed.
-#include "kavro/write.h"
-
 #include <array>
 #include <cstddef>
 #include <span>
@@ -16,6 +14,7 @@
 #include "kavro/open.h"
 #include "kavro/params.h"
 #include "kavro/util.h"
+#include "kavro/write.h"
 #include "open/layout.h"
 #include "read/read.h"
 
@@ -43,7 +42,8 @@ bool write3(std::string_view fname, std::string_view vname, int jdate, int jtime
     return false;
   }
   if (b.READONLY3(fid)) {
-    XQWARN(kCaller, jdate, jtime, MsgBuf<256>("File opened read-only:  ") << c.FLNAME3(fid).padded());
+    XQWARN(kCaller, jdate, jtime,
+           MsgBuf<256>("File opened read-only:  ") << c.FLNAME3(fid).padded());
     return false;
   }
   const layout::TypeLayout* t = layout::type_layout(b.FTYPE3(fid));
@@ -69,7 +69,8 @@ bool write3(std::string_view fname, std::string_view vname, int jdate, int jtime
   }
   if (!detail::fits(kCaller, fid, vid, ALLAYS3, nbytes, fname, vname, jdate, jtime)) return false;
 
-  if (!kind.write_step(fid, vid, step, flags, jdate, jtime, static_cast<const std::byte*>(buffer))) {
+  if (!kind.write_step(fid, vid, step, flags, jdate, jtime,
+                       static_cast<const std::byte*>(buffer))) {
     XQWARN(kCaller, jdate, jtime,
            MsgBuf<256>("Could not write variable \"")
                << trimmed(vname) << "\" to file " << c.FLNAME3(fid).padded());

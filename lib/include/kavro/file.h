@@ -56,11 +56,11 @@ struct Step {
 
 // How a file is opened or created: the library's open modes.
 enum class Mode : int {
-  read = FSREAD3,          // an existing file, read-only
-  read_write = FSRDWR3,    // an existing file, read and written
-  create_new = FSNEW3,     // a new file; refused when it exists
-  unknown = FSUNKN3,       // opened when it exists (its description must match), else created
-  create_replace = FSCREA3 // created, replacing any file of that name
+  read = FSREAD3,           // an existing file, read-only
+  read_write = FSRDWR3,     // an existing file, read and written
+  create_new = FSNEW3,      // a new file; refused when it exists
+  unknown = FSUNKN3,        // opened when it exists (its description must match), else created
+  create_replace = FSCREA3  // created, replacing any file of that name
 };
 
 // The value types of variables.
@@ -129,8 +129,8 @@ struct Description {
 
 // The element types a variable is read or written as.
 template <typename T>
-concept FileValue = std::same_as<T, std::int32_t> || std::same_as<T, float> ||
-                    std::same_as<T, double>;
+concept FileValue =
+    std::same_as<T, std::int32_t> || std::same_as<T, float> || std::same_as<T, double>;
 
 template <FileValue T>
 constexpr ValueType value_type_of() noexcept {
@@ -210,7 +210,6 @@ class File {
                  std::span<std::byte> out) const;
   void write_from(std::string_view var, Step step, ValueType type,
                   std::span<const std::byte> values);
-
 
   std::string name_;
 };

@@ -137,7 +137,8 @@ TEST_F(FileTest, RefusesTypeMismatchAndShortBuffer) {
   const Step s{2024033, 0};
   std::vector<float> small(5);
   const Refusal cases[] = {
-      {[&] { (void)f.read<double>("O3", 1, s); }, "File::read: Variable \"O3\" is REAL, not DOUBLE"},
+      {[&] { (void)f.read<double>("O3", 1, s); },
+       "File::read: Variable \"O3\" is REAL, not DOUBLE"},
       {[&] { (void)f.read<float>("COUNT", 1, s); },
        "File::read: Variable \"COUNT\" is INTEGER, not REAL"},
       {[&] { f.read("O3", 1, s, std::span<float>(small)); },
@@ -159,16 +160,23 @@ TEST_F(FileTest, ErrorsCarryRoutineAndReason) {
     std::string routine, reason;
   };
   const Case cases[] = {
-      {[&] { (void)f.read<float>("O3", 1, Step{2024033, 30000}); }, "RDTFLAG",
-       "Time step not yet written in file KAVROFILE001"},
-      {[&] { (void)f.read<float>("O3", 1, Step{2024033, 1500}); }, "RDTFLAG",
-       "Time step error for file:  KAVROFILE001"},
-      {[&] { (void)f.read<float>("NO2", 1, Step{2024033, 0}); }, "READ3",
-       "Requested variable \"NO2\" not available"},
-      {[&] { (void)f.read<float>("O3", 5, Step{2024033, 0}); }, "READ3",
-       "LAYER not available in file KAVROFILE001"},
-      {[&] { (void)File::open_path(dir().file("missing.nc")); }, "OPEN3",
-       "File not available."},
+      {[&] {
+         (void)f.read<float>("O3", 1, Step{2024033, 30000});
+       },
+       "RDTFLAG", "Time step not yet written in file KAVROFILE001"},
+      {[&] {
+         (void)f.read<float>("O3", 1, Step{2024033, 1500});
+       },
+       "RDTFLAG", "Time step error for file:  KAVROFILE001"},
+      {[&] {
+         (void)f.read<float>("NO2", 1, Step{2024033, 0});
+       },
+       "READ3", "Requested variable \"NO2\" not available"},
+      {[&] {
+         (void)f.read<float>("O3", 5, Step{2024033, 0});
+       },
+       "READ3", "LAYER not available in file KAVROFILE001"},
+      {[&] { (void)File::open_path(dir().file("missing.nc")); }, "OPEN3", "File not available."},
       {[&] { (void)File::open("KAVROFILE001"); }, "File::open",
        "File \"KAVROFILE001\" is already open"},
   };

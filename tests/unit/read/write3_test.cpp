@@ -3,8 +3,6 @@
 // writes out of order and with gaps; each refusal's paragraph with the file left byte for
 // byte as it was; a volatile file's step seen by a second reader at once; and a netCDF file
 // written here read value by value with the raw netCDF C API.
-#include "kavro/write.h"
-
 #include <netcdf.h>
 
 #include <cstdint>
@@ -12,11 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "unit/binary/binary_support.h"
 #include "core/state.h"
 #include "kavro/kavro.h"
+#include "kavro/write.h"
 #include "read/read.h"
 #include "read_support.h"
+#include "unit/binary/binary_support.h"
 
 namespace kavro_test {
 namespace {
@@ -94,9 +93,11 @@ class Write3Test : public ReadTest {
   // Bytes READ3 of VAR, all layers, fills in file NAME.
   static std::size_t bytes_of(const std::string& name, const std::string& var) {
     const int fid = kavro::NAME2FID(name);
-    const int vid = var == "ALL" ? kavro::ALLVAR3 : kavro::INDEX1(
-        var, kavro::state().b.NVARS3(fid),
-        std::span<const kavro::Name16>(kavro::state().c.VLIST3D.row(fid)));
+    const int vid =
+        var == "ALL"
+            ? kavro::ALLVAR3
+            : kavro::INDEX1(var, kavro::state().b.NVARS3(fid),
+                            std::span<const kavro::Name16>(kavro::state().c.VLIST3D.row(fid)));
     return static_cast<std::size_t>(kavro::detail::read3_size_bytes(fid, vid, ALLAYS3));
   }
 
@@ -132,9 +133,9 @@ TEST_P(Write3RoundTrip, ReadsBackWhatWasWritten) {
   const RoundTrip p = GetParam();
   // Memory-resident files hold no DOUBLE PRECISION, and give "ALL" of REAL variables only.
   const bool memory = p.kind == Kind::memory;
-  const std::vector<int> types = memory ? std::vector<int>{kavro::XQREAL, kavro::XQREAL}
-                                        : std::vector<int>{kavro::XQINT, kavro::XQREAL,
-                                                           kavro::XQDBLE};
+  const std::vector<int> types = memory
+                                     ? std::vector<int>{kavro::XQREAL, kavro::XQREAL}
+                                     : std::vector<int>{kavro::XQINT, kavro::XQREAL, kavro::XQDBLE};
   describe(p.ftype, types);
   create("OUT", p.kind);
   for (std::size_t v = 1; v <= types.size(); ++v) {
@@ -205,8 +206,7 @@ TEST_F(Write3Test, RecordsAndCountAfterWritesOutOfOrderAndGaps) {
     ASSERT_GE(got.size(), 3U);
     std::string padded_name = name;
     padded_name.resize(16, ' ');
-    EXPECT_EQ(got[2],
-              "     Time step not available in file " + padded_name + " for variable V1");
+    EXPECT_EQ(got[2], "     Time step not available in file " + padded_name + " for variable V1");
     ASSERT_TRUE(kavro::CLOSE3(name));
     if (k == Kind::netcdf) {
       int ncid = -1;
@@ -292,21 +292,18 @@ TEST_F(Write3Test, RefusalsWarnAndLeaveFileUnchanged) {
       {"NOTOPEN", "V1", kSdate, 10000, ok.size(),
        cat({"     File \"NOTOPEN\" Variable \"V1\""},
            warning("Invalid variable or file name arguments"))},
-      {"RO", "V1", kSdate, 10000, ok.size(),
-       warning("File opened read-only:  RO")},
+      {"RO", "V1", kSdate, 10000, ok.size(), warning("File opened read-only:  RO")},
       {"LIST", "V1", kSdate, 10000, ok.size(),
        warning("File:  LIST is not written by date and time")},
       {"OUT", "NO2", kSdate, 10000, ok.size(),
-       cat({"     File OUT contains vbles",
-            "     \"V1              \"    \"V2              \""},
+       cat({"     File OUT contains vbles", "     \"V1              \"    \"V2              \""},
            warning("Requested variable \"NO2\" not available"))},
       {"OUT", "V1", kSdate, 1500, ok.size(),
        cat({"     Requested date & time:      2024033:001500",
             "     File starting date & time:  2024033:000000",
             "     File time step:           010000"},
            {"     ", "     >>--->> WARNING in subroutine WRITE3",
-            "     Time step error for file:  OUT",
-            "     XQWARN:  DTBUF 0:15:00   Feb. 2, 2024"})},
+            "     Time step error for file:  OUT", "     XQWARN:  DTBUF 0:15:00   Feb. 2, 2024"})},
       {"OUT", "V2", kSdate, 10000, ok.size() - 1,
        warning("Buffer too small for variable V2 of file OUT: 96 bytes needed, 95 given")},
   };
@@ -317,6 +314,41 @@ TEST_F(Write3Test, RefusalsWarnAndLeaveFileUnchanged) {
     EXPECT_EQ(log_after(before), c.log);
     EXPECT_EQ(read_file(path), bytes);
   }
+}
+
+// A dictionary opened for writing is refused like a list; a failed netCDF call is reported
+// through the netCDF funnel (the caller's text, the status, netCDF's own text), then warned,
+// and the step stays unreadable.
+TEST_F(Write3Test, DictionaryAndFailedNetcdfCall) {
+  FixtureSpec dict;
+  dict.ftype = kDctnry;
+  ASSERT_TRUE(write_fixture(dir().file("dict.nc"), dict));
+  define("DICT", dir().file("dict.nc"));
+  ASSERT_TRUE(kavro::OPEN3("DICT", kavro::FSRDWR3, "WRITE3TEST"));
+  std::vector<std::byte> buf(4096);
+  std::size_t before = log_lines().size();
+  EXPECT_FALSE(WRITE3("DICT", "V1", kSdate, 0, buf.data(), buf.size()));
+  EXPECT_EQ(log_after(before),
+            (std::vector<std::string>{"     ", "     >>--->> WARNING in subroutine WRITE3",
+                                      "     File:  DICT is not written by date and time",
+                                      "     XQWARN:  DTBUF 0:00:00   Feb. 2, 2024"}));
+
+  describe(kavro::GRDDED3, {kavro::XQREAL});
+  create("OUT", Kind::netcdf);
+  const int fid = kavro::NAME2FID("OUT");
+  kavro::state().b.VARID3(1, fid) = 99;  // no such variable in the file
+  const std::vector<std::byte> in = pattern(bytes_of("OUT", "V1"), 1);
+  before = log_lines().size();
+  EXPECT_FALSE(WRITE3("OUT", "V1", kSdate, 0, in.data(), in.size()));
+  EXPECT_EQ(log_after(before),
+            (std::vector<std::string>{
+                "     Error writing variable \"V1\"",
+                "     netCDF error number  -49  processing file \"OUT\"",
+                "     NetCDF: Variable not found", "     ",
+                "     >>--->> WARNING in subroutine WRITE3",
+                "     Could not write variable \"V1\" to file OUT",
+                "     XQWARN:  DTBUF 0:00:00   Feb. 2, 2024"}));
+  EXPECT_EQ(kavro::state().b.MXREC3(fid), 0);
 }
 
 // ---- Volatile files ----------------------------------------------------------------------
