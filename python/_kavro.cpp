@@ -79,12 +79,13 @@ py::dict description_dict(const kavro::Description& desc) {
 template <kavro::FileValue T>
 py::array read_as(const kavro::File& f, const std::string& var, int layer, kavro::Step step) {
   py::array_t<T> out(static_cast<py::ssize_t>(f.value_count(var, layer)));
-  f.read<T>(var, layer, step, std::span<T>(out.mutable_data(), static_cast<std::size_t>(out.size())));
+  f.read<T>(var, layer, step,
+            std::span<T>(out.mutable_data(), static_cast<std::size_t>(out.size())));
   return out;
 }
 
 py::array read_values(const kavro::File& f, const std::string& var, int layer, int date, int time,
-               int type) {
+                      int type) {
   const kavro::Step step{date, time};
   switch (static_cast<kavro::ValueType>(type)) {
     case kavro::ValueType::integer:
@@ -108,13 +109,12 @@ kavro::Description description_of(const py::dict& d) {
   kavro::Description desc;
   desc.file_type = item<int>(d, "file_type");
   const auto g = item<py::dict>(d, "grid");
-  desc.grid = {item<std::string>(g, "name"), item<int>(g, "ncols"),   item<int>(g, "nrows"),
+  desc.grid = {item<std::string>(g, "name"), item<int>(g, "ncols"),    item<int>(g, "nrows"),
                item<int>(g, "nthik"),        item<double>(g, "xorig"), item<double>(g, "yorig"),
                item<double>(g, "xcell"),     item<double>(g, "ycell")};
   const auto p = item<py::dict>(d, "projection");
-  desc.projection = {item<int>(p, "type"),     item<double>(p, "alpha"),
-                     item<double>(p, "beta"),  item<double>(p, "gamma"),
-                     item<double>(p, "xcent"), item<double>(p, "ycent")};
+  desc.projection = {item<int>(p, "type"),     item<double>(p, "alpha"), item<double>(p, "beta"),
+                     item<double>(p, "gamma"), item<double>(p, "xcent"), item<double>(p, "ycent")};
   const auto t = item<py::dict>(d, "time");
   const auto start = item<std::pair<int, int>>(t, "start");
   desc.time = {{start.first, start.second}, item<int>(t, "step"), 0};
@@ -138,8 +138,8 @@ void write_as(kavro::File& f, const std::string& var, kavro::Step step, const py
   f.write<T>(var, step, std::span<const T>(a.data(), static_cast<std::size_t>(a.size())));
 }
 
-void write_values(kavro::File& f, const std::string& var, int date, int time, const py::array& values,
-                  int type) {
+void write_values(kavro::File& f, const std::string& var, int date, int time,
+                  const py::array& values, int type) {
   const kavro::Step step{date, time};
   switch (static_cast<kavro::ValueType>(type)) {
     case kavro::ValueType::integer:
@@ -173,21 +173,27 @@ PYBIND11_MODULE(_kavro, m) {
     }
   });
 
-  m.def("library_version", [] { return std::string(kavro_version()); },
-        "The linked library's version, MAJOR.MINOR.PATCH.");
-  m.def("netcdf_version", [] { return std::string(kavro_netcdf_version()); },
-        "The linked netCDF library's version text.");
+  m.def(
+      "library_version", [] { return std::string(kavro_version()); },
+      "The linked library's version, MAJOR.MINOR.PATCH.");
+  m.def(
+      "netcdf_version", [] { return std::string(kavro_netcdf_version()); },
+      "The linked netCDF library's version text.");
 
   py::class_<kavro::File>(m, "File")
-      .def_static("open_name", [](const std::string& name, int mode) {
-        return kavro::File::open(name, static_cast<kavro::Mode>(mode));
-      })
-      .def_static("open_path", [](const std::string& path, int mode) {
-        return kavro::File::open_path(path, static_cast<kavro::Mode>(mode));
-      })
-      .def_static("create", [](const std::string& name_or_path, const py::dict& desc, int mode) {
-        return kavro::File::create(name_or_path, description_of(desc), static_cast<kavro::Mode>(mode));
-      })
+      .def_static("open_name",
+                  [](const std::string& name, int mode) {
+                    return kavro::File::open(name, static_cast<kavro::Mode>(mode));
+                  })
+      .def_static("open_path",
+                  [](const std::string& path, int mode) {
+                    return kavro::File::open_path(path, static_cast<kavro::Mode>(mode));
+                  })
+      .def_static("create",
+                  [](const std::string& name_or_path, const py::dict& desc, int mode) {
+                    return kavro::File::create(name_or_path, description_of(desc),
+                                               static_cast<kavro::Mode>(mode));
+                  })
       .def("close", &kavro::File::close)
       .def_property_readonly("is_open", &kavro::File::is_open)
       .def_property_readonly("logical_name", &kavro::File::logical_name)

@@ -105,13 +105,13 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string dir = std::string(argv[1]) + "/";
-  const bool ok = kavro_test::write_fixture(dir + "grid.nc", grid()) &&
-                  kavro_test::write_fixture(dir + "day2.nc", day2()) &&
-                  kavro_test::write_fixture(dir + "same.nc", grid()) &&
-                  kavro_test::write_fixture(dir + "diff.nc", changed()) &&
-                  kavro_test::write_fixture(dir + "other_grid.nc", grid(kCols + 1)) &&
-                  kavro_test::write_fixture(dir + "stack.nc",
-                                            kavro_test::location_fixture(kCols, kRows)) &&
-                  binary_copy(dir + "grid.nc", dir + "grid.bin");
+  const bool ok =
+      kavro_test::write_fixture(dir + "grid.nc", grid()) &&
+      kavro_test::write_fixture(dir + "day2.nc", day2()) &&
+      kavro_test::write_fixture(dir + "same.nc", grid()) &&
+      kavro_test::write_fixture(dir + "diff.nc", changed()) &&
+      kavro_test::write_fixture(dir + "other_grid.nc", grid(kCols + 1)) &&
+      kavro_test::write_fixture(dir + "stack.nc", kavro_test::location_fixture(kCols, kRows)) &&
+      binary_copy(dir + "grid.nc", dir + "grid.bin");
   return ok ? 0 : 1;
 }
