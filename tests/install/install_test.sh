@@ -1,11 +1,13 @@
 #!/bin/sh
-# install_test.sh BUILD WORK LIBDIR VERSION FORTRAN(ON|OFF)
+# install_test.sh BUILD WORK LIBDIR VERSION FORTRAN(ON|OFF) [PYTHON PYDIR]
 # Installs BUILD into WORK/prefix, checks what lands there, then builds the installed example
 # programs against it as a user would, with find_package (CMake) and with pkg-config, C, C++
 # and (FORTRAN=ON) Fortran, and runs each on a sample written by the installed make_sample.
+# With PYTHON (an interpreter) and PYDIR (the package's folder under the prefix), the installed
+# Python package opens the sample through xarray and compares it with the installed tool.
 # CC, CXX and FC name the compilers.
 set -eu
-build=$1 work=$2 libdir=$3 version=$4 fortran=$5
+build=$1 work=$2 libdir=$3 version=$4 fortran=$5 python=${6:-} pydir=${7:-}
 here=$(cd "$(dirname "$0")" && pwd)
 prefix=$work/prefix
 fail() { echo "install_test: $*" >&2; exit 1; }
@@ -105,5 +107,35 @@ if [ "$fortran" = ON ]; then
   ${FC:-gfortran} -o write_grid_f "$examples/write_grid.f90" $(pkg-config --cflags --libs kavrof) "$runpath" ||
     fail "Fortran writer with pkg-config"
   run_writer_f "$work/pc/write_grid_f"
+fi
+
+# ---- The Python package, from the prefix alone ----------------------------------------------
+if [ -n "$python" ]; then
+  for f in kavro/__init__.py kavro/xarray_backend.py "kavro-$version.dist-info/entry_points.txt"; do
+    [ -e "$prefix/$pydir/$f" ] || fail "$pydir/$f is not installed"
+  done
+  cd "$work/sample"
+  out=$(env -u PYTHONPATH PYTHONPATH="$prefix/$pydir" LOGFILE=/dev/null "$python" - <<'PY' 2>&1
+import os
+import kavro, xarray
+from kavro import _compare
+assert os.path.dirname(kavro.__file__).startswith(os.environ["PYTHONPATH"]), kavro.__file__
+with kavro.open("run1.nc") as f:
+    desc = f.description
+    with kavro.create("BIN:run1.bin", desc) as out:
+        for k in range(len(f.step_pairs)):
+            for v in f.variables:
+                out.write(v, f.step_pairs[k], f.read(v, k))
+ds = xarray.open_dataset("BIN:run1.bin", engine="kavro", stack="stack.nc")
+ref = xarray.open_dataset("run1.nc", engine="kavro")
+assert (ds["TEMP"].values == ref["TEMP"].values).all()
+print("result:", ds.sizes["time"], ds.attrs["GDNAM"], _compare.find_brindlewick())
+print("result:", kavro.compare("run1.nc", "run2.nc", "stack.nc").status)
+PY
+) || fail "the installed Python package: $out"
+  # The library's banner shares standard output; the script's own lines are marked.
+  out=$(printf '%s\n' "$out" | sed -n 's/^result: //p')
+  [ "$out" = "$(printf '4 SAMPLE_12KM %s\ndiffer' "$prefix/bin/brindlewick")" ] ||
+    fail "the installed Python package printed: $out"
 fi
 echo "install_test: installed, found and used through CMake and pkg-config"

@@ -1,0 +1,205 @@
+// kavro._kavro: the compiled core under the Python package. It converts types between Python
+// and kavro::File (descriptions to dicts, values to numpy arrays) and turns a kavro::Error into
+// the package's kavro.Error; everything else lives in the plain-Python package.
+//
+// The library keeps one state per process and no two calls may run at once: every call here
+// keeps the GIL, so Python threads (xarray's, Dask's threaded scheduler) take turns.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "kavro/file.h"
+#include "kavro/version.h"
+
+namespace py = pybind11;
+
+namespace {
+
+py::dict grid_dict(const kavro::Grid& g) {
+  py::dict d;
+  d["name"] = g.name;
+  d["ncols"] = g.ncols;
+  d["nrows"] = g.nrows;
+  d["nthik"] = g.nthik;
+  d["xorig"] = g.xorig;
+  d["yorig"] = g.yorig;
+  d["xcell"] = g.xcell;
+  d["ycell"] = g.ycell;
+  return d;
+}
+
+py::dict projection_dict(const kavro::Projection& p) {
+  py::dict d;
+  d["type"] = p.type;
+  d["alpha"] = p.alpha;
+  d["beta"] = p.beta;
+  d["gamma"] = p.gamma;
+  d["xcent"] = p.xcent;
+  d["ycent"] = p.ycent;
+  return d;
+}
+
+py::dict description_dict(const kavro::Description& desc) {
+  py::dict time;
+  time["start"] = py::make_tuple(desc.time.start.date, desc.time.start.time);
+  time["step"] = desc.time.step;
+  time["records"] = desc.time.records;
+  py::dict vertical;
+  vertical["layers"] = desc.vertical.layers;
+  vertical["type"] = desc.vertical.type;
+  vertical["top"] = desc.vertical.top;
+  vertical["levels"] = desc.vertical.levels;
+  py::list variables;
+  for (const kavro::Variable& v : desc.variables) {
+    py::dict var;
+    var["name"] = v.name;
+    var["units"] = v.units;
+    var["description"] = v.description;
+    var["type"] = static_cast<int>(v.type);
+    variables.append(var);
+  }
+  py::dict d;
+  d["file_type"] = desc.file_type;
+  d["grid"] = grid_dict(desc.grid);
+  d["projection"] = projection_dict(desc.projection);
+  d["time"] = time;
+  d["vertical"] = vertical;
+  d["variables"] = variables;
+  d["lines"] = desc.lines;
+  return d;
+}
+
+// Reads into a new one-dimensional array of the variable's own type; the package shapes it.
+template <kavro::FileValue T>
+py::array read_as(const kavro::File& f, const std::string& var, int layer, kavro::Step step) {
+  py::array_t<T> out(static_cast<py::ssize_t>(f.value_count(var, layer)));
+  f.read<T>(var, layer, step,
+            std::span<T>(out.mutable_data(), static_cast<std::size_t>(out.size())));
+  return out;
+}
+
+py::array read_values(const kavro::File& f, const std::string& var, int layer, int date, int time,
+                      int type) {
+  const kavro::Step step{date, time};
+  switch (static_cast<kavro::ValueType>(type)) {
+    case kavro::ValueType::integer:
+      return read_as<std::int32_t>(f, var, layer, step);
+    case kavro::ValueType::double_precision:
+      return read_as<double>(f, var, layer, step);
+    default:
+      return read_as<float>(f, var, layer, step);
+  }
+}
+
+// ---- A description dict (as description_dict makes it) back into a Description ------------
+
+template <typename T>
+T item(const py::dict& d, const char* key) {
+  if (!d.contains(key)) throw py::key_error(std::string("description has no \"") + key + "\"");
+  return d[key].cast<T>();
+}
+
+kavro::Description description_of(const py::dict& d) {
+  kavro::Description desc;
+  desc.file_type = item<int>(d, "file_type");
+  const auto g = item<py::dict>(d, "grid");
+  desc.grid = {item<std::string>(g, "name"), item<int>(g, "ncols"),    item<int>(g, "nrows"),
+               item<int>(g, "nthik"),        item<double>(g, "xorig"), item<double>(g, "yorig"),
+               item<double>(g, "xcell"),     item<double>(g, "ycell")};
+  const auto p = item<py::dict>(d, "projection");
+  desc.projection = {item<int>(p, "type"),     item<double>(p, "alpha"), item<double>(p, "beta"),
+                     item<double>(p, "gamma"), item<double>(p, "xcent"), item<double>(p, "ycent")};
+  const auto t = item<py::dict>(d, "time");
+  const auto start = item<std::pair<int, int>>(t, "start");
+  desc.time = {{start.first, start.second}, item<int>(t, "step"), 0};
+  const auto v = item<py::dict>(d, "vertical");
+  desc.vertical = {item<int>(v, "layers"), item<int>(v, "type"), item<float>(v, "top"),
+                   item<std::vector<float>>(v, "levels")};
+  for (const py::handle h : item<py::list>(d, "variables")) {
+    const auto var = h.cast<py::dict>();
+    desc.variables.push_back({item<std::string>(var, "name"), item<std::string>(var, "units"),
+                              item<std::string>(var, "description"),
+                              static_cast<kavro::ValueType>(item<int>(var, "type"))});
+  }
+  desc.lines = item<std::vector<std::string>>(d, "lines");
+  return desc;
+}
+
+template <kavro::FileValue T>
+void write_as(kavro::File& f, const std::string& var, kavro::Step step, const py::array& values) {
+  // The package hands over a contiguous array of the variable's own type.
+  const auto a = values.cast<py::array_t<T, py::array::c_style>>();
+  f.write<T>(var, step, std::span<const T>(a.data(), static_cast<std::size_t>(a.size())));
+}
+
+void write_values(kavro::File& f, const std::string& var, int date, int time,
+                  const py::array& values, int type) {
+  const kavro::Step step{date, time};
+  switch (static_cast<kavro::ValueType>(type)) {
+    case kavro::ValueType::integer:
+      return write_as<std::int32_t>(f, var, step, values);
+    case kavro::ValueType::double_precision:
+      return write_as<double>(f, var, step, values);
+    default:
+      return write_as<float>(f, var, step, values);
+  }
+}
+
+std::vector<std::pair<int, int>> steps(const kavro::File& f) {
+  std::vector<std::pair<int, int>> out;
+  for (const kavro::Step& s : f.steps()) out.emplace_back(s.date, s.time);
+  return out;
+}
+
+}  // namespace
+
+PYBIND11_MODULE(_kavro, m) {
+  m.doc() = "The kavro library's compiled core (use the kavro package, not this module).";
+
+  // A library failure becomes kavro.Error(reason, routine): its message is the log's reason.
+  py::register_exception_translator([](std::exception_ptr p) {
+    try {
+      if (p) std::rethrow_exception(p);
+    } catch (const kavro::Error& e) {
+      py::object type = py::module_::import("kavro._errors").attr("Error");
+      py::object err = type(e.reason(), e.routine());
+      PyErr_SetObject(type.ptr(), err.ptr());
+    }
+  });
+
+  m.def(
+      "library_version", [] { return std::string(kavro_version()); },
+      "The linked library's version, MAJOR.MINOR.PATCH.");
+  m.def(
+      "netcdf_version", [] { return std::string(kavro_netcdf_version()); },
+      "The linked netCDF library's version text.");
+
+  py::class_<kavro::File>(m, "File")
+      .def_static("open_name",
+                  [](const std::string& name, int mode) {
+                    return kavro::File::open(name, static_cast<kavro::Mode>(mode));
+                  })
+      .def_static("open_path",
+                  [](const std::string& path, int mode) {
+                    return kavro::File::open_path(path, static_cast<kavro::Mode>(mode));
+                  })
+      .def_static("create",
+                  [](const std::string& name_or_path, const py::dict& desc, int mode) {
+                    return kavro::File::create(name_or_path, description_of(desc),
+                                               static_cast<kavro::Mode>(mode));
+                  })
+      .def("close", &kavro::File::close)
+      .def_property_readonly("is_open", &kavro::File::is_open)
+      .def_property_readonly("logical_name", &kavro::File::logical_name)
+      .def("description", [](const kavro::File& f) { return description_dict(f.description()); })
+      .def("steps", &steps)
+      .def("value_count", &kavro::File::value_count)
+      .def("read", &read_values)
+      .def("write", &write_values);
+}

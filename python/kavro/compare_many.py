@@ -1,0 +1,107 @@
+"""python3 -m kavro.compare_many MANIFEST [--scheduler ADDRESS]: compares every file pair of a
+manifest on a Dask cluster and prints one line per pair.
+
+The manifest is CSV: file1, file2[, stack] per line; blank lines and lines starting with # are
+skipped, and a first line naming the columns (file1,file2,stack) is a header. Relative paths
+(also after BIN:) are taken from the manifest's folder. Exit status: 0 when every pair is
+identical, 1 when any differs, 2 when any failed (or the manifest cannot be read).
+"""
+
+import argparse
+import csv
+import os
+import sys
+import types
+from typing import List, Tuple
+
+from . import _batch
+
+
+def resolved(value: str, folder: str) -> str:
+    """A manifest's file value with a relative path made absolute from the manifest's folder;
+    LIST: values name logical names and stay as they are."""
+    value = value.strip()
+    if not value or value.startswith("LIST:") or value == "BUFFERED":
+        return value
+    prefix = "BIN:" if value.startswith("BIN:") else ""
+    path = value[len(prefix):]
+    if not os.path.isabs(path):
+        path = os.path.join(folder, path)
+    return prefix + path
+
+
+def read_manifest(path: str) -> List[Tuple[str, ...]]:
+    folder = os.path.dirname(os.path.abspath(path))
+    pairs = []
+    with open(path, newline="", encoding="utf-8") as f:
+        for n, fields in enumerate(csv.reader(f), start=1):
+            if not fields or not "".join(fields).strip() or fields[0].lstrip().startswith("#"):
+                continue
+            if not pairs and [x.strip().lower() for x in fields[:2]] == ["file1", "file2"]:
+                continue
+            if len(fields) not in (2, 3):
+                raise ValueError(f"{path}:{n}: expected file1,file2[,stack], got {len(fields)} fields")
+            pairs.append(tuple(resolved(x, folder) for x in fields))
+    return pairs
+
+
+def write_csv(path: str, rows) -> None:
+    with open(path, "x", newline="", encoding="utf-8") as f:
+        out = csv.writer(f)
+        out.writerow(["pair", "file1", "file2", "stack", "status", "cells_differing",
+                      "worst_variable", "reason"])
+        for r in rows:
+            out.writerow([r.pair, r.file1, r.file2, r.stack, r.status, r.cells_differing,
+                          r.worst_variable or "", r.reason])
+
+
+def main(argv=None) -> int:
+    parser = argparse.ArgumentParser(prog="python3 -m kavro.compare_many",
+                                     description=__doc__.split("\n\n")[0])
+    parser.add_argument("manifest", help="CSV of file1,file2[,stack]")
+    parser.add_argument("--scheduler", help="address of a running Dask scheduler "
+                        "(tcp://host:8786); without it a local cluster runs the batch")
+    parser.add_argument("--workers", type=int, default=2,
+                        help="worker processes of the local cluster (default 2)")
+    parser.add_argument("--stack", help="location file of the pairs that name none")
+    parser.add_argument("--abs-tol", type=float, help="absolute tolerance")
+    parser.add_argument("--rel-tol", type=float, help="relative tolerance")
+    parser.add_argument("--timeout", type=float, help="seconds the whole batch may take")
+    parser.add_argument("--csv", help="also write the table as CSV to this new file")
+    args = parser.parse_args(argv)
+    try:
+        pairs = read_manifest(args.manifest)
+        stack = resolved(args.stack, os.getcwd()) if args.stack else None
+        settings = {k: v for k, v in (("abs_tol", args.abs_tol), ("rel_tol", args.rel_tol))
+                    if v is not None}
+        client = None
+        if args.scheduler:
+            from dask import distributed
+            client = distributed.Client(args.scheduler)
+        try:
+            rows = _batch.compare_many(pairs, stack, client, n_workers=args.workers,
+                                       timeout=args.timeout, **settings)
+        finally:
+            if client is not None:
+                client.close()
+        if args.csv:
+            write_csv(args.csv, rows)
+    except (OSError, ValueError) as e:
+        print(f"compare_many: {e}", file=sys.stderr)
+        return 2
+    sys.stdout.write(_batch.format_table(rows))
+    return _batch.exit_status(rows)
+
+
+class _CallableModule(types.ModuleType):
+    """kavro.compare_many is the batch function; importing this module (which makes the
+    package's attribute of that name the module) must not take the function away."""
+
+    def __call__(self, *args, **kwargs):
+        return _batch.compare_many(*args, **kwargs)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
+else:
+    sys.modules[__name__].__class__ = _CallableModule

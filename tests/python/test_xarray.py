@@ -1,0 +1,109 @@
+"""The xarray engine "kavro" against xarray's own netCDF engine on the same files, on a native
+binary copy and on a file list; laziness."""
+
+import numpy
+import pytest
+import xarray
+
+import kavro
+from kavro import xarray_backend
+from grid_values import NCOLS, NLAYS, NROWS, VARIABLES, expected
+
+REFERENCE_ENGINES = [e for e in ("netcdf4", "scipy") if e in xarray.backends.list_engines()]
+
+
+def kavro_dataset(path, **options):
+    return xarray.open_dataset(path, engine="kavro", **options)
+
+
+def test_engine_is_registered():
+    engines = xarray.backends.list_engines()
+    assert isinstance(engines["kavro"], xarray_backend.KavroBackendEntrypoint)
+    entry = engines["kavro"]
+    assert entry.guess_can_open("BIN:/data/run.bin") and entry.guess_can_open("LIST:A,B")
+    assert not entry.guess_can_open("/data/run.nc")
+
+
+@pytest.mark.parametrize("engine", REFERENCE_ENGINES)
+def test_same_values_as_the_netcdf_engine(files, engine):
+    with kavro_dataset(files / "grid.nc") as ds, \
+            xarray.open_dataset(files / "grid.nc", engine=engine, mask_and_scale=False,
+                                decode_times=False) as ref:
+        assert dict(ds.sizes) == {"time": 3, "layer": NLAYS, "row": NROWS, "column": NCOLS}
+        for name, dtype in VARIABLES:
+            assert ds[name].dims == ("time", "layer", "row", "column")
+            assert ds[name].dtype == dtype == ref[name].dtype
+            numpy.testing.assert_array_equal(ds[name].values, ref[name].values)
+            assert ds[name].attrs["units"] == ref[name].attrs["units"].strip()
+        # The time axis is the flags, decoded.
+        flags = ref["TFLAG"].values[:, 0, :]
+        numpy.testing.assert_array_equal(ds["time"].values,
+                                         kavro.datetimes(flags.tolist()).astype("datetime64[ns]"))
+        for att in ("NCOLS", "NROWS", "NLAYS", "GDTYP", "P_ALP", "P_BET", "XORIG", "YORIG",
+                    "XCELL", "YCELL", "SDATE", "STIME", "TSTEP", "VGTYP", "VGTOP"):
+            assert ds.attrs[att] == numpy.asarray(ref.attrs[att]).item(), att
+        assert ds.attrs["GDNAM"] == ref.attrs["GDNAM"].strip()
+        numpy.testing.assert_array_equal(ds.attrs["VGLVLS"], ref.attrs["VGLVLS"])
+        numpy.testing.assert_array_equal(ds["x"].values, -30000 + 12000 * (numpy.arange(5) + 0.5))
+
+
+def test_native_binary_copy(files):
+    with kavro_dataset(files / "grid.nc") as nc, kavro_dataset(f"BIN:{files / 'grid.bin'}") as b:
+        for name, _ in VARIABLES:
+            numpy.testing.assert_array_equal(b[name].values, nc[name].values)
+            assert b[name].dtype == nc[name].dtype
+        numpy.testing.assert_array_equal(b["time"].values, nc["time"].values)
+        assert b.attrs["GDNAM"] == "PY_GRID" and b.attrs["NLAYS"] == NLAYS
+
+
+def test_file_list_concatenates_steps(files):
+    names = {"PYX_A": files / "grid.nc", "PYX_B": files / "day2.nc"}
+    with kavro_dataset("LIST:PYX_A,PYX_B", names=names) as ds:
+        assert ds.sizes["time"] == 5
+        assert str(ds["time"].values[-1]) == "2024-02-02T04:00:00.000000000"
+        for k in range(5):
+            numpy.testing.assert_array_equal(ds["O3"][k].values, expected("O3", k + 1))
+
+
+def test_location_coordinates(files):
+    with kavro_dataset(files / "grid.nc", stack=files / "stack.nc") as ds, \
+            kavro.open(files / "stack.nc") as s:
+        assert ds["latitude"].dims == ("row", "column")
+        numpy.testing.assert_array_equal(ds["latitude"].values, s.read("LATITUDE", 0)[0])
+        numpy.testing.assert_array_equal(ds["longitude"].values, s.read("LONGITUDE", 0)[0])
+    with pytest.raises(ValueError, match="location file .*: 6 x 4 cells, the data 5 x 4"):
+        kavro_dataset(files / "grid.nc", stack=files / "other_grid.nc")
+
+
+def test_nothing_is_read_before_use(files, monkeypatch):
+    calls = []
+    real = kavro.File.read
+
+    def counting(self, var, step, layer=None):
+        calls.append((var, step, layer))
+        return real(self, var, step, layer)
+
+    monkeypatch.setattr(kavro.File, "read", counting)
+    with kavro_dataset(files / "grid.nc") as ds:
+        assert calls == []
+        one = ds["TEMP"][1, 2].values  # one step, one layer
+        assert calls == [("TEMP", 1, 3)]
+        numpy.testing.assert_array_equal(one, expected("TEMP", 2, [3])[0])
+        calls.clear()
+        ds["TEMP"][-1, -1].values
+        assert calls == [("TEMP", 2, 3)]
+        calls.clear()
+        part = ds["O3"][0:2, :, 1:3, 4].values
+        assert calls == [("O3", 0, None), ("O3", 1, None)]
+        numpy.testing.assert_array_equal(part, numpy.stack(
+            [expected("O3", k)[:, 1:3, 4] for k in (1, 2)]))
+        calls.clear()
+        assert ds["COUNT"][:, :, 0, 0].shape == (3, NLAYS) and calls == []
+        assert ds["O3"][0:0].values.shape == (0, NLAYS, NROWS, NCOLS)
+
+
+def test_dask_chunks_read_lazily(files):
+    with kavro_dataset(files / "grid.nc", chunks={"time": 1}) as ds:
+        assert ds["O3"].chunks[0] == (1, 1, 1)
+        numpy.testing.assert_allclose(ds["O3"].sum("time").values,
+                                      sum(expected("O3", k) for k in (1, 2, 3)), rtol=1e-6)
