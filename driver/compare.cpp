@@ -349,6 +349,14 @@ std::string projection_text(const GridPlace& g) {
          number_pair(g.XCENT3D, g.YCENT3D);
 }
 
+// Built by appending: GCC 12 at -O3 warns (-Wrestrict) on "literal" + std::string&&.
+std::string quoted(std::string_view text) {
+  std::string q = "\"";
+  q.append(text);
+  q += '"';
+  return q;
+}
+
 }  // namespace
 
 std::vector<std::string> grid_differences(std::string_view lname1, const GridPlace& a,
@@ -367,9 +375,8 @@ std::vector<std::string> grid_differences(std::string_view lname1, const GridPla
        a.GDTYP3D != b.GDTYP3D || a.P_ALP3D != b.P_ALP3D || a.P_BET3D != b.P_BET3D ||
            a.P_GAM3D != b.P_GAM3D || a.XCENT3D != b.XCENT3D || a.YCENT3D != b.YCENT3D,
        projection_text(a), projection_text(b)},
-      {"name", a.GDNAM3D.trimmed() != b.GDNAM3D.trimmed(),
-       "\"" + std::string(a.GDNAM3D.trimmed()) + "\"",
-       "\"" + std::string(b.GDNAM3D.trimmed()) + "\""},
+      {"name", a.GDNAM3D.trimmed() != b.GDNAM3D.trimmed(), quoted(a.GDNAM3D.trimmed()),
+       quoted(b.GDNAM3D.trimmed())},
   };
   const std::string one(kavro::trimmed(lname1));
   const std::string two(kavro::trimmed(lname2));
