@@ -17,7 +17,7 @@
 #include "kavro/desc.h"
 #include "kavro/kavro_c.h"
 #include "kavro/params.h"
-#include "open/layout.h"
+#include "util/layer_size.h"
 
 namespace kavro::detail {
 
@@ -284,30 +284,24 @@ bool layer_shape(int ftype, std::int64_t ncols, std::int64_t nrows, std::int64_t
   arrays = 0;
   switch (ftype) {
     case CUSTOM3:
-      values = ncols;
-      return true;
     case GRDDED3:
-      values = ncols * nrows;
-      return true;
     case BNDARY3:
-      // NTHIK is any 32-bit value here: a perimeter too large saturates and is refused.
-      values = layout::perimeter(ncols, nrows, nthik);
-      return true;
+      break;
     case IDDATA3:
       arrays = (nrows + 1) * isize;
-      values = nrows;
-      return true;
+      break;
     case PROFIL3:
       arrays = (2 * nrows + 1) * isize + 3 * nrows * dsize;
-      values = ncols * nrows;
-      return true;
+      break;
     case SMATRX3:
       arrays = (ncols + nrows) * isize;
-      values = ncols;
-      return true;
+      break;
     default:
       return false;
   }
+  // NTHIK is any 32-bit value here: a perimeter too large saturates and is refused.
+  values = *layer_size(ftype, ncols, nrows, nthik);
+  return true;
 }
 
 int compute_layout(BinState& st, int ncols, int nrows, int nlays, int nthik, int nvars, int ftype,

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "kavro/params.h"
+#include "util/overflow.h"
 
 namespace kavro::detail {
 
@@ -19,16 +20,6 @@ constexpr int words_per_value(int vtype) noexcept {
   return vtype == XQDBLE ? 2 : 0;
 }
 
-constexpr std::int64_t sat_mul(std::int64_t a, std::int64_t b) noexcept {
-  std::int64_t r = 0;
-  if (!__builtin_mul_overflow(a, b, &r)) return r;
-  return (a < 0) != (b < 0) ? INT64_MIN : INT64_MAX;
-}
-constexpr std::int64_t sat_add(std::int64_t a, std::int64_t b) noexcept {
-  std::int64_t r = 0;
-  if (!__builtin_add_overflow(a, b, &r)) return r;
-  return a < 0 ? INT64_MIN : INT64_MAX;
-}
 // The magnitude of a 32-bit value read from a file, without negating INT_MIN: INT_MAX for it.
 constexpr int magnitude(int v) noexcept {
   if (v >= 0) return v;

@@ -19,8 +19,8 @@
 #include "kavro/settings.h"
 #include "kavro/util.h"
 #include "kavro/write.h"
-#include "open/layout.h"
 #include "read/read.h"
+#include "util/layer_size.h"
 
 namespace kavro {
 namespace {
@@ -112,7 +112,7 @@ bool is_logical_name(std::string_view s) {
 // Values of one layer of a variable of the slot's file type.
 std::int64_t layer_values(int fid) {
   const Bstate3& b = state().b;
-  return layout::layer_size(b.FTYPE3(fid), b.NCOLS3(fid), b.NROWS3(fid), b.NTHIK3(fid)).value_or(0);
+  return detail::layer_size(b.FTYPE3(fid), b.NCOLS3(fid), b.NROWS3(fid), b.NTHIK3(fid)).value_or(0);
 }
 
 // ---- The description record and the Description value -------------------------------------

@@ -16,7 +16,7 @@
 #include "kavro/params.h"
 #include "kavro/util.h"
 #include "memory/buffers.h"
-#include "open/layout.h"
+#include "util/layer_size.h"
 
 namespace kavro {
 
@@ -119,22 +119,18 @@ bool CRTBUF3(int fid) {
   Cstate3& c = state().c;
   const Bdesc3& bd = BDESC3;
   const Cdesc3& cd = CDESC3;
-  std::int64_t values = 0;
+  // The buffers hold the types whose variables are whole layers of cells or of a perimeter.
   switch (bd.FTYPE3D) {
     case CUSTOM3:
-      values = bd.NCOLS3D;
-      break;
     case GRDDED3:
     case kTypeSeven:
-      values = std::int64_t{bd.NCOLS3D} * bd.NROWS3D;
-      break;
     case BNDARY3:
-      values = layout::perimeter(bd.NCOLS3D, bd.NROWS3D, bd.NTHIK3D);
       break;
     default:
       illegal_type(fid, bd.FTYPE3D);
       return false;
   }
+  const std::int64_t values = *detail::layer_size(bd.FTYPE3D, bd.NCOLS3D, bd.NROWS3D, bd.NTHIK3D);
   // Counts a buffer could not be sized from are refused before anything is set.
   if (bd.NCOLS3D < 0 || bd.NROWS3D < 0 || bd.NLAYS3D < 0 || bd.NVARS3D < 0 ||
       bd.NVARS3D > MXVARS3 || values < 0 || values > INT32_MAX) {

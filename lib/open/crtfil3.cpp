@@ -25,6 +25,7 @@
 #include "open/layout.h"
 #include "open/netcdf_kind.h"
 #include "open/open.h"
+#include "util/layer_size.h"
 
 namespace kavro {
 
@@ -289,7 +290,7 @@ bool type_header(HeaderWriter& w, int fid, const layout::TypeLayout& t) {
     if (!w.var(v.name, v.nc_type, v.dims, (b.*v.id_table)(fid), failure)) return false;
   }
   b.LAYSIZE3(fid) = static_cast<int>(std::clamp<std::int64_t>(
-      layout::layer_size(t.ftype, h.ncols, h.nrows, h.nthik).value_or(0), 0, INT32_MAX));
+      detail::layer_size(t.ftype, h.ncols, h.nrows, h.nthik).value_or(0), 0, INT32_MAX));
   return true;
 }
 

@@ -4,7 +4,7 @@
 
 #include <array>
 
-#include "core/sizes.h"
+#include "util/layer_size.h"
 
 namespace kavro::layout {
 
@@ -108,16 +108,16 @@ constexpr std::array<std::string_view, 3> kTflagShape = {kTstepDim, kVarDim, kDa
 constexpr std::array<std::string_view, 2> kEventTflagShape = {kTstepDim, kDateTimeDim};
 
 constexpr std::array<TypeLayout, 10> kTypes = {{
-    {GRDDED3, GRDDED3, kGridDims, {}, kGridShape, kTflagShape, DimLength::kColsRows},
-    {kTypeSeven, GRDDED3, kGridDims, {}, kGridShape, kTflagShape, DimLength::kColsRows},
-    {PTRFLY3, GRDDED3, kGridDims, {}, kGridShape, kTflagShape, DimLength::kColsRows},
-    {BNDARY3, BNDARY3, kBoundaryDims, {}, kBoundaryShape, kTflagShape, DimLength::kPerim},
-    {IDDATA3, IDDATA3, kSiteDims, kIddataVars, kSiteShape, kTflagShape, DimLength::kNrows},
-    {PROFIL3, PROFIL3, kProfileDims, kProfilVars, kProfileShape, kTflagShape, DimLength::kColsRows},
-    {GRNEST3, GRNEST3, kProfileDims, kGrnestVars, kProfileShape, kTflagShape, DimLength::kColsRows},
-    {SMATRX3, SMATRX3, kMatrixDims, kSmatrxVars, kMatrixShape, kTflagShape, DimLength::kNcols},
-    {CUSTOM3, CUSTOM3, kCustomDims, {}, kCustomShape, kTflagShape, DimLength::kNcols},
-    {KFEVNT3, 0, kEventDims, kKfevntVars, kEventShape, kEventTflagShape, DimLength::kNrows},
+    {GRDDED3, GRDDED3, kGridDims, {}, kGridShape, kTflagShape},
+    {kTypeSeven, GRDDED3, kGridDims, {}, kGridShape, kTflagShape},
+    {PTRFLY3, GRDDED3, kGridDims, {}, kGridShape, kTflagShape},
+    {BNDARY3, BNDARY3, kBoundaryDims, {}, kBoundaryShape, kTflagShape},
+    {IDDATA3, IDDATA3, kSiteDims, kIddataVars, kSiteShape, kTflagShape},
+    {PROFIL3, PROFIL3, kProfileDims, kProfilVars, kProfileShape, kTflagShape},
+    {GRNEST3, GRNEST3, kProfileDims, kGrnestVars, kProfileShape, kTflagShape},
+    {SMATRX3, SMATRX3, kMatrixDims, kSmatrxVars, kMatrixShape, kTflagShape},
+    {CUSTOM3, CUSTOM3, kCustomDims, {}, kCustomShape, kTflagShape},
+    {KFEVNT3, 0, kEventDims, kKfevntVars, kEventShape, kEventTflagShape},
 }};
 
 }  // namespace
@@ -151,13 +151,6 @@ std::span<const std::string_view> tflag_dimensions(int ftype) noexcept {
   return t != nullptr ? t->tflag_shape : Dims(kTflagShape);
 }
 
-std::int64_t perimeter(std::int64_t ncols, std::int64_t nrows, std::int64_t nthik) noexcept {
-  using detail::sat_add;
-  using detail::sat_mul;
-  const std::int64_t inner = sat_add(sat_add(ncols, nrows), sat_mul(2, nthik));
-  return sat_mul(sat_mul(2, nthik < 0 ? -nthik : nthik), inner);
-}
-
 namespace {
 std::int64_t length_of(DimLength which, std::int64_t ncols, std::int64_t nrows,
                        std::int64_t nthik) noexcept {
@@ -169,9 +162,7 @@ std::int64_t length_of(DimLength which, std::int64_t ncols, std::int64_t nrows,
     case DimLength::kNthik:
       return nthik;
     case DimLength::kPerim:
-      return perimeter(ncols, nrows, nthik);
-    case DimLength::kColsRows:
-      return detail::sat_mul(ncols, nrows);
+      return detail::perimeter(ncols, nrows, nthik);
   }
   return 0;
 }
@@ -179,13 +170,6 @@ std::int64_t length_of(DimLength which, std::int64_t ncols, std::int64_t nrows,
 
 std::int64_t dimension_length(DimLength which, const Header& h) noexcept {
   return length_of(which, h.ncols, h.nrows, h.nthik);
-}
-
-std::optional<std::int64_t> layer_size(int ftype, std::int64_t ncols, std::int64_t nrows,
-                                       std::int64_t nthik) noexcept {
-  const TypeLayout* t = type_layout(ftype);
-  if (t == nullptr) return std::nullopt;
-  return length_of(t->layer, ncols, nrows, nthik);
 }
 
 std::int64_t tstep_dimension_length(const Header& h) noexcept {

@@ -1,7 +1,7 @@
 // The library's netCDF file layout, written down once: the names of the global attributes,
 // dimensions and variables, the dimensions and structural variables of each file type (with
 // the state table that holds each structural variable's id), the shape of the data
-// variables, and the layer size of each type. The opener, the describer, the reader and the
+// variables. The opener, the describer, the reader and the
 // creator all take the layout from here.
 #ifndef KAVRO_OPEN_LAYOUT_H
 #define KAVRO_OPEN_LAYOUT_H
@@ -101,8 +101,8 @@ struct Header {
   int nvars = 0;
 };
 
-// Which header values size a file type's own dimension, or one layer of a variable.
-enum class DimLength { kNcols, kNrows, kNthik, kPerim, kColsRows };
+// Which header values size a file type's own dimension.
+enum class DimLength { kNcols, kNrows, kNthik, kPerim };
 
 struct TypeDimension {
   std::string_view name;
@@ -131,15 +131,10 @@ struct TypeLayout {
   std::span<const StructuralVar> structural;      // definition order
   std::span<const std::string_view> shape;        // a data variable, slowest first
   std::span<const std::string_view> tflag_shape;  // TFLAG, slowest first
-  DimLength layer;                                // what one layer of a variable holds
 };
 
 // The row of a file type the netCDF layout knows; null for any other code.
 const TypeLayout* type_layout(int ftype) noexcept;
-
-// The boundary perimeter: 2 |NTHIK| (NCOLS + NROWS + 2 NTHIK), the leading factor without the
-// thickness's sign, the inner one with it; saturated at INT64_MAX where 64 bits overflow.
-std::int64_t perimeter(std::int64_t ncols, std::int64_t nrows, std::int64_t nthik) noexcept;
 
 // True for the file types the netCDF layout knows (-3, -1 and 1..8; the dictionary, type 0,
 // has its own layout).
@@ -158,11 +153,6 @@ std::span<const std::string_view> data_dimensions(int ftype) noexcept;
 // Length of one of the type's own dimensions, in 64-bit arithmetic (may be negative or
 // huge for a bad header; the caller checks).
 std::int64_t dimension_length(DimLength which, const Header& h) noexcept;
-
-// Values in one layer of one variable (LAYSIZE3), in 64-bit arithmetic; nullopt for a type
-// without a layer size (dictionary, directed graph, illegal codes).
-std::optional<std::int64_t> layer_size(int ftype, std::int64_t ncols, std::int64_t nrows,
-                                       std::int64_t nthik) noexcept;
 
 // Length of the TSTEP dimension a writer defines: 0 (unlimited) for TSTEP > 0 and for
 // KFEVNT3, 1 for TSTEP = 0, 2 for TSTEP < 0.

@@ -29,6 +29,7 @@
 #include "open/layout.h"
 #include "open/netcdf_kind.h"
 #include "open/open.h"
+#include "util/layer_size.h"
 
 namespace kavro {
 
@@ -200,7 +201,7 @@ bool check_sizes(int fid) {
   if (detail::sat_mul(detail::sat_mul(ncols, nrows), nlays) > kMaxCount) {
     return refuse(fid, "NCOLS x NROWS x NLAYS exceeds 2147483647");
   }
-  const std::int64_t laysize = *layout::layer_size(ftype, ncols, nrows, b.NTHIK3(fid));
+  const std::int64_t laysize = *detail::layer_size(ftype, ncols, nrows, b.NTHIK3(fid));
   if (laysize < 0 || detail::sat_mul(laysize, nlays > 1 ? nlays : 1) > kMaxCount) {
     return refuse(fid, "bad layer size from NCOLS, NROWS, NLAYS and NTHIK");
   }

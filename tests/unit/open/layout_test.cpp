@@ -1,4 +1,4 @@
-// The file layout: layer sizes, dimension lengths and data-variable shapes per type.
+// The file layout: dimension lengths and data-variable shapes per type.
 #include "open/layout.h"
 
 #include <gtest/gtest.h>
@@ -10,19 +10,6 @@ namespace kavro_test {
 namespace {
 
 namespace layout = kavro::layout;
-
-// The boundary perimeter takes the thickness unsigned in the leading factor, signed inside.
-TEST(LayoutTest, BoundaryLayerSize) {
-  EXPECT_EQ(layout::layer_size(kavro::BNDARY3, 10, 20, 1), 64);
-  EXPECT_EQ(layout::layer_size(kavro::BNDARY3, 10, 20, -1), 56);
-  EXPECT_EQ(layout::layer_size(kavro::DCTNRY3, 10, 20, 1), std::nullopt);
-  EXPECT_EQ(layout::layer_size(kavro::DGRAPH3, 10, 20, 1), std::nullopt);
-}
-
-// Layer sizes are computed in 64 bits: a grid beyond 32-bit counts is seen as such.
-TEST(LayoutTest, LayerSizeDoesNotOverflow) {
-  EXPECT_EQ(layout::layer_size(kavro::GRDDED3, 100000, 100000, 0), 10000000000LL);
-}
 
 // TSTEP is the record dimension for stepped and event files, 1 long for time-independent
 // files and 2 long for files that reuse two records.
@@ -73,16 +60,6 @@ TEST(LayoutTest, TypeRows) {
     if (!v.transfer_failure.empty()) ++read;
   }
   EXPECT_EQ(read, 7);
-}
-
-// A thickness at the ends of the 32-bit range is computed without overflow: exact where 64
-// bits hold it (a negative size, which the opener refuses), saturated where they do not.
-TEST(LayoutTest, PerimeterAtTheEndsOfTheRange) {
-  EXPECT_EQ(layout::perimeter(10, 20, 1), 64);
-  EXPECT_EQ(layout::perimeter(2147483647, 2147483647, -2147483648LL), -8589934592LL);
-  EXPECT_EQ(layout::perimeter(2147483647, 2147483647, 2147483647), INT64_MAX);
-  // A product beyond 64 bits saturates on its own side: negative, never wrapped.
-  EXPECT_EQ(layout::layer_size(kavro::BNDARY3, 10, 20, -2147483648LL), INT64_MIN);
 }
 
 }  // namespace
