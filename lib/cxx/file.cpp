@@ -19,7 +19,7 @@
 #include "kavro/settings.h"
 #include "kavro/util.h"
 #include "kavro/write.h"
-#include "open/layout.h"
+#include "netcdf/layout.h"
 #include "read/read.h"
 
 namespace kavro {
