@@ -117,6 +117,10 @@ struct FileKind {
   // Bytes a READ3 of VID (or ALLVAR3) and LAYER (or ALLAYS3) writes; the description is
   // slot FID's (a list hands its own slot to the row of its members' kind).
   std::int64_t (*read_bytes)(int fid, int vid, int layer) = no_bytes;
+  // Where in those bytes variable VID's values of LAYER (or ALLAYS3) start, for a kind whose
+  // READ3 of one variable delivers more than that variable (a whole record); null: the
+  // variable's values come last, after any per-step header arrays.
+  std::int64_t (*values_offset)(int fid, int vid, int layer) = nullptr;
 
   // CLOSE3 and SHUT3: closes the file; 0 on success, otherwise the failure status.
   int (*close)(int fid) = nothing_to_close;
