@@ -8,11 +8,7 @@ namespace kavro::detail {
 
 namespace {
 
-void put_int(Header& h, std::size_t at, int value) noexcept {
-  const auto u = static_cast<unsigned int>(value);
-  for (std::size_t i = 0; i < 4; ++i)
-    h[at + i] = static_cast<unsigned char>((u >> (8 * i)) & 0xFFU);
-}
+void put_int(Header& h, std::size_t at, int value) noexcept { put_le(h.data() + at, value); }
 
 void put_text(Header& h, std::size_t at, std::string_view text) noexcept {
   std::memcpy(h.data() + at, text.data(), text.size());
@@ -102,11 +98,18 @@ void encode_header(const Bdesc3& bd, const Cdesc3& cd, const Stamp& stamp, Heade
   }
 }
 
-int get_int(const Header& h, std::size_t at) noexcept {
+void put_le(unsigned char* p, int value) noexcept {
+  const auto u = static_cast<unsigned int>(value);
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>((u >> (8 * i)) & 0xFFU);
+}
+
+int get_le(const unsigned char* p) noexcept {
   unsigned int u = 0;
-  for (std::size_t i = 0; i < 4; ++i) u |= static_cast<unsigned int>(h[at + i]) << (8 * i);
+  for (int i = 0; i < 4; ++i) u |= static_cast<unsigned int>(p[i]) << (8 * i);
   return static_cast<int>(u);
 }
+
+int get_int(const Header& h, std::size_t at) noexcept { return get_le(h.data() + at); }
 
 int byte_order_mark(const Header& h) noexcept {
   int mark = 0;

@@ -55,6 +55,10 @@ struct Stamp {
 // as text, the rest zero. MXREC is 0.
 void encode_header(const Bdesc3& bd, const Cdesc3& cd, const Stamp& stamp, Header& h);
 
+// A 32-bit integer as 4 little-endian bytes at P, and back: the header's and the flags' form.
+void put_le(unsigned char* p, int value) noexcept;
+int get_le(const unsigned char* p) noexcept;
+
 int get_int(const Header& h, std::size_t at) noexcept;
 // The byte-order mark as the writing host laid it out.
 int byte_order_mark(const Header& h) noexcept;

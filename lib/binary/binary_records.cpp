@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "binary/binary_format.h"
 #include "binary/binary_io.h"
 #include "core/msgbuf.h"
 #include "core/state.h"
@@ -72,17 +73,6 @@ bool gridded_layer(const BinState& st, int v) {
 }
 
 bool in_range(int lo, int hi, int n) { return lo >= 1 && lo <= hi && hi <= n; }
-
-void put_le(unsigned char* p, int value) {
-  const auto u = static_cast<unsigned int>(value);
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>((u >> (8 * i)) & 0xFFU);
-}
-
-int get_le(const unsigned char* p) {
-  unsigned int u = 0;
-  for (int i = 0; i < 4; ++i) u |= static_cast<unsigned int>(p[i]) << (8 * i);
-  return static_cast<int>(u);
-}
 
 // Offset and count of the flag pairs of VID (below 1: every variable) in record STEP.
 bool flag_span(const BinState& st, int vid, int step, std::string_view routine,
