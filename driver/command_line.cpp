@@ -1,5 +1,6 @@
 #include "command_line.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cstdlib>
 
@@ -12,7 +13,8 @@ namespace {
 constexpr std::string_view kUsage =
     "usage: brindlewick [--stack FILE] [FILE1 FILE2] | --help | --version";
 
-constexpr std::string_view kHelp =
+// The help up to the library's settings.
+constexpr std::string_view kHelpHead =
     R"(Usage: brindlewick [--stack FILE] FILE1 FILE2
        brindlewick
        brindlewick --help | -h | --version
@@ -35,10 +37,11 @@ Environment:
                        discards it; any other path must not exist yet
   SCENFILE             scenario description, recorded in the log
   EXECUTION_ID         run identifier, recorded in the log
-  KAVRO_CHECK_HEADERS  Y or N (default N): check file headers on open
-  KAVRO_DIRECT_READ    Y or N (default Y): N reads every value through the netCDF
-                       library instead of straight from the file (for diagnosis)
-Files are netCDF classic (CDF-1, CDF-2, CDF-5) or netCDF-4 files laid out as the library
+)";
+
+// After the library's settings, which the library lists.
+constexpr std::string_view kHelpTail =
+    R"(Files are netCDF classic (CDF-1, CDF-2, CDF-5) or netCDF-4 files laid out as the library
 writes them, or the library's native binary files ("BIN:PATH").
 
 Optional outputs (none set: reports, log and status as above):
@@ -72,6 +75,37 @@ Examples:
 
 See brindlewick(1) for the report layout and the log.
 )";
+
+// The environment names take the help's first column; what they mean starts at this column,
+// and lines are wrapped before they pass kHelpWidth characters.
+constexpr std::size_t kHelpIndent = 23;
+constexpr std::size_t kHelpWidth = 88;
+
+// "  NAME  Y or N (default N): summary", the words wrapped onto lines indented to the column.
+void append_setting(std::string& text, const kavro::LibrarySetting& s) {
+  std::string line = "  ";
+  line.append(s.name).append(" ");
+  line.resize(std::max(line.size(), kHelpIndent), ' ');
+  line.append(s.values).append(" (default ").append(s.default_value).append("):");
+  std::string_view rest = s.summary;
+  while (!rest.empty()) {
+    const std::size_t blank = rest.find(' ');
+    const std::string_view word = rest.substr(0, blank);
+    if (line.size() + 1 + word.size() > kHelpWidth) {
+      text.append(line).append("\n");
+      line.assign(kHelpIndent - 1, ' ');
+    }
+    line.append(" ").append(word);
+    rest = blank == std::string_view::npos ? std::string_view() : rest.substr(blank + 1);
+  }
+  text.append(line).append("\n");
+}
+
+std::string make_help() {
+  std::string text(kHelpHead);
+  for (const kavro::LibrarySetting& s : kavro::library_settings()) append_setting(text, s);
+  return text.append(kHelpTail);
+}
 
 // The logical names the file arguments stand for.
 constexpr const char* kStackName = "STACK1";
@@ -122,7 +156,10 @@ CommandLine parse_command_line(int argc, const char* const* argv) noexcept {
   return line;
 }
 
-std::string_view help_text() noexcept { return kHelp; }
+const std::string& help_text() {
+  static const std::string text = make_help();
+  return text;
+}
 
 std::string version_text(std::string_view library, std::string_view netcdf) {
   // netCDF's text goes on with the date it was built; its first word is the version.

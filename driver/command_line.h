@@ -30,8 +30,8 @@ struct CommandLine {
 
 CommandLine parse_command_line(int argc, const char* const* argv) noexcept;
 
-// The texts, exactly as printed.
-std::string_view help_text() noexcept;
+// The texts, exactly as printed. The help lists the library's settings as the library does.
+const std::string& help_text();
 std::string version_text(std::string_view library, std::string_view netcdf);
 // One line: control characters in the refused argument show as '?'.
 std::string usage_error(const CommandLine& line);

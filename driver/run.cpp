@@ -4,9 +4,11 @@
 #include <unistd.h>
 
 #include <array>
+#include <cassert>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+#include <new>
 #include <span>
 #include <string>
 #include <string_view>
@@ -59,22 +61,13 @@ struct Arrays {
   std::size_t data_bytes = 0;
   CellScratch scratch;
 };
-Arrays arrays;
 
-// INFILE1's variables, kept because DESC3(INFILE2) overwrites the description record.
+// A file's variables: names and types.
 struct VariableTable {
   int nvars = 0;
   std::array<Name16, MXVARS3> names;
   std::array<int, MXVARS3> types{};
 };
-VariableTable infile1_variables;
-
-Settings settings;
-
-ReportWriter& reports() noexcept {
-  static ReportWriter writer(stdout);
-  return writer;
-}
 
 int description_nvars() noexcept {
   const int n = BDESC3.NVARS3D;
@@ -101,57 +94,6 @@ GridPlace description_place() noexcept {
   return g;
 }
 
-// Whether the log has a file of its own (not standard output): the person at the terminal
-// then learns from standard error too why a run failed and what it found.
-bool log_apart = false;
-
-void tell(std::string_view text) noexcept {
-  if (!log_apart) return;
-  std::fprintf(stderr, "brindlewick: %.*s\n", static_cast<int>(text.size()), text.data());
-}
-
-// A line for the log that the person at the terminal should see as well.
-void say(const std::string& line) noexcept {
-  kavro::XQMSG2(line);
-  tell(line);
-}
-
-// Reports written so far reach standard output before anything the library logs there.
-[[noreturn]] void fail(const Mesg& MESG) noexcept {
-  reports().flush();
-  tell(MESG.trimmed());
-  kavro::XQEXIT(PROGNAME, 0, 0, MESG.padded(), kavro::kExitFailure);
-}
-
-[[noreturn]] void stop_allocating() noexcept {
-  reports().flush();
-  std::fprintf(stderr, "%.*s\n", static_cast<int>(kAllocFailure.size()), kAllocFailure.data());
-  std::exit(kavro::kExitFailure);
-}
-
-void* allocate(int ncols, int nrows, int nlays, std::size_t per_cell, std::size_t& bytes) noexcept {
-  if (!array_bytes(ncols, nrows, nlays, per_cell, bytes)) stop_allocating();
-  // Zeroed: a netCDF-4 read of chunks never written (a copy cut short in no-fill mode) succeeds
-  // without touching the buffer, which must then hold nothing indeterminate.
-  void* p = std::calloc(bytes == 0 ? 1 : bytes, 1);
-  if (p == nullptr) stop_allocating();
-  return p;
-}
-
-// An unset name would be tried as a file of that name and reported "not available"; say
-// what is missing instead.
-void open_and_describe(const Name16& lname) noexcept {
-  const std::string name(lname.trimmed());
-  if (std::getenv(name.c_str()) == nullptr) fail(not_set_message(lname));
-  if (!kavro::OPEN3(lname, kavro::FSREAD3, PROGNAME)) fail(open_failure_message(lname));
-  if (!kavro::DESC3(lname)) fail(Mesg{kDescFailure});
-}
-
-void check_shape(const Name16& lname, const FileShape& shape) noexcept {
-  Mesg mesg;
-  if (!check_gridded(lname, shape, mesg)) fail(mesg);
-}
-
 int described_type(std::string_view vname) noexcept {
   const int n = description_nvars();
   for (int v = 0; v < n; ++v) {
@@ -162,44 +104,6 @@ int described_type(std::string_view vname) noexcept {
   return 0;
 }
 
-// A location variable absent from STACK1 is left to READ3, whose failure names the file.
-void check_location_types() noexcept {
-  Mesg mesg;
-  for (const LocationVariable& var : kLocationVariables) {
-    const int vtype = described_type(var.name);
-    if (vtype != 0 && !check_location_type(var.name, var.vtype, vtype, mesg)) fail(mesg);
-  }
-}
-
-// Steps 5 to 7: STACK1's location data, one value per cell. A multi-layer STACK1 gives its
-// first layer; a STACK1 without layers cannot give layer 1, and READ3 says so.
-FileShape read_locations() noexcept {
-  const FileShape stack = description_shape();
-  check_shape(STACK1, stack);
-  check_location_types();
-  for (void*& array : arrays.location) {
-    array = allocate(stack.ncols, stack.nrows, 1, sizeof(float), arrays.location_bytes);
-  }
-  const int layer = stack.nlays == 1 ? ALLAYS3 : 1;
-  const int JDATE = BDESC3.SDATE3D;
-  const int JTIME = BDESC3.STIME3D;
-  for (std::size_t i = 0; i < kLocationVariables.size(); ++i) {
-    if (!kavro::READ3(STACK1, kLocationVariables[i].name, layer, JDATE, JTIME, arrays.location[i],
-                      arrays.location_bytes)) {
-      fail(read_failure_message(STACK1));
-    }
-  }
-  return stack;
-}
-
-void keep_infile1_variables() noexcept {
-  infile1_variables.nvars = description_nvars();
-  for (std::size_t v = 0; v < static_cast<std::size_t>(infile1_variables.nvars); ++v) {
-    infile1_variables.names[v] = CDESC3.VNAME3D[v];
-    infile1_variables.types[v] = BDESC3.VTYPE3D[v];
-  }
-}
-
 // Whether the variable is among INFILE2's, whose description is in force.
 bool in_infile2(std::string_view vname) noexcept {
   const int n = description_nvars();
@@ -207,47 +111,6 @@ bool in_infile2(std::string_view vname) noexcept {
     if (kavro::padded_equal(vname, CDESC3.VNAME3D[v].padded())) return true;
   }
   return false;
-}
-
-bool in_infile1(std::string_view vname) noexcept {
-  return kavro::INDEX1(vname, infile1_variables.nvars,
-                       std::span<const Name16>(infile1_variables.names)) != 0;
-}
-
-// After DESC3(INFILE2): a chosen variable must be in one of the files, and the variables of
-// INFILE1 that INFILE2 lacks (and that are chosen) are said, since only INFILE2's are compared.
-void check_variables() noexcept {
-  for (const std::string& name : settings.variables) {
-    if (!in_infile1(name) && !in_infile2(name)) {
-      fail(Mesg{"Variable \"" + name + "\" of " + std::string(kVariablesSetting) +
-                " is in neither \"INFILE1\" nor \"INFILE2\""});
-    }
-  }
-  for (std::size_t v = 0; v < static_cast<std::size_t>(infile1_variables.nvars); ++v) {
-    const std::string_view name = infile1_variables.names[v].trimmed();
-    if (settings.selects(name) && !in_infile2(name)) {
-      say("Variable \"" + std::string(name) +
-          "\" of \"INFILE1\" is not in \"INFILE2\": not compared");
-    }
-  }
-}
-
-// Grids of the same size that lie differently are compared as they are, with a warning.
-void warn_grid_differences(const GridPlace& stack, const GridPlace& infile1,
-                           const GridPlace& infile2) noexcept {
-  for (const auto& [lname, place] : {std::pair{"STACK1", stack}, std::pair{"INFILE1", infile1}}) {
-    for (const std::string& line : grid_differences(lname, place, "INFILE2", infile2)) {
-      kavro::XQWARN(PROGNAME, 0, 0, line);
-      tell(line);
-    }
-  }
-}
-
-// INFILE1's type of a variable of INFILE2; a variable INFILE1 lacks is left to READ3.
-int infile1_type(std::string_view vname, int vtype2) noexcept {
-  const int v = kavro::INDEX1(vname, infile1_variables.nvars,
-                              std::span<const Name16>(infile1_variables.names));
-  return v == 0 ? vtype2 : infile1_variables.types[static_cast<std::size_t>(v - 1)];
 }
 
 // Bytes of the widest value among INFILE2's variables: the data buffers hold any of them.
@@ -260,61 +123,241 @@ std::size_t widest_value(int nvars) noexcept {
   return widest;
 }
 
-void allocate_data_arrays(const GridFrame& grid, int nvars) noexcept {
-  const std::size_t widest = widest_value(nvars);
-  arrays.INCONC = allocate(grid.ncols, grid.nrows, grid.nlays, widest, arrays.data_bytes);
-  arrays.ALTCONC = allocate(grid.ncols, grid.nrows, grid.nlays, widest, arrays.data_bytes);
-  std::size_t bytes = 0;
-  arrays.scratch.found =
-      static_cast<std::size_t*>(allocate(grid.ncols, grid.nrows, 1, sizeof(std::size_t), bytes));
-  arrays.scratch.sorted =
-      static_cast<std::size_t*>(allocate(grid.ncols, grid.nrows, 1, sizeof(std::size_t), bytes));
-  arrays.scratch.column_starts =
-      static_cast<std::size_t*>(allocate(grid.ncols, 1, 1, sizeof(std::size_t), bytes));
+// An exit handler takes no argument: the status it leaves with is its template argument, so no
+// mutable state outlives the run. See Comparison::complete.
+template <int kStatus>
+void leave_with_status() noexcept {
+  std::fflush(nullptr);
+  std::_Exit(kStatus);
 }
 
-// Reports written so far; whether the kept report texts were tried.
-std::size_t reports_written = 0;
-bool texts_tried = false;
+// One comparison run: what it has read and allocated, and where its reports go. One object,
+// made by compare_files and alive until the process ends.
+class Comparison {
+ public:
+  explicit Comparison(bool log_apart) noexcept : log_apart_(log_apart) {}
+  Comparison(const Comparison&) = delete;
+  Comparison& operator=(const Comparison&) = delete;
+
+  [[noreturn]] void run() noexcept;
+
+ private:
+  void tell(std::string_view text) const noexcept;
+  void say(const std::string& line) noexcept;
+  [[noreturn]] void fail(const Mesg& MESG) noexcept;
+  [[noreturn]] void stop_allocating() noexcept;
+  void* allocate(int ncols, int nrows, int nlays, std::size_t per_cell,
+                 std::size_t& bytes) noexcept;
+  void open_and_describe(const Name16& lname) noexcept;
+  void check_shape(const Name16& lname, const FileShape& shape) noexcept;
+  void check_location_types() noexcept;
+  FileShape read_locations() noexcept;
+  void keep_infile1_variables() noexcept;
+  bool in_infile1(std::string_view vname) const noexcept;
+  void check_variables() noexcept;
+  void warn_grid_differences(const GridPlace& stack, const GridPlace& infile1,
+                             const GridPlace& infile2) noexcept;
+  int infile1_type(std::string_view vname, int vtype2) const noexcept;
+  void allocate_data_arrays(const GridFrame& grid, int nvars) noexcept;
+  void count_reports(std::size_t n, const GridFrame& grid) noexcept;
+  Locations location_view() const noexcept;
+  void flush_reports() noexcept;
+  void compare_variable(std::size_t v, const GridFrame& grid, int TSTEP, int nsteps,
+                        Outputs* outputs) noexcept;
+  std::string steps_line(int TSTEP, int nsteps) const;
+  [[noreturn]] void complete(int status) noexcept;
+
+  // Whether the log has a file of its own (not standard output): the person at the terminal
+  // then learns from standard error too why a run failed and what it found.
+  const bool log_apart_;
+  Settings settings_;
+  Arrays arrays_;
+  // INFILE1's variables, kept because DESC3(INFILE2) overwrites the description record.
+  VariableTable infile1_variables_;
+  ReportWriter reports_{stdout};
+  // Reports written so far; whether the kept report texts were tried.
+  std::size_t reports_written_ = 0;
+  bool texts_tried_ = false;
+};
+
+void Comparison::tell(std::string_view text) const noexcept {
+  if (!log_apart_) return;
+  std::fprintf(stderr, "brindlewick: %.*s\n", static_cast<int>(text.size()), text.data());
+}
+
+// A line for the log that the person at the terminal should see as well.
+void Comparison::say(const std::string& line) noexcept {
+  kavro::XQMSG2(line);
+  tell(line);
+}
+
+// Reports written so far reach standard output before anything the library logs there.
+void Comparison::fail(const Mesg& MESG) noexcept {
+  reports_.flush();
+  tell(MESG.trimmed());
+  kavro::XQEXIT(PROGNAME, 0, 0, MESG.padded(), kavro::kExitFailure);
+}
+
+void Comparison::stop_allocating() noexcept {
+  reports_.flush();
+  std::fprintf(stderr, "%.*s\n", static_cast<int>(kAllocFailure.size()), kAllocFailure.data());
+  std::exit(kavro::kExitFailure);
+}
+
+void* Comparison::allocate(int ncols, int nrows, int nlays, std::size_t per_cell,
+                           std::size_t& bytes) noexcept {
+  if (!array_bytes(ncols, nrows, nlays, per_cell, bytes)) stop_allocating();
+  // Zeroed: a netCDF-4 read of chunks never written (a copy cut short in no-fill mode) succeeds
+  // without touching the buffer, which must then hold nothing indeterminate.
+  void* p = std::calloc(bytes == 0 ? 1 : bytes, 1);
+  if (p == nullptr) stop_allocating();
+  return p;
+}
+
+// An unset name would be tried as a file of that name and reported "not available"; say
+// what is missing instead.
+void Comparison::open_and_describe(const Name16& lname) noexcept {
+  const std::string name(lname.trimmed());
+  if (std::getenv(name.c_str()) == nullptr) fail(not_set_message(lname));
+  if (!kavro::OPEN3(lname, kavro::FSREAD3, PROGNAME)) fail(open_failure_message(lname));
+  if (!kavro::DESC3(lname)) fail(Mesg{kDescFailure});
+}
+
+void Comparison::check_shape(const Name16& lname, const FileShape& shape) noexcept {
+  Mesg mesg;
+  if (!check_gridded(lname, shape, mesg)) fail(mesg);
+}
+
+// A location variable absent from STACK1 is left to READ3, whose failure names the file.
+void Comparison::check_location_types() noexcept {
+  Mesg mesg;
+  for (const LocationVariable& var : kLocationVariables) {
+    const int vtype = described_type(var.name);
+    if (vtype != 0 && !check_location_type(var.name, var.vtype, vtype, mesg)) fail(mesg);
+  }
+}
+
+// Steps 5 to 7: STACK1's location data, one value per cell. A multi-layer STACK1 gives its
+// first layer; a STACK1 without layers cannot give layer 1, and READ3 says so.
+FileShape Comparison::read_locations() noexcept {
+  const FileShape stack = description_shape();
+  check_shape(STACK1, stack);
+  check_location_types();
+  for (void*& array : arrays_.location) {
+    array = allocate(stack.ncols, stack.nrows, 1, sizeof(float), arrays_.location_bytes);
+  }
+  const int layer = stack.nlays == 1 ? ALLAYS3 : 1;
+  const int JDATE = BDESC3.SDATE3D;
+  const int JTIME = BDESC3.STIME3D;
+  for (std::size_t i = 0; i < kLocationVariables.size(); ++i) {
+    if (!kavro::READ3(STACK1, kLocationVariables[i].name, layer, JDATE, JTIME, arrays_.location[i],
+                      arrays_.location_bytes)) {
+      fail(read_failure_message(STACK1));
+    }
+  }
+  return stack;
+}
+
+void Comparison::keep_infile1_variables() noexcept {
+  infile1_variables_.nvars = description_nvars();
+  for (std::size_t v = 0; v < static_cast<std::size_t>(infile1_variables_.nvars); ++v) {
+    infile1_variables_.names[v] = CDESC3.VNAME3D[v];
+    infile1_variables_.types[v] = BDESC3.VTYPE3D[v];
+  }
+}
+
+bool Comparison::in_infile1(std::string_view vname) const noexcept {
+  return kavro::INDEX1(vname, infile1_variables_.nvars,
+                       std::span<const Name16>(infile1_variables_.names)) != 0;
+}
+
+// After DESC3(INFILE2): a chosen variable must be in one of the files, and the variables of
+// INFILE1 that INFILE2 lacks (and that are chosen) are said, since only INFILE2's are compared.
+void Comparison::check_variables() noexcept {
+  for (const std::string& name : settings_.variables) {
+    if (!in_infile1(name) && !in_infile2(name)) {
+      fail(Mesg{"Variable \"" + name + "\" of " + std::string(kVariablesSetting) +
+                " is in neither \"INFILE1\" nor \"INFILE2\""});
+    }
+  }
+  for (std::size_t v = 0; v < static_cast<std::size_t>(infile1_variables_.nvars); ++v) {
+    const std::string_view name = infile1_variables_.names[v].trimmed();
+    if (settings_.selects(name) && !in_infile2(name)) {
+      say("Variable \"" + std::string(name) +
+          "\" of \"INFILE1\" is not in \"INFILE2\": not compared");
+    }
+  }
+}
+
+// Grids of the same size that lie differently are compared as they are, with a warning.
+void Comparison::warn_grid_differences(const GridPlace& stack, const GridPlace& infile1,
+                                       const GridPlace& infile2) noexcept {
+  for (const auto& [lname, place] : {std::pair{"STACK1", stack}, std::pair{"INFILE1", infile1}}) {
+    for (const std::string& line : grid_differences(lname, place, "INFILE2", infile2)) {
+      kavro::XQWARN(PROGNAME, 0, 0, line);
+      tell(line);
+    }
+  }
+}
+
+// INFILE1's type of a variable of INFILE2; a variable INFILE1 lacks is left to READ3.
+int Comparison::infile1_type(std::string_view vname, int vtype2) const noexcept {
+  const int v = kavro::INDEX1(vname, infile1_variables_.nvars,
+                              std::span<const Name16>(infile1_variables_.names));
+  return v == 0 ? vtype2 : infile1_variables_.types[static_cast<std::size_t>(v - 1)];
+}
+
+void Comparison::allocate_data_arrays(const GridFrame& grid, int nvars) noexcept {
+  const std::size_t widest = widest_value(nvars);
+  arrays_.INCONC = allocate(grid.ncols, grid.nrows, grid.nlays, widest, arrays_.data_bytes);
+  arrays_.ALTCONC = allocate(grid.ncols, grid.nrows, grid.nlays, widest, arrays_.data_bytes);
+  std::size_t bytes = 0;
+  arrays_.scratch.found =
+      static_cast<std::size_t*>(allocate(grid.ncols, grid.nrows, 1, sizeof(std::size_t), bytes));
+  arrays_.scratch.sorted =
+      static_cast<std::size_t*>(allocate(grid.ncols, grid.nrows, 1, sizeof(std::size_t), bytes));
+  arrays_.scratch.column_starts =
+      static_cast<std::size_t*>(allocate(grid.ncols, 1, 1, sizeof(std::size_t), bytes));
+}
 
 // Counts a step's reports. Once the run has written more reports than a layer has cells,
 // cells are being reported again and again (runs that diverged): from then on each cell's
 // report text is kept and copied, where the grid fits the budget. A run with few reports never
 // pays for the block; calloc leaves its pages untouched until a text is written into them.
 // Without the block (too large, or no memory) every report is formatted anew.
-void count_reports(std::size_t n, const GridFrame& grid) noexcept {
-  reports_written += n;
+void Comparison::count_reports(std::size_t n, const GridFrame& grid) noexcept {
+  reports_written_ += n;
   std::size_t cells = 0;
-  if (texts_tried || !array_bytes(grid.ncols, grid.nrows, 1, 1, cells) ||
-      reports_written <= cells) {
+  if (texts_tried_ || !array_bytes(grid.ncols, grid.nrows, 1, 1, cells) ||
+      reports_written_ <= cells) {
     return;
   }
-  texts_tried = true;
+  texts_tried_ = true;
   if (cells <= kReportTextBudget / kReportSize) {
-    arrays.scratch.report_texts = static_cast<char*>(std::calloc(cells, kReportSize));
+    arrays_.scratch.report_texts = static_cast<char*>(std::calloc(cells, kReportSize));
   }
 }
 
-Locations location_view() noexcept {
-  return {static_cast<const float*>(arrays.location[0]),
-          static_cast<const float*>(arrays.location[1]),
-          static_cast<const std::int32_t*>(arrays.location[2]),
-          static_cast<const std::int32_t*>(arrays.location[3]),
-          static_cast<const float*>(arrays.location[4]),
-          static_cast<const float*>(arrays.location[5])};
+Locations Comparison::location_view() const noexcept {
+  return {static_cast<const float*>(arrays_.location[0]),
+          static_cast<const float*>(arrays_.location[1]),
+          static_cast<const std::int32_t*>(arrays_.location[2]),
+          static_cast<const std::int32_t*>(arrays_.location[3]),
+          static_cast<const float*>(arrays_.location[4]),
+          static_cast<const float*>(arrays_.location[5])};
 }
 
 // Reports written so far reach standard output before the outputs' log lines. Standard output
 // closed before the run is /dev/null now: reports written there are lost, which is a failed
 // write too.
-void flush_reports() noexcept {
-  if (!reports().flush()) fail(Mesg{kWriteFailure});
-  if (reports_written > 0 && kavro::standard_output_lost()) fail(Mesg{kWriteFailure});
+void Comparison::flush_reports() noexcept {
+  if (!reports_.flush()) fail(Mesg{kWriteFailure});
+  if (reports_written_ > 0 && kavro::standard_output_lost()) fail(Mesg{kWriteFailure});
 }
 
 // One variable at every step of INFILE2, from INFILE2's start.
-void compare_variable(std::size_t v, const GridFrame& grid, int TSTEP, int nsteps,
-                      Outputs* outputs) noexcept {
+void Comparison::compare_variable(std::size_t v, const GridFrame& grid, int TSTEP, int nsteps,
+                                  Outputs* outputs) noexcept {
   const std::string_view vname = CDESC3.VNAME3D[v].padded();
   const int vtype = BDESC3.VTYPE3D[v];
   int JDATE = BDESC3.SDATE3D;
@@ -328,28 +371,28 @@ void compare_variable(std::size_t v, const GridFrame& grid, int TSTEP, int nstep
   std::size_t step_bytes = 0;
   (void)array_bytes(grid.ncols, grid.nrows, grid.nlays, value_bytes(vtype), step_bytes);
   for (int step = 0; step < nsteps; ++step) {
-    if (!settings.steps.holds(JDATE, JTIME)) {
+    if (!settings_.steps.holds(JDATE, JTIME)) {
       kavro::NEXTIME(JDATE, JTIME, TSTEP);
       continue;
     }
     flush_reports();
     // The values are compared as the files store them where both reads left them so.
     kavro::ValueOrder order1{}, order2{};
-    if (!kavro::READ3(INFILE1, vname, ALLAYS3, JDATE, JTIME, arrays.INCONC, arrays.data_bytes,
+    if (!kavro::READ3(INFILE1, vname, ALLAYS3, JDATE, JTIME, arrays_.INCONC, arrays_.data_bytes,
                       order1)) {
       fail(read_failure_message(INFILE1));
     }
-    if (!kavro::READ3(INFILE2, vname, ALLAYS3, JDATE, JTIME, arrays.ALTCONC, arrays.data_bytes,
+    if (!kavro::READ3(INFILE2, vname, ALLAYS3, JDATE, JTIME, arrays_.ALTCONC, arrays_.data_bytes,
                       order2)) {
       fail(read_failure_message(INFILE2));
     }
     if (order1 != order2) {
-      void* reversed = order1 == kavro::ValueOrder::reversed ? arrays.INCONC : arrays.ALTCONC;
+      void* reversed = order1 == kavro::ValueOrder::reversed ? arrays_.INCONC : arrays_.ALTCONC;
       reverse_value_bytes(reversed, step_bytes, vtype);
     }
     if (outputs != nullptr) outputs->begin_step(JDATE, JTIME);
     count_reports(
-        compare_step(vtype, arrays.INCONC, arrays.ALTCONC, grid, loc, arrays.scratch, reports(),
+        compare_step(vtype, arrays_.INCONC, arrays_.ALTCONC, grid, loc, arrays_.scratch, reports_,
                      outputs, order1 == order2 ? order1 : kavro::ValueOrder::native),
         grid);
     if (outputs != nullptr && !outputs->end_step(mesg)) fail(mesg);
@@ -361,12 +404,12 @@ void compare_variable(std::size_t v, const GridFrame& grid, int TSTEP, int nstep
 }
 
 // How many of INFILE2's steps BRINDLEWICK_STEPS leaves out, for the log.
-std::string steps_line(int TSTEP, int nsteps) {
+std::string Comparison::steps_line(int TSTEP, int nsteps) const {
   int JDATE = BDESC3.SDATE3D;
   int JTIME = BDESC3.STIME3D;
   int compared = 0;
   for (int step = 0; step < nsteps; ++step) {
-    compared += settings.steps.holds(JDATE, JTIME) ? 1 : 0;
+    compared += settings_.steps.holds(JDATE, JTIME) ? 1 : 0;
     kavro::NEXTIME(JDATE, JTIME, TSTEP);
   }
   const int total = nsteps < 0 ? 0 : nsteps;
@@ -374,54 +417,24 @@ std::string steps_line(int TSTEP, int nsteps) {
          std::to_string(total - compared) + " outside " + std::string(kStepsSetting) + " skipped";
 }
 
-// The status XQEXIT's own exit is replaced by; see complete().
-int completion_status = kavro::kExitOk;
-
-void leave_with_completion_status() noexcept {
-  std::fflush(nullptr);
-  std::_Exit(completion_status);
-}
-
 // Ends a run that compared everything. XQEXIT writes the normal-completion paragraph only for
 // status 0 and calls any other status an abort; a run that tells differing cells by its status
 // keeps that paragraph and leaves, once XQEXIT has closed every file, with status 1.
-[[noreturn]] void complete(int status) noexcept {
+void Comparison::complete(int status) noexcept {
   if (status != kavro::kExitOk) {
-    completion_status = status;
-    if (std::atexit(leave_with_completion_status) != 0) {
+    // The only other status a finished comparison has.
+    assert(status == kExitDifferences && "a comparison ends with 0 or kExitDifferences");
+    if (std::atexit(leave_with_status<kExitDifferences>) != 0) {
       fail(Mesg{"Could not arrange the exit status for differing cells"});
     }
   }
   kavro::XQEXIT(PROGNAME, 0, 0, "", kavro::kExitOk);
 }
 
-}  // namespace
-
-void check_log_file(std::FILE* err) noexcept {
-  const char* value = std::getenv("LOGFILE");
-  if (value == nullptr) return;
-  // The library takes the value without its trailing blanks.
-  const std::string path(kavro::trimmed(value));
-  struct stat st {};
-  if (path.empty() || path == "/dev/null" || ::lstat(path.c_str(), &st) != 0) return;
-  std::fprintf(err,
-               "brindlewick: log file \"%s\" exists already; LOGFILE must name a file that "
-               "does not exist yet (or /dev/null)\n",
-               path.c_str());
-}
-
-void set_floating_point_modes() noexcept {
-#if defined(__x86_64__) || defined(__SSE__)
-  // Flush-to-zero (0x8000) and denormals-are-zero (0x0040).
-  _mm_setcsr(_mm_getcsr() | 0x8040u);
-#endif
-}
-
-void compare_files(int log_unit) noexcept {
-  log_apart = log_unit != kStandardOutputUnit;
+void Comparison::run() noexcept {
   Mesg mesg;
   for (const std::string& line : unknown_setting_lines(environ)) say(line);
-  if (!read_settings(settings, mesg)) fail(mesg);
+  if (!read_settings(settings_, mesg)) fail(mesg);
   open_and_describe(STACK1);
   const GridPlace stack_place = description_place();
   const FileShape stack = read_locations();
@@ -453,12 +466,12 @@ void compare_files(int log_unit) noexcept {
   allocate_data_arrays(grid, nvars);
 
   // Without any of the optional settings the comparison runs exactly as it always has.
-  Outputs extras(settings, grid, location_view(), reports());
-  Outputs* outputs = settings.any() ? &extras : nullptr;
-  if (settings.steps.set) kavro::XQMSG2(steps_line(TSTEP, nsteps));
+  Outputs extras(settings_, grid, location_view(), reports_);
+  Outputs* outputs = settings_.any() ? &extras : nullptr;
+  if (settings_.steps.set) kavro::XQMSG2(steps_line(TSTEP, nsteps));
   if (outputs != nullptr && !outputs->start(mesg)) fail(mesg);
   for (std::size_t v = 0; v < static_cast<std::size_t>(nvars); ++v) {
-    if (settings.selects(CDESC3.VNAME3D[v].padded())) {
+    if (settings_.selects(CDESC3.VNAME3D[v].padded())) {
       compare_variable(v, grid, TSTEP, nsteps, outputs);
     }
   }
@@ -467,6 +480,41 @@ void compare_files(int log_unit) noexcept {
   if (!outputs->finish(mesg)) fail(mesg);
   tell(outputs->verdict());
   complete(outputs->exit_status());
+}
+
+}  // namespace
+
+void check_log_file(std::FILE* err) noexcept {
+  const char* value = std::getenv("LOGFILE");
+  if (value == nullptr) return;
+  // The library takes the value without its trailing blanks.
+  const std::string path(kavro::trimmed(value));
+  struct stat st {};
+  if (path.empty() || path == "/dev/null" || ::lstat(path.c_str(), &st) != 0) return;
+  std::fprintf(err,
+               "brindlewick: log file \"%s\" exists already; LOGFILE must name a file that "
+               "does not exist yet (or /dev/null)\n",
+               path.c_str());
+}
+
+void set_floating_point_modes() noexcept {
+#if defined(__x86_64__) || defined(__SSE__)
+  // Flush-to-zero (0x8000) and denormals-are-zero (0x0040).
+  _mm_setcsr(_mm_getcsr() | 0x8040u);
+#endif
+}
+
+void compare_files(int log_unit) noexcept {
+  // The report buffer alone takes a megabyte, so the run is not put on the stack. Held from
+  // static storage and never freed, it and the arrays it allocates stay reachable until the
+  // process ends, as the leak checker expects of memory a run keeps to its end.
+  static Comparison* const comparison =
+      new (std::nothrow) Comparison(log_unit != kStandardOutputUnit);
+  if (comparison == nullptr) {
+    std::fprintf(stderr, "%.*s\n", static_cast<int>(kAllocFailure.size()), kAllocFailure.data());
+    std::exit(kavro::kExitFailure);
+  }
+  comparison->run();
 }
 
 }  // namespace brindlewick

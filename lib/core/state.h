@@ -87,6 +87,15 @@ class PerVarSlot {
   alignas(T) std::byte storage_[sizeof(T) * static_cast<std::size_t>(MXVARS3) * MXOPEN3];
 };
 
+// What a setting read once per run gave: whether it has been read in this run, and its value.
+// Kept here, in the one state object, so that starting the library afresh forgets it too.
+struct SettingMemo {
+  bool read = false;
+  bool value = false;
+};
+// Rows the settings table may hold: a table past it does not compile.
+inline constexpr std::size_t kSettingCapacity = 8;
+
 // Numeric state.
 struct Bstate3 {
   PerSlot<double> P_ALP3, P_BET3, P_GAM3, XCENT3, YCENT3, XORIG3, YORIG3, XCELL3, YCELL3;
@@ -111,12 +120,9 @@ struct Bstate3 {
   PerSlot<int> LISTCOUNT3, LISTFIRST3;
   PerSlot<int> MEMBERFID3, MEMBERBEG3, MEMBEREND3;  // per member entry 1..MXOPEN3
   bool LOGSTDOUT3 = false;
-  // Whether KAVRO_CHECK_HEADERS has been read, and its value.
-  bool header_checks_read = false;
-  bool header_checks = false;
-  // Whether KAVRO_OFFSET_64 has been read (at the first creation), and its value.
-  bool offset64_read = false;
-  bool offset64 = false;
+  // The settings read once per run, by their place in the settings table; only the settings
+  // reader (lib/settings/settings_table.cpp) touches them.
+  std::array<SettingMemo, kSettingCapacity> settings{};
   // RDDICT3's name table (Cstate3::dict_names): the slot of the dictionary whose entry names
   // it holds (-1: none) and how many it holds.
   int dict_fid = -1;

@@ -1,6 +1,6 @@
 // What the header checks of an opened file (CKFILE3) and the description checks of a file to
-// be created (CKDESC3) share: the one reading of KAVRO_CHECK_HEADERS, and the layout of their
-// message lines. A line is composed in 256 characters, so no report loses the names it quotes.
+// be created (CKDESC3) share: the layout of their message lines. A line is composed in 256
+// characters, so no report loses the names it quotes.
 #ifndef KAVRO_NETCDF_CHECK_LINES_H
 #define KAVRO_NETCDF_CHECK_LINES_H
 
@@ -11,10 +11,6 @@
 namespace kavro::detail {
 
 using CheckLine = MsgBuf<256>;
-
-// The setting KAVRO_CHECK_HEADERS ("Perform file-header checks?", default false), read once
-// per run by whichever check asks first; an unreadable value is warned about with CALLER.
-bool header_checks_on(std::string_view caller);
 
 // PREP ("for " or "in "), "file " and the logical name LNAME in double quotes.
 CheckLine& file_reference(CheckLine& line, std::string_view prep, std::string_view lname);

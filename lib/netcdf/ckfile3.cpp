@@ -19,6 +19,7 @@
 #include "netcdf/header_atts.h"
 #include "netcdf/layout.h"
 #include "netcdf/netcdf_routines.h"
+#include "settings/settings_table.h"
 
 namespace kavro {
 
@@ -262,7 +263,7 @@ bool check_vertical(int fid) {
 }  // namespace
 
 bool CKFILE3(int fid) {
-  if (!detail::header_checks_on("CKFILE3")) return true;
+  if (!detail::setting("KAVRO_CHECK_HEADERS", "CKFILE3")) return true;
   bool done = false;
   if (!check_type(fid, done)) return false;
   if (done) return true;
@@ -271,10 +272,7 @@ bool CKFILE3(int fid) {
 }
 
 namespace test_hooks {
-void reset_header_checks() {
-  state().b.header_checks_read = false;
-  state().b.header_checks = false;
-}
+void reset_header_checks() { detail::forget_setting("KAVRO_CHECK_HEADERS"); }
 }  // namespace test_hooks
 
 }  // namespace kavro

@@ -19,12 +19,12 @@
 #include "kavro/core.h"
 #include "kavro/desc.h"
 #include "kavro/params.h"
-#include "kavro/settings.h"
 #include "kavro/util.h"
 #include "netcdf/header_atts.h"
 #include "netcdf/layout.h"
 #include "netcdf/netcdf_ops.h"
 #include "netcdf/netcdf_routines.h"
+#include "settings/settings_table.h"
 #include "util/layer_size.h"
 
 namespace kavro {
@@ -39,14 +39,8 @@ constexpr int kZeroPiece = 8192;
 
 // Step 1: the creation mode, fixed at the first creation of the run.
 int creation_mode() {
-  Bstate3& b = state().b;
-  if (!b.offset64_read) {
-    b.offset64_read = true;
-    int status = 0;
-    b.offset64 = ENVYN("KAVRO_OFFSET_64", "Use NF_64BIT_OFFSET or not", false, status);
-    if (status > 0) XQMSG2("Bad value for environment variable KAVRO_OFFSET_64");
-  }
-  return NC_SHARE | NC_NOCLOBBER | (b.offset64 ? NC_64BIT_OFFSET : 0);
+  const bool offset64 = detail::setting("KAVRO_OFFSET_64", "CRTFIL3");
+  return NC_SHARE | NC_NOCLOBBER | (offset64 ? NC_64BIT_OFFSET : 0);
 }
 
 // A new netCDF file being written: every call reports its failure through the funnel with

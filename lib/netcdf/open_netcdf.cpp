@@ -23,12 +23,12 @@
 #include "core/syscalls.h"
 #include "kavro/core.h"
 #include "kavro/params.h"
-#include "kavro/settings.h"
 #include "netcdf/classic_header.h"
 #include "netcdf/header_atts.h"
 #include "netcdf/layout.h"
 #include "netcdf/netcdf_ops.h"
 #include "netcdf/netcdf_routines.h"
+#include "settings/settings_table.h"
 #include "util/layer_size.h"
 
 namespace kavro {
@@ -385,9 +385,7 @@ bool check_layout(int fid) {
 // The path converts big-endian values by reversing their bytes: little-endian machines only.
 bool direct_read_wanted() {
   if constexpr (std::endian::native != std::endian::little) return false;
-  if (std::getenv("KAVRO_DIRECT_READ") == nullptr) return true;
-  int status = 0;
-  return ENVYN("KAVRO_DIRECT_READ", "Read classic files directly?", true, status);
+  return detail::setting("KAVRO_DIRECT_READ", "OPNFIL3");
 }
 
 // Steps 10 and 11: the update record of a read-write file, the disk image of a volatile one.

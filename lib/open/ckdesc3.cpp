@@ -22,6 +22,7 @@
 #include "netcdf/header_atts.h"
 #include "netcdf/layout.h"
 #include "open/open.h"
+#include "settings/settings_table.h"
 
 namespace kavro {
 
@@ -418,8 +419,8 @@ void match_variables(FileMatch& m, int fid) {
 
 bool CKDESC3(std::string_view fname) {
   // Step 1: an empty line before the setting is first read.
-  if (!state().b.header_checks_read) XQMSG2("");
-  const bool checks = detail::header_checks_on("CKDESC3");
+  if (!detail::setting_read("KAVRO_CHECK_HEADERS")) XQMSG2("");
+  const bool checks = detail::setting("KAVRO_CHECK_HEADERS", "CKDESC3");
   DescCheck c(fname);
   if (!check_count_and_names(c)) return bad_description();
   if (!checks) return true;

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "core/state.h"
+#include "kavro/settings.h"
 
 namespace kavro_test {
 
@@ -76,6 +77,10 @@ std::string run_command(const std::string& command) {
 LibraryTest::LibraryTest() {
   for (const char* name : kLibraryVariables) {
     env_.push_back(std::make_unique<ScopedEnv>(name, std::nullopt));
+  }
+  // Every row of the library's settings table, so a new setting is cleared without a word here.
+  for (const kavro::LibrarySetting& s : kavro::library_settings()) {
+    env_.push_back(std::make_unique<ScopedEnv>(std::string(s.name), std::nullopt));
   }
   env_.push_back(std::make_unique<ScopedEnv>("LOGFILE", log_path()));
   kavro::test_hooks::reset_state();

@@ -1,5 +1,5 @@
 // Settings from the environment: yes/no, numbers, strings and lists, each read with its
-// status and its message; setting a variable, removing a file.
+// status and its message; setting a variable, removing a file; the library's own settings.
 #ifndef KAVRO_SETTINGS_H
 #define KAVRO_SETTINGS_H
 
@@ -33,6 +33,18 @@ bool STRLIST(std::string_view ename, std::string_view edesc, int nmax, int& ncnt
   return STRLIST(ename, edesc, nmax, ncnt,
                  std::span<char>(reinterpret_cast<char*>(list.data()), list.size() * N), N);
 }
+
+// ---- The library's own settings -------------------------------------------------------------
+// One setting of the library as its settings table lists it, for a tool's help and documents.
+struct LibrarySetting {
+  std::string_view name;           // the environment variable
+  std::string_view values;         // what it takes: "Y or N"
+  std::string_view default_value;  // the value an unset variable stands for: "Y" or "N"
+  std::string_view summary;        // what it does
+};
+
+// Every setting of the library, in the table's order.
+std::span<const LibrarySetting> library_settings() noexcept;
 
 }  // namespace kavro
 

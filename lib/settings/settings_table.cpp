@@ -1,0 +1,72 @@
+#include "settings/settings_table.h"
+
+#include <cstdlib>
+
+#include "core/state.h"
+#include "kavro/core.h"
+#include "kavro/settings.h"
+
+namespace kavro {
+namespace {
+
+using detail::BadValueReport;
+using detail::kSettings;
+using detail::SettingRow;
+
+constexpr std::string_view yes_no(bool value) noexcept { return value ? "Y" : "N"; }
+
+// The table as the public interface lists it.
+constexpr auto kListed = [] {
+  std::array<LibrarySetting, kSettings.size()> listed{};
+  for (std::size_t i = 0; i < kSettings.size(); ++i) {
+    listed[i] = {.name = kSettings[i].name,
+                 .values = "Y or N",
+                 .default_value = yes_no(kSettings[i].default_value),
+                 .summary = kSettings[i].summary};
+  }
+  return listed;
+}();
+
+bool read_now(const SettingRow& row, std::string_view caller) {
+  if (!row.logged_when_unset && std::getenv(row.name) == nullptr) return row.default_value;
+  int status = 0;
+  const bool value = ENVYN(row.name, row.prompt, row.default_value, status);
+  // Only an unreadable value is reported; an empty one quietly gives the default.
+  if (status > 0) {
+    switch (row.bad_value) {
+      case BadValueReport::kReaderOnly:
+        break;
+      case BadValueReport::kWarning:
+        XQWARN(caller, 0, 0, row.bad_value_text);
+        break;
+      case BadValueReport::kMessage:
+        XQMSG2(row.bad_value_text);
+        break;
+    }
+  }
+  return value;
+}
+
+}  // namespace
+
+std::span<const LibrarySetting> library_settings() noexcept { return kListed; }
+
+namespace detail {
+
+bool setting(SettingName name, std::string_view caller) {
+  const SettingRow& row = name.row();
+  if (row.timing == ReadTiming::kEveryOpen) return read_now(row, caller);
+  SettingMemo& memo = state().b.settings[name.index()];
+  if (!memo.read) {
+    memo.read = true;
+    memo.value = read_now(row, caller);
+  }
+  return memo.value;
+}
+
+bool setting_read(SettingName name) noexcept { return state().b.settings[name.index()].read; }
+
+void forget_setting(SettingName name) noexcept { state().b.settings[name.index()] = {}; }
+
+}  // namespace detail
+}  // namespace kavro
