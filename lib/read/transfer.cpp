@@ -47,20 +47,20 @@ struct Plan {
   std::int64_t size = 0;  // values of one variable, never negative
 };
 
-// The header values the layout sizes a transfer of type KIND from.
-layout::Header header_for(int kind, int fid) noexcept {
+// The header values the layout sizes a transfer of type FTYPE from.
+layout::Header header_for(int ftype, int fid) noexcept {
   const Bstate3& b = state().b;
-  return {kind,          b.TSTEP3(fid), b.NCOLS3(fid), b.NROWS3(fid),
+  return {ftype,         b.TSTEP3(fid), b.NCOLS3(fid), b.NROWS3(fid),
           b.NLAYS3(fid), b.NTHIK3(fid), b.NVARS3(fid)};
 }
 
-// The variable's START/COUNT/SIZE for a transfer of type KIND, from the shape of the type's data
+// The variable's START/COUNT/SIZE for a transfer of type FTYPE, from the shape of the type's data
 // variables: the layer (or all layers), the record STEP, every other dimension whole. False
 // for a type without a transfer.
-bool plan_for(int kind, int fid, int layer, int step, Plan& p) noexcept {
-  const layout::TypeLayout* t = layout::type_layout(kind);
+bool plan_for(int ftype, int fid, int layer, int step, Plan& p) noexcept {
+  const layout::TypeLayout* t = layout::type_layout(ftype);
   if (t == nullptr || t->transfer == 0) return false;
-  const layout::Header h = header_for(kind, fid);
+  const layout::Header h = header_for(ftype, fid);
   const bool all = layer == ALLAYS3;
   p.size = 1;
   std::size_t i = 0;  // fastest varying first: the shape read from its end
@@ -91,11 +91,11 @@ std::int64_t array_values(const layout::StructuralVar& a, const layout::Header& 
   return layout::expected_dimension_length(a.dims[1], h).value_or(0);
 }
 
-// Words the header arrays of a netCDF transfer of this kind take at the front of the buffer.
-std::int64_t header_words(int kind, int fid) noexcept {
-  const layout::Header h = header_for(kind, fid);
+// Words the header arrays of a netCDF transfer of type FTYPE take at the front of the buffer.
+std::int64_t header_words(int ftype, int fid) noexcept {
+  const layout::Header h = header_for(ftype, fid);
   std::int64_t words = 0;
-  for (const layout::StructuralVar& a : layout::structural_variables(kind)) {
+  for (const layout::StructuralVar& a : layout::structural_variables(ftype)) {
     if (a.transfer_failure.empty()) continue;
     words = sat_add(words, sat_mul(non_negative(array_values(a, h)), words_per_value(a.nc_type)));
   }
@@ -104,12 +104,12 @@ std::int64_t header_words(int kind, int fid) noexcept {
 
 // Reads the header arrays into the front of the buffer; on the first failure logs the status
 // and warns with date and time 0. Returns the words written, or -1 on failure.
-std::int64_t read_header_arrays(int kind, int fid, int step, std::string_view caller,
+std::int64_t read_header_arrays(int ftype, int fid, int step, std::string_view caller,
                                 std::byte* out) {
   Bstate3& b = state().b;
-  const layout::Header h = header_for(kind, fid);
+  const layout::Header h = header_for(ftype, fid);
   std::int64_t word = 0;
-  for (const layout::StructuralVar& a : layout::structural_variables(kind)) {
+  for (const layout::StructuralVar& a : layout::structural_variables(ftype)) {
     if (a.transfer_failure.empty()) continue;
     const std::int64_t n = array_values(a, h);
     const int start[2] = {1, step};
@@ -130,13 +130,13 @@ std::int64_t read_header_arrays(int kind, int fid, int step, std::string_view ca
 }
 
 // The walk every transfer routine shares.
-bool transfer(int kind, std::string_view caller, int fid, int vid, int layer, int step,
+bool transfer(int ftype, std::string_view caller, int fid, int vid, int layer, int step,
               void* buffer) {
   Plan p;
-  if (!plan_for(kind, fid, layer, step, p)) return false;
+  if (!plan_for(ftype, fid, layer, step, p)) return false;
   auto* out = static_cast<std::byte*>(buffer);
   if (detail::kind_of(fid).header_arrays) {
-    const std::int64_t words = read_header_arrays(kind, fid, step, caller, out);
+    const std::int64_t words = read_header_arrays(ftype, fid, step, caller, out);
     if (words < 0) return false;
     // The header arrays are in the machine's order, so the values after them must be too.
     if (words > 0) detail::stored_order().allowed = false;
@@ -231,16 +231,16 @@ std::int64_t netcdf_read_bytes(int fid, int vid, int layer) {
   const int nvars = described_vars(fid);
   if (vid > nvars) return 0;
   const layout::TypeLayout* t = layout::type_layout(b.FTYPE3(fid));
-  const int kind = t != nullptr ? t->transfer : 0;
+  const int ftype = t != nullptr ? t->transfer : 0;
   Plan p;
-  if (!plan_for(kind, fid, layer, 1, p)) return 0;  // refused, nothing written
+  if (!plan_for(ftype, fid, layer, 1, p)) return 0;  // refused, nothing written
   std::int64_t per_value = 0;
   if (vid >= 1) {
     per_value = words_per_value(b.VTYPE3(vid, fid));
   } else {
     for (int v = 1; v <= nvars; ++v) per_value += words_per_value(b.VTYPE3(v, fid));
   }
-  const std::int64_t words = sat_add(sat_mul(p.size, per_value), header_words(kind, fid));
+  const std::int64_t words = sat_add(sat_mul(p.size, per_value), header_words(ftype, fid));
   return sat_mul(words, kWordBytes);
 }
 
@@ -254,11 +254,11 @@ bool write_netcdf_step(int fid, int vid, int step, const std::array<int, 2>& fla
   const Cstate3& c = state().c;
   const int ncid = b.NCID3(fid);
   const layout::TypeLayout* t = layout::type_layout(b.FTYPE3(fid));
-  const int kind = t != nullptr ? t->transfer : 0;
+  const int ftype = t != nullptr ? t->transfer : 0;
   Plan p;
-  if (!plan_for(kind, fid, ALLAYS3, step, p)) return false;
-  const layout::Header h = header_for(kind, fid);
-  for (const layout::StructuralVar& a : layout::structural_variables(kind)) {
+  if (!plan_for(ftype, fid, ALLAYS3, step, p)) return false;
+  const layout::Header h = header_for(ftype, fid);
+  for (const layout::StructuralVar& a : layout::structural_variables(ftype)) {
     if (a.transfer_failure.empty()) continue;
     const std::int64_t n = array_values(a, h);
     const int start[2] = {1, step};
