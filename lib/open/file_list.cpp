@@ -257,7 +257,7 @@ void open_member(ListOpen& l, std::string_view name, int h, std::string_view pna
   }
   b.VOLATILE3(m) = volatile_member;
   b.READONLY3(m) = true;
-  b.NCID3(m) = 0;  // members are always netCDF files
+  b.NCID3(m) = detail::kNetcdfCode;  // members are always netCDF files
   state().c.FLNAME3(m) = name;
   if (!OPNFIL3(path.padded(), m, kReadOnlyAccess, pname)) {
     (void)detail::give_back_slot(m, detail::GiveBack::kOpenerClosed);
