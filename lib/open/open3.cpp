@@ -171,7 +171,6 @@ bool open_new(std::string_view lname, int fstatus, std::string_view pname) {
   }
   b.VOLATILE3(s) = strip_volatile_marker(path);
   state().c.FLNAME3(s) = lname;
-  b.NCID3(s) = 0;
   b.READONLY3(s) = fstatus == FSREAD3;
   if (!open_slot(lname, fstatus, s, path, pname)) {
     (void)detail::give_back_slot(s, detail::GiveBack::kOpenerClosed);
