@@ -34,7 +34,7 @@ void not_available(int status, std::string_view what, std::string_view lname) {
                 << "\"");
 }
 
-// Steps 2 and 3: what the opener stored in the slot.
+// What the opener stored in the slot.
 void copy_state(int f) {
   const auto& b = state().b;
   const auto& c = state().c;
@@ -84,7 +84,7 @@ int get_lines(int ncid, std::string_view name, std::array<Line80, MXDESC3>& line
   return NC_NOERR;
 }
 
-// Step 8: the descriptive global attributes; false when any but EXEC_ID is missing (and, for
+// The descriptive global attributes; false when any but EXEC_ID is missing (and, for
 // a dictionary, UPNAM, FILEDESC and HISTORY). A missing stamp reads as IMISSING3 and a
 // missing text as blanks, so nothing of the file described before shows through.
 bool read_stamps(int ncid, std::string_view lname) {
@@ -136,7 +136,7 @@ bool read_stamps(int ncid, std::string_view lname) {
   return ok;
 }
 
-// Step 9: each variable's description.
+// Each variable's description.
 bool read_var_descs(int f, int ncid, std::string_view lname) {
   bool ok = true;
   for (int v = 1; v <= BDESC3.NVARS3D; ++v) {
@@ -154,7 +154,7 @@ bool read_var_descs(int f, int ncid, std::string_view lname) {
   return ok;
 }
 
-// Step 10: the extra attributes of one type-7 variable; at most 20 are described.
+// The extra attributes of one type-7 variable; at most 20 are described.
 bool read_extras(int ncid, int varid, int v, std::string_view lname) {
   const auto i = static_cast<std::size_t>(v - 1);
   const std::string_view vname = CDESC3.VNAME3D[i].trimmed();
@@ -203,7 +203,7 @@ bool read_extras(int ncid, int varid, int v, std::string_view lname) {
 
 namespace detail {
 
-// Steps 8 to 10: the descriptive attributes of a netCDF file. Every missing attribute is
+// The descriptive attributes of a netCDF file. Every missing attribute is
 // reported before the verdict.
 bool describe_netcdf(int f, std::string_view lname) {
   const int ncid = state().b.NCID3(f);
