@@ -12,7 +12,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "open/classic_header.h"
+#include "netcdf/classic_header.h"
 
 namespace {
 

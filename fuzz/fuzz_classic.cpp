@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <span>
 
-#include "open/classic_header.h"
+#include "netcdf/classic_header.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include "kavro/desc.h"
 #include "kavro/kavro_c.h"
 #include "kavro/params.h"
-#include "open/layout.h"
+#include "netcdf/layout.h"
 
 namespace kavro::detail {
 

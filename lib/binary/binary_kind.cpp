@@ -147,6 +147,21 @@ std::int64_t read_bytes(int fid, int vid, int layer) {
   return sat_mul(words, kWordBytes);
 }
 
+// In a whole record the variables follow each other, every layer of each.
+std::int64_t values_offset(int fid, int vid, int layer) {
+  const Bstate3& b = state().b;
+  const std::int64_t laysize = non_negative(b.LAYSIZE3(fid));
+  const std::int64_t nlays = non_negative(b.NLAYS3(fid));
+  std::int64_t words = 0;
+  for (int v = 1; v < vid; ++v) {
+    words = sat_add(words, sat_mul(sat_mul(nlays, laysize), words_per_value(b.VTYPE3(v, fid))));
+  }
+  if (layer != ALLAYS3 && layer > 1) {
+    words = sat_add(words, sat_mul(sat_mul(layer - 1, laysize), words_per_value(b.VTYPE3(vid, fid))));
+  }
+  return sat_mul(words, kWordBytes);
+}
+
 int close(int fid) { return CLOSEBIN3(fid) != 0 ? 0 : 1; }
 void release(int fid) { discard_state(fid); }
 void init(std::string_view version, int rundate, int runtime) {
@@ -176,6 +191,7 @@ const FileKind kBinaryKind = {
     .read_vars = read_vars,
     .write_step = write_step,
     .read_bytes = read_bytes,
+    .values_offset = values_offset,
     .close = close,
     .close_name = "BINFIL3",
     .release = release,

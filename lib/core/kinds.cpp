@@ -1,6 +1,7 @@
 #include "core/kinds.h"
 
 #include <algorithm>
+#include <cassert>
 
 #include "core/state.h"
 #include "kavro/core.h"
@@ -10,7 +11,6 @@ namespace kavro::detail {
 
 namespace {
 
-constexpr std::size_t kMaxKinds = 8;
 constinit std::array<const FileKind*, kMaxKinds> table{};
 constinit std::size_t installed = 0;
 
@@ -35,7 +35,8 @@ bool starts_with_nocase(std::string_view value, std::string_view prefix) noexcep
 
 }  // namespace
 
-void install_kinds(std::span<const FileKind* const> rows) noexcept {
+void install_kind_rows(std::span<const FileKind* const> rows) noexcept {
+  assert(rows.size() <= kMaxKinds && "install_kinds checks the count");
   installed = std::min(rows.size(), kMaxKinds);
   std::copy_n(rows.begin(), installed, table.begin());
 }

@@ -26,6 +26,10 @@ namespace kavro {
 // entry is the time step (START the record, COUNT 1).
 using SlabVector = std::array<int, 5>;
 
+// Access flags of OPNFIL3 and of a kind's opener.
+inline constexpr int kReadOnlyAccess = 0;
+inline constexpr int kReadWriteAccess = 1;
+
 namespace detail {
 
 // What OPEN3 does with a slot of this kind after classifying the logical name's value.
@@ -100,8 +104,11 @@ struct FileKind {
                      MsgBuf<256>& why) = no_flags;
   // READ3 for a kind that reads by date and time itself (memory-resident); null otherwise.
   bool (*read_dated)(int fid, int vid, int layer, int jdate, int jtime, void* buffer) = nullptr;
-  // Whether a transfer reads the file type's per-step header arrays from the file first.
-  bool header_arrays = false;
+  // A transfer of file type FTYPE, before the variable: the type's per-step header arrays of
+  // record STEP into the front of OUT, the words written returned (-1 on failure, warned
+  // with CALLER). Null for a kind whose files hold no such arrays.
+  std::int64_t (*read_header_arrays)(int ftype, int fid, int step, std::string_view caller,
+                                     std::byte* out) = nullptr;
   // RDVARS: one variable (VID >= 1) or all (ALLVAR3) of SIZE values each into OUT.
   bool (*read_vars)(int fid, int vid, const SlabVector& start, const SlabVector& count,
                     std::int64_t size, std::byte* out) = no_vars;
@@ -114,6 +121,10 @@ struct FileKind {
   // Bytes a READ3 of VID (or ALLVAR3) and LAYER (or ALLAYS3) writes; the description is
   // slot FID's (a list hands its own slot to the row of its members' kind).
   std::int64_t (*read_bytes)(int fid, int vid, int layer) = no_bytes;
+  // Where in those bytes variable VID's values of LAYER (or ALLAYS3) start, for a kind whose
+  // READ3 of one variable delivers more than that variable (a whole record); null: the
+  // variable's values come last, after any per-step header arrays.
+  std::int64_t (*values_offset)(int fid, int vid, int layer) = nullptr;
 
   // CLOSE3 and SHUT3: closes the file; 0 on success, otherwise the failure status.
   int (*close)(int fid) = nothing_to_close;
@@ -144,8 +155,19 @@ const FileKind& kind_of(int fid) noexcept;
 // matches).
 const FileKind& kind_for_value(std::string_view path) noexcept;
 
+// How many kinds one build may list.
+inline constexpr std::size_t kMaxKinds = 8;
+
+// Installs the rows behind install_kinds; the count has been checked against kMaxKinds.
+void install_kind_rows(std::span<const FileKind* const> kinds) noexcept;
+
 // Every kind of this build, in the order their prefixes are tried; the plain-path kind last.
-void install_kinds(std::span<const FileKind* const> kinds) noexcept;
+// A list longer than the table does not compile, so no kind is ever dropped.
+template <std::size_t N>
+void install_kinds(const FileKind* const (&kinds)[N]) noexcept {
+  static_assert(N <= kMaxKinds, "more kinds than the kind table holds: raise kMaxKinds");
+  install_kind_rows(kinds);
+}
 // Lists every kind of this build (through install_kinds); defined where the kinds are
 // assembled. INIT3 calls it.
 void list_kinds() noexcept;

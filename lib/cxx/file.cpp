@@ -8,6 +8,7 @@
 #include <cstring>
 #include <utility>
 
+#include "core/kinds.h"
 #include "core/log.h"
 #include "core/msgbuf.h"
 #include "core/sizes.h"
@@ -19,7 +20,7 @@
 #include "kavro/settings.h"
 #include "kavro/util.h"
 #include "kavro/write.h"
-#include "open/layout.h"
+#include "netcdf/layout.h"
 #include "read/read.h"
 
 namespace kavro {
@@ -326,19 +327,16 @@ void File::read_into(std::string_view var, int layer, Step step, ValueType type,
     return;
   }
   // The type's per-step arrays come first (netCDF), or the record comes whole (native binary):
-  // read it all and keep the variable's part.
+  // read it all and keep the variable's part, where the slot's kind says it is.
   std::vector<std::byte> scratch(total);
   if (!READ3(name_, var, layer, step.date, step.time, scratch.data(), total)) fail("READ3");
-  std::size_t offset = total - want;
-  if (b.NCID3(fid) == BINFIL3) {
-    offset = 0;
-    const auto per_layer = static_cast<std::size_t>(layer_values(fid));
-    for (int v = 1; v < vid; ++v) {
-      offset += per_layer * static_cast<std::size_t>(b.NLAYS3(fid)) * value_bytes(b.VTYPE3(v, fid));
-    }
-    if (layer != ALLAYS3) {
-      offset += static_cast<std::size_t>(layer - 1) * per_layer * value_bytes(vtype);
-    }
+  const detail::FileKind& kind = detail::kind_of(fid);
+  const auto offset = kind.values_offset != nullptr
+                          ? static_cast<std::size_t>(kind.values_offset(fid, vid, layer))
+                          : total - want;
+  if (offset > total || total - offset < want) {
+    refuse("File::read", "The values of variable \"" + std::string(trimmed(var)) +
+                             "\" are not where the file's kind says they are");
   }
   std::memcpy(out.data(), scratch.data() + offset, want);
 }

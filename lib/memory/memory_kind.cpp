@@ -16,7 +16,7 @@
 #include "kavro/params.h"
 #include "kavro/util.h"
 #include "memory/buffers.h"
-#include "open/layout.h"
+#include "netcdf/layout.h"
 
 namespace kavro {
 

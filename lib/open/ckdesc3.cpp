@@ -18,9 +18,9 @@
 #include "kavro/desc.h"
 #include "kavro/params.h"
 #include "kavro/util.h"
-#include "open/check_lines.h"
-#include "open/header_atts.h"
-#include "open/layout.h"
+#include "netcdf/check_lines.h"
+#include "netcdf/header_atts.h"
+#include "netcdf/layout.h"
 #include "open/open.h"
 
 namespace kavro {

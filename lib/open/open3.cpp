@@ -199,4 +199,10 @@ bool OPEN3(std::string_view lname, int fstatus, std::string_view pname) {
   return open_new(lname, fstatus, pname);
 }
 
+// The opener of the slot's kind: a netCDF file's header into the slot, a native binary
+// file to its own opener.
+bool OPNFIL3(std::string_view path, int fid, int access, std::string_view pname) {
+  return detail::kind_of(fid).open(path, fid, access, pname);
+}
+
 }  // namespace kavro

@@ -12,9 +12,9 @@
 #include "kavro/core.h"
 #include "kavro/params.h"
 #include "kavro/util.h"
-#include "open/header_atts.h"
-#include "open/layout.h"
-#include "open/netcdf_kind.h"
+#include "netcdf/header_atts.h"
+#include "netcdf/layout.h"
+#include "netcdf/netcdf_kind.h"
 #include "open/open.h"
 
 namespace kavro {
@@ -80,19 +80,6 @@ void time_block(int fid) {
 }
 
 }  // namespace
-
-namespace detail {
-
-void report_netcdf(int fid, std::string_view access) {
-  report(Line() << "NetCDF ID: " << NumField(state().b.NCID3(fid), 9) << "  opened as " << access);
-}
-
-int netcdf_execution_id(int fid, Line80& execid, bool& first_nul) {
-  return get_text_att(state().b.NCID3(fid), NC_GLOBAL, layout::kExecIdAtt, execid.span(), nullptr,
-                      &first_nul);
-}
-
-}  // namespace detail
 
 bool OPNLOG3(int fid, std::string_view path, int fstatus) {
   auto& st = state();

@@ -16,9 +16,7 @@
 #include "kavro/open.h"
 #include "kavro/params.h"
 #include "kavro/util.h"
-#include "open/layout.h"
-#include "read/direct_read.h"
-#include "read/netcdf_read.h"
+#include "netcdf/direct_read.h"
 #include "read/read.h"
 
 namespace kavro {
@@ -109,27 +107,5 @@ bool record_of(int fid, int jdate, int jtime, int& step, std::array<int, 2>& pai
   step = rec;
   return true;
 }
-
-// Both elements of the pair, the chosen variables, one record. An event file's flags are
-// (record, date-time) only: the pairs are taken from the records FIRST .. FIRST + N - 1, as
-// the first two entries of the start and count would address them.
-bool read_netcdf_flags(int fid, int, int first, int n, int step, std::span<int> flags,
-                       MsgBuf<256>& why) {
-  const Bstate3& b = state().b;
-  const int start[3] = {1, first, step};
-  const int count[3] = {2, n, 1};
-  const int rank = static_cast<int>(layout::tflag_dimensions(b.FTYPE3(fid)).size());
-  const int status = read_block(fid, b.TFLAGID3(fid), rank, start, count, XQINT, flags.data());
-  if (status == NC_NOERR) return true;
-  const std::string_view fname = state().c.FLNAME3(fid).padded();
-  if (step_not_yet_written(status)) {
-    why << "Time step not yet written in file " << fname;
-  } else {
-    XQMSG2(error_number_line(status));
-    why << "Error reading netCDF time step flag for " << fname;
-  }
-  return false;
-}
-
 }  // namespace detail
 }  // namespace kavro

@@ -38,9 +38,6 @@ bool RDCUSTOM(int fid, int vid, int layer, int step, void* buffer);
 bool RDVARS(int fid, int vid, const SlabVector& start, const SlabVector& count, std::int64_t size,
             void* buffer);
 
-// Dictionary file: the entry VNAME into the description record.
-bool RDDICT3(int fid, std::string_view vname);
-
 namespace detail {
 
 // Bytes a READ3 of variable VID (or ALLVAR3) and LAYER (or ALLAYS3) of the file in slot FID

@@ -12,8 +12,9 @@
 #include "kavro/params.h"
 #include "kavro/read.h"
 #include "kavro/util.h"
-#include "open/layout.h"
-#include "read/direct_read.h"
+#include "netcdf/layout.h"
+#include "netcdf/direct_read.h"
+#include "netcdf/netcdf_routines.h"
 #include "read/read.h"
 
 namespace kavro {

@@ -15,7 +15,7 @@
 #include "kavro/params.h"
 #include "kavro/util.h"
 #include "kavro/write.h"
-#include "open/layout.h"
+#include "netcdf/layout.h"
 #include "read/read.h"
 
 namespace kavro {

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "gridwriter/fixture_writer.h"
-#include "open/classic_header.h"
+#include "netcdf/classic_header.h"
 #include "support/test_env.h"
 
 namespace {

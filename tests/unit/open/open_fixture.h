@@ -10,6 +10,7 @@
 
 #include "core/state.h"
 #include "kavro/kavro.h"
+#include "netcdf/netcdf_routines.h"
 #include "open/open.h"
 #include "gridwriter/fixture_writer.h"
 #include "support/test_env.h"

@@ -1,0 +1,46 @@
+// The netCDF kind's row, and its lines of the open report.
+#include "netcdf/netcdf_kind.h"
+
+#include <netcdf.h>
+
+#include "core/log.h"
+#include "core/msgbuf.h"
+#include "core/state.h"
+#include "netcdf/header_atts.h"
+#include "netcdf/layout.h"
+#include "netcdf/netcdf_ops.h"
+
+namespace kavro::detail {
+
+void report_netcdf(int fid, std::string_view access) {
+  put_log_line_untrimmed(MsgBuf<80>() << "NetCDF ID: " << NumField(state().b.NCID3(fid), 9)
+                                      << "  opened as " << access);
+}
+
+int netcdf_execution_id(int fid, Line80& execid, bool& first_nul) {
+  return get_text_att(state().b.NCID3(fid), NC_GLOBAL, layout::kExecIdAtt, execid.span(), nullptr,
+                      &first_nul);
+}
+
+const FileKind kNetcdfKind = {
+    .code = 0,
+    .on_disk = true,
+    .open = open_netcdf,
+    .create = create_netcdf,
+    .describe = describe_netcdf,
+    .flush = flush_netcdf,
+    .sync = sync_netcdf,
+    .read_flags = read_netcdf_flags,
+    .read_header_arrays = read_netcdf_header_arrays,
+    .read_vars = read_netcdf_vars,
+    .write_step = write_netcdf_step,
+    .read_bytes = netcdf_read_bytes,
+    .close = close_netcdf,
+    .close_name = "netCDF",
+    .close_reports_status = true,
+    .release = release_netcdf,
+    .report = report_netcdf,
+    .execution_id = netcdf_execution_id,
+};
+
+}  // namespace kavro::detail

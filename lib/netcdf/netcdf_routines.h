@@ -1,0 +1,30 @@
+// The netCDF kind's routines that others call by name: the header checks of a file just
+// opened, and the dictionary files (a netCDF file type of their own) created and read.
+#ifndef KAVRO_NETCDF_NETCDF_ROUTINES_H
+#define KAVRO_NETCDF_NETCDF_ROUTINES_H
+
+#include <string_view>
+
+namespace kavro {
+
+// Header checks of the file just opened in slot FID, when KAVRO_CHECK_HEADERS is set.
+bool CKFILE3(int fid);
+
+// The layout of a new dictionary in slot FID, whose netCDF file is created, in define mode,
+// with its common global attributes written: dimensions, FLAG, NVARS and VAR-LIST, the 26
+// schema variables; the slot's FTYPE3, NVARS3, VLIST3D, VARID3, VTYPE3, UNITS3, TFLAGID3 and
+// MXREC3 (0) as the opener sets them. True: the file is in data mode. False: the failure was
+// reported, the file discarded (nc_abort) and NCID3 is IMISSING3.
+bool CRDICT3(int fid);
+
+// Dictionary file: the entry VNAME into the description record.
+bool RDDICT3(int fid, std::string_view vname);
+
+namespace test_hooks {
+// Makes the next CKFILE3 read KAVRO_CHECK_HEADERS afresh.
+void reset_header_checks();
+}  // namespace test_hooks
+
+}  // namespace kavro
+
+#endif  // KAVRO_NETCDF_NETCDF_ROUTINES_H

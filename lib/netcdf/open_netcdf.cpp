@@ -1,0 +1,501 @@
+// The netCDF kind's opener: reads the header of an existing netCDF file into its slot. The header is
+// untrusted input: every attribute is inquired before it is read, and every size it gives
+// is checked in 64-bit arithmetic before anything is sized from it.
+#include <fcntl.h>
+#include <netcdf.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <string>
+
+#include "core/kinds.h"
+#include "core/msgbuf.h"
+#include "core/netcdf_status.h"
+#include "core/sizes.h"
+#include "core/state.h"
+#include "core/syscalls.h"
+#include "kavro/core.h"
+#include "kavro/params.h"
+#include "kavro/settings.h"
+#include "netcdf/classic_header.h"
+#include "netcdf/header_atts.h"
+#include "netcdf/layout.h"
+#include "netcdf/netcdf_ops.h"
+#include "netcdf/netcdf_routines.h"
+
+namespace kavro {
+
+namespace {
+
+using detail::MsgBuf;
+using detail::nc_ok;
+using detail::NumField;
+
+constexpr std::int64_t kMaxCount = std::numeric_limits<std::int32_t>::max();
+
+struct IntField {
+  std::string_view name;
+  PerSlot<int> Bstate3::*table;
+  std::string_view failure;
+};
+
+struct RealField {
+  std::string_view name;
+  PerSlot<double> Bstate3::*table;
+  std::string_view failure;
+};
+
+constexpr std::array<IntField, 7> kIntFields = {{
+    {layout::kSdateAtt, &Bstate3::SDATE3, "Error reading file attribute SDATE"},
+    {layout::kStimeAtt, &Bstate3::STIME3, "Error reading file attribute STIME"},
+    {layout::kNthikAtt, &Bstate3::NTHIK3, "Error reading file attribute NTHIK"},
+    {layout::kNcolsAtt, &Bstate3::NCOLS3, "Error reading file attribute NCOLS"},
+    {layout::kNrowsAtt, &Bstate3::NROWS3, "Error reading file attribute NROWS"},
+    {layout::kNlaysAtt, &Bstate3::NLAYS3, "Error reading file attribute NLAYS"},
+    {layout::kGdtypAtt, &Bstate3::GDTYP3, "Error reading file attribute GDTYP"},
+}};
+
+constexpr std::array<RealField, 9> kRealFields = {{
+    {layout::kPalpAtt, &Bstate3::P_ALP3, "Error reading file attribute P_ALP"},
+    {layout::kPbetAtt, &Bstate3::P_BET3, "Error reading file attribute P_BET"},
+    {layout::kPgamAtt, &Bstate3::P_GAM3, "Error reading file attribute P_GAM"},
+    {layout::kXcentAtt, &Bstate3::XCENT3, "Error reading file attribute XCENT"},
+    {layout::kYcentAtt, &Bstate3::YCENT3, "Error reading file attribute YCENT"},
+    {layout::kXorigAtt, &Bstate3::XORIG3, "Error reading file attribute XORIG"},
+    {layout::kYorigAtt, &Bstate3::YORIG3, "Error reading file attribute YORIG"},
+    {layout::kXcellAtt, &Bstate3::XCELL3, "Error reading file attribute XCELL"},
+    {layout::kYcellAtt, &Bstate3::YCELL3, "Error reading file attribute YCELL"},
+}};
+
+// Reports a failed attribute read through the funnel; an attribute of the wrong type or
+// length also gets a line saying what the layout expects.
+bool att_ok(int status, int fid, std::string_view name, std::string_view expected,
+            std::string_view failure) {
+  if (nc_ok(status, fid, failure)) return true;
+  if (status == NC_EBADTYPE || status == NC_EINVAL) {
+    XQMSG2(MsgBuf<256>() << "Header attribute \"" << name << "\" must hold " << expected);
+  }
+  return false;
+}
+
+// A header this build cannot use safely: one line naming the file, then false.
+bool refuse(int fid, std::string_view problem) {
+  XQMSG2(MsgBuf<256>() << "File opening error:  " << problem << " for file \""
+                       << state().c.FLNAME3(fid).trimmed() << "\"");
+  return false;
+}
+
+int int_field(int ncid, std::string_view name, int& value) {
+  return detail::get_int_att(ncid, NC_GLOBAL, name, value);
+}
+
+// Clears the slot's description so nothing of an earlier file shows through fields that
+// this file's type does not set.
+void clear_description(int fid) {
+  auto& b = state().b;
+  for (const IntField& f : kIntFields) (b.*f.table)(fid) = 0;
+  for (const RealField& f : kRealFields) (b.*f.table)(fid) = 0.0;
+  b.TSTEP3(fid) = 0;
+  b.MXREC3(fid) = 0;
+  b.VGTYP3(fid) = 0;
+  b.VGTOP3(fid) = 0.0F;
+  b.VGLVS3(fid).fill(0.0F);
+  b.TFLAGID3(fid) = IMISSING3;
+  b.LAYSIZE3(fid) = IMISSING3;
+  state().c.GDNAM3(fid).blank();
+}
+
+// After FTYPE and NVARS: the grid, time and projection description.
+bool read_description(int fid, int ncid) {
+  auto& b = state().b;
+  if (b.FTYPE3(fid) != KFEVNT3) {
+    // An event file has no time step of its own.
+    if (!att_ok(int_field(ncid, layout::kTstepAtt, b.TSTEP3(fid)), fid, layout::kTstepAtt,
+                "one int value", "Error reading file attribute TSTEP")) {
+      return false;
+    }
+  }
+  for (const IntField& f : kIntFields) {
+    if (!att_ok(int_field(ncid, f.name, (b.*f.table)(fid)), fid, f.name, "one int value",
+                f.failure)) {
+      return false;
+    }
+  }
+  for (const RealField& f : kRealFields) {
+    const int status = detail::get_double_att(ncid, NC_GLOBAL, f.name, (b.*f.table)(fid));
+    if (!att_ok(status, fid, f.name, "one double value", f.failure)) return false;
+  }
+  if (!att_ok(int_field(ncid, layout::kVgtypAtt, b.VGTYP3(fid)), fid, layout::kVgtypAtt,
+              "one int value", "Error reading file attribute VGTYP.")) {
+    return false;
+  }
+  if (!att_ok(detail::get_float_att(ncid, NC_GLOBAL, layout::kVgtopAtt, b.VGTOP3(fid)), fid,
+              layout::kVgtopAtt, "one float value", "Error reading file attribute VGTOP.")) {
+    return false;
+  }
+  // The level table holds 101 values: a longer level list is refused, not cut.
+  int nlevels = 0;
+  if (!att_ok(detail::get_float_atts(ncid, NC_GLOBAL, layout::kVglvlsAtt, b.VGLVS3(fid), nlevels),
+              fid, layout::kVglvlsAtt, "at most 101 float values",
+              "Error reading file attribute VGLVS.")) {
+    return false;
+  }
+  return att_ok(
+      detail::get_text_att(ncid, NC_GLOBAL, layout::kGdnamAtt, state().c.GDNAM3(fid).span()), fid,
+      layout::kGdnamAtt, "text", "Error reading file attribute GDNAM");
+}
+
+// The time-step flags and the number of records present.
+bool read_records(int fid, int ncid) {
+  auto& b = state().b;
+  if (!nc_ok(nc_inq_varid(ncid, layout::kTflagVar.data(), &b.TFLAGID3(fid)), fid,
+             "Error reading file attribute TFLAG")) {
+    return false;
+  }
+  int dimid = 0;
+  if (!nc_ok(nc_inq_dimid(ncid, layout::kTstepDim.data(), &dimid), fid,
+             "Error reading time-dimension ID")) {
+    return false;
+  }
+  std::size_t records = 0;
+  if (!nc_ok(nc_inq_dimlen(ncid, dimid, &records), fid, "Error reading maximum timestep number")) {
+    return false;
+  }
+  if (records > static_cast<std::size_t>(kMaxCount)) return refuse(fid, "too many time steps");
+  b.MXREC3(fid) = static_cast<int>(records);
+  return true;
+}
+
+layout::Header header_of(int fid) {
+  const auto& b = state().b;
+  return {b.FTYPE3(fid), b.TSTEP3(fid), b.NCOLS3(fid), b.NROWS3(fid),
+          b.NLAYS3(fid), b.NTHIK3(fid), b.NVARS3(fid)};
+}
+
+// The type must be one the layout knows.
+bool check_type(int fid) {
+  const int ftype = state().b.FTYPE3(fid);
+  if (layout::known_type(ftype)) return true;
+  XQMSG2(MsgBuf<256>() << "File opening error:  ILLEGAL FILE TYPE for file "
+                       << state().c.FLNAME3(fid).padded());
+  XQMSG2(MsgBuf<256>() << "Unknown file type " << NumField(ftype, 10));
+  return false;
+}
+
+// The sizes must fit the 32-bit counts the reader sizes its buffers from; then the layer
+// size (LAYSIZE3) is known.
+bool check_sizes(int fid) {
+  auto& b = state().b;
+  const int ftype = b.FTYPE3(fid);
+  const std::int64_t ncols = b.NCOLS3(fid), nrows = b.NROWS3(fid), nlays = b.NLAYS3(fid);
+  if (ncols < 0 || nrows < 0 || nlays < 0) return refuse(fid, "negative NCOLS, NROWS or NLAYS");
+  if (ftype == KFEVNT3 && b.NTHIK3(fid) < 0) return refuse(fid, "negative NTHIK");
+  if (detail::sat_mul(detail::sat_mul(ncols, nrows), nlays) > kMaxCount) {
+    return refuse(fid, "NCOLS x NROWS x NLAYS exceeds 2147483647");
+  }
+  const std::int64_t laysize = *layout::layer_size(ftype, ncols, nrows, b.NTHIK3(fid));
+  if (laysize < 0 || detail::sat_mul(laysize, nlays > 1 ? nlays : 1) > kMaxCount) {
+    return refuse(fid, "bad layer size from NCOLS, NROWS, NLAYS and NTHIK");
+  }
+  b.LAYSIZE3(fid) = static_cast<int>(laysize);
+  return true;
+}
+
+// The structural variables of the type.
+bool read_structure(int fid, int ncid) {
+  for (const layout::StructuralVar& v : layout::structural_variables(state().b.FTYPE3(fid))) {
+    const detail::NcName name(v.name);
+    if (!nc_ok(nc_inq_varid(ncid, name.c_str(), &(state().b.*v.id_table)(fid)), fid,
+               v.open_failure)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The dimensions the data variables use must hold at least what the header gives, so that a
+// reader sized from the header addresses data the file really holds. A longer dimension is
+// accepted: the header governs what is read (a header saying NCOLS 0 reads nothing).
+bool check_dimensions(int fid, int ncid, std::span<int> dimids) {
+  const layout::Header h = header_of(fid);
+  const auto names = layout::data_dimensions(h.ftype);
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const detail::NcName name(names[i]);
+    if (nc_inq_dimid(ncid, name.c_str(), &dimids[i]) != NC_NOERR) {
+      return refuse(fid, MsgBuf<80>() << "missing dimension " << names[i]);
+    }
+    const auto want = layout::expected_dimension_length(names[i], h);
+    std::size_t len = 0;
+    if (want && (nc_inq_dimlen(ncid, dimids[i], &len) != NC_NOERR ||
+                 static_cast<std::int64_t>(len) < *want)) {
+      return refuse(fid, MsgBuf<80>() << "dimension " << names[i] << " shorter than header");
+    }
+  }
+  return true;
+}
+
+// A data variable must have the shape of its file type.
+bool check_shape(int fid, int ncid, int varid, std::string_view name, std::span<const int> dimids) {
+  int ndims = 0;
+  std::array<int, NC_MAX_VAR_DIMS> got{};
+  if (nc_inq_varndims(ncid, varid, &ndims) != NC_NOERR ||
+      static_cast<std::size_t>(ndims) != dimids.size() ||
+      nc_inq_vardimid(ncid, varid, got.data()) != NC_NOERR ||
+      !std::equal(dimids.begin(), dimids.end(), got.begin())) {
+    return refuse(fid, MsgBuf<80>() << "variable " << trimmed(name)
+                                    << " does not have the shape of its file type");
+  }
+  return true;
+}
+
+// The variable list, ids, types and units.
+bool read_variables(int fid, int ncid) {
+  auto& b = state().b;
+  auto& c = state().c;
+  const int nvars = b.NVARS3(fid);
+  if (nvars < 1) return true;
+  static std::array<char, static_cast<std::size_t>(NAMLEN3) * MXVARS3> list;
+  const std::size_t need = static_cast<std::size_t>(NAMLEN3) * static_cast<std::size_t>(nvars);
+  std::size_t len = 0;
+  if (!att_ok(detail::get_text_att(ncid, NC_GLOBAL, layout::kVarListAtt,
+                                   std::span<char>(list.data(), need), &len),
+              fid, layout::kVarListAtt, "text", "Error reading attribute VAR-LIST")) {
+    return false;
+  }
+  if (len < need) {
+    (void)nc_ok(NC_EINVAL, fid, "Error reading attribute VAR-LIST");
+    XQMSG2(MsgBuf<256>() << "VAR-LIST holds " << NumField(static_cast<long long>(len), 10)
+                         << " characters; 16 x NVARS ="
+                         << NumField(static_cast<long long>(need), 10));
+    return false;
+  }
+  for (int v = 1; v <= nvars; ++v) {
+    Name16& name = c.VLIST3D(v, fid);
+    name.assign(
+        std::string_view(list.data() + static_cast<std::size_t>(NAMLEN3) * (v - 1), NAMLEN3));
+    const detail::NcName ncname(name.padded());
+    int& varid = b.VARID3(v, fid);
+    if (!nc_ok(nc_inq_varid(ncid, ncname.c_str(), &varid), fid,
+               MsgBuf<80>() << "Error reading IDs for  variable " << name.padded())) {
+      return false;
+    }
+    nc_type type{};
+    if (!nc_ok(nc_inq_vartype(ncid, varid, &type), fid,
+               MsgBuf<80>() << "Error reading type for  variable " << name.padded())) {
+      return false;
+    }
+    b.VTYPE3(v, fid) = type;
+    if (!att_ok(detail::get_text_att(ncid, varid, layout::kUnitsAtt, c.UNITS3(v, fid).span()), fid,
+                layout::kUnitsAtt, "text",
+                MsgBuf<80>() << "Error reading units for  variable " << name.padded())) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The caller becomes the file's updater and the run's scenario its history.
+bool record_update(int fid, int ncid, std::string_view pname) {
+  if (!nc_ok(nc_redef(ncid), fid, "Error opening history for update")) return false;
+  const Name16 upnam(pname);
+  if (!nc_ok(
+          nc_put_att_text(ncid, NC_GLOBAL, layout::kUpnamAtt.data(), Name16::size(), upnam.data()),
+          fid, "Error writing file attribute UPNAM")) {
+    return false;
+  }
+  static std::array<char, static_cast<std::size_t>(layout::kDescTextLen)> history;
+  for (std::size_t i = 0; i < MXDESC3; ++i) {
+    const std::string_view line = state().c.SCENDESC3[i].padded();
+    std::copy(line.begin(), line.end(), history.begin() + static_cast<std::ptrdiff_t>(i * MXDLEN3));
+  }
+  if (!nc_ok(nc_put_att_text(ncid, NC_GLOBAL, layout::kHistoryAtt.data(), history.size(),
+                             history.data()),
+             fid, "Error writing file attribute HISTORY")) {
+    return false;
+  }
+  return nc_ok(nc_enddef(ncid), fid, "Error flushing HISTORY to disk");
+}
+
+// The header of the open netCDF file: description, flags, type and variables.
+bool read_header(int fid) {
+  auto& b = state().b;
+  const int ncid = b.NCID3(fid);
+  clear_description(fid);
+  if (!att_ok(int_field(ncid, layout::kFtypeAtt, b.FTYPE3(fid)), fid, layout::kFtypeAtt,
+              "one int value", "Error reading netCDF file attribute FTYPE.") ||
+      !att_ok(int_field(ncid, layout::kNvarsAtt, b.NVARS3(fid)), fid, layout::kNvarsAtt,
+              "one int value", "Error reading netCDF file attribute NVARS")) {
+    return false;
+  }
+  if (b.NVARS3(fid) > MXVARS3) {
+    return nc_ok(NC_EMAXVARS, fid, "Max value of attribute NVARS exceeded for this build");
+  }
+  if (b.NVARS3(fid) < 0) return refuse(fid, "negative NVARS");
+  if (b.FTYPE3(fid) == DCTNRY3) {
+    if (!nc_ok(nc_inq_varid(ncid, layout::kDictFlagVar.data(), &b.TFLAGID3(fid)), fid,
+               "Error reading file attribute FLAG")) {
+      return false;
+    }
+    // A dictionary's entry count is the current length of its record dimension.
+    int dimid = 0;
+    std::size_t entries = 0;
+    if (!nc_ok(nc_inq_dimid(ncid, layout::kDictIndexDim.data(), &dimid), fid,
+               "Error reading dictionary index dimension ID") ||
+        !nc_ok(nc_inq_dimlen(ncid, dimid, &entries), fid, "Error reading dictionary entry count")) {
+      return false;
+    }
+    if (entries > static_cast<std::size_t>(kMaxCount)) return refuse(fid, "too many entries");
+    b.MXREC3(fid) = static_cast<int>(entries);
+  } else if (!read_description(fid, ncid) || !read_records(fid, ncid) || !check_type(fid) ||
+             !read_structure(fid, ncid)) {
+    return false;
+  }
+  return read_variables(fid, ncid);
+}
+
+// The header against the file's own dimensions and variables: sizes in range, and every
+// data variable shaped as its file type says, so that a reader sized from the header
+// addresses the data the file really holds. A dictionary has a layout of its own.
+bool check_layout(int fid) {
+  const auto& b = state().b;
+  if (b.FTYPE3(fid) == DCTNRY3) return true;
+  if (!check_sizes(fid)) return false;
+  std::array<int, 4> dimids{};
+  const std::span<int> shape(dimids.data(), layout::data_dimensions(b.FTYPE3(fid)).size());
+  const int ncid = b.NCID3(fid);
+  if (!check_dimensions(fid, ncid, shape)) return false;
+  for (int v = 1; v <= b.NVARS3(fid); ++v) {
+    if (!check_shape(fid, ncid, b.VARID3(v, fid), state().c.VLIST3D(v, fid).padded(), shape)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Whether the direct data path may serve a read-only file: on unless KAVRO_DIRECT_READ says
+// no (for diagnosis). The setting is logged only when it is set, so the usual log is unchanged.
+// The path converts big-endian values by reversing their bytes: little-endian machines only.
+bool direct_read_wanted() {
+  if constexpr (std::endian::native != std::endian::little) return false;
+  if (std::getenv("KAVRO_DIRECT_READ") == nullptr) return true;
+  int status = 0;
+  return ENVYN("KAVRO_DIRECT_READ", "Read classic files directly?", true, status);
+}
+
+// The update record of a read-write file, the disk image of a volatile one.
+bool finish_open(int fid, int access, std::string_view pname) {
+  const int ncid = state().b.NCID3(fid);
+  if (access == kReadWriteAccess && !record_update(fid, ncid, pname)) return false;
+  if (!state().b.VOLATILE3(fid)) return true;
+  return nc_ok(nc_sync(ncid), fid, "Error with disk synchronization");
+}
+
+// Which reader sees a file first. The library's own header reader knows the classic formats
+// only: a regular file that does not begin with their magic ("CDF" and 1, 2 or 5), such as a
+// netCDF-4 (HDF5) file or a file that is not netCDF at all, goes straight to nc_open, whose
+// report for a file it cannot read is the one users know. Whatever is not a regular file stays
+// with the header check, which refuses it without blocking.
+enum class FirstReader { kHeaderCheck, kNetcdf, kFailed };
+
+FirstReader first_reader(const char* path, detail::classic::Problem& why) {
+  const int fd = detail::sys::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) {
+    why << "cannot be opened: " << std::strerror(errno);
+    return FirstReader::kFailed;
+  }
+  struct stat st {};
+  std::array<unsigned char, 4> magic{};
+  FirstReader first = FirstReader::kHeaderCheck;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    const long long got = detail::sys::pread_full(fd, magic.data(), magic.size(), 0);
+    if (got < 0) {
+      why << "cannot be read: " << std::strerror(errno);
+      first = FirstReader::kFailed;
+    } else {
+      const bool classic = got == 4 && magic[0] == 'C' && magic[1] == 'D' && magic[2] == 'F' &&
+                           (magic[3] == 1 || magic[3] == 2 || magic[3] == 5);
+      first = classic ? FirstReader::kHeaderCheck : FirstReader::kNetcdf;
+    }
+  }
+  (void)detail::sys::close(fd);  // opened read-only: nothing to lose
+  return first;
+}
+
+}  // namespace
+
+namespace detail {
+
+namespace {
+
+// Closes the netCDF file of slot FID after a failed open, reporting a failed close.
+void close_after_failed_open(int fid) {
+  int& ncid = state().b.NCID3(fid);
+  if (ncid < 0) return;
+  (void)nc_ok(nc_close(ncid), fid, "Error NCCLOS-ing file");
+  ncid = IMISSING3;
+}
+
+}  // namespace
+
+int close_netcdf(int fid) { return nc_close(state().b.NCID3(fid)); }
+
+bool open_netcdf(std::string_view path, int fid, int access, std::string_view pname) {
+  auto& b = state().b;
+  // Read-write files and volatile files are shared with other processes.
+  int mode = NC_NOWRITE;
+  if (access == kReadWriteAccess) {
+    mode = NC_WRITE | NC_SHARE;
+  } else if (b.VOLATILE3(fid)) {
+    mode = NC_SHARE;
+  }
+  const std::string cpath(trimmed(path));
+  // A classic file's header is read and checked by the library first: the netCDF library
+  // never sees a classic file whose header it could mishandle or whose data is not all there. A
+  // file that no one writes while it is open keeps it, and the descriptor, for the direct data
+  // path.
+  detail::classic::Header header;
+  detail::classic::Problem problem;
+  int fd = -1;
+  const FirstReader first = first_reader(cpath.c_str(), problem);
+  const bool direct = first == FirstReader::kHeaderCheck && access == kReadOnlyAccess &&
+                      !b.VOLATILE3(fid) && direct_read_wanted();
+  if (first == FirstReader::kFailed ||
+      (first == FirstReader::kHeaderCheck &&
+       !detail::classic::read_header(cpath.c_str(), header, problem, direct ? &fd : nullptr))) {
+    XQMSG2(MsgBuf<256>() << "File opening error:  " << problem << " for file \""
+                         << state().c.FLNAME3(fid).trimmed() << "\"");
+    XQMSG2(MsgBuf<640>("Path-name: ") << cpath);
+    return false;
+  }
+  int ncid = 0;
+  if (!nc_ok(nc_open(cpath.c_str(), mode, &ncid), fid, "Error opening file at path-name:")) {
+    XQMSG2(cpath);
+    if (fd >= 0) (void)sys::close(fd);
+    return false;
+  }
+  b.NCID3(fid) = ncid;
+  // The header checks come before the update is written, so a refused file is never
+  // modified; a file that fails after it was opened is closed again, so no handle leaks.
+  if (!read_header(fid) || !CKFILE3(fid) || !check_layout(fid) ||
+      !finish_open(fid, access, pname)) {
+    close_after_failed_open(fid);
+    if (fd >= 0) (void)sys::close(fd);
+    return false;
+  }
+  // Without the memory to keep it, the file is read through the netCDF library.
+  if (fd >= 0) (void)detail::classic::keep_file(fid, std::move(header), fd);
+  return true;
+}
+
+void release_netcdf(int fid) { classic::forget_file(fid); }
+
+}  // namespace detail
+
+}  // namespace kavro

@@ -1,0 +1,50 @@
+// What a transfer of one file type reads, from the layout's row of the type: START, COUNT and
+// SIZE of the variable, and the per-step header arrays before it. READ3's transfers, the size
+// a sized READ3 promises and WRITE3's step all take it from here, so the bytes promised, read
+// and written cannot drift apart.
+#ifndef KAVRO_NETCDF_TRANSFER_PLAN_H
+#define KAVRO_NETCDF_TRANSFER_PLAN_H
+
+#include <cstdint>
+
+#include "core/kinds.h"
+#include "netcdf/layout.h"
+
+namespace kavro::detail {
+
+// START, COUNT and SIZE of the variable read of one transfer.
+struct Plan {
+  SlabVector start{};
+  SlabVector count{};
+  std::int64_t size = 0;  // values of one variable, never negative
+};
+
+// A count for the START/COUNT vectors: a length that is negative or does not fit an INTEGER
+// is refused by the read (-1), never wrapped.
+int as_count(std::int64_t v) noexcept;
+
+// The header values the layout sizes a transfer of file type FTYPE from.
+layout::Header header_for(int ftype, int fid) noexcept;
+
+// The variable's START/COUNT/SIZE for a transfer of file type FTYPE, from the shape of the
+// type's data variables: the layer (or all layers), the record STEP, every other dimension
+// whole. False for a type without a transfer.
+bool plan_for(int ftype, int fid, int layer, int step, Plan& p) noexcept;
+
+// The values of one structural variable a transfer reads: one per step, or one per entry of
+// its second dimension.
+std::int64_t array_values(const layout::StructuralVar& a, const layout::Header& h) noexcept;
+
+// Words the header arrays of a transfer of file type FTYPE take at the front of the buffer.
+std::int64_t header_words(int ftype, int fid) noexcept;
+
+// The used length of a START/COUNT pair: up to the time step, whose COUNT is 1 and last.
+int rank_of(const SlabVector& count) noexcept;
+
+// The file type whose transfer serves slot FID's file type (GRDDED3 for types 1, 7 and 8);
+// 0 for none.
+int transfer_type(int fid) noexcept;
+
+}  // namespace kavro::detail
+
+#endif  // KAVRO_NETCDF_TRANSFER_PLAN_H

@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# The include graph of lib/ and driver/: every folder of lib/ has a layer, and a file includes
+# only its own folder's headers, the public headers (kavro/) and the folders of lower layers.
+# The public headers include only public headers; the driver and the Python module include
+# only public headers and their own. Prints every include that breaks this and exits 1.
+set -euo pipefail
+root="${1:-$(cd "$(dirname "$0")/.." && pwd)}"
+cd "$root"
+
+# The layers, lowest first. A folder may include any folder of a lower layer.
+declare -A layer=(
+  [util]=0
+  [core]=1
+  [settings]=2
+  [netcdf]=3
+  [open]=4
+  [read]=5
+  [list]=6 [binary]=6 [memory]=6
+  [kind_list]=7 [c_api]=7 [cxx]=7
+  [fortran]=8
+)
+
+bad=0
+complain() {
+  echo "$1: includes \"$2\" ($3)"
+  bad=1
+}
+
+while IFS= read -r file; do
+  folder="${file#lib/}"
+  folder="${folder%%/*}"
+  [[ "$folder" == kind_list.cpp ]] && folder=kind_list
+  while IFS= read -r inc; do
+    target="${inc%%/*}"
+    [[ "$inc" == */* ]] || continue  # a C++ or system header named without a folder
+    if [[ "$folder" == include ]]; then
+      [[ "$target" == kavro ]] || complain "$file" "$inc" "a public header includes a private one"
+      continue
+    fi
+    [[ "$target" == kavro || "$target" == "$folder" ]] && continue
+    if [[ -z "${layer[$folder]:-}" ]]; then
+      complain "$file" "$inc" "folder lib/$folder has no layer in scripts/check_includes.sh"
+    elif [[ -z "${layer[$target]:-}" ]]; then
+      complain "$file" "$inc" "lib/$target is not a folder of the library"
+    elif (( layer[$target] >= layer[$folder] )); then
+      complain "$file" "$inc" "lib/$target is not below lib/$folder"
+    fi
+  done < <(sed -n 's/^#include "\([^"]*\)".*/\1/p' "$file")
+done < <(find lib -name '*.cpp' -o -name '*.h' | sort)
+
+# The tool and the Python module see the library only through its public headers (the sample
+# maker writes its files with the fixture writer, tools/gridwriter, not the library).
+while IFS= read -r file; do
+  while IFS= read -r inc; do
+    [[ "$inc" == */* && "$inc" != kavro/* && "$inc" != gridwriter/* ]] && complain "$file" "$inc" "not a public header"
+  done < <(sed -n 's/^#include "\([^"]*\)".*/\1/p' "$file")
+done < <(find driver python -name '*.cpp' -o -name '*.h' | sort)
+
+exit "$bad"
