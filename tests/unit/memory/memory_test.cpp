@@ -31,7 +31,8 @@ class MemoryTest : public LibraryTest {
   }
   void TearDown() override { test_hooks::clear_failures(); }
 
-  // A gridded file of 3 x 2 cells and 4 layers, time step TSTEP, with the given types.
+  // A gridded file of 3 x 2 cells and 4 layers, time step TSTEP, with the given types; no
+  // projection, cell size or vertical grid, which a memory-resident file does not need.
   static void describe(std::vector<int> types = {XQREAL, XQREAL}, int tstep = 10000,
                        int ftype = GRDDED3) {
     DescBuilder()
