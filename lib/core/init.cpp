@@ -84,7 +84,7 @@ void write_version_lines(int unit, bool with_mxvars) {
   detail::put_unit_line(unit, "");
 }
 
-// Steps 5 and 6 of INIT3: the banner in the log, and on standard output when the log is a file.
+// INIT3: the banner in the log, and on standard output when the log is a file.
 void write_banner() {
   auto& st = state();
   write_notice(st.b.LOGUNIT3);
@@ -118,7 +118,7 @@ void scenario_warning(std::string_view what, int status, const Path512& path,
   detail::put_log_line("");
 }
 
-// Step 8 of INIT3: up to 60 lines of the scenario file.
+// INIT3: up to 60 lines of the scenario file.
 void read_scenario() {
   auto& st = state();
   Path512 path;
@@ -151,7 +151,7 @@ void read_scenario() {
   detail::close_unit(unit);
 }
 
-// Step 9 of INIT3.
+// INIT3: the run's execution id, or the note that it is missing.
 void read_execution_id() {
   auto& st = state();
   NAMEVAL("EXECUTION_ID", st.c.EXECID3.span());
@@ -165,7 +165,7 @@ void read_execution_id() {
   }
 }
 
-// INITLOG3 step 5: the block on standard output, then the end of the run.
+// INITLOG3: the block on standard output, then the end of the run.
 [[noreturn]] void log_open_failure(std::string_view caller, int unit, int status,
                                    const Path512& path, std::string_view note = {}) {
   const int out = detail::kStdoutUnit;

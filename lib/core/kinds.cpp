@@ -44,7 +44,7 @@ void install_kind_rows(std::span<const FileKind* const> rows) noexcept {
 const FileKind& kind_of(int fid) noexcept {
   const int code = state().b.NCID3(fid);
   for (const FileKind* k : kinds()) {
-    if (k->code == code || (code >= 0 && k->code == 0)) return *k;
+    if (k->code == code || (code >= 0 && k->code == kNetcdfCode)) return *k;
   }
   return kNoKind;
 }

@@ -60,6 +60,10 @@ inline void no_report(int, std::string_view) {}
 // A kind without stored flags: "Error reading time step flags for <name>".
 bool no_flags(int fid, int vid, int first, int n, int step, std::span<int> flags, MsgBuf<256>& why);
 
+// NCID3 of a slot taken for a netCDF file until its open gives it an id; the netCDF kind's
+// row code, since every netCDF id (0 or more) is that kind's.
+inline constexpr int kNetcdfCode = 0;
+
 struct FileKind {
   // The kind's code in NCID3 while the slot holds it (netCDF: 0 until the open gives the id).
   int code = 0;

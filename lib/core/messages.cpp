@@ -31,7 +31,7 @@ void write_paragraph(std::span<const ParaLine> lines) {
   XQPARAG(static_cast<int>(n), std::span<const std::string_view>(views.data(), n));
 }
 
-// Step 8 of XQEXIT: every unit 10..99 closed in ascending order, the log among them.
+// XQEXIT: every unit 10..99 closed in ascending order, the log among them.
 void close_all_units() {
   auto& st = state();
   for (int u = detail::kFirstFileUnit; u <= detail::kLastFileUnit; ++u) {

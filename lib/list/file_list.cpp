@@ -232,7 +232,7 @@ bool agrees(int list, int m) {
 // it (the direct path's descriptor) released, and the slot freed.
 void release_member(int m) { (void)detail::give_back_slot(m, detail::GiveBack::kClose); }
 
-// Step 3 for one member name H: open it, enter it, copy or compare its description.
+// One member name H: open it, enter it, copy or compare its description.
 void open_member(ListOpen& l, std::string_view name, int h, std::string_view pname) {
   Bstate3& b = state().b;
   const int m = detail::first_free_slot();
@@ -257,7 +257,7 @@ void open_member(ListOpen& l, std::string_view name, int h, std::string_view pna
   }
   b.VOLATILE3(m) = volatile_member;
   b.READONLY3(m) = true;
-  b.NCID3(m) = 0;  // members are always netCDF files
+  b.NCID3(m) = detail::kNetcdfCode;  // members are always netCDF files
   state().c.FLNAME3(m) = name;
   if (!OPNFIL3(path.padded(), m, kReadOnlyAccess, pname)) {
     (void)detail::give_back_slot(m, detail::GiveBack::kOpenerClosed);
@@ -279,7 +279,7 @@ void open_member(ListOpen& l, std::string_view name, int h, std::string_view pna
   }
 }
 
-// Step 5: each member's place in the list's record numbering. A member whose start is not on
+// Each member's place in the list's record numbering. A member whose start is not on
 // the list's time-step grid has none: the list fails, naming it.
 bool place_members(const ListOpen& l) {
   Bstate3& b = state().b;

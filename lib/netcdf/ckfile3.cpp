@@ -72,7 +72,7 @@ bool fail_real(int fid, std::string_view text, double value) {
 // A range check: a value below LO or above HI fails (so a NaN passes).
 bool outside(double x, double lo, double hi) { return x < lo || x > hi; }
 
-// Step 3: the dimensions of each file type. Dictionaries and directed graphs skip every
+// The dimensions of each file type. Dictionaries and directed graphs skip every
 // later step; the caller sees that through DONE.
 bool check_type(int fid, bool& done) {
   const auto& b = state().b;
@@ -132,7 +132,7 @@ bool check_flight_vars(int fid) {
   return true;
 }
 
-// Step 4: the variable list.
+// The variable list.
 bool check_variables(int fid) {
   const auto& st = state();
   const int nvars = st.b.NVARS3(fid);
@@ -178,7 +178,7 @@ bool check_projection(int fid, double beta_lo, double beta_hi, bool alpha_unit) 
   return true;
 }
 
-// Step 5: the horizontal grid.
+// The horizontal grid.
 bool check_horizontal(int fid) {
   const auto& b = state().b;
   const int gdtyp = b.GDTYP3(fid);
@@ -213,7 +213,7 @@ bool check_horizontal(int fid) {
   }
 }
 
-// Step 6: the vertical grid, from the file's own VGTYP and VGLVLS.
+// The vertical grid, from the file's own VGTYP and VGLVLS.
 bool check_vertical(int fid) {
   const auto& st = state();
   const int nlays = st.b.NLAYS3(fid);

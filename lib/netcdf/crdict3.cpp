@@ -47,7 +47,7 @@ int put_padded(int ncid, int varid, std::string_view name, std::string_view valu
   return nc_put_att_text(ncid, varid, NcName(name).c_str(), width, field.data());
 }
 
-// Step 2: the record flag and its attributes.
+// The record flag and its attributes.
 bool define_flag(int fid, int ncid, int findx) {
   int& flag = state().b.TFLAGID3(fid);
   int status = nc_def_var(ncid, NcName(layout::kDictFlagVar).c_str(), NC_INT, 1, &findx, &flag);
@@ -59,7 +59,7 @@ bool define_flag(int fid, int ncid, int findx) {
   return true;
 }
 
-// Step 3: the schema names as the file's variable list.
+// The schema names as the file's variable list.
 bool write_variable_list(int fid, int ncid) {
   auto& b = state().b;
   std::array<char, static_cast<std::size_t>(NAMLEN3) * dict::kSchema.size()> list{};
@@ -78,7 +78,7 @@ bool write_variable_list(int fid, int ncid) {
   return true;
 }
 
-// Step 4: the schema variables, each with FINDX3 as its record dimension.
+// The schema variables, each with FINDX3 as its record dimension.
 bool define_schema(int fid, int ncid, std::span<const int> dimids) {
   auto& b = state().b;
   for (std::size_t k = 0; k < dict::kSchema.size(); ++k) {
@@ -99,7 +99,7 @@ bool define_schema(int fid, int ncid, std::span<const int> dimids) {
   return true;
 }
 
-// Step 5: each schema variable's units, then its description.
+// Each schema variable's units, then its description.
 bool describe_schema(int fid, int ncid) {
   for (std::size_t k = 0; k < dict::kSchema.size(); ++k) {
     const dict::SchemaVar& v = dict::kSchema[k];

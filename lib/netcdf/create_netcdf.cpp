@@ -37,7 +37,7 @@ using detail::nc_ok;
 // Columns of KFCOUNT zeroed by one write.
 constexpr int kZeroPiece = 8192;
 
-// Step 1: the creation mode, fixed at the first creation of the run.
+// The creation mode, fixed at the first creation of the run.
 int creation_mode() {
   const bool offset64 = detail::setting("KAVRO_OFFSET_64", "CRTFIL3");
   return NC_SHARE | NC_NOCLOBBER | (offset64 ? NC_64BIT_OFFSET : 0);
@@ -119,7 +119,7 @@ void warning_block(std::string_view first, std::string_view second, int number) 
   detail::flush_log();
 }
 
-// Step 6: the attributes every file starts with, the dictionary's too.
+// The attributes every file starts with, the dictionary's too.
 bool common_header(HeaderWriter& w, int fid) {
   Bstate3& b = state().b;
   const Cstate3& c = state().c;
@@ -135,7 +135,7 @@ bool common_header(HeaderWriter& w, int fid) {
          w.one_int(layout::kWtimeAtt, b.RUNTIME3, att_failure(layout::kWtimeAtt));
 }
 
-// Steps 8 and 9: time, sizes, projection and vertical grid, each also into the slot.
+// Time, sizes, projection and vertical grid, each also into the slot.
 bool description_header(HeaderWriter& w, int fid) {
   Bstate3& b = state().b;
   int sdate = BDESC3.SDATE3D;
@@ -204,7 +204,7 @@ std::string lines_text(std::span<const Line80> lines) {
   return t;
 }
 
-// Step 10: names and descriptions.
+// Names and descriptions.
 bool names_header(HeaderWriter& w, int fid, std::string_view pname) {
   Cstate3& c = state().c;
   c.GDNAM3(fid) = CDESC3.GDNAM3D;
@@ -229,7 +229,7 @@ bool names_header(HeaderWriter& w, int fid, std::string_view pname) {
                 att_failure(layout::kHistoryAtt, " "));
 }
 
-// Step 11: the common dimensions and the time-step flags.
+// The common dimensions and the time-step flags.
 bool flags_header(HeaderWriter& w, int fid) {
   Bstate3& b = state().b;
   const int ftype = BDESC3.FTYPE3D;
@@ -261,7 +261,7 @@ bool flags_header(HeaderWriter& w, int fid) {
                 "Error creating FLAG attribute VAR_DESC ");
 }
 
-// Step 12: the file type's own dimensions and structural variables.
+// The file type's own dimensions and structural variables.
 bool type_header(HeaderWriter& w, int fid, const layout::TypeLayout& t) {
   Bstate3& b = state().b;
   layout::Header h;
@@ -288,7 +288,7 @@ bool type_header(HeaderWriter& w, int fid, const layout::TypeLayout& t) {
   return true;
 }
 
-// Step 13 (and 14 for type 7): the data variables with their attributes. False with
+// The data variables with their attributes (type 7's extra ones too). False with
 // DISCARD set when the failure is one of the blocks that discard the file.
 bool variables_header(HeaderWriter& w, int fid, const layout::TypeLayout& t, bool& discard) {
   Bstate3& b = state().b;
@@ -353,7 +353,7 @@ bool variables_header(HeaderWriter& w, int fid, const layout::TypeLayout& t, boo
   return true;
 }
 
-// Step 16: an event file's KFCOUNT all zeros, row by row, at most 8192 columns a write.
+// An event file's KFCOUNT all zeros, row by row, at most 8192 columns a write.
 bool zero_event_counts(int fid) {
   const Bstate3& b = state().b;
   static const std::vector<int> zeros(static_cast<std::size_t>(kZeroPiece), 0);
@@ -371,7 +371,7 @@ bool zero_event_counts(int fid) {
   return true;
 }
 
-// Steps 7 to 14 in define mode; false after a reported failure (DISCARD: the block that
+// The whole header in define mode; false after a reported failure (DISCARD: the block that
 // discards the file was written).
 bool define_file(HeaderWriter& w, int fid, std::string_view pname, bool& discard) {
   const layout::TypeLayout* t = layout::type_layout(BDESC3.FTYPE3D);

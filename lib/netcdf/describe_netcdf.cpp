@@ -46,7 +46,7 @@ int get_lines(int ncid, std::string_view name, std::array<Line80, MXDESC3>& line
   return NC_NOERR;
 }
 
-// Step 8: the descriptive global attributes; false when any but EXEC_ID is missing (and, for
+// The descriptive global attributes; false when any but EXEC_ID is missing (and, for
 // a dictionary, UPNAM, FILEDESC and HISTORY). A missing stamp reads as IMISSING3 and a
 // missing text as blanks, so nothing of the file described before shows through.
 bool read_stamps(int ncid, std::string_view lname) {
@@ -98,7 +98,7 @@ bool read_stamps(int ncid, std::string_view lname) {
   return ok;
 }
 
-// Step 9: each variable's description.
+// Each variable's description.
 bool read_var_descs(int f, int ncid, std::string_view lname) {
   bool ok = true;
   for (int v = 1; v <= BDESC3.NVARS3D; ++v) {
@@ -116,7 +116,7 @@ bool read_var_descs(int f, int ncid, std::string_view lname) {
   return ok;
 }
 
-// Step 10: the extra attributes of one type-7 variable; at most 20 are described.
+// The extra attributes of one type-7 variable; at most 20 are described.
 bool read_extras(int ncid, int varid, int v, std::string_view lname) {
   const auto i = static_cast<std::size_t>(v - 1);
   const std::string_view vname = CDESC3.VNAME3D[i].trimmed();

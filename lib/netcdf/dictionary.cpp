@@ -101,7 +101,7 @@ void end_at_nul(std::span<FixedString<N>> fields) {
   }
 }
 
-// Step 2: the names of the dictionary's entries (at most 2048) into the name table.
+// The names of the dictionary's entries (at most 2048) into the name table.
 bool read_names(const Request& r) {
   auto& b = state().b;
   const int count = std::clamp(b.MXREC3(r.fid), 0, dict::kMaxEntries);
@@ -121,7 +121,7 @@ bool read_names(const Request& r) {
   return true;
 }
 
-// Steps 4 and 5: the entry's record flag; false without a message for a record that does
+// The entry's record flag; false without a message for a record that does
 // not exist.
 bool entry_valid(const Request& r) {
   const std::array<std::size_t, 1> start{static_cast<std::size_t>(r.entry - 1)};
@@ -191,7 +191,7 @@ constexpr std::array<RealField, 9> kRealFields = {{
     {dict::kYcellVar, &Bdesc3::YCELL3D},
 }};
 
-// Step 6: the entry's fields, in schema order, into the description record; the first
+// The entry's fields, in schema order, into the description record; the first
 // failure ends the read, with the fields read before it kept.
 bool read_entry(const Request& r) {
   constexpr std::array<std::size_t, 0> kOne{};

@@ -23,7 +23,7 @@ int netcdf_execution_id(int fid, Line80& execid, bool& first_nul) {
 }
 
 const FileKind kNetcdfKind = {
-    .code = 0,
+    .code = kNetcdfCode,
     .on_disk = true,
     .open = open_netcdf,
     .create = create_netcdf,

@@ -113,7 +113,7 @@ void clear_description(int fid) {
   state().c.GDNAM3(fid).blank();
 }
 
-// Steps 5 (after FTYPE and NVARS) and 6: the grid, time and projection description.
+// After FTYPE and NVARS: the grid, time and projection description.
 bool read_description(int fid, int ncid) {
   auto& b = state().b;
   if (b.FTYPE3(fid) != KFEVNT3) {
@@ -153,7 +153,7 @@ bool read_description(int fid, int ncid) {
       layout::kGdnamAtt, "text", "Error reading file attribute GDNAM");
 }
 
-// Step 7: the time-step flags and the number of records present.
+// The time-step flags and the number of records present.
 bool read_records(int fid, int ncid) {
   auto& b = state().b;
   if (!nc_ok(nc_inq_varid(ncid, layout::kTflagVar.data(), &b.TFLAGID3(fid)), fid,
@@ -180,7 +180,7 @@ layout::Header header_of(int fid) {
           b.NLAYS3(fid), b.NTHIK3(fid), b.NVARS3(fid)};
 }
 
-// Step 8, first half: the type must be one the layout knows.
+// The type must be one the layout knows.
 bool check_type(int fid) {
   const int ftype = state().b.FTYPE3(fid);
   if (layout::known_type(ftype)) return true;
@@ -209,7 +209,7 @@ bool check_sizes(int fid) {
   return true;
 }
 
-// Step 8, second half: the structural variables of the type.
+// The structural variables of the type.
 bool read_structure(int fid, int ncid) {
   for (const layout::StructuralVar& v : layout::structural_variables(state().b.FTYPE3(fid))) {
     const detail::NcName name(v.name);
@@ -256,7 +256,7 @@ bool check_shape(int fid, int ncid, int varid, std::string_view name, std::span<
   return true;
 }
 
-// Step 9: the variable list, ids, types and units.
+// The variable list, ids, types and units.
 bool read_variables(int fid, int ncid) {
   auto& b = state().b;
   auto& c = state().c;
@@ -302,7 +302,7 @@ bool read_variables(int fid, int ncid) {
   return true;
 }
 
-// Step 10: the caller becomes the file's updater and the run's scenario its history.
+// The caller becomes the file's updater and the run's scenario its history.
 bool record_update(int fid, int ncid, std::string_view pname) {
   if (!nc_ok(nc_redef(ncid), fid, "Error opening history for update")) return false;
   const Name16 upnam(pname);
@@ -324,7 +324,7 @@ bool record_update(int fid, int ncid, std::string_view pname) {
   return nc_ok(nc_enddef(ncid), fid, "Error flushing HISTORY to disk");
 }
 
-// Steps 5 to 9 on the open netCDF file.
+// The header of the open netCDF file: description, flags, type and variables.
 bool read_header(int fid) {
   auto& b = state().b;
   const int ncid = b.NCID3(fid);
@@ -388,7 +388,7 @@ bool direct_read_wanted() {
   return detail::setting("KAVRO_DIRECT_READ", "OPNFIL3");
 }
 
-// Steps 10 and 11: the update record of a read-write file, the disk image of a volatile one.
+// The update record of a read-write file, the disk image of a volatile one.
 bool finish_open(int fid, int access, std::string_view pname) {
   const int ncid = state().b.NCID3(fid);
   if (access == kReadWriteAccess && !record_update(fid, ncid, pname)) return false;

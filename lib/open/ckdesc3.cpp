@@ -72,7 +72,7 @@ bool bad_description() {
   return false;
 }
 
-// Step 2, whatever the setting: the variable count before any name is looked at, then the
+// Whatever the setting: the variable count before any name is looked at, then the
 // duplicated names (reported only). A count the description record cannot hold refuses the
 // description: a negative one would make a file no opener accepts, one above 2048 would
 // take names from past the end of the name table.
@@ -109,7 +109,7 @@ void check_flight_vars(DescCheck& c) {
   }
 }
 
-// Step 4: the sizes of each file type.
+// The sizes of each file type.
 void check_sizes(DescCheck& c) {
   const long long ncols = BDESC3.NCOLS3D, nrows = BDESC3.NROWS3D, nthik = BDESC3.NTHIK3D;
   switch (BDESC3.FTYPE3D) {
@@ -153,7 +153,7 @@ void check_sizes(DescCheck& c) {
   }
 }
 
-// Step 5: names, data types and units of the variables.
+// Names, data types and units of the variables.
 void check_variables(DescCheck& c) {
   const int nvars = BDESC3.NVARS3D;
   if (nvars == 0)
@@ -217,7 +217,7 @@ void check_projection(DescCheck& c, const ProjectionChecks& p) {
   if (p.gamma) c.angle(BDESC3.P_GAM3D, -180.0, 180.0, "Bad PROJ-GAMMA");
 }
 
-// Step 6: the horizontal grid.
+// The horizontal grid.
 void check_horizontal(DescCheck& c) {
   const int gdtyp = BDESC3.GDTYP3D;
   const auto row = std::find_if(kProjections.begin(), kProjections.end(),
@@ -241,7 +241,7 @@ void check_horizontal(DescCheck& c) {
   }
 }
 
-// Step 7: the vertical structure; an illegal layer count or vertical grid type ends it.
+// The vertical structure; an illegal layer count or vertical grid type ends it.
 void check_vertical(DescCheck& c) {
   const int nlays = BDESC3.NLAYS3D;
   if (nlays < 1 && BDESC3.FTYPE3D >= CUSTOM3) {
@@ -342,7 +342,7 @@ constexpr std::array<GridValue, 9> kGridValues = {{
     {"YCELL", &Bdesc3::YCELL3D, &Bstate3::YCELL3},
 }};
 
-// Steps 3 and 4: time step, start, sizes and grid type.
+// Time step, start, sizes and grid type.
 void match_time_and_sizes(FileMatch& m, int fid) {
   const Bstate3& b = state().b;
   m.integer("TSTEP", b.TSTEP3(fid), BDESC3.TSTEP3D);
@@ -363,7 +363,7 @@ void match_time_and_sizes(FileMatch& m, int fid) {
   m.integer("GDTYP", b.GDTYP3(fid), BDESC3.GDTYP3D);
 }
 
-// Step 6: the vertical grid from the file's own header, for a netCDF file of two or more
+// The vertical grid from the file's own header, for a netCDF file of two or more
 // layers; an attribute that cannot be read is not compared.
 void match_vertical(FileMatch& m, int fid) {
   const int ncid = state().b.NCID3(fid);
@@ -389,7 +389,7 @@ void match_vertical(FileMatch& m, int fid) {
   }
 }
 
-// Step 8: the variable list and types, over the file's variables.
+// The variable list and types, over the file's variables.
 void match_variables(FileMatch& m, int fid) {
   const int nvars = detail::described_vars(fid);
   for (int v = 1; v <= nvars; ++v) {
@@ -418,7 +418,7 @@ void match_variables(FileMatch& m, int fid) {
 }  // namespace
 
 bool CKDESC3(std::string_view fname) {
-  // Step 1: an empty line before the setting is first read.
+  // An empty line before the setting is first read.
   if (!detail::setting_read("KAVRO_CHECK_HEADERS")) XQMSG2("");
   const bool checks = detail::setting("KAVRO_CHECK_HEADERS", "CKDESC3");
   DescCheck c(fname);

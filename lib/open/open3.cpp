@@ -72,7 +72,7 @@ std::optional<bool> already_open(std::string_view lname, int fstatus, int f) {
   }
 }
 
-// Step 7: the opener or creator for the mode, whether the file exists, and its kind.
+// The opener or creator for the mode, whether the file exists, and its kind.
 bool dispatch(std::string_view lname, int fstatus, int s, std::string_view path, bool exists,
               std::string_view pname) {
   const detail::FileKind& kind = detail::kind_of(s);
@@ -120,7 +120,7 @@ bool dispatch(std::string_view lname, int fstatus, int s, std::string_view path,
   }
 }
 
-// Step 4: a blank and -v (or -V) mark a volatile file; the marker and all after it are
+// A blank and -v (or -V) mark a volatile file; the marker and all after it are
 // dropped. True when the marker was there.
 bool strip_volatile_marker(Path512& path) {
   const std::size_t lower = path.padded().find(" -v");
@@ -135,7 +135,7 @@ bool strip_volatile_marker(Path512& path) {
   return true;
 }
 
-// Steps 6 to 9 once the slot is taken: the kind the value names, then the mode.
+// Once the slot is taken: the kind the value names, then the mode.
 bool open_slot(std::string_view lname, int fstatus, int s, Path512& path, std::string_view pname) {
   const detail::FileKind& kind = detail::kind_for_value(path.padded());
   state().b.NCID3(s) = kind.code;
@@ -152,7 +152,7 @@ bool open_slot(std::string_view lname, int fstatus, int s, Path512& path, std::s
   return dispatch(lname, fstatus, s, path.padded(), exists, pname);
 }
 
-// Steps 2 to 9 for a name that holds no slot.
+// OPEN3 for a name that holds no slot.
 bool open_new(std::string_view lname, int fstatus, std::string_view pname) {
   auto& b = state().b;
   const int s = detail::first_free_slot();
@@ -171,7 +171,6 @@ bool open_new(std::string_view lname, int fstatus, std::string_view pname) {
   }
   b.VOLATILE3(s) = strip_volatile_marker(path);
   state().c.FLNAME3(s) = lname;
-  b.NCID3(s) = 0;
   b.READONLY3(s) = fstatus == FSREAD3;
   if (!open_slot(lname, fstatus, s, path, pname)) {
     (void)detail::give_back_slot(s, detail::GiveBack::kOpenerClosed);

@@ -14,6 +14,7 @@
 #include "core/state.h"
 #include "core/syscalls.h"
 #include "kavro/kavro.h"
+#include "support/desc_builder.h"
 #include "support/fault_walk.h"
 #include "support/test_env.h"
 
@@ -74,43 +75,27 @@ class BinaryTest : public LibraryTest {
   static void describe(int ftype = kavro::GRDDED3, int ncols = 3, int nrows = 2, int nlays = 4,
                        int nvars = 2, int nthik = 1) {
     using namespace kavro;
-    BDESC3 = Bdesc3{};
-    CDESC3 = Cdesc3{};
-    BDESC3.FTYPE3D = ftype;
-    BDESC3.NCOLS3D = ncols;
-    BDESC3.NROWS3D = nrows;
-    BDESC3.NLAYS3D = nlays;
-    BDESC3.NTHIK3D = nthik;
-    BDESC3.NVARS3D = nvars;
-    BDESC3.SDATE3D = 2024033;
-    BDESC3.STIME3D = 0;
-    BDESC3.TSTEP3D = 10000;
-    BDESC3.GDTYP3D = 2;
-    BDESC3.VGTYP3D = 7;
-    BDESC3.VGTOP3D = 5000.0F;
-    for (int l = 0; l <= nlays; ++l) BDESC3.VGLVS3D[std::size_t(l)] = 1.0F - 0.25F * float(l);
-    BDESC3.P_ALP3D = 30.0;
-    BDESC3.P_BET3D = 60.0;
-    BDESC3.P_GAM3D = -90.0;
-    BDESC3.XCENT3D = -90.0;
-    BDESC3.YCENT3D = 40.0;
-    BDESC3.XORIG3D = -120000.0;
-    BDESC3.YORIG3D = -60000.0;
-    BDESC3.XCELL3D = 12000.0;
-    BDESC3.YCELL3D = 12000.0;
-    CDESC3.GDNAM3D = "EXAMPLE_GRID";
-    CDESC3.UPNAM3D = "bintest";
-    CDESC3.EXECN3D = "binary run";
-    CDESC3.FDESC3D[0] = "Native binary example";
-    CDESC3.UPDSC3D[1] = "second update line";
+    std::vector<DescVariable> vars;
     for (int v = 0; v < nvars; ++v) {
-      const auto i = std::size_t(v);
-      CDESC3.VNAME3D[i] = numbered("V", v + 1);
-      CDESC3.UNITS3D[i] = "ppmV";
-      CDESC3.VDESC3D[i] = numbered("variable ", v + 1);
-      BDESC3.VTYPE3D[i] = (v % 2 == 0) ? XQREAL : XQDBLE;
-      if (v >= 2 && v == nvars - 1) BDESC3.VTYPE3D[i] = XQINT;
+      const int type = (v >= 2 && v == nvars - 1) ? XQINT : (v % 2 == 0) ? XQREAL : XQDBLE;
+      vars.push_back({numbered("V", v + 1), type, "ppmV", numbered("variable ", v + 1)});
     }
+    std::vector<float> levels;
+    // As many levels as the record holds: NLAYS past MXLEVS3 - 1 is a refusal under test.
+    for (int l = 0; l <= nlays && l < MXLEVS3; ++l) levels.push_back(1.0F - 0.25F * float(l));
+    DescBuilder()
+        .file_type(ftype)
+        .cells(ncols, nrows, nlays)
+        .thickness(nthik)
+        .origin(-120000.0, -60000.0)
+        .vertical({7, 5000.0F, levels})
+        .grid_name("EXAMPLE_GRID")
+        .updater("bintest")
+        .execution("binary run")
+        .file_line(0, "Native binary example")
+        .update_line(1, "second update line")
+        .variables(std::move(vars))
+        .fill();
   }
 
   // Slot FID made ready for a native binary file of logical name LNAME, as OPEN3 leaves it.

@@ -14,6 +14,7 @@
 #include "core/state.h"
 #include "kavro/kavro.h"
 #include "memory/buffers.h"
+#include "support/desc_builder.h"
 #include "support/fault_walk.h"
 #include "support/test_env.h"
 
@@ -30,24 +31,21 @@ class MemoryTest : public LibraryTest {
   }
   void TearDown() override { test_hooks::clear_failures(); }
 
-  // A gridded file of 3 x 2 cells and 4 layers, time step TSTEP, with the given types.
+  // A gridded file of 3 x 2 cells and 4 layers, time step TSTEP, with the given types; no
+  // projection, cell size or vertical grid, which a memory-resident file does not need.
   static void describe(std::vector<int> types = {XQREAL, XQREAL}, int tstep = 10000,
                        int ftype = GRDDED3) {
-    BDESC3 = Bdesc3{};
-    CDESC3 = Cdesc3{};
-    BDESC3.FTYPE3D = ftype;
-    BDESC3.NCOLS3D = 3;
-    BDESC3.NROWS3D = 2;
-    BDESC3.NLAYS3D = 4;
-    BDESC3.SDATE3D = 2024033;
-    BDESC3.TSTEP3D = tstep;
-    BDESC3.NVARS3D = int(types.size());
-    for (std::size_t v = 0; v < types.size(); ++v) {
-      std::string name("M");  // appended: GCC 12 sees a false overlap in "M" + to_string
-      name.append(std::to_string(v + 1));
-      CDESC3.VNAME3D[v] = name;
-      BDESC3.VTYPE3D[v] = types[v];
-    }
+    DescBuilder()
+        .file_type(ftype)
+        .cells(3, 2, 4)
+        .thickness(0)
+        .time_step(tstep)
+        .projection({})
+        .cell_size(0, 0)
+        .vertical({})
+        .grid_name("")
+        .variables(DescBuilder::numbered("M", types))
+        .fill();
   }
   bool open_buffered(const std::string& lname = "MEM") {
     env_.push_back(std::make_unique<ScopedEnv>(lname, "buffered"));

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/state.h"
+#include "support/desc_builder.h"
 #include "unit/open/open_fixture.h"
 
 namespace kavro_test {
@@ -25,41 +26,16 @@ class Crtfil3Test : public OpenFixture {
  protected:
   // A small description of file type FTYPE with NVARS REAL variables V1, V2, ...
   static void describe(int ftype, int nvars = 2) {
-    BDESC3 = kavro::Bdesc3{};
-    CDESC3 = kavro::Cdesc3{};
-    BDESC3.FTYPE3D = ftype;
-    BDESC3.SDATE3D = 2024033;
-    BDESC3.STIME3D = 0;
-    BDESC3.TSTEP3D = 10000;
-    BDESC3.NCOLS3D = 5;
-    BDESC3.NROWS3D = 4;
-    BDESC3.NLAYS3D = 2;
-    BDESC3.NTHIK3D = 1;
-    BDESC3.NVARS3D = nvars;
-    BDESC3.GDTYP3D = 2;
-    BDESC3.P_ALP3D = 30;
-    BDESC3.P_BET3D = 60;
-    BDESC3.P_GAM3D = -90;
-    BDESC3.XCENT3D = -90;
-    BDESC3.YCENT3D = 40;
-    BDESC3.XORIG3D = -30000;
-    BDESC3.YORIG3D = -24000;
-    BDESC3.XCELL3D = 12000;
-    BDESC3.YCELL3D = 12000;
-    BDESC3.VGTYP3D = 7;
-    BDESC3.VGTOP3D = 5000;
-    BDESC3.VGLVS3D[0] = 1.0F;
-    BDESC3.VGLVS3D[1] = 0.9F;
-    BDESC3.VGLVS3D[2] = 0.8F;
-    CDESC3.GDNAM3D = "TESTGRID";
-    CDESC3.FDESC3D[0] = "Made by the creation test";
-    for (int v = 0; v < nvars; ++v) {
-      const auto i = static_cast<std::size_t>(v);
-      CDESC3.VNAME3D[i] = "V" + std::to_string(v + 1);
-      CDESC3.UNITS3D[i] = "ppmV";
-      CDESC3.VDESC3D[i] = "test variable";
-      BDESC3.VTYPE3D[i] = kavro::XQREAL;
-    }
+    DescBuilder()
+        .file_type(ftype)
+        .cells(5, 4, 2)
+        .origin(-30000, -24000)
+        .vertical({7, 5000, {1.0F, 0.9F, 0.8F}})
+        .grid_name("TESTGRID")
+        .file_line(0, "Made by the creation test")
+        .variables(DescBuilder::numbered("V", std::vector<int>(std::size_t(nvars), kavro::XQREAL),
+                                         "ppmV", "test variable"))
+        .fill();
   }
   // LINE with every run of ten or more blanks written as "<N blanks>", for readable CDL.
   static std::string blanks_counted(const std::string& line) {

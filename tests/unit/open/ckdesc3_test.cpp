@@ -5,6 +5,7 @@
 
 #include "kavro/desc.h"
 #include "open_fixture.h"
+#include "support/desc_builder.h"
 
 namespace kavro_test {
 namespace {
@@ -31,32 +32,12 @@ Lines operator+(Lines a, const Lines& b) {
 
 // A gridded description that passes every check: two layers, Lambert grid, two variables.
 void good_description() {
-  BDESC3 = kavro::Bdesc3{};
-  CDESC3 = kavro::Cdesc3{};
-  BDESC3.FTYPE3D = kavro::GRDDED3;
-  BDESC3.SDATE3D = 2024033;
-  BDESC3.TSTEP3D = 10000;
-  BDESC3.NCOLS3D = 4;
-  BDESC3.NROWS3D = 3;
-  BDESC3.NLAYS3D = 2;
-  BDESC3.NTHIK3D = 1;
-  BDESC3.GDTYP3D = 2;
-  BDESC3.P_ALP3D = 30.0;
-  BDESC3.P_BET3D = 60.0;
-  BDESC3.P_GAM3D = -90.0;
-  BDESC3.XCENT3D = -90.0;
-  BDESC3.YCENT3D = 40.0;
-  BDESC3.VGTYP3D = 7;
-  BDESC3.VGLVS3D[0] = 1.0F;
-  BDESC3.VGLVS3D[1] = 0.5F;
-  BDESC3.VGLVS3D[2] = 0.0F;
-  BDESC3.NVARS3D = 2;
-  CDESC3.VNAME3D[0] = "O3";
-  CDESC3.VNAME3D[1] = "NO2";
-  for (int v = 0; v < 2; ++v) {
-    BDESC3.VTYPE3D[std::size_t(v)] = kReal;
-    CDESC3.UNITS3D[std::size_t(v)] = "ppmV";
-  }
+  DescBuilder()
+      .cell_size(0, 0)
+      .vertical({7, 0.0F, {1.0F, 0.5F, 0.0F}})
+      .grid_name("")
+      .variables({{"O3", kReal, "ppmV"}, {"NO2", kReal, "ppmV"}})
+      .fill();
 }
 
 void levels(std::vector<float> v) {

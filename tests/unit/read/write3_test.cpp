@@ -15,6 +15,7 @@
 #include "kavro/write.h"
 #include "read/read.h"
 #include "read_support.h"
+#include "support/desc_builder.h"
 #include "unit/binary/binary_support.h"
 
 namespace kavro_test {
@@ -48,31 +49,15 @@ class Write3Test : public ReadTest {
   // Fills the description record: FTYPE, 4 x 3 cells, 2 layers, hourly from kSdate (or
   // TSTEP), one variable per type code in TYPES (named V1, V2, ...).
   static void describe(int ftype, const std::vector<int>& types, int tstep = 10000) {
-    using kavro::BDESC3;
-    using kavro::CDESC3;
-    BDESC3 = kavro::Bdesc3{};
-    CDESC3 = kavro::Cdesc3{};
-    BDESC3.FTYPE3D = ftype;
-    BDESC3.SDATE3D = kSdate;
-    BDESC3.TSTEP3D = tstep;
-    BDESC3.NCOLS3D = 4;
-    BDESC3.NROWS3D = 3;
-    BDESC3.NLAYS3D = 2;
-    BDESC3.NTHIK3D = 1;
-    BDESC3.GDTYP3D = 2;
-    BDESC3.XCELL3D = BDESC3.YCELL3D = 12000;
-    BDESC3.VGTYP3D = 7;
-    BDESC3.VGLVS3D[0] = 1.0F;
-    BDESC3.VGLVS3D[1] = 0.5F;
-    BDESC3.VGLVS3D[2] = 0.0F;
-    BDESC3.NVARS3D = static_cast<int>(types.size());
-    CDESC3.GDNAM3D = "WRITE_GRID";
-    for (std::size_t v = 0; v < types.size(); ++v) {
-      CDESC3.VNAME3D[v] = numbered("V", static_cast<int>(v) + 1);
-      CDESC3.UNITS3D[v] = "1";
-      CDESC3.VDESC3D[v] = "written by WRITE3";
-      BDESC3.VTYPE3D[v] = types[v];
-    }
+    DescBuilder()
+        .file_type(ftype)
+        .start(kSdate)
+        .time_step(tstep)
+        .projection({.gdtyp = 2})
+        .vertical({7, 0.0F, {1.0F, 0.5F, 0.0F}})
+        .grid_name("WRITE_GRID")
+        .variables(DescBuilder::numbered("V", types, "1", "written by WRITE3"))
+        .fill();
   }
 
   // Creates file NAME of kind K from the description record; its path.
