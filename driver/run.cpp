@@ -237,7 +237,7 @@ void Comparison::check_location_types() noexcept {
   }
 }
 
-// Steps 5 to 7: STACK1's location data, one value per cell. A multi-layer STACK1 gives its
+// STACK1's location data, one value per cell. A multi-layer STACK1 gives its
 // first layer; a STACK1 without layers cannot give layer 1, and READ3 says so.
 FileShape Comparison::read_locations() noexcept {
   const FileShape stack = description_shape();

@@ -438,14 +438,4 @@ bool create_netcdf(std::string_view path, int fid, std::string_view pname) {
 
 }  // namespace detail
 
-bool CRTFIL3(std::string_view path, int fid, std::string_view pname) {
-  (void)creation_mode();
-  if (BDESC3.NVARS3D > MXVARS3) {
-    XQABORT(state().c.FLNAME3(fid).padded(), state().b.NCID3(fid), NC_EMAXVARS,
-            "Max NVARS for this build exceeded");
-    return false;
-  }
-  return detail::kind_of(fid).create(path, fid, pname);
-}
-
 }  // namespace kavro

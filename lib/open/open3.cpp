@@ -1,4 +1,7 @@
-// OPEN3: a file by its logical name, in a slot of the kind its value names.
+// OPEN3: a file by its logical name, in a slot of the kind its value names; OPNFIL3 and
+// CRTFIL3 hand the slot to its kind's opener or creator.
+#include <netcdf.h>
+
 #include <optional>
 #include <string>
 
@@ -8,11 +11,13 @@
 #include "core/slots.h"
 #include "core/state.h"
 #include "kavro/core.h"
+#include "kavro/desc.h"
 #include "kavro/open.h"
 #include "kavro/params.h"
 #include "kavro/settings.h"
 #include "kavro/util.h"
 #include "open/open.h"
+#include "settings/settings_table.h"
 #include "util/files.h"
 #include "util/nameval.h"
 
@@ -203,6 +208,18 @@ bool OPEN3(std::string_view lname, int fstatus, std::string_view pname) {
 // file to its own opener.
 bool OPNFIL3(std::string_view path, int fid, int access, std::string_view pname) {
   return detail::kind_of(fid).open(path, fid, access, pname);
+}
+
+// The creator of the slot's kind. KAVRO_OFFSET_64 is read at the run's first creation of any
+// kind, so its log line comes at the same place whatever the file.
+bool CRTFIL3(std::string_view path, int fid, std::string_view pname) {
+  (void)detail::setting("KAVRO_OFFSET_64", "CRTFIL3");
+  if (BDESC3.NVARS3D > MXVARS3) {
+    XQABORT(state().c.FLNAME3(fid).padded(), state().b.NCID3(fid), NC_EMAXVARS,
+            "Max NVARS for this build exceeded");
+    return false;
+  }
+  return detail::kind_of(fid).create(path, fid, pname);
 }
 
 }  // namespace kavro
