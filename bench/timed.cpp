@@ -29,7 +29,8 @@ int main(int argc, char** argv) {
   int status = 0;
   rusage ru{};
   if (pid < 0 || wait4(pid, &status, 0, &ru) != pid) return 125;
-  const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double wall =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::FILE* out = std::fopen(argv[1], "w");
   if (out == nullptr) return 125;
   std::fprintf(out, "%.6f %ld.%06ld %ld.%06ld %ld\n", wall, static_cast<long>(ru.ru_utime.tv_sec),

@@ -2,8 +2,8 @@
 // and generated, so nothing binary is kept in the tree: files of every type of the layout in
 // CDF-1, CDF-2 and CDF-5, and the damaged files that once crashed the netCDF library or made
 // it allocate gigabytes (a dimension count of 0x7f, an attribute count of 0x3fffffff, a file cut
-// inside its last record), for the file target and the in-memory header targets; recipes, setting values, dates and report
-// values for the others.
+// inside its last record), for the file target and the in-memory header targets; recipes, setting
+// values, dates and report values for the others.
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -125,8 +125,10 @@ int main(int argc, char** argv) {
   }
   if (!file_seeds(root / "fuzz_file") || !binary_seeds(root / "fuzz_binary")) return 1;
   // The in-memory header targets start from the same files as the targets that open them.
-  fs::copy(root / "fuzz_file", root / "fuzz_classic", fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-  fs::copy(root / "fuzz_binary", root / "fuzz_binary_header", fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+  fs::copy(root / "fuzz_file", root / "fuzz_classic",
+           fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+  fs::copy(root / "fuzz_binary", root / "fuzz_binary_header",
+           fs::copy_options::recursive | fs::copy_options::overwrite_existing);
   text_seeds(root / "fuzz_recipe", {std::string(24, '\0'), std::string(24, '\1'),
                                     "\x05\x02\x02\x02\x03\x01\x02\x00\x00\x03\x02\x01",
                                     "\x0a\x03\x03\x01\x01\x02\x03\x01\x01\x02\x01\x01\x00\x04"});

@@ -157,7 +157,8 @@ std::int64_t values_offset(int fid, int vid, int layer) {
     words = sat_add(words, sat_mul(sat_mul(nlays, laysize), words_per_value(b.VTYPE3(v, fid))));
   }
   if (layer != ALLAYS3 && layer > 1) {
-    words = sat_add(words, sat_mul(sat_mul(layer - 1, laysize), words_per_value(b.VTYPE3(vid, fid))));
+    words =
+        sat_add(words, sat_mul(sat_mul(layer - 1, laysize), words_per_value(b.VTYPE3(vid, fid))));
   }
   return sat_mul(words, kWordBytes);
 }

@@ -75,8 +75,8 @@ bool gridded_layer(const BinState& st, int v) {
 bool in_range(int lo, int hi, int n) { return lo >= 1 && lo <= hi && hi <= n; }
 
 // Offset and count of the flag pairs of VID (below 1: every variable) in record STEP.
-bool flag_span(const BinState& st, int vid, int step, std::string_view routine,
-               std::int64_t& at, std::size_t& count) {
+bool flag_span(const BinState& st, int vid, int step, std::string_view routine, std::int64_t& at,
+               std::size_t& count) {
   if (!check_var_layer(st, vid, 0, routine) || !record_start(st, step, routine, at)) return false;
   if (vid >= 1) {
     at += 8 * std::int64_t{vid - 1};
@@ -237,8 +237,8 @@ int WRBVARS(int fid, int vid, int step, const void* buffer) {
   return 1;
 }
 
-int XTRBIN3(int fid, int vid, int lay0, int lay1, int row0, int row1, int col0, int col1,
-            int step, void* buffer) {
+int XTRBIN3(int fid, int vid, int lay0, int lay1, int row0, int row1, int col0, int col1, int step,
+            void* buffer) {
   using namespace kavro::detail;
   BinState* st = open_state(fid, "XTRBIN3");
   std::int64_t start = 0;
@@ -284,7 +284,8 @@ int XTRBIN3(int fid, int vid, int lay0, int lay1, int row0, int row1, int col0, 
     const auto run = static_cast<std::size_t>((col1 - col0 + 1) * t);
     for (std::int64_t l = 0; l < nlays; ++l) {
       for (int r = row0; r <= row1; ++r) {
-        const std::int64_t from = l * st->lay_size[i] + t * ((r - 1) * std::int64_t{st->ncols} + col0 - 1);
+        const std::int64_t from =
+            l * st->lay_size[i] + t * ((r - 1) * std::int64_t{st->ncols} + col0 - 1);
         std::memcpy(out, inbuf + from, run);
         out += run;
       }

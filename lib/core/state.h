@@ -175,9 +175,9 @@ void grid_from_description(int slot) noexcept;
 }  // namespace detail
 
 namespace test_hooks {
-// Starts the library afresh: whatever the file kinds hold given back, every table and the description records at their program-start
-// values, the settings read once forgotten, log unit unset, every file unit 10..99 closed,
-// the wall clock unpinned, the kinds of this build listed.
+// Starts the library afresh: whatever the file kinds hold given back, every table and the
+// description records at their program-start values, the settings read once forgotten, log unit
+// unset, every file unit 10..99 closed, the wall clock unpinned, the kinds of this build listed.
 void reset_state();
 // GETDTTIME reads SECONDS (since 1970-01-01 00:00:00 UTC) instead of the system clock.
 void pin_clock(std::int64_t seconds);

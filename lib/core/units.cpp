@@ -82,8 +82,8 @@ int open_unit(int unit, std::string_view path, UnitOpen how) {
   const std::string name(path);
   // A new file gets the usual 0666 less the umask.
   const bool reading = how == UnitOpen::kRead;
-  const int fd = sys::open(name.c_str(), open_flags(how) | (reading ? O_NONBLOCK | O_NOCTTY : 0),
-                           0666);
+  const int fd =
+      sys::open(name.c_str(), open_flags(how) | (reading ? O_NONBLOCK | O_NOCTTY : 0), 0666);
   if (fd < 0) return error_number();
   if (const int status = reading ? regular_file_status(fd) : 0; status != 0) {
     (void)sys::close(fd);

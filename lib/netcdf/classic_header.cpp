@@ -82,8 +82,7 @@ class Parser {
 
   bool run() noexcept {
     h_.file_size = src_.size();
-    return magic() && records() && dimensions() && attributes("global") && variables() &&
-           layout();
+    return magic() && records() && dimensions() && attributes("global") && variables() && layout();
   }
 
  private:
@@ -464,7 +463,8 @@ bool ShortName::is(std::string_view name) const noexcept {
 
 const Variable* Header::find(std::string_view name) const noexcept {
   for (int i = 0; i < nvars_; ++i) {
-    if (vars_[static_cast<std::size_t>(i)].name.is(name)) return &vars_[static_cast<std::size_t>(i)];
+    if (vars_[static_cast<std::size_t>(i)].name.is(name))
+      return &vars_[static_cast<std::size_t>(i)];
   }
   return nullptr;
 }

@@ -55,9 +55,9 @@ struct Variable {
   int type = 0;
   int rank = 0;
   std::array<int, kKeptRank> dimids{};  // slowest varying first (the first kKeptRank)
-  bool record = false;                 // its first dimension is the record dimension
-  std::uint64_t begin = 0;             // byte offset of its data (of record 1 for a record variable)
-  std::uint64_t bytes = 0;             // bytes of its data (of one record), without padding
+  bool record = false;                  // its first dimension is the record dimension
+  std::uint64_t begin = 0;  // byte offset of its data (of record 1 for a record variable)
+  std::uint64_t bytes = 0;  // bytes of its data (of one record), without padding
 };
 
 class Header {

@@ -1,6 +1,6 @@
-// The netCDF kind's opener: reads the header of an existing netCDF file into its slot. The header is
-// untrusted input: every attribute is inquired before it is read, and every size it gives
-// is checked in 64-bit arithmetic before anything is sized from it.
+// The netCDF kind's opener: reads the header of an existing netCDF file into its slot. The header
+// is untrusted input: every attribute is inquired before it is read, and every size it gives is
+// checked in 64-bit arithmetic before anything is sized from it.
 #include <fcntl.h>
 #include <netcdf.h>
 #include <sys/stat.h>

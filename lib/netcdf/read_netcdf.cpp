@@ -30,7 +30,7 @@ int read_variable_block(int fid, int varid, int rank, const SlabVector& start,
                         const SlabVector& count, int vtype, std::byte* out) noexcept {
   StoredOrder& order = stored_order();
   return read_block(fid, varid, rank, start.data(), count.data(), vtype, out,
-                            order.allowed ? &order.left : nullptr);
+                    order.allowed ? &order.left : nullptr);
 }
 
 void report_variable_failure(int status, int fid, int v) {
@@ -80,7 +80,7 @@ std::int64_t read_netcdf_header_arrays(int ftype, int fid, int step, std::string
     const bool single = a.dims.size() < 2;
     const int status =
         read_block(fid, (b.*a.id_table)(fid), single ? 1 : 2, single ? start + 1 : start,
-                           single ? count + 1 : count, a.nc_type, out + word * kWordBytes);
+                   single ? count + 1 : count, a.nc_type, out + word * kWordBytes);
     if (status != 0) {
       XQMSG2(error_number_line(status));
       XQWARN(caller, 0, 0, MsgBuf<80>(a.transfer_failure) << state().c.FLNAME3(fid).padded());

@@ -12,8 +12,8 @@
 #include "kavro/params.h"
 #include "kavro/read.h"
 #include "kavro/util.h"
-#include "netcdf/layout.h"
 #include "netcdf/direct_read.h"
+#include "netcdf/layout.h"
 #include "netcdf/netcdf_routines.h"
 #include "read/read.h"
 

@@ -9,7 +9,6 @@
 #include "c_api/c_check.h"
 #include "kavro/kavro_c.h"
 
-
 static void test_readers(void) {
   int status = 99;
   char buf[8];

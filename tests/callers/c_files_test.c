@@ -1,6 +1,7 @@
 /* The C interface to files, compiled as C89 and called as a C program calls it, on the file
    write_grid_fixture makes (GRIDFILE): open, the description record, reads of each type,
-   refused reads, a copy created and written, close and shutdown, and the exit routine in a child process. */
+   refused reads, a copy created and written, close and shutdown, and the exit routine in a child
+   process. */
 #define _POSIX_C_SOURCE 200112L
 
 #include <stdio.h>
@@ -11,7 +12,6 @@
 
 #include "c_api/c_check.h"
 #include "kavro/kavro_c.h"
-
 
 static struct kavro_bdesc3 b;
 static struct kavro_cdesc3 c;

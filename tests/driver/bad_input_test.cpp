@@ -152,17 +152,15 @@ INSTANTIATE_TEST_SUITE_P(
                              0);
                  },
                  "File opening error:  variable V2: data end"},
-        FileCase{"LocationCutAfterHeader", "stack.nc",
-                 [](BadInputTest& bt) {
-                   kavro::detail::classic::Header h;
-                   kavro::detail::classic::Problem why;
-                   ASSERT_TRUE(kavro::detail::classic::read_header(
-                       bt.path("stack.nc").c_str(), h, why));
-                   ASSERT_EQ(truncate(bt.path("stack.nc").c_str(),
-                                      static_cast<off_t>(h.header_end)),
-                             0);
-                 },
-                 "File opening error:  variable TFLAG: data end"},
+        FileCase{
+            "LocationCutAfterHeader", "stack.nc",
+            [](BadInputTest& bt) {
+              kavro::detail::classic::Header h;
+              kavro::detail::classic::Problem why;
+              ASSERT_TRUE(kavro::detail::classic::read_header(bt.path("stack.nc").c_str(), h, why));
+              ASSERT_EQ(truncate(bt.path("stack.nc").c_str(), static_cast<off_t>(h.header_end)), 0);
+            },
+            "File opening error:  variable TFLAG: data end"},
         FileCase{"DimensionCount0x7f0000", "run2.nc",
                  [](BadInputTest& bt) { bt.patch("run2.nc", 12, std::string("\0\x7f\0\0", 4)); },
                  "File opening error:  8323072 dimensions cannot fit in the file for file "
@@ -171,7 +169,7 @@ INSTANTIATE_TEST_SUITE_P(
                  [](BadInputTest& bt) {
                    const std::string b = read_file(bt.path("run1.nc"));
                    bt.patch("run1.nc", b.find("KAVRO_VERSION") + 20,
-                           std::string("\x3f\xff\xff\xff", 4));
+                            std::string("\x3f\xff\xff\xff", 4));
                  },
                  "File opening error:  global attribute KAVRO_VERSION: 1073741823 bytes of "
                  "values beyond file size"},

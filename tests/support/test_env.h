@@ -47,8 +47,8 @@ std::string run_command(const std::string& command);
 
 // Every variable the library reads, cleared for the test.
 inline const char* const kLibraryVariables[] = {
-    "LOGFILE", "SCENFILE", "EXECUTION_ID", "KAVRO_CHECK_HEADERS", "KAVRO_OFFSET_64",
-    "STACK1",  "INFILE1",  "INFILE2"};
+    "LOGFILE",         "SCENFILE", "EXECUTION_ID", "KAVRO_CHECK_HEADERS",
+    "KAVRO_OFFSET_64", "STACK1",   "INFILE1",      "INFILE2"};
 
 // Base fixture: a private directory, LOGFILE pointing at a fresh log in it, the library's
 // variables cleared, and the library's state reset before and after the test.

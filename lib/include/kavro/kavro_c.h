@@ -37,13 +37,16 @@ void cstr2fstr(const char* cstr, char* fstr, int flen);
    Logical results are 1 (success) or 0. */
 
 #ifndef __cplusplus
-/* The codes a C caller passes (the C++ interface has them in namespace kavro). */
+/* The codes a C caller passes (the C++ interface has them in namespace kavro), grouped by
+   use. */
+/* clang-format off */
 enum {
   FSREAD3 = 1, FSRDWR3 = 2, FSNEW3 = 3, FSUNKN3 = 4, FSCREA3 = 5,
   ALLVAR3 = -1, ALLAYS3 = -1,
   XQINT = 4, XQREAL = 5, XQDBLE = 6,
   GRDDED3 = 1, NAMLEN3 = 16, MXDLEN3 = 80, MXDESC3 = 60, MXLEVS3 = 101, MXVARS3 = 2048
 };
+/* clang-format on */
 #endif
 
 /* The numbers of the file description record, as DESC3 last left them. */
@@ -111,8 +114,8 @@ int RDBFLAG(int fid, int vid, int step, int* flags);
 int WRBFLAG(int fid, int vid, int step, const int* flags);
 int RDBVARS(int fid, int vid, int layer, int step, void* buffer);
 int WRBVARS(int fid, int vid, int step, const void* buffer);
-int XTRBIN3(int fid, int vid, int lay0, int lay1, int row0, int row1, int col0, int col1,
-            int step, void* buffer);
+int XTRBIN3(int fid, int vid, int lay0, int lay1, int row0, int row1, int col0, int col1, int step,
+            void* buffer);
 int WRBPATCH(int fid, int vid, const int* origin, const int* size, int step, const void* buffer);
 int FLUSHBIN3(int fid);
 int CLOSEBIN3(int fid);
@@ -127,8 +130,8 @@ int BUFGET3D(int fid, int vid, int layer, int nlays, int size, int half, double*
 int BUFPUT3(int fid, int vid, int size, int half, int tstep, const float* buffer);
 int BUFPUT3I(int fid, int vid, int size, int half, int tstep, const int* buffer);
 int BUFPUT3D(int fid, int vid, int size, int half, int tstep, const double* buffer);
-int BUFXTR3(int fid, int vid, int lay0, int lay1, int row0, int row1, int col0, int col1,
-            int nlays, int nrows, int ncols, int half, float* buffer);
+int BUFXTR3(int fid, int vid, int lay0, int lay1, int row0, int row1, int col0, int col1, int nlays,
+            int nrows, int ncols, int half, float* buffer);
 int BUFXTR3I(int fid, int vid, int lay0, int lay1, int row0, int row1, int col0, int col1,
              int nlays, int nrows, int ncols, int half, int* buffer);
 int BUFXTR3D(int fid, int vid, int lay0, int lay1, int row0, int row1, int col0, int col1,
@@ -137,12 +140,11 @@ int BUFDDT3(int fid, int vid, int size, int half, int unused, float scale, float
 int BUFDDT3D(int fid, int vid, int size, int half, int unused, double scale, double* buffer);
 int BUFVGT3(int fid, int vid, int doread, const int* start, const int* count, int size, int half,
             int tstep);
-int BUFVGT3D(int fid, int vid, int doread, const int* start, const int* count, int size,
-             int half, int tstep);
+int BUFVGT3D(int fid, int vid, int doread, const int* start, const int* count, int size, int half,
+             int tstep);
 int BUFDEL3(int fid);
 int BUFINT3(int fid, int vid, int size, int half, int tstep, float p, float q, float* buffer);
-int BUFINT3D(int fid, int vid, int size, int half, int tstep, double p, double q,
-             double* buffer);
+int BUFINT3D(int fid, int vid, int size, int half, int tstep, double p, double q, double* buffer);
 /* DIMS = (NCOLS, NROWS); LO and HI = (column, row, layer), inclusive and 1-based. */
 int BUFINTX(int fid, int vid, int size, int half, int tstep, const int* dims, const int* lo,
             const int* hi, float p, float q, float* buffer);

@@ -56,9 +56,9 @@ inline constexpr int ALLAYS3 = -1;
 inline constexpr std::string_view kLibraryVersion = "$Id: @(#) kavro library version 3.1 $";
 
 // Type names for reports, indexed by the code clamped to -4..7.
-inline constexpr std::string_view kTypeNames[12] = {
-    "UNKNOWN ", "KFEVNT3 ", "DGRAPH3 ", "CUSTOM3 ", "DCTNRY3 ", "GRDDED3 ",
-    "BNDARY3 ", "IDDATA3 ", "PROFIL3 ", "GRNEST3 ", "SMATRX3 ", "UNKNOWN "};
+inline constexpr std::string_view kTypeNames[12] = {"UNKNOWN ", "KFEVNT3 ", "DGRAPH3 ", "CUSTOM3 ",
+                                                    "DCTNRY3 ", "GRDDED3 ", "BNDARY3 ", "IDDATA3 ",
+                                                    "PROFIL3 ", "GRNEST3 ", "SMATRX3 ", "UNKNOWN "};
 constexpr std::string_view type_name(int ftype) noexcept {
   const int k = ftype < -4 ? -4 : (ftype > 7 ? 7 : ftype);
   return kTypeNames[k + 4];

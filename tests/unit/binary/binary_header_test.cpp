@@ -308,11 +308,11 @@ TEST_F(BinaryTest, DescribeFailsCallByCall) {
   const std::string path = example_file(1);
   take_slot(1, "BINFILE");
   ASSERT_EQ(OPNBIN3(path.c_str(), 1, 0, "p"), 1);
-  expect_failures(walk_of([] { return DSCBIN3(1) == 1; }),
-                  {"DSCBIN3:  fseeko( HEADER ) failure", "DSCBIN3:  fread( HEADER ) failure",
-                   "DSCBIN3:  fread( HEADER VNAME ) failure",
-                   "DSCBIN3:  fread( HEADER UNITS ) failure",
-                   "DSCBIN3:  fread( HEADER VDESC ) failure"});
+  expect_failures(
+      walk_of([] { return DSCBIN3(1) == 1; }),
+      {"DSCBIN3:  fseeko( HEADER ) failure", "DSCBIN3:  fread( HEADER ) failure",
+       "DSCBIN3:  fread( HEADER VNAME ) failure", "DSCBIN3:  fread( HEADER UNITS ) failure",
+       "DSCBIN3:  fread( HEADER VDESC ) failure"});
   EXPECT_EQ(CDESC3.VNAME3D[1].trimmed(), "V2");
   EXPECT_EQ(DSCBIN3(2), 0);
   EXPECT_TRUE(logged("DSCBIN3:  file not yet open"));

@@ -169,7 +169,8 @@ struct RecordCase {
   std::function<int()> run;
   std::vector<std::string> messages;
 };
-class BinaryRecordFaultTest : public BinaryTest, public ::testing::WithParamInterface<RecordCase> {};
+class BinaryRecordFaultTest : public BinaryTest,
+                              public ::testing::WithParamInterface<RecordCase> {};
 
 std::array<unsigned char, 1024> scratch{};
 
@@ -194,22 +195,28 @@ TEST_P(BinaryRecordFaultTest, EveryCallFails) {
 INSTANTIATE_TEST_SUITE_P(
     Routines, BinaryRecordFaultTest,
     ::testing::Values(
-        RecordCase{"RDBFLAG", [] { return RDBFLAG(1, ALLVAR3, 1, reinterpret_cast<int*>(scratch.data())); },
+        RecordCase{"RDBFLAG",
+                   [] { return RDBFLAG(1, ALLVAR3, 1, reinterpret_cast<int*>(scratch.data())); },
                    {"RDBFLAG:  fseeko( TIMESTEP HEADER ) failure",
                     "RDBFLAG:  fread( TIMESTEP HEADER ) failure"}},
-        RecordCase{"WRBFLAG", [] { return WRBFLAG(1, ALLVAR3, 2, kPair); },
+        RecordCase{"WRBFLAG",
+                   [] { return WRBFLAG(1, ALLVAR3, 2, kPair); },
                    {"RDBFLAG:  fseeko( TIMESTEP HEADER ) failure",
                     "WRBFLAG:  fwrite( TIMESTEP HEADER ) failure",
                     "WRBFLAG:  fseeko( MXREC ) failure", "RDBFLAG:  fwrite( MXREC ) failure"}},
-        RecordCase{"RDBVARS", [] { return RDBVARS(1, 2, 3, 1, scratch.data()); },
+        RecordCase{"RDBVARS",
+                   [] { return RDBVARS(1, 2, 3, 1, scratch.data()); },
                    {"RDBVARS:  fseeko( TIMESTEP ) failure", "RDBVARS:  fread( TIMESTEP ) failure"}},
         RecordCase{"RDBVARSLayerOfAll", [] { return RDBVARS(1, ALLVAR3, 1, 1, scratch.data()); },
                    repeated({"RDBVARS:  fseeko( V-TIMESTEP ) failure",
                              "RDBVARS:  fread( V-TIMESTEP ) failure"},
                             2)},  // one seek and one read per variable
-        RecordCase{"WRBVARS", [] { return WRBVARS(1, 1, 1, scratch.data()); },
-                   {"WRBVARS:  fseeko( TIMESTEP ) failure", "WRBVARS:  fwrite( TIMESTEP ) failure"}},
-        RecordCase{"XTRBIN3", [] { return XTRBIN3(1, 1, 1, 2, 1, 2, 1, 3, 1, scratch.data()); },
+        RecordCase{
+            "WRBVARS",
+            [] { return WRBVARS(1, 1, 1, scratch.data()); },
+            {"WRBVARS:  fseeko( TIMESTEP ) failure", "WRBVARS:  fwrite( TIMESTEP ) failure"}},
+        RecordCase{"XTRBIN3",
+                   [] { return XTRBIN3(1, 1, 1, 2, 1, 2, 1, 3, 1, scratch.data()); },
                    {"XTRBIN3:  malloc() failure", "XTRBIN3:  fseeko( TIMESTEP ) failure",
                     "XTRBIN3:  fread( TIMESTEP ) failure"}},
         RecordCase{"WRBPATCH", [] { return WRBPATCH(1, 1, kOrigin, kSize, 1, scratch.data()); },

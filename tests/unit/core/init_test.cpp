@@ -216,12 +216,11 @@ TEST_F(ScenfileTest, UnreadableGivesWarningBlock) {
   INIT3();
   const Lines lines = log_lines();
   ASSERT_GE(lines.size(), 30u);
-  EXPECT_EQ(
-      Lines(lines.begin() + 22, lines.begin() + 30),
-      (Lines{"     ", "     ", "     >>> WARNING in subroutine INIT3 <<<",
-             "     Error reading scenario file.  Error number 21",
-             "     File: " + dir().path() + std::string(512 - dir().path().size(), ' '),
-             "     ", "     ", "     Missing environment variable EXECUTION_ID"}));
+  EXPECT_EQ(Lines(lines.begin() + 22, lines.begin() + 30),
+            (Lines{"     ", "     ", "     >>> WARNING in subroutine INIT3 <<<",
+                   "     Error reading scenario file.  Error number 21",
+                   "     File: " + dir().path() + std::string(512 - dir().path().size(), ' '),
+                   "     ", "     ", "     Missing environment variable EXECUTION_ID"}));
   EXPECT_TRUE(state().b.INITDONE3);
   EXPECT_FALSE(detail::unit_open(98));
 }

@@ -39,7 +39,8 @@ class OutputTest : public kavro_test::LibraryTest {
   // The scenario warning block of INIT3, from its header line on.
   Lines scenario_block() const {
     const Lines lines = log_lines();
-    const auto at = std::find(lines.begin(), lines.end(), "     >>> WARNING in subroutine INIT3 <<<");
+    const auto at =
+        std::find(lines.begin(), lines.end(), "     >>> WARNING in subroutine INIT3 <<<");
     return at == lines.end() ? Lines{} : Lines(at, std::min(at + 3, lines.end()));
   }
 };
@@ -55,9 +56,9 @@ TEST_F(OutputTest, ScenarioFifoAndDeviceAreRefused) {
     ScopedEnv s("SCENFILE", path);
     INIT3();
     const Lines lines = read_lines(dir().file("log-" + std::to_string(path.size())));
-    EXPECT_NE(std::find(lines.begin(), lines.end(),
-                        "     Error opening scenario file.  Error number 22"),
-              lines.end())
+    EXPECT_NE(
+        std::find(lines.begin(), lines.end(), "     Error opening scenario file.  Error number 22"),
+        lines.end())
         << path;
     EXPECT_TRUE(state().b.INITDONE3);
     EXPECT_EQ(state().c.SCENDESC3[0].trimmed(), "");
@@ -174,24 +175,23 @@ TEST_P(LogFailureWalk, EveryFailureEndsWithStatusTwo) {
     ASSERT_TRUE(WIFEXITED(status)) << "call " << n << " signal " << WTERMSIG(status);
     if (WEXITSTATUS(status) == 0) break;
     ASSERT_EQ(WEXITSTATUS(status), 2) << "call " << n;
-    EXPECT_NE(read_file(err).find("kavro: XQEXIT: the log could not be written"),
-              std::string::npos)
+    EXPECT_NE(read_file(err).find("kavro: XQEXIT: the log could not be written"), std::string::npos)
         << "call " << n;
   }
   EXPECT_GT(n, 1);
   EXPECT_LT(n, 400);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Calls, LogFailureWalk,
-    ::testing::Values(WalkCase{sys::Op::kWrite, true}, WalkCase{sys::Op::kFlush, true},
-                      WalkCase{sys::Op::kClose, false}),
-    [](const ::testing::TestParamInfo<WalkCase>& c) {
-      return std::string(c.param.op == sys::Op::kWrite  ? "Write"
-                         : c.param.op == sys::Op::kFlush ? "Flush"
-                                                         : "Close") +
-             (c.param.log_on_stdout ? "Stdout" : "File");
-    });
+INSTANTIATE_TEST_SUITE_P(Calls, LogFailureWalk,
+                         ::testing::Values(WalkCase{sys::Op::kWrite, true},
+                                           WalkCase{sys::Op::kFlush, true},
+                                           WalkCase{sys::Op::kClose, false}),
+                         [](const ::testing::TestParamInfo<WalkCase>& c) {
+                           return std::string(c.param.op == sys::Op::kWrite   ? "Write"
+                                              : c.param.op == sys::Op::kFlush ? "Flush"
+                                                                              : "Close") +
+                                  (c.param.log_on_stdout ? "Stdout" : "File");
+                         });
 
 }  // namespace
 }  // namespace kavro

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "core/state.h"
-#include "unit/open/open_fixture.h"
 #include "read/read.h"
+#include "unit/open/open_fixture.h"
 
 namespace kavro_test {
 namespace {

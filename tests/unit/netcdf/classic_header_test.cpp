@@ -108,7 +108,8 @@ TEST_P(ClassicHeaderTest, OffsetsAddressTheValuesNetcdfReads) {
     ASSERT_EQ(nc_get_var_double(ncid, varid, want.data()), NC_NOERR);
     for (std::size_t r = 0; r < 3; ++r) {
       for (std::size_t i = 0; i < cells; ++i) {
-        const std::size_t at = v->begin + r * h.recsize + i * std::size_t(classic::type_bytes(v->type));
+        const std::size_t at =
+            v->begin + r * h.recsize + i * std::size_t(classic::type_bytes(v->type));
         double got = 0;
         if (v->type == classic::kDouble) {
           const std::uint64_t u = get64(bytes, at);
@@ -157,27 +158,24 @@ TEST_P(ClassicHeaderTest, RefusesDamagedFiles) {
       {"magic", [](Bytes& b) { b[3] = 3; }, "not a netCDF classic file (CDF-1, CDF-2 or CDF-5)"},
       {"empty", [](Bytes& b) { b.clear(); }, "not a netCDF classic file (CDF-1, CDF-2 or CDF-5)"},
       {"hdf5", [](Bytes& b) { b.replace(0, 4, "\x89HDF"); }, "not a netCDF classic file"},
-      {"dimension count 0x7f0000",
-       [&](Bytes& b) { put32(b, ndims_at + count - 4, 0x7f0000); },
+      {"dimension count 0x7f0000", [&](Bytes& b) { put32(b, ndims_at + count - 4, 0x7f0000); },
        "8323072 dimensions cannot fit in the file"},
       {"variable count 0x7ffffff",
        [&](Bytes& b) { put32(b, tflag_at - 2 * count + (cdf5 ? 4 : 0), 0x7ffffff); },
        "134217727 variables cannot fit in the file"},
-      {"rank 0x7fffffff",
-       [&](Bytes& b) { put32(b, tflag_at + 8 + (cdf5 ? 4 : 0), 0x7fffffff); },
+      {"rank 0x7fffffff", [&](Bytes& b) { put32(b, tflag_at + 8 + (cdf5 ? 4 : 0), 0x7fffffff); },
        "variable TFLAG: rank 2147483647 cannot fit in the file"},
       {"attribute count 0x3fffffff",
        [&](Bytes& b) { put32(b, first_att_len + (cdf5 ? 4 : 0), 0x3fffffff); },
        "global attribute KAVRO_VERSION: 1073741823 bytes of values beyond file size"},
-      {"streaming record count",
-       [&](Bytes& b) { b.replace(4, count, std::string(count, '\xff')); },
+      {"streaming record count", [&](Bytes& b) { b.replace(4, count, std::string(count, '\xff')); },
        "streaming record count"},
-      {"records beyond the file",
-       [&](Bytes& b) { b[4 + count - 1] = char(200); }, "variable TFLAG: data end"},
-      {"cut inside the last record",
-       [&](Bytes& b) { b.resize(data_end - 7); }, "variable I4: data end"},
-      {"cut after the header",
-       [&](Bytes& b) { b.resize(h.header_end); }, "variable TFLAG: data end"},
+      {"records beyond the file", [&](Bytes& b) { b[4 + count - 1] = char(200); },
+       "variable TFLAG: data end"},
+      {"cut inside the last record", [&](Bytes& b) { b.resize(data_end - 7); },
+       "variable I4: data end"},
+      {"cut after the header", [&](Bytes& b) { b.resize(h.header_end); },
+       "variable TFLAG: data end"},
       {"cut inside the header", [](Bytes& b) { b.resize(200); }, "33 attributes cannot fit"},
       {"cut inside a name", [&](Bytes& b) { b.resize(good.find("VAR-LIST") + 3); },
        "header runs past the end of the file"},

@@ -10,9 +10,9 @@
 
 #include "core/syscalls.h"
 #include "netcdf/classic_header.h"
-#include "unit/open/open_fixture.h"
 #include "support/fault_walk.h"
 #include "support/holdings.h"
+#include "unit/open/open_fixture.h"
 
 namespace kavro_test {
 namespace {

@@ -145,12 +145,12 @@ TEST_P(Open3KindTest, ReachesItsOpener) {
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, Open3KindTest,
-    ::testing::Values(
-        KindCase{"virtual", FSREAD3, "VIRTUAL files not implemented in this KAVRO version"},
-        KindCase{"Buffered", FSREAD3, "ILLEGAL FILE TYPE.    0"},
-        KindCase{"list:A,B", FSREAD3, "File not available."},
-        KindCase{"LIST:A,B", kavro::FSRDWR3, "LIST-File not readonly."},
-        KindCase{"bin:/dev/null", FSREAD3, "OPNBIN3:  fread( HEADER ) failure"}));
+    ::testing::Values(KindCase{"virtual", FSREAD3,
+                               "VIRTUAL files not implemented in this KAVRO version"},
+                      KindCase{"Buffered", FSREAD3, "ILLEGAL FILE TYPE.    0"},
+                      KindCase{"list:A,B", FSREAD3, "File not available."},
+                      KindCase{"LIST:A,B", kavro::FSRDWR3, "LIST-File not readonly."},
+                      KindCase{"bin:/dev/null", FSREAD3, "OPNBIN3:  fread( HEADER ) failure"}));
 
 // A name longer than 16 characters is no slot at all.
 TEST_F(Open3Test, OverlongNameIsRefused) {

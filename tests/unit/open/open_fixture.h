@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "core/state.h"
+#include "gridwriter/fixture_writer.h"
 #include "kavro/kavro.h"
 #include "netcdf/netcdf_routines.h"
 #include "open/open.h"
-#include "gridwriter/fixture_writer.h"
 #include "support/test_env.h"
 
 namespace kavro_test {

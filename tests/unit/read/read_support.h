@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "core/state.h"
-#include "kavro/kavro.h"
 #include "gridwriter/fixture_writer.h"
+#include "kavro/kavro.h"
 #include "support/test_env.h"
 
 namespace kavro_test {
@@ -34,8 +34,7 @@ class ReadTest : public LibraryTest {
 
   // Writes FX as file NAME and installs it in slot SLOT under logical name NAME, opened
   // read-only (or for writing). Returns the slot, 0 on failure.
-  int install(const FixtureSpec& fx, const std::string& name, int slot = 1,
-              bool writable = false) {
+  int install(const FixtureSpec& fx, const std::string& name, int slot = 1, bool writable = false) {
     const std::string path = dir().file(name + ".nc");
     if (!write_fixture(path, fx)) return 0;
     return install_path(path, fx, name, slot, writable);
@@ -66,7 +65,7 @@ class ReadTest : public LibraryTest {
     b.IDVID3(slot) = varid(ncid, fx.ftype == kSmatrx ? "COL-COUNT" : "ID");
     b.LEVVID3(slot) = varid(ncid, fx.ftype == kSmatrx   ? "COEFF-INDEX"
                                   : fx.ftype == kGrnest ? "WIN-LEVS"
-                                                          : "LEVEL-COUNT");
+                                                        : "LEVEL-COUNT");
     b.WCOLVID3(slot) = varid(ncid, "WIN-COLS");
     b.WROWVID3(slot) = varid(ncid, "WIN-ROWS");
     b.XVID3(slot) = varid(ncid, "X");

@@ -326,13 +326,12 @@ TEST_F(Write3Test, DictionaryAndFailedNetcdfCall) {
   before = log_lines().size();
   EXPECT_FALSE(WRITE3("OUT", "V1", kSdate, 0, in.data(), in.size()));
   EXPECT_EQ(log_after(before),
-            (std::vector<std::string>{
-                "     Error writing variable \"V1\"",
-                "     netCDF error number  -49  processing file \"OUT\"",
-                "     NetCDF: Variable not found", "     ",
-                "     >>--->> WARNING in subroutine WRITE3",
-                "     Could not write variable \"V1\" to file OUT",
-                "     XQWARN:  DTBUF 0:00:00   Feb. 2, 2024"}));
+            (std::vector<std::string>{"     Error writing variable \"V1\"",
+                                      "     netCDF error number  -49  processing file \"OUT\"",
+                                      "     NetCDF: Variable not found", "     ",
+                                      "     >>--->> WARNING in subroutine WRITE3",
+                                      "     Could not write variable \"V1\" to file OUT",
+                                      "     XQWARN:  DTBUF 0:00:00   Feb. 2, 2024"}));
   EXPECT_EQ(kavro::state().b.MXREC3(fid), 0);
 }
 

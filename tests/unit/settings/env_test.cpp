@@ -234,17 +234,17 @@ TEST_F(SetenvvarTest, AllocationFailureIsReported) {
   ScopedEnv env("KAVRO_T_A", "old");
   INIT3();  // the log open before the walk counts what SETENVVAR holds
   bool kept_old = true;
-  kavro_test::expect_failures({.op = kavro_test::Op::kAlloc,
-                               .run =
-                                   [&] {
-                                     const bool ok = SETENVVAR("KAVRO_T_A", "new");
-                                     kept_old = kept_old && (ok || std::string(std::getenv(
-                                                                       "KAVRO_T_A")) == "old");
-                                     return ok;
-                                   },
-                               .text = [this] { return log_text(); },
-                               .line_prefix = "     "},
-                              {"SETENVVAR:  malloc() failure"});
+  kavro_test::expect_failures(
+      {.op = kavro_test::Op::kAlloc,
+       .run =
+           [&] {
+             const bool ok = SETENVVAR("KAVRO_T_A", "new");
+             kept_old = kept_old && (ok || std::string(std::getenv("KAVRO_T_A")) == "old");
+             return ok;
+           },
+       .text = [this] { return log_text(); },
+       .line_prefix = "     "},
+      {"SETENVVAR:  malloc() failure"});
   EXPECT_TRUE(kept_old);
   EXPECT_STREQ(std::getenv("KAVRO_T_A"), "new");
 }
