@@ -12,9 +12,6 @@
 #include "kavro/core.h"
 #include "kavro/params.h"
 #include "kavro/util.h"
-#include "netcdf/header_atts.h"
-#include "netcdf/layout.h"
-#include "netcdf/netcdf_kind.h"
 #include "open/open.h"
 
 namespace kavro {
