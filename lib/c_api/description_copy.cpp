@@ -36,6 +36,7 @@ static_assert(std::is_standard_layout_v<Bdesc3> && std::is_standard_layout_v<kav
 static_assert(std::is_standard_layout_v<Cdesc3> && std::is_standard_layout_v<kavro_cdesc3>);
 static_assert(sizeof(kavro_bdesc3) == sizeof(Bdesc3));
 static_assert(sizeof(kavro_cdesc3) == sizeof(Cdesc3));
+static_assert(std::is_trivially_copyable_v<Bdesc3> && std::is_trivially_copyable_v<kavro_bdesc3>);
 
 #define SAME_FIELD(c_record, cxx_record, field)                                             \
   static_assert(offsetof(c_record, field) == offsetof(cxx_record, field), #field " moved"); \
@@ -133,36 +134,9 @@ void take_field(const char* in, FixedString<N>& field) noexcept {
 
 }  // namespace
 
+// The number records have one layout (checked above), so each is copied whole.
 void fill_description(const kavro_bdesc3& b) noexcept {
-  Bdesc3& d = BDESC3;
-  d.P_ALP3D = b.P_ALP3D;
-  d.P_BET3D = b.P_BET3D;
-  d.P_GAM3D = b.P_GAM3D;
-  d.XCENT3D = b.XCENT3D;
-  d.YCENT3D = b.YCENT3D;
-  d.XORIG3D = b.XORIG3D;
-  d.YORIG3D = b.YORIG3D;
-  d.XCELL3D = b.XCELL3D;
-  d.YCELL3D = b.YCELL3D;
-  d.FTYPE3D = b.FTYPE3D;
-  d.CDATE3D = b.CDATE3D;
-  d.CTIME3D = b.CTIME3D;
-  d.WDATE3D = b.WDATE3D;
-  d.WTIME3D = b.WTIME3D;
-  d.SDATE3D = b.SDATE3D;
-  d.STIME3D = b.STIME3D;
-  d.TSTEP3D = b.TSTEP3D;
-  d.MXREC3D = b.MXREC3D;
-  d.NVARS3D = b.NVARS3D;
-  d.NCOLS3D = b.NCOLS3D;
-  d.NROWS3D = b.NROWS3D;
-  d.NLAYS3D = b.NLAYS3D;
-  d.NTHIK3D = b.NTHIK3D;
-  d.GDTYP3D = b.GDTYP3D;
-  d.VGTYP3D = b.VGTYP3D;
-  d.VGTOP3D = b.VGTOP3D;
-  std::copy_n(b.VGLVS3D, MXLEVS3, d.VGLVS3D.begin());
-  std::copy_n(b.VTYPE3D, MXVARS3, d.VTYPE3D.begin());
+  std::memcpy(&BDESC3, &b, sizeof(Bdesc3));
   // A caller of the C or Fortran record has no extra attributes to give.
   BATTS3.NATTS3.fill(0);
 }
@@ -179,37 +153,7 @@ void fill_description(const ConstDescriptionText& t) noexcept {
   take_fields<80>(t.VDESC3D, d.VDESC3D);
 }
 
-void copy_description(kavro_bdesc3& b) noexcept {
-  const Bdesc3& d = BDESC3;
-  b.P_ALP3D = d.P_ALP3D;
-  b.P_BET3D = d.P_BET3D;
-  b.P_GAM3D = d.P_GAM3D;
-  b.XCENT3D = d.XCENT3D;
-  b.YCENT3D = d.YCENT3D;
-  b.XORIG3D = d.XORIG3D;
-  b.YORIG3D = d.YORIG3D;
-  b.XCELL3D = d.XCELL3D;
-  b.YCELL3D = d.YCELL3D;
-  b.FTYPE3D = d.FTYPE3D;
-  b.CDATE3D = d.CDATE3D;
-  b.CTIME3D = d.CTIME3D;
-  b.WDATE3D = d.WDATE3D;
-  b.WTIME3D = d.WTIME3D;
-  b.SDATE3D = d.SDATE3D;
-  b.STIME3D = d.STIME3D;
-  b.TSTEP3D = d.TSTEP3D;
-  b.MXREC3D = d.MXREC3D;
-  b.NVARS3D = d.NVARS3D;
-  b.NCOLS3D = d.NCOLS3D;
-  b.NROWS3D = d.NROWS3D;
-  b.NLAYS3D = d.NLAYS3D;
-  b.NTHIK3D = d.NTHIK3D;
-  b.GDTYP3D = d.GDTYP3D;
-  b.VGTYP3D = d.VGTYP3D;
-  b.VGTOP3D = d.VGTOP3D;
-  std::copy(d.VGLVS3D.begin(), d.VGLVS3D.end(), b.VGLVS3D);
-  std::copy(d.VTYPE3D.begin(), d.VTYPE3D.end(), b.VTYPE3D);
-}
+void copy_description(kavro_bdesc3& b) noexcept { std::memcpy(&b, &BDESC3, sizeof(Bdesc3)); }
 
 void copy_description(const DescriptionText& t) noexcept {
   const Cdesc3& d = CDESC3;

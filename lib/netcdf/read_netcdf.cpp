@@ -73,20 +73,15 @@ std::int64_t read_netcdf_header_arrays(int ftype, int fid, int step, std::string
   std::int64_t word = 0;
   for (const layout::StructuralVar& a : layout::structural_variables(ftype)) {
     if (a.transfer_failure.empty()) continue;
-    const std::int64_t n = array_values(a, h);
-    const int start[2] = {1, step};
-    const int count[2] = {as_count(n), 1};
-    // A per-step count is the variable's one value of the record.
-    const bool single = a.dims.size() < 2;
-    const int status =
-        read_block(fid, (b.*a.id_table)(fid), single ? 1 : 2, single ? start + 1 : start,
-                   single ? count + 1 : count, a.nc_type, out + word * kWordBytes);
+    const ArraySlab slab = array_slab(a, h, step);
+    const int status = read_block(fid, (b.*a.id_table)(fid), slab.rank, slab.start.data(),
+                                  slab.count.data(), a.nc_type, out + word * kWordBytes);
     if (status != 0) {
       XQMSG2(error_number_line(status));
       XQWARN(caller, 0, 0, MsgBuf<80>(a.transfer_failure) << state().c.FLNAME3(fid).padded());
       return -1;
     }
-    word = sat_add(word, non_negative(n) * words_per_value(a.nc_type));
+    word = sat_add(word, slab.words);
   }
   // The header arrays are in the machine's order, so the values after them must be too.
   if (word > 0) stored_order().allowed = false;

@@ -49,12 +49,27 @@ std::int64_t array_values(const layout::StructuralVar& a, const layout::Header& 
   return layout::expected_dimension_length(a.dims[1], h).value_or(0);
 }
 
+ArraySlab array_slab(const layout::StructuralVar& a, const layout::Header& h, int step) noexcept {
+  const std::int64_t n = array_values(a, h);
+  ArraySlab s;
+  s.words = sat_mul(non_negative(n), words_per_value(a.nc_type));
+  if (a.dims.size() < 2) {
+    s.start = {step, 0};
+    s.count = {1, 0};
+  } else {
+    s.rank = 2;
+    s.start = {1, step};
+    s.count = {as_count(n), 1};
+  }
+  return s;
+}
+
 std::int64_t header_words(int ftype, int fid) noexcept {
   const layout::Header h = header_for(ftype, fid);
   std::int64_t words = 0;
   for (const layout::StructuralVar& a : layout::structural_variables(ftype)) {
     if (a.transfer_failure.empty()) continue;
-    words = sat_add(words, sat_mul(non_negative(array_values(a, h)), words_per_value(a.nc_type)));
+    words = sat_add(words, array_slab(a, h, 1).words);
   }
   return words;
 }

@@ -5,6 +5,7 @@
 #ifndef KAVRO_NETCDF_TRANSFER_PLAN_H
 #define KAVRO_NETCDF_TRANSFER_PLAN_H
 
+#include <array>
 #include <cstdint>
 
 #include "core/kinds.h"
@@ -34,6 +35,17 @@ bool plan_for(int ftype, int fid, int layer, int step, Plan& p) noexcept;
 // The values of one structural variable a transfer reads: one per step, or one per entry of
 // its second dimension.
 std::int64_t array_values(const layout::StructuralVar& a, const layout::Header& h) noexcept;
+
+// START and COUNT of one structural variable's values of record STEP, as a transfer reads and
+// writes them: a per-step count is the variable's one value of the record (rank 1), an array
+// the record's whole row (rank 2). WORDS is what the values take in the caller's buffer.
+struct ArraySlab {
+  int rank = 1;
+  std::array<int, 2> start{};
+  std::array<int, 2> count{};
+  std::int64_t words = 0;
+};
+ArraySlab array_slab(const layout::StructuralVar& a, const layout::Header& h, int step) noexcept;
 
 // Words the header arrays of a transfer of file type FTYPE take at the front of the buffer.
 std::int64_t header_words(int ftype, int fid) noexcept;

@@ -33,19 +33,15 @@ bool write_netcdf_step(int fid, int vid, int step, const std::array<int, 2>& fla
   const layout::Header h = header_for(ftype, fid);
   for (const layout::StructuralVar& a : layout::structural_variables(ftype)) {
     if (a.transfer_failure.empty()) continue;
-    const std::int64_t n = array_values(a, h);
-    const int start[2] = {1, step};
-    const int count[2] = {as_count(n), 1};
-    const bool single = a.dims.size() < 2;
-    const int status =
-        nc_write_block(ncid, (b.*a.id_table)(fid), single ? 1 : 2, single ? start + 1 : start,
-                       single ? count + 1 : count, a.nc_type, in);
+    const ArraySlab slab = array_slab(a, h, step);
+    const int status = nc_write_block(ncid, (b.*a.id_table)(fid), slab.rank, slab.start.data(),
+                                      slab.count.data(), a.nc_type, in);
     if (!nc_ok(status, fid,
                MsgBuf<80>("Error writing ")
                    << a.name << " for file " << c.FLNAME3(fid).trimmed())) {
       return false;
     }
-    in += non_negative(n) * words_per_value(a.nc_type) * kWordBytes;
+    in += slab.words * kWordBytes;
   }
   const int rank = rank_of(p.count);
   const int first = vid >= 1 ? vid : 1;
