@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cassert>
 #include <cstdio>
@@ -13,12 +14,14 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #if defined(__x86_64__) || defined(__SSE__)
 #include <xmmintrin.h>
 #endif
 
 #include "compare.h"
+#include "json_result.h"
 #include "kavro/kavro.h"
 #include "outputs.h"
 #include "settings.h"
@@ -164,7 +167,10 @@ class Comparison {
   void flush_reports() noexcept;
   void compare_variable(std::size_t v, const GridFrame& grid, int TSTEP, int nsteps,
                         Outputs* outputs) noexcept;
-  std::string steps_line(int TSTEP, int nsteps) const;
+  void find_steps(int TSTEP, int nsteps);
+  std::string steps_line(int nsteps) const;
+  [[nodiscard]] bool write_json(std::string_view status, std::string_view reason,
+                                std::span<const VariableStats> variables, Mesg& mesg) noexcept;
   [[noreturn]] void complete(int status) noexcept;
 
   // Whether the log has a file of its own (not standard output): the person at the terminal
@@ -178,6 +184,9 @@ class Comparison {
   // Reports written so far; whether the kept report texts were tried.
   std::size_t reports_written_ = 0;
   bool texts_tried_ = false;
+  // INFILE2's steps that BRINDLEWICK_STEPS lets through; whether the JSON result was tried.
+  std::vector<StepTime> steps_;
+  bool json_tried_ = false;
 };
 
 void Comparison::tell(std::string_view text) const noexcept {
@@ -195,6 +204,11 @@ void Comparison::say(const std::string& line) noexcept {
 void Comparison::fail(const Mesg& MESG) noexcept {
   reports_.flush();
   tell(MESG.trimmed());
+  // The run fails already: a JSON result that cannot be written is said on standard error.
+  if (Mesg json_failure; !write_json(kStatusFailed, MESG.trimmed(), {}, json_failure)) {
+    std::fprintf(stderr, "brindlewick: %.*s\n", static_cast<int>(json_failure.trimmed().size()),
+                 json_failure.trimmed().data());
+  }
   kavro::XQEXIT(PROGNAME, 0, 0, MESG.padded(), kavro::kExitFailure);
 }
 
@@ -403,18 +417,36 @@ void Comparison::compare_variable(std::size_t v, const GridFrame& grid, int TSTE
   if (!outputs->end_variable(mesg)) fail(mesg);
 }
 
-// How many of INFILE2's steps BRINDLEWICK_STEPS leaves out, for the log.
-std::string Comparison::steps_line(int TSTEP, int nsteps) const {
+// The steps of INFILE2 that BRINDLEWICK_STEPS lets through.
+void Comparison::find_steps(int TSTEP, int nsteps) {
   int JDATE = BDESC3.SDATE3D;
   int JTIME = BDESC3.STIME3D;
-  int compared = 0;
   for (int step = 0; step < nsteps; ++step) {
-    compared += settings_.steps.holds(JDATE, JTIME) ? 1 : 0;
+    if (settings_.steps.holds(JDATE, JTIME)) steps_.push_back({JDATE, JTIME});
     kavro::NEXTIME(JDATE, JTIME, TSTEP);
   }
+}
+
+// How many of INFILE2's steps BRINDLEWICK_STEPS leaves out, for the log.
+std::string Comparison::steps_line(int nsteps) const {
+  const auto compared = static_cast<int>(steps_.size());
   const int total = nsteps < 0 ? 0 : nsteps;
   return "Steps compared: " + std::to_string(compared) + " of " + std::to_string(total) + "; " +
          std::to_string(total - compared) + " outside " + std::string(kStepsSetting) + " skipped";
+}
+
+// BRINDLEWICK_JSON: the result, once, in a file that must not exist yet.
+bool Comparison::write_json(std::string_view status, std::string_view reason,
+                            std::span<const VariableStats> variables, Mesg& mesg) noexcept {
+  if (settings_.json_path.empty() || json_tried_) return true;
+  json_tried_ = true;
+  const std::string text = json_result({status, reason, settings_, steps_, variables});
+  std::FILE* f = std::fopen(settings_.json_path.c_str(), "wx");
+  const bool written = f != nullptr && std::fwrite(text.data(), 1, text.size(), f) == text.size();
+  if (f != nullptr && std::fclose(f) == 0 && written) return true;
+  mesg = Mesg{std::string(f == nullptr ? "Could not create" : "Could not write") + " JSON file \"" +
+              settings_.json_path + "\""};
+  return false;
 }
 
 // Ends a run that compared everything. XQEXIT writes the normal-completion paragraph only for
@@ -468,7 +500,8 @@ void Comparison::run() noexcept {
   // Without any of the optional settings the comparison runs exactly as it always has.
   Outputs extras(settings_, grid, location_view(), reports_);
   Outputs* outputs = settings_.any() ? &extras : nullptr;
-  if (settings_.steps.set) kavro::XQMSG2(steps_line(TSTEP, nsteps));
+  find_steps(TSTEP, nsteps);
+  if (settings_.steps.set) kavro::XQMSG2(steps_line(nsteps));
   if (outputs != nullptr && !outputs->start(mesg)) fail(mesg);
   for (std::size_t v = 0; v < static_cast<std::size_t>(nvars); ++v) {
     if (settings_.selects(CDESC3.VNAME3D[v].padded())) {
@@ -478,6 +511,10 @@ void Comparison::run() noexcept {
   flush_reports();
   if (outputs == nullptr) kavro::XQEXIT(PROGNAME, 0, 0, "", kavro::kExitOk);
   if (!outputs->finish(mesg)) fail(mesg);
+  const auto stats = outputs->stats();
+  const bool differ = std::any_of(stats.begin(), stats.end(),
+                                  [](const VariableStats& s) { return s.differing > 0; });
+  if (!write_json(differ ? kStatusDiffer : kStatusIdentical, "", stats, mesg)) fail(mesg);
   tell(outputs->verdict());
   complete(outputs->exit_status());
 }

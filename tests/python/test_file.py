@@ -77,21 +77,47 @@ def test_logical_names_and_the_log(files, session_log, monkeypatch):
 
 
 def test_failures_raise_the_logs_reason(files):
-    """The exception's message is the reason the log gives, and it names the routine."""
-    with pytest.raises(kavro.Error) as e:
+    """Every failure is a kavro.Error of its class, with the routine, the path and the cause
+    (the reason the log gives)."""
+    with pytest.raises(kavro.OpenError) as e:
         kavro.open(files / "missing.nc")
-    assert (e.value.routine, str(e.value)) == ("OPEN3", "File not available.")
+    assert (e.value.routine, e.value.path, str(e.value)) == (
+        "OPEN3", str(files / "missing.nc"), "File not available.")
     with kavro.open(files / "grid.nc") as f:
         name = f.logical_name
-        with pytest.raises(kavro.Error) as e:
-            f.read("O3", (2024034, 0))
-        assert (e.value.routine, e.value.reason) == (
-            "RDTFLAG", f"Time step not yet written in file {name}")
-        with pytest.raises(kavro.Error) as e:
+        with pytest.raises(kavro.ReadError) as e:
             f.read("O3", 0, layer=NLAYS + 1)
-        assert (e.value.routine, e.value.reason) == (
-            "READ3", f"LAYER not available in file {name}")
-        with pytest.raises(KeyError, match='no variable "NOPE"'):
+        assert (e.value.routine, e.value.cause, e.value.path) == (
+            "READ3", f"LAYER not available in file {name}", str(files / "grid.nc"))
+        with pytest.raises(kavro.VariableError, match='no variable "NOPE"'):
             f.read("NOPE", 0)
-    with pytest.raises(ValueError, match="mode 'x'"):
+    with pytest.raises(kavro.SettingError, match="mode 'x'") as e:
         kavro.open(files / "grid.nc", mode="x")
+    assert isinstance(e.value, ValueError) and e.value.routine == "mode"
+
+
+RANGE = ("give an index 0..2 (or -3..-1), or a time from 2024-02-02T00:00:00 to "
+         "2024-02-02T02:00:00 as (YYYYDDD, HHMMSS), numpy.datetime64 or ISO text")
+
+
+@pytest.mark.parametrize("step, error, text", [
+    # Every form of a step names the same one.
+    (1, None, None), (-2, None, None), ((2024033, 10000), None, None),
+    (numpy.datetime64("2024-02-02T01:00"), None, None), ("2024-02-02T01:00:00", None, None),
+    # Bad ones name the valid range.
+    (3, IndexError, "step 3 is out of range: "), (-4, IndexError, "step -4 is out of range: "),
+    ((2024034, 0), IndexError, "step (2024034, 0) is not in the file: "),
+    ("2024-02-03", IndexError, "step '2024-02-03' is not in the file: "),
+    ((2024033, 1, 2), ValueError, "step (2024033, 1, 2) is no step: "),
+    ((2024033, 250000), ValueError, "step (2024033, 250000) is no (YYYYDDD, HHMMSS) pair: "),
+    ("yesterday", ValueError, "step 'yesterday' is no date and time: "),
+    (True, ValueError, "step True is no step: "),
+])
+def test_steps_in_every_form(files, step, error, text):
+    with kavro.open(files / "grid.nc") as f:
+        if error is None:
+            numpy.testing.assert_array_equal(f.read("O3", step), expected("O3", 2))
+            return
+        with pytest.raises(error) as e:
+            f.read("O3", step)
+    assert isinstance(e.value, kavro.Error) and str(e.value) == text + RANGE
