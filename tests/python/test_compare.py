@@ -112,6 +112,8 @@ def test_file_lists_through_names(files):
 def test_failures_are_results(files, file2, settings, reason):
     r = kavro.compare(files / "grid.nc", files / file2, files / "stack.nc", **settings)
     assert (r.status, r.exit_status, r.variables, r.rows) == ("failed", 2, {}, [])
+    # The tool's JSON result says the same.
+    assert (r.json["status"], r.json["reason"], r.json["variables"]) == ("failed", r.reason, [])
     assert r.reason
     if reason is not None:
         assert r.reason == reason

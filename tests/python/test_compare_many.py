@@ -121,6 +121,9 @@ def test_command_line_on_a_scheduler(files, tmp_path, client):
     assert table[0] == "pair,file1,file2,stack,status,cells_differing,worst_variable,reason"
     assert table[2] == f"2,{g},{d},{files / 'stack.nc'},differ,2,O3,"
     assert run([f"{g},{s}", f"{g},{d}"]).returncode == 1
+    # Settings reach every pair: only O3, whose one changed cell differs.
+    chosen = run([f"{g},{d}"], "--variables", "O3", "--nan-equal")
+    assert chosen.stdout.splitlines()[1].split()[:4] == ["1", "differ", "1", "O3"], chosen.stderr
     assert run([f"{g},{s}"]).returncode == 0
     bad = run([f"{g}"])
     assert bad.returncode == 2 and "expected file1,file2[,stack]" in bad.stderr

@@ -1,6 +1,7 @@
 """kavro.open and File: descriptions, steps, reads, failures and the log."""
 
 import os
+import pickle
 
 import numpy
 import pytest
@@ -121,3 +122,33 @@ def test_steps_in_every_form(files, step, error, text):
         with pytest.raises(error) as e:
             f.read("O3", step)
     assert isinstance(e.value, kavro.Error) and str(e.value) == text + RANGE
+
+
+@pytest.mark.parametrize("cls, builtin", [
+    (kavro.Error, RuntimeError), (kavro.OpenError, RuntimeError), (kavro.ReadError, RuntimeError),
+    (kavro.WriteError, RuntimeError), (kavro.StepError, IndexError),
+    (kavro.StepValueError, ValueError), (kavro.VariableError, KeyError),
+    (kavro.SettingError, ValueError), (kavro.CompareError, RuntimeError),
+])
+def test_one_hierarchy(cls, builtin):
+    """Every class is a kavro.Error and, where a caller expects one, a built-in error; each
+    travels through pickle (from a Dask worker) with its fields."""
+    err = pickle.loads(pickle.dumps(cls("the cause", "ROUTINE", "/data/run.nc")))
+    assert type(err) is cls and isinstance(err, kavro.Error) and isinstance(err, builtin)
+    assert (err.cause, err.routine, err.path, str(err)) == (
+        "the cause", "ROUTINE", "/data/run.nc", "the cause")
+    assert cls.__module__ == "kavro" and getattr(kavro, cls.__name__) is cls
+
+
+def test_codes_come_from_the_library():
+    """The package's codes are the library's, as its routines name them."""
+    from kavro import _file, _kavro
+    assert {k: _kavro.constants[k] for k in ("FSREAD3", "FSRDWR3", "FSNEW3", "FSUNKN3",
+                                               "FSCREA3", "XQINT", "XQREAL", "XQDBLE",
+                                               "ALLAYS3", "GRDDED3")} == {
+        "FSREAD3": 1, "FSRDWR3": 2, "FSNEW3": 3, "FSUNKN3": 4, "FSCREA3": 5, "XQINT": 4,
+        "XQREAL": 5, "XQDBLE": 6, "ALLAYS3": -1, "GRDDED3": 1}
+    assert _file.MODES == {"r": 1, "r+": 2, "w": 3, "a": 4, "w!": 5}
+    assert _file.FILE_TYPES == {-3: "KFEVNT3", -2: "DGRAPH3", -1: "CUSTOM3", 0: "DCTNRY3",
+                                1: "GRDDED3", 2: "BNDARY3", 3: "IDDATA3", 4: "PROFIL3",
+                                5: "GRNEST3", 6: "SMATRX3", 8: "PTRFLY3"}
