@@ -1,6 +1,5 @@
 """kavro.open and File: descriptions, steps, reads, failures and the log."""
 
-import os
 import pickle
 
 import numpy
