@@ -161,6 +161,20 @@ def test_every_setting_has_a_case():
     assert {c[0] for c in SETTING_CASES} == set(_compare.SETTINGS)
 
 
+def test_a_setting_the_tool_lacks_is_refused(files, tmp_path, monkeypatch):
+    """A tool that does not list a setting in its --help would warn of it and go on without
+    it: the setting is refused instead, before the comparison runs."""
+    tool = tmp_path / "old_tool"
+    tool.write_text("#!/bin/sh\necho 'BRINDLEWICK_NAN_EQUAL=Y'\nexit 0\n")
+    tool.chmod(0o755)
+    monkeypatch.setenv("KAVRO_BRINDLEWICK", str(tool))
+    with pytest.raises(kavro.SettingError, match=f"only_common: this brindlewick \\({tool}\\) "
+                       "has no BRINDLEWICK_ONLY_COMMON") as e:
+        kavro.compare(files / "grid.nc", files / "same.nc", files / "stack.nc",
+                      nan_equal=True, only_common=True)
+    assert e.value.routine == "only_common"
+
+
 def test_what_cannot_run_raises(files, monkeypatch):
     with pytest.raises(kavro.SettingError, match="unknown setting 'abs_tolerance'"):
         kavro.compare(files / "grid.nc", files / "same.nc", files / "stack.nc", abs_tolerance=1)

@@ -172,6 +172,28 @@ INSTANTIATE_TEST_SUITE_P(Cases, LogSinkTest,
                                            SinkCase{"/dev/null", "N", 0, false},
                                            SinkCase{"/dev/null", "Y", 20, false}));
 
+// A program that takes its sink back once the log is set up has the later lines dropped, and
+// the library goes on.
+TEST_F(LogSinkTest, SinkTakenBackDropsLines) {
+  ScopedEnv log("LOGFILE", std::nullopt);
+  const std::string sunk_path = dir().file("sunk.txt");
+  EXPECT_EXIT(
+      {
+        to_file();
+        sunk() = std::fopen(sunk_path.c_str(), "w");
+        set_log_sink(collect, nullptr);
+        XQMSG2("kept");
+        set_log_sink(nullptr, nullptr);
+        XQMSG2("dropped");
+        std::fclose(sunk());
+        std::exit(XQFLUSH(state().b.LOGUNIT3) ? 0 : 3);
+      },
+      ::testing::ExitedWithCode(0), "");
+  const Lines lines = read_lines(sunk_path);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back(), "I|     kept");
+}
+
 class Init3Test : public kavro_test::LibraryTest {};
 
 // The banner: 17 notice lines of exactly 64 characters, the release tag next to last,
