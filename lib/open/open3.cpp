@@ -173,6 +173,8 @@ bool open_new(std::string_view lname, int fstatus, std::string_view pname) {
   if (!detail::value_fits(lname, Path512::size())) {
     warn(MsgBuf<256>() << "Value of logical name " << trimmed(lname)
                        << " longer than 512 characters: not opened");
+    detail::note_file_failure("OPEN3", lname, path.padded(),
+                              "longer than 512 characters: not opened");
     return false;
   }
   b.VOLATILE3(s) = strip_volatile_marker(path);
