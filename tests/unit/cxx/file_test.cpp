@@ -204,6 +204,15 @@ TEST_F(FileTest, ErrorsCarryRoutineAndReason) {
   EXPECT_NE(log_text().find(">>--->> WARNING in subroutine READ3\n"
                             "     Requested variable \"NO2\" not available"),
             std::string::npos);
+  // A file opened by the caller's logical name is named by it too.
+  ScopedEnv name("MISSING", missing);
+  try {
+    (void)File::open("MISSING");
+    ADD_FAILURE() << "no error for MISSING";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.logical_name(), "MISSING");
+    EXPECT_EQ(std::string(e.what()), "OPEN3: MISSING (" + missing + "): no such file");
+  }
 }
 
 // The object owns its file: closed when it goes out of scope, moved with a move, closed
