@@ -35,6 +35,10 @@ const std::string& help_text();
 std::string version_text(std::string_view library, std::string_view netcdf);
 // One line: control characters in the refused argument show as '?'.
 std::string usage_error(const CommandLine& line);
+// "usage: brindlewick ...", without a newline.
+std::string_view usage_line() noexcept;
+// Appends TEXT with control characters shown as '?', so a line stays one line.
+void append_printable(std::string& line, std::string_view text);
 
 // Prints what a request other than kCompare asks for and returns the exit status: 0 for the
 // help and version texts once written, 2 for a usage error or a text that could not be written.

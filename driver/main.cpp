@@ -13,6 +13,5 @@ int main(int argc, char** argv) {
   }
   if (!brindlewick::apply_file_arguments(line, stderr)) return kavro::kExitFailure;
   brindlewick::set_floating_point_modes();
-  brindlewick::check_log_file(stderr);
   brindlewick::compare_files(kavro::INIT3());
 }

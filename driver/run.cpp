@@ -1,8 +1,5 @@
 #include "run.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <cassert>
@@ -20,7 +17,9 @@
 #include <xmmintrin.h>
 #endif
 
+#include "command_line.h"
 #include "compare.h"
+#include "file_names.h"
 #include "json_result.h"
 #include "kavro/kavro.h"
 #include "outputs.h"
@@ -148,6 +147,9 @@ class Comparison {
   void tell(std::string_view text) const noexcept;
   void say(const std::string& line) noexcept;
   [[noreturn]] void fail(const Mesg& MESG) noexcept;
+  [[noreturn]] void fail_on_file(const Name16& lname, const Mesg& MESG) noexcept;
+  bool read(const Name16& lname, std::string_view vname, int layer, int JDATE, int JTIME,
+            void* buffer, std::size_t bytes, kavro::ValueOrder* order = nullptr) noexcept;
   [[noreturn]] void stop_allocating() noexcept;
   void* allocate(int ncols, int nrows, int nlays, std::size_t per_cell,
                  std::size_t& bytes) noexcept;
@@ -167,10 +169,12 @@ class Comparison {
   void flush_reports() noexcept;
   void compare_variable(std::size_t v, const GridFrame& grid, int TSTEP, int nsteps,
                         Outputs* outputs) noexcept;
+  std::string steps_line(int TSTEP, int nsteps) const;
+  void check_steps_selected(int TSTEP, int nsteps) noexcept;
   void find_steps(int TSTEP, int nsteps);
-  std::string steps_line(int nsteps) const;
   [[nodiscard]] bool write_json(std::string_view status, std::string_view reason,
                                 std::span<const VariableStats> variables, Mesg& mesg) noexcept;
+  void write_failed_json(std::string_view reason) noexcept;
   [[noreturn]] void complete(int status) noexcept;
 
   // Whether the log has a file of its own (not standard output): the person at the terminal
@@ -200,16 +204,41 @@ void Comparison::say(const std::string& line) noexcept {
   tell(line);
 }
 
-// Reports written so far reach standard output before anything the library logs there.
+// Reports written so far reach standard output before anything the library logs there. The
+// reason reaches standard error whether or not the log is standard output: the person at the
+// terminal may have sent standard output, and the log with it, to a file.
 void Comparison::fail(const Mesg& MESG) noexcept {
   reports_.flush();
-  tell(MESG.trimmed());
-  // The run fails already: a JSON result that cannot be written is said on standard error.
-  if (Mesg json_failure; !write_json(kStatusFailed, MESG.trimmed(), {}, json_failure)) {
-    std::fprintf(stderr, "brindlewick: %.*s\n", static_cast<int>(json_failure.trimmed().size()),
-                 json_failure.trimmed().data());
-  }
+  const std::string_view text = MESG.trimmed();
+  std::fprintf(stderr, "brindlewick: %.*s\n", static_cast<int>(text.size()), text.data());
+  write_failed_json(text);
   kavro::XQEXIT(PROGNAME, 0, 0, MESG.padded(), kavro::kExitFailure);
+}
+
+// A file stopped the run: the log keeps MESG, standard error gets the name, the path and the
+// cause the library noted, and the usage when nothing at all names the files.
+void Comparison::fail_on_file(const Name16& lname, const Mesg& MESG) noexcept {
+  reports_.flush();
+  const std::string line = file_stop_line(lname.trimmed(), name_state(lname.trimmed()),
+                                          kavro::last_file_failure(), MESG.trimmed());
+  std::fputs(line.c_str(), stderr);
+  if (nothing_named()) std::fprintf(stderr, "%s\n", std::string(usage_line()).c_str());
+  // The JSON's reason is that line, without the program's name and the newline.
+  std::string_view reason = line;
+  if (reason.starts_with("brindlewick: "))
+    reason.remove_prefix(std::string_view("brindlewick: ").size());
+  while (reason.ends_with('\n')) reason.remove_suffix(1);
+  write_failed_json(reason);
+  kavro::XQEXIT(PROGNAME, 0, 0, MESG.padded(), kavro::kExitFailure);
+}
+
+// READ3, with the library's note of a failure cleared first so a failure names its own cause.
+// With ORDER, the values may stay in the file's byte order, which ORDER then says.
+bool Comparison::read(const Name16& lname, std::string_view vname, int layer, int JDATE, int JTIME,
+                      void* buffer, std::size_t bytes, kavro::ValueOrder* order) noexcept {
+  kavro::clear_file_failure();
+  if (order == nullptr) return kavro::READ3(lname, vname, layer, JDATE, JTIME, buffer, bytes);
+  return kavro::READ3(lname, vname, layer, JDATE, JTIME, buffer, bytes, *order);
 }
 
 void Comparison::stop_allocating() noexcept {
@@ -228,13 +257,15 @@ void* Comparison::allocate(int ncols, int nrows, int nlays, std::size_t per_cell
   return p;
 }
 
-// An unset name would be tried as a file of that name and reported "not available"; say
-// what is missing instead.
+// An unset name stands for the file of that name in the working directory, as everywhere in
+// the library.
 void Comparison::open_and_describe(const Name16& lname) noexcept {
-  const std::string name(lname.trimmed());
-  if (std::getenv(name.c_str()) == nullptr) fail(not_set_message(lname));
-  if (!kavro::OPEN3(lname, kavro::FSREAD3, PROGNAME)) fail(open_failure_message(lname));
-  if (!kavro::DESC3(lname)) fail(Mesg{kDescFailure});
+  kavro::clear_file_failure();
+  if (!kavro::OPEN3(lname, kavro::FSREAD3, PROGNAME)) {
+    fail_on_file(lname, open_failure_message(lname));
+  }
+  kavro::clear_file_failure();
+  if (!kavro::DESC3(lname)) fail_on_file(lname, Mesg{kDescFailure});
 }
 
 void Comparison::check_shape(const Name16& lname, const FileShape& shape) noexcept {
@@ -264,9 +295,9 @@ FileShape Comparison::read_locations() noexcept {
   const int JDATE = BDESC3.SDATE3D;
   const int JTIME = BDESC3.STIME3D;
   for (std::size_t i = 0; i < kLocationVariables.size(); ++i) {
-    if (!kavro::READ3(STACK1, kLocationVariables[i].name, layer, JDATE, JTIME, arrays_.location[i],
-                      arrays_.location_bytes)) {
-      fail(read_failure_message(STACK1));
+    if (!read(STACK1, kLocationVariables[i].name, layer, JDATE, JTIME, arrays_.location[i],
+              arrays_.location_bytes)) {
+      fail_on_file(STACK1, read_failure_message(STACK1));
     }
   }
   return stack;
@@ -392,13 +423,12 @@ void Comparison::compare_variable(std::size_t v, const GridFrame& grid, int TSTE
     flush_reports();
     // The values are compared as the files store them where both reads left them so.
     kavro::ValueOrder order1{}, order2{};
-    if (!kavro::READ3(INFILE1, vname, ALLAYS3, JDATE, JTIME, arrays_.INCONC, arrays_.data_bytes,
-                      order1)) {
-      fail(read_failure_message(INFILE1));
+    if (!read(INFILE1, vname, ALLAYS3, JDATE, JTIME, arrays_.INCONC, arrays_.data_bytes, &order1)) {
+      fail_on_file(INFILE1, read_failure_message(INFILE1));
     }
-    if (!kavro::READ3(INFILE2, vname, ALLAYS3, JDATE, JTIME, arrays_.ALTCONC, arrays_.data_bytes,
-                      order2)) {
-      fail(read_failure_message(INFILE2));
+    if (!read(INFILE2, vname, ALLAYS3, JDATE, JTIME, arrays_.ALTCONC, arrays_.data_bytes,
+              &order2)) {
+      fail_on_file(INFILE2, read_failure_message(INFILE2));
     }
     if (order1 != order2) {
       void* reversed = order1 == kavro::ValueOrder::reversed ? arrays_.INCONC : arrays_.ALTCONC;
@@ -417,7 +447,7 @@ void Comparison::compare_variable(std::size_t v, const GridFrame& grid, int TSTE
   if (!outputs->end_variable(mesg)) fail(mesg);
 }
 
-// The steps of INFILE2 that BRINDLEWICK_STEPS lets through.
+// The steps of INFILE2 that BRINDLEWICK_STEPS lets through, for the JSON result.
 void Comparison::find_steps(int TSTEP, int nsteps) {
   int JDATE = BDESC3.SDATE3D;
   int JTIME = BDESC3.STIME3D;
@@ -427,12 +457,54 @@ void Comparison::find_steps(int TSTEP, int nsteps) {
   }
 }
 
+// INFILE2's steps and how many of them BRINDLEWICK_STEPS selects.
+struct StepCount {
+  int compared = 0;
+  int last_date = 0;
+  int last_time = 0;
+};
+
+StepCount count_steps(const StepRange& range, int TSTEP, int nsteps) noexcept {
+  StepCount count;
+  int JDATE = BDESC3.SDATE3D;
+  int JTIME = BDESC3.STIME3D;
+  for (int step = 0; step < nsteps; ++step) {
+    count.compared += range.holds(JDATE, JTIME) ? 1 : 0;
+    count.last_date = JDATE;
+    count.last_time = JTIME;
+    kavro::NEXTIME(JDATE, JTIME, TSTEP);
+  }
+  return count;
+}
+
+// A selection that selects none of the steps INFILE2 holds is refused before any report.
+void Comparison::check_steps_selected(int TSTEP, int nsteps) noexcept {
+  if (!settings_.steps.set || nsteps <= 0) return;
+  const StepCount count = count_steps(settings_.steps, TSTEP, nsteps);
+  if (count.compared > 0) return;
+  std::array<char, Mesg::size() + 1> text{};
+  std::snprintf(text.data(), text.size(),
+                "%.*s selects none of the %d steps of \"INFILE2\", %d:%06d to %d:%06d",
+                static_cast<int>(kStepsSetting.size()), kStepsSetting.data(), nsteps,
+                BDESC3.SDATE3D, BDESC3.STIME3D, count.last_date, count.last_time);
+  fail(Mesg{text.data()});
+}
+
 // How many of INFILE2's steps BRINDLEWICK_STEPS leaves out, for the log.
-std::string Comparison::steps_line(int nsteps) const {
-  const auto compared = static_cast<int>(steps_.size());
+std::string Comparison::steps_line(int TSTEP, int nsteps) const {
+  const int compared = count_steps(settings_.steps, TSTEP, nsteps).compared;
   const int total = nsteps < 0 ? 0 : nsteps;
   return "Steps compared: " + std::to_string(compared) + " of " + std::to_string(total) + "; " +
          std::to_string(total - compared) + " outside " + std::string(kStepsSetting) + " skipped";
+}
+
+// A failed run's JSON result; the run fails already, so a JSON file that cannot be written is
+// said on standard error.
+void Comparison::write_failed_json(std::string_view reason) noexcept {
+  if (Mesg failure; !write_json(kStatusFailed, reason, {}, failure)) {
+    std::fprintf(stderr, "brindlewick: %.*s\n", static_cast<int>(failure.trimmed().size()),
+                 failure.trimmed().data());
+  }
 }
 
 // BRINDLEWICK_JSON: the result, once, in a file that must not exist yet.
@@ -500,8 +572,9 @@ void Comparison::run() noexcept {
   // Without any of the optional settings the comparison runs exactly as it always has.
   Outputs extras(settings_, grid, location_view(), reports_);
   Outputs* outputs = settings_.any() ? &extras : nullptr;
+  check_steps_selected(TSTEP, nsteps);
   find_steps(TSTEP, nsteps);
-  if (settings_.steps.set) kavro::XQMSG2(steps_line(nsteps));
+  if (settings_.steps.set) kavro::XQMSG2(steps_line(TSTEP, nsteps));
   if (outputs != nullptr && !outputs->start(mesg)) fail(mesg);
   for (std::size_t v = 0; v < static_cast<std::size_t>(nvars); ++v) {
     if (settings_.selects(CDESC3.VNAME3D[v].padded())) {
@@ -520,19 +593,6 @@ void Comparison::run() noexcept {
 }
 
 }  // namespace
-
-void check_log_file(std::FILE* err) noexcept {
-  const char* value = std::getenv("LOGFILE");
-  if (value == nullptr) return;
-  // The library takes the value without its trailing blanks.
-  const std::string path(kavro::trimmed(value));
-  struct stat st {};
-  if (path.empty() || path == "/dev/null" || ::lstat(path.c_str(), &st) != 0) return;
-  std::fprintf(err,
-               "brindlewick: log file \"%s\" exists already; LOGFILE must name a file that "
-               "does not exist yet (or /dev/null)\n",
-               path.c_str());
-}
 
 void set_floating_point_modes() noexcept {
 #if defined(__x86_64__) || defined(__SSE__)

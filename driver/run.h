@@ -14,10 +14,6 @@ void set_floating_point_modes() noexcept;
 // The library's unit number of standard output: INIT3 returns it when the log goes there.
 inline constexpr int kStandardOutputUnit = 6;
 
-// Before INIT3: a LOGFILE that exists already is said on standard error (the library then
-// ends the run when it cannot create the log).
-void check_log_file(std::FILE* err) noexcept;
-
 // Everything after INIT3, which returned LOG_UNIT. Never returns: the run ends through XQEXIT,
 // or through the allocation stop.
 [[noreturn]] void compare_files(int log_unit) noexcept;

@@ -249,14 +249,15 @@ std::vector<std::pair<int, int>> steps(const kavro::File& f) {
 PYBIND11_MODULE(_kavro, m) {
   m.doc() = "The kavro library's compiled core (use the kavro package, not this module).";
 
-  // A library failure becomes a kavro.Error (the package picks the class by the routine): its
-  // message is the log's reason.
+  // A library failure becomes a kavro.Error of the class its routine calls for, with the
+  // routine, the log's reason and, for a failure of a file, its path, cause and logical name.
   py::register_exception_translator([](std::exception_ptr p) {
     try {
       if (p) std::rethrow_exception(p);
     } catch (const kavro::Error& e) {
-      py::object err =
-          py::module_::import("kavro._errors").attr("library_error")(e.routine(), e.reason());
+      py::object err = py::module_::import("kavro._errors")
+                           .attr("library_error")(e.routine(), e.reason(), e.path(), e.cause(),
+                                                  e.logical_name());
       PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(err.ptr())), err.ptr());
     }
   });

@@ -358,8 +358,7 @@ def compare(file1, file2, stack, *, timeout: Optional[float] = None, **settings)
             done = subprocess.run([tool], env=env, stdin=subprocess.DEVNULL, capture_output=True,
                                   timeout=timeout, check=False)
         except OSError as e:
-            raise CompareError(f"brindlewick could not be run ({tool}): {e.strerror}",
-                               "compare", tool) from e
+            raise CompareError(f"brindlewick could not be run ({tool}): {e.strerror}", "compare") from e
         log = read_text(env["LOGFILE"])
         result = read_json(env["BRINDLEWICK_JSON"])
         csv_path = env.get("BRINDLEWICK_CSV")
@@ -372,10 +371,10 @@ def compare(file1, file2, stack, *, timeout: Optional[float] = None, **settings)
         # least): without them the result would be silently empty.
         if result is None:
             raise CompareError(f"brindlewick ended with status {done.returncode} but wrote no "
-                               "JSON result", "compare", tool)
+                               "JSON result", "compare")
         if csv_path and not rows and not csv_written:
             raise CompareError(f"brindlewick ended with status {done.returncode} but wrote no "
-                               "CSV", "compare", tool)
+                               "CSV", "compare")
         return CompareResult(*names, result["status"], done.returncode, result["reason"],
                              summaries(result), rows, log, reports, result)
     reason = (result or {}).get("reason") or tool_said(done.stderr)
@@ -387,10 +386,12 @@ def compare(file1, file2, stack, *, timeout: Optional[float] = None, **settings)
 
 
 def tool_said(stderr: bytes) -> str:
-    """What the tool wrote on standard error, without its "brindlewick: " prefixes."""
-    lines = stderr.decode("utf-8", "replace").strip().splitlines()
-    return " ".join(line[len("brindlewick: "):] if line.startswith("brindlewick: ") else line
-                    for line in lines).strip()
+    """Why the tool stopped, when it wrote no JSON result: its last "brindlewick: " line on
+    standard error (a file with its path and cause) without that prefix, else all it wrote."""
+    text = stderr.decode("utf-8", "replace")
+    prefix = "brindlewick: "
+    lines = [line for line in text.splitlines() if line.startswith(prefix)]
+    return lines[-1][len(prefix):] if lines else text.strip()
 
 
 def read_json(path: str) -> Optional[Dict[str, Any]]:
@@ -400,9 +401,9 @@ def read_json(path: str) -> Optional[Dict[str, Any]]:
     except FileNotFoundError:
         return None
     except ValueError as e:
-        raise CompareError(f"{path}: not a JSON result ({e})", "compare", path) from None
+        raise CompareError(f"{path}: not a JSON result ({e})", "compare") from None
     if not isinstance(data, dict) or data.get("status") not in (IDENTICAL, DIFFER, FAILED):
-        raise CompareError(f"{path}: no status in the JSON result", "compare", path)
+        raise CompareError(f"{path}: no status in the JSON result", "compare")
     return data
 
 
@@ -445,14 +446,13 @@ def read_csv(path: str) -> List[CsvRow]:
         reader = csv.reader(f)
         header = next(reader, None)
         if header != CSV_HEADER:
-            raise CompareError(f"{path}: unexpected CSV header {header!r}", "compare", path)
+            raise CompareError(f"{path}: unexpected CSV header {header!r}", "compare")
         return [csv_row(r, path, n) for n, r in enumerate(reader, start=2)]
 
 
 def csv_row(fields: List[str], path: str, line: int) -> CsvRow:
     if len(fields) != len(CSV_HEADER):
-        raise CompareError(f"{path}:{line}: {len(fields)} fields, not {len(CSV_HEADER)}",
-                           "compare", path)
+        raise CompareError(f"{path}:{line}: {len(fields)} fields, not {len(CSV_HEADER)}", "compare")
     ints = [int(v) for v in fields[1:6]]
     floats = [float(v) for v in fields[6:]]
     return CsvRow(fields[0], *ints, *floats)

@@ -1,32 +1,38 @@
 """The package's exceptions: one hierarchy under kavro.Error.
 
 Every error carries routine (the library routine that reported it: OPEN3, READ3, RDTFLAG, ...,
-or the package's own function), path (the file or logical value concerned, None when no file
-is) and cause (the reason, as the library's log gives it). Subclasses tell apart what a caller
+or the package's own function or keyword), path (the file concerned, "" when none is) and
+cause (why, in a few words; the reason when nothing shorter is known). Subclasses tell apart what a caller
 may want to handle; the ones that are also a built-in error (IndexError, ValueError, KeyError)
 can be caught as that.
 """
 
-from typing import Optional
-
 
 class Error(RuntimeError):
-    """A failure of the library or the package. str(error) is the cause."""
+    """A failure of the library or the package. routine names the routine that reported it
+    (OPEN3, READ3, ..., or the package's function or keyword) and reason is the text the log
+    gives. A failure of a file also has its path, a short cause ("no such file", "not a
+    netCDF file"; the reason when the library gives none) and, when one was given, its logical
+    name; str(error) is then "PATH: CAUSE" (or "NAME (PATH): CAUSE"), otherwise the reason."""
 
-    def __init__(self, cause: str, routine: str = "", path: Optional[str] = None):
-        super().__init__(cause)
-        self.cause = cause
+    def __init__(self, reason: str, routine: str = "", path: str = "", cause: str = "",
+                 logical_name: str = ""):
+        cause = cause or reason
+        if path:
+            where = f"{logical_name} ({path})" if logical_name else path
+            message = f"{where}: {cause}"
+        else:
+            message = reason
+        super().__init__(message)
+        self.reason = reason
         self.routine = routine
         self.path = path
-
-    @property
-    def reason(self) -> str:
-        """The cause (the name earlier versions used)."""
-        return self.cause
+        self.cause = cause
+        self.logical_name = logical_name
 
     def __reduce__(self):
-        # Errors travel back from Dask workers: pickle the three fields, not args alone.
-        return (type(self), (self.cause, self.routine, self.path))
+        # Errors travel back from Dask workers: pickle every field, not the message alone.
+        return (type(self), (self.reason, self.routine, self.path, self.cause, self.logical_name))
 
 
 class OpenError(Error):
@@ -53,7 +59,7 @@ class VariableError(Error, KeyError):
     """A variable the file does not hold."""
 
     def __str__(self):
-        return self.cause  # KeyError would quote it
+        return Exception.__str__(self)  # KeyError would quote it
 
 
 class SettingError(Error, ValueError):
@@ -73,16 +79,17 @@ _BY_ROUTINE = {
 }
 
 
-def library_error(routine: str, cause: str, path: Optional[str] = None) -> Error:
+def library_error(routine: str, reason: str, path: str = "", cause: str = "",
+                  logical_name: str = "") -> Error:
     """The exception for a failure the library reported (the extension calls this)."""
-    return _BY_ROUTINE.get(routine, Error)(cause, routine, path)
+    return _BY_ROUTINE.get(routine, Error)(reason, routine, path, cause, logical_name)
 
 
-def with_path(err: Error, path) -> Error:
-    """ERR with its path filled in when the library did not give one."""
-    if err.path is None and path is not None:
-        err.path = str(path)
-    return err
+def refined(err: Error, kind, path) -> Error:
+    """ERR as KIND when the library named no finer class, with PATH when it gave none."""
+    cls = kind if type(err) is Error else type(err)
+    return cls(err.reason, err.routine, err.path or ("" if path is None else str(path)),
+               err.cause if err.cause != err.reason else "", err.logical_name)
 
 
 for _cls in (Error, OpenError, ReadError, WriteError, StepError, StepValueError, VariableError,

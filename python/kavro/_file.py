@@ -29,14 +29,11 @@ Step = Union[int, Tuple[int, int], numpy.datetime64, str]
 @contextlib.contextmanager
 def calling(kind, path=None):
     """Library failures inside the block raised as KIND (when the library named no finer
-    class), with PATH filled in."""
+    class), with PATH when the library gave none."""
     try:
         yield
     except _errors.Error as e:
-        if type(e) is _errors.Error and kind is not _errors.Error:
-            raise kind(e.cause, e.routine, e.path if e.path is not None else
-                       (None if path is None else str(path))) from None
-        raise _errors.with_path(e, path)
+        raise _errors.refined(e, kind, path) from None
 
 
 def datetimes(pairs: Sequence[Tuple[int, int]]) -> numpy.ndarray:
@@ -145,7 +142,7 @@ class File:
                 return v
         raise _errors.VariableError(
             f'no variable "{var}" in the file (variables: {", ".join(self.variables)})',
-            "File.read", self.path)
+            "File.read", self.path or "")
 
     def _step_range(self) -> str:
         n = len(self.step_pairs)
@@ -166,7 +163,8 @@ class File:
         return pair
 
     def _step_error(self, cls, step, what: str):
-        return cls(f"step {step!r} {what}: give " + self._step_range(), "File.read", self.path)
+        return cls(f"step {step!r} {what}: give " + self._step_range(), "File.read",
+                   self.path or "")
 
     def _step_pair(self, step: Step) -> Tuple[int, int]:
         if isinstance(step, (bool, numpy.bool_)):
@@ -228,7 +226,7 @@ class File:
         count = self._core.value_count(var, ALL_LAYERS)
         if arr.size != count:
             raise _errors.SettingError(f'variable "{var}" takes {count} values a step, '
-                                       f'not {arr.size}', "values", self.path)
+                                       f'not {arr.size}', "values", self.path or "")
         date, time = self._step(step, written=False)
         with calling(_errors.WriteError, self.path):
             self._core.write(var, date, time,

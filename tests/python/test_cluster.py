@@ -75,4 +75,4 @@ def test_errors_come_back_whole(files, client):
         timeout=SECONDS)
     assert isinstance(err, kavro.OpenError)
     assert (err.routine, err.path, err.cause) == ("OPEN3", str(files / "missing.nc"),
-                                                  "File not available.")
+                                                  "no such file")

@@ -104,7 +104,7 @@ def test_file_lists_through_names(files):
 
 
 @pytest.mark.parametrize("file2, settings, reason", [
-    ("missing.nc", {}, 'Could not open file "INFILE2" for input'),
+    ("missing.nc", {}, "INFILE2 ({files}/missing.nc): no such file"),
     ("other_grid.nc", {}, None),
     ("diff.nc", {"variables": ["SO2"]},
      'Variable "SO2" of BRINDLEWICK_VARIABLES is in neither "INFILE1" nor "INFILE2"'),
@@ -116,7 +116,7 @@ def test_failures_are_results(files, file2, settings, reason):
     assert (r.json["status"], r.json["reason"], r.json["variables"]) == ("failed", r.reason, [])
     assert r.reason
     if reason is not None:
-        assert r.reason == reason
+        assert r.reason == reason.format(files=files)
 
 
 SETTING_CASES = [

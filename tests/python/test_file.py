@@ -81,13 +81,13 @@ def test_failures_raise_the_logs_reason(files):
     (the reason the log gives)."""
     with pytest.raises(kavro.OpenError) as e:
         kavro.open(files / "missing.nc")
-    assert (e.value.routine, e.value.path, str(e.value)) == (
-        "OPEN3", str(files / "missing.nc"), "File not available.")
+    assert (e.value.routine, e.value.path, e.value.cause, e.value.reason) == (
+        "OPEN3", str(files / "missing.nc"), "no such file", "File not available.")
     with kavro.open(files / "grid.nc") as f:
         name = f.logical_name
         with pytest.raises(kavro.ReadError) as e:
             f.read("O3", 0, layer=NLAYS + 1)
-        assert (e.value.routine, e.value.cause, e.value.path) == (
+        assert (e.value.routine, e.value.reason, e.value.path) == (
             "READ3", f"LAYER not available in file {name}", str(files / "grid.nc"))
         with pytest.raises(kavro.VariableError, match='no variable "NOPE"'):
             f.read("NOPE", 0)
@@ -120,7 +120,7 @@ def test_steps_in_every_form(files, step, error, text):
             return
         with pytest.raises(error) as e:
             f.read("O3", step)
-    assert isinstance(e.value, kavro.Error) and str(e.value) == text + RANGE
+    assert isinstance(e.value, kavro.Error) and str(e.value) == f"{files / 'grid.nc'}: {text}{RANGE}"
 
 
 @pytest.mark.parametrize("cls, builtin", [
@@ -132,10 +132,12 @@ def test_steps_in_every_form(files, step, error, text):
 def test_one_hierarchy(cls, builtin):
     """Every class is a kavro.Error and, where a caller expects one, a built-in error; each
     travels through pickle (from a Dask worker) with its fields."""
-    err = pickle.loads(pickle.dumps(cls("the cause", "ROUTINE", "/data/run.nc")))
+    err = pickle.loads(pickle.dumps(cls("the reason", "ROUTINE", "/data/run.nc", "the cause",
+                                        "GRIDFILE")))
     assert type(err) is cls and isinstance(err, kavro.Error) and isinstance(err, builtin)
-    assert (err.cause, err.routine, err.path, str(err)) == (
-        "the cause", "ROUTINE", "/data/run.nc", "the cause")
+    assert (err.reason, err.routine, err.path, err.cause, err.logical_name, str(err)) == (
+        "the reason", "ROUTINE", "/data/run.nc", "the cause", "GRIDFILE",
+        "GRIDFILE (/data/run.nc): the cause")
     assert cls.__module__ == "kavro" and getattr(kavro, cls.__name__) is cls
 
 
