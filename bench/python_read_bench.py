@@ -7,6 +7,14 @@ the two taking turns.
 
 BENCH_FILE_READ is the C++ reference program (bench_file_read); PATH a file, e.g.
 make_bench_data's base.nc; each run reads every step of VAR ROUNDS times (default 20).
+
+    PYTHONPATH=build/python-packages /usr/bin/python3 bench/python_read_bench.py \\
+        engines PATH [ROUNDS]
+
+Five whole variables (V1..V5) of PATH read through xarray's engines "kavro", "netcdf4" and
+"scipy" (which maps the file), each opening the file afresh, ROUNDS times (default 3), the
+engines taking turns so that a busy machine weighs on each alike: CPU (user + system) and
+wall time of each engine's best run, and the ratios to "netcdf4".
 """
 
 import os
@@ -36,6 +44,38 @@ def cpp_cpu(program, path, var, rounds):
     return float(line[1]), float(line[5])
 
 
+ENGINE_VARIABLES = ("V1", "V2", "V3", "V4", "V5")
+
+
+def engine_times(engine, path, rounds):
+    import xarray  # only this mode needs it
+    cpu0, wall0 = time.process_time(), time.perf_counter()
+    total = 0.0
+    for _ in range(rounds):
+        with xarray.open_dataset(path, engine=engine) as ds:
+            for var in ENGINE_VARIABLES:
+                values = ds[var].values
+                total += float(values.flat[values.size // 2])
+    return time.process_time() - cpu0, time.perf_counter() - wall0, total
+
+
+def engines(path, rounds=3):
+    import xarray
+    names = [e for e in ("kavro", "netcdf4", "scipy") if e in xarray.backends.list_engines()]
+    best = {e: (float("inf"), float("inf")) for e in names}
+    sums = {}
+    for _ in range(int(os.environ.get("RUNS", "5"))):
+        for e in names:
+            cpu, wall, sums[e] = engine_times(e, path, rounds)
+            best[e] = (min(best[e][0], cpu), min(best[e][1], wall))
+    assert len({round(v, 3) for v in sums.values()}) == 1, sums
+    print(f"{', '.join(ENGINE_VARIABLES)} of {os.path.basename(path)}, {rounds} rounds")
+    for e in names:
+        cpu, wall = best[e]
+        print(f"{e:8s} cpu {cpu:.4f} s  wall {wall:.4f} s  cpu ratio to netcdf4 "
+              f"{cpu / best['netcdf4'][0]:.3f}")
+
+
 def main(program, path, var, rounds=20):
     os.environ.setdefault("LOGFILE", "/dev/null")
     best_py = best_cpp = float("inf")
@@ -52,6 +92,9 @@ def main(program, path, var, rounds=20):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) not in (4, 5):
+    if len(sys.argv) in (3, 4) and sys.argv[1] == "engines":
+        engines(sys.argv[2], *(int(x) for x in sys.argv[3:]))
+    elif len(sys.argv) not in (4, 5):
         sys.exit(__doc__)
-    main(sys.argv[1], sys.argv[2], sys.argv[3], *(int(x) for x in sys.argv[4:]))
+    else:
+        main(sys.argv[1], sys.argv[2], sys.argv[3], *(int(x) for x in sys.argv[4:]))

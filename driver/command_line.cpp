@@ -62,6 +62,8 @@ Optional outputs (none set: reports, log and status as above):
   BRINDLEWICK_STEPS=FIRST:LAST compare only the steps from FIRST to LAST (each
                                YYYYDDD:HHMMSS), both included
   BRINDLEWICK_NAN_EQUAL=Y      a NaN against a NaN is not reported
+  BRINDLEWICK_JSON=PATH        the result as JSON (PATH must not exist yet): status, reason,
+                               settings, steps, per-variable summary, totals
 A number followed by other text is refused; an unknown BRINDLEWICK_ name is warned of.
 
 Exit status:

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,6 +43,8 @@ class Outputs final : public DifferenceSink {
   bool finish(Mesg& mesg) noexcept;
   // kExitDifferences when asked for and cells differed; kExitOk otherwise.
   int exit_status() const noexcept;
+  // The statistics of every variable begun so far.
+  std::span<const VariableStats> stats() const noexcept { return stats_; }
   // What the run found, in one line: "N cells differ in M variables" or "no differences".
   std::string verdict() const;
 

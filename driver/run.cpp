@@ -1,5 +1,6 @@
 #include "run.h"
 
+#include <algorithm>
 #include <array>
 #include <cassert>
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #if defined(__x86_64__) || defined(__SSE__)
 #include <xmmintrin.h>
@@ -18,6 +20,7 @@
 #include "command_line.h"
 #include "compare.h"
 #include "file_names.h"
+#include "json_result.h"
 #include "kavro/kavro.h"
 #include "outputs.h"
 #include "settings.h"
@@ -168,6 +171,10 @@ class Comparison {
                         Outputs* outputs) noexcept;
   std::string steps_line(int TSTEP, int nsteps) const;
   void check_steps_selected(int TSTEP, int nsteps) noexcept;
+  void find_steps(int TSTEP, int nsteps);
+  [[nodiscard]] bool write_json(std::string_view status, std::string_view reason,
+                                std::span<const VariableStats> variables, Mesg& mesg) noexcept;
+  void write_failed_json(std::string_view reason) noexcept;
   [[noreturn]] void complete(int status) noexcept;
 
   // Whether the log has a file of its own (not standard output): the person at the terminal
@@ -181,6 +188,9 @@ class Comparison {
   // Reports written so far; whether the kept report texts were tried.
   std::size_t reports_written_ = 0;
   bool texts_tried_ = false;
+  // INFILE2's steps that BRINDLEWICK_STEPS lets through; whether the JSON result was tried.
+  std::vector<StepTime> steps_;
+  bool json_tried_ = false;
 };
 
 void Comparison::tell(std::string_view text) const noexcept {
@@ -201,6 +211,7 @@ void Comparison::fail(const Mesg& MESG) noexcept {
   reports_.flush();
   const std::string_view text = MESG.trimmed();
   std::fprintf(stderr, "brindlewick: %.*s\n", static_cast<int>(text.size()), text.data());
+  write_failed_json(text);
   kavro::XQEXIT(PROGNAME, 0, 0, MESG.padded(), kavro::kExitFailure);
 }
 
@@ -212,6 +223,12 @@ void Comparison::fail_on_file(const Name16& lname, const Mesg& MESG) noexcept {
                                           kavro::last_file_failure(), MESG.trimmed());
   std::fputs(line.c_str(), stderr);
   if (nothing_named()) std::fprintf(stderr, "%s\n", std::string(usage_line()).c_str());
+  // The JSON's reason is that line, without the program's name and the newline.
+  std::string_view reason = line;
+  if (reason.starts_with("brindlewick: "))
+    reason.remove_prefix(std::string_view("brindlewick: ").size());
+  while (reason.ends_with('\n')) reason.remove_suffix(1);
+  write_failed_json(reason);
   kavro::XQEXIT(PROGNAME, 0, 0, MESG.padded(), kavro::kExitFailure);
 }
 
@@ -430,6 +447,16 @@ void Comparison::compare_variable(std::size_t v, const GridFrame& grid, int TSTE
   if (!outputs->end_variable(mesg)) fail(mesg);
 }
 
+// The steps of INFILE2 that BRINDLEWICK_STEPS lets through, for the JSON result.
+void Comparison::find_steps(int TSTEP, int nsteps) {
+  int JDATE = BDESC3.SDATE3D;
+  int JTIME = BDESC3.STIME3D;
+  for (int step = 0; step < nsteps; ++step) {
+    if (settings_.steps.holds(JDATE, JTIME)) steps_.push_back({JDATE, JTIME});
+    kavro::NEXTIME(JDATE, JTIME, TSTEP);
+  }
+}
+
 // INFILE2's steps and how many of them BRINDLEWICK_STEPS selects.
 struct StepCount {
   int compared = 0;
@@ -469,6 +496,29 @@ std::string Comparison::steps_line(int TSTEP, int nsteps) const {
   const int total = nsteps < 0 ? 0 : nsteps;
   return "Steps compared: " + std::to_string(compared) + " of " + std::to_string(total) + "; " +
          std::to_string(total - compared) + " outside " + std::string(kStepsSetting) + " skipped";
+}
+
+// A failed run's JSON result; the run fails already, so a JSON file that cannot be written is
+// said on standard error.
+void Comparison::write_failed_json(std::string_view reason) noexcept {
+  if (Mesg failure; !write_json(kStatusFailed, reason, {}, failure)) {
+    std::fprintf(stderr, "brindlewick: %.*s\n", static_cast<int>(failure.trimmed().size()),
+                 failure.trimmed().data());
+  }
+}
+
+// BRINDLEWICK_JSON: the result, once, in a file that must not exist yet.
+bool Comparison::write_json(std::string_view status, std::string_view reason,
+                            std::span<const VariableStats> variables, Mesg& mesg) noexcept {
+  if (settings_.json_path.empty() || json_tried_) return true;
+  json_tried_ = true;
+  const std::string text = json_result({status, reason, settings_, steps_, variables});
+  std::FILE* f = std::fopen(settings_.json_path.c_str(), "wx");
+  const bool written = f != nullptr && std::fwrite(text.data(), 1, text.size(), f) == text.size();
+  if (f != nullptr && std::fclose(f) == 0 && written) return true;
+  mesg = Mesg{std::string(f == nullptr ? "Could not create" : "Could not write") + " JSON file \"" +
+              settings_.json_path + "\""};
+  return false;
 }
 
 // Ends a run that compared everything. XQEXIT writes the normal-completion paragraph only for
@@ -523,6 +573,7 @@ void Comparison::run() noexcept {
   Outputs extras(settings_, grid, location_view(), reports_);
   Outputs* outputs = settings_.any() ? &extras : nullptr;
   check_steps_selected(TSTEP, nsteps);
+  find_steps(TSTEP, nsteps);
   if (settings_.steps.set) kavro::XQMSG2(steps_line(TSTEP, nsteps));
   if (outputs != nullptr && !outputs->start(mesg)) fail(mesg);
   for (std::size_t v = 0; v < static_cast<std::size_t>(nvars); ++v) {
@@ -533,6 +584,10 @@ void Comparison::run() noexcept {
   flush_reports();
   if (outputs == nullptr) kavro::XQEXIT(PROGNAME, 0, 0, "", kavro::kExitOk);
   if (!outputs->finish(mesg)) fail(mesg);
+  const auto stats = outputs->stats();
+  const bool differ = std::any_of(stats.begin(), stats.end(),
+                                  [](const VariableStats& s) { return s.differing > 0; });
+  if (!write_json(differ ? kStatusDiffer : kStatusIdentical, "", stats, mesg)) fail(mesg);
   tell(outputs->verdict());
   complete(outputs->exit_status());
 }

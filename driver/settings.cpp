@@ -97,14 +97,21 @@ bool check_maps_dir(const std::string& dir, Mesg& mesg) {
   return false;
 }
 
-// The CSV is created when the comparison starts; one that exists already is refused now, as
-// the log file is, so no earlier result is overwritten.
-bool check_csv_path(const std::string& path, Mesg& mesg) {
+// The CSV and the JSON result are created later; one that exists already is refused now, as
+// the log file is, so no earlier result is overwritten. WHAT names the file ("CSV file").
+bool check_new_path(const std::string& path, const char* what, Mesg& mesg) {
   struct stat st {};
   if (path.empty() || ::lstat(path.c_str(), &st) != 0) return true;
   char text[Mesg::size() + 1];
-  std::snprintf(text, sizeof text, "CSV file \"%s\" already exists", path.c_str());
+  std::snprintf(text, sizeof text, "%s \"%s\" already exists", what, path.c_str());
   mesg.assign(text);
+  return false;
+}
+
+// A JSON file that exists already is refused, and the failed run writes none there.
+bool check_json_path(std::string& path, Mesg& mesg) {
+  if (check_new_path(path, "JSON file", mesg)) return true;
+  path.clear();
   return false;
 }
 
@@ -261,7 +268,9 @@ bool read_settings(Settings& s, Mesg& mesg) noexcept {
                    "YYYYDDD:HHMMSS:YYYYDDD:HHMMSS, the first step not after the last", mesg,
                    [&s](const std::string& v) { return parse_step_range(v, s.steps); }) &&
          read_yes_no(kNanEqualSetting, "NaN against NaN not reported", s.nan_equal, mesg) &&
-         check_maps_dir(s.maps_dir, mesg) && check_csv_path(s.csv_path, mesg);
+         read_path(kJsonSetting, "JSON file of the result", s.json_path, mesg) &&
+         check_maps_dir(s.maps_dir, mesg) && check_new_path(s.csv_path, "CSV file", mesg) &&
+         check_json_path(s.json_path, mesg);
 }
 
 std::string tolerance_line(const Tolerance& tol) {

@@ -26,12 +26,13 @@ inline constexpr std::string_view kFormatSetting = "BRINDLEWICK_FORMAT";
 inline constexpr std::string_view kVariablesSetting = "BRINDLEWICK_VARIABLES";
 inline constexpr std::string_view kStepsSetting = "BRINDLEWICK_STEPS";
 inline constexpr std::string_view kNanEqualSetting = "BRINDLEWICK_NAN_EQUAL";
+inline constexpr std::string_view kJsonSetting = "BRINDLEWICK_JSON";
 
 // Every setting of the tool, for the check of the names in the environment.
 inline constexpr std::string_view kKnownSettings[] = {
-    kSummarySetting,    kMapsSetting,   kCsvSetting,     kExitOnDiffSetting,
-    kMaxReportsSetting, kAbsTolSetting, kRelTolSetting,  kFormatSetting,
-    kVariablesSetting,  kStepsSetting,  kNanEqualSetting};
+    kSummarySetting,    kMapsSetting,   kCsvSetting,      kExitOnDiffSetting,
+    kMaxReportsSetting, kAbsTolSetting, kRelTolSetting,   kFormatSetting,
+    kVariablesSetting,  kStepsSetting,  kNanEqualSetting, kJsonSetting};
 
 // The exit status of a completed run in which cells differ, with BRINDLEWICK_EXIT_ON_DIFF.
 inline constexpr int kExitDifferences = 1;
@@ -58,8 +59,9 @@ struct StepRange {
 
 struct Settings {
   bool summary = false;
-  std::string maps_dir;  // empty: no maps
-  std::string csv_path;  // empty: no CSV
+  std::string maps_dir;   // empty: no maps
+  std::string csv_path;   // empty: no CSV
+  std::string json_path;  // empty: no machine-readable result
   bool exit_on_diff = false;
   std::int64_t max_reports = -1;  // -1: every report
   Tolerance tolerance;
@@ -71,8 +73,8 @@ struct Settings {
   // Whether any setting changes what the comparison does beyond today's reports. The choice
   // of variables and steps only narrows what is compared.
   bool any() const noexcept {
-    return summary || !maps_dir.empty() || !csv_path.empty() || exit_on_diff || max_reports >= 0 ||
-           tolerance.set || labelled || nan_equal;
+    return summary || !maps_dir.empty() || !csv_path.empty() || !json_path.empty() ||
+           exit_on_diff || max_reports >= 0 || tolerance.set || labelled || nan_equal;
   }
   // Whether BRINDLEWICK_VARIABLES lets the variable be compared.
   bool selects(std::string_view vname) const noexcept;
@@ -84,8 +86,8 @@ constexpr bool valid_tolerance(double t) noexcept { return t >= 0.0; }
 
 // Reads the settings present in the environment, logging each value as the library's readers
 // do, and checks them: a value that is not of its kind, a negative count or tolerance, a map
-// directory that does not exist or cannot be written, and a CSV file that exists already are
-// refused with `mesg`.
+// directory that does not exist or cannot be written, and a CSV or JSON file that exists
+// already are refused with `mesg`.
 bool read_settings(Settings& settings, Mesg& mesg) noexcept;
 
 // The log line that records the tolerances in force.

@@ -14,12 +14,6 @@ namespace {
 // Wide enough for the longest label and the space after it, so the values line up.
 constexpr std::size_t kLabelWidth = 32;
 
-// Differences of INTEGER and REAL variables are shown at single precision, of DOUBLE ones at
-// double.
-int difference_type(int vtype) noexcept {
-  return vtype == kavro::XQDBLE ? kavro::XQDBLE : kavro::XQREAL;
-}
-
 std::string labelled(std::string_view label, std::string_view value) {
   std::string s = "  ";
   s += label;
@@ -108,6 +102,10 @@ void VariableStats::end_step(int jdate, int jtime) noexcept {
 double VariableStats::rms() const noexcept {
   const std::uint64_t n = compared - std::min(compared, nan_any);
   return n == 0 ? 0.0 : std::sqrt(sum_squares / static_cast<double>(n));
+}
+
+int difference_type(int vtype) noexcept {
+  return vtype == kavro::XQDBLE ? kavro::XQDBLE : kavro::XQREAL;
 }
 
 std::string date_time_text(int jdate, int jtime) {

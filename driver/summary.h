@@ -80,6 +80,10 @@ std::vector<std::string> summary_table(std::span<const VariableStats> all);
 // The cap's line for a variable with differing cells not reported.
 std::string unreported_line(const VariableStats& s, std::int64_t cap);
 
+// The type differences of a variable of type VTYPE are shown in: single precision for INTEGER
+// and REAL variables, double for DOUBLE ones.
+int difference_type(int vtype) noexcept;
+
 // "2024033:020000": a step's date and time as the log shows them.
 std::string date_time_text(int jdate, int jtime);
 

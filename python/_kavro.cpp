@@ -14,7 +14,9 @@
 #include <utility>
 #include <vector>
 
+#include "kavro/core.h"
 #include "kavro/file.h"
+#include "kavro/fixed_string.h"
 #include "kavro/version.h"
 
 namespace py = pybind11;
@@ -151,6 +153,91 @@ void write_values(kavro::File& f, const std::string& var, int date, int time,
   }
 }
 
+// Reads into OUT, a writable contiguous array of the variable's type holding exactly the values
+// of one step (of LAYER, or of every layer): the engine's arrays fill their result in place.
+template <kavro::FileValue T>
+void read_into_as(const kavro::File& f, const std::string& var, int layer, kavro::Step step,
+                  py::array& out) {
+  auto a = out.cast<py::array_t<T, py::array::c_style>>();
+  if (!a.writeable() || a.ptr() != out.ptr()) {
+    throw py::value_error("read_into: OUT must be a writable C-contiguous array of the type");
+  }
+  f.read<T>(var, layer, step, std::span<T>(a.mutable_data(), static_cast<std::size_t>(a.size())));
+}
+
+void read_into(const kavro::File& f, const std::string& var, int layer, int date, int time,
+               int type, py::array& out) {
+  const kavro::Step step{date, time};
+  switch (static_cast<kavro::ValueType>(type)) {
+    case kavro::ValueType::integer:
+      return read_into_as<std::int32_t>(f, var, layer, step, out);
+    case kavro::ValueType::double_precision:
+      return read_into_as<double>(f, var, layer, step, out);
+    default:
+      return read_into_as<float>(f, var, layer, step, out);
+  }
+}
+
+// ---- The library's log handed to a Python callable -----------------------------------------
+
+// The callable (line: str, warning: bool) that receives the log; None drops the lines. Never
+// freed: the library may log while the interpreter shuts down, after module objects are gone.
+py::object* log_handler = nullptr;
+
+void python_log_line(void* /*context*/, std::string_view line, bool warning) noexcept {
+  // Every library call keeps the GIL, so the line arrives in the thread that holds it.
+  if (log_handler == nullptr || log_handler->is_none() || !Py_IsInitialized()) return;
+  try {
+    py::object text = py::reinterpret_steal<py::object>(
+        PyUnicode_DecodeUTF8(line.data(), static_cast<py::ssize_t>(line.size()), "replace"));
+    if (!text) throw py::error_already_set();
+    (*log_handler)(text, warning);
+  } catch (py::error_already_set& e) {
+    e.discard_as_unraisable("kavro log handler");
+  } catch (...) {
+    PyErr_WriteUnraisable(nullptr);
+  }
+}
+
+void set_log_handler(py::object handler) {
+  if (log_handler == nullptr) log_handler = new py::object();
+  *log_handler = std::move(handler);
+  kavro::set_log_sink(python_log_line, nullptr);
+}
+
+// The library's codes, by the names its routines use.
+py::dict constants() {
+  py::dict d;
+  for (const auto& [name, value] :
+       std::initializer_list<std::pair<const char*, int>>{{"FSREAD3", kavro::FSREAD3},
+                                                          {"FSRDWR3", kavro::FSRDWR3},
+                                                          {"FSNEW3", kavro::FSNEW3},
+                                                          {"FSUNKN3", kavro::FSUNKN3},
+                                                          {"FSCREA3", kavro::FSCREA3},
+                                                          {"XQINT", kavro::XQINT},
+                                                          {"XQREAL", kavro::XQREAL},
+                                                          {"XQDBLE", kavro::XQDBLE},
+                                                          {"ALLAYS3", kavro::ALLAYS3},
+                                                          {"ALLVAR3", kavro::ALLVAR3},
+                                                          {"IMISSING3", kavro::IMISSING3},
+                                                          {"GRDDED3", kavro::GRDDED3},
+                                                          {"NAMLEN3", kavro::NAMLEN3},
+                                                          {"MXVARS3", kavro::MXVARS3}}) {
+    d[name] = value;
+  }
+  return d;
+}
+
+// File-type names by code, as the open report gives them.
+py::dict file_type_names() {
+  py::dict d;
+  for (int code = kavro::KFEVNT3; code <= kavro::SMATRX3; ++code) {
+    d[py::int_(code)] = std::string(kavro::trimmed(kavro::type_name(code)));
+  }
+  d[py::int_(kavro::PTRFLY3)] = "PTRFLY3";
+  return d;
+}
+
 std::vector<std::pair<int, int>> steps(const kavro::File& f) {
   std::vector<std::pair<int, int>> out;
   for (const kavro::Step& s : f.steps()) out.emplace_back(s.date, s.time);
@@ -162,16 +249,23 @@ std::vector<std::pair<int, int>> steps(const kavro::File& f) {
 PYBIND11_MODULE(_kavro, m) {
   m.doc() = "The kavro library's compiled core (use the kavro package, not this module).";
 
-  // A library failure becomes kavro.Error(reason, routine, path, cause, logical_name).
+  // A library failure becomes a kavro.Error of the class its routine calls for, with the
+  // routine, the log's reason and, for a failure of a file, its path, cause and logical name.
   py::register_exception_translator([](std::exception_ptr p) {
     try {
       if (p) std::rethrow_exception(p);
     } catch (const kavro::Error& e) {
-      py::object type = py::module_::import("kavro._errors").attr("Error");
-      py::object err = type(e.reason(), e.routine(), e.path(), e.cause(), e.logical_name());
-      PyErr_SetObject(type.ptr(), err.ptr());
+      py::object err = py::module_::import("kavro._errors")
+                           .attr("library_error")(e.routine(), e.reason(), e.path(), e.cause(),
+                                                  e.logical_name());
+      PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(err.ptr())), err.ptr());
     }
   });
+
+  m.attr("constants") = constants();
+  m.attr("file_type_names") = file_type_names();
+  m.def("set_log_handler", &set_log_handler,
+        "Sends the library's log lines to HANDLER(line, warning) when LOGFILE is unset.");
 
   m.def(
       "library_version", [] { return std::string(kavro_version()); },
@@ -201,5 +295,6 @@ PYBIND11_MODULE(_kavro, m) {
       .def("steps", &steps)
       .def("value_count", &kavro::File::value_count)
       .def("read", &read_values)
+      .def("read_into", &read_into)
       .def("write", &write_values);
 }

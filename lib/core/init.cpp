@@ -21,6 +21,7 @@
 #include "core/units.h"
 #include "kavro/core.h"
 #include "kavro/params.h"
+#include "kavro/settings.h"
 #include "kavro/util.h"
 #include "util/calendar.h"
 #include "util/nameval.h"
@@ -85,12 +86,13 @@ void write_version_lines(int unit, bool with_mxvars) {
   detail::put_unit_line(unit, "");
 }
 
-// INIT3: the banner in the log, and on standard output when the log is a file.
+// INIT3: the banner in the log, and on standard output when the log goes elsewhere and
+// KAVRO_BANNER lets it.
 void write_banner() {
   auto& st = state();
   write_notice(st.b.LOGUNIT3);
   write_version_lines(st.b.LOGUNIT3, true);
-  if (!st.b.LOGSTDOUT3) {
+  if (!st.b.LOGSTDOUT3 && library_setting_value("KAVRO_BANNER", "INIT3")) {
     write_notice(detail::kStdoutUnit);
     write_version_lines(detail::kStdoutUnit, false);
     detail::flush_unit(detail::kStdoutUnit);
@@ -104,6 +106,7 @@ detail::MsgBuf<80> too_long(std::string_view variable) {
 
 void scenario_warning(std::string_view what, int status, const Path512& path,
                       std::string_view note = {}) {
+  const detail::WarningLines warning;
   detail::put_log_line("");
   detail::put_log_line("");
   detail::put_log_line(">>> WARNING in subroutine INIT3 <<<");
@@ -215,6 +218,7 @@ std::string_view log_open_cause(int status) {
 
 // SHUT3's warning block for the file NAME of KIND whose close failed with STATUS.
 void shut3_warning(const detail::FileKind& kind, const Name16& name, int status) {
+  const detail::WarningLines warning;
   detail::put_log_line("");
   detail::put_log_line("");
   detail::put_log_line(">>> WARNING in subroutine SHUT3 <<<");
@@ -245,13 +249,21 @@ int INITLOG3(std::string_view caller) {
   if (st.b.LOGUNIT3 >= 0) return st.b.LOGUNIT3;
   Path512 path;
   NAMEVAL("LOGFILE", path.span());
-  if (path.trimmed() == "LOGFILE") {
+  if (path.trimmed() == "LOGFILE" && !detail::log_sink_set()) {
     st.b.LOGSTDOUT3 = true;
     st.b.LOGUNIT3 = detail::kStdoutUnit;
     return st.b.LOGUNIT3;
   }
   st.b.LOGSTDOUT3 = false;
   const int unit = JUNIT();
+  if (path.trimmed() == "LOGFILE") {
+    // LOGFILE unset, and the program keeps the log itself.
+    if (const int status = detail::open_log_sink(unit); status != 0) {
+      log_open_failure(caller, unit, status, path);
+    }
+    st.b.LOGUNIT3 = unit;
+    return unit;
+  }
   // A value cut to the field would put the log at some other path.
   if (!detail::value_fits("LOGFILE", Path512::size())) {
     log_open_failure(caller, unit, ENAMETOOLONG, path, too_long("LOGFILE"));
@@ -355,6 +367,7 @@ bool CLOSE3(std::string_view fname) {
         quoted(detail::MsgBuf<80>("Error closing ") << kind.close_name << " file ", fname);
     XQMSG2(line);
     if (kind.close_reports_status) {
+      const detail::WarningLines warning;
       detail::put_log_line("");
       detail::put_log_line("");
       detail::put_log_line(">>> WARNING in subroutine CLOSE3 <<<");

@@ -1,5 +1,10 @@
 #include "core/log.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <new>
+#include <string>
+
 #include "core/msgbuf.h"
 #include "core/state.h"
 #include "core/units.h"
@@ -10,7 +15,61 @@ namespace kavro::detail {
 
 namespace {
 constexpr std::string_view kIndent = "     ";
+
+// The program's log sink, and the line it is being handed piece by piece.
+struct Sink {
+  LogSink line = nullptr;
+  void* context = nullptr;
+  int warnings = 0;  // WarningLines alive
+  std::string* pending = nullptr;
+};
+constinit Sink sink;
+
+// The sink's stream is unbuffered, so each piece arrives while the code that wrote it is
+// still running, and a warning's lines are known as such.
+ssize_t sink_write(void* /*cookie*/, const char* buf, std::size_t size) noexcept {
+  std::string_view rest(buf, size);
+  try {
+    for (std::size_t nl; (nl = rest.find('\n')) != std::string_view::npos;
+         rest.remove_prefix(nl + 1)) {
+      sink.pending->append(rest.substr(0, nl));
+      // A program that took its sink back after the log was set up has the lines dropped.
+      if (sink.line != nullptr) sink.line(sink.context, *sink.pending, sink.warnings > 0);
+      sink.pending->clear();
+    }
+    sink.pending->append(rest);
+  } catch (const std::bad_alloc&) {
+    errno = ENOMEM;
+    return -1;  // a failed write of the log unit, as a full disk would be
+  }
+  return static_cast<ssize_t>(size);
+}
+
+// A line left without its newline (a prompt) is handed over when the log closes.
+int sink_close(void* /*cookie*/) noexcept {
+  if (!sink.pending->empty() && sink.line != nullptr)
+    sink.line(sink.context, *sink.pending, sink.warnings > 0);
+  sink.pending->clear();
+  return 0;
+}
 }  // namespace
+
+WarningLines::WarningLines() noexcept { ++sink.warnings; }
+WarningLines::~WarningLines() { --sink.warnings; }
+
+bool log_sink_set() noexcept { return sink.line != nullptr; }
+
+int open_log_sink(int unit) noexcept {
+  if (sink.pending == nullptr) sink.pending = new (std::nothrow) std::string();
+  if (sink.pending == nullptr) return ENOMEM;
+  const cookie_io_functions_t io{nullptr, sink_write, nullptr, sink_close};
+  std::FILE* f = fopencookie(nullptr, "w", io);
+  if (f == nullptr) return errno > 0 ? errno : ENOMEM;
+  std::setvbuf(f, nullptr, _IONBF, 0);
+  const int status = attach_unit(unit, f);
+  if (status != 0) std::fclose(f);
+  return status;
+}
 
 int ensure_log(std::string_view caller) {
   auto& st = state();
@@ -68,6 +127,7 @@ bool flush_log() { return flush_unit(ensure_log("XQMSG2")); }
 
 void warning_block(std::string_view caller, std::initializer_list<std::string_view> lines,
                    int trailing) {
+  const WarningLines warning;
   put_log_line("");
   put_log_line("");
   put_log_line(MsgBuf<80>(">>> WARNING in subroutine ") << caller << " <<<");
@@ -91,6 +151,11 @@ bool ensure_initialised() {
 }  // namespace kavro::detail
 
 namespace kavro {
+
+void set_log_sink(LogSink line, void* context) noexcept {
+  detail::sink.line = line;
+  detail::sink.context = context;
+}
 
 FileFailure last_file_failure() noexcept {
   const auto& c = state().c;

@@ -51,6 +51,20 @@ unsigned file_failures_noted() noexcept;
 // Forgets the reason and the failure noted so far (a caller about to make one call).
 void clear_reason() noexcept;
 
+// Lines written while one of these lives belong to a warning (a log sink tells them apart).
+class WarningLines {
+ public:
+  WarningLines() noexcept;
+  ~WarningLines();
+  WarningLines(const WarningLines&) = delete;
+  WarningLines& operator=(const WarningLines&) = delete;
+};
+
+// Whether a program has set a log sink (set_log_sink).
+bool log_sink_set() noexcept;
+// INITLOG3: puts the program's log sink on UNIT. Returns 0, or the error number.
+int open_log_sink(int unit) noexcept;
+
 // Makes sure the library is initialised: true when it already was, otherwise INIT3 is run
 // and the result is false (callers such as the name look-up report that case).
 bool ensure_initialised();

@@ -87,6 +87,7 @@ void XQWARN(std::string_view caller, int jdate, int jtime, std::string_view msgt
   p[1] << ">>--->> WARNING in subroutine " << caller;
   p[2] << msgtxt;
   if (date_present(jdate, jtime)) p[3] << "XQWARN:  DTBUF " << DT2STR(jdate, jtime).padded();
+  const detail::WarningLines warning;
   write_paragraph(p);
   detail::note_reason(caller, p[2].view());
 }
@@ -125,6 +126,7 @@ void XQEXIT(std::string_view caller, int jdate, int jtime, std::string_view msgt
 }
 
 void XQABORT(std::string_view fname, int /*fid*/, int ierr, std::string_view mesg) {
+  const detail::WarningLines warning;
   XQMSG2(mesg);
   detail::MsgBuf<256> m;
   m << "netCDF error number" << detail::right_justified(ierr, 5) << "  processing file " << '"'

@@ -100,6 +100,13 @@ int open_unit(int unit, std::string_view path, UnitOpen how) {
   return 0;
 }
 
+int attach_unit(int unit, std::FILE* f) noexcept {
+  if (!is_file_unit(unit) || stream(unit) != nullptr) return EBADF;
+  file_units[static_cast<std::size_t>(unit)] = f;
+  unit_errors[static_cast<std::size_t>(unit)] = 0;
+  return 0;
+}
+
 bool unit_open(int unit) noexcept { return stream(unit) != nullptr; }
 
 int close_unit(int unit) noexcept {

@@ -6,6 +6,7 @@
 #define KAVRO_CORE_UNITS_H
 
 #include <cstddef>
+#include <cstdio>
 #include <span>
 #include <string_view>
 
@@ -31,6 +32,10 @@ enum class UnitOpen {
 // number (errno) when the open fails or the unit is not a free file unit; EINVAL for a file
 // to read that is neither a regular file nor a directory (a FIFO, a device).
 int open_unit(int unit, std::string_view path, UnitOpen how);
+
+// Puts the stream F, open for writing, on UNIT (10..99, not open): a program's own log sink.
+// Returns 0, or EBADF when the unit is not a free file unit (F is then left alone).
+int attach_unit(int unit, std::FILE* f) noexcept;
 
 // Whether a unit is open: 0, 5 and 6 always are; 10..99 when the library opened them.
 bool unit_open(int unit) noexcept;

@@ -51,12 +51,21 @@ bool read_now(const SettingRow& row, std::string_view caller) {
 
 std::span<const LibrarySetting> library_settings() noexcept { return kListed; }
 
+bool library_setting_value(std::string_view name, std::string_view caller) {
+  for (std::size_t i = 0; i < kSettings.size(); ++i) {
+    if (name == kSettings[i].name) return detail::setting_at(i, caller);
+  }
+  return false;
+}
+
 namespace detail {
 
-bool setting(SettingName name, std::string_view caller) {
-  const SettingRow& row = name.row();
+bool setting(SettingName name, std::string_view caller) { return setting_at(name.index(), caller); }
+
+bool setting_at(std::size_t index, std::string_view caller) {
+  const SettingRow& row = kSettings[index];
   if (row.timing == ReadTiming::kEveryOpen) return read_now(row, caller);
-  SettingMemo& memo = state().b.settings[name.index()];
+  SettingMemo& memo = state().b.settings[index];
   if (!memo.read) {
     memo.read = true;
     memo.value = read_now(row, caller);

@@ -66,6 +66,15 @@ inline constexpr std::array kSettings{
                .bad_value_text = "",
                .summary = "N reads every value through the netCDF library instead of straight "
                           "from the file (for diagnosis)"},
+    SettingRow{.name = "KAVRO_BANNER",
+               .prompt = "Start-up banner on standard output?",
+               .default_value = true,
+               .timing = ReadTiming::kOncePerRun,
+               .logged_when_unset = false,
+               .bad_value = BadValueReport::kReaderOnly,
+               .bad_value_text = "",
+               .summary = "the start-up banner goes to standard output when the log goes "
+                          "elsewhere"},
 };
 static_assert(kSettings.size() <= kSettingCapacity,
               "the state keeps kSettingCapacity settings: raise it with the table");
@@ -93,6 +102,8 @@ class SettingName {
 // says, with the reader's log line. A bad value is reported as its row says, a warning under
 // the name CALLER.
 bool setting(SettingName name, std::string_view caller);
+// The same for the setting at INDEX of kSettings.
+bool setting_at(std::size_t index, std::string_view caller);
 
 // Whether a setting read once per run has been read in this run.
 bool setting_read(SettingName name) noexcept;

@@ -41,7 +41,7 @@ def run_pair(job) -> PairResult:
     try:
         return row_of(pair, file1, file2, stack, _compare.compare(file1, file2, stack, **settings))
     except Exception as e:  # noqa: BLE001 - a pair's failure is its result, whatever it was
-        return PairResult(pair, os.fspath(file1), os.fspath(file2), os.fspath(stack or ""),
+        return PairResult(pair, str(file1), str(file2), str(stack or ""),
                           _compare.FAILED, 0, None, f"{type(e).__name__}: {e}")
 
 
@@ -64,9 +64,10 @@ def compare_many(pairs: Iterable[Pair], stack=None, client=None, *, n_workers: i
     is a dask.distributed.Client; without one a LocalCluster of n_workers single-threaded
     worker processes on the loopback interface runs the batch and is closed after it.
     timeout bounds the whole batch in seconds (dask's TimeoutError past it); settings are
-    compare()'s."""
+    compare()'s, checked before anything runs (SettingError names a bad one)."""
     from dask import distributed  # only a batch needs Dask
 
+    _compare.setting_environment(settings)
     jobs = jobs_of(pairs, stack, settings)
     if not jobs:
         return []

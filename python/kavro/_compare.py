@@ -1,33 +1,25 @@
 """One comparison of two gridded files by the brindlewick tool, run as a subprocess.
 
-The tool is the comparison's only engine: this module sets its environment, runs it with the
-summary and the CSV of differing cells turned on, and reads both back into a result object.
+The tool is the comparison's only engine: this module checks the settings, sets the tool's
+environment, runs it with its JSON result and the CSV of differing cells turned on, and reads
+both back into a result object. The log is kept as text for people; nothing reads it.
 """
 
 import csv
 import dataclasses
+import functools
+import json
+import math
+import numbers
 import os
-import re
 import shutil
 import subprocess
 import tempfile
-from typing import Dict, List, Optional, Tuple
+from typing import Any, Callable, Dict, List, Optional, Tuple
 
 import numpy
 
-from . import _build_info
-
-# Settings accepted by compare(), and the variable each one sets.
-SETTINGS = {
-    "abs_tol": "BRINDLEWICK_ABS_TOL",
-    "rel_tol": "BRINDLEWICK_REL_TOL",
-    "max_reports": "BRINDLEWICK_MAX_REPORTS",
-    "maps": "BRINDLEWICK_MAPS",
-    "check_headers": "KAVRO_CHECK_HEADERS",
-    "direct_read": "KAVRO_DIRECT_READ",
-    "execution_id": "EXECUTION_ID",
-    "scenfile": "SCENFILE",
-}
+from . import _build_info, _errors, _file
 
 # Outcomes of one comparison.
 IDENTICAL = "identical"
@@ -42,9 +34,138 @@ CSV_DTYPE = numpy.dtype([
 ])
 CSV_HEADER = list(CSV_DTYPE.names)
 
+CompareError = _errors.CompareError
 
-class CompareError(RuntimeError):
-    """The comparison could not be run at all (no brindlewick, a bad setting)."""
+
+def bad(name: str, value, what: str) -> _errors.SettingError:
+    return _errors.SettingError(f"{name}={value!r}: {what}", name)
+
+
+# ---- The settings: one row each, the keyword, the variable it sets and its check ------------
+
+def yes_no(name, value) -> str:
+    if not isinstance(value, (bool, numpy.bool_)):
+        raise bad(name, value, "True or False")
+    return "Y" if value else "N"
+
+
+def tolerance(name, value) -> str:
+    if isinstance(value, (bool, numpy.bool_)) or not isinstance(value, numbers.Real) \
+            or math.isnan(value) or value < 0:
+        raise bad(name, value, "a number, 0 or more")
+    # Python's shortest form reads back to the same double in the tool.
+    return repr(float(value))
+
+
+def count(name, value) -> str:
+    if isinstance(value, (bool, numpy.bool_)) or not isinstance(value, numbers.Integral) \
+            or value < 0:
+        raise bad(name, value, "a whole number, 0 or more")
+    return str(int(value))
+
+
+def variable_list(name, value) -> str:
+    names = [value] if isinstance(value, str) else value
+    try:
+        names = list(names)
+    except TypeError:
+        raise bad(name, value, "variable names (a list, or one name)") from None
+    if not names or not all(isinstance(n, str) and 0 < len(n) <= 16 and not set(n) & set(" ,")
+                            for n in names):
+        raise bad(name, value, "variable names of 1 to 16 characters, without blanks or commas")
+    return ",".join(names)
+
+
+def step_text(name, value, step) -> str:
+    if isinstance(step, (str, numpy.datetime64)) or hasattr(step, "isoformat"):
+        try:
+            date, time = _file.model_date_time(step)
+        except ValueError:
+            raise bad(name, value, f"{step!r} is no date and time") from None
+    else:
+        try:
+            date, time = (int(x) for x in step)
+        except (TypeError, ValueError):
+            raise bad(name, value, "(first, last), each (YYYYDDD, HHMMSS), a datetime or "
+                      "ISO text") from None
+    if not (0 <= time <= 235959 and time % 100 < 60 and time // 100 % 100 < 60
+            and 1 <= date % 1000 <= 366 and date < 10**7):
+        raise bad(name, value, f"{step!r} is no (YYYYDDD, HHMMSS) step")
+    return f"{date:07d}:{time:06d}"
+
+
+def step_span(name, value) -> str:
+    if isinstance(value, str) or not hasattr(value, "__len__") or len(value) != 2:
+        raise bad(name, value, "(first, last), each (YYYYDDD, HHMMSS), a datetime or ISO text")
+    first, last = (step_text(name, value, s) for s in value)
+    if (int(first[:7]), int(first[8:])) > (int(last[:7]), int(last[8:])):
+        raise bad(name, value, "the first step is after the last")
+    return f"{first}:{last}"
+
+
+def folder(name, value) -> str:
+    path = os.fspath(value) if isinstance(value, (str, os.PathLike)) else None
+    if path is None or not os.path.isdir(path) or not os.access(path, os.W_OK | os.X_OK):
+        raise bad(name, value, "an existing folder this process may write in")
+    return path
+
+
+def text(name, value) -> str:
+    if not isinstance(value, (str, os.PathLike)):
+        raise bad(name, value, "a text or a path")
+    return os.fspath(value)
+
+
+def report_format(name, value) -> str:
+    if value not in ("standard", "labelled"):
+        raise bad(name, value, '"standard" or "labelled"')
+    return value
+
+
+@dataclasses.dataclass(frozen=True)
+class Setting:
+    variable: str
+    check: Callable[[str, Any], str]
+
+
+# Every setting of the tool that a comparison takes, by keyword.
+SETTINGS = {
+    "nan_equal": Setting("BRINDLEWICK_NAN_EQUAL", yes_no),
+    "variables": Setting("BRINDLEWICK_VARIABLES", variable_list),
+    "steps": Setting("BRINDLEWICK_STEPS", step_span),
+    "abs_tol": Setting("BRINDLEWICK_ABS_TOL", tolerance),
+    "rel_tol": Setting("BRINDLEWICK_REL_TOL", tolerance),
+    "max_reports": Setting("BRINDLEWICK_MAX_REPORTS", count),
+    "maps": Setting("BRINDLEWICK_MAPS", folder),
+    "only_common": Setting("BRINDLEWICK_ONLY_COMMON", yes_no),
+    "format": Setting("BRINDLEWICK_FORMAT", report_format),
+    "check_headers": Setting("KAVRO_CHECK_HEADERS", yes_no),
+    "direct_read": Setting("KAVRO_DIRECT_READ", yes_no),
+    "execution_id": Setting("EXECUTION_ID", text),
+    "scenfile": Setting("SCENFILE", text),
+}
+# Taken by compare() itself: csv (False: no rows) and names (extra logical names).
+OWN = ("csv", "names")
+
+
+def setting_environment(settings: Dict[str, Any]) -> Dict[str, str]:
+    """The tool's variables for SETTINGS (None: the tool's default), each checked; a bad one
+    raises SettingError (a ValueError) naming the keyword."""
+    env = {}
+    for name, value in settings.items():
+        if name in OWN or value is None:
+            continue
+        if name not in SETTINGS:
+            raise _errors.SettingError(f"unknown setting {name!r}: known are "
+                                       + ", ".join(sorted(list(SETTINGS) + list(OWN))), name)
+        env[SETTINGS[name].variable] = SETTINGS[name].check(name, value)
+    names = settings.get("names") or {}
+    if not isinstance(names, dict):
+        raise bad("names", names, "a dict of logical names and their values")
+    env.update({str(k): os.fspath(v) for k, v in names.items()})
+    if not isinstance(settings.get("csv", True), bool):
+        raise bad("csv", settings["csv"], "True or False")
+    return env
 
 
 @dataclasses.dataclass(frozen=True)
@@ -116,6 +237,14 @@ class CompareResult:
     rows: List[CsvRow]
     log: str
     reports: str = ""
+    # The tool's JSON result as read (settings in force, steps compared, totals); {} when the
+    # tool wrote none (a run that failed before reading its settings).
+    json: Dict[str, Any] = dataclasses.field(default_factory=dict, compare=False, repr=False)
+
+    @property
+    def steps(self) -> List[Tuple[int, int]]:
+        """The steps compared, as (YYYYDDD, HHMMSS)."""
+        return [tuple(s) for s in self.json.get("steps", [])]
 
     @property
     def cells_differing(self) -> int:
@@ -164,47 +293,43 @@ def find_brindlewick() -> str:
     on_path = shutil.which("brindlewick")
     if on_path:
         return on_path
-    raise CompareError("brindlewick not found: set KAVRO_BRINDLEWICK to the program's path")
+    raise CompareError("brindlewick not found: set KAVRO_BRINDLEWICK to the program's path",
+                       "compare")
 
 
-def setting_text(name: str, value) -> str:
-    """A setting's value as the tool reads it: booleans as Y/N, numbers in Python's shortest
-    form (which the tool reads back to the same double)."""
-    if isinstance(value, bool):
-        return "Y" if value else "N"
-    if isinstance(value, float):
-        return repr(value)
-    if isinstance(value, (int, str, os.PathLike)):
-        return os.fspath(value) if isinstance(value, os.PathLike) else str(value)
-    raise CompareError(f"setting {name}: {value!r} is not a number, text or yes/no")
-
-
-def tool_environment(file1, file2, stack, csv_path, log_path, settings) -> Dict[str, str]:
+def tool_environment(file1, file2, stack, work: str, settings) -> Dict[str, str]:
     """The tool's environment: ours without any BRINDLEWICK_ setting or LOGFILE inherited
-    (only this call's settings count), the three files, the log, the summary and the CSV
-    (unless settings["csv"] is false), status 1 when cells differ, no reports unless asked
-    for, and the extra logical names of settings["names"] (the members of a LIST: value)."""
+    (only this call's settings count), the three files, the log, the JSON result and the CSV
+    (unless csv=False) in WORK, status 1 when cells differ, no reports unless asked for, and
+    this call's settings."""
     env = {k: v for k, v in os.environ.items()
            if not k.startswith("BRINDLEWICK_") and k != "LOGFILE"}
     env.update({
         "STACK1": os.fspath(stack), "INFILE1": os.fspath(file1), "INFILE2": os.fspath(file2),
-        "LOGFILE": log_path, "BRINDLEWICK_SUMMARY": "Y", "BRINDLEWICK_EXIT_ON_DIFF": "Y",
-        "BRINDLEWICK_MAX_REPORTS": "0",
+        "LOGFILE": os.path.join(work, "log"), "BRINDLEWICK_JSON": os.path.join(work, "result.json"),
+        "BRINDLEWICK_EXIT_ON_DIFF": "Y", "BRINDLEWICK_MAX_REPORTS": "0",
     })
     if settings.get("csv", True):
-        env["BRINDLEWICK_CSV"] = csv_path
-    for name, value in settings.items():
-        if name == "csv":
-            continue
-        if name == "names":
-            env.update({str(k): os.fspath(v) for k, v in value.items()})
-            continue
-        if name not in SETTINGS:
-            raise CompareError(f"unknown setting {name!r}: known are csv, names, "
-                               + ", ".join(sorted(SETTINGS)))
-        if value is not None:
-            env[SETTINGS[name]] = setting_text(name, value)
+        env["BRINDLEWICK_CSV"] = os.path.join(work, "cells.csv")
+    env.update(setting_environment(settings))
     return env
+
+
+@functools.lru_cache(maxsize=None)
+def tool_settings(tool: str) -> str:
+    """The tool's --help, which lists every setting it knows."""
+    done = subprocess.run([tool, "--help"], capture_output=True, text=True, check=False,
+                          stdin=subprocess.DEVNULL)
+    return done.stdout
+
+
+def check_tool_knows(tool: str, settings) -> None:
+    """A setting newer than the tool would be warned of and left unused: refuse it here."""
+    for name, value in settings.items():
+        if name in SETTINGS and value is not None and SETTINGS[name].variable.startswith(
+                "BRINDLEWICK_") and SETTINGS[name].variable not in tool_settings(tool):
+            raise _errors.SettingError(f"{name}: this brindlewick ({tool}) has no "
+                                       f"{SETTINGS[name].variable}", name)
 
 
 def compare(file1, file2, stack, *, timeout: Optional[float] = None, **settings) -> CompareResult:
@@ -212,44 +337,98 @@ def compare(file1, file2, stack, *, timeout: Optional[float] = None, **settings)
     file stack, by running brindlewick. Each file is a path or a value as the tool takes it
     ("BIN:path", "LIST:A,B" with names={"A": path, ...}).
 
-    Settings: abs_tol, rel_tol (tolerances), max_reports (reports kept in result.reports;
-    default none), maps (folder for difference maps), check_headers, direct_read (yes/no),
-    execution_id, scenfile, names (extra logical names), csv (False: no rows, for pairs
-    with millions of differing cells; the summaries still count them). A comparison that fails (a file
-    missing, grids that do not fit) is a result with status "failed" and the log's reason;
-    CompareError is raised only when the tool cannot be run."""
+    Settings (keywords; None leaves the tool's default): nan_equal (a NaN against a NaN is not
+    a difference), variables (names to compare), steps ((first, last), each (YYYYDDD, HHMMSS),
+    a datetime or ISO text), abs_tol, rel_tol (tolerances), max_reports (reports kept in
+    result.reports; default none), maps (folder for difference maps), only_common, format
+    ("labelled" reports), check_headers, direct_read (True/False), execution_id, scenfile,
+    names (extra logical names), csv (False: no rows, for pairs with millions of differing
+    cells; the summaries still count them). A bad value raises SettingError (a ValueError)
+    naming the keyword, before the tool runs.
+
+    A comparison that fails (a file missing, grids that do not fit) is a result with status
+    "failed" and the tool's reason; CompareError is raised only when the tool cannot be run or
+    gives no result."""
+    setting_environment(settings)  # every value checked before anything runs
     tool = find_brindlewick()
+    check_tool_knows(tool, settings)
     with tempfile.TemporaryDirectory(prefix="kavro_compare_") as work:
-        csv_path = os.path.join(work, "cells.csv")
-        log_path = os.path.join(work, "log")
-        env = tool_environment(file1, file2, stack, csv_path, log_path, settings)
+        env = tool_environment(file1, file2, stack, work, settings)
         try:
             done = subprocess.run([tool], env=env, stdin=subprocess.DEVNULL, capture_output=True,
                                   timeout=timeout, check=False)
         except OSError as e:
-            raise CompareError(f"brindlewick could not be run ({tool}): {e.strerror}") from e
-        log = read_text(log_path)
-        completed = done.returncode in (0, 1)
-        # A completed run always writes the CSV asked for (its header at least) and the
-        # summary's closing table: without them the result would be silently empty.
-        if completed and settings.get("csv", True) and not os.path.exists(csv_path):
-            raise CompareError(f"brindlewick ended with status {done.returncode} but wrote no CSV")
-        rows = read_csv(csv_path) if os.path.exists(csv_path) else []
+            raise CompareError(f"brindlewick could not be run ({tool}): {e.strerror}", "compare") from e
+        log = read_text(env["LOGFILE"])
+        result = read_json(env["BRINDLEWICK_JSON"])
+        csv_path = env.get("BRINDLEWICK_CSV")
+        csv_written = bool(csv_path) and os.path.exists(csv_path)
+        rows = read_csv(csv_path) if csv_written else []
     reports = done.stdout.decode("utf-8", "replace") if settings.get("max_reports") else ""
-    if completed:
-        if "Summary of all variables" not in log:
-            raise CompareError(f"brindlewick ended with status {done.returncode} but its log "
-                               "holds no summary")
-        status = DIFFER if done.returncode == 1 else IDENTICAL
-        return CompareResult(os.fspath(file1), os.fspath(file2), os.fspath(stack), status,
-                             done.returncode, "", parse_summaries(log), rows, log, reports)
-    reason = (tool_reason(done.stderr.decode("utf-8", "replace")) or abort_reason(log)
-              or done.stderr.decode("utf-8", "replace").strip())
+    names = (os.fspath(file1), os.fspath(file2), os.fspath(stack))
+    if done.returncode in (0, 1):
+        # A completed run always writes its result and the CSV asked for (its header at
+        # least): without them the result would be silently empty.
+        if result is None:
+            raise CompareError(f"brindlewick ended with status {done.returncode} but wrote no "
+                               "JSON result", "compare")
+        if csv_path and not rows and not csv_written:
+            raise CompareError(f"brindlewick ended with status {done.returncode} but wrote no "
+                               "CSV", "compare")
+        return CompareResult(*names, result["status"], done.returncode, result["reason"],
+                             summaries(result), rows, log, reports, result)
+    reason = (result or {}).get("reason") or tool_said(done.stderr)
     if done.returncode < 0:
         reason = reason or f"brindlewick ended by signal {-done.returncode}"
-    return CompareResult(os.fspath(file1), os.fspath(file2), os.fspath(stack), FAILED,
-                         done.returncode, reason or f"brindlewick exit status {done.returncode}",
-                         {}, [], log, reports)
+    return CompareResult(*names, FAILED, done.returncode,
+                         reason or f"brindlewick exit status {done.returncode}", {}, [], log,
+                         reports, result or {})
+
+
+def tool_said(stderr: bytes) -> str:
+    """Why the tool stopped, when it wrote no JSON result: its last "brindlewick: " line on
+    standard error (a file with its path and cause) without that prefix, else all it wrote."""
+    text = stderr.decode("utf-8", "replace")
+    prefix = "brindlewick: "
+    lines = [line for line in text.splitlines() if line.startswith(prefix)]
+    return lines[-1][len(prefix):] if lines else text.strip()
+
+
+def read_json(path: str) -> Optional[Dict[str, Any]]:
+    try:
+        with open(path, encoding="utf-8") as f:
+            data = json.load(f)
+    except FileNotFoundError:
+        return None
+    except ValueError as e:
+        raise CompareError(f"{path}: not a JSON result ({e})", "compare") from None
+    if not isinstance(data, dict) or data.get("status") not in (IDENTICAL, DIFFER, FAILED):
+        raise CompareError(f"{path}: no status in the JSON result", "compare")
+    return data
+
+
+def cell_of(e: Optional[Dict[str, Any]]) -> Optional[Cell]:
+    if e is None:
+        return None
+    return Cell(e["date"], e["time"], e["layer"], e["column"], e["row"], e["latitude"],
+                e["longitude"], e["value1"], e["value2"])
+
+
+def summaries(result: Dict[str, Any]) -> Dict[str, VariableSummary]:
+    """The per-variable summaries of a JSON result, in the tool's order."""
+    out = {}
+    for v in result.get("variables", []):
+        first = v["first_difference"]
+        out[v["name"]] = VariableSummary(
+            name=v["name"], units=v["units"], cells_compared=v["cells_compared"],
+            steps=v["steps"], cells_differing=v["cells_differing"],
+            nan_against_number=v["nan_against_number"], steps_differing=v["steps_differing"],
+            first_difference=None if first is None else tuple(first),
+            max_abs_difference=None if v["largest_abs"] is None else v["largest_abs"]["difference"],
+            max_abs_at=cell_of(v["largest_abs"]),
+            max_rel_difference=None if v["largest_rel"] is None else v["largest_rel"]["difference"],
+            max_rel_at=cell_of(v["largest_rel"]), rms=v["rms"])
+    return out
 
 
 def read_text(path: str) -> str:
@@ -267,110 +446,13 @@ def read_csv(path: str) -> List[CsvRow]:
         reader = csv.reader(f)
         header = next(reader, None)
         if header != CSV_HEADER:
-            raise CompareError(f"{path}: unexpected CSV header {header!r}")
+            raise CompareError(f"{path}: unexpected CSV header {header!r}", "compare")
         return [csv_row(r, path, n) for n, r in enumerate(reader, start=2)]
 
 
 def csv_row(fields: List[str], path: str, line: int) -> CsvRow:
     if len(fields) != len(CSV_HEADER):
-        raise CompareError(f"{path}:{line}: {len(fields)} fields, not {len(CSV_HEADER)}")
+        raise CompareError(f"{path}:{line}: {len(fields)} fields, not {len(CSV_HEADER)}", "compare")
     ints = [int(v) for v in fields[1:6]]
     floats = [float(v) for v in fields[6:]]
     return CsvRow(fields[0], *ints, *floats)
-
-
-# The log's lines are written five blanks in; these match them without that margin.
-_SUMMARY_HEAD = re.compile(r'^Summary of "(.*)" \((.*)\)$')
-_LABELLED = re.compile(r"^  (.+?:)\s+(.*)$")
-_COMPARED = re.compile(r"^(\d+) in (\d+) steps?$")
-_STEPS = re.compile(r"^(\d+) of (\d+)(?:, first (-?\d+):(\d+))?$")
-_AT = re.compile(r"^    at (-?\d+):(\d+) layer (-?\d+) column (-?\d+) row (-?\d+), "
-                 r"latitude (\S+) longitude (\S+)$")
-_VALUES = re.compile(r"^    INFILE1 (\S+), INFILE2 (\S+)$")
-
-
-def log_lines(log: str) -> List[str]:
-    return [line[5:] if line.startswith("     ") else line.lstrip() for line in log.splitlines()]
-
-
-def parse_summaries(log: str) -> Dict[str, VariableSummary]:
-    """The per-variable summary blocks of a log, in the tool's order."""
-    lines = log_lines(log)
-    out: Dict[str, VariableSummary] = {}
-    i = 0
-    while i < len(lines):
-        head = _SUMMARY_HEAD.match(lines[i])
-        if not head:
-            i += 1
-            continue
-        fields: Dict[str, object] = {}
-        i += 1
-        while i < len(lines):
-            m = _LABELLED.match(lines[i])
-            if not m:
-                break
-            label, value = m.group(1), m.group(2)
-            cell = None
-            if value != "none" and label.startswith("largest"):
-                cell = extreme_cell(lines[i + 1:i + 3])
-                i += 2
-            fields[label] = (value, cell)
-            i += 1
-        out[head.group(1)] = summary_from(head.group(1), head.group(2), fields)
-    return out
-
-
-def extreme_cell(two: List[str]) -> Cell:
-    at = _AT.match(two[0]) if two else None
-    values = _VALUES.match(two[1]) if len(two) > 1 else None
-    if not at or not values:
-        raise CompareError(f"unexpected summary lines: {two!r}")
-    g = at.groups()
-    return Cell(int(g[0]), int(g[1]), int(g[2]), int(g[3]), int(g[4]), float(g[5]), float(g[6]),
-                float(values.group(1)), float(values.group(2)))
-
-
-def summary_from(name: str, units: str, fields: Dict[str, object]) -> VariableSummary:
-    def value(label):
-        if label not in fields:
-            raise CompareError(f'summary of "{name}" has no "{label}" line')
-        return fields[label]
-
-    compared = _COMPARED.match(value("cells compared:")[0])
-    steps = _STEPS.match(value("steps with differences:")[0])
-    if not compared or not steps:
-        raise CompareError(f'summary of "{name}": unexpected counts')
-    abs_text, abs_at = value("largest |difference|:")
-    rel_text, rel_at = value("largest relative difference:")
-    first = None if steps.group(3) is None else (int(steps.group(3)), int(steps.group(4)))
-    return VariableSummary(
-        name=name, units="" if units == "no units" else units,
-        cells_compared=int(compared.group(1)), steps=int(compared.group(2)),
-        cells_differing=int(value("cells differing:")[0]),
-        nan_against_number=int(value("NaN against a number:")[0]),
-        steps_differing=int(steps.group(1)), first_difference=first,
-        max_abs_difference=None if abs_text == "none" else float(abs_text), max_abs_at=abs_at,
-        max_rel_difference=None if rel_text == "none" else float(rel_text), max_rel_at=rel_at,
-        rms=float(value("RMS difference:")[0]))
-
-
-def tool_reason(stderr: str) -> str:
-    """The tool's own line on why it stopped (a file with its path and cause), the last
-    "brindlewick: " line of its standard error, without that prefix."""
-    prefix = "brindlewick: "
-    lines = [line for line in stderr.splitlines() if line.startswith(prefix)]
-    return lines[-1][len(prefix):] if lines else ""
-
-
-def abort_reason(log: str) -> str:
-    """The text under the log's last "*** ERROR ABORT" line, up to the next blank line."""
-    lines = log_lines(log)
-    starts = [i for i, line in enumerate(lines) if line.startswith("*** ERROR ABORT")]
-    if not starts:
-        return ""
-    reason = []
-    for line in lines[starts[-1] + 1:]:
-        if not line.strip():
-            break
-        reason.append(line.strip())
-    return " ".join(reason)

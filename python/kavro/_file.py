@@ -1,29 +1,39 @@
 """kavro.open and the File object: the library's files as numpy arrays.
 
-The library writes its log where LOGFILE says, fixed the first time the process uses it:
-set os.environ["LOGFILE"] to a path that does not exist yet (or "/dev/null") before the first
-kavro.open; unset, the log goes to standard output.
+The library's log goes where LOGFILE says (a path that does not exist yet, or "/dev/null"),
+fixed the first time the process uses it; unset, it goes to logging.getLogger("kavro").
 """
 
+import contextlib
 import os
 from typing import Dict, List, Optional, Sequence, Tuple, Union
 
 import numpy
 
-from . import _kavro
+from . import _errors, _kavro, _log
 
+CODES = _kavro.constants
 # The library's open modes.
-MODES = {"r": 1, "r+": 2, "w": 3, "a": 4, "w!": 5}
+MODES = {"r": CODES["FSREAD3"], "r+": CODES["FSRDWR3"], "w": CODES["FSNEW3"],
+         "a": CODES["FSUNKN3"], "w!": CODES["FSCREA3"]}
 # Variable types (XQINT, XQREAL, XQDBLE) and their numpy types.
-DTYPES = {4: numpy.dtype(numpy.int32), 5: numpy.dtype(numpy.float32),
-          6: numpy.dtype(numpy.float64)}
-ALL_LAYERS = -1
-# Names of the file types, by code.
-FILE_TYPES = {-3: "KFEVNT3", -2: "DGRAPH3", -1: "CUSTOM3", 0: "DCTNRY3", 1: "GRDDED3",
-              2: "BNDARY3", 3: "IDDATA3", 4: "PROFIL3", 5: "GRNEST3", 6: "SMATRX3", 7: "TYPE7",
-              8: "PTRFLY3"}
+DTYPES = {CODES["XQINT"]: numpy.dtype(numpy.int32), CODES["XQREAL"]: numpy.dtype(numpy.float32),
+          CODES["XQDBLE"]: numpy.dtype(numpy.float64)}
+ALL_LAYERS = CODES["ALLAYS3"]
+# Names of the file types, by code, as the library's open report gives them.
+FILE_TYPES = _kavro.file_type_names
 
-Step = Union[int, Tuple[int, int], numpy.datetime64]
+Step = Union[int, Tuple[int, int], numpy.datetime64, str]
+
+
+@contextlib.contextmanager
+def calling(kind, path=None):
+    """Library failures inside the block raised as KIND (when the library named no finer
+    class), with PATH when the library gave none."""
+    try:
+        yield
+    except _errors.Error as e:
+        raise _errors.refined(e, kind, path) from None
 
 
 def datetimes(pairs: Sequence[Tuple[int, int]]) -> numpy.ndarray:
@@ -39,7 +49,7 @@ def datetimes(pairs: Sequence[Tuple[int, int]]) -> numpy.ndarray:
 
 
 def model_date_time(t) -> Tuple[int, int]:
-    """A datetime (numpy or Python) as the model's (YYYYDDD, HHMMSS)."""
+    """A datetime (numpy or Python, or an ISO text) as the model's (YYYYDDD, HHMMSS)."""
     seconds = int(numpy.datetime64(t, "s").astype("int64"))
     day, second = divmod(seconds, 86400)
     date = numpy.datetime64(day, "D")
@@ -62,20 +72,23 @@ def is_logical_name(s: str) -> bool:
 class File:
     """One open file. Use it as a context manager, or call close()."""
 
-    def __init__(self, core: "_kavro.File"):
+    def __init__(self, core: "_kavro.File", path: Optional[str] = None):
         self._core = core
+        self.path = path
         self._description = None
         self._steps = None
 
     @classmethod
     def open(cls, path_or_name, mode: str = "r", names=None) -> "File":
         if mode not in MODES:
-            raise ValueError(f"mode {mode!r}: one of {', '.join(MODES)}")
+            raise _errors.SettingError(f"mode {mode!r}: one of {', '.join(MODES)}", "mode")
         define_names(names)
         target = os.fspath(path_or_name)
-        if is_logical_name(target):
-            return cls(_kavro.File.open_name(target, MODES[mode]))
-        return cls(_kavro.File.open_path(target, MODES[mode]))
+        _log.check_logfile()
+        with calling(_errors.OpenError, target):
+            if is_logical_name(target):
+                return cls(_kavro.File.open_name(target, MODES[mode]), target)
+            return cls(_kavro.File.open_path(target, MODES[mode]), target)
 
     def __enter__(self):
         return self
@@ -127,15 +140,54 @@ class File:
         for v in self.description["variables"]:
             if v["name"] == var:
                 return v
-        raise KeyError(f'no variable "{var}" in the file (variables: {", ".join(self.variables)})')
+        raise _errors.VariableError(
+            f'no variable "{var}" in the file (variables: {", ".join(self.variables)})',
+            "File.read", self.path or "")
 
-    def _step(self, step: Step) -> Tuple[int, int]:
-        if isinstance(step, (numpy.datetime64,)) or hasattr(step, "isoformat"):
-            return model_date_time(step)
+    def _step_range(self) -> str:
+        n = len(self.step_pairs)
+        if n == 0:
+            return "the file holds no steps"
+        first, last = self.steps[0], self.steps[-1]
+        return (f"an index 0..{n - 1} (or -{n}..-1), or a time from {first} to {last} as "
+                "(YYYYDDD, HHMMSS), numpy.datetime64 or ISO text")
+
+    def _step(self, step: Step, written: bool = True) -> Tuple[int, int]:
+        """STEP as (YYYYDDD, HHMMSS). WRITTEN: it must be a step the file holds."""
+        pair = self._step_pair(step)
+        if not written or not self.step_pairs or pair in self.step_pairs:
+            return pair  # memory-resident files list no steps: the library decides
+        self._steps = None  # a volatile file may have grown since the steps were listed
+        if pair not in self.step_pairs:
+            raise self._step_error(_errors.StepError, step, "is not in the file")
+        return pair
+
+    def _step_error(self, cls, step, what: str):
+        return cls(f"step {step!r} {what}: give " + self._step_range(), "File.read",
+                   self.path or "")
+
+    def _step_pair(self, step: Step) -> Tuple[int, int]:
+        if isinstance(step, (bool, numpy.bool_)):
+            raise self._step_error(_errors.StepValueError, step, "is no step")
         if isinstance(step, (int, numpy.integer)):
+            n = len(self.step_pairs)
+            if not -n <= int(step) < n:
+                raise self._step_error(_errors.StepError, int(step), "is out of range")
             return self.step_pairs[int(step)]
-        date, time = step
-        return int(date), int(time)
+        if isinstance(step, (str, numpy.datetime64)) or hasattr(step, "isoformat"):
+            try:
+                return model_date_time(step)
+            except ValueError:
+                raise self._step_error(_errors.StepValueError, step,
+                                       "is no date and time") from None
+        try:
+            date, time = (int(x) for x in step)
+        except (TypeError, ValueError):
+            raise self._step_error(_errors.StepValueError, step, "is no step") from None
+        if not (0 <= time <= 235959 and time % 100 < 60 and time // 100 % 100 < 60
+                and 1 <= date % 1000 <= 366):
+            raise self._step_error(_errors.StepValueError, step, "is no (YYYYDDD, HHMMSS) pair")
+        return date, time
 
     def _shape(self, count: int, layers: int) -> Tuple[int, ...]:
         grid = self.description["grid"]
@@ -150,9 +202,18 @@ class File:
         v = self._variable(var)
         date, time = self._step(step)
         which = ALL_LAYERS if layer is None else int(layer)
-        values = self._core.read(var, which, date, time, v["type"])
+        with calling(_errors.ReadError, self.path):
+            values = self._core.read(var, which, date, time, v["type"])
         layers = self.description["vertical"]["layers"] if layer is None else 1
         return values.reshape(self._shape(values.size, layers))
+
+    def read_into(self, var: str, vtype: int, step: Tuple[int, int], layer: int,
+                  out: numpy.ndarray) -> None:
+        """Reads var at step (a (YYYYDDD, HHMMSS) pair) of layer (1-based, or ALL_LAYERS) into
+        out, a writable C-contiguous array of the variable's type and size: no checks beyond
+        the library's, for callers that read many steps (the xarray engine)."""
+        with calling(_errors.ReadError, self.path):
+            self._core.read_into(var, layer, step[0], step[1], vtype, out)
 
     def write(self, var: str, step: Step, values) -> None:
         """Writes every layer of var at step (a (date, time) pair, a datetime, or an index into
@@ -164,10 +225,12 @@ class File:
             raise TypeError(f'variable "{var}" holds {v["dtype"]}, not {arr.dtype}')
         count = self._core.value_count(var, ALL_LAYERS)
         if arr.size != count:
-            raise ValueError(f'variable "{var}" takes {count} values a step, not {arr.size}')
-        date, time = self._step(step)
-        self._core.write(var, date, time,
-                         numpy.ascontiguousarray(arr, dtype=v["dtype"]).reshape(-1), v["type"])
+            raise _errors.SettingError(f'variable "{var}" takes {count} values a step, '
+                                       f'not {arr.size}', "values", self.path or "")
+        date, time = self._step(step, written=False)
+        with calling(_errors.WriteError, self.path):
+            self._core.write(var, date, time,
+                             numpy.ascontiguousarray(arr, dtype=v["dtype"]).reshape(-1), v["type"])
         self._steps = None  # the file may hold one step more now
 
     def __repr__(self):
@@ -186,7 +249,7 @@ def create(path_or_name, description: dict, mode: str = "w", names=None) -> File
     "BUFFERED" names hold memory-resident files). mode: "w" a new file (refused when it
     exists), "a" opened when it exists (its description must match), "w!" replacing it."""
     if mode not in CREATE_MODES:
-        raise ValueError(f"mode {mode!r}: one of {', '.join(CREATE_MODES)}")
+        raise _errors.SettingError(f"mode {mode!r}: one of {', '.join(CREATE_MODES)}", "mode")
     define_names(names)
     desc = dict(description)
     desc.setdefault("lines", [])
@@ -195,7 +258,10 @@ def create(path_or_name, description: dict, mode: str = "w", names=None) -> File
         v.setdefault("description", "")
         if "type" not in v:
             v["type"] = TYPE_CODES[numpy.dtype(v["dtype"])]
-    return File(_kavro.File.create(os.fspath(path_or_name), desc, MODES[mode]))
+    target = os.fspath(path_or_name)
+    _log.check_logfile()
+    with calling(_errors.OpenError, target):
+        return File(_kavro.File.create(target, desc, MODES[mode]), target)
 
 
 def open(path_or_name, mode: str = "r", names=None) -> File:  # noqa: A001 - the package's verb

@@ -1,35 +1,61 @@
 """The xarray engine "kavro": xarray.open_dataset(path, engine="kavro") opens a netCDF file,
 a native binary file ("BIN:path") or a file list ("LIST:A,B") as a Dataset with dimensions
-(time, layer, row, column), a time coordinate decoded from the time-step flags, the grid
-description as attributes and lazy variables: nothing is read until values are used, and
-then only the steps and layers asked for, through File.read.
+(time, layer, row, column), a time coordinate from the time-step flags, the grid description
+as attributes and lazy variables: nothing is read until values are used, and then only the
+steps and layers asked for.
+
+The arrays hold a file manager (xarray's CachingFileManager), never an open file: a Dataset
+pickles, and a Dask worker process reopens the file by its path or logical value, with the
+logical names the caller defined. The library keeps one state per process, so every read takes
+one lock per process.
 
 Options: stack= a location file (path or logical name) whose LATITUDE and LONGITUDE become
 coordinates latitude(row, column) and longitude(row, column); names= logical names to define
 (the members of a LIST: value).
+
+xarray's own keywords keep their meaning: decode_times (False: time holds seconds since the
+first step, with CF units), use_cftime, decode_timedelta, mask_and_scale and concat_characters
+(the files carry no fill values, scale factors or character arrays, so they change nothing
+today), decode_coords, drop_variables, and lock (a lock to take instead of the package's).
+Two are taken and ignored: autoclose (the file manager closes files it no longer caches
+anyway) and format (a file's kind follows from its value: a path, BIN: or LIST:). group is
+refused: these files have no groups.
 """
 
 import os
 
 import numpy
 import xarray
-from xarray.backends import BackendArray, BackendEntrypoint
+from xarray import conventions
+from xarray.backends import BackendArray, BackendEntrypoint, CachingFileManager
+from xarray.backends.locks import SerializableLock
 from xarray.core import indexing
 
-from . import _file
+from . import _errors, _file
 
 DIMS = ("time", "layer", "row", "column")
+# The library may not be called from two threads at once; pickled, a lock is a new one in the
+# worker's process.
+KAVRO_LOCK = SerializableLock()
+
+
+def reopen(target: str, names=(), mode=None) -> _file.File:  # noqa: ARG001
+    """The file manager's opener: in whatever process the array is read in. (An unpickled
+    manager hands over a mode even when it was given none.)"""
+    return _file.open(target, names=dict(names) if names else None)
 
 
 class KavroArray(BackendArray):
-    """One variable of an open file: (time, layer, row, column), read step by step."""
+    """One variable of a file: (time, layer, row, column), read step by step."""
 
-    def __init__(self, file: _file.File, var: dict, layers: int):
-        self.file = file
+    def __init__(self, manager, lock, var: dict, shape, steps):
+        self.manager = manager
+        self.lock = lock
         self.name = var["name"]
+        self.vtype = var["type"]
         self.dtype = var["dtype"]
-        grid = file.description["grid"]
-        self.shape = (len(file.step_pairs), layers, grid["nrows"], grid["ncols"])
+        self.shape = shape
+        self.steps = steps  # (YYYYDDD, HHMMSS) of each time index
 
     def __getitem__(self, key):
         return indexing.explicit_indexing_adapter(key, self.shape, indexing.IndexingSupport.BASIC,
@@ -38,22 +64,19 @@ class KavroArray(BackendArray):
     def _raw_getitem(self, key):
         t_key, l_key, r_key, c_key = key
         steps = range(self.shape[0])[t_key] if isinstance(t_key, slice) else [t_key]
-        # One layer asked for: read that layer alone; otherwise every layer at once.
+        # One layer asked for: read that layer alone; otherwise every layer of each step, into
+        # one array, then cut.
         one_layer = isinstance(l_key, (int, numpy.integer))
-        out = []
-        for k in steps:
-            if one_layer:
-                values = self.file.read(self.name, k, layer=int(l_key) + 1)[0]
-            else:
-                values = self.file.read(self.name, k)[l_key]
-            out.append(values[..., r_key, c_key])
-        shape = [len(steps)] + list(out[0].shape if out else self._empty_shape(key))
-        data = numpy.stack(out) if out else numpy.empty(shape, dtype=self.dtype)
+        layers = 1 if one_layer else self.shape[1]
+        out = numpy.empty((len(steps), layers) + self.shape[2:], dtype=self.dtype)
+        which = int(l_key) + 1 if one_layer else _file.ALL_LAYERS
+        with self.lock:
+            f = self.manager.acquire()
+            for n, k in enumerate(steps):
+                f.read_into(self.name, self.vtype, self.steps[k], which, out[n])
+        data = out[:, 0] if one_layer else out[:, l_key]
+        data = data[..., r_key, c_key]
         return data if isinstance(t_key, slice) else data[0]
-
-    def _empty_shape(self, key):
-        return [len(range(n)[k]) for n, k in zip(self.shape[1:], key[1:])
-                if isinstance(k, slice)]
 
 
 def grid_attributes(d: dict) -> dict:
@@ -77,41 +100,67 @@ def location_coords(stack, names, grid: dict) -> dict:
         if (sg["ncols"], sg["nrows"]) != (grid["ncols"], grid["nrows"]):
             raise ValueError(f"location file {stack}: {sg['ncols']} x {sg['nrows']} cells, the "
                              f"data {grid['ncols']} x {grid['nrows']}")
-        return {name.lower(): (("row", "column"), s.read(name, 0, layer=1)[0],
-                               {"units": v["units"]})
-                for name in ("LATITUDE", "LONGITUDE")
-                for v in [s._variable(name)]}
+        return {name.lower(): xarray.Variable(("row", "column"), s.read(name, 0, layer=1)[0],
+                                              {"units": s._variable(name)["units"]})
+                for name in ("LATITUDE", "LONGITUDE")}
 
 
-def open_kavro_dataset(filename, drop_variables=None, stack=None, names=None) -> xarray.Dataset:
-    f = _file.open(filename, names=names)
+def time_variable(f: _file.File) -> xarray.Variable:
+    """The steps as CF encodes them: seconds since the first step."""
+    times = f.steps
+    origin = times[0] if len(times) else numpy.datetime64("1970-01-01T00:00:00", "s")
+    seconds = (times - origin).astype("int64")
+    return xarray.Variable(("time",), seconds, {
+        "units": f"seconds since {str(origin).replace('T', ' ')}",
+        "calendar": "proleptic_gregorian", "standard_name": "time"})
+
+
+def raw_variables(f: _file.File, manager, lock, stack, names) -> dict:
+    """Every variable and coordinate of the file as stored, before xarray's decoding."""
+    d = f.description
+    g = d["grid"]
+    shape = (len(f.step_pairs), d["vertical"]["layers"], g["nrows"], g["ncols"])
+    variables = {
+        v["name"]: xarray.Variable(
+            DIMS, indexing.LazilyIndexedArray(KavroArray(manager, lock, v, shape, f.step_pairs)),
+            {"units": v["units"], "long_name": v["name"], "var_desc": v["description"]})
+        for v in d["variables"]}
+    variables.update({
+        "time": time_variable(f),
+        "layer": xarray.Variable(("layer",), numpy.arange(1, shape[1] + 1, dtype="i4")),
+        # 1-based, as every report numbers rows and columns.
+        "row": xarray.Variable(("row",), numpy.arange(1, g["nrows"] + 1, dtype="i4")),
+        "column": xarray.Variable(("column",), numpy.arange(1, g["ncols"] + 1, dtype="i4")),
+        "x": xarray.Variable(("column",), g["xorig"] + (numpy.arange(g["ncols"]) + 0.5) * g["xcell"],
+                             {"units": "m", "long_name": "projected x of the cell centre"}),
+        "y": xarray.Variable(("row",), g["yorig"] + (numpy.arange(g["nrows"]) + 0.5) * g["ycell"],
+                             {"units": "m", "long_name": "projected y of the cell centre"}),
+    })
+    if stack is not None:
+        variables.update(location_coords(stack, names, g))
+    return variables
+
+
+COORDINATES = ("time", "layer", "row", "column", "x", "y", "latitude", "longitude")
+
+
+def open_kavro_dataset(filename, *, stack=None, names=None, lock=None, decoders=None):
+    """The Dataset of FILENAME; DECODERS are xarray's decoding keywords."""
+    names_key = tuple(sorted((str(k), os.fspath(v)) for k, v in (names or {}).items()))
+    manager = CachingFileManager(reopen, filename, kwargs={"names": names_key})
     try:
-        d = f.description
-        g = d["grid"]
-        layers = d["vertical"]["layers"]
-        variables = {}
-        for v in d["variables"]:
-            if drop_variables and v["name"] in drop_variables:
-                continue
-            data = indexing.LazilyIndexedArray(KavroArray(f, v, layers))
-            variables[v["name"]] = xarray.Variable(
-                DIMS, data, {"units": v["units"], "long_name": v["name"],
-                             "var_desc": v["description"]})
-        coords = {
-            "time": ("time", f.steps.astype("datetime64[ns]")),
-            "layer": ("layer", numpy.arange(1, layers + 1, dtype="i4")),
-            "x": ("column", g["xorig"] + (numpy.arange(g["ncols"]) + 0.5) * g["xcell"],
-                  {"units": "m", "long_name": "projected x of the cell centre"}),
-            "y": ("row", g["yorig"] + (numpy.arange(g["nrows"]) + 0.5) * g["ycell"],
-                  {"units": "m", "long_name": "projected y of the cell centre"}),
-        }
-        if stack is not None:
-            coords.update(location_coords(stack, names, g))
-        ds = xarray.Dataset(variables, coords=coords, attrs=grid_attributes(d))
+        f = manager.acquire()
+        variables = raw_variables(f, manager, lock or KAVRO_LOCK, stack, names)
+        attrs = grid_attributes(f.description)
+        variables, attrs, coord_names = conventions.decode_cf_variables(
+            variables, attrs, **(decoders or {}))
+        ds = xarray.Dataset(variables, attrs=attrs)
+        ds = ds.set_coords([n for n in COORDINATES if n in ds.variables] + sorted(
+            n for n in coord_names if n in ds.variables))
     except BaseException:
-        f.close()
+        manager.close()
         raise
-    ds.set_close(f.close)
+    ds.set_close(manager.close)
     return ds
 
 
@@ -120,10 +169,23 @@ class KavroBackendEntrypoint(BackendEntrypoint):
 
     description = ("The kavro library's gridded files: netCDF, native binary (BIN:) and file "
                    "lists (LIST:), with decoded time steps")
-    open_dataset_parameters = ["filename_or_obj", "drop_variables", "stack", "names"]
+    open_dataset_parameters = ["filename_or_obj", "drop_variables", "mask_and_scale",
+                               "decode_times", "concat_characters", "decode_coords",
+                               "use_cftime", "decode_timedelta", "stack", "names", "lock",
+                               "autoclose", "format", "group"]
 
-    def open_dataset(self, filename_or_obj, *, drop_variables=None, stack=None, names=None):
-        return open_kavro_dataset(os.fspath(filename_or_obj), drop_variables, stack, names)
+    def open_dataset(self, filename_or_obj, *, drop_variables=None, mask_and_scale=True,
+                     decode_times=True, concat_characters=True, decode_coords=True,
+                     use_cftime=None, decode_timedelta=None, stack=None, names=None, lock=None,
+                     autoclose=False, format=None, group=None):  # noqa: A002 - xarray's name
+        if group is not None:
+            raise _errors.SettingError(f"group={group!r}: kavro files have no groups", "group")
+        decoders = {"drop_variables": drop_variables, "mask_and_scale": mask_and_scale,
+                    "decode_times": decode_times, "concat_characters": concat_characters,
+                    "decode_coords": decode_coords, "use_cftime": use_cftime,
+                    "decode_timedelta": decode_timedelta}
+        return open_kavro_dataset(os.fspath(filename_or_obj), stack=stack, names=names,
+                                  lock=lock, decoders=decoders)
 
     def guess_can_open(self, filename_or_obj):
         # netCDF files are left to the netCDF engines unless engine="kavro" is asked for.

@@ -144,6 +144,7 @@ TEST_F(ChoicesTest, BadSettingsAreRefused) {
        "Bad value for BRINDLEWICK_STEPS: YYYYDDD:HHMMSS:YYYYDDD:HHMMSS, the first step not "
        "after the last"},
       {{{"BRINDLEWICK_NAN_EQUAL", "perhaps"}}, "Bad value for BRINDLEWICK_NAN_EQUAL: Y or N"},
+      {{{"BRINDLEWICK_JSON", "/"}}, "JSON file \"/\" already exists"},
   };
   for (const auto& [env, mesg] : cases) {
     const RunResult r = run_logged(env);

@@ -55,6 +55,8 @@ TEST(LibrarySettingsList, HelpPrintsTheTable) {
       "                       offsets (CDF-2)\n"
       "  KAVRO_DIRECT_READ    Y or N (default Y): N reads every value through the netCDF\n"
       "                       library instead of straight from the file (for diagnosis)\n"
+      "  KAVRO_BANNER         Y or N (default Y): the start-up banner goes to standard output\n"
+      "                       when the log goes elsewhere\n"
       "Files are netCDF classic";
   EXPECT_NE(help.find(block), std::string::npos) << help;
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "json_result.h"
 #include "kavro/kavro.h"
 
 namespace brindlewick {
@@ -76,6 +77,38 @@ TEST(SummaryBlockTest, LinesOfTheHandCheckedCase) {
       "  RMS difference:               0.19647631",
   };
   EXPECT_EQ(summary_block(hand_checked()), expected);
+}
+
+// The JSON result carries the summary's numbers in the summary's text, byte for byte: programs
+// read it. A failed run names its reason and has no variables; names are escaped.
+TEST(JsonResultTest, TheHandCheckedCase) {
+  Settings settings;
+  settings.nan_equal = true;
+  settings.variables = {"O3"};
+  settings.csv_path = "cells \"a\".csv";
+  const std::vector<StepTime> steps = {{2024033, 0}, {2024033, 10000}, {2024033, 20000}};
+  const std::vector<VariableStats> stats = {hand_checked()};
+  EXPECT_EQ(json_result({kStatusDiffer, "", settings, steps, stats}),
+            "{\"status\": \"differ\", \"reason\": \"\", \"settings\": {\"abs_tol\": null, "
+            "\"rel_tol\": null, \"nan_equal\": true, \"variables\": [\"O3\"], \"steps\": null, "
+            "\"max_reports\": null, \"maps\": null, \"csv\": \"cells \\\"a\\\".csv\", "
+            "\"summary\": false, \"exit_on_diff\": false, \"format\": \"standard\"}, "
+            "\"steps\": [[2024033, 0], [2024033, 10000], [2024033, 20000]], \"variables\": [\n  "
+            "{\"name\": \"O3\", \"units\": \"ppmV\", \"cells_compared\": 36, \"steps\": 3, "
+            "\"cells_differing\": 4, \"nan_against_number\": 1, \"steps_differing\": 1, "
+            "\"first_difference\": [2024033, 10000], \"largest_abs\": {\"difference\": 1, "
+            "\"date\": 2024033, \"time\": 10000, \"layer\": 2, \"column\": 3, \"row\": 2, "
+            "\"latitude\": 41, \"longitude\": -100.75, \"value1\": 4, \"value2\": 3}, "
+            "\"largest_rel\": {\"difference\": 0.5, \"date\": 2024033, \"time\": 0, \"layer\": 2, "
+            "\"column\": 3, \"row\": 1, \"latitude\": 40.5, \"longitude\": -100.75, "
+            "\"value1\": -0.5, \"value2\": -0.25}, \"rms\": 0.19647631}\n], \"totals\": "
+            "{\"variables\": 1, \"variables_differing\": 1, \"cells_compared\": 36, "
+            "\"cells_differing\": 4, \"nan_against_number\": 1}}\n");
+  const std::string failed = json_result({kStatusFailed, "No \"INFILE2\"\n", Settings{}, {}, {}});
+  EXPECT_TRUE(failed.starts_with(
+      "{\"status\": \"failed\", \"reason\": \"No \\\"INFILE2\\\"\\u000a\", \"settings\": {"))
+      << failed;
+  EXPECT_NE(failed.find("\"variables\": [], \"totals\": {\"variables\": 0,"), std::string::npos);
 }
 
 // Without differences and without units; INTEGER values as integers.

@@ -133,9 +133,31 @@ print("result:", ds.sizes["time"], ds.attrs["GDNAM"], _compare.find_brindlewick(
 print("result:", kavro.compare("run1.nc", "run2.nc", "stack.nc").status)
 PY
 ) || fail "the installed Python package: $out"
-  # The library's banner shares standard output; the script's own lines are marked.
-  out=$(printf '%s\n' "$out" | sed -n 's/^result: //p')
-  [ "$out" = "$(printf '4 SAMPLE_12KM %s\ndiffer' "$prefix/bin/brindlewick")" ] ||
+  # The package prints nothing of its own: every line is the script's.
+  [ "$out" = "$(printf 'result: 4 SAMPLE_12KM %s\nresult: differ' "$prefix/bin/brindlewick")" ] ||
     fail "the installed Python package printed: $out"
+  # The RECORD pip uninstalls by: every installed file of the package, each with its hash
+  # and size, the RECORD itself without.
+  out=$("$python" - "$prefix/$pydir" "kavro-$version.dist-info" <<'PY' 2>&1
+import base64, csv, hashlib, os, sys
+site, info = sys.argv[1:]
+with open(os.path.join(site, info, "RECORD"), newline="") as f:
+    rows = list(csv.reader(f))
+listed = {path for path, _, _ in rows}
+for path, digest, size in rows:
+    if path == f"{info}/RECORD":
+        assert (digest, size) == ("", ""), (digest, size)
+        continue
+    data = open(os.path.join(site, path), "rb").read()
+    want = "sha256=" + base64.urlsafe_b64encode(hashlib.sha256(data).digest()).rstrip(b"=").decode()
+    assert (digest, int(size)) == (want, len(data)), path
+found = {os.path.relpath(os.path.join(d, n), site) for top in ("kavro", info)
+         for d, _, names in os.walk(os.path.join(site, top)) for n in names
+         if not n.endswith(".pyc")}
+assert found == listed, found ^ listed
+assert "kavro/_kavro" in " ".join(listed) and f"{info}/METADATA" in listed
+print("ok")
+PY
+) || fail "the installed RECORD: $out"
 fi
 echo "install_test: installed, found and used through CMake and pkg-config"

@@ -2,6 +2,8 @@
 
 import csv
 import io
+import json
+import re
 
 import numpy
 import pytest
@@ -104,20 +106,79 @@ def test_file_lists_through_names(files):
 @pytest.mark.parametrize("file2, settings, reason", [
     ("missing.nc", {}, "INFILE2 ({files}/missing.nc): no such file"),
     ("other_grid.nc", {}, None),
-    ("diff.nc", {"abs_tol": -1}, None),
+    ("diff.nc", {"variables": ["SO2"]},
+     'Variable "SO2" of BRINDLEWICK_VARIABLES is in neither "INFILE1" nor "INFILE2"'),
 ])
 def test_failures_are_results(files, file2, settings, reason):
     r = kavro.compare(files / "grid.nc", files / file2, files / "stack.nc", **settings)
     assert (r.status, r.exit_status, r.variables, r.rows) == ("failed", 2, {}, [])
+    # The tool's JSON result says the same.
+    assert (r.json["status"], r.json["reason"], r.json["variables"]) == ("failed", r.reason, [])
     assert r.reason
     if reason is not None:
         assert r.reason == reason.format(files=files)
 
 
+SETTING_CASES = [
+    # keyword, a good value and what the tool is given, a bad value and why it is refused.
+    ("nan_equal", True, "Y", "yes", "True or False"),
+    ("variables", ["O3", "TEMP"], "O3,TEMP", ["O3", "A B"],
+     "variable names of 1 to 16 characters, without blanks or commas"),
+    ("variables", "O3", "O3", [], "variable names of 1 to 16 characters"),
+    ("steps", [(2024033, 10000), "2024-02-02T02:00"], "2024033:010000:2024033:020000",
+     [(2024033, 20000), (2024033, 10000)], "the first step is after the last"),
+    ("steps", ((2024033, 0), (2024033, 0)), "2024033:000000:2024033:000000",
+     ((2024033, 0),), "(first, last), each (YYYYDDD, HHMMSS)"),
+    ("abs_tol", 0.5, "0.5", -1, "a number, 0 or more"),
+    ("rel_tol", 1e-3, "0.001", float("nan"), "a number, 0 or more"),
+    ("max_reports", 2, "2", 1.5, "a whole number, 0 or more"),
+    ("maps", ".", ".", "/no/such/folder", "an existing folder this process may write in"),
+    ("only_common", False, "N", 1, "True or False"),
+    ("format", "labelled", "labelled", "long", '"standard" or "labelled"'),
+    ("check_headers", True, "Y", "Y", "True or False"),
+    ("direct_read", False, "N", None, None),
+    ("execution_id", "run 7", "run 7", 7, "a text or a path"),
+    ("scenfile", "scenario.txt", "scenario.txt", ["a"], "a text or a path"),
+]
+
+
+@pytest.mark.parametrize("name, good, text, bad, why", SETTING_CASES)
+def test_keyword_settings(name, good, text, bad, why):
+    """Every setting of the tool as a keyword: checked in Python, a bad value refused with a
+    ValueError that names the keyword, before anything runs."""
+    env = _compare.setting_environment({name: good})
+    assert env == {_compare.SETTINGS[name].variable: text}
+    if why is None:
+        assert _compare.setting_environment({name: bad}) == {}
+        return
+    with pytest.raises(ValueError) as e:
+        _compare.setting_environment({name: bad})
+    assert isinstance(e.value, kavro.SettingError) and e.value.routine == name
+    assert str(e.value).startswith(f"{name}={bad!r}: ") and why in str(e.value)
+
+
+def test_every_setting_has_a_case():
+    assert {c[0] for c in SETTING_CASES} == set(_compare.SETTINGS)
+
+
+def test_a_setting_the_tool_lacks_is_refused(files, tmp_path, monkeypatch):
+    """A tool that does not list a setting in its --help would warn of it and go on without
+    it: the setting is refused instead, before the comparison runs."""
+    tool = tmp_path / "old_tool"
+    tool.write_text("#!/bin/sh\necho 'BRINDLEWICK_NAN_EQUAL=Y'\nexit 0\n")
+    tool.chmod(0o755)
+    monkeypatch.setenv("KAVRO_BRINDLEWICK", str(tool))
+    with pytest.raises(kavro.SettingError, match=f"only_common: this brindlewick \\({tool}\\) "
+                       "has no BRINDLEWICK_ONLY_COMMON") as e:
+        kavro.compare(files / "grid.nc", files / "same.nc", files / "stack.nc",
+                      nan_equal=True, only_common=True)
+    assert e.value.routine == "only_common"
+
+
 def test_what_cannot_run_raises(files, monkeypatch):
-    with pytest.raises(kavro.CompareError, match="unknown setting 'abs_tolerance'"):
+    with pytest.raises(kavro.SettingError, match="unknown setting 'abs_tolerance'"):
         kavro.compare(files / "grid.nc", files / "same.nc", files / "stack.nc", abs_tolerance=1)
-    with pytest.raises(kavro.CompareError, match="is not a number, text or yes/no"):
+    with pytest.raises(ValueError, match="abs_tol=\\[1\\]: a number, 0 or more"):
         kavro.compare(files / "grid.nc", files / "same.nc", files / "stack.nc", abs_tol=[1])
     monkeypatch.setenv("KAVRO_BRINDLEWICK", str(files / "no_such_tool"))
     with pytest.raises(kavro.CompareError, match="brindlewick could not be run"):
@@ -135,15 +196,20 @@ def test_fixture_pairs(files):
     assert r.rows[0].value2 == 99.5
 
 
+JSON_IDENTICAL = """'{"status": "identical", "reason": "", "variables": []}'"""
+
+
 @pytest.mark.parametrize("script, outcome", [
     # Status 0 with nothing written: an error, never an empty "identical".
-    ("exit 0", "wrote no CSV"),
+    ("exit 0", "wrote no JSON result"),
+    (f'echo {JSON_IDENTICAL} > "$BRINDLEWICK_JSON"; exit 0', "wrote no CSV"),
     ('echo "variable,date,time,layer,column,row,value1,value2,difference,latitude,longitude,x,y"'
-     ' > "$BRINDLEWICK_CSV"; exit 1', "holds no summary"),
-    ('echo "variable,date" > "$BRINDLEWICK_CSV"; echo "     Summary of all variables" '
-     '> "$LOGFILE"; exit 0', "unexpected CSV header"),
+     ' > "$BRINDLEWICK_CSV"; echo "{" > "$BRINDLEWICK_JSON"; exit 1', "not a JSON result"),
+    ('echo "variable,date" > "$BRINDLEWICK_CSV"; '
+     f'echo {JSON_IDENTICAL} > "$BRINDLEWICK_JSON"; exit 0', "unexpected CSV header"),
     ("kill -9 $$", "failed: brindlewick ended by signal 9"),
     ("echo 'no memory' >&2; exit 2", "failed: no memory"),
+    ("echo 'brindlewick: no stack' >&2; exit 2", "failed: no stack"),
 ])
 def test_a_tool_that_misbehaves(files, tmp_path, monkeypatch, script, outcome):
     tool = tmp_path / "fake_tool"
@@ -156,3 +222,61 @@ def test_a_tool_that_misbehaves(files, tmp_path, monkeypatch, script, outcome):
     else:
         with pytest.raises(kavro.CompareError, match=outcome):
             kavro.compare(files / "grid.nc", files / "same.nc", files / "stack.nc")
+
+
+def test_json_agrees_with_the_csv_and_the_summary(sample, tmp_path):
+    """The tool's JSON result, read by the package, against the CSV and the log's summary of
+    the same run."""
+    json_path = tmp_path / "result.json"
+    status, log, tool_csv = run_tool(tmp_path, sample / "run1.nc", sample / "run2.nc",
+                                     sample / "stack.nc", BRINDLEWICK_JSON=str(json_path),
+                                     BRINDLEWICK_NAN_EQUAL="Y")
+    assert status == 0
+    result = json.loads(json_path.read_text())
+    assert (result["status"], result["reason"]) == ("differ", "")
+    assert result["settings"] == {
+        "abs_tol": None, "rel_tol": None, "nan_equal": True, "variables": None, "steps": None,
+        "max_reports": None, "maps": None, "csv": str(tmp_path / "direct.csv"), "summary": True,
+        "exit_on_diff": False, "format": "standard"}
+    assert result["steps"] == [[2024033, t] for t in (0, 10000, 20000, 30000)]
+    rows = list(csv.DictReader(io.StringIO(tool_csv)))
+    for v in result["variables"]:
+        mine = [r for r in rows if r["variable"] == v["name"]]
+        assert v["cells_differing"] == len(mine)
+        # The summary's lines hold the same numbers, in the same text.
+        start = log.index(f'Summary of "{v["name"]}"')
+        block = log[start:log.index("\n", log.index("RMS difference:", start)) + 1]
+        assert re.search(rf"cells differing: +{v['cells_differing']}\n", block), block
+        assert re.search(rf"RMS difference: +{re.escape(repr(v['rms']))}\n", block), block
+        extreme = v["largest_abs"]
+        if extreme is None:
+            assert re.search(r"largest \|difference\|: +none\n", block), block
+            continue
+        assert re.search(rf"largest \|difference\|: +{re.escape(repr(extreme['difference']))}\n",
+                         block), block
+        # Its cell is a row of the CSV, with both values.
+        at = [r for r in mine if [int(r[k]) for k in ("date", "time", "layer", "column", "row")]
+              == [extreme[k] for k in ("date", "time", "layer", "column", "row")]]
+        assert [(float(r["value1"]), float(r["value2"])) for r in at] == [
+            (extreme["value1"], extreme["value2"])]
+    totals = result["totals"]
+    assert (totals["cells_differing"], totals["variables"]) == (len(rows), 4)
+    assert totals["cells_differing"] == sum(v["cells_differing"] for v in result["variables"])
+
+
+def test_a_file_against_itself_with_nan_equal(sample):
+    """run2.nc holds a NaN: against itself it differs (NaN against NaN), unless nan_equal."""
+    plain = kavro.compare(sample / "run2.nc", sample / "run2.nc", sample / "stack.nc")
+    assert plain.status == "differ"
+    same = kavro.compare(sample / "run2.nc", sample / "run2.nc", sample / "stack.nc",
+                         nan_equal=True)
+    assert (same.status, same.cells_differing, same.rows) == ("identical", 0, [])
+    assert same.json["settings"]["nan_equal"] is True and len(same.steps) == 4
+
+
+def test_steps_and_variables_reach_the_tool(sample):
+    r = kavro.compare(sample / "run1.nc", sample / "run2.nc", sample / "stack.nc",
+                      variables=["O3", "TEMP"], steps=("2024-02-02T01:00", (2024033, 20000)))
+    assert list(r.variables) == ["O3", "TEMP"]
+    assert r.steps == [(2024033, 10000), (2024033, 20000)]
+    assert r.json["settings"]["steps"] == [[2024033, 10000], [2024033, 20000]]

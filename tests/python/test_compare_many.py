@@ -1,7 +1,6 @@
 """kavro.compare_many on a 2-worker LocalCluster (loopback only, bounded in time): a batch's rows
 equal each pair compared alone, and broken pairs are rows, not exceptions."""
 
-import importlib
 import subprocess
 import sys
 
@@ -9,9 +8,7 @@ import pytest
 from dask import distributed
 
 import kavro
-from kavro import _batch
-
-cli = importlib.import_module("kavro.compare_many")
+from kavro import _batch, cli
 
 BATCH_SECONDS = 120
 
@@ -38,8 +35,6 @@ def pairs_of(files):
 
 def test_batch_equals_pairs_alone(files, client):
     pairs = pairs_of(files)
-    # kavro.compare_many stays the function once the command-line module is imported.
-    assert callable(kavro.compare_many)
     rows = kavro.compare_many(pairs, files / "stack.nc", client, timeout=BATCH_SECONDS)
     assert [(r.pair, r.status) for r in rows] == [
         (1, "identical"), (2, "differ"), (3, "failed"), (4, "failed"), (5, "identical"),
@@ -59,13 +54,18 @@ def test_batch_equals_pairs_alone(files, client):
 
 
 def test_task_failures_are_rows(files, client, monkeypatch):
-    """A task whose comparison cannot run at all (here: an unknown setting) is a failed row."""
-    rows = kavro.compare_many(pairs_of(files)[:2], files / "stack.nc", client,
-                              timeout=BATCH_SECONDS, colour="red")
-    assert [r.status for r in rows] == ["failed", "failed"]
-    assert rows[0].reason.startswith("CompareError: unknown setting 'colour'")
+    """A task that fails in its worker (here: a file that is no path) is a failed row; a bad
+    setting is refused before any task runs."""
+    rows = kavro.compare_many([(files / "grid.nc", 42), pairs_of(files)[0]], files / "stack.nc",
+                              client, timeout=BATCH_SECONDS)
+    assert [r.status for r in rows] == ["failed", "identical"]
+    assert rows[0].reason.startswith("TypeError: ")
     with pytest.raises(ValueError, match="no location file"):
         kavro.compare_many(pairs_of(files)[:1], None, client)
+    with pytest.raises(kavro.SettingError, match="unknown setting 'colour'"):
+        kavro.compare_many(pairs_of(files)[:1], files / "stack.nc", client, colour="red")
+    with pytest.raises(ValueError, match="nan_equal='Y': True or False"):
+        kavro.compare_many(pairs_of(files)[:1], files / "stack.nc", client, nan_equal="Y")
 
 
 def test_table_text(files):
@@ -102,7 +102,7 @@ def test_command_line_on_a_scheduler(files, tmp_path, client):
         manifest = tmp_path / "manifest.csv"
         manifest.write_text("".join(line + "\n" for line in manifest_lines))
         return subprocess.run(
-            [sys.executable, "-m", "kavro.compare_many", str(manifest), "--scheduler",
+            [sys.executable, "-m", "kavro", str(manifest), "--scheduler",
              client.scheduler.address, "--stack", str(files / "stack.nc"),
              "--timeout", str(BATCH_SECONDS), *extra],
             capture_output=True, text=True, timeout=BATCH_SECONDS)
@@ -121,6 +121,9 @@ def test_command_line_on_a_scheduler(files, tmp_path, client):
     assert table[0] == "pair,file1,file2,stack,status,cells_differing,worst_variable,reason"
     assert table[2] == f"2,{g},{d},{files / 'stack.nc'},differ,2,O3,"
     assert run([f"{g},{s}", f"{g},{d}"]).returncode == 1
+    # Settings reach every pair: only O3, whose one changed cell differs.
+    chosen = run([f"{g},{d}"], "--variables", "O3", "--nan-equal")
+    assert chosen.stdout.splitlines()[1].split()[:4] == ["1", "differ", "1", "O3"], chosen.stderr
     assert run([f"{g},{s}"]).returncode == 0
     bad = run([f"{g}"])
     assert bad.returncode == 2 and "expected file1,file2[,stack]" in bad.stderr

@@ -36,11 +36,13 @@ def test_error_has_path_and_cause(files, name, routine, cause):
 
 
 def test_error_of_a_read_names_the_step(files):
+    """A step the file does not hold is refused before the library is asked (a StepError, also
+    an IndexError), naming the file, the step and the steps it holds."""
     with kavro.open(files / "grid.nc") as f:
-        with pytest.raises(kavro.Error) as e:
+        with pytest.raises(kavro.StepError) as e:
             f.read("O3", (2024034, 0))
-    assert (e.value.routine, e.value.path, e.value.cause) == (
-        "RDTFLAG", str(files / "grid.nc"), "step 2024034:000000 is not in this file")
+    assert (e.value.routine, e.value.path) == ("File.read", str(files / "grid.nc"))
+    assert e.value.cause.startswith("step (2024034, 0) is not in the file: give an index 0..2")
 
 
 @pytest.mark.parametrize("name, routine, cause", OPEN_FAILURES)

@@ -1,6 +1,6 @@
 """kavro.open and File: descriptions, steps, reads, failures and the log."""
 
-import os
+import pickle
 
 import numpy
 import pytest
@@ -77,21 +77,79 @@ def test_logical_names_and_the_log(files, session_log, monkeypatch):
 
 
 def test_failures_raise_the_logs_reason(files):
-    """The exception's message is the reason the log gives, and it names the routine."""
-    with pytest.raises(kavro.Error) as e:
+    """Every failure is a kavro.Error of its class, with the routine, the path and the cause
+    (the reason the log gives)."""
+    with pytest.raises(kavro.OpenError) as e:
         kavro.open(files / "missing.nc")
-    assert (e.value.routine, e.value.reason) == ("OPEN3", "File not available.")
+    assert (e.value.routine, e.value.path, e.value.cause, e.value.reason) == (
+        "OPEN3", str(files / "missing.nc"), "no such file", "File not available.")
     with kavro.open(files / "grid.nc") as f:
         name = f.logical_name
-        with pytest.raises(kavro.Error) as e:
-            f.read("O3", (2024034, 0))
-        assert (e.value.routine, e.value.reason) == (
-            "RDTFLAG", f"Time step not yet written in file {name}")
-        with pytest.raises(kavro.Error) as e:
+        with pytest.raises(kavro.ReadError) as e:
             f.read("O3", 0, layer=NLAYS + 1)
-        assert (e.value.routine, e.value.reason) == (
-            "READ3", f"LAYER not available in file {name}")
-        with pytest.raises(KeyError, match='no variable "NOPE"'):
+        assert (e.value.routine, e.value.reason, e.value.path) == (
+            "READ3", f"LAYER not available in file {name}", str(files / "grid.nc"))
+        with pytest.raises(kavro.VariableError, match='no variable "NOPE"'):
             f.read("NOPE", 0)
-    with pytest.raises(ValueError, match="mode 'x'"):
+    with pytest.raises(kavro.SettingError, match="mode 'x'") as e:
         kavro.open(files / "grid.nc", mode="x")
+    assert isinstance(e.value, ValueError) and e.value.routine == "mode"
+
+
+RANGE = ("give an index 0..2 (or -3..-1), or a time from 2024-02-02T00:00:00 to "
+         "2024-02-02T02:00:00 as (YYYYDDD, HHMMSS), numpy.datetime64 or ISO text")
+
+
+@pytest.mark.parametrize("step, error, text", [
+    # Every form of a step names the same one.
+    (1, None, None), (-2, None, None), ((2024033, 10000), None, None),
+    (numpy.datetime64("2024-02-02T01:00"), None, None), ("2024-02-02T01:00:00", None, None),
+    # Bad ones name the valid range.
+    (3, IndexError, "step 3 is out of range: "), (-4, IndexError, "step -4 is out of range: "),
+    ((2024034, 0), IndexError, "step (2024034, 0) is not in the file: "),
+    ("2024-02-03", IndexError, "step '2024-02-03' is not in the file: "),
+    ((2024033, 1, 2), ValueError, "step (2024033, 1, 2) is no step: "),
+    ((2024033, 250000), ValueError, "step (2024033, 250000) is no (YYYYDDD, HHMMSS) pair: "),
+    ("yesterday", ValueError, "step 'yesterday' is no date and time: "),
+    (True, ValueError, "step True is no step: "),
+])
+def test_steps_in_every_form(files, step, error, text):
+    with kavro.open(files / "grid.nc") as f:
+        if error is None:
+            numpy.testing.assert_array_equal(f.read("O3", step), expected("O3", 2))
+            return
+        with pytest.raises(error) as e:
+            f.read("O3", step)
+    assert isinstance(e.value, kavro.Error) and str(e.value) == f"{files / 'grid.nc'}: {text}{RANGE}"
+
+
+@pytest.mark.parametrize("cls, builtin", [
+    (kavro.Error, RuntimeError), (kavro.OpenError, RuntimeError), (kavro.ReadError, RuntimeError),
+    (kavro.WriteError, RuntimeError), (kavro.StepError, IndexError),
+    (kavro.StepValueError, ValueError), (kavro.VariableError, KeyError),
+    (kavro.SettingError, ValueError), (kavro.CompareError, RuntimeError),
+])
+def test_one_hierarchy(cls, builtin):
+    """Every class is a kavro.Error and, where a caller expects one, a built-in error; each
+    travels through pickle (from a Dask worker) with its fields."""
+    err = pickle.loads(pickle.dumps(cls("the reason", "ROUTINE", "/data/run.nc", "the cause",
+                                        "GRIDFILE")))
+    assert type(err) is cls and isinstance(err, kavro.Error) and isinstance(err, builtin)
+    assert (err.reason, err.routine, err.path, err.cause, err.logical_name, str(err)) == (
+        "the reason", "ROUTINE", "/data/run.nc", "the cause", "GRIDFILE",
+        "GRIDFILE (/data/run.nc): the cause")
+    assert cls.__module__ == "kavro" and getattr(kavro, cls.__name__) is cls
+
+
+def test_codes_come_from_the_library():
+    """The package's codes are the library's, as its routines name them."""
+    from kavro import _file, _kavro
+    assert {k: _kavro.constants[k] for k in ("FSREAD3", "FSRDWR3", "FSNEW3", "FSUNKN3",
+                                               "FSCREA3", "XQINT", "XQREAL", "XQDBLE",
+                                               "ALLAYS3", "GRDDED3")} == {
+        "FSREAD3": 1, "FSRDWR3": 2, "FSNEW3": 3, "FSUNKN3": 4, "FSCREA3": 5, "XQINT": 4,
+        "XQREAL": 5, "XQDBLE": 6, "ALLAYS3": -1, "GRDDED3": 1}
+    assert _file.MODES == {"r": 1, "r+": 2, "w": 3, "a": 4, "w!": 5}
+    assert _file.FILE_TYPES == {-3: "KFEVNT3", -2: "DGRAPH3", -1: "CUSTOM3", 0: "DCTNRY3",
+                                1: "GRDDED3", 2: "BNDARY3", 3: "IDDATA3", 4: "PROFIL3",
+                                5: "GRNEST3", 6: "SMATRX3", 8: "PTRFLY3"}

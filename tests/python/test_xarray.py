@@ -77,13 +77,13 @@ def test_location_coordinates(files):
 
 def test_nothing_is_read_before_use(files, monkeypatch):
     calls = []
-    real = kavro.File.read
+    real = kavro.File.read_into
 
-    def counting(self, var, step, layer=None):
-        calls.append((var, step, layer))
-        return real(self, var, step, layer)
+    def counting(self, var, vtype, step, layer, out):
+        calls.append((var, step[1] // 10000, layer))
+        return real(self, var, vtype, step, layer, out)
 
-    monkeypatch.setattr(kavro.File, "read", counting)
+    monkeypatch.setattr(kavro.File, "read_into", counting)
     with kavro_dataset(files / "grid.nc") as ds:
         assert calls == []
         one = ds["TEMP"][1, 2].values  # one step, one layer
@@ -94,7 +94,7 @@ def test_nothing_is_read_before_use(files, monkeypatch):
         assert calls == [("TEMP", 2, 3)]
         calls.clear()
         part = ds["O3"][0:2, :, 1:3, 4].values
-        assert calls == [("O3", 0, None), ("O3", 1, None)]
+        assert calls == [("O3", 0, -1), ("O3", 1, -1)]
         numpy.testing.assert_array_equal(part, numpy.stack(
             [expected("O3", k)[:, 1:3, 4] for k in (1, 2)]))
         calls.clear()
@@ -107,3 +107,36 @@ def test_dask_chunks_read_lazily(files):
         assert ds["O3"].chunks[0] == (1, 1, 1)
         numpy.testing.assert_allclose(ds["O3"].sum("time").values,
                                       sum(expected("O3", k) for k in (1, 2, 3)), rtol=1e-6)
+
+
+def decoded_time(ds):
+    return ds["time"].values.tolist() == numpy.array(
+        ["2024-02-02T00", "2024-02-02T01", "2024-02-02T02"], dtype="datetime64[ns]").tolist()
+
+
+@pytest.mark.parametrize("options, check", [
+    ({}, decoded_time),
+    # Undecoded, the time is CF's numbers, and xarray's decoder reads them back.
+    ({"decode_times": False}, lambda ds: ds["time"].values.tolist() == [0, 3600, 7200]
+     and ds["time"].attrs["units"] == "seconds since 2024-02-02 00:00:00"
+     and decoded_time(xarray.decode_cf(ds))),
+    ({"use_cftime": False, "decode_timedelta": False}, decoded_time),
+    # Nothing in these files for these to act on; taken, and the Dataset is as without them.
+    ({"mask_and_scale": False, "decode_coords": False, "concat_characters": False,
+      "autoclose": True, "format": "NETCDF3_CLASSIC"},
+     lambda ds: decoded_time(ds) and ds["O3"].dtype == numpy.float32),
+    ({"drop_variables": ["TEMP"]}, lambda ds: "TEMP" not in ds and "O3" in ds),
+    # Rows, columns and layers are numbered from 1, as every report numbers them.
+    ({}, lambda ds: ds["row"].values.tolist() == [1, 2, 3, 4]
+     and ds["column"].values.tolist() == [1, 2, 3, 4, 5] and ds["layer"].values.tolist() == [1, 2, 3]
+     and ds["O3"].sel(time="2024-02-02T01", layer=2, row=3, column=4).item()
+     == expected("O3", 2)[1, 2, 3]),
+])
+def test_xarray_keywords(files, options, check):
+    with kavro_dataset(files / "grid.nc", **options) as ds:
+        assert check(ds)
+
+
+def test_groups_are_refused(files):
+    with pytest.raises(kavro.SettingError, match="group='/a': kavro files have no groups"):
+        kavro_dataset(files / "grid.nc", group="/a")

@@ -41,6 +41,13 @@ void INITBLK3();
 // output is lost. A program with output to give there fails as for a failed write.
 bool standard_output_lost() noexcept;
 
+// A program's own log (the Python package's logging): when a sink is set before the log is set
+// up and LOGFILE is unset, every log line goes to SINK with CONTEXT: the line as the log would
+// hold it, without its newline, and whether it belongs to a warning. The log then counts as
+// kept apart from standard output (the banner follows KAVRO_BANNER). A null SINK sets none.
+using LogSink = void (*)(void* context, std::string_view line, bool warning) noexcept;
+void set_log_sink(LogSink sink, void* context) noexcept;
+
 // The slot that holds the file of logical name LNAME: 0 when none, -1 for a name longer than
 // 16 characters.
 int NAME2FID(std::string_view lname);

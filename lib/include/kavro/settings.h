@@ -46,6 +46,10 @@ struct LibrarySetting {
 // Every setting of the library, in the table's order.
 std::span<const LibrarySetting> library_settings() noexcept;
 
+// The value of the library setting NAME, read as its row says (a bad value reported under
+// CALLER). A name that is not in the table gives false.
+bool library_setting_value(std::string_view name, std::string_view caller);
+
 }  // namespace kavro
 
 #endif  // KAVRO_SETTINGS_H

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -109,6 +110,88 @@ TEST_F(Initlog3Test, DevNullStillShowsBanner) {
   EXPECT_EQ(lines[17], "     $Id: @(#) kavro library version 3.1 $");
   EXPECT_EQ(lines[18], std::string("     netCDF version ") + nc_inq_libvers());
   EXPECT_EQ(lines[19], "     ");
+}
+
+// A program's own log sink: every log line, each marked when it belongs to a warning; the log
+// is then apart from standard output, which has the banner as KAVRO_BANNER says (Y when unset),
+// as it has with LOGFILE=/dev/null.
+struct SinkCase {
+  std::optional<std::string> logfile;
+  std::optional<std::string> banner;
+  std::size_t stdout_lines;
+  bool sink_has_lines;
+};
+
+class LogSinkTest : public Initlog3Test, public ::testing::WithParamInterface<SinkCase> {
+ protected:
+  // Child side: the sink writes "W|" or "I|" and the line to this file.
+  static std::FILE*& sunk() {
+    static std::FILE* f = nullptr;
+    return f;
+  }
+  static void collect(void* /*context*/, std::string_view line, bool warning) noexcept {
+    std::fprintf(sunk(), "%c|%.*s\n", warning ? 'W' : 'I', static_cast<int>(line.size()),
+                 line.data());
+  }
+};
+
+TEST_P(LogSinkTest, LinesAndBanner) {
+  ScopedEnv log("LOGFILE", GetParam().logfile);
+  ScopedEnv banner("KAVRO_BANNER", GetParam().banner);
+  const std::string sunk_path = dir().file("sunk.txt");
+  EXPECT_EXIT(
+      {
+        to_file();
+        sunk() = std::fopen(sunk_path.c_str(), "w");
+        set_log_sink(collect, nullptr);
+        INIT3();
+        XQMSG2("plain");
+        XQWARN("CALLER", 0, 0, "careful");
+        std::fclose(sunk());
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
+  EXPECT_EQ(read_lines(out()).size(), GetParam().stdout_lines);
+  const Lines lines = read_lines(sunk_path);
+  if (!GetParam().sink_has_lines) {
+    EXPECT_EQ(lines, Lines{});
+    return;
+  }
+  ASSERT_GE(lines.size(), 6u);
+  EXPECT_EQ(lines[15], "I|" + std::string(kTagLine));
+  EXPECT_EQ(Lines(lines.end() - 5, lines.end()),
+            (Lines{"I|     plain", "W|     ", "W|     >>--->> WARNING in subroutine CALLER",
+                   "W|     careful", "W|     "}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, LogSinkTest,
+                         ::testing::Values(SinkCase{std::nullopt, std::nullopt, 20, true},
+                                           SinkCase{std::nullopt, "N", 0, true},
+                                           SinkCase{std::nullopt, "Y", 20, true},
+                                           // LOGFILE set: the file has the log, the sink nothing.
+                                           SinkCase{"/dev/null", "N", 0, false},
+                                           SinkCase{"/dev/null", "Y", 20, false}));
+
+// A program that takes its sink back once the log is set up has the later lines dropped, and
+// the library goes on.
+TEST_F(LogSinkTest, SinkTakenBackDropsLines) {
+  ScopedEnv log("LOGFILE", std::nullopt);
+  const std::string sunk_path = dir().file("sunk.txt");
+  EXPECT_EXIT(
+      {
+        to_file();
+        sunk() = std::fopen(sunk_path.c_str(), "w");
+        set_log_sink(collect, nullptr);
+        XQMSG2("kept");
+        set_log_sink(nullptr, nullptr);
+        XQMSG2("dropped");
+        std::fclose(sunk());
+        std::exit(XQFLUSH(state().b.LOGUNIT3) ? 0 : 3);
+      },
+      ::testing::ExitedWithCode(0), "");
+  const Lines lines = read_lines(sunk_path);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back(), "I|     kept");
 }
 
 class Init3Test : public kavro_test::LibraryTest {};

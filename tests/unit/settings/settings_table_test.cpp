@@ -124,7 +124,9 @@ const std::vector<SettingCase> kCases = {
                 true,
                 {},
                 reader_warning("KAVRO_DIRECT_READ", "TRUE"),
-                false}};
+                false},
+    // Unset, not logged either: a run that leaves it alone writes the banner as always.
+    SettingCase{"Banner", "KAVRO_BANNER", true, {}, reader_warning("KAVRO_BANNER", "TRUE"), true}};
 
 INSTANTIATE_TEST_SUITE_P(Rows, SettingTableTest, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.test_name); });

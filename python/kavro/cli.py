@@ -1,5 +1,5 @@
-"""python3 -m kavro.compare_many MANIFEST [--scheduler ADDRESS]: compares every file pair of a
-manifest on a Dask cluster and prints one line per pair.
+"""kavro-compare-many MANIFEST [--scheduler ADDRESS] (or python3 -m kavro): compares every
+file pair of a manifest on a Dask cluster and prints one line per pair.
 
 The manifest is CSV: file1, file2[, stack] per line; blank lines and lines starting with # are
 skipped, and a first line naming the columns (file1,file2,stack) is a header. Relative paths
@@ -11,7 +11,6 @@ import argparse
 import csv
 import os
 import sys
-import types
 from typing import List, Tuple
 
 from . import _batch
@@ -56,7 +55,7 @@ def write_csv(path: str, rows) -> None:
 
 
 def main(argv=None) -> int:
-    parser = argparse.ArgumentParser(prog="python3 -m kavro.compare_many",
+    parser = argparse.ArgumentParser(prog="kavro-compare-many",
                                      description=__doc__.split("\n\n")[0])
     parser.add_argument("manifest", help="CSV of file1,file2[,stack]")
     parser.add_argument("--scheduler", help="address of a running Dask scheduler "
@@ -66,14 +65,18 @@ def main(argv=None) -> int:
     parser.add_argument("--stack", help="location file of the pairs that name none")
     parser.add_argument("--abs-tol", type=float, help="absolute tolerance")
     parser.add_argument("--rel-tol", type=float, help="relative tolerance")
+    parser.add_argument("--nan-equal", action="store_true", default=None,
+                        help="a NaN against a NaN is not a difference")
+    parser.add_argument("--variables", help="compare only these variables (A,B,...)")
     parser.add_argument("--timeout", type=float, help="seconds the whole batch may take")
     parser.add_argument("--csv", help="also write the table as CSV to this new file")
     args = parser.parse_args(argv)
     try:
         pairs = read_manifest(args.manifest)
         stack = resolved(args.stack, os.getcwd()) if args.stack else None
-        settings = {k: v for k, v in (("abs_tol", args.abs_tol), ("rel_tol", args.rel_tol))
-                    if v is not None}
+        settings = {"abs_tol": args.abs_tol, "rel_tol": args.rel_tol,
+                    "nan_equal": args.nan_equal,
+                    "variables": args.variables.split(",") if args.variables else None}
         client = None
         if args.scheduler:
             from dask import distributed
@@ -91,17 +94,3 @@ def main(argv=None) -> int:
         return 2
     sys.stdout.write(_batch.format_table(rows))
     return _batch.exit_status(rows)
-
-
-class _CallableModule(types.ModuleType):
-    """kavro.compare_many is the batch function; importing this module (which makes the
-    package's attribute of that name the module) must not take the function away."""
-
-    def __call__(self, *args, **kwargs):
-        return _batch.compare_many(*args, **kwargs)
-
-
-if __name__ == "__main__":
-    sys.exit(main())
-else:
-    sys.modules[__name__].__class__ = _CallableModule

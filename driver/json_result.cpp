@@ -1,0 +1,210 @@
+#include "json_result.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+
+#include "kavro/kavro.h"
+#include "number_text.h"
+
+namespace brindlewick {
+namespace {
+
+// One JSON object under construction: "key": value pairs, separated by commas.
+class Object {
+ public:
+  explicit Object(std::string& out) : out_(out) { out_ += '{'; }
+  std::string& key(std::string_view name) {
+    out_ += first_ ? "\"" : ", \"";
+    first_ = false;
+    out_ += name;
+    out_ += "\": ";
+    return out_;
+  }
+  void close() { out_ += '}'; }
+
+ private:
+  std::string& out_;
+  bool first_ = true;
+};
+
+void put_string(std::string& out, std::string_view text) {
+  out += '"';
+  out += json_escaped(text);
+  out += '"';
+}
+
+void put_bool(std::string& out, bool v) { out += v ? "true" : "false"; }
+
+void put_count(std::string& out, std::uint64_t n) {
+  append_integer(out, static_cast<std::int64_t>(n));
+}
+
+// A value as the summary shows it; a NaN or an infinity as null.
+void put_value(std::string& out, double v, int vtype) {
+  out += std::isfinite(v) ? value_text(v, vtype) : "null";
+}
+
+void put_step(std::string& out, int jdate, int jtime) {
+  out += '[';
+  append_integer(out, jdate);
+  out += ", ";
+  append_integer(out, jtime);
+  out += ']';
+}
+
+void put_extreme(std::string& out, const Extreme& e, int vtype) {
+  if (!e.found) {
+    out += "null";
+    return;
+  }
+  Object o(out);
+  put_value(o.key("difference"), e.measure, difference_type(vtype));
+  append_integer(o.key("date"), e.at.jdate);
+  append_integer(o.key("time"), e.at.jtime);
+  append_integer(o.key("layer"), e.at.layer);
+  append_integer(o.key("column"), e.at.col);
+  append_integer(o.key("row"), e.at.row);
+  put_value(o.key("latitude"), e.at.lat, kavro::XQREAL);
+  put_value(o.key("longitude"), e.at.lon, kavro::XQREAL);
+  put_value(o.key("value1"), e.a, vtype);
+  put_value(o.key("value2"), e.b, vtype);
+  o.close();
+}
+
+void put_variable(std::string& out, const VariableStats& s) {
+  Object o(out);
+  put_string(o.key("name"), s.name);
+  put_string(o.key("units"), s.units);
+  put_count(o.key("cells_compared"), s.compared);
+  append_integer(o.key("steps"), s.steps);
+  put_count(o.key("cells_differing"), s.differing);
+  put_count(o.key("nan_against_number"), s.nan_number);
+  append_integer(o.key("steps_differing"), s.steps_differing);
+  if (s.steps_differing > 0) {
+    put_step(o.key("first_difference"), s.first_jdate, s.first_jtime);
+  } else {
+    o.key("first_difference") += "null";
+  }
+  put_extreme(o.key("largest_abs"), s.largest_abs, s.vtype);
+  put_extreme(o.key("largest_rel"), s.largest_rel, s.vtype);
+  put_value(o.key("rms"), s.rms(), difference_type(s.vtype));
+  o.close();
+}
+
+void put_path(std::string& out, const std::string& path) {
+  if (path.empty()) {
+    out += "null";
+  } else {
+    put_string(out, path);
+  }
+}
+
+void put_settings(std::string& out, const Settings& s) {
+  Object o(out);
+  if (s.tolerance.set) {
+    put_value(o.key("abs_tol"), s.tolerance.absolute, kavro::XQDBLE);
+    put_value(o.key("rel_tol"), s.tolerance.relative, kavro::XQDBLE);
+  } else {
+    o.key("abs_tol") += "null";
+    o.key("rel_tol") += "null";
+  }
+  put_bool(o.key("nan_equal"), s.nan_equal);
+  std::string& vars = o.key("variables");
+  if (s.variables.empty()) {
+    vars += "null";
+  } else {
+    vars += '[';
+    for (std::size_t i = 0; i < s.variables.size(); ++i) {
+      if (i > 0) vars += ", ";
+      put_string(vars, s.variables[i]);
+    }
+    vars += ']';
+  }
+  std::string& steps = o.key("steps");
+  if (s.steps.set) {
+    steps += '[';
+    put_step(steps, s.steps.first.jdate, s.steps.first.jtime);
+    steps += ", ";
+    put_step(steps, s.steps.last.jdate, s.steps.last.jtime);
+    steps += ']';
+  } else {
+    steps += "null";
+  }
+  if (s.max_reports >= 0) {
+    append_integer(o.key("max_reports"), s.max_reports);
+  } else {
+    o.key("max_reports") += "null";
+  }
+  put_path(o.key("maps"), s.maps_dir);
+  put_path(o.key("csv"), s.csv_path);
+  put_bool(o.key("summary"), s.summary);
+  put_bool(o.key("exit_on_diff"), s.exit_on_diff);
+  put_string(o.key("format"), s.labelled ? "labelled" : "standard");
+  o.close();
+}
+
+void put_totals(std::string& out, std::span<const VariableStats> all) {
+  std::uint64_t compared = 0, differing = 0, nan_number = 0, variables_differing = 0;
+  for (const VariableStats& s : all) {
+    compared += s.compared;
+    differing += s.differing;
+    nan_number += s.nan_number;
+    variables_differing += s.differing > 0 ? 1 : 0;
+  }
+  Object o(out);
+  put_count(o.key("variables"), all.size());
+  put_count(o.key("variables_differing"), variables_differing);
+  put_count(o.key("cells_compared"), compared);
+  put_count(o.key("cells_differing"), differing);
+  put_count(o.key("nan_against_number"), nan_number);
+  o.close();
+}
+
+}  // namespace
+
+std::string json_escaped(std::string_view text) {
+  std::string out;
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (u < 0x20) {
+      char esc[8];
+      std::snprintf(esc, sizeof esc, "\\u%04x", u);
+      out += esc;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::string json_result(const RunOutcome& r) {
+  std::string out;
+  Object o(out);
+  put_string(o.key("status"), r.status);
+  put_string(o.key("reason"), r.reason);
+  put_settings(o.key("settings"), r.settings);
+  std::string& steps = o.key("steps");
+  steps += '[';
+  for (std::size_t i = 0; i < r.steps.size(); ++i) {
+    if (i > 0) steps += ", ";
+    put_step(steps, r.steps[i].jdate, r.steps[i].jtime);
+  }
+  steps += ']';
+  std::string& vars = o.key("variables");
+  vars += '[';
+  for (std::size_t i = 0; i < r.variables.size(); ++i) {
+    vars += i > 0 ? ",\n  " : "\n  ";
+    put_variable(vars, r.variables[i]);
+  }
+  vars += r.variables.empty() ? "]" : "\n]";
+  put_totals(o.key("totals"), r.variables);
+  o.close();
+  out += '\n';
+  return out;
+}
+
+}  // namespace brindlewick
