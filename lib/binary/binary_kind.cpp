@@ -27,7 +27,7 @@ std::array<char, 512> c_path(std::string_view path) {
 bool open(std::string_view path, int fid, int access, std::string_view) {
   return OPNBIN3(c_path(path).data(), fid, access, "") != 0;
 }
-bool create(std::string_view path, int fid, std::string_view) {
+bool create(std::string_view path, int fid, std::string_view, bool) {
   return CRTBIN3(c_path(path).data(), fid, "") != 0;
 }
 // The header's stamps, descriptions and levels, and the record count it holds now.

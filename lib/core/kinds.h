@@ -44,7 +44,7 @@ inline Admission dispatch_on_mode(int, int, std::string_view, std::string_view) 
   return Admission::kDispatch;
 }
 inline bool cannot_open(std::string_view, int, int, std::string_view) { return false; }
-inline bool cannot_create(std::string_view, int, std::string_view) { return false; }
+inline bool cannot_create(std::string_view, int, std::string_view, bool) { return false; }
 inline bool nothing_to_describe(int, std::string_view) { return true; }
 inline bool nothing_to_flush(int) { return true; }
 inline int nothing_to_close(int) { return 0; }
@@ -84,8 +84,10 @@ struct FileKind {
   // null when such a file is "not available".
   bool (*open_absent)(int fid, std::string_view pname) = nullptr;
   // CRTFIL3, after the checks every kind shares: creates the file PATH for slot FID from the
-  // description record.
-  bool (*create)(std::string_view path, int fid, std::string_view pname) = cannot_create;
+  // description record; LARGE_OFFSETS (KAVRO_OFFSET_64) asks a format that has a 64-bit
+  // offset variant for it.
+  bool (*create)(std::string_view path, int fid, std::string_view pname,
+                 bool large_offsets) = cannot_create;
 
   // DESC3, after the slot's state is copied and a volatile file synchronised: the rest of the
   // description record from the file.
@@ -102,6 +104,9 @@ struct FileKind {
   // into FLAGS; on failure false with the warning text in WHY (warned only when verbose).
   bool (*read_flags)(int fid, int vid, int first, int n, int step, std::span<int> flags,
                      MsgBuf<256>& why) = no_flags;
+  // READ3 of a dictionary (file type DCTNRY3): the entry VNAME into the description record;
+  // null for a kind that holds no dictionaries.
+  bool (*read_entry)(int fid, std::string_view vname) = nullptr;
   // READ3 for a kind that reads by date and time itself (memory-resident); null otherwise.
   bool (*read_dated)(int fid, int vid, int layer, int jdate, int jtime, void* buffer) = nullptr;
   // A transfer of file type FTYPE, before the variable: the type's per-step header arrays of
@@ -139,6 +144,10 @@ struct FileKind {
   void (*init)(std::string_view version, int rundate, int runtime) = nothing_to_init;
   // Tests starting the library afresh: gives back everything the kind holds, for every slot.
   void (*forget)() = nothing_to_forget;
+
+  // CHKFIL3: whether the vertical grid of the slot's header (VGTYP, VGTOP and the levels the
+  // header holds, as the opener stored them) is compared with the caller's.
+  bool checks_vertical = false;
 
   // OPNLOG3: the line naming the kind and the access (ACCESS a 20-character field).
   void (*report)(int fid, std::string_view access) = no_report;

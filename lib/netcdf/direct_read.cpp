@@ -116,11 +116,6 @@ void report_short_file(int fid, const classic::Variable& v) {
 
 }  // namespace
 
-StoredOrder& stored_order() noexcept {
-  static StoredOrder request;
-  return request;
-}
-
 int direct_read_block(int fid, int varid, int rank, const int* start, const int* count, int vtype,
                       void* dest, bool* left_reversed) noexcept {
   const classic::KeptFile* k = classic::kept_file(fid);

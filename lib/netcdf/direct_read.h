@@ -26,14 +26,6 @@ int direct_read_block(int fid, int varid, int rank, const int* start, const int*
 int read_block(int fid, int varid, int rank, const int* start, const int* count, int vtype,
                void* dest, bool* left_reversed = nullptr) noexcept;
 
-// Whether a READ3 of one variable may leave its values as the file stores them, and whether
-// a block was left so: set around one such read at a time, consulted by the transfer.
-struct StoredOrder {
-  bool allowed = false;
-  bool left = false;
-};
-StoredOrder& stored_order() noexcept;
-
 }  // namespace kavro::detail
 
 namespace kavro::test_hooks {

@@ -19,8 +19,9 @@ namespace kavro::detail {
 // Opens the existing netCDF file PATH for slot FID and reads its header into the slot.
 bool open_netcdf(std::string_view path, int fid, int access, std::string_view pname);
 
-// Creates the netCDF file PATH for slot FID from the description record.
-bool create_netcdf(std::string_view path, int fid, std::string_view pname);
+// Creates the netCDF file PATH for slot FID from the description record, with 64-bit offsets
+// when LARGE_OFFSETS.
+bool create_netcdf(std::string_view path, int fid, std::string_view pname, bool large_offsets);
 
 // The descriptive attributes of the file into the description record.
 bool describe_netcdf(int fid, std::string_view lname);

@@ -108,6 +108,7 @@ void clear_description(int fid) {
   b.VGTYP3(fid) = 0;
   b.VGTOP3(fid) = 0.0F;
   b.VGLVS3(fid).fill(0.0F);
+  b.header_levels(fid) = 0;
   b.TFLAGID3(fid) = IMISSING3;
   b.LAYSIZE3(fid) = IMISSING3;
   state().c.GDNAM3(fid).blank();
@@ -142,7 +143,7 @@ bool read_description(int fid, int ncid) {
     return false;
   }
   // The level table holds 101 values: a longer level list is refused, not cut.
-  int nlevels = 0;
+  int& nlevels = b.header_levels(fid);
   if (!att_ok(detail::get_float_atts(ncid, NC_GLOBAL, layout::kVglvlsAtt, b.VGLVS3(fid), nlevels),
               fid, layout::kVglvlsAtt, "at most 101 float values",
               "Error reading file attribute VGLVS.")) {

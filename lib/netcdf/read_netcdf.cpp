@@ -18,6 +18,7 @@
 #include "netcdf/layout.h"
 #include "netcdf/nc_read.h"
 #include "netcdf/netcdf_ops.h"
+#include "netcdf/stored_order.h"
 #include "netcdf/transfer_plan.h"
 
 namespace kavro::detail {
