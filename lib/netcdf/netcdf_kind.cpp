@@ -6,8 +6,8 @@
 #include "core/log.h"
 #include "core/msgbuf.h"
 #include "core/state.h"
+#include "filetype/layout.h"
 #include "netcdf/header_atts.h"
-#include "netcdf/layout.h"
 #include "netcdf/netcdf_ops.h"
 #include "netcdf/netcdf_routines.h"
 

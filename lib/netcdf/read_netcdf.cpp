@@ -12,14 +12,14 @@
 #include "core/netcdf_status.h"
 #include "core/sizes.h"
 #include "core/state.h"
+#include "filetype/layout.h"
+#include "filetype/transfer_plan.h"
 #include "kavro/core.h"
 #include "kavro/params.h"
 #include "netcdf/direct_read.h"
-#include "netcdf/layout.h"
 #include "netcdf/nc_read.h"
 #include "netcdf/netcdf_ops.h"
-#include "netcdf/stored_order.h"
-#include "netcdf/transfer_plan.h"
+#include "read/stored_order.h"
 
 namespace kavro::detail {
 

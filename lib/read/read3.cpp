@@ -8,13 +8,13 @@
 #include "core/msgbuf.h"
 #include "core/sizes.h"
 #include "core/state.h"
+#include "filetype/layout.h"
 #include "kavro/core.h"
 #include "kavro/params.h"
 #include "kavro/read.h"
 #include "kavro/util.h"
-#include "netcdf/layout.h"
-#include "netcdf/stored_order.h"
 #include "read/read.h"
+#include "read/stored_order.h"
 
 namespace kavro {
 namespace {

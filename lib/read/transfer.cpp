@@ -10,8 +10,8 @@
 #include "core/kinds.h"
 #include "core/sizes.h"
 #include "core/state.h"
+#include "filetype/transfer_plan.h"
 #include "kavro/params.h"
-#include "netcdf/transfer_plan.h"
 #include "read/read.h"
 
 namespace kavro {

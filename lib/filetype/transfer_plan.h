@@ -2,14 +2,14 @@
 // SIZE of the variable, and the per-step header arrays before it. READ3's transfers, the size
 // a sized READ3 promises and WRITE3's step all take it from here, so the bytes promised, read
 // and written cannot drift apart.
-#ifndef KAVRO_NETCDF_TRANSFER_PLAN_H
-#define KAVRO_NETCDF_TRANSFER_PLAN_H
+#ifndef KAVRO_FILETYPE_TRANSFER_PLAN_H
+#define KAVRO_FILETYPE_TRANSFER_PLAN_H
 
 #include <array>
 #include <cstdint>
 
 #include "core/kinds.h"
-#include "netcdf/layout.h"
+#include "filetype/layout.h"
 
 namespace kavro::detail {
 
@@ -59,4 +59,4 @@ int transfer_type(int fid) noexcept;
 
 }  // namespace kavro::detail
 
-#endif  // KAVRO_NETCDF_TRANSFER_PLAN_H
+#endif  // KAVRO_FILETYPE_TRANSFER_PLAN_H

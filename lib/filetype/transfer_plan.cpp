@@ -1,4 +1,4 @@
-#include "netcdf/transfer_plan.h"
+#include "filetype/transfer_plan.h"
 
 #include <climits>
 #include <cstddef>

@@ -1,8 +1,8 @@
 // The value order of a READ3 of one variable: whether the reader may leave the values as the file
 // stores them (each value's bytes reversed), and whether it did. READ3 sets the request around
 // one such read at a time; the kind that reads the values consults and answers it.
-#ifndef KAVRO_NETCDF_STORED_ORDER_H
-#define KAVRO_NETCDF_STORED_ORDER_H
+#ifndef KAVRO_READ_STORED_ORDER_H
+#define KAVRO_READ_STORED_ORDER_H
 
 namespace kavro::detail {
 
@@ -16,4 +16,4 @@ StoredOrder& stored_order() noexcept;
 
 }  // namespace kavro::detail
 
-#endif  // KAVRO_NETCDF_STORED_ORDER_H
+#endif  // KAVRO_READ_STORED_ORDER_H

@@ -3,8 +3,8 @@
 // the state table that holds each structural variable's id), the shape of the data
 // variables. The opener, the describer, the reader and the
 // creator all take the layout from here.
-#ifndef KAVRO_NETCDF_LAYOUT_H
-#define KAVRO_NETCDF_LAYOUT_H
+#ifndef KAVRO_FILETYPE_LAYOUT_H
+#define KAVRO_FILETYPE_LAYOUT_H
 
 #include <cstdint>
 #include <optional>
@@ -168,4 +168,4 @@ std::span<const std::string_view> tflag_dimensions(int ftype) noexcept;
 
 }  // namespace kavro::layout
 
-#endif  // KAVRO_NETCDF_LAYOUT_H
+#endif  // KAVRO_FILETYPE_LAYOUT_H

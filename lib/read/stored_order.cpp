@@ -1,4 +1,4 @@
-#include "netcdf/stored_order.h"
+#include "read/stored_order.h"
 
 namespace kavro::detail {
 
