@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "binary/binary_io.h"
+#include "binary/binary_state.h"
 #include "core/log.h"
 #include "core/msgbuf.h"
 #include "core/sizes.h"

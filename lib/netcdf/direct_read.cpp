@@ -13,8 +13,8 @@
 #include "core/state.h"
 #include "core/syscalls.h"
 #include "kavro/core.h"
+#include "netcdf/block_io.h"
 #include "netcdf/classic_header.h"
-#include "netcdf/nc_read.h"
 
 namespace kavro::detail {
 

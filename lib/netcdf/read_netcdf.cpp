@@ -16,8 +16,8 @@
 #include "filetype/transfer_plan.h"
 #include "kavro/core.h"
 #include "kavro/params.h"
+#include "netcdf/block_io.h"
 #include "netcdf/direct_read.h"
-#include "netcdf/nc_read.h"
 #include "netcdf/netcdf_ops.h"
 #include "read/stored_order.h"
 

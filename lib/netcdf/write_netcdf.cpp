@@ -13,7 +13,7 @@
 #include "filetype/layout.h"
 #include "filetype/transfer_plan.h"
 #include "kavro/params.h"
-#include "netcdf/nc_read.h"
+#include "netcdf/block_io.h"
 #include "netcdf/netcdf_ops.h"
 
 namespace kavro::detail {
