@@ -26,6 +26,18 @@ namespace kavro {
 // entry is the time step (START the record, COUNT 1).
 using SlabVector = std::array<int, 5>;
 
+// One variable read of a transfer, as every kind may address it: START, COUNT and SIZE (the
+// values of one variable) in the order of the variable's netCDF dimensions, and the same
+// request as the LAYER (or ALLAYS3) and the RECORD, for a kind that stores its files by layer
+// and record.
+struct VarRead {
+  SlabVector start{};
+  SlabVector count{};
+  std::int64_t size = 0;
+  int layer = 0;
+  int record = 0;
+};
+
 // Access flags of OPNFIL3 and of a kind's opener.
 inline constexpr int kReadOnlyAccess = 0;
 inline constexpr int kReadWriteAccess = 1;
@@ -52,9 +64,7 @@ inline void nothing_to_release(int) {}
 inline void nothing_to_init(std::string_view, int, int) {}
 inline void nothing_to_forget() {}
 inline int the_slot_itself(int fid, int, int, int) { return fid; }
-inline bool no_vars(int, int, const SlabVector&, const SlabVector&, std::int64_t, std::byte*) {
-  return false;
-}
+inline bool no_vars(int, int, const VarRead&, std::byte*) { return false; }
 inline std::int64_t no_bytes(int, int, int) { return 0; }
 inline void no_report(int, std::string_view) {}
 // A kind without stored flags: "Error reading time step flags for <name>".
@@ -114,9 +124,8 @@ struct FileKind {
   // with CALLER). Null for a kind whose files hold no such arrays.
   std::int64_t (*read_header_arrays)(int ftype, int fid, int step, std::string_view caller,
                                      std::byte* out) = nullptr;
-  // RDVARS: one variable (VID >= 1) or all (ALLVAR3) of SIZE values each into OUT.
-  bool (*read_vars)(int fid, int vid, const SlabVector& start, const SlabVector& count,
-                    std::int64_t size, std::byte* out) = no_vars;
+  // RDVARS: one variable (VID >= 1) or all (ALLVAR3) of the read's SIZE values each into OUT.
+  bool (*read_vars)(int fid, int vid, const VarRead& read, std::byte* out) = no_vars;
   // WRITE3: every layer of VID (or every variable, ALLVAR3) from IN, laid out as a READ3 of
   // all layers delivers it, as the step of (JDATE, JTIME) in record STEP, with the flag pair
   // FLAGS written after the data; the record count grown. Failures are logged by the kind

@@ -13,12 +13,9 @@
 
 namespace kavro::detail {
 
-// START, COUNT and SIZE of the variable read of one transfer.
-struct Plan {
-  SlabVector start{};
-  SlabVector count{};
-  std::int64_t size = 0;  // values of one variable, never negative
-};
+// START, COUNT and SIZE of the variable read of one transfer (SIZE never negative), with its
+// layer and record.
+using Plan = VarRead;
 
 // A count for the START/COUNT vectors: a length that is negative or does not fit an INTEGER
 // is refused by the read (-1), never wrapped.
@@ -31,6 +28,11 @@ layout::Header header_for(int ftype, int fid) noexcept;
 // type's data variables: the layer (or all layers), the record STEP, every other dimension
 // whole. False for a type without a transfer.
 bool plan_for(int ftype, int fid, int layer, int step, Plan& p) noexcept;
+
+// The layer and record of a read a caller gives as START and COUNT only (a buffer filled
+// from a file): the record is the last used entry, the entry before it the layer, whole
+// (ALLAYS3) when it starts at 1 and covers NLAYS layers.
+void layer_and_record(int nlays, VarRead& r) noexcept;
 
 // The values of one structural variable a transfer reads: one per step, or one per entry of
 // its second dimension.

@@ -34,8 +34,7 @@ bool sync_netcdf(int fid);
 // of a read, as the row's operations of the same names describe them.
 bool read_netcdf_flags(int fid, int vid, int first, int n, int step, std::span<int> flags,
                        MsgBuf<256>& why);
-bool read_netcdf_vars(int fid, int vid, const SlabVector& start, const SlabVector& count,
-                      std::int64_t size, std::byte* out);
+bool read_netcdf_vars(int fid, int vid, const VarRead& read, std::byte* out);
 std::int64_t read_netcdf_header_arrays(int ftype, int fid, int step, std::string_view caller,
                                        std::byte* out);
 std::int64_t netcdf_read_bytes(int fid, int vid, int layer);
