@@ -1,7 +1,8 @@
 // The file kinds: netCDF, file list, native binary, memory-resident, virtual. Everything that
 // differs by kind is one row of operations here, and the kind-neutral routines (OPEN3,
-// OPNFIL3, DESC3, SYNCFID, RDTFLAG, READ3, RDVARS, WRITE3, CLOSE3, SHUT3, OPNLOG3) call through the
-// row of the slot, found by kind_of(). A new kind adds its files and one row.
+// OPNFIL3, CRTFIL3, CHKFIL3, DESC3, SYNCFID, RDTFLAG, READ3, RDVARS, WRITE3, CLOSE3, SHUT3,
+// OPNLOG3) call through the row of the slot, found by kind_of(), and include no kind's headers.
+// A new kind adds its files and one row.
 //
 // The rows are listed explicitly once, by list_kinds() (lib/kind_list.cpp, the one file that
 // knows every kind), which INIT3 calls; nothing registers itself from a static initialiser.
