@@ -35,7 +35,7 @@ complain() {
 while IFS= read -r file; do
   folder="${file#lib/}"
   folder="${folder%%/*}"
-  [[ "$folder" == kind_list.cpp ]] && folder=kind_list
+  [[ "$folder" == kind_list.cpp || "$folder" == kind_list.h ]] && folder=kind_list
   while IFS= read -r inc; do
     target="${inc%%/*}"
     [[ "$inc" == */* ]] || continue  # a C++ or system header named without a folder

@@ -4,8 +4,9 @@
 // OPNLOG3) call through the row of the slot, found by kind_of(), and include no kind's headers.
 // A new kind adds its files and one row.
 //
-// The rows are listed explicitly once, by list_kinds() (lib/kind_list.cpp, the one file that
-// knows every kind), which INIT3 calls; nothing registers itself from a static initialiser.
+// The rows are listed explicitly once, by list_kinds() (lib/kind_list.*, the one file that
+// knows every kind), which INIT3 (defined there too) calls before it starts the library;
+// nothing registers itself from a static initialiser.
 // Every operation of a row is set: what a row does not name is the default of a kind with
 // nothing of its own to do.
 #ifndef KAVRO_CORE_KINDS_H
@@ -187,9 +188,9 @@ void install_kinds(const FileKind* const (&kinds)[N]) noexcept {
   static_assert(N <= kMaxKinds, "more kinds than the kind table holds: raise kMaxKinds");
   install_kind_rows(kinds);
 }
-// Lists every kind of this build (through install_kinds); defined where the kinds are
-// assembled. INIT3 calls it.
-void list_kinds() noexcept;
+// INIT3's work once the kinds of the build are installed: the log, the banner, the scenario,
+// the tables, the run's date and time, every kind's start-up. Nothing when already started.
+int start_library();
 
 // Every kind's release for slot FID.
 void release_all(int fid);

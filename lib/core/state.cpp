@@ -133,7 +133,6 @@ void reset_state() {
   CDESC3 = Cdesc3{};
   BATTS3 = Batts3{};
   CATTS3 = Catts3{};
-  detail::list_kinds();
 }
 }  // namespace test_hooks
 

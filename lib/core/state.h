@@ -173,7 +173,8 @@ void grid_from_description(int slot) noexcept;
 namespace test_hooks {
 // Starts the library afresh: whatever the file kinds hold given back, every table and the
 // description records at their program-start values, the settings read once forgotten, log unit
-// unset, every file unit 10..99 closed, the wall clock unpinned, the kinds of this build listed.
+// unset, every file unit 10..99 closed, the wall clock unpinned; the next INIT3 lists the kinds
+// of this build again.
 void reset_state();
 // GETDTTIME reads SECONDS (since 1970-01-01 00:00:00 UTC) instead of the system clock.
 void pin_clock(std::int64_t seconds);
