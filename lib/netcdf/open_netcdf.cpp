@@ -108,7 +108,6 @@ void clear_description(int fid) {
   b.VGTYP3(fid) = 0;
   b.VGTOP3(fid) = 0.0F;
   b.VGLVS3(fid).fill(0.0F);
-  b.header_levels(fid) = 0;
   b.TFLAGID3(fid) = IMISSING3;
   b.LAYSIZE3(fid) = IMISSING3;
   state().c.GDNAM3(fid).blank();
