@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <span>
 
-#include "binary/binary_io.h"
+#include "binary/binary_state.h"
 #include "exercise.h"
 #include "kavro/kavro.h"
 

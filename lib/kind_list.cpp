@@ -1,13 +1,19 @@
 // The file kinds of this build, listed once. This is the one file that knows every kind; each
 // kind brings its row from its own folder.
+#include "kind_list.h"
+
 #include "binary/binary_kind.h"
 #include "core/kinds.h"
+#include "core/state.h"
+#include "kavro/core.h"
 #include "list/file_list.h"
 #include "memory/memory_kind.h"
 #include "netcdf/netcdf_kind.h"
 #include "open/virtual_kind.h"
 
-namespace kavro::detail {
+namespace kavro {
+
+namespace detail {
 
 namespace {
 
@@ -19,4 +25,12 @@ constexpr const FileKind* kKinds[] = {&kMemoryKind, &kVirtualKind, &kBinaryKind,
 
 void list_kinds() noexcept { install_kinds(kKinds); }
 
-}  // namespace kavro::detail
+}  // namespace detail
+
+// The kinds are listed when the library starts, not again while it runs.
+int INIT3() {
+  if (!state().b.INITDONE3) detail::list_kinds();
+  return detail::start_library();
+}
+
+}  // namespace kavro

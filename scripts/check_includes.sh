@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # The include graph of lib/ and driver/: every folder of lib/ has a layer, and a file includes
 # only its own folder's headers, the public headers (kavro/) and the folders of lower layers.
+# The file-type model (filetype/) sits below the kind-neutral routines (open/, read/), and every
+# file kind (netcdf/, list/, binary/, memory/) above them: open/ and read/ include no kind
+# folder, and reach a kind only through its row in the kind table (core/kinds.h).
 # The public headers include only public headers; the driver and the Python module include
 # only public headers and their own. Prints every include that breaks this and exits 1.
 set -euo pipefail
@@ -12,13 +15,16 @@ declare -A layer=(
   [util]=0
   [core]=1
   [settings]=2
-  [netcdf]=3
+  [filetype]=3
   [open]=4
   [read]=5
-  [list]=6 [binary]=6 [memory]=6
+  [netcdf]=6 [list]=6 [binary]=6 [memory]=6
   [kind_list]=7 [c_api]=7 [cxx]=7
   [fortran]=8
 )
+
+# The file kinds: each is reached from the kind-neutral routines through its row only.
+kinds="netcdf list binary memory"
 
 bad=0
 complain() {
@@ -29,7 +35,7 @@ complain() {
 while IFS= read -r file; do
   folder="${file#lib/}"
   folder="${folder%%/*}"
-  [[ "$folder" == kind_list.cpp ]] && folder=kind_list
+  [[ "$folder" == kind_list.cpp || "$folder" == kind_list.h ]] && folder=kind_list
   while IFS= read -r inc; do
     target="${inc%%/*}"
     [[ "$inc" == */* ]] || continue  # a C++ or system header named without a folder
@@ -42,6 +48,8 @@ while IFS= read -r file; do
       complain "$file" "$inc" "folder lib/$folder has no layer in scripts/check_includes.sh"
     elif [[ -z "${layer[$target]:-}" ]]; then
       complain "$file" "$inc" "lib/$target is not a folder of the library"
+    elif [[ " $kinds " == *" $target "* && " open read " == *" $folder "* ]]; then
+      complain "$file" "$inc" "lib/$target is a file kind: open/ and read/ include no kind folder"
     elif (( layer[$target] >= layer[$folder] )); then
       complain "$file" "$inc" "lib/$target is not below lib/$folder"
     fi

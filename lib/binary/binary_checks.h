@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "binary/binary_format.h"
-#include "binary/binary_io.h"
+#include "binary/binary_state.h"
 #include "kavro/params.h"
 
 namespace kavro::detail {

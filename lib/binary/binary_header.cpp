@@ -10,8 +10,8 @@
 
 #include "binary/binary_checks.h"
 #include "binary/binary_format.h"
-#include "binary/binary_io.h"
 #include "binary/binary_layout.h"
+#include "binary/binary_state.h"
 #include "core/msgbuf.h"
 #include "core/state.h"
 #include "core/syscalls.h"

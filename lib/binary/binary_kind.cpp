@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <array>
 
-#include "binary/binary_io.h"
+#include "binary/binary_state.h"
 #include "core/log.h"
 #include "core/msgbuf.h"
 #include "core/sizes.h"
 #include "core/state.h"
+#include "filetype/layout.h"
+#include "filetype/transfer_plan.h"
 #include "kavro/core.h"
 #include "kavro/desc.h"
 #include "kavro/kavro_c.h"
@@ -27,7 +29,7 @@ std::array<char, 512> c_path(std::string_view path) {
 bool open(std::string_view path, int fid, int access, std::string_view) {
   return OPNBIN3(c_path(path).data(), fid, access, "") != 0;
 }
-bool create(std::string_view path, int fid, std::string_view) {
+bool create(std::string_view path, int fid, std::string_view, bool) {
   return CRTBIN3(c_path(path).data(), fid, "") != 0;
 }
 // The header's stamps, descriptions and levels, and the record count it holds now.
@@ -53,33 +55,12 @@ bool read_flags(int fid, int vid, int, int, int step, std::span<int> flags, MsgB
   return false;
 }
 
-// Position (1-based) of the layer entry in the START/COUNT vectors of a native binary
-// transfer, by file type; 0 when the type has none.
-int layer_position(int ftype) noexcept {
-  switch (ftype) {
-    case GRDDED3:
-    case kTypeSeven:
-    case PTRFLY3:
-    case PROFIL3:
-    case GRNEST3:
-      return 3;
-    case BNDARY3:
-    case IDDATA3:
-    case CUSTOM3:
-      return 2;
-    case SMATRX3:
-      return 1;
-    default:
-      return 0;
-  }
-}
-
-bool read_vars(int fid, int vid, const SlabVector& start, const SlabVector& count,
-               std::int64_t size, std::byte* out) {
+// The read's layer and record through RDBVARS; the one layer of a one-layer file is read as
+// all layers, in one piece.
+bool read_vars(int fid, int vid, const VarRead& read, std::byte* out) {
   const Bstate3& b = state().b;
   const Cstate3& c = state().c;
-  const int p = layer_position(b.FTYPE3(fid));
-  if (p == 0) {
+  if (transfer_type(fid) == 0) {
     if (vid >= 1) {
       XQMSG2(MsgBuf<256>("RDVARS:  bad file type for variable ")
              << c.VLIST3D(vid, fid).padded() << "from file " << c.FLNAME3(fid).padded());
@@ -88,23 +69,8 @@ bool read_vars(int fid, int vid, const SlabVector& start, const SlabVector& coun
     }
     return false;
   }
-  const auto pi = static_cast<std::size_t>(p - 1);
-  const int layer = start[pi] == 1 && count[pi] == b.NLAYS3(fid) ? ALLAYS3 : start[pi];
-  std::int64_t words = 0;  // advance per record
-  if (vid >= 1) {
-    words = sat_mul(size, words_per_value(b.VTYPE3(vid, fid)));
-  } else {
-    const int n = described_vars(fid) > 0 ? described_vars(fid) : 1;
-    for (int v = 1; v <= n; ++v) {
-      words = sat_add(words, sat_mul(size, words_per_value(b.VTYPE3(v, fid))));
-    }
-  }
-  bool ok = true;
-  const int first = start[pi + 1];
-  for (int rec = first; rec < first + count[pi + 1]; ++rec) {
-    if (RDBVARS(fid, vid, layer, rec, out) == 0) ok = false;
-    out += sat_mul(words, kWordBytes);
-  }
+  const int layer = read.layer == 1 && b.NLAYS3(fid) == 1 ? ALLAYS3 : read.layer;
+  const bool ok = RDBVARS(fid, vid, layer, read.record, out) != 0;
   if (!ok) {
     if (vid >= 1) {
       XQMSG2(MsgBuf<256>("Error reading variable ")
@@ -125,18 +91,16 @@ bool write_step(int fid, int vid, int step, const std::array<int, 2>& flags, int
   return WRBVARS(fid, vid, step, in) != 0 && WRBFLAG(fid, vid, step, flags.data()) != 0;
 }
 
-// A record of the site, profile, nest and matrix types comes whole: every layer of every
-// variable; the gridded, boundary and custom types as their netCDF transfer would, without
-// the header arrays.
+// A record of a type with per-step arrays (site, profile, nest and matrix) comes whole: every
+// layer of every variable; the gridded, boundary and custom types as their netCDF transfer
+// would, without the header arrays.
 std::int64_t read_bytes(int fid, int vid, int layer) {
   const Bstate3& b = state().b;
-  const int ftype = b.FTYPE3(fid);
   const int nvars = described_vars(fid);
   if (vid > nvars) return 0;
-  const bool whole = ftype >= IDDATA3 && ftype <= SMATRX3;
-  const bool by_layer = ftype == GRDDED3 || ftype == kTypeSeven || ftype == PTRFLY3 ||
-                        ftype == BNDARY3 || ftype == CUSTOM3;
-  if (!whole && !by_layer) return 0;
+  const layout::TypeLayout* t = layout::type_layout(b.FTYPE3(fid));
+  if (t == nullptr || t->transfer == 0) return 0;
+  const bool whole = !t->structural.empty();
   const std::int64_t laysize = non_negative(b.LAYSIZE3(fid));
   const std::int64_t nlays = non_negative(b.NLAYS3(fid));
   const std::int64_t values = whole || layer == ALLAYS3 ? sat_mul(nlays, laysize) : laysize;

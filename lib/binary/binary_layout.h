@@ -9,7 +9,7 @@
 #include <span>
 
 #include "binary/binary_format.h"
-#include "binary/binary_io.h"
+#include "binary/binary_state.h"
 
 namespace kavro::detail {
 

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "binary/binary_format.h"
-#include "binary/binary_io.h"
+#include "binary/binary_state.h"
 #include "core/msgbuf.h"
 #include "core/state.h"
 #include "core/syscalls.h"

@@ -305,7 +305,7 @@ int GETDTTIME(int& jdate, int& jtime) {
   return jdate;
 }
 
-int INIT3() {
+int detail::start_library() {
   auto& st = state();
   if (st.b.INITDONE3) return st.b.LOGUNIT3;
   st.b.LOGUNIT3 = INITLOG3("INIT3");
@@ -319,7 +319,6 @@ int INIT3() {
   read_execution_id();
   detail::reset_tables();
   GETDTTIME(st.b.RUNDATE3, st.b.RUNTIME3);
-  detail::list_kinds();
   detail::init_all(kBinaryVersion, st.b.RUNDATE3, st.b.RUNTIME3);
   if (st.b.LASTFID3 < 0) {
     detail::put_log_line("");

@@ -1,10 +1,12 @@
 // The file kinds: netCDF, file list, native binary, memory-resident, virtual. Everything that
 // differs by kind is one row of operations here, and the kind-neutral routines (OPEN3,
-// OPNFIL3, DESC3, SYNCFID, RDTFLAG, READ3, RDVARS, WRITE3, CLOSE3, SHUT3, OPNLOG3) call through the
-// row of the slot, found by kind_of(). A new kind adds its files and one row.
+// OPNFIL3, CRTFIL3, CHKFIL3, DESC3, SYNCFID, RDTFLAG, READ3, RDVARS, WRITE3, CLOSE3, SHUT3,
+// OPNLOG3) call through the row of the slot, found by kind_of(), and include no kind's headers.
+// A new kind adds its files and one row.
 //
-// The rows are listed explicitly once, by list_kinds() (lib/kind_list.cpp, the one file that
-// knows every kind), which INIT3 calls; nothing registers itself from a static initialiser.
+// The rows are listed explicitly once, by list_kinds() (lib/kind_list.*, the one file that
+// knows every kind), which INIT3 (defined there too) calls before it starts the library;
+// nothing registers itself from a static initialiser.
 // Every operation of a row is set: what a row does not name is the default of a kind with
 // nothing of its own to do.
 #ifndef KAVRO_CORE_KINDS_H
@@ -26,6 +28,18 @@ namespace kavro {
 // entry is the time step (START the record, COUNT 1).
 using SlabVector = std::array<int, 5>;
 
+// One variable read of a transfer, as every kind may address it: START, COUNT and SIZE (the
+// values of one variable) in the order of the variable's netCDF dimensions, and the same
+// request as the LAYER (or ALLAYS3) and the RECORD, for a kind that stores its files by layer
+// and record.
+struct VarRead {
+  SlabVector start{};
+  SlabVector count{};
+  std::int64_t size = 0;
+  int layer = 0;
+  int record = 0;
+};
+
 // Access flags of OPNFIL3 and of a kind's opener.
 inline constexpr int kReadOnlyAccess = 0;
 inline constexpr int kReadWriteAccess = 1;
@@ -44,7 +58,7 @@ inline Admission dispatch_on_mode(int, int, std::string_view, std::string_view) 
   return Admission::kDispatch;
 }
 inline bool cannot_open(std::string_view, int, int, std::string_view) { return false; }
-inline bool cannot_create(std::string_view, int, std::string_view) { return false; }
+inline bool cannot_create(std::string_view, int, std::string_view, bool) { return false; }
 inline bool nothing_to_describe(int, std::string_view) { return true; }
 inline bool nothing_to_flush(int) { return true; }
 inline int nothing_to_close(int) { return 0; }
@@ -52,9 +66,7 @@ inline void nothing_to_release(int) {}
 inline void nothing_to_init(std::string_view, int, int) {}
 inline void nothing_to_forget() {}
 inline int the_slot_itself(int fid, int, int, int) { return fid; }
-inline bool no_vars(int, int, const SlabVector&, const SlabVector&, std::int64_t, std::byte*) {
-  return false;
-}
+inline bool no_vars(int, int, const VarRead&, std::byte*) { return false; }
 inline std::int64_t no_bytes(int, int, int) { return 0; }
 inline void no_report(int, std::string_view) {}
 // A kind without stored flags: "Error reading time step flags for <name>".
@@ -84,8 +96,10 @@ struct FileKind {
   // null when such a file is "not available".
   bool (*open_absent)(int fid, std::string_view pname) = nullptr;
   // CRTFIL3, after the checks every kind shares: creates the file PATH for slot FID from the
-  // description record.
-  bool (*create)(std::string_view path, int fid, std::string_view pname) = cannot_create;
+  // description record; LARGE_OFFSETS (KAVRO_OFFSET_64) asks a format that has a 64-bit
+  // offset variant for it.
+  bool (*create)(std::string_view path, int fid, std::string_view pname,
+                 bool large_offsets) = cannot_create;
 
   // DESC3, after the slot's state is copied and a volatile file synchronised: the rest of the
   // description record from the file.
@@ -102,6 +116,9 @@ struct FileKind {
   // into FLAGS; on failure false with the warning text in WHY (warned only when verbose).
   bool (*read_flags)(int fid, int vid, int first, int n, int step, std::span<int> flags,
                      MsgBuf<256>& why) = no_flags;
+  // READ3 of a dictionary (file type DCTNRY3): the entry VNAME into the description record;
+  // null for a kind that holds no dictionaries.
+  bool (*read_entry)(int fid, std::string_view vname) = nullptr;
   // READ3 for a kind that reads by date and time itself (memory-resident); null otherwise.
   bool (*read_dated)(int fid, int vid, int layer, int jdate, int jtime, void* buffer) = nullptr;
   // A transfer of file type FTYPE, before the variable: the type's per-step header arrays of
@@ -109,9 +126,8 @@ struct FileKind {
   // with CALLER). Null for a kind whose files hold no such arrays.
   std::int64_t (*read_header_arrays)(int ftype, int fid, int step, std::string_view caller,
                                      std::byte* out) = nullptr;
-  // RDVARS: one variable (VID >= 1) or all (ALLVAR3) of SIZE values each into OUT.
-  bool (*read_vars)(int fid, int vid, const SlabVector& start, const SlabVector& count,
-                    std::int64_t size, std::byte* out) = no_vars;
+  // RDVARS: one variable (VID >= 1) or all (ALLVAR3) of the read's SIZE values each into OUT.
+  bool (*read_vars)(int fid, int vid, const VarRead& read, std::byte* out) = no_vars;
   // WRITE3: every layer of VID (or every variable, ALLVAR3) from IN, laid out as a READ3 of
   // all layers delivers it, as the step of (JDATE, JTIME) in record STEP, with the flag pair
   // FLAGS written after the data; the record count grown. Failures are logged by the kind
@@ -139,6 +155,10 @@ struct FileKind {
   void (*init)(std::string_view version, int rundate, int runtime) = nothing_to_init;
   // Tests starting the library afresh: gives back everything the kind holds, for every slot.
   void (*forget)() = nothing_to_forget;
+
+  // CHKFIL3: whether the vertical grid of the slot's header (VGTYP, VGTOP and the levels the
+  // header holds, as the opener stored them) is compared with the caller's.
+  bool checks_vertical = false;
 
   // OPNLOG3: the line naming the kind and the access (ACCESS a 20-character field).
   void (*report)(int fid, std::string_view access) = no_report;
@@ -168,9 +188,9 @@ void install_kinds(const FileKind* const (&kinds)[N]) noexcept {
   static_assert(N <= kMaxKinds, "more kinds than the kind table holds: raise kMaxKinds");
   install_kind_rows(kinds);
 }
-// Lists every kind of this build (through install_kinds); defined where the kinds are
-// assembled. INIT3 calls it.
-void list_kinds() noexcept;
+// INIT3's work once the kinds of the build are installed: the log, the banner, the scenario,
+// the tables, the run's date and time, every kind's start-up. Nothing when already started.
+int start_library();
 
 // Every kind's release for slot FID.
 void release_all(int fid);

@@ -80,8 +80,6 @@ void reset_tables() noexcept {
   st.b.MEMBERFID3.fill(IMISSING3);
   st.b.LISTCOUNT3.fill(0);
   st.b.LISTUSED3 = 0;
-  st.b.dict_fid = -1;
-  st.b.dict_count = 0;
 }
 
 void reset_slot(int slot) noexcept {
@@ -96,10 +94,6 @@ void reset_slot(int slot) noexcept {
     st.b.BUF1TIME3(v, slot) = IMISSING3;
     st.b.BUFLAST3(v, slot) = IMISSING3;
     st.c.VLIST3D(v, slot) = kFreeSlotName;
-  }
-  if (st.b.dict_fid == slot) {
-    st.b.dict_fid = -1;
-    st.b.dict_count = 0;
   }
 }
 
@@ -139,7 +133,6 @@ void reset_state() {
   CDESC3 = Cdesc3{};
   BATTS3 = Batts3{};
   CATTS3 = Catts3{};
-  detail::list_kinds();
 }
 }  // namespace test_hooks
 

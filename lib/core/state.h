@@ -102,6 +102,9 @@ struct Bstate3 {
   PerSlot<int> VGTYP3;
   PerSlot<float> VGTOP3;
   PerSlot<std::array<float, MXLEVS3>> VGLVS3;
+  // How many of VGLVS3 the file's own header holds, as its opener or creator stored them
+  // (CHKFIL3 compares no more).
+  PerSlot<int> header_levels;
   bool INITDONE3 = false;
   int LASTFID3 = 0;
   int RUNDATE3 = 0, RUNTIME3 = 0;
@@ -123,10 +126,6 @@ struct Bstate3 {
   // The settings read once per run, by their place in the settings table; only the settings
   // reader (lib/settings/settings_table.cpp) touches them.
   std::array<SettingMemo, kSettingCapacity> settings{};
-  // RDDICT3's name table (Cstate3::dict_names): the slot of the dictionary whose entry names
-  // it holds (-1: none) and how many it holds.
-  int dict_fid = -1;
-  int dict_count = 0;
 };
 
 // Character state.
@@ -138,8 +137,6 @@ struct Cstate3 {
   PerVarSlot<Name16> VLIST3D;
   PerVarSlot<Name16> UNITS3;
   Line80 LIBVERS3;
-  // The entry names of the dictionary in slot Bstate3::dict_fid, in record order.
-  std::array<Name16, MXVARS3> dict_names;
   // The reason of the last failure the library reported, for callers that turn a false
   // result into an error value (the C++ interface): the routine and the text of the last
   // warning or netCDF failure, else the last line logged. Written as the log is.
@@ -176,8 +173,7 @@ void free_slot(int slot) noexcept;
 void reset_tables() noexcept;
 // Returns a slot to free after its file is closed: logical name to question marks, and for
 // its variables 1..NVARS3 the netCDF variable id and the memory-resident buffer entries to
-// IMISSING3 and the names to question marks. A dictionary's entry names kept for the slot
-// are forgotten, so a file opened later in the slot never sees them.
+// IMISSING3 and the names to question marks.
 void reset_slot(int slot) noexcept;
 // The description record's grid, time span, vertical coordinate and grid name into the
 // slot's tables (a file created from it).
@@ -187,7 +183,8 @@ void grid_from_description(int slot) noexcept;
 namespace test_hooks {
 // Starts the library afresh: whatever the file kinds hold given back, every table and the
 // description records at their program-start values, the settings read once forgotten, log unit
-// unset, every file unit 10..99 closed, the wall clock unpinned, the kinds of this build listed.
+// unset, every file unit 10..99 closed, the wall clock unpinned; the next INIT3 lists the kinds
+// of this build again.
 void reset_state();
 // GETDTTIME reads SECONDS (since 1970-01-01 00:00:00 UTC) instead of the system clock.
 void pin_clock(std::int64_t seconds);

@@ -11,7 +11,9 @@
 #include "core/kinds.h"
 #include "core/msgbuf.h"
 #include "core/sizes.h"
+#include "core/state.h"
 #include "core/syscalls.h"
+#include "filetype/transfer_plan.h"
 #include "kavro/core.h"
 #include "kavro/kavro_c.h"
 #include "kavro/params.h"
@@ -159,13 +161,14 @@ int fill_from_file(int fid, int vid, int doread, const int* start, const int* co
   VarBuffer* b = find_buffer(fid, vid);
   const std::int64_t first = half != 0 ? std::int64_t{size} : 0;
   if (size < 0 || fid < 1 || !inside(*b, first, size, sizeof(T), routine)) return 0;
-  SlabVector s{};
-  SlabVector c{};
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    s[i] = start[i];
-    c[i] = count[i];
+  VarRead r;
+  for (std::size_t i = 0; i < r.start.size(); ++i) {
+    r.start[i] = start[i];
+    r.count[i] = count[i];
   }
-  if (!kind_of(fid).read_vars(fid, vid, s, c, size,
+  r.size = size;
+  layer_and_record(state().b.NLAYS3(fid), r);
+  if (!kind_of(fid).read_vars(fid, vid, r,
                               reinterpret_cast<std::byte*>(b->data + first * b->value_bytes))) {
     XQMSG2(MsgBuf<80>().format("netCDF error %d reading file", 0));
     return 0;

@@ -35,7 +35,7 @@ bool open(std::string_view, int fid, int, std::string_view) {
   return false;
 }
 
-bool create(std::string_view, int fid, std::string_view) { return CRTBUF3(fid); }
+bool create(std::string_view, int fid, std::string_view, bool) { return CRTBUF3(fid); }
 
 // The file carries the run's own stamps and no descriptions.
 bool describe(int, std::string_view) {

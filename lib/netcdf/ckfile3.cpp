@@ -12,13 +12,13 @@
 
 #include "core/msgbuf.h"
 #include "core/state.h"
+#include "filetype/layout.h"
 #include "kavro/core.h"
 #include "kavro/params.h"
 #include "kavro/util.h"
-#include "netcdf/check_lines.h"
 #include "netcdf/header_atts.h"
-#include "netcdf/layout.h"
 #include "netcdf/netcdf_routines.h"
+#include "open/check_lines.h"
 #include "settings/settings_table.h"
 
 namespace kavro {

@@ -11,11 +11,11 @@
 #include "core/msgbuf.h"
 #include "core/netcdf_status.h"
 #include "core/state.h"
+#include "filetype/layout.h"
 #include "kavro/fixed_string.h"
 #include "kavro/params.h"
 #include "netcdf/dictionary_layout.h"
 #include "netcdf/header_atts.h"
-#include "netcdf/layout.h"
 #include "netcdf/netcdf_routines.h"
 
 namespace kavro {

@@ -16,15 +16,14 @@
 #include "core/netcdf_status.h"
 #include "core/sizes.h"
 #include "core/state.h"
+#include "filetype/layout.h"
 #include "kavro/core.h"
 #include "kavro/desc.h"
 #include "kavro/params.h"
 #include "kavro/util.h"
 #include "netcdf/header_atts.h"
-#include "netcdf/layout.h"
 #include "netcdf/netcdf_ops.h"
 #include "netcdf/netcdf_routines.h"
-#include "settings/settings_table.h"
 #include "util/layer_size.h"
 
 namespace kavro {
@@ -37,10 +36,9 @@ using detail::nc_ok;
 // Columns of KFCOUNT zeroed by one write.
 constexpr int kZeroPiece = 8192;
 
-// The creation mode, fixed at the first creation of the run.
-int creation_mode() {
-  const bool offset64 = detail::setting("KAVRO_OFFSET_64", "CRTFIL3");
-  return NC_SHARE | NC_NOCLOBBER | (offset64 ? NC_64BIT_OFFSET : 0);
+// The creation mode of a new file.
+int creation_mode(bool large_offsets) {
+  return NC_SHARE | NC_NOCLOBBER | (large_offsets ? NC_64BIT_OFFSET : 0);
 }
 
 // A new netCDF file being written: every call reports its failure through the funnel with
@@ -187,6 +185,7 @@ bool description_header(HeaderWriter& w, int fid) {
               b.VGLVS3(fid).begin());
   const auto stored = static_cast<std::size_t>(
       detail::level_count(BDESC3.NLAYS3D, 1, static_cast<int>(layout::kStoredLevels)));
+  b.header_levels(fid) = static_cast<int>(stored);
   const float top = BDESC3.VGTOP3D;
   return w.one_int(layout::kVgtypAtt, BDESC3.VGTYP3D, att_failure(layout::kVgtypAtt, " ")) &&
          w.floats(NC_GLOBAL, layout::kVgtopAtt, std::span<const float>(&top, 1),
@@ -403,11 +402,12 @@ void remove_half_made(int fid, std::string_view path, bool in_define_mode) {
 
 namespace detail {
 
-bool create_netcdf(std::string_view path, int fid, std::string_view pname) {
+bool create_netcdf(std::string_view path, int fid, std::string_view pname, bool large_offsets) {
   Bstate3& b = state().b;
   const std::string cpath(trimmed(path));
   int ncid = 0;
-  if (!nc_ok(nc_create(cpath.c_str(), creation_mode(), &ncid), fid, "Error creating netCDF file")) {
+  if (!nc_ok(nc_create(cpath.c_str(), creation_mode(large_offsets), &ncid), fid,
+             "Error creating netCDF file")) {
     XQMSG2(cpath);
     return false;
   }

@@ -10,12 +10,12 @@
 #include "core/netcdf_status.h"
 #include "core/sizes.h"
 #include "core/state.h"
+#include "filetype/layout.h"
 #include "kavro/core.h"
 #include "kavro/desc.h"
 #include "kavro/open.h"
 #include "kavro/params.h"
 #include "netcdf/header_atts.h"
-#include "netcdf/layout.h"
 #include "netcdf/netcdf_ops.h"
 
 namespace kavro {

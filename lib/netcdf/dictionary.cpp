@@ -1,7 +1,6 @@
 // RDDICT3: one entry of a dictionary file, found by its name, into the description record.
-// The entry names of the dictionary read last are kept in the state tables (dict_fid,
-// dict_count, dict_names) and read again only for another dictionary, or when the
-// dictionary's entry count has changed since they were read.
+// The entry names of the dictionary read last are kept here, by the kind, and read again only
+// for another dictionary, or when the dictionary's entry count has changed since they were read.
 //
 // A dictionary is untrusted input like any header: every variable is checked for the type
 // and rank of the layout before it is read, and the counts an entry gives are checked against
@@ -101,23 +100,34 @@ void end_at_nul(std::span<FixedString<N>> fields) {
   }
 }
 
+// The entry names of the dictionary in slot FID (-1: none), in record order, COUNT of them.
+struct NameTable {
+  int fid = -1;
+  int count = 0;
+  std::array<Name16, MXVARS3> names;
+};
+NameTable& name_table() noexcept {
+  static NameTable table;
+  return table;
+}
+
 // The names of the dictionary's entries (at most 2048) into the name table.
 bool read_names(const Request& r) {
-  auto& b = state().b;
-  const int count = std::clamp(b.MXREC3(r.fid), 0, dict::kMaxEntries);
-  b.dict_fid = -1;
+  NameTable& t = name_table();
+  const int count = std::clamp(state().b.MXREC3(r.fid), 0, dict::kMaxEntries);
+  t.fid = -1;
   if (count > 0) {
     const std::array<std::size_t, 1> inner{NAMLEN3};
     const int status = get_schema_block(r, dict::kFnameVar, 0, static_cast<std::size_t>(count),
-                                        inner, state().c.dict_names.data());
+                                        inner, t.names.data());
     if (status != NC_NOERR) {
       read_failure(r, status, "Error reading netCDF dictionary variable FNAME.");
       return false;
     }
-    end_at_nul(std::span(state().c.dict_names.data(), static_cast<std::size_t>(count)));
+    end_at_nul(std::span(t.names.data(), static_cast<std::size_t>(count)));
   }
-  b.dict_fid = r.fid;
-  b.dict_count = count;
+  t.fid = r.fid;
+  t.count = count;
   return true;
 }
 
@@ -242,12 +252,23 @@ bool RDDICT3(int fid, std::string_view vname) {
   // any other slot's id is refused by the netCDF library itself, with its report).
   if (b.FTYPE3(fid) != DCTNRY3) return false;
   Request r{fid, b.NCID3(fid), 0};
+  const NameTable& t = name_table();
   const bool names_current =
-      b.dict_fid == fid && b.dict_count == std::clamp(b.MXREC3(fid), 0, dict::kMaxEntries);
+      t.fid == fid && t.count == std::clamp(b.MXREC3(fid), 0, dict::kMaxEntries);
   if (!names_current && !read_names(r)) return false;
-  r.entry = INDEX1(vname, b.dict_count, std::span<const Name16>(state().c.dict_names));
+  r.entry = INDEX1(vname, t.count, std::span<const Name16>(t.names));
   if (r.entry == 0) return false;  // no such entry: not an error
   return entry_valid(r) && read_entry(r);
 }
+
+void detail::forget_dictionary_names(int fid) noexcept {
+  NameTable& t = name_table();
+  if (t.fid != fid) return;
+  t.fid = -1;
+  t.count = 0;
+}
+
+int test_hooks::dictionary_names_slot() noexcept { return name_table().fid; }
+std::span<Name16> test_hooks::dictionary_names() noexcept { return name_table().names; }
 
 }  // namespace kavro

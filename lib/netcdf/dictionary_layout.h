@@ -11,8 +11,8 @@
 #include <span>
 #include <string_view>
 
+#include "filetype/layout.h"
 #include "kavro/params.h"
-#include "netcdf/layout.h"
 
 namespace kavro::layout::dictionary {
 

@@ -13,8 +13,8 @@
 #include "core/state.h"
 #include "core/syscalls.h"
 #include "kavro/core.h"
+#include "netcdf/block_io.h"
 #include "netcdf/classic_header.h"
-#include "netcdf/nc_read.h"
 
 namespace kavro::detail {
 
@@ -115,11 +115,6 @@ void report_short_file(int fid, const classic::Variable& v) {
 }
 
 }  // namespace
-
-StoredOrder& stored_order() noexcept {
-  static StoredOrder request;
-  return request;
-}
 
 int direct_read_block(int fid, int varid, int rank, const int* start, const int* count, int vtype,
                       void* dest, bool* left_reversed) noexcept {

@@ -13,7 +13,7 @@ namespace kavro::detail {
 // The status of a read the direct path does not serve.
 inline constexpr int kNotDirect = 1;
 
-// As nc_read_block (netcdf/nc_read.h) for variable VARID of slot FID's file: the netCDF status
+// As nc_read_block (netcdf/block_io.h) for variable VARID of slot FID's file: the netCDF status
 // (0 when the block was read), or kNotDirect. A file shorter than its header now says (cut
 // after it was opened) gives NC_EIO with a log line naming the file and the variable. With
 // LEFT_REVERSED given, values wider than a byte may be left as the file stores them (each
@@ -25,14 +25,6 @@ int direct_read_block(int fid, int varid, int rank, const int* start, const int*
 // through the netCDF library otherwise: the netCDF status. LEFT_REVERSED as above.
 int read_block(int fid, int varid, int rank, const int* start, const int* count, int vtype,
                void* dest, bool* left_reversed = nullptr) noexcept;
-
-// Whether a READ3 of one variable may leave its values as the file stores them, and whether
-// a block was left so: set around one such read at a time, consulted by the transfer.
-struct StoredOrder {
-  bool allowed = false;
-  bool left = false;
-};
-StoredOrder& stored_order() noexcept;
 
 }  // namespace kavro::detail
 

@@ -6,9 +6,10 @@
 #include "core/log.h"
 #include "core/msgbuf.h"
 #include "core/state.h"
+#include "filetype/layout.h"
 #include "netcdf/header_atts.h"
-#include "netcdf/layout.h"
 #include "netcdf/netcdf_ops.h"
+#include "netcdf/netcdf_routines.h"
 
 namespace kavro::detail {
 
@@ -22,6 +23,15 @@ int netcdf_execution_id(int fid, Line80& execid, bool& first_nul) {
                       &first_nul);
 }
 
+namespace {
+// What the kind holds for a slot: the header and descriptor kept for the direct data path, and
+// a dictionary's entry names.
+void release(int fid) {
+  release_netcdf(fid);
+  forget_dictionary_names(fid);
+}
+}  // namespace
+
 const FileKind kNetcdfKind = {
     .code = kNetcdfCode,
     .on_disk = true,
@@ -31,6 +41,7 @@ const FileKind kNetcdfKind = {
     .flush = flush_netcdf,
     .sync = sync_netcdf,
     .read_flags = read_netcdf_flags,
+    .read_entry = RDDICT3,
     .read_header_arrays = read_netcdf_header_arrays,
     .read_vars = read_netcdf_vars,
     .write_step = write_netcdf_step,
@@ -38,7 +49,8 @@ const FileKind kNetcdfKind = {
     .close = close_netcdf,
     .close_name = "netCDF",
     .close_reports_status = true,
-    .release = release_netcdf,
+    .release = release,
+    .checks_vertical = true,
     .report = report_netcdf,
     .execution_id = netcdf_execution_id,
 };

@@ -19,8 +19,9 @@ namespace kavro::detail {
 // Opens the existing netCDF file PATH for slot FID and reads its header into the slot.
 bool open_netcdf(std::string_view path, int fid, int access, std::string_view pname);
 
-// Creates the netCDF file PATH for slot FID from the description record.
-bool create_netcdf(std::string_view path, int fid, std::string_view pname);
+// Creates the netCDF file PATH for slot FID from the description record, with 64-bit offsets
+// when LARGE_OFFSETS.
+bool create_netcdf(std::string_view path, int fid, std::string_view pname, bool large_offsets);
 
 // The descriptive attributes of the file into the description record.
 bool describe_netcdf(int fid, std::string_view lname);
@@ -33,8 +34,7 @@ bool sync_netcdf(int fid);
 // of a read, as the row's operations of the same names describe them.
 bool read_netcdf_flags(int fid, int vid, int first, int n, int step, std::span<int> flags,
                        MsgBuf<256>& why);
-bool read_netcdf_vars(int fid, int vid, const SlabVector& start, const SlabVector& count,
-                      std::int64_t size, std::byte* out);
+bool read_netcdf_vars(int fid, int vid, const VarRead& read, std::byte* out);
 std::int64_t read_netcdf_header_arrays(int ftype, int fid, int step, std::string_view caller,
                                        std::byte* out);
 std::int64_t netcdf_read_bytes(int fid, int vid, int layer);

@@ -22,11 +22,11 @@
 #include "core/sizes.h"
 #include "core/state.h"
 #include "core/syscalls.h"
+#include "filetype/layout.h"
 #include "kavro/core.h"
 #include "kavro/params.h"
 #include "netcdf/classic_header.h"
 #include "netcdf/header_atts.h"
-#include "netcdf/layout.h"
 #include "netcdf/netcdf_ops.h"
 #include "netcdf/netcdf_routines.h"
 #include "settings/settings_table.h"
@@ -144,7 +144,7 @@ bool read_description(int fid, int ncid) {
     return false;
   }
   // The level table holds 101 values: a longer level list is refused, not cut.
-  int nlevels = 0;
+  int& nlevels = b.header_levels(fid);
   if (!att_ok(detail::get_float_atts(ncid, NC_GLOBAL, layout::kVglvlsAtt, b.VGLVS3(fid), nlevels),
               fid, layout::kVglvlsAtt, "at most 101 float values",
               "Error reading file attribute VGLVS.")) {

@@ -13,13 +13,14 @@
 #include "core/netcdf_status.h"
 #include "core/sizes.h"
 #include "core/state.h"
+#include "filetype/layout.h"
+#include "filetype/transfer_plan.h"
 #include "kavro/core.h"
 #include "kavro/params.h"
+#include "netcdf/block_io.h"
 #include "netcdf/direct_read.h"
-#include "netcdf/layout.h"
-#include "netcdf/nc_read.h"
 #include "netcdf/netcdf_ops.h"
-#include "netcdf/transfer_plan.h"
+#include "read/stored_order.h"
 
 namespace kavro::detail {
 
@@ -91,9 +92,10 @@ std::int64_t read_netcdf_header_arrays(int ftype, int fid, int step, std::string
   return word;
 }
 
-bool read_netcdf_vars(int fid, int vid, const SlabVector& start, const SlabVector& count,
-                      std::int64_t size, std::byte* out) {
+bool read_netcdf_vars(int fid, int vid, const VarRead& read, std::byte* out) {
   const Bstate3& b = state().b;
+  const SlabVector& start = read.start;
+  const SlabVector& count = read.count;
   const int rank = rank_of(count);
   if (vid >= 1) {
     const int status =
@@ -110,7 +112,7 @@ bool read_netcdf_vars(int fid, int vid, const SlabVector& start, const SlabVecto
       report_variable_failure(status, fid, v);
       return false;
     }
-    off = sat_add(off, sat_mul(sat_mul(size, words_per_value(vtype)), kWordBytes));
+    off = sat_add(off, sat_mul(sat_mul(read.size, words_per_value(vtype)), kWordBytes));
   }
   return true;
 }

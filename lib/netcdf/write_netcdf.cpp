@@ -10,11 +10,11 @@
 #include "core/netcdf_status.h"
 #include "core/sizes.h"
 #include "core/state.h"
+#include "filetype/layout.h"
+#include "filetype/transfer_plan.h"
 #include "kavro/params.h"
-#include "netcdf/layout.h"
-#include "netcdf/nc_read.h"
+#include "netcdf/block_io.h"
 #include "netcdf/netcdf_ops.h"
-#include "netcdf/transfer_plan.h"
 
 namespace kavro::detail {
 

@@ -1,8 +1,6 @@
 // CKDESC3 and CHKFIL3: the description record checked before a file is created from it, and
 // checked against the header of a file opened "UNKNOWN". Both only report to the log and
 // answer; neither changes the state tables.
-#include <netcdf.h>
-
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -10,17 +8,17 @@
 #include <initializer_list>
 #include <span>
 
+#include "core/kinds.h"
 #include "core/log.h"
 #include "core/msgbuf.h"
 #include "core/sizes.h"
 #include "core/state.h"
+#include "filetype/layout.h"
 #include "kavro/core.h"
 #include "kavro/desc.h"
 #include "kavro/params.h"
 #include "kavro/util.h"
-#include "netcdf/check_lines.h"
-#include "netcdf/header_atts.h"
-#include "netcdf/layout.h"
+#include "open/check_lines.h"
 #include "open/open.h"
 #include "settings/settings_table.h"
 
@@ -363,29 +361,19 @@ void match_time_and_sizes(FileMatch& m, int fid) {
   m.integer("GDTYP", b.GDTYP3(fid), BDESC3.GDTYP3D);
 }
 
-// The vertical grid from the file's own header, for a netCDF file of two or more
-// layers; an attribute that cannot be read is not compared.
+// The vertical grid of the file's own header, as its opener or creator stored it in the slot,
+// for a file of two or more layers of a kind whose headers are compared so.
 void match_vertical(FileMatch& m, int fid) {
-  const int ncid = state().b.NCID3(fid);
-  if (ncid < 0 || BDESC3.NLAYS3D < 2) return;
-  int vgtyp = 0;
-  if (detail::get_int_att(ncid, NC_GLOBAL, layout::kVgtypAtt, vgtyp) == NC_NOERR) {
-    m.integer("VGTYP", vgtyp, BDESC3.VGTYP3D);
-  }
-  float vgtop = 0.0F;
-  if (detail::get_float_att(ncid, NC_GLOBAL, layout::kVgtopAtt, vgtop) == NC_NOERR) {
-    m.model_top(vgtop, BDESC3.VGTOP3D);
-  }
-  std::array<float, MXLEVS3> levels{};
-  int count = 0;
-  if (detail::get_float_atts(ncid, NC_GLOBAL, layout::kVglvlsAtt, levels, count) != NC_NOERR) {
-    return;
-  }
+  const Bstate3& b = state().b;
+  if (!detail::kind_of(fid).checks_vertical || BDESC3.NLAYS3D < 2) return;
+  m.integer("VGTYP", b.VGTYP3(fid), BDESC3.VGTYP3D);
+  m.model_top(b.VGTOP3(fid), BDESC3.VGTOP3D);
   // Levels 1..min(NLAYS + 1, 100), as far as the file holds them.
-  const int n = std::min(std::min(BDESC3.NLAYS3D, layout::kStoredLevels - 1) + 1, count);
+  const int n =
+      std::min(std::min(BDESC3.NLAYS3D, layout::kStoredLevels - 1) + 1, b.header_levels(fid));
   for (int l = 1; l <= n; ++l) {
     const auto i = static_cast<std::size_t>(l - 1);
-    m.level(l, levels[i], BDESC3.VGLVS3D[i]);
+    m.level(l, b.VGLVS3(fid)[i], BDESC3.VGLVS3D[i]);
   }
 }
 

@@ -214,16 +214,16 @@ bool OPNFIL3(std::string_view path, int fid, int access, std::string_view pname)
   return detail::kind_of(fid).open(path, fid, access, pname);
 }
 
-// The creator of the slot's kind. KAVRO_OFFSET_64 is read at the run's first creation of any
-// kind, so its log line comes at the same place whatever the file.
+// The creator of the slot's kind. KAVRO_OFFSET_64 is read here, at the run's first creation of
+// any kind, so its log line comes at the same place whatever the file.
 bool CRTFIL3(std::string_view path, int fid, std::string_view pname) {
-  (void)detail::setting("KAVRO_OFFSET_64", "CRTFIL3");
+  const bool large_offsets = detail::setting("KAVRO_OFFSET_64", "CRTFIL3");
   if (BDESC3.NVARS3D > MXVARS3) {
     XQABORT(state().c.FLNAME3(fid).padded(), state().b.NCID3(fid), NC_EMAXVARS,
             "Max NVARS for this build exceeded");
     return false;
   }
-  return detail::kind_of(fid).create(path, fid, pname);
+  return detail::kind_of(fid).create(path, fid, pname, large_offsets);
 }
 
 }  // namespace kavro

@@ -2,22 +2,18 @@
 // the date and time (a file list hands over to a member), the date and time becomes a record
 // number, a volatile file is brought up to
 // date, and the stored flag pairs are compared with the pair the date and time demands.
-#include <netcdf.h>
-
 #include <array>
 #include <span>
 
 #include "core/kinds.h"
 #include "core/log.h"
 #include "core/msgbuf.h"
-#include "core/netcdf_status.h"
 #include "core/sizes.h"
 #include "core/state.h"
 #include "kavro/core.h"
 #include "kavro/open.h"
 #include "kavro/params.h"
 #include "kavro/util.h"
-#include "netcdf/direct_read.h"
 #include "read/read.h"
 
 namespace kavro {

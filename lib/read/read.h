@@ -33,10 +33,9 @@ bool RDGRNEST(int fid, int vid, int layer, int step, void* buffer);
 bool RDSMATRX(int fid, int vid, int step, void* buffer);
 bool RDCUSTOM(int fid, int vid, int layer, int step, void* buffer);
 
-// Transfers one variable (VID >= 1) or all variables (ALLVAR3) of SIZE values each into
-// BUFFER, through the reader of the slot's kind.
-bool RDVARS(int fid, int vid, const SlabVector& start, const SlabVector& count, std::int64_t size,
-            void* buffer);
+// Transfers one variable (VID >= 1) or all variables (ALLVAR3) of the read's SIZE values each
+// into BUFFER, through the reader of the slot's kind.
+bool RDVARS(int fid, int vid, const VarRead& read, void* buffer);
 
 namespace detail {
 

@@ -1,6 +1,6 @@
-// READ3: validates the request against the file's slot, hands dictionaries and the kinds
-// that read by date and time (memory-resident files) to their own readers, proves the date and time
-// through RDTFLAG and lets the transfer routine of the file type fill the caller's buffer.
+// READ3: validates the request against the file's slot, hands dictionaries and the kinds that
+// read by date and time (memory-resident files) to their kind's own readers, proves the date and
+// time through RDTFLAG and lets the transfer routine of the file type fill the caller's buffer.
 #include <cstdint>
 #include <span>
 
@@ -9,14 +9,13 @@
 #include "core/msgbuf.h"
 #include "core/sizes.h"
 #include "core/state.h"
+#include "filetype/layout.h"
 #include "kavro/core.h"
 #include "kavro/params.h"
 #include "kavro/read.h"
 #include "kavro/util.h"
-#include "netcdf/direct_read.h"
-#include "netcdf/layout.h"
-#include "netcdf/netcdf_routines.h"
 #include "read/read.h"
+#include "read/stored_order.h"
 
 namespace kavro {
 namespace {
@@ -62,7 +61,12 @@ bool read3(std::string_view fname, std::string_view vname, int layer, int jdate,
   int fid = detail::named_slot("READ3", fname, vname, jdate, jtime);
   if (fid <= 0) return false;
 
-  if (b.FTYPE3(fid) == DCTNRY3) return RDDICT3(fid, vname);
+  const detail::FileKind& kind = detail::kind_of(fid);
+  if (b.FTYPE3(fid) == DCTNRY3) {
+    if (kind.read_entry != nullptr) return kind.read_entry(fid, vname);
+    detail::report_unknown_type("READ3", fid, fname, jdate, jtime);
+    return false;
+  }
 
   int vid = ALLVAR3;
   if (!padded_equal(vname, "ALL")) {
@@ -83,7 +87,6 @@ bool read3(std::string_view fname, std::string_view vname, int layer, int jdate,
   }
 
   // A kind that holds its steps by date and time (memory-resident) reads them itself.
-  const detail::FileKind& kind = detail::kind_of(fid);
   if (kind.read_dated != nullptr) {
     if (!detail::fits("READ3", fid, vid, layer, nbytes, fname, vname, jdate, jtime)) return false;
     return kind.read_dated(fid, vid, layer, jdate, jtime, buffer);

@@ -10,8 +10,8 @@
 #include "core/kinds.h"
 #include "core/sizes.h"
 #include "core/state.h"
+#include "filetype/transfer_plan.h"
 #include "kavro/params.h"
-#include "netcdf/transfer_plan.h"
 #include "read/read.h"
 
 namespace kavro {
@@ -31,7 +31,7 @@ bool transfer(int ftype, std::string_view caller, int fid, int vid, int layer, i
     if (words < 0) return false;
     out += words * kWordBytes;
   }
-  return RDVARS(fid, vid, p.start, p.count, p.size, out);
+  return RDVARS(fid, vid, p, out);
 }
 
 }  // namespace
@@ -58,10 +58,8 @@ bool RDCUSTOM(int fid, int vid, int layer, int step, void* buffer) {
   return transfer(CUSTOM3, "READ3/RDCUSTOM", fid, vid, layer, step, buffer);
 }
 
-bool RDVARS(int fid, int vid, const SlabVector& start, const SlabVector& count, std::int64_t size,
-            void* buffer) {
-  return detail::kind_of(fid).read_vars(fid, vid, start, count, size,
-                                        static_cast<std::byte*>(buffer));
+bool RDVARS(int fid, int vid, const VarRead& read, void* buffer) {
+  return detail::kind_of(fid).read_vars(fid, vid, read, static_cast<std::byte*>(buffer));
 }
 
 namespace detail {

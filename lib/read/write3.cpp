@@ -9,13 +9,13 @@
 #include "core/kinds.h"
 #include "core/msgbuf.h"
 #include "core/state.h"
+#include "filetype/layout.h"
 #include "kavro/core.h"
 #include "kavro/kavro_c.h"
 #include "kavro/open.h"
 #include "kavro/params.h"
 #include "kavro/util.h"
 #include "kavro/write.h"
-#include "netcdf/layout.h"
 #include "read/read.h"
 
 namespace kavro {

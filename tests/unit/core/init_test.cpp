@@ -15,6 +15,7 @@
 #include "core/state.h"
 #include "core/units.h"
 #include "kavro/kavro.h"
+#include "kind_list.h"
 #include "memory/memory_kind.h"
 #include "support/test_env.h"
 

@@ -133,8 +133,8 @@ TEST_F(Rddict3Test, FlagDecidesValidity) {
 TEST_F(Rddict3Test, NamesReadOncePerDictionary) {
   const int fid = open_dictionary({grid_entry(), boundary_entry()});
   ASSERT_TRUE(read("GRID_A"));
-  EXPECT_EQ(kavro::state().b.dict_fid, fid);
-  kavro::state().c.dict_names[1] = "RENAMED";
+  EXPECT_EQ(kavro::test_hooks::dictionary_names_slot(), fid);
+  kavro::test_hooks::dictionary_names()[1] = "RENAMED";
   EXPECT_TRUE(read("RENAMED"));
   EXPECT_EQ(CDESC3.VNAME3D[0].trimmed(), "NOX");
   ASSERT_TRUE(kavro::CLOSE3("DICT"));

@@ -337,6 +337,32 @@ TEST_F(Chkfil3Test, DictionaryAlwaysMatches) {
   EXPECT_TRUE(logged("Inconsistent file attribute NVARS for file INFILE1")) << log_text();
 }
 
+// The vertical grid compared is the one stored in the slot: a netCDF file this run created is
+// checked against its creator's levels; a native binary file's vertical grid is not compared.
+TEST_F(Chkfil3Test, VerticalGridFromTheSlot) {
+  open_and_describe(grid(3));
+  ASSERT_TRUE(kavro::CLOSE3("INFILE1"));
+  const struct {
+    std::string lname, value;
+    Lines log;
+  } cases[] = {
+      {"NEWNC", dir().file("new.nc"),
+       block({"Inconsistent attribute VGLVLS for file NEWNC", "Value from file:   5.00000E-01",
+              "Value from caller: 2.50000E-01", "Error at level            2"})},
+      {"NEWBIN", "BIN:" + dir().file("new.bin"), {}},
+  };
+  for (const auto& c : cases) {
+    set_name(c.lname, c.value);
+    ASSERT_TRUE(kavro::OPEN3(c.lname, kavro::FSNEW3, "prog")) << log_text();
+    const float level = BDESC3.VGLVS3D[1];
+    BDESC3.VGLVS3D[1] = 0.25F;
+    const std::size_t before = log_lines().size();
+    EXPECT_EQ(kavro::CHKFIL3(slot_of(c.lname)), c.log.empty()) << c.lname;
+    EXPECT_EQ(log_from(before), c.log) << c.lname;
+    BDESC3.VGLVS3D[1] = level;
+  }
+}
+
 // Opening an existing file "UNKNOWN" with a description that does not match it fails and
 // leaves no slot; with the file's own description it opens.
 TEST_F(Chkfil3Test, UnknownOpenChecksExistingFile) {

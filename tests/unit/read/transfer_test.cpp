@@ -216,7 +216,7 @@ TEST_F(RdvarsTest, RefusesBinaryTypeWithoutLayerPosition) {
   st.b.FTYPE3(1) = kavro::DCTNRY3;
   const std::size_t before = log_lines().size();
   WordBuffer buf(4);
-  EXPECT_FALSE(kavro::RDVARS(1, ALLVAR3, {1, 1, 0, 0, 0}, {1, 1, 0, 0, 0}, 1, buf.data()));
+  EXPECT_FALSE(kavro::RDVARS(1, ALLVAR3, {{1, 1, 0, 0, 0}, {1, 1, 0, 0, 0}, 1}, buf.data()));
   EXPECT_EQ(log_from(before),
             (std::vector<std::string>{"     RDVARS:  bad file type for file DICT"}));
 }

@@ -1,7 +1,7 @@
 // The native binary module's own state, shared by its header and record routines
 // (binary_header.cpp, binary_records.cpp), its checks and layout, and its kind row.
-#ifndef KAVRO_BINARY_BINARY_IO_H
-#define KAVRO_BINARY_BINARY_IO_H
+#ifndef KAVRO_BINARY_BINARY_STATE_H
+#define KAVRO_BINARY_BINARY_STATE_H
 
 #include <array>
 #include <cstddef>
@@ -52,4 +52,4 @@ void log_system_failure(std::string_view message) noexcept;
 
 }  // namespace kavro::detail
 
-#endif  // KAVRO_BINARY_BINARY_IO_H
+#endif  // KAVRO_BINARY_BINARY_STATE_H

@@ -2,23 +2,20 @@
 // SIZE of the variable, and the per-step header arrays before it. READ3's transfers, the size
 // a sized READ3 promises and WRITE3's step all take it from here, so the bytes promised, read
 // and written cannot drift apart.
-#ifndef KAVRO_NETCDF_TRANSFER_PLAN_H
-#define KAVRO_NETCDF_TRANSFER_PLAN_H
+#ifndef KAVRO_FILETYPE_TRANSFER_PLAN_H
+#define KAVRO_FILETYPE_TRANSFER_PLAN_H
 
 #include <array>
 #include <cstdint>
 
 #include "core/kinds.h"
-#include "netcdf/layout.h"
+#include "filetype/layout.h"
 
 namespace kavro::detail {
 
-// START, COUNT and SIZE of the variable read of one transfer.
-struct Plan {
-  SlabVector start{};
-  SlabVector count{};
-  std::int64_t size = 0;  // values of one variable, never negative
-};
+// START, COUNT and SIZE of the variable read of one transfer (SIZE never negative), with its
+// layer and record.
+using Plan = VarRead;
 
 // A count for the START/COUNT vectors: a length that is negative or does not fit an INTEGER
 // is refused by the read (-1), never wrapped.
@@ -31,6 +28,11 @@ layout::Header header_for(int ftype, int fid) noexcept;
 // type's data variables: the layer (or all layers), the record STEP, every other dimension
 // whole. False for a type without a transfer.
 bool plan_for(int ftype, int fid, int layer, int step, Plan& p) noexcept;
+
+// The layer and record of a read a caller gives as START and COUNT only (a buffer filled
+// from a file): the record is the last used entry, the entry before it the layer, whole
+// (ALLAYS3) when it starts at 1 and covers NLAYS layers.
+void layer_and_record(int nlays, VarRead& r) noexcept;
 
 // The values of one structural variable a transfer reads: one per step, or one per entry of
 // its second dimension.
@@ -59,4 +61,4 @@ int transfer_type(int fid) noexcept;
 
 }  // namespace kavro::detail
 
-#endif  // KAVRO_NETCDF_TRANSFER_PLAN_H
+#endif  // KAVRO_FILETYPE_TRANSFER_PLAN_H

@@ -1,4 +1,4 @@
-#include "netcdf/check_lines.h"
+#include "open/check_lines.h"
 
 namespace kavro::detail {
 

@@ -1,4 +1,4 @@
-#include "netcdf/transfer_plan.h"
+#include "filetype/transfer_plan.h"
 
 #include <climits>
 #include <cstddef>
@@ -22,6 +22,8 @@ bool plan_for(int ftype, int fid, int layer, int step, Plan& p) noexcept {
   if (t == nullptr || t->transfer == 0) return false;
   const layout::Header h = header_for(ftype, fid);
   const bool all = layer == ALLAYS3;
+  p.layer = layer;
+  p.record = step;
   p.size = 1;
   std::size_t i = 0;  // fastest varying first: the shape read from its end
   for (auto d = t->shape.rbegin(); d != t->shape.rend(); ++d, ++i) {
@@ -72,6 +74,17 @@ std::int64_t header_words(int ftype, int fid) noexcept {
     words = sat_add(words, array_slab(a, h, 1).words);
   }
   return words;
+}
+
+void layer_and_record(int nlays, VarRead& r) noexcept {
+  const int rank = rank_of(r.count);
+  r.record = rank >= 1 ? r.start[static_cast<std::size_t>(rank - 1)] : 0;
+  if (rank < 2) {
+    r.layer = 0;
+    return;
+  }
+  const auto i = static_cast<std::size_t>(rank - 2);
+  r.layer = r.start[i] == 1 && r.count[i] == nlays ? ALLAYS3 : r.start[i];
 }
 
 int rank_of(const SlabVector& count) noexcept {

@@ -1,5 +1,5 @@
 // The file layout: dimension lengths and data-variable shapes per type.
-#include "netcdf/layout.h"
+#include "filetype/layout.h"
 
 #include <gtest/gtest.h>
 

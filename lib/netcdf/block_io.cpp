@@ -1,4 +1,4 @@
-#include "netcdf/nc_read.h"
+#include "netcdf/block_io.h"
 
 #include <netcdf.h>
 

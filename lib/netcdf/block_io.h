@@ -1,8 +1,8 @@
 // The reader's one way into a netCDF variable: a block given 1-based START and COUNT vectors
 // ordered fastest dimension first (reversed here for the C interface), delivered as values
 // of a given data type code into any address of the caller's buffer.
-#ifndef KAVRO_NETCDF_NC_READ_H
-#define KAVRO_NETCDF_NC_READ_H
+#ifndef KAVRO_NETCDF_BLOCK_IO_H
+#define KAVRO_NETCDF_BLOCK_IO_H
 
 namespace kavro::detail {
 
@@ -25,4 +25,4 @@ int nc_write_block(int ncid, int varid, int rank, const int* start, const int* c
 
 }  // namespace kavro::detail
 
-#endif  // KAVRO_NETCDF_NC_READ_H
+#endif  // KAVRO_NETCDF_BLOCK_IO_H

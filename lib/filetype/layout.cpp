@@ -1,4 +1,4 @@
-#include "netcdf/layout.h"
+#include "filetype/layout.h"
 
 #include <netcdf.h>
 

@@ -1,8 +1,8 @@
 // What the header checks of an opened file (CKFILE3) and the description checks of a file to
 // be created (CKDESC3) share: the layout of their message lines. A line is composed in 256
 // characters, so no report loses the names it quotes.
-#ifndef KAVRO_NETCDF_CHECK_LINES_H
-#define KAVRO_NETCDF_CHECK_LINES_H
+#ifndef KAVRO_OPEN_CHECK_LINES_H
+#define KAVRO_OPEN_CHECK_LINES_H
 
 #include <string_view>
 
@@ -25,4 +25,4 @@ CheckLine missing_vertical_line(int vgtyp, std::string_view lname);
 
 }  // namespace kavro::detail
 
-#endif  // KAVRO_NETCDF_CHECK_LINES_H
+#endif  // KAVRO_OPEN_CHECK_LINES_H
