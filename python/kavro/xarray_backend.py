@@ -19,6 +19,8 @@ from xarray.core import indexing
 from . import _file
 
 DIMS = ("time", "layer", "row", "column")
+# The file types laid out as columns x rows x layers: GRDDED3, the unnamed type 7, PTRFLY3.
+GRIDDED_TYPES = (1, 7, 8)
 
 
 class KavroArray(BackendArray):
@@ -87,6 +89,10 @@ def open_kavro_dataset(filename, drop_variables=None, stack=None, names=None) ->
     f = _file.open(filename, names=names)
     try:
         d = f.description
+        if d["file_type"] not in GRIDDED_TYPES:
+            raise ValueError(f"{filename}: a {d['file_type_name']} file (file type "
+                             f"{d['file_type']}) is not gridded; the kavro engine opens only "
+                             f"gridded files (read this one with kavro.open)")
         g = d["grid"]
         layers = d["vertical"]["layers"]
         variables = {}
@@ -119,7 +125,7 @@ class KavroBackendEntrypoint(BackendEntrypoint):
     """xarray's engine "kavro"."""
 
     description = ("The kavro library's gridded files: netCDF, native binary (BIN:) and file "
-                   "lists (LIST:), with decoded time steps")
+                   "lists (LIST:), with decoded time steps; other file types are refused")
     open_dataset_parameters = ["filename_or_obj", "drop_variables", "stack", "names"]
 
     def open_dataset(self, filename_or_obj, *, drop_variables=None, stack=None, names=None):
