@@ -61,17 +61,6 @@ typename Bits::Word word_at(const unsigned char* p, std::size_t i) noexcept {
   return w;
 }
 
-// Whether any cell of [begin, end) differs: one vectorised pass, inlined into the scan below.
-template <typename Bits>
-[[gnu::always_inline]] inline bool block_differs(const unsigned char* a, const unsigned char* b,
-                                                 std::size_t begin, std::size_t end) noexcept {
-  unsigned acc = 0;
-  for (std::size_t k = begin; k < end; ++k) {
-    acc |= static_cast<unsigned>(Bits::differs(word_at<Bits>(a, k), word_at<Bits>(b, k)));
-  }
-  return acc != 0;
-}
-
 // Whether some cell of [begin, end) may differ: the cells are not all bit-identical, or one
 // has an exponent of all ones (a NaN differs from everything, itself included). Cheaper than
 // the rule itself, and exact for the blocks it passes.
@@ -91,26 +80,25 @@ template <typename Bits>
 }
 
 // The row-major indices of one layer's differing cells, ascending. Bit-identical blocks
-// (the common case) cost one vectorised pass; only a block holding a difference is walked
-// cell by cell, without branches on the data.
+// (the common case) cost one vectorised pass; a block holding a difference has its cells
+// flagged in a second vectorised pass, and their indices gathered without branches on the data.
 template <typename Bits>
 [[gnu::always_inline]] inline std::size_t gather_scan(const unsigned char* a,
                                                       const unsigned char* b, std::size_t cells,
                                                       std::size_t* found) noexcept {
   constexpr std::size_t kBlock = 64;
-  constexpr std::size_t kGroup = 16;
   std::size_t n = 0;
   for (std::size_t i = 0; i < cells; i += kBlock) {
     const std::size_t end = std::min(i + kBlock, cells);
     if (!block_may_differ<Bits>(a, b, i, end)) continue;
-    // Differences are usually few: only the groups of a block that hold one are walked.
-    for (std::size_t g = i; g < end; g += kGroup) {
-      const std::size_t group_end = std::min(g + kGroup, end);
-      if (!block_differs<Bits>(a, b, g, group_end)) continue;
-      for (std::size_t k = g; k < group_end; ++k) {
-        found[n] = k;
-        n += static_cast<std::size_t>(Bits::differs(word_at<Bits>(a, k), word_at<Bits>(b, k)));
-      }
+    unsigned char differs[kBlock];
+    for (std::size_t k = i; k < end; ++k) {
+      differs[k - i] =
+          static_cast<unsigned char>(Bits::differs(word_at<Bits>(a, k), word_at<Bits>(b, k)));
+    }
+    for (std::size_t k = i; k < end; ++k) {
+      found[n] = k;
+      n += differs[k - i];
     }
   }
   return n;
@@ -164,32 +152,85 @@ char* format_report(char* at, std::size_t i, const GridFrame& grid, const Locati
                        grid_index(loc.YLOCA[i], grid.YORIG3D, grid.YCELL3D));
 }
 
-void report_cell(std::size_t i, const GridFrame& grid, const Locations& loc, char* texts,
+// A report's place among its layer's reports: columns outer, rows inner.
+std::size_t report_position(std::size_t i, std::size_t ncols, std::size_t nrows) noexcept {
+  return i % ncols * nrows + i / ncols;
+}
+
+// The kept text of cell I at report position P, formatted on the cell's first report. A report
+// begins with a blank, so a zero byte marks a text not yet formatted.
+const char* kept_text(std::size_t i, std::size_t p, const GridFrame& grid, const Locations& loc,
+                      KeptTexts& kept) noexcept {
+  char* text = kept.texts + p * kReportSize;
+  if (text[0] == '\0') {
+    format_report(text, i, grid, loc);
+    ++kept.formatted;
+  }
+  return text;
+}
+
+void report_cell(std::size_t i, const GridFrame& grid, const Locations& loc, KeptTexts* kept,
                  ReportWriter& out) noexcept {
   char* at = out.reserve();
-  if (texts == nullptr) {
+  if (kept == nullptr) {
     out.commit(format_report(at, i, grid, loc));
     return;
   }
-  // A report begins with a blank, so a zero byte marks a text not yet formatted.
-  char* kept = texts + i * kReportSize;
-  if (kept[0] == '\0') format_report(kept, i, grid, loc);
-  std::memcpy(at, kept, kReportSize);
+  const auto p = report_position(i, static_cast<std::size_t>(grid.ncols),
+                                 static_cast<std::size_t>(grid.nrows));
+  std::memcpy(at, kept_text(i, p, grid, loc, *kept), kReportSize);
   out.commit(at + kReportSize);
+}
+
+// The reports of a layer's N differing cells, in report order, from the kept texts: each run
+// of cells that follow one another in report order goes out as one block.
+void report_kept(const std::size_t* sorted, std::size_t n, const GridFrame& grid,
+                 const Locations& loc, KeptTexts& kept, ReportWriter& out) noexcept {
+  const auto ncols = static_cast<std::size_t>(grid.ncols);
+  const auto nrows = static_cast<std::size_t>(grid.nrows);
+  for (std::size_t j = 0; j < n;) {
+    const std::size_t first = report_position(sorted[j], ncols, nrows);
+    std::size_t p = first;
+    for (; j < n && report_position(sorted[j], ncols, nrows) == p; ++j, ++p) {
+      kept_text(sorted[j], p, grid, loc, kept);
+    }
+    out.write({kept.texts + first * kReportSize, (p - first) * kReportSize});
+  }
+}
+
+// A layer whose every cell differs: every kept text, formatted where still needed, in one block.
+void report_every_cell(const GridFrame& grid, const Locations& loc, KeptTexts& kept,
+                       ReportWriter& out) noexcept {
+  const auto ncols = static_cast<std::size_t>(grid.ncols);
+  const auto nrows = static_cast<std::size_t>(grid.nrows);
+  const std::size_t cells = ncols * nrows;
+  for (std::size_t c = 0, p = 0; c < ncols && kept.formatted < cells; ++c) {
+    for (std::size_t r = 0; r < nrows; ++r, ++p) kept_text(r * ncols + c, p, grid, loc, kept);
+  }
+  out.write({kept.texts, cells * kReportSize});
+}
+
+// The kept texts serve a layer of N differing cells out of CELLS when the run keeps them for
+// every layer, or when most of the layer's cells differ (a sparse layer would spread its
+// texts over many pages for one report each).
+KeptTexts* kept_for(const CellScratch& scratch, std::size_t n, std::size_t cells) noexcept {
+  KeptTexts* kept = scratch.kept;
+  if (kept == nullptr || kept->texts == nullptr) return nullptr;
+  return kept->every_layer || 2 * n >= cells ? kept : nullptr;
 }
 
 // The cells of one layer that the sink accepts, reported in order.
 template <typename Bits>
 std::size_t report_accepted(const unsigned char* a, const unsigned char* b, std::size_t n,
                             int layer, const GridFrame& grid, const Locations& loc,
-                            const CellScratch& scratch, ReportWriter& out,
+                            const CellScratch& scratch, KeptTexts* kept, ReportWriter& out,
                             DifferenceSink& sink) noexcept {
   std::size_t reports = 0;
   for (std::size_t j = 0; j < n; ++j) {
     const std::size_t i = scratch.sorted[j];
     if (sink.differing_cell(i, layer, Bits::native(word_at<Bits>(a, i)),
                             Bits::native(word_at<Bits>(b, i)))) {
-      report_cell(i, grid, loc, scratch.report_texts, out);
+      report_cell(i, grid, loc, kept, out);
       ++reports;
     }
   }
@@ -211,16 +252,23 @@ std::size_t compare_layers(const unsigned char* a, const unsigned char* b, const
     const unsigned char* lb = b + k * layer_bytes;
     const std::size_t n = gather_differing<Bits>(la, lb, cells, scratch.found);
     if (n == 0) continue;
-    sort_by_column(scratch.found, n, ncols, scratch.column_starts, scratch.sorted);
-    if (sink != nullptr) {
-      reports +=
-          report_accepted<Bits>(la, lb, n, static_cast<int>(k + 1), grid, loc, scratch, out, *sink);
+    KeptTexts* kept = kept_for(scratch, n, cells);
+    if (kept != nullptr && sink == nullptr && n == cells) {
+      report_every_cell(grid, loc, *kept, out);  // report order needs no sort
+      reports += n;
       continue;
     }
-    for (std::size_t j = 0; j < n; ++j) {
-      report_cell(scratch.sorted[j], grid, loc, scratch.report_texts, out);
+    sort_by_column(scratch.found, n, ncols, scratch.column_starts, scratch.sorted);
+    if (sink != nullptr) {
+      reports += report_accepted<Bits>(la, lb, n, static_cast<int>(k + 1), grid, loc, scratch, kept,
+                                       out, *sink);
+    } else if (kept != nullptr) {
+      report_kept(scratch.sorted, n, grid, loc, *kept, out);
+      reports += n;
+    } else {
+      for (std::size_t j = 0; j < n; ++j) report_cell(scratch.sorted[j], grid, loc, nullptr, out);
+      reports += n;
     }
-    reports += n;
   }
   return reports;
 }
@@ -440,6 +488,12 @@ char* ReportWriter::reserve() noexcept {
 }
 
 void ReportWriter::write(std::string_view text) noexcept {
+  if (text.size() > kBufferBytes) {
+    write_out();
+    if (!kavro::write_stream(out_, text.data(), text.size())) failed_ = true;
+    unflushed_ = true;
+    return;
+  }
   while (!text.empty()) {
     if (used_ == kBufferBytes) write_out();
     const std::size_t n = std::min(text.size(), kBufferBytes - used_);

@@ -132,7 +132,8 @@ class ReportWriter {
   // Room for one more report; writes the buffer out first when it is nearly full.
   char* reserve() noexcept;
   void commit(char* end) noexcept { used_ = static_cast<std::size_t>(end - buffer_); }
-  // Adds text of any length (the labelled reports and their totals).
+  // Adds text of any length (the labelled reports and their totals, blocks of kept reports);
+  // a block larger than the buffer goes to the stream as it is, after what was collected.
   void write(std::string_view text) noexcept;
   // Hands everything collected to the stream and flushes it. False once a write has failed.
   bool flush() noexcept;
@@ -169,15 +170,23 @@ struct GridFrame {
   double YCELL3D = 0.0;
 };
 
+// Report texts kept for a run that reports cells over and over: a cell's report depends only
+// on the cell, so its text is formatted once, kept, and written again for every later report
+// of the cell. The texts stand in report order (columns outer, rows inner), so the reports of
+// neighbouring cells go out as one block, a layer whose every cell differs as one write.
+struct KeptTexts {
+  char* texts = nullptr;      // ncols x nrows x kReportSize zeroed bytes
+  std::size_t formatted = 0;  // texts formatted so far: all once it is ncols x nrows
+  bool every_layer = false;   // kept for every layer, not only those where most cells differ
+};
+
 // Working space of the cell loop: `found` and `sorted` hold ncols x nrows cell indices,
-// `column_starts` ncols counters. `report_texts`, when given, is ncols x nrows x kReportSize
-// zeroed bytes: a cell's report depends only on the cell, so its text is formatted once, kept
-// there, and copied for every later report of the cell.
+// `column_starts` ncols counters; `kept`, when given, the kept report texts.
 struct CellScratch {
   std::size_t* found = nullptr;
   std::size_t* sorted = nullptr;
   std::size_t* column_starts = nullptr;
-  char* report_texts = nullptr;
+  KeptTexts* kept = nullptr;
 };
 
 // What the optional outputs (summary, maps, CSV, report cap, tolerances) see of a step: every

@@ -164,6 +164,7 @@ class Comparison {
                              const GridPlace& infile2) noexcept;
   int infile1_type(std::string_view vname, int vtype2) const noexcept;
   void allocate_data_arrays(const GridFrame& grid, int nvars) noexcept;
+  void allocate_report_texts(const GridFrame& grid) noexcept;
   void count_reports(std::size_t n, const GridFrame& grid) noexcept;
   Locations location_view() const noexcept;
   void flush_reports() noexcept;
@@ -185,9 +186,9 @@ class Comparison {
   // INFILE1's variables, kept because DESC3(INFILE2) overwrites the description record.
   VariableTable infile1_variables_;
   ReportWriter reports_{stdout};
-  // Reports written so far; whether the kept report texts were tried.
+  // Reports written so far, and the texts kept.
   std::size_t reports_written_ = 0;
-  bool texts_tried_ = false;
+  KeptTexts kept_;
   // INFILE2's steps that BRINDLEWICK_STEPS lets through; whether the JSON result was tried.
   std::vector<StepTime> steps_;
   bool json_tried_ = false;
@@ -365,21 +366,28 @@ void Comparison::allocate_data_arrays(const GridFrame& grid, int nvars) noexcept
       static_cast<std::size_t*>(allocate(grid.ncols, 1, 1, sizeof(std::size_t), bytes));
 }
 
+// The block of kept report texts, where the grid fits the budget. A run with few reports never
+// pays for it: calloc leaves its pages untouched until a text is written into them, and the
+// cell loop keeps texts only for layers where most cells differ. Without the block (too
+// large, or no memory) every report is formatted anew.
+void Comparison::allocate_report_texts(const GridFrame& grid) noexcept {
+  std::size_t cells = 0;
+  if (!array_bytes(grid.ncols, grid.nrows, 1, 1, cells) ||
+      cells > kReportTextBudget / kReportSize) {
+    return;
+  }
+  kept_.texts = static_cast<char*>(std::calloc(cells == 0 ? 1 : cells, kReportSize));
+  arrays_.scratch.kept = &kept_;
+}
+
 // Counts a step's reports. Once the run has written more reports than a layer has cells,
-// cells are being reported again and again (runs that diverged): from then on each cell's
-// report text is kept and copied, where the grid fits the budget. A run with few reports never
-// pays for the block; calloc leaves its pages untouched until a text is written into them.
-// Without the block (too large, or no memory) every report is formatted anew.
+// cells are being reported again and again (runs that diverged): from then on every layer's
+// report texts are kept.
 void Comparison::count_reports(std::size_t n, const GridFrame& grid) noexcept {
   reports_written_ += n;
   std::size_t cells = 0;
-  if (texts_tried_ || !array_bytes(grid.ncols, grid.nrows, 1, 1, cells) ||
-      reports_written_ <= cells) {
-    return;
-  }
-  texts_tried_ = true;
-  if (cells <= kReportTextBudget / kReportSize) {
-    arrays_.scratch.report_texts = static_cast<char*>(std::calloc(cells, kReportSize));
+  if (array_bytes(grid.ncols, grid.nrows, 1, 1, cells) && reports_written_ > cells) {
+    kept_.every_layer = true;
   }
 }
 
@@ -568,6 +576,7 @@ void Comparison::run() noexcept {
   const GridFrame grid{infile2.ncols,  infile2.nrows,  infile2.nlays, BDESC3.XORIG3D,
                        BDESC3.YORIG3D, BDESC3.XCELL3D, BDESC3.YCELL3D};
   allocate_data_arrays(grid, nvars);
+  allocate_report_texts(grid);
 
   // Without any of the optional settings the comparison runs exactly as it always has.
   Outputs extras(settings_, grid, location_view(), reports_);

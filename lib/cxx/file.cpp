@@ -5,7 +5,9 @@
 #include "kavro/file.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 #include "core/kinds.h"
@@ -127,6 +129,36 @@ bool is_logical_name(std::string_view s) {
 std::int64_t layer_values(int fid) {
   const Bstate3& b = state().b;
   return detail::layer_size(b.FTYPE3(fid), b.NCOLS3(fid), b.NROWS3(fid), b.NTHIK3(fid)).value_or(0);
+}
+
+// The step that record REC of a file with a negative time step holds now: the one every
+// variable's flag pair names, when that step is on the file's time axis and REC is its turn.
+std::optional<Step> record_step(int fid, int rec) {
+  const int nvars = std::clamp(state().b.NVARS3(fid), 1, MXVARS3);
+  std::array<int, 2 * MXVARS3> flags;
+  detail::MsgBuf<256> why;
+  if (!detail::kind_of(fid).read_flags(fid, ALLVAR3, 1, nvars, rec, flags, why)) {
+    refuse("File::steps", std::string(trimmed(why.view())));
+  }
+  const Step s{flags[0], flags[1]};
+  for (std::size_t v = 1; v < static_cast<std::size_t>(nvars); ++v) {
+    if (flags[2 * v] != s.date || flags[2 * v + 1] != s.time) return std::nullopt;
+  }
+  int step = 0;
+  std::array<int, 2> pair{};
+  if (!detail::record_of(fid, s.date, s.time, step, pair) || step != rec) return std::nullopt;
+  return s;
+}
+
+// The steps held by the first RECORDS (at most 2) records, which a negative time step reuses
+// in turn, first to last.
+std::vector<Step> held_steps(int fid, int records) {
+  std::vector<Step> out;
+  for (int rec = 1; rec <= records; ++rec) {
+    if (const std::optional<Step> s = record_step(fid, rec)) out.push_back(*s);
+  }
+  std::sort(out.begin(), out.end());
+  return out;
 }
 
 // ---- The description record and the Description value -------------------------------------
@@ -308,9 +340,12 @@ std::vector<Step> File::steps() const {
   const int tstep = b.TSTEP3(fid);
   if (tstep == 0) return {s};
   const int n = std::max(b.MXREC3(fid), 0);
+  if (tstep < 0 && detail::kind_of(fid).read_flags != detail::no_flags) {
+    return held_steps(fid, std::min(n, 2));
+  }
   std::vector<Step> out;
   out.reserve(static_cast<std::size_t>(n));
-  for (int r = 0; r < n; ++r, s.advance(tstep < 0 ? -tstep : tstep)) out.push_back(s);
+  for (int r = 0; r < n; ++r, s.advance(detail::magnitude(tstep))) out.push_back(s);
   return out;
 }
 

@@ -43,6 +43,9 @@ def reopen(target: str, names=(), mode=None) -> _file.File:  # noqa: ARG001
     """The file manager's opener: in whatever process the array is read in. (An unpickled
     manager hands over a mode even when it was given none.)"""
     return _file.open(target, names=dict(names) if names else None)
+# The file types laid out as columns x rows x layers: GRDDED3, the unnamed type 7, PTRFLY3.
+_CODE_OF = {name: code for code, name in _file.FILE_TYPES.items()}
+GRIDDED_TYPES = (_CODE_OF["GRDDED3"], 7, _CODE_OF["PTRFLY3"])
 
 
 class KavroArray(BackendArray):
@@ -150,6 +153,11 @@ def open_kavro_dataset(filename, *, stack=None, names=None, lock=None, decoders=
     manager = CachingFileManager(reopen, filename, kwargs={"names": names_key})
     try:
         f = manager.acquire()
+        d = f.description
+        if d["file_type"] not in GRIDDED_TYPES:
+            raise ValueError(f"{filename}: a {d['file_type_name']} file (file type "
+                             f"{d['file_type']}) is not gridded; the kavro engine opens only "
+                             f"gridded files (read this one with kavro.open)")
         variables = raw_variables(f, manager, lock or KAVRO_LOCK, stack, names)
         attrs = grid_attributes(f.description)
         variables, attrs, coord_names = conventions.decode_cf_variables(
@@ -168,7 +176,7 @@ class KavroBackendEntrypoint(BackendEntrypoint):
     """xarray's engine "kavro"."""
 
     description = ("The kavro library's gridded files: netCDF, native binary (BIN:) and file "
-                   "lists (LIST:), with decoded time steps")
+                   "lists (LIST:), with decoded time steps; other file types are refused")
     open_dataset_parameters = ["filename_or_obj", "drop_variables", "mask_and_scale",
                                "decode_times", "concat_characters", "decode_coords",
                                "use_cftime", "decode_timedelta", "stack", "names", "lock",

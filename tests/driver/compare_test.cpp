@@ -320,10 +320,10 @@ class CompareStepTest : public ::testing::Test {
   }
 
   std::size_t run(int vtype, const void* a, const void* b, int nlays,
-                  DifferenceSink* sink = nullptr, char* texts = nullptr) {
+                  DifferenceSink* sink = nullptr, KeptTexts* kept = nullptr) {
     const GridFrame grid{kCols, kRows, nlays, 0.0, 0.0, 1000.0, 1000.0};
     const std::size_t n =
-        compare_step(vtype, a, b, grid, loc_, {found_, sorted_, starts_, texts}, *writer_, sink);
+        compare_step(vtype, a, b, grid, loc_, {found_, sorted_, starts_, kept}, *writer_, sink);
     EXPECT_TRUE(writer_->flush());
     return n;
   }
@@ -372,8 +372,9 @@ TEST_F(CompareStepTest, ReportsEveryCellInOrder) {
   EXPECT_EQ(out.substr(0, out.size() / 2), out.substr(out.size() / 2));
 }
 
-// Kept report texts: formatted on a cell's first report, copied on the next, byte for byte
-// what formatting every time writes.
+// Kept report texts: formatted on a cell's first report, written again on the next, byte for
+// byte what formatting every time writes; a layer where every cell differs goes out whole.
+// They serve layers where most cells differ, or every layer once the run says so.
 TEST_F(CompareStepTest, KeptTextsAreTheFormattedOnes) {
   float a[2 * kCells];
   float b[2 * kCells];
@@ -384,10 +385,28 @@ TEST_F(CompareStepTest, KeptTextsAreTheFormattedOnes) {
   EXPECT_EQ(run(kavro::XQREAL, a, b, 2), 2 * kCells - 1);
   const std::string formatted = output();
   std::vector<char> texts(kCells * kReportSize, '\0');
-  EXPECT_EQ(run(kavro::XQREAL, a, b, 2, nullptr, texts.data()), 2 * kCells - 1);
+  KeptTexts kept{texts.data()};
+  EXPECT_EQ(run(kavro::XQREAL, a, b, 2, nullptr, &kept), 2 * kCells - 1);
   EXPECT_EQ(output(), formatted + formatted);
-  EXPECT_EQ(run(kavro::XQREAL, a, b, 2, nullptr, texts.data()), 2 * kCells - 1);
+  EXPECT_EQ(run(kavro::XQREAL, a, b, 2, nullptr, &kept), 2 * kCells - 1);
   EXPECT_EQ(output(), formatted + formatted + formatted);
+  EXPECT_EQ(kept.formatted, kCells);
+
+  // One cell of six differs: formatted anew, until the texts serve every layer.
+  std::vector<char> fresh(kCells * kReportSize, '\0');
+  KeptTexts sparse{fresh.data()};
+  b[1] = a[1];
+  b[2] = a[2];
+  b[3] = a[3];
+  b[5] = a[5];
+  EXPECT_EQ(run(kavro::XQREAL, a, b, 1, nullptr, &sparse), 1u);
+  EXPECT_EQ(sparse.formatted, 0u);
+  sparse.every_layer = true;
+  EXPECT_EQ(run(kavro::XQREAL, a, b, 1, nullptr, &sparse), 1u);
+  EXPECT_EQ(sparse.formatted, 1u);
+  const std::string out = output();
+  EXPECT_EQ(out.substr(out.size() - 2 * kReportSize, kReportSize),
+            out.substr(out.size() - kReportSize));
 }
 
 TEST_F(CompareStepTest, ReportsOnlyDifferingCells) {
@@ -506,7 +525,8 @@ TEST(CellNumberTest, TypesAndSubnormals) {
   EXPECT_TRUE(std::isnan(cell_number(kavro::XQREAL, std::bit_cast<std::uint32_t>(kNanF))));
 }
 
-// More reports than the writer's buffer holds all arrive, in order.
+// More reports than the writer's buffer holds all arrive, in order; a block larger than the
+// buffer goes out after what was collected and before what follows.
 TEST(ReportWriterTest, WritesPastItsBuffer) {
   char* data = nullptr;
   std::size_t size = 0;
@@ -521,6 +541,15 @@ TEST(ReportWriterTest, WritesPastItsBuffer) {
   ASSERT_TRUE(writer->flush());
   ASSERT_EQ(size, std::size_t{kReports} * 128);
   EXPECT_EQ(std::string(data + 128 * 12345, 128), std::string(121, '0') + "012345\n");
+  char* p = writer->reserve();
+  writer->commit(p + std::snprintf(p, kReportSize, "before\n"));
+  const std::string block((std::size_t{1} << 21) + 1, 'x');
+  writer->write(block);
+  writer->write("after\n");
+  ASSERT_TRUE(writer->flush());
+  ASSERT_EQ(size, std::size_t{kReports} * 128 + 7 + block.size() + 6);
+  EXPECT_EQ(std::string(data + kReports * 128, 8), "before\nx");
+  EXPECT_EQ(std::string(data + size - 7, 7), "xafter\n");
   std::fclose(stream);
   std::free(data);
 }

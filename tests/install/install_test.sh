@@ -1,13 +1,16 @@
 #!/bin/sh
-# install_test.sh BUILD WORK LIBDIR VERSION FORTRAN(ON|OFF) [PYTHON PYDIR]
+# install_test.sh BUILD WORK LIBDIR VERSION FORTRAN(ON|OFF) [PYTHON(ON|OFF)]
 # Installs BUILD into WORK/prefix, checks what lands there, then builds the installed example
 # programs against it as a user would, with find_package (CMake) and with pkg-config, C, C++
 # and (FORTRAN=ON) Fortran, and runs each on a sample written by the installed make_sample.
-# With PYTHON (an interpreter) and PYDIR (the package's folder under the prefix), the installed
-# Python package opens the sample through xarray and compares it with the installed tool.
+# With PYTHON=ON, Debian's /usr/bin/python3 imports the installed package from the folder the
+# README names, opens the sample through xarray and compares it with the installed tool; and
+# that folder under the default prefix /usr/local is one the plain interpreter searches.
 # CC, CXX and FC name the compilers.
 set -eu
-build=$1 work=$2 libdir=$3 version=$4 fortran=$5 python=${6:-} pydir=${7:-}
+build=$1 work=$2 libdir=$3 version=$4 fortran=$5 python=${6:-OFF}
+# The README's words, not the build's: "PYTHONPATH=PREFIX/lib/python3.11/dist-packages".
+python3=/usr/bin/python3 pydir=lib/python3.11/dist-packages
 here=$(cd "$(dirname "$0")" && pwd)
 prefix=$work/prefix
 fail() { echo "install_test: $*" >&2; exit 1; }
@@ -110,12 +113,15 @@ if [ "$fortran" = ON ]; then
 fi
 
 # ---- The Python package, from the prefix alone ----------------------------------------------
-if [ -n "$python" ]; then
+if [ "$python" = ON ]; then
+  # Under /usr/local the README's folder needs no PYTHONPATH.
+  env -u PYTHONPATH "$python3" -c 'import site, sys; sys.exit("/usr/local/'"$pydir"'" not in site.getsitepackages())' ||
+    fail "/usr/local/$pydir is not among $python3's site folders"
   for f in kavro/__init__.py kavro/xarray_backend.py "kavro-$version.dist-info/entry_points.txt"; do
     [ -e "$prefix/$pydir/$f" ] || fail "$pydir/$f is not installed"
   done
   cd "$work/sample"
-  out=$(env -u PYTHONPATH PYTHONPATH="$prefix/$pydir" LOGFILE=/dev/null "$python" - <<'PY' 2>&1
+  out=$(env -u PYTHONPATH PYTHONPATH="$prefix/$pydir" LOGFILE=/dev/null "$python3" - <<'PY' 2>&1
 import os
 import kavro, xarray
 from kavro import _compare

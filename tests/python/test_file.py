@@ -36,6 +36,11 @@ def test_steps_as_datetimes_and_pairs(files):
         numpy.testing.assert_array_equal(f.steps, numpy.array(
             ["2024-02-02T00:00:00", "2024-02-02T01:00:00", "2024-02-02T02:00:00"],
             dtype="datetime64[s]"))
+    # A negative step reuses two records: written for 3 steps, the file holds steps 2 and 3,
+    # and step 3 (index 1) is read from record 1.
+    with kavro.open(files / "rolling.nc") as f:
+        assert f.step_pairs == STEPS[1:]
+        numpy.testing.assert_array_equal(f.read("O3", 1), expected("O3", 1))
     # Day 366 of a leap year, the last second of the day.
     numpy.testing.assert_array_equal(
         kavro.datetimes([(2024366, 235959), (2023001, 0)]),

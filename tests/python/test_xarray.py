@@ -65,6 +65,15 @@ def test_file_list_concatenates_steps(files):
             numpy.testing.assert_array_equal(ds["O3"][k].values, expected("O3", k + 1))
 
 
+def test_other_file_types_are_refused(files):
+    path = files / "boundary.nc"
+    with pytest.raises(ValueError) as refused:
+        kavro_dataset(path)
+    assert str(refused.value) == (f"{path}: a BNDARY3 file (file type 2) is not gridded; the "
+                                  "kavro engine opens only gridded files (read this one with "
+                                  "kavro.open)")
+
+
 def test_location_coordinates(files):
     with kavro_dataset(files / "grid.nc", stack=files / "stack.nc") as ds, \
             kavro.open(files / "stack.nc") as s:

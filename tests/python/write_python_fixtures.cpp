@@ -9,6 +9,9 @@
 //              step 3 (layer 1, column 1, row 1)
 //   other_grid.nc  6 columns: does not fit the others
 //   stack.nc   the location file of the 5 x 4 grid
+//   rolling.nc grid.nc's grid with a time step of -010000, written for 3 steps: its two
+//              records hold steps 3 (record 1) and 2 (record 2)
+//   boundary.nc  BNDARY3 on the 5 x 4 grid: not gridded
 //   grid.bin   grid.nc copied into a native binary file by the library's C++ interface, not
 //              by the Python module that reads it (the library's own tests pin that layout
 //              byte by byte)
@@ -49,6 +52,13 @@ FixtureSpec day2() {
   s.value = [](int var, int rec, int lay, int row, int col) {
     return kavro_test::default_value(var, rec + 3, lay, row, col);
   };
+  return s;
+}
+
+FixtureSpec with_type_and_step(int ftype, int tstep) {
+  FixtureSpec s = grid();
+  s.ftype = ftype;
+  s.tstep = tstep;
   return s;
 }
 
@@ -112,6 +122,10 @@ int main(int argc, char** argv) {
       kavro_test::write_fixture(dir + "diff.nc", changed()) &&
       kavro_test::write_fixture(dir + "other_grid.nc", grid(kCols + 1)) &&
       kavro_test::write_fixture(dir + "stack.nc", kavro_test::location_fixture(kCols, kRows)) &&
+      kavro_test::write_fixture(dir + "rolling.nc",
+                                with_type_and_step(kavro_test::kGrdded, -10000)) &&
+      kavro_test::write_fixture(dir + "boundary.nc",
+                                with_type_and_step(kavro_test::kBndary, 10000)) &&
       binary_copy(dir + "grid.nc", dir + "grid.bin");
   return ok ? 0 : 1;
 }

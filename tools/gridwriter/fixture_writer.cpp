@@ -449,7 +449,8 @@ std::vector<std::size_t> shape_of(int ncid, int varid) {
   return shape;
 }
 
-void write_flags(Writer& w, const FixtureSpec& s, int tflag, int rec) {
+// The flags of record REC, which holds time step STEP (1-based).
+void write_flags(Writer& w, const FixtureSpec& s, int tflag, int rec, int step) {
   const auto r = std::size_t(rec - 1);
   if (s.ftype == kKfevnt) {
     std::vector<int> f = event_flags(s, rec);
@@ -457,8 +458,7 @@ void write_flags(Writer& w, const FixtureSpec& s, int tflag, int rec) {
     w.ok(nc_put_vara_int(w.id(), tflag, start, count, f.data()), "TFLAG");
     return;
   }
-  // The time step a record holds: a file with a negative step reuses its two records in turn.
-  auto [date, time] = step_date_time(s, rec - 1);
+  auto [date, time] = step_date_time(s, step - 1);
   const auto nflags = std::max<std::size_t>(1, s.vars.size());
   for (std::size_t v = 0; v < nflags; ++v) {
     const auto key = std::make_pair(rec, int(v) + 1);
@@ -699,8 +699,10 @@ bool write_fixture(const std::string& path, const FixtureSpec& fx) {
   }
 
   write_kfcount(w, struct_ids, struct_names);
-  for (int rec = 1; rec <= records_of(fx) && w.good(); ++rec) {
-    write_flags(w, fx, tflag, rec);
+  // A file with a negative step reuses its two records in turn: step k goes to record 1 or 2.
+  for (int step = 1; step <= records_of(fx) && w.good(); ++step) {
+    const int rec = fx.tstep < 0 && fx.ftype != kKfevnt ? (step - 1) % 2 + 1 : step;
+    write_flags(w, fx, tflag, rec, step);
     write_structure(w, struct_ids, struct_names, rec);
     if (!fx.write_data || (!fx.data_only_in.empty() && fx.data_only_in.count(rec) == 0)) continue;
     for (std::size_t v = 0; v < var_ids.size(); ++v) write_data(w, fx, var_ids[v], int(v) + 1, rec);

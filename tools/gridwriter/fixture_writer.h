@@ -116,7 +116,8 @@ struct FixtureSpec {
   std::vector<FixtureVar> vars;
 
   // Records written: -1 = 2 for TSTEP != 0 (and KFEVNT3 events), 1 for TSTEP = 0. Fewer than
-  // a fixed TSTEP dimension holds leaves the rest at the netCDF fill value.
+  // a fixed TSTEP dimension holds leaves the rest at the netCDF fill value. With a negative
+  // TSTEP, the steps written, each into record 1 or 2 in turn: the file keeps the last two.
   int records = -1;
   ValueFn value;  // empty: default_value
   // (record, var) pairs whose time-step flags are left unwritten (fill value) or written one

@@ -179,8 +179,9 @@ class File {
   const std::string& logical_name() const noexcept { return name_; }
 
   Description description() const;
-  // The steps the file holds, first to last: one step (the start) for a time-independent
-  // file.
+  // The steps the file holds now, first to last: one step (the start) for a time-independent
+  // file; for a file with a negative time step, the steps whose flags its two records hold
+  // (every variable's the same). Throws when the flags cannot be read.
   std::vector<Step> steps() const;
 
   // The values of variable VAR at STEP: layer LAYER (1..layers) or every layer (ALLAYS3),

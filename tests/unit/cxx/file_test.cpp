@@ -8,9 +8,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <iterator>
+#include <set>
 #include <span>
 #include <string>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "gridwriter/fixture_writer.h"
@@ -112,6 +115,35 @@ TEST_F(FileTest, DescribesFileAndListsSteps) {
   EXPECT_EQ(d.variables[2].type, kavro::ValueType::double_precision);
   EXPECT_EQ(d.lines, (std::vector<std::string>{"Fixture file written with the raw netCDF C API"}));
   EXPECT_EQ(f.steps(), (std::vector<Step>{{2024033, 0}, {2024033, 10000}, {2024033, 20000}}));
+}
+
+// The steps a file holds now: every record of a positive step, the start of a time-independent
+// file, and for a negative step those whose flags its two records hold (written step by step,
+// step n into record 1 or 2 in turn). A record whose variables' flags disagree holds no step.
+TEST_F(FileTest, StepsAreThoseTheFileHoldsNow) {
+  struct Case {
+    int tstep;
+    int written;
+    std::set<std::pair<int, int>> unwritten_flags;  // (record, variable)
+    std::vector<Step> steps;
+  };
+  const Case cases[] = {
+      {10000, 3, {}, {{2024033, 0}, {2024033, 10000}, {2024033, 20000}}},
+      {0, 1, {}, {{2024033, 0}}},
+      {-10000, 1, {}, {{2024033, 0}}},
+      {-10000, 2, {}, {{2024033, 0}, {2024033, 10000}}},
+      {-10000, 3, {}, {{2024033, 10000}, {2024033, 20000}}},
+      {-10000, 4, {}, {{2024033, 20000}, {2024033, 30000}}},
+      {-10000, 5, {{2, 2}}, {{2024033, 40000}}},
+  };
+  for (std::size_t k = 0; k < std::size(cases); ++k) {
+    FixtureSpec fx = grid();
+    fx.tstep = cases[k].tstep;
+    fx.records = cases[k].written;
+    fx.unwritten_flags = cases[k].unwritten_flags;
+    const File f = File::open_path(write(fx, "steps" + std::to_string(k) + ".nc"));
+    EXPECT_EQ(f.steps(), cases[k].steps) << "case " << k;
+  }
 }
 
 // Every type reads into a vector of its own type, one layer or all, and into a caller's span.
