@@ -12,7 +12,7 @@ declare -A layer=(
   [util]=0
   [core]=1
   [settings]=2
-  [netcdf]=3
+  [netcdf]=3 [projection]=3
   [open]=4
   [read]=5
   [list]=6 [binary]=6 [memory]=6

@@ -16,6 +16,7 @@
 #include "kavro/memory.h"
 #include "kavro/open.h"
 #include "kavro/params.h"
+#include "kavro/projection.h"
 #include "kavro/read.h"
 #include "kavro/settings.h"
 #include "kavro/util.h"
