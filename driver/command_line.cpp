@@ -1,5 +1,7 @@
 #include "command_line.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cassert>
 #include <cstdlib>
@@ -25,12 +27,14 @@ files and the location file are named by arguments or by environment variables; 
 and the environment must not name different files. brindlewick reads no input.
 
 Arguments:
-  --stack FILE         the location file (sets STACK1)
+  --stack FILE         the location file (sets STACK1); without a location file the
+                       locations are computed from the data files' grid projection
   FILE1 FILE2          the two data files (set INFILE1 and INFILE2)
 
 Environment:
   STACK1               location file: per-cell LATITUDE, LONGITUDE, XLOCA, YLOCA (REAL),
-                       COL and ROW (INTEGER) on the data files' grid
+                       COL and ROW (INTEGER) on the data files' grid (make_stack writes
+                       one); a run named only by the environment needs it
   INFILE1, INFILE2     the two data files; every variable of INFILE2 is compared at every
                        time step of INFILE2
   LOGFILE              path of the log; unset: standard output, with the reports; /dev/null
@@ -59,6 +63,8 @@ Optional outputs (none set: reports, log and status as above):
   BRINDLEWICK_STEPS=FIRST:LAST compare only the steps from FIRST to LAST (each
                                YYYYDDD:HHMMSS), both included
   BRINDLEWICK_NAN_EQUAL=Y      a NaN against a NaN is not reported
+  BRINDLEWICK_ONLY_COMMON=Y    compare only the variables and steps both files hold; list the
+                               others instead of ending the run
 A number followed by other text is refused; an unknown BRINDLEWICK_ name is warned of.
 
 Exit status:
@@ -70,6 +76,7 @@ When the log is not standard output, the reason a run failed (and, with an optio
 output set, what it found) is also written on standard error.
 
 Examples:
+  brindlewick run1.nc run2.nc
   brindlewick --stack stack.nc run1.nc run2.nc
   STACK1=stack.nc INFILE1=run1.nc INFILE2=run2.nc LOGFILE=compare.log brindlewick
 
@@ -230,15 +237,13 @@ bool set_name(const char* name, const char* value, std::FILE* err) noexcept {
 
 }  // namespace
 
+bool location_file_given(const CommandLine& line) noexcept {
+  return line.stack != nullptr || std::getenv(kStackName) != nullptr ||
+         ::access(kStackName, F_OK) == 0;
+}
+
 bool apply_file_arguments(const CommandLine& line, std::FILE* err) noexcept {
   assert(line.request == Request::kCompare && "only a comparison has files");
-  if (line.file1 != nullptr && line.stack == nullptr && std::getenv(kStackName) == nullptr) {
-    write_text(err,
-               "brindlewick: no location file: the location file holds the latitude, "
-               "longitude, X, Y, COL and ROW of every cell of the data files' grid; give it with "
-               "--stack FILE or STACK1=FILE\n");
-    return false;
-  }
   return set_name(kStackName, line.stack, err) && set_name(kInfile1Name, line.file1, err) &&
          set_name(kInfile2Name, line.file2, err);
 }

@@ -11,8 +11,13 @@ int main(int argc, char** argv) {
   if (line.request != brindlewick::Request::kCompare) {
     return brindlewick::answer(line, stdout, stderr);
   }
+  using brindlewick::LocationSource;
+  const LocationSource source = line.file1 == nullptr ? LocationSource::kEnvironment
+                                : brindlewick::location_file_given(line)
+                                    ? LocationSource::kArguments
+                                    : LocationSource::kGrid;
   if (!brindlewick::apply_file_arguments(line, stderr)) return kavro::kExitFailure;
   brindlewick::set_floating_point_modes();
   brindlewick::check_log_file(stderr);
-  brindlewick::compare_files(kavro::INIT3());
+  brindlewick::compare_files(kavro::INIT3(), source);
 }

@@ -18,9 +18,14 @@ inline constexpr int kStandardOutputUnit = 6;
 // ends the run when it cannot create the log).
 void check_log_file(std::FILE* err) noexcept;
 
+// Where the cells' locations come from: a location file named by an argument, one named only
+// by the environment (a run without arguments), or INFILE2's grid when no location file is
+// given.
+enum class LocationSource { kArguments, kEnvironment, kGrid };
+
 // Everything after INIT3, which returned LOG_UNIT. Never returns: the run ends through XQEXIT,
 // or through the allocation stop.
-[[noreturn]] void compare_files(int log_unit) noexcept;
+[[noreturn]] void compare_files(int log_unit, LocationSource source) noexcept;
 
 }  // namespace brindlewick
 

@@ -261,6 +261,8 @@ bool read_settings(Settings& s, Mesg& mesg) noexcept {
                    "YYYYDDD:HHMMSS:YYYYDDD:HHMMSS, the first step not after the last", mesg,
                    [&s](const std::string& v) { return parse_step_range(v, s.steps); }) &&
          read_yes_no(kNanEqualSetting, "NaN against NaN not reported", s.nan_equal, mesg) &&
+         read_yes_no(kOnlyCommonSetting, "Compare only what both files hold", s.only_common,
+                     mesg) &&
          check_maps_dir(s.maps_dir, mesg) && check_csv_path(s.csv_path, mesg);
 }
 

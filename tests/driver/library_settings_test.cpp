@@ -55,6 +55,8 @@ TEST(LibrarySettingsList, HelpPrintsTheTable) {
       "                       offsets (CDF-2)\n"
       "  KAVRO_DIRECT_READ    Y or N (default Y): N reads every value through the netCDF\n"
       "                       library instead of straight from the file (for diagnosis)\n"
+      "  KAVRO_EARTH_RADIUS   metres (default 6370000): radius of the sphere on which cell\n"
+      "                       locations are computed from a grid's projection\n"
       "Files are netCDF classic";
   EXPECT_NE(help.find(block), std::string::npos) << help;
 }
