@@ -15,6 +15,7 @@
 #include <string_view>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 #if defined(__x86_64__) || defined(__SSE__)
 #include <xmmintrin.h>
@@ -199,6 +200,7 @@ class Comparison {
   void* allocate(int ncols, int nrows, int nlays, std::size_t per_cell,
                  std::size_t& bytes) noexcept;
   void open_and_describe(const Name16& lname) noexcept;
+  void tell_layout_gaps(const std::string& name) const;
   void check_shape(const Name16& lname, const FileShape& shape) noexcept;
   void check_location_types() noexcept;
   FileShape read_locations() noexcept;
@@ -280,8 +282,22 @@ void Comparison::open_and_describe(const Name16& lname) noexcept {
                                     ? kNoStackHint
                                     : std::string_view();
   if (std::getenv(name.c_str()) == nullptr) fail(not_set_message(lname), hint);
-  if (!kavro::OPEN3(lname, kavro::FSREAD3, PROGNAME)) fail(open_failure_message(lname), hint);
+  if (!kavro::OPEN3(lname, kavro::FSREAD3, PROGNAME)) {
+    tell_layout_gaps(name);
+    fail(open_failure_message(lname), hint);
+  }
   if (!kavro::DESC3(lname)) fail(Mesg{kDescFailure});
+}
+
+// A netCDF file that did not open: everything it lacks of the layout, in one line.
+void Comparison::tell_layout_gaps(const std::string& name) const {
+  const char* value = std::getenv(name.c_str());
+  if (!log_apart_ || value == nullptr) return;
+  std::string_view path = kavro::trimmed(value);
+  if (path.starts_with("BIN:") || path.starts_with("LIST:") || path == "BUFFERED") return;
+  if (path.ends_with(" -v")) path = kavro::trimmed(path.substr(0, path.size() - 3));
+  const std::vector<std::string> gaps = kavro::layout_gaps(std::string(path));
+  if (!gaps.empty()) tell(kavro::layout_gaps_line(path, gaps));
 }
 
 void Comparison::check_shape(const Name16& lname, const FileShape& shape) noexcept {

@@ -1,10 +1,12 @@
 // How a person invokes the tool and learns why a run failed: the file arguments and their
 // refusals, and the lines on standard error when the log is a file of its own.
 #include <gtest/gtest.h>
+#include <netcdf.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -255,6 +257,54 @@ TEST_F(InvocationTest, LocationsFromTheGrid) {
            {"LOGFILE", path("served.log")}},
           "", {"--stack", path("stack.nc"), path("general.nc"), path("general.nc")});
   EXPECT_EQ(served.status, 0) << served.err;
+}
+
+// A data file that does not open gets one line on standard error with everything it lacks of
+// the layout, under the names the file should carry; the log keeps the opener's first message.
+TEST_F(InvocationTest, MissingItemsInOneLine) {
+  struct Case {
+    std::function<void(FixtureSpec&)> change;
+    bool drop_tflag;
+    std::string gaps;
+    std::string first;  // the opener's message in the log
+  };
+  const std::vector<Case> cases = {
+      {[](FixtureSpec& s) { s.drop("VGLVLS"); }, false, "the float attribute VGLVLS",
+       "Error reading file attribute VGLVS."},
+      {[](FixtureSpec& s) {
+         s.drop("FTYPE");
+         s.override_attr("VGLVLS", kavro_test::RawAttr::doubles({1, 0}));
+       },
+       false, "the int attribute FTYPE and the float attribute VGLVLS",
+       "Error reading netCDF file attribute FTYPE."},
+      {[](FixtureSpec& s) {
+         s.drop("GDNAM");
+         s.vars[0].has_units = false;
+       },
+       true, "the variable TFLAG, the text attribute GDNAM, and units on V1",
+       "Error reading file attribute GDNAM"},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    const std::string file = path("gap" + std::to_string(++n) + ".nc");
+    FixtureSpec s = data();
+    c.change(s);
+    ASSERT_TRUE(kavro_test::write_fixture(file, s));
+    if (c.drop_tflag) {
+      int ncid = 0, varid = 0;
+      ASSERT_EQ(nc_open(file.c_str(), NC_WRITE, &ncid), NC_NOERR);
+      ASSERT_EQ(nc_redef(ncid), NC_NOERR);
+      ASSERT_EQ(nc_inq_varid(ncid, "TFLAG", &varid), NC_NOERR);
+      ASSERT_EQ(nc_rename_var(ncid, varid, "FLAGS"), NC_NOERR);
+      ASSERT_EQ(nc_close(ncid), NC_NOERR);
+    }
+    const RunResult r =
+        run({{"INFILE1", file}, {"LOGFILE", path("gap" + std::to_string(n) + ".log")}});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "brindlewick: " + file + " lacks " + c.gaps +
+                         "\nbrindlewick: Could not open file \"INFILE1\" for input\n");
+    EXPECT_TRUE(std::find(r.log.begin(), r.log.end(), "     " + c.first) != r.log.end()) << c.first;
+  }
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "kavro/file.h"
 #include "kavro/fixed_string.h"
 #include "kavro/kavro_c.h"
+#include "kavro/layout.h"
 #include "kavro/memory.h"
 #include "kavro/open.h"
 #include "kavro/params.h"
