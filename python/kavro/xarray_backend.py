@@ -5,8 +5,9 @@ description as attributes and lazy variables: nothing is read until values are u
 then only the steps and layers asked for, through File.read.
 
 Options: stack= a location file (path or logical name) whose LATITUDE and LONGITUDE become
-coordinates latitude(row, column) and longitude(row, column); names= logical names to define
-(the members of a LIST: value).
+coordinates latitude(row, column) and longitude(row, column), computed from the grid's
+projection without it; names= logical names to define (the members of a LIST: value). CF
+metadata (a grid mapping "crs", standard names) as _cf gives it.
 """
 
 import os
@@ -16,7 +17,7 @@ import xarray
 from xarray.backends import BackendArray, BackendEntrypoint
 from xarray.core import indexing
 
-from . import _file
+from . import _cf, _file
 
 DIMS = ("time", "layer", "row", "column")
 
@@ -105,9 +106,9 @@ def open_kavro_dataset(filename, drop_variables=None, stack=None, names=None) ->
             "y": ("row", g["yorig"] + (numpy.arange(g["nrows"]) + 0.5) * g["ycell"],
                   {"units": "m", "long_name": "projected y of the cell centre"}),
         }
-        if stack is not None:
-            coords.update(location_coords(stack, names, g))
-        ds = xarray.Dataset(variables, coords=coords, attrs=grid_attributes(d))
+        coords.update(location_coords(stack, names, g) if stack is not None
+                      else _cf.location_coords(d))
+        ds = _cf.apply(xarray.Dataset(variables, coords=coords, attrs=grid_attributes(d)), d)
     except BaseException:
         f.close()
         raise

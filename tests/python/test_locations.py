@@ -98,3 +98,36 @@ def test_unmapped_type_is_refused(gdtyp, name):
 
 def test_earth_radius_default():
     assert _kavro.earth_radius() == R
+
+
+@pytest.mark.parametrize("name", CASES)
+def test_cf_grid_mapping_reads_back_in_pyproj(name):
+    """The engine's grid mapping, read by pyproj.CRS.from_cf, places every cell centre where
+    the library's locations put it."""
+    from kavro import _cf
+    d = description(*CASES[name][:10])
+    crs = pyproj.CRS.from_cf(_cf.grid_mapping(d))
+    got = _kavro.grid_locations(d)
+    to_lonlat = pyproj.Transformer.from_crs(crs, crs.geodetic_crs, always_xy=True)
+    lon, lat = to_lonlat.transform(got["XLOCA"], got["YLOCA"])
+    numpy.testing.assert_allclose(lon, got["LONGITUDE"], rtol=0, atol=1e-9)
+    numpy.testing.assert_allclose(lat, got["LATITUDE"], rtol=0, atol=1e-9)
+
+
+def test_engine_carries_cf(files):
+    """Conventions, a grid mapping named by every data variable, standard names, and latitude
+    and longitude from the grid without stack=."""
+    import xarray
+    with xarray.open_dataset(files / "grid.nc", engine="kavro") as ds:
+        assert ds.attrs["Conventions"] == "CF-1.8"
+        assert all(v.attrs["grid_mapping"] == "crs" for v in ds.data_vars.values())
+        assert ds["x"].attrs["standard_name"] == "projection_x_coordinate"
+        assert ds["y"].attrs["standard_name"] == "projection_y_coordinate"
+        assert ds["time"].attrs["standard_name"] == "time"
+        assert ds["latitude"].attrs["standard_name"] == "latitude"
+        assert ds["longitude"].attrs["units"] == "degrees_east"
+        crs = pyproj.CRS.from_cf(ds["crs"].attrs)
+        lon, lat = pyproj.Transformer.from_crs(crs, crs.geodetic_crs, always_xy=True).transform(
+            *numpy.meshgrid(ds["x"].values, ds["y"].values))
+        numpy.testing.assert_allclose(lat, ds["latitude"].values, rtol=0, atol=1e-9)
+        numpy.testing.assert_allclose(lon, ds["longitude"].values, rtol=0, atol=1e-9)
