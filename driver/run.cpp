@@ -286,10 +286,13 @@ void Comparison::open_and_describe(const Name16& lname) noexcept {
     tell_layout_gaps(name);
     fail(open_failure_message(lname), hint);
   }
-  if (!kavro::DESC3(lname)) fail(Mesg{kDescFailure});
+  if (!kavro::DESC3(lname)) {
+    tell_layout_gaps(name);
+    fail(Mesg{kDescFailure});
+  }
 }
 
-// A netCDF file that did not open: everything it lacks of the layout, in one line.
+// A netCDF file that did not open or describe: everything it lacks of the layout, in one line.
 void Comparison::tell_layout_gaps(const std::string& name) const {
   const char* value = std::getenv(name.c_str());
   if (!log_apart_ || value == nullptr) return;

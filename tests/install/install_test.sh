@@ -20,7 +20,7 @@ cmake --install "$build" --prefix "$prefix" >"$work/install.log" || fail "cmake 
 for f in include/kavro/kavro.h include/kavro/kavro_c.h include/kavro/desc.h \
   include/kavro/version.h "$libdir/libkavro.a" "$libdir/libkavro.so" "$libdir/libkavro.so.${version%%.*}" \
   "$libdir/libkavro.so.$version" bin/brindlewick bin/make_sample bin/make_stack \
-  share/man/man1/brindlewick.1 include/kavro/projection.h \
+  share/man/man1/brindlewick.1 share/man/man5/kavro-files.5 include/kavro/projection.h \
   "$libdir/cmake/kavro/kavroConfig.cmake" "$libdir/cmake/kavro/kavroConfigVersion.cmake" \
   "$libdir/pkgconfig/kavro.pc" share/doc/kavro/examples/read_grid.c include/kavro/file.h \
   include/kavro/write.h share/doc/kavro/examples/write_grid.cpp; do

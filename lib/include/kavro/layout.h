@@ -9,7 +9,7 @@
 
 namespace kavro {
 
-// Everything the netCDF file PATH lacks of the gridded layout, absent or of the wrong type,
+// Everything the netCDF file PATH lacks of the gridded layout that opening and describing need, absent or of the wrong type,
 // under its real name, in the layout's order: "the dimension TSTEP", "the variable TFLAG",
 // "the int attribute FTYPE", "the float attribute VGLVLS", "units on O3". Empty when nothing
 // is missing, and when PATH is no netCDF file. Logs nothing.
