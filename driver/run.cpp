@@ -299,6 +299,9 @@ void Comparison::tell_layout_gaps(const std::string& name) const {
   std::string_view path = kavro::trimmed(value);
   if (path.starts_with("BIN:") || path.starts_with("LIST:") || path == "BUFFERED") return;
   if (path.ends_with(" -v")) path = kavro::trimmed(path.substr(0, path.size() - 3));
+  // Only a regular file: opening a FIFO would wait for a writer.
+  struct stat st {};
+  if (::stat(std::string(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
   const std::vector<std::string> gaps = kavro::layout_gaps(std::string(path));
   if (!gaps.empty()) tell(kavro::layout_gaps_line(path, gaps));
 }

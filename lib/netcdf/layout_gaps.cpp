@@ -26,22 +26,22 @@ struct GlobalAtt {
 
 // The global attributes the opener and DESC3 read, in the layout's order.
 constexpr std::array<GlobalAtt, 31> kGlobals = {{
-    {layout::kExecIdAtt, AttKind::kText},    {layout::kCdateAtt, AttKind::kInteger},
-    {layout::kCtimeAtt, AttKind::kInteger},  {layout::kWdateAtt, AttKind::kInteger},
-    {layout::kWtimeAtt, AttKind::kInteger},
-    {layout::kFtypeAtt, AttKind::kInteger}, {layout::kSdateAtt, AttKind::kInteger},
-    {layout::kStimeAtt, AttKind::kInteger}, {layout::kTstepAtt, AttKind::kInteger},
-    {layout::kNthikAtt, AttKind::kInteger}, {layout::kNcolsAtt, AttKind::kInteger},
-    {layout::kNrowsAtt, AttKind::kInteger}, {layout::kNlaysAtt, AttKind::kInteger},
-    {layout::kNvarsAtt, AttKind::kInteger}, {layout::kGdtypAtt, AttKind::kInteger},
-    {layout::kPalpAtt, AttKind::kDouble},   {layout::kPbetAtt, AttKind::kDouble},
-    {layout::kPgamAtt, AttKind::kDouble},   {layout::kXcentAtt, AttKind::kDouble},
-    {layout::kYcentAtt, AttKind::kDouble},  {layout::kXorigAtt, AttKind::kDouble},
-    {layout::kYorigAtt, AttKind::kDouble},  {layout::kXcellAtt, AttKind::kDouble},
-    {layout::kYcellAtt, AttKind::kDouble},  {layout::kVgtypAtt, AttKind::kInteger},
-    {layout::kVgtopAtt, AttKind::kFloat},   {layout::kVglvlsAtt, AttKind::kFloat},
-    {layout::kGdnamAtt, AttKind::kText},     {layout::kUpnamAtt, AttKind::kText},
-    {layout::kFiledescAtt, AttKind::kText},  {layout::kHistoryAtt, AttKind::kText},
+    {layout::kExecIdAtt, AttKind::kText},   {layout::kCdateAtt, AttKind::kInteger},
+    {layout::kCtimeAtt, AttKind::kInteger}, {layout::kWdateAtt, AttKind::kInteger},
+    {layout::kWtimeAtt, AttKind::kInteger}, {layout::kFtypeAtt, AttKind::kInteger},
+    {layout::kSdateAtt, AttKind::kInteger}, {layout::kStimeAtt, AttKind::kInteger},
+    {layout::kTstepAtt, AttKind::kInteger}, {layout::kNthikAtt, AttKind::kInteger},
+    {layout::kNcolsAtt, AttKind::kInteger}, {layout::kNrowsAtt, AttKind::kInteger},
+    {layout::kNlaysAtt, AttKind::kInteger}, {layout::kNvarsAtt, AttKind::kInteger},
+    {layout::kGdtypAtt, AttKind::kInteger}, {layout::kPalpAtt, AttKind::kDouble},
+    {layout::kPbetAtt, AttKind::kDouble},   {layout::kPgamAtt, AttKind::kDouble},
+    {layout::kXcentAtt, AttKind::kDouble},  {layout::kYcentAtt, AttKind::kDouble},
+    {layout::kXorigAtt, AttKind::kDouble},  {layout::kYorigAtt, AttKind::kDouble},
+    {layout::kXcellAtt, AttKind::kDouble},  {layout::kYcellAtt, AttKind::kDouble},
+    {layout::kVgtypAtt, AttKind::kInteger}, {layout::kVgtopAtt, AttKind::kFloat},
+    {layout::kVglvlsAtt, AttKind::kFloat},  {layout::kGdnamAtt, AttKind::kText},
+    {layout::kUpnamAtt, AttKind::kText},    {layout::kFiledescAtt, AttKind::kText},
+    {layout::kHistoryAtt, AttKind::kText},
 }};
 
 constexpr std::string_view kind_name(AttKind kind) noexcept {
