@@ -1,16 +1,17 @@
 #include "command_line.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cassert>
 #include <cstdlib>
 
+#include "file_names.h"
 #include "kavro/kavro.h"
 #include "kavro/version.h"
 
 namespace brindlewick {
 namespace {
+
+constexpr std::string_view kStackEquals = "--stack=";
 
 constexpr std::string_view kUsage =
     "usage: brindlewick [--stack FILE] [FILE1 FILE2] | --help | --version";
@@ -27,11 +28,12 @@ files and the location file are named by arguments or by environment variables; 
 and the environment must not name different files. brindlewick reads no input.
 
 Arguments:
-  --stack FILE         the location file (sets STACK1); without a location file the
-                       locations are computed from the data files' grid projection
+  --stack FILE         the location file (sets STACK1); also --stack=FILE; without a
+                       location file the locations are computed from the data files' grid
+                       projection
   FILE1 FILE2          the two data files (set INFILE1 and INFILE2)
 
-Environment:
+Environment (an unset name stands for the file of that name in the working directory):
   STACK1               location file: per-cell LATITUDE, LONGITUDE, XLOCA, YLOCA (REAL),
                        COL and ROW (INTEGER) on the data files' grid (make_stack writes
                        one); a run named only by the environment needs it
@@ -72,8 +74,9 @@ Exit status:
   1  with BRINDLEWICK_EXIT_ON_DIFF=Y: every variable and step compared, and cells differ
   2  a file could not be opened, described or read; the files do not fit together; the
      reports could not be written; the arrays could not be allocated; or a bad argument
-When the log is not standard output, the reason a run failed (and, with an optional
-output set, what it found) is also written on standard error.
+The reason a run failed is also written on standard error, as one line; a file that stopped
+it is named with its path and the cause ("INFILE2 (run2.nc): no such file"). When the log is
+not standard output, what a run with an optional output set found is written there too.
 
 Examples:
   brindlewick run1.nc run2.nc
@@ -119,7 +122,12 @@ constexpr const char* kStackName = "STACK1";
 constexpr const char* kInfile1Name = "INFILE1";
 constexpr const char* kInfile2Name = "INFILE2";
 
-// Shows control characters as '?', so the line stays one line.
+bool write_text(std::FILE* out, std::string_view text) noexcept {
+  return std::fwrite(text.data(), 1, text.size(), out) == text.size() && std::fflush(out) == 0;
+}
+
+}  // namespace
+
 void append_printable(std::string& line, std::string_view text) {
   for (const char c : text) {
     const auto u = static_cast<unsigned char>(c);
@@ -127,11 +135,7 @@ void append_printable(std::string& line, std::string_view text) {
   }
 }
 
-bool write_text(std::FILE* out, std::string_view text) noexcept {
-  return std::fwrite(text.data(), 1, text.size(), out) == text.size() && std::fflush(out) == 0;
-}
-
-}  // namespace
+std::string_view usage_line() noexcept { return kUsage; }
 
 CommandLine parse_command_line(int argc, const char* const* argv) noexcept {
   if (argc <= 1) return {};
@@ -150,6 +154,14 @@ CommandLine parse_command_line(int argc, const char* const* argv) noexcept {
     if (arg == "--stack" && line.stack == nullptr) {
       if (i + 1 >= argc) return {Request::kUsageError, Refusal::kStackWithoutFile, arg};
       line.stack = argv[++i];
+      continue;
+    }
+    // The GNU form, --stack=FILE.
+    if (arg.starts_with(kStackEquals) && line.stack == nullptr) {
+      if (arg.size() == kStackEquals.size()) {
+        return {Request::kUsageError, Refusal::kStackWithoutFile, arg};
+      }
+      line.stack = argv[i] + kStackEquals.size();
       continue;
     }
     // An option, a third file or an empty name is not a file argument.
@@ -236,11 +248,6 @@ bool set_name(const char* name, const char* value, std::FILE* err) noexcept {
 }
 
 }  // namespace
-
-bool location_file_given(const CommandLine& line) noexcept {
-  return line.stack != nullptr || std::getenv(kStackName) != nullptr ||
-         ::access(kStackName, F_OK) == 0;
-}
 
 bool apply_file_arguments(const CommandLine& line, std::FILE* err) noexcept {
   assert(line.request == Request::kCompare && "only a comparison has files");

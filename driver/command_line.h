@@ -35,15 +35,14 @@ const std::string& help_text();
 std::string version_text(std::string_view library, std::string_view netcdf);
 // One line: control characters in the refused argument show as '?'.
 std::string usage_error(const CommandLine& line);
+// "usage: brindlewick ...", without a newline.
+std::string_view usage_line() noexcept;
+// Appends TEXT with control characters shown as '?', so a line stays one line.
+void append_printable(std::string& line, std::string_view text);
 
 // Prints what a request other than kCompare asks for and returns the exit status: 0 for the
 // help and version texts once written, 2 for a usage error or a text that could not be written.
 int answer(const CommandLine& line, std::FILE* out, std::FILE* err) noexcept;
-
-// Whether the run has a location file: given by --stack, by STACK1, or a file named STACK1.
-// Without one, two data files given as arguments are compared with locations computed from
-// their grid.
-bool location_file_given(const CommandLine& line) noexcept;
 
 // Sets the logical names that file arguments stand for (STACK1, INFILE1, INFILE2) in this
 // process's environment. Refuses, with one line on `err`, an argument whose name the

@@ -426,13 +426,6 @@ Mesg read_failure_message(std::string_view lname) noexcept {
   return mesg;
 }
 
-Mesg not_set_message(std::string_view lname) noexcept {
-  const std::string_view name = kavro::trimmed(lname);
-  Mesg mesg;
-  format_mesg(mesg, "%.*s is not set", width(name), name.data());
-  return mesg;
-}
-
 std::int32_t grid_index(float loc, double orig, double cell) noexcept {
   if (cell == 0.0) return kavro::IMISSING3;
   const double q = (static_cast<double>(loc) - orig) / cell;

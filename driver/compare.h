@@ -108,8 +108,6 @@ bool check_variable_types(std::string_view vname, int vtype1, int vtype2, Mesg& 
 // ---- The messages of a failed run ---------------------------------------------------------
 Mesg open_failure_message(std::string_view lname) noexcept;
 Mesg read_failure_message(std::string_view lname) noexcept;
-// A logical name that the environment does not set: "STACK1 is not set".
-Mesg not_set_message(std::string_view lname) noexcept;
 inline constexpr std::string_view kDescFailure = "Could not get file description";
 inline constexpr std::string_view kWriteFailure =
     "Could not write the difference reports to standard output";

@@ -1,7 +1,6 @@
 #include "run.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <array>
 #include <cassert>
@@ -21,7 +20,9 @@
 #include <xmmintrin.h>
 #endif
 
+#include "command_line.h"
 #include "compare.h"
+#include "file_names.h"
 #include "kavro/kavro.h"
 #include "outputs.h"
 #include "settings.h"
@@ -39,9 +40,6 @@ constexpr Name16 PROGNAME{"Brindlewick"};
 constexpr Name16 STACK1{"STACK1"};
 constexpr Name16 INFILE1{"INFILE1"};
 constexpr Name16 INFILE2{"INFILE2"};
-
-constexpr std::string_view kNoStackHint =
-    "; \"brindlewick FILE1 FILE2\" compares two data files without a location file";
 
 // The location variables of STACK1, in the order they are read, with their documented types.
 struct LocationVariable {
@@ -195,12 +193,15 @@ class Comparison {
  private:
   void tell(std::string_view text) const noexcept;
   void say(const std::string& line) noexcept;
-  [[noreturn]] void fail(const Mesg& MESG, std::string_view hint = {}) noexcept;
+  [[noreturn]] void fail(const Mesg& MESG) noexcept;
+  [[noreturn]] void fail_on_file(const Name16& lname, const Mesg& MESG) noexcept;
+  bool read(const Name16& lname, std::string_view vname, int layer, int JDATE, int JTIME,
+            void* buffer, std::size_t bytes, kavro::ValueOrder* order = nullptr) noexcept;
   [[noreturn]] void stop_allocating() noexcept;
   void* allocate(int ncols, int nrows, int nlays, std::size_t per_cell,
                  std::size_t& bytes) noexcept;
   void open_and_describe(const Name16& lname) noexcept;
-  void tell_layout_gaps(const std::string& name) const;
+  void tell_layout_gaps(std::string_view lname) const;
   void check_shape(const Name16& lname, const FileShape& shape) noexcept;
   void check_location_types() noexcept;
   FileShape read_locations() noexcept;
@@ -220,6 +221,7 @@ class Comparison {
   void compare_variable(std::size_t v, const GridFrame& grid, int TSTEP, int nsteps,
                         Outputs* outputs) noexcept;
   std::string steps_line(int TSTEP, int nsteps) const;
+  void check_steps_selected(int TSTEP, int nsteps) noexcept;
   [[noreturn]] void complete(int status) noexcept;
 
   // Whether the log has a file of its own (not standard output): the person at the terminal
@@ -248,12 +250,34 @@ void Comparison::say(const std::string& line) noexcept {
   tell(line);
 }
 
-// Reports written so far reach standard output before anything the library logs there. HINT
-// goes on the line of standard error only.
-void Comparison::fail(const Mesg& MESG, std::string_view hint) noexcept {
+// Reports written so far reach standard output before anything the library logs there. The
+// reason reaches standard error whether or not the log is standard output: the person at the
+// terminal may have sent standard output, and the log with it, to a file.
+void Comparison::fail(const Mesg& MESG) noexcept {
   reports_.flush();
-  tell(std::string(MESG.trimmed()).append(hint));
+  const std::string_view text = MESG.trimmed();
+  std::fprintf(stderr, "brindlewick: %.*s\n", static_cast<int>(text.size()), text.data());
   kavro::XQEXIT(PROGNAME, 0, 0, MESG.padded(), kavro::kExitFailure);
+}
+
+// A file stopped the run: the log keeps MESG, standard error gets the name, the path and the
+// cause the library noted, and the usage when nothing at all names the files.
+void Comparison::fail_on_file(const Name16& lname, const Mesg& MESG) noexcept {
+  reports_.flush();
+  const std::string line = file_stop_line(lname.trimmed(), name_state(lname.trimmed()),
+                                          kavro::last_file_failure(), MESG.trimmed());
+  std::fputs(line.c_str(), stderr);
+  if (nothing_named()) std::fprintf(stderr, "%s\n", std::string(usage_line()).c_str());
+  kavro::XQEXIT(PROGNAME, 0, 0, MESG.padded(), kavro::kExitFailure);
+}
+
+// READ3, with the library's note of a failure cleared first so a failure names its own cause.
+// With ORDER, the values may stay in the file's byte order, which ORDER then says.
+bool Comparison::read(const Name16& lname, std::string_view vname, int layer, int JDATE, int JTIME,
+                      void* buffer, std::size_t bytes, kavro::ValueOrder* order) noexcept {
+  kavro::clear_file_failure();
+  if (order == nullptr) return kavro::READ3(lname, vname, layer, JDATE, JTIME, buffer, bytes);
+  return kavro::READ3(lname, vname, layer, JDATE, JTIME, buffer, bytes, *order);
 }
 
 void Comparison::stop_allocating() noexcept {
@@ -272,38 +296,35 @@ void* Comparison::allocate(int ncols, int nrows, int nlays, std::size_t per_cell
   return p;
 }
 
-// An unset name would be tried as a file of that name and reported "not available"; say
-// what is missing instead.
-// A run named only by the environment that lacks its location file learns that two data files
-// given as arguments need none.
+// An unset name stands for the file of that name in the working directory, as everywhere in
+// the library. A netCDF file that does not open or describe is told with all it lacks.
 void Comparison::open_and_describe(const Name16& lname) noexcept {
-  const std::string name(lname.trimmed());
-  const std::string_view hint = source_ == LocationSource::kEnvironment && name == STACK1.trimmed()
-                                    ? kNoStackHint
-                                    : std::string_view();
-  if (std::getenv(name.c_str()) == nullptr) fail(not_set_message(lname), hint);
+  kavro::clear_file_failure();
   if (!kavro::OPEN3(lname, kavro::FSREAD3, PROGNAME)) {
-    tell_layout_gaps(name);
-    fail(open_failure_message(lname), hint);
+    tell_layout_gaps(lname.trimmed());
+    fail_on_file(lname, open_failure_message(lname));
   }
+  kavro::clear_file_failure();
   if (!kavro::DESC3(lname)) {
-    tell_layout_gaps(name);
-    fail(Mesg{kDescFailure});
+    tell_layout_gaps(lname.trimmed());
+    fail_on_file(lname, Mesg{kDescFailure});
   }
 }
 
-// A netCDF file that did not open or describe: everything it lacks of the layout, in one line.
-void Comparison::tell_layout_gaps(const std::string& name) const {
+// Everything a netCDF file lacks of the layout, in one line on standard error.
+void Comparison::tell_layout_gaps(std::string_view lname) const {
+  const std::string name(lname);
   const char* value = std::getenv(name.c_str());
-  if (!log_apart_ || value == nullptr) return;
-  std::string_view path = kavro::trimmed(value);
+  std::string_view path = value == nullptr ? lname : kavro::trimmed(value);
   if (path.starts_with("BIN:") || path.starts_with("LIST:") || path == "BUFFERED") return;
   if (path.ends_with(" -v")) path = kavro::trimmed(path.substr(0, path.size() - 3));
   // Only a regular file: opening a FIFO would wait for a writer.
   struct stat st {};
   if (::stat(std::string(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
   const std::vector<std::string> gaps = kavro::layout_gaps(std::string(path));
-  if (!gaps.empty()) tell(kavro::layout_gaps_line(path, gaps));
+  if (gaps.empty()) return;
+  const std::string line = kavro::layout_gaps_line(path, gaps);
+  std::fprintf(stderr, "brindlewick: %s\n", line.c_str());
 }
 
 void Comparison::check_shape(const Name16& lname, const FileShape& shape) noexcept {
@@ -333,9 +354,9 @@ FileShape Comparison::read_locations() noexcept {
   const int JDATE = BDESC3.SDATE3D;
   const int JTIME = BDESC3.STIME3D;
   for (std::size_t i = 0; i < kLocationVariables.size(); ++i) {
-    if (!kavro::READ3(STACK1, kLocationVariables[i].name, layer, JDATE, JTIME, arrays_.location[i],
-                      arrays_.location_bytes)) {
-      fail(read_failure_message(STACK1));
+    if (!read(STACK1, kLocationVariables[i].name, layer, JDATE, JTIME, arrays_.location[i],
+              arrays_.location_bytes)) {
+      fail_on_file(STACK1, read_failure_message(STACK1));
     }
   }
   return stack;
@@ -526,13 +547,12 @@ void Comparison::compare_variable(std::size_t v, const GridFrame& grid, int TSTE
     flush_reports();
     // The values are compared as the files store them where both reads left them so.
     kavro::ValueOrder order1{}, order2{};
-    if (!kavro::READ3(INFILE1, vname, ALLAYS3, JDATE, JTIME, arrays_.INCONC, arrays_.data_bytes,
-                      order1)) {
-      fail(read_failure_message(INFILE1));
+    if (!read(INFILE1, vname, ALLAYS3, JDATE, JTIME, arrays_.INCONC, arrays_.data_bytes, &order1)) {
+      fail_on_file(INFILE1, read_failure_message(INFILE1));
     }
-    if (!kavro::READ3(INFILE2, vname, ALLAYS3, JDATE, JTIME, arrays_.ALTCONC, arrays_.data_bytes,
-                      order2)) {
-      fail(read_failure_message(INFILE2));
+    if (!read(INFILE2, vname, ALLAYS3, JDATE, JTIME, arrays_.ALTCONC, arrays_.data_bytes,
+              &order2)) {
+      fail_on_file(INFILE2, read_failure_message(INFILE2));
     }
     if (order1 != order2) {
       void* reversed = order1 == kavro::ValueOrder::reversed ? arrays_.INCONC : arrays_.ALTCONC;
@@ -551,15 +571,42 @@ void Comparison::compare_variable(std::size_t v, const GridFrame& grid, int TSTE
   if (!outputs->end_variable(mesg)) fail(mesg);
 }
 
-// How many of INFILE2's steps BRINDLEWICK_STEPS leaves out, for the log.
-std::string Comparison::steps_line(int TSTEP, int nsteps) const {
+// INFILE2's steps and how many of them BRINDLEWICK_STEPS selects.
+struct StepCount {
+  int compared = 0;
+  int last_date = 0;
+  int last_time = 0;
+};
+
+StepCount count_steps(const StepRange& range, int TSTEP, int nsteps) noexcept {
+  StepCount count;
   int JDATE = BDESC3.SDATE3D;
   int JTIME = BDESC3.STIME3D;
-  int compared = 0;
   for (int step = 0; step < nsteps; ++step) {
-    compared += settings_.steps.holds(JDATE, JTIME) ? 1 : 0;
+    count.compared += range.holds(JDATE, JTIME) ? 1 : 0;
+    count.last_date = JDATE;
+    count.last_time = JTIME;
     kavro::NEXTIME(JDATE, JTIME, TSTEP);
   }
+  return count;
+}
+
+// A selection that selects none of the steps INFILE2 holds is refused before any report.
+void Comparison::check_steps_selected(int TSTEP, int nsteps) noexcept {
+  if (!settings_.steps.set || nsteps <= 0) return;
+  const StepCount count = count_steps(settings_.steps, TSTEP, nsteps);
+  if (count.compared > 0) return;
+  std::array<char, Mesg::size() + 1> text{};
+  std::snprintf(text.data(), text.size(),
+                "%.*s selects none of the %d steps of \"INFILE2\", %d:%06d to %d:%06d",
+                static_cast<int>(kStepsSetting.size()), kStepsSetting.data(), nsteps,
+                BDESC3.SDATE3D, BDESC3.STIME3D, count.last_date, count.last_time);
+  fail(Mesg{text.data()});
+}
+
+// How many of INFILE2's steps BRINDLEWICK_STEPS leaves out, for the log.
+std::string Comparison::steps_line(int TSTEP, int nsteps) const {
+  const int compared = count_steps(settings_.steps, TSTEP, nsteps).compared;
   const int total = nsteps < 0 ? 0 : nsteps;
   return "Steps compared: " + std::to_string(compared) + " of " + std::to_string(total) + "; " +
          std::to_string(total - compared) + " outside " + std::string(kStepsSetting) + " skipped";
@@ -622,6 +669,7 @@ void Comparison::run() noexcept {
   // Without any of the optional settings the comparison runs exactly as it always has.
   Outputs extras(settings_, grid, location_view(), reports_);
   Outputs* outputs = settings_.any() ? &extras : nullptr;
+  check_steps_selected(TSTEP, nsteps);
   if (settings_.steps.set) kavro::XQMSG2(steps_line(TSTEP, nsteps));
   if (outputs != nullptr && !outputs->start(mesg)) fail(mesg);
   for (std::size_t v = 0; v < static_cast<std::size_t>(nvars); ++v) {
@@ -637,19 +685,6 @@ void Comparison::run() noexcept {
 }
 
 }  // namespace
-
-void check_log_file(std::FILE* err) noexcept {
-  const char* value = std::getenv("LOGFILE");
-  if (value == nullptr) return;
-  // The library takes the value without its trailing blanks.
-  const std::string path(kavro::trimmed(value));
-  struct stat st {};
-  if (path.empty() || path == "/dev/null" || ::lstat(path.c_str(), &st) != 0) return;
-  std::fprintf(err,
-               "brindlewick: log file \"%s\" exists already; LOGFILE must name a file that "
-               "does not exist yet (or /dev/null)\n",
-               path.c_str());
-}
 
 void set_floating_point_modes() noexcept {
 #if defined(__x86_64__) || defined(__SSE__)

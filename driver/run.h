@@ -14,14 +14,9 @@ void set_floating_point_modes() noexcept;
 // The library's unit number of standard output: INIT3 returns it when the log goes there.
 inline constexpr int kStandardOutputUnit = 6;
 
-// Before INIT3: a LOGFILE that exists already is said on standard error (the library then
-// ends the run when it cannot create the log).
-void check_log_file(std::FILE* err) noexcept;
-
-// Where the cells' locations come from: a location file named by an argument, one named only
-// by the environment (a run without arguments), or INFILE2's grid when no location file is
-// given.
-enum class LocationSource { kArguments, kEnvironment, kGrid };
+// Where the cells' locations come from: a location file, or INFILE2's grid when two data files
+// are given as arguments and no location file is.
+enum class LocationSource { kFile, kGrid };
 
 // Everything after INIT3, which returned LOG_UNIT. Never returns: the run ends through XQEXIT,
 // or through the allocation stop.

@@ -196,13 +196,13 @@ std::pair<double, double> grid_origin_offset(const py::dict& desc) {
 PYBIND11_MODULE(_kavro, m) {
   m.doc() = "The kavro library's compiled core (use the kavro package, not this module).";
 
-  // A library failure becomes kavro.Error(reason, routine): its message is the log's reason.
+  // A library failure becomes kavro.Error(reason, routine, path, cause, logical_name).
   py::register_exception_translator([](std::exception_ptr p) {
     try {
       if (p) std::rethrow_exception(p);
     } catch (const kavro::Error& e) {
       py::object type = py::module_::import("kavro._errors").attr("Error");
-      py::object err = type(e.reason(), e.routine());
+      py::object err = type(e.reason(), e.routine(), e.path(), e.cause(), e.logical_name());
       PyErr_SetObject(type.ptr(), err.ptr());
     }
   });

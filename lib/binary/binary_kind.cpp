@@ -49,6 +49,7 @@ bool sync(int fid) {
 bool read_flags(int fid, int vid, int, int, int step, std::span<int> flags, MsgBuf<256>& why) {
   if (RDBFLAG(fid, vid, step, flags.data()) != 0) return true;
   why << "Error reading time-flags for BINIO3 file " << state().c.FLNAME3(fid).padded();
+  note_file_failure("RDTFLAG", fid, "time-step flags unreadable");
   return false;
 }
 

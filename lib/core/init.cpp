@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <optional>
 #include <string>
@@ -165,7 +166,27 @@ void read_execution_id() {
   }
 }
 
-// INITLOG3: the block on standard output, then the end of the run.
+// Why the log could not be opened, in a few words: the open's status is an errno value.
+std::string_view log_open_cause(int status) {
+  switch (status) {
+    case EEXIST:
+      return "exists already; LOGFILE must name a file that does not exist yet (or /dev/null)";
+    case ENOENT:
+      return "no such folder";
+    case ENOTDIR:
+      return "a folder on the path is not a folder";
+    case EACCES:
+    case EPERM:
+      return "permission denied";
+    case ENAMETOOLONG:
+      return "name too long";
+    default:
+      return std::strerror(status);
+  }
+}
+
+// INITLOG3: the block on standard output, one line on standard error for the person at the
+// terminal (whose standard output may go to a file), then the end of the run.
 [[noreturn]] void log_open_failure(std::string_view caller, int unit, int status,
                                    const Path512& path, std::string_view note = {}) {
   const int out = detail::kStdoutUnit;
@@ -185,6 +206,10 @@ void read_execution_id() {
   f << path.trimmed();
   detail::put_unit_line(out, f);
   detail::put_unit_line(out, "");
+  (void)detail::flush_unit(out);
+  std::fprintf(stderr, "kavro: INITLOG3: log file \"%s\": %.*s\n",
+               std::string(path.trimmed()).c_str(), static_cast<int>(log_open_cause(status).size()),
+               log_open_cause(status).data());
   std::exit(kExitFailure);
 }
 

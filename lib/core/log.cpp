@@ -34,11 +34,30 @@ void note_reason(std::string_view routine, std::string_view text) noexcept {
   c.reason_text.assign(trimmed(text));
 }
 
+void note_file_failure(std::string_view routine, std::string_view lname, std::string_view path,
+                       std::string_view cause) noexcept {
+  auto& c = state().c;
+  c.failure_noted = true;
+  ++c.failure_serial;
+  c.failure_routine.assign(routine);
+  c.failure_lname.assign(trimmed(lname));
+  c.failure_path.assign(trimmed(path));
+  c.failure_cause.assign(trimmed(cause));
+}
+
+void note_file_failure(std::string_view routine, int fid, std::string_view cause) noexcept {
+  const auto& c = state().c;
+  note_file_failure(routine, c.FLNAME3(fid).padded(), c.paths(fid).padded(), cause);
+}
+
+unsigned file_failures_noted() noexcept { return state().c.failure_serial; }
+
 void clear_reason() noexcept {
   auto& c = state().c;
   c.reason_routine.assign("");
   c.reason_text.assign("");
   c.reason_line.assign("");
+  clear_file_failure();
 }
 
 void put_log_line_untrimmed(std::string_view text) {
@@ -70,3 +89,16 @@ bool ensure_initialised() {
 }
 
 }  // namespace kavro::detail
+
+namespace kavro {
+
+FileFailure last_file_failure() noexcept {
+  const auto& c = state().c;
+  if (!c.failure_noted) return {};
+  return {true, c.failure_routine.trimmed(), c.failure_lname.trimmed(), c.failure_path.trimmed(),
+          c.failure_cause.trimmed()};
+}
+
+void clear_file_failure() noexcept { state().c.failure_noted = false; }
+
+}  // namespace kavro

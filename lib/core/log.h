@@ -40,7 +40,15 @@ void put_unit_line(int unit, std::string_view text, bool trim = true);
 // The reason of the last failure reported (Cstate3::reason_*): a warning or a netCDF failure
 // of routine ROUTINE with TEXT. Every log line is noted as the fallback reason.
 void note_reason(std::string_view routine, std::string_view text) noexcept;
-// Forgets the reason noted so far (a caller about to make one call).
+// The last failure of a file: routine ROUTINE failed on the file of logical name LNAME at PATH
+// for CAUSE. Noted where the failure is logged, so the cause is the log's own; the slot form
+// takes the name and path of the file in slot FID.
+void note_file_failure(std::string_view routine, std::string_view lname, std::string_view path,
+                       std::string_view cause) noexcept;
+void note_file_failure(std::string_view routine, int fid, std::string_view cause) noexcept;
+// Counts the failures noted so far: a routine tells whether a callee noted one.
+unsigned file_failures_noted() noexcept;
+// Forgets the reason and the failure noted so far (a caller about to make one call).
 void clear_reason() noexcept;
 
 // Makes sure the library is initialised: true when it already was, otherwise INIT3 is run

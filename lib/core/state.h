@@ -147,6 +147,16 @@ struct Cstate3 {
   FixedString<32> reason_routine;
   FixedString<256> reason_text;
   FixedString<256> reason_line;
+  // The last failure of a file, noted where it is logged (detail::note_file_failure): the
+  // routine, the file's logical name and path, and a short cause ("no such file").
+  bool failure_noted = false;
+  unsigned failure_serial = 0;  // notes so far: whether a call noted one
+  FixedString<32> failure_routine;
+  Name16 failure_lname;
+  Path512 failure_path;
+  FixedString<160> failure_cause;
+  // The path each slot's file was opened from (its logical name's value), for the notes.
+  PerSlot<Path512> paths;
 };
 
 struct LibraryState {

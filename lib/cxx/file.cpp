@@ -22,6 +22,7 @@
 #include "kavro/write.h"
 #include "read/read.h"
 #include "util/layer_size.h"
+#include "util/nameval.h"
 
 namespace kavro {
 namespace {
@@ -31,6 +32,14 @@ constexpr std::string_view kProgram = "kavro::File";
 // Logical names the interface gives paths: the prefix and a number (at most 16 characters).
 constexpr std::string_view kPathNamePrefix = "KAVROFILE";
 
+// Whether LNAME is a name of the interface's own making, which means nothing to the caller.
+bool made_name(std::string_view lname) {
+  if (!lname.starts_with(kPathNamePrefix)) return false;
+  const std::string_view digits = lname.substr(kPathNamePrefix.size());
+  return !digits.empty() && digits.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// The reason and the failure of a file the routine noted as it logged them.
 [[noreturn]] void fail(std::string_view routine) {
   const Cstate3& c = state().c;
   std::string who(c.reason_routine.trimmed());
@@ -38,7 +47,11 @@ constexpr std::string_view kPathNamePrefix = "KAVROFILE";
   if (why.empty()) why = std::string(c.reason_line.trimmed());
   if (who.empty()) who = std::string(routine);
   if (why.empty()) why = "failed (see the log)";
-  throw Error(std::move(who), std::move(why));
+  const FileFailure f = last_file_failure();
+  if (!f.noted) throw Error(std::move(who), std::move(why));
+  throw Error(std::string(f.routine), std::move(why),
+              made_name(f.lname) ? std::string() : std::string(f.lname), std::string(f.path),
+              std::string(f.cause));
 }
 
 [[noreturn]] void refuse(std::string_view routine, std::string reason) {
@@ -107,7 +120,7 @@ std::string name_for_path(std::string_view path) {
 
 bool is_logical_name(std::string_view s) {
   if (s.empty() || s.size() > static_cast<std::size_t>(NAMLEN3)) return false;
-  return std::getenv(std::string(s).c_str()) != nullptr;
+  return detail::name_is_set(s);
 }
 
 // Values of one layer of a variable of the slot's file type.
@@ -217,6 +230,16 @@ Error::Error(std::string routine, std::string reason)
     : std::runtime_error(routine + ": " + reason),
       routine_(std::move(routine)),
       reason_(std::move(reason)) {}
+
+Error::Error(std::string routine, std::string reason, std::string lname, std::string path,
+             std::string cause)
+    : std::runtime_error(routine + ": " + (lname.empty() ? path : lname + " (" + path + ")") +
+                         ": " + cause),
+      routine_(std::move(routine)),
+      reason_(std::move(reason)),
+      lname_(std::move(lname)),
+      path_(std::move(path)),
+      cause_(std::move(cause)) {}
 
 Step Step::next(int tstep) const noexcept {
   Step s = *this;

@@ -146,6 +146,12 @@ std::vector<std::string> layout_gaps(const std::string& path) {
   std::vector<std::string> gaps;
   int ncid = 0;
   if (nc_open(path.c_str(), NC_NOWRITE, &ncid) != NC_NOERR) return gaps;
+  // A file with nothing in it (a damaged one netCDF still opens) is no attempt at the layout.
+  int ndims = 0, nvars = 0, natts = 0;
+  if (nc_inq(ncid, &ndims, &nvars, &natts, nullptr) != NC_NOERR || ndims + nvars + natts == 0) {
+    (void)nc_close(ncid);
+    return gaps;
+  }
   survey_structure(ncid, gaps);
   survey_globals(ncid, gaps);
   survey_variables(ncid, gaps);

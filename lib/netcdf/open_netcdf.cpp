@@ -16,6 +16,7 @@
 #include <string>
 
 #include "core/kinds.h"
+#include "core/log.h"
 #include "core/msgbuf.h"
 #include "core/netcdf_status.h"
 #include "core/sizes.h"
@@ -90,6 +91,7 @@ bool att_ok(int status, int fid, std::string_view name, std::string_view expecte
 bool refuse(int fid, std::string_view problem) {
   XQMSG2(MsgBuf<256>() << "File opening error:  " << problem << " for file \""
                        << state().c.FLNAME3(fid).trimmed() << "\"");
+  detail::note_file_failure("OPNFIL3", fid, problem);
   return false;
 }
 
@@ -187,6 +189,7 @@ bool check_type(int fid) {
   XQMSG2(MsgBuf<256>() << "File opening error:  ILLEGAL FILE TYPE for file "
                        << state().c.FLNAME3(fid).padded());
   XQMSG2(MsgBuf<256>() << "Unknown file type " << NumField(ftype, 10));
+  detail::note_file_failure("OPNFIL3", fid, MsgBuf<80>("unknown file type ").format("%d", ftype));
   return false;
 }
 
@@ -472,6 +475,7 @@ bool open_netcdf(std::string_view path, int fid, int access, std::string_view pn
     XQMSG2(MsgBuf<256>() << "File opening error:  " << problem << " for file \""
                          << state().c.FLNAME3(fid).trimmed() << "\"");
     XQMSG2(MsgBuf<640>("Path-name: ") << cpath);
+    note_file_failure("OPNFIL3", fid, problem);
     return false;
   }
   int ncid = 0;

@@ -8,6 +8,7 @@
 #include <span>
 #include <string_view>
 
+#include "core/log.h"
 #include "core/msgbuf.h"
 #include "core/netcdf_status.h"
 #include "core/sizes.h"
@@ -60,6 +61,8 @@ bool read_netcdf_flags(int fid, int, int first, int n, int step, std::span<int> 
   } else {
     XQMSG2(error_number_line(status));
     why << "Error reading netCDF time step flag for " << fname;
+    note_file_failure("RDTFLAG", fid,
+                      MsgBuf<160>("time-step flags unreadable: ") << nc_strerror(status));
   }
   return false;
 }

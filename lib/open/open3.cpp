@@ -33,6 +33,7 @@ void warn(std::string_view text) { XQWARN("OPEN3", 0, 0, text); }
 bool not_available(std::string_view lname, std::string_view path) {
   XQMSG2(MsgBuf<256>() << lname << ":" << trimmed(path));
   warn("File not available.");
+  detail::note_file_failure("OPEN3", lname, path, detail::absence_cause(path));
   return false;
 }
 
@@ -172,10 +173,13 @@ bool open_new(std::string_view lname, int fstatus, std::string_view pname) {
   if (!detail::value_fits(lname, Path512::size())) {
     warn(MsgBuf<256>() << "Value of logical name " << trimmed(lname)
                        << " longer than 512 characters: not opened");
+    detail::note_file_failure("OPEN3", lname, path.padded(),
+                              "longer than 512 characters: not opened");
     return false;
   }
   b.VOLATILE3(s) = strip_volatile_marker(path);
   state().c.FLNAME3(s) = lname;
+  state().c.paths(s) = path;
   b.READONLY3(s) = fstatus == FSREAD3;
   if (!open_slot(lname, fstatus, s, path, pname)) {
     (void)detail::give_back_slot(s, detail::GiveBack::kOpenerClosed);

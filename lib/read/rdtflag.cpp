@@ -8,6 +8,7 @@
 #include <span>
 
 #include "core/kinds.h"
+#include "core/log.h"
 #include "core/msgbuf.h"
 #include "core/netcdf_status.h"
 #include "core/sizes.h"
@@ -28,6 +29,14 @@ using detail::six_digits;
 
 }  // namespace
 
+// "step 2024033:010000 is not in this file", or "... of variable "O3" ..." for one variable.
+MsgBuf<160> detail::step_cause(int jdate, int jtime, std::string_view vname) {
+  MsgBuf<160> cause;
+  cause.format("step %d:", jdate) << six_digits(jtime);
+  if (!vname.empty()) cause << " of variable \"" << trimmed(vname) << '"';
+  return cause << " is not in this file";
+}
+
 void detail::report_step_error(std::string_view caller, int fid, int jdate, int jtime) {
   const Bstate3& b = state().b;
   XQMSG2(MsgBuf<80>("Requested date & time:    ")
@@ -37,6 +46,7 @@ void detail::report_step_error(std::string_view caller, int fid, int jdate, int 
   XQMSG2(MsgBuf<80>("File time step:           ") << six_digits(b.TSTEP3(fid)));
   XQWARN(caller, jdate, jtime,
          MsgBuf<256>("Time step error for file:  ") << state().c.FLNAME3(fid).padded());
+  note_file_failure(caller, fid, step_cause(jdate, jtime, ""));
 }
 
 namespace {
@@ -46,6 +56,8 @@ void report_unavailable(int fid, int v, int jdate, int jtime) {
   XQWARN("RDTFLAG", jdate, jtime,
          MsgBuf<256>("Time step not available in file ")
              << c.FLNAME3(fid).padded() << " for variable " << c.VLIST3D(v, fid).padded());
+  detail::note_file_failure("RDTFLAG", fid,
+                            detail::step_cause(jdate, jtime, c.VLIST3D(v, fid).padded()));
 }
 
 }  // namespace
@@ -75,8 +87,14 @@ bool RDTFLAG(int& fid, int vid, int jdate, int jtime, int& step, bool verbose) {
   const int n = vid >= 1 ? 1 : (nvars > 0 ? nvars : 1);
   std::array<int, 2 * MXVARS3> flags;
   MsgBuf<256> why;
+  const unsigned noted = detail::file_failures_noted();
   if (!detail::kind_of(fid).read_flags(fid, vid, first, n, step, flags, why)) {
-    if (verbose) XQWARN("RDTFLAG", jdate, jtime, why);
+    if (!verbose) return false;
+    XQWARN("RDTFLAG", jdate, jtime, why);
+    // A kind notes a flag read that failed; a step it says was never written is not there.
+    if (detail::file_failures_noted() == noted) {
+      detail::note_file_failure("RDTFLAG", fid, detail::step_cause(jdate, jtime, ""));
+    }
     return false;
   }
 

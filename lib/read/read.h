@@ -64,6 +64,8 @@ bool record_of(int fid, int jdate, int jtime, int& step, std::array<int, 2>& pai
 // The three lines and CALLER's warning "Time step error for file:" for a date and time that
 // is not on the time axis of the file in slot FID.
 void report_step_error(std::string_view caller, int fid, int jdate, int jtime);
+// The short cause of a step the file lacks, for one variable when VNAME is not empty.
+MsgBuf<160> step_cause(int jdate, int jtime, std::string_view vname);
 
 // The report of a variable VNAME that file FNAME (slot FID) does not hold: the file's variables
 // listed three to a line, then CALLER's warning "Requested variable ... not available".

@@ -5,6 +5,7 @@
 #include <span>
 
 #include "core/kinds.h"
+#include "core/log.h"
 #include "core/msgbuf.h"
 #include "core/sizes.h"
 #include "core/state.h"
@@ -76,6 +77,8 @@ bool read3(std::string_view fname, std::string_view vname, int layer, int jdate,
     XQMSG2(MsgBuf<80>("Requested layer:") << right_justified(layer, 5));
     XQMSG2(MsgBuf<80>("Layers in the file:  1 ...") << right_justified(b.NLAYS3(fid), 5));
     XQWARN("READ3", jdate, jtime, MsgBuf<256>("LAYER not available in file ") << fname);
+    detail::note_file_failure("READ3", fid,
+                              MsgBuf<80>().format("layer %d is not in this file", layer));
     return false;
   }
 
@@ -133,6 +136,8 @@ void report_missing_variable(std::string_view caller, int fid, std::string_view 
   }
   XQWARN(caller, jdate, jtime,
          MsgBuf<256>("Requested variable \"") << trimmed(vname) << "\" not available");
+  note_file_failure(caller, fid,
+                    MsgBuf<80>("variable \"") << trimmed(vname) << "\" is not in this file");
 }
 
 void report_unknown_type(std::string_view caller, int fid, std::string_view fname, int jdate,

@@ -30,6 +30,8 @@ bool value_fits(std::string_view lname, std::size_t field) noexcept {
   const std::string_view v(value);
   return v.size() <= field || v.find_first_not_of(' ', field) == std::string_view::npos;
 }
+
+bool name_is_set(std::string_view lname) noexcept { return value_of(lname) != nullptr; }
 }  // namespace detail
 
 }  // namespace kavro

@@ -12,6 +12,10 @@ namespace kavro::detail {
 // unset name fits.
 bool value_fits(std::string_view lname, std::size_t field) noexcept;
 
+// Whether the environment sets the logical name LNAME (its first word), to any value: what
+// NAMEVAL's result cannot tell for a name set to itself.
+bool name_is_set(std::string_view lname) noexcept;
+
 }  // namespace kavro::detail
 
 #endif  // KAVRO_UTIL_NAMEVAL_H

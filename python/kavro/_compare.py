@@ -243,7 +243,8 @@ def compare(file1, file2, stack, *, timeout: Optional[float] = None, **settings)
         status = DIFFER if done.returncode == 1 else IDENTICAL
         return CompareResult(os.fspath(file1), os.fspath(file2), os.fspath(stack), status,
                              done.returncode, "", parse_summaries(log), rows, log, reports)
-    reason = abort_reason(log) or done.stderr.decode("utf-8", "replace").strip()
+    reason = (tool_reason(done.stderr.decode("utf-8", "replace")) or abort_reason(log)
+              or done.stderr.decode("utf-8", "replace").strip())
     if done.returncode < 0:
         reason = reason or f"brindlewick ended by signal {-done.returncode}"
     return CompareResult(os.fspath(file1), os.fspath(file2), os.fspath(stack), FAILED,
@@ -351,6 +352,14 @@ def summary_from(name: str, units: str, fields: Dict[str, object]) -> VariableSu
         max_abs_difference=None if abs_text == "none" else float(abs_text), max_abs_at=abs_at,
         max_rel_difference=None if rel_text == "none" else float(rel_text), max_rel_at=rel_at,
         rms=float(value("RMS difference:")[0]))
+
+
+def tool_reason(stderr: str) -> str:
+    """The tool's own line on why it stopped (a file with its path and cause), the last
+    "brindlewick: " line of its standard error, without that prefix."""
+    prefix = "brindlewick: "
+    lines = [line for line in stderr.splitlines() if line.startswith(prefix)]
+    return lines[-1][len(prefix):] if lines else ""
 
 
 def abort_reason(log: str) -> str:

@@ -135,9 +135,13 @@ TEST_P(BadFileTest, RefusedWithStatusTwo) {
   EXPECT_EQ(r.status, 2) << r.err;
   EXPECT_TRUE(has(r.log, GetParam().message)) << r.log;
   EXPECT_TRUE(has(r.log, "*** ERROR ABORT in subroutine Brindlewick")) << r.log;
-  // The abort reason, one line, and nothing else (no sanitizer report).
-  EXPECT_EQ(r.err.rfind("brindlewick: Could not open file \"", 0), 0u) << r.err;
+  // One line, and nothing else (no sanitizer report): the file, its path and the cause the
+  // log gives.
+  EXPECT_EQ(r.err.rfind("brindlewick: ", 0), 0u) << r.err;
   EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+  const std::size_t cause = r.err.find("): ");
+  ASSERT_NE(cause, std::string::npos) << r.err;
+  EXPECT_TRUE(has(r.log, r.err.substr(cause + 3, r.err.size() - cause - 4))) << r.err;
 }
 
 const std::string kRun2Refused = " for file \"INFILE2\"";
@@ -240,10 +244,12 @@ TEST_F(BadInputTest, ClosedStandardOutputFailsARunThatWritesThere) {
   const std::string lost_reports =
       "brindlewick: Could not write the difference reports to standard output\n";
   const std::string lost_log = "kavro: XQEXIT: the log could not be written: Bad file descriptor\n";
+  // The reason reaches standard error whatever the log's destination.
+  const std::string lost_both = lost_reports + lost_log;
   const Case cases[] = {
       {"log file, reports", true, true, 2, lost_reports.c_str()},
       {"log file, no reports", true, false, 0, ""},
-      {"log on standard output, reports", false, true, 2, lost_log.c_str()},
+      {"log on standard output, reports", false, true, 2, lost_both.c_str()},
       {"log on standard output, no reports", false, false, 2, lost_log.c_str()},
   };
   FixtureSpec same = kavro_test::sample_grid(4, 3);

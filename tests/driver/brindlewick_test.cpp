@@ -402,15 +402,15 @@ TEST_F(BrindlewickTest, UnwritableOutputEndsWithStatusTwo) {
   EXPECT_EQ(tail(r.log, 4), abort_end("Could not write the difference reports to standard output"));
 }
 
-// Open failures name the trimmed logical name; an unset name is said to be unset.
+// Open failures name the trimmed logical name, an unset one (with no file of its name) too.
 TEST_F(BrindlewickTest, MissingFilesAndUnsetNames) {
   write("stack.nc", stack());
   write("run1.nc", data());
   const std::pair<Env, std::string> cases[] = {
       {{{"STACK1", path("absent.nc")}}, "Could not open file \"STACK1\" for input"},
-      {{{"STACK1", std::nullopt}}, "STACK1 is not set"},
+      {{{"STACK1", std::nullopt}}, "Could not open file \"STACK1\" for input"},
       {{{"INFILE1", path("absent.nc")}}, "Could not open file \"INFILE1\" for input"},
-      {{{"INFILE2", std::nullopt}}, "INFILE2 is not set"},
+      {{{"INFILE2", std::nullopt}}, "Could not open file \"INFILE2\" for input"},
   };
   for (const auto& [env, mesg] : cases) {
     std::remove(path("run.log").c_str());

@@ -2,6 +2,8 @@
 // refusals, and the lines on standard error when the log is a file of its own.
 #include <gtest/gtest.h>
 #include <netcdf.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "driver/tool_run.h"
+#include "file_names.h"
 
 namespace {
 
@@ -52,6 +55,7 @@ TEST_F(InvocationTest, FileArgumentsNameTheFiles) {
       {{{"INFILE1", std::nullopt}, {"INFILE2", std::nullopt}}, {path("run1.nc"), path("run2.nc")}},
       {{{"STACK1", std::nullopt}}, {"--stack", path("stack.nc")}},
       {{}, {"--stack", path("stack.nc"), path("run1.nc"), path("run2.nc")}},
+      {{{"STACK1", std::nullopt}}, {"--stack=" + path("stack.nc")}},
   };
   int n = 0;
   for (Case c : cases) {
@@ -77,6 +81,7 @@ TEST_F(InvocationTest, ArgumentRefusals) {
        "brindlewick: INFILE1 is set to \"other.nc\" in the environment but the argument names "
        "\"a.nc\"; give one or the other\n"},
       {{}, {"--stack"}, std::string("brindlewick: --stack needs a FILE") + kUsage},
+      {{}, {"--stack="}, std::string("brindlewick: --stack needs a FILE") + kUsage},
       {{},
        {"a.nc"},
        std::string("brindlewick: two data files are compared, only \"a.nc\" was "
@@ -99,8 +104,8 @@ TEST_F(InvocationTest, ArgumentRefusals) {
   }
 }
 
-// With the log in a file, the reason of every abort reaches standard error as one line; the
-// log keeps its paragraph. On standard output the log already says it: nothing more is added.
+// The reason of every abort reaches standard error as one line, whether the log is a file or
+// shares standard output; the log keeps its paragraph.
 TEST_F(InvocationTest, AbortReasonOnStandardError) {
   FixtureSpec one_step = data();
   one_step.records = 1;
@@ -109,18 +114,18 @@ TEST_F(InvocationTest, AbortReasonOnStandardError) {
   struct Case {
     Env env;
     std::string mesg;
-    std::string hint = "";  // on standard error only
   };
   const std::vector<Case> cases = {
-      {{{"STACK1", std::nullopt}},
-       "STACK1 is not set",
-       "; \"brindlewick FILE1 FILE2\" compares two data files without a location file"},
-      {{{"INFILE2", std::nullopt}}, "INFILE2 is not set"},
-      {{{"INFILE1", path("absent.nc")}}, "Could not open file \"INFILE1\" for input"},
-      {{{"INFILE1", path("short.nc")}}, "Could not read from \"INFILE1\""},
       {{{"INFILE2", path("wide.nc")}},
        "Grids differ (columns x rows): \"STACK1\" 4 x 3, \"INFILE1\" 4 x 3, \"INFILE2\" 5 x 3"},
       {{{"BRINDLEWICK_SUMMARY", "maybe"}}, "Bad value for BRINDLEWICK_SUMMARY: Y or N"},
+      // A selection of no step: a wrong year, or 01 taken as 00:00:01.
+      {{{"BRINDLEWICK_STEPS", "2023033:000000:2023034:000000"}},
+       "BRINDLEWICK_STEPS selects none of the 2 steps of \"INFILE2\", 2024033:000000 to "
+       "2024033:010000"},
+      {{{"BRINDLEWICK_STEPS", "2024033:000001:2024033:000001"}},
+       "BRINDLEWICK_STEPS selects none of the 2 steps of \"INFILE2\", 2024033:000000 to "
+       "2024033:010000"},
   };
   int n = 0;
   for (Case c : cases) {
@@ -128,28 +133,148 @@ TEST_F(InvocationTest, AbortReasonOnStandardError) {
     c.env["LOGFILE"] = path(log);
     const RunResult r = run(c.env);
     EXPECT_EQ(r.status, 2) << c.mesg;
-    EXPECT_EQ(r.err, "brindlewick: " + c.mesg + c.hint + "\n");
+    EXPECT_EQ(r.err, "brindlewick: " + c.mesg + "\n");
     EXPECT_EQ(tail(r.log, 4), abort_end(c.mesg));
+    EXPECT_EQ(reports(r), "") << c.mesg;
     c.env["LOGFILE"] = std::nullopt;
     const RunResult shared = run(c.env);
     EXPECT_EQ(shared.status, 2) << c.mesg;
-    EXPECT_EQ(shared.err, "") << c.mesg;
-  }
-  // An unset name is not looked for as a file of that name.
-  const RunResult r = run({{"STACK1", std::nullopt}, {"LOGFILE", path("unset.log")}});
-  for (const std::string& line : r.log) {
-    EXPECT_EQ(line.find("File not available"), std::string::npos) << line;
+    EXPECT_EQ(shared.err, "brindlewick: " + c.mesg + "\n");
   }
 }
 
-// A log file that exists already is said on standard error; the library then refuses it.
-TEST_F(InvocationTest, ExistingLogFileIsSaid) {
-  kavro_test::write_file(path("old.log"), "an earlier run\n");
-  const RunResult r = run({{"LOGFILE", path("old.log")}});
+// A file that stops the run is named on standard error with its path and the cause the log
+// gives; the log keeps its abort text and standard output holds the banner only.
+TEST_F(InvocationTest, FileStopLines) {
+  FixtureSpec one_step = data();
+  one_step.records = 1;
+  write("short.nc", one_step);
+  FixtureSpec only_v1 = data();
+  only_v1.vars = kavro_test::numbered_vars(1);
+  write("only_v1.nc", only_v1);
+  kavro_test::write_file(path("empty.nc"), "");
+  kavro_test::write_file(path("text.nc"), "a text file, not a netCDF file\n");
+  // Cut inside its header, as a copy stopped early leaves it.
+  kavro_test::write_file(path("cut.nc"), kavro_test::read_file(path("stack.nc")).substr(0, 12));
+  ASSERT_EQ(::mkdir(path("adir").c_str(), 0755), 0);
+  const std::string kOpen1 = "Could not open file \"INFILE1\" for input";
+  const std::string kOpen2 = "Could not open file \"INFILE2\" for input";
+  const std::string kRead1 = "Could not read from \"INFILE1\"";
+  struct Case {
+    Env env;
+    std::string err;
+    std::string mesg;
+  };
+  const std::vector<Case> cases = {
+      {{{"INFILE2", path("nothere.nc")}},
+       "INFILE2 (" + path("nothere.nc") + "): no such file",
+       kOpen2},
+      {{{"INFILE1", path("adir")}}, "INFILE1 (" + path("adir") + "): not a regular file", kOpen1},
+      {{{"INFILE2", path("empty.nc")}},
+       "INFILE2 (" + path("empty.nc") + "): not a netCDF file",
+       kOpen2},
+      {{{"INFILE2", path("text.nc")}},
+       "INFILE2 (" + path("text.nc") + "): not a netCDF file",
+       kOpen2},
+      {{{"STACK1", path("cut.nc")}},
+       "STACK1 (" + path("cut.nc") + "): header runs past the end of the file (12 bytes)",
+       "Could not open file \"STACK1\" for input"},
+      {{{"INFILE1", path("only_v1.nc")}},
+       "INFILE1 (" + path("only_v1.nc") + "): variable \"V2\" is not in this file",
+       kRead1},
+      {{{"INFILE1", path("short.nc")}},
+       "INFILE1 (" + path("short.nc") + "): step 2024033:010000 is not in this file",
+       kRead1},
+  };
+  int n = 0;
+  for (Case c : cases) {
+    for (const bool log_apart : {true, false}) {
+      const std::string log = "stop" + std::to_string(++n) + ".log";
+      c.env["LOGFILE"] = log_apart ? std::optional<std::string>(path(log)) : std::nullopt;
+      const RunResult r = run(c.env);
+      EXPECT_EQ(r.status, 2) << c.err;
+      EXPECT_EQ(r.err, "brindlewick: " + c.err + "\n");
+      if (log_apart) {
+        EXPECT_EQ(tail(r.log, 4), abort_end(c.mesg)) << c.err;
+        // Reports written before a read failed stay written; an open failure comes first.
+        if (c.mesg != kRead1) EXPECT_EQ(reports(r), "") << c.err;
+      } else {
+        const std::string end =
+            "     *** ERROR ABORT in subroutine Brindlewick\n     " + c.mesg + "\n     \n";
+        EXPECT_TRUE(r.out.ends_with(end)) << r.out;
+      }
+    }
+  }
+}
+
+// An unset STACK1, INFILE1 or INFILE2 stands for the file of that name in the working
+// directory; with none there, the friendlier line, and the usage when nothing names any file.
+TEST_F(InvocationTest, UnsetNamesStandForThemselves) {
+  const std::vector<std::pair<std::string, std::string>> names = {
+      {"STACK1", "stack.nc"}, {"INFILE1", "run1.nc"}, {"INFILE2", "run2.nc"}};
+  for (const auto& [name, file] : names) {
+    for (const bool present : {true, false}) {
+      SCOPED_TRACE(name + (present ? " present" : " absent"));
+      TempDir here;
+      Env env = {{"STACK1", path("stack.nc")},
+                 {"INFILE1", path("run1.nc")},
+                 {"INFILE2", path("run2.nc")},
+                 {"LOGFILE", here.file("run.log")}};
+      env[name] = std::nullopt;
+      if (present) kavro_test::write_file(here.file(name), kavro_test::read_file(path(file)));
+      const RunResult r = run_tool(here, env);
+      if (present) {
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(tail(r.log, 4), kNormalEnd);
+        continue;
+      }
+      EXPECT_EQ(r.status, 2);
+      const std::string give = name == "STACK1" ? "--stack FILE" : "FILE1 FILE2";
+      EXPECT_EQ(r.err, "brindlewick: " + name + " is not set and there is no file named " + name +
+                           " here (give " + give + ", or set " + name + ")" +
+                           (name == "STACK1" ? std::string(brindlewick::kNoStackHint) : "") + "\n");
+      EXPECT_EQ(tail(r.log, 4), abort_end("Could not open file \"" + name + "\" for input"));
+    }
+  }
+  // Nothing names any file: the usage follows.
+  TempDir empty;
+  const RunResult r = run_tool(empty, {{"LOGFILE", empty.file("run.log")}});
   EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.err, "brindlewick: log file \"" + path("old.log") +
-                       "\" exists already; LOGFILE must name a file that does not exist yet (or "
-                       "/dev/null)\n");
+  EXPECT_EQ(r.err,
+            "brindlewick: STACK1 is not set and there is no file named STACK1 here (give --stack "
+            "FILE, or set STACK1); \"brindlewick FILE1 FILE2\" compares two data files without a "
+            "location file\nusage: brindlewick [--stack FILE] [FILE1 FILE2] | --help | "
+            "--version\n");
+}
+
+// A log file that cannot be opened keeps the library's block on standard output and gets one
+// line on standard error with the path and the cause.
+TEST_F(InvocationTest, LogFileThatCannotBeOpenedIsSaid) {
+  kavro_test::write_file(path("old.log"), "an earlier run\n");
+  ASSERT_EQ(::mkdir(path("locked").c_str(), 0555), 0);
+  struct Case {
+    std::string log;
+    std::string cause;
+    int status;
+  };
+  const std::vector<Case> cases = {
+      {path("old.log"),
+       "exists already; LOGFILE must name a file that does not exist yet (or /dev/null)", 17},
+      {path("nofolder/run.log"), "no such folder", 2},
+      {path("locked/run.log"), "permission denied", 13},
+  };
+  for (const Case& c : cases) {
+    // The superuser may write anywhere.
+    if (c.status == 13 && ::geteuid() == 0) continue;
+    const RunResult r = run({{"LOGFILE", c.log}});
+    EXPECT_EQ(r.status, 2) << c.log;
+    EXPECT_EQ(r.err, "kavro: INITLOG3: log file \"" + c.log + "\": " + c.cause + "\n");
+    EXPECT_NE(r.out.find("I/O STATUS =" + std::string(10 - std::to_string(c.status).size(), ' ') +
+                         std::to_string(c.status)),
+              std::string::npos)
+        << r.out;
+  }
   EXPECT_EQ(kavro_test::read_file(path("old.log")), "an earlier run\n");
 }
 
@@ -266,17 +391,17 @@ TEST_F(InvocationTest, MissingItemsInOneLine) {
     std::function<void(FixtureSpec&)> change;
     bool drop_tflag;
     std::string gaps;
-    std::string first;  // the opener's message in the log
+    std::string first;  // the opener's message (the log ends the first two with a period)
   };
   const std::vector<Case> cases = {
       {[](FixtureSpec& s) { s.drop("VGLVLS"); }, false, "the float attribute VGLVLS",
-       "Error reading file attribute VGLVS."},
+       "Error reading file attribute VGLVS"},
       {[](FixtureSpec& s) {
          s.drop("FTYPE");
          s.override_attr("VGLVLS", kavro_test::RawAttr::doubles({1, 0}));
        },
        false, "the int attribute FTYPE and the float attribute VGLVLS",
-       "Error reading netCDF file attribute FTYPE."},
+       "Error reading netCDF file attribute FTYPE"},
       {[](FixtureSpec& s) {
          s.drop("GDNAM");
          s.vars[0].has_units = false;
@@ -301,9 +426,11 @@ TEST_F(InvocationTest, MissingItemsInOneLine) {
     const RunResult r =
         run({{"INFILE1", file}, {"LOGFILE", path("gap" + std::to_string(n) + ".log")}});
     EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err, "brindlewick: " + file + " lacks " + c.gaps +
-                         "\nbrindlewick: Could not open file \"INFILE1\" for input\n");
-    EXPECT_TRUE(std::find(r.log.begin(), r.log.end(), "     " + c.first) != r.log.end()) << c.first;
+    EXPECT_EQ(r.err, "brindlewick: " + file + " lacks " + c.gaps + "\nbrindlewick: INFILE1 (" +
+                         file + "): " + c.first + ": Attribute not found\n");
+    // The log's own text, a period after the first two.
+    const std::string logged = "     " + c.first + (n < 3 ? "." : "");
+    EXPECT_TRUE(std::find(r.log.begin(), r.log.end(), logged) != r.log.end()) << logged;
   }
 }
 

@@ -102,7 +102,7 @@ def test_file_lists_through_names(files):
 
 
 @pytest.mark.parametrize("file2, settings, reason", [
-    ("missing.nc", {}, 'Could not open file "INFILE2" for input'),
+    ("missing.nc", {}, "INFILE2 ({files}/missing.nc): no such file"),
     ("other_grid.nc", {}, None),
     ("diff.nc", {"abs_tol": -1}, None),
 ])
@@ -111,7 +111,7 @@ def test_failures_are_results(files, file2, settings, reason):
     assert (r.status, r.exit_status, r.variables, r.rows) == ("failed", 2, {}, [])
     assert r.reason
     if reason is not None:
-        assert r.reason == reason
+        assert r.reason == reason.format(files=files)
 
 
 def test_what_cannot_run_raises(files, monkeypatch):

@@ -53,7 +53,7 @@ def test_batch_equals_pairs_alone(files, client):
         assert repr(row.result.variables) == repr(alone.variables)
         assert repr(row.result.rows) == repr(alone.rows)
     assert (rows[1].cells_differing, rows[1].worst_variable) == (2, "O3")
-    assert rows[2].reason == 'Could not open file "INFILE2" for input'
+    assert rows[2].reason == f"INFILE2 ({files / 'missing.nc'}): no such file"
     assert _batch.exit_status(rows) == 2
     assert _batch.exit_status(rows[:2]) == 1 and _batch.exit_status(rows[:1]) == 0
 

@@ -45,6 +45,22 @@ bool standard_output_lost() noexcept;
 // 16 characters.
 int NAME2FID(std::string_view lname);
 
+// ---- Why a file failed ------------------------------------------------------------------
+// The last failure of a file the library reported: the routine that logged it, the file's
+// logical name, the path that name stands for, and a short cause in the log's own terms ("no
+// such file", "not a netCDF file", "variable \"SO2\" is not in this file"). The views point
+// into the library's state and hold until the next library call; `noted` is false when no
+// failure of a file was reported since clear_file_failure().
+struct FileFailure {
+  bool noted = false;
+  std::string_view routine;
+  std::string_view lname;
+  std::string_view path;
+  std::string_view cause;
+};
+FileFailure last_file_failure() noexcept;
+void clear_file_failure() noexcept;
+
 // ---- A program's own output -------------------------------------------------------------
 // Writing and flushing a stream of the program's (its reports on standard output) through the
 // library's system-call layer, so the program's output fails, and is tested failing, the way

@@ -28,16 +28,27 @@ namespace kavro {
 
 // A failure of the library: ROUTINE is the routine that reported it ("READ3", "RDTFLAG",
 // "OPEN3", or the interface's own "File::read" for a request it refuses before any routine
-// runs) and REASON the text the log gives for it. what() is "ROUTINE: REASON".
+// runs) and REASON the text the log gives for it. A failure of a file also has the file's
+// PATH and a short CAUSE ("no such file", "not a netCDF file"), and its logical name when the
+// caller gave one. what() is "ROUTINE: NAME (PATH): CAUSE", "ROUTINE: PATH: CAUSE" for a file
+// opened by path, or "ROUTINE: REASON" when no file is concerned.
 class Error : public std::runtime_error {
  public:
   Error(std::string routine, std::string reason);
+  Error(std::string routine, std::string reason, std::string lname, std::string path,
+        std::string cause);
   const std::string& routine() const noexcept { return routine_; }
   const std::string& reason() const noexcept { return reason_; }
+  const std::string& logical_name() const noexcept { return lname_; }
+  const std::string& path() const noexcept { return path_; }
+  const std::string& cause() const noexcept { return cause_; }
 
  private:
   std::string routine_;
   std::string reason_;
+  std::string lname_;
+  std::string path_;
+  std::string cause_;
 };
 
 // A model date and time: DATE is YYYYDDD, TIME is HHMMSS (0..235959). Steps compare by date,

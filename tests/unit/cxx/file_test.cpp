@@ -149,36 +149,43 @@ TEST_F(FileTest, RefusesTypeMismatchAndShortBuffer) {
   expect_refusals(cases);
 }
 
-// A failed routine raises Error with the routine that warned and the warning's text; the log
-// holds the routine's paragraph as it always does.
+// A failed routine raises Error with the routine that warned and the warning's text, and for a
+// file its path and the cause the library noted as it logged the failure (what() names the
+// path, not the interface's own logical name); the log holds the routine's paragraph as it
+// always does.
 TEST_F(FileTest, ErrorsCarryRoutineAndReason) {
   const FixtureSpec fx = grid();
   const std::string path = write(fx);
   File f = File::open_path(path);
   struct Case {
     std::function<void()> call;
-    std::string routine, reason;
+    std::string routine, reason, path, cause;
   };
+  const std::string missing = dir().file("missing.nc");
   const Case cases[] = {
       {[&] {
          (void)f.read<float>("O3", 1, Step{2024033, 30000});
        },
-       "RDTFLAG", "Time step not yet written in file KAVROFILE001"},
+       "RDTFLAG", "Time step not yet written in file KAVROFILE001", path,
+       "step 2024033:030000 is not in this file"},
       {[&] {
          (void)f.read<float>("O3", 1, Step{2024033, 1500});
        },
-       "RDTFLAG", "Time step error for file:  KAVROFILE001"},
+       "RDTFLAG", "Time step error for file:  KAVROFILE001", path,
+       "step 2024033:001500 is not in this file"},
       {[&] {
          (void)f.read<float>("NO2", 1, Step{2024033, 0});
        },
-       "READ3", "Requested variable \"NO2\" not available"},
+       "READ3", "Requested variable \"NO2\" not available", path,
+       "variable \"NO2\" is not in this file"},
       {[&] {
          (void)f.read<float>("O3", 5, Step{2024033, 0});
        },
-       "READ3", "LAYER not available in file KAVROFILE001"},
-      {[&] { (void)File::open_path(dir().file("missing.nc")); }, "OPEN3", "File not available."},
+       "READ3", "LAYER not available in file KAVROFILE001", path, "layer 5 is not in this file"},
+      {[&] { (void)File::open_path(missing); }, "OPEN3", "File not available.", missing,
+       "no such file"},
       {[&] { (void)File::open("KAVROFILE001"); }, "File::open",
-       "File \"KAVROFILE001\" is already open"},
+       "File \"KAVROFILE001\" is already open", "", ""},
   };
   for (const Case& c : cases) {
     try {
@@ -187,12 +194,25 @@ TEST_F(FileTest, ErrorsCarryRoutineAndReason) {
     } catch (const Error& e) {
       EXPECT_EQ(e.routine(), c.routine);
       EXPECT_EQ(e.reason(), c.reason);
-      EXPECT_EQ(std::string(e.what()), c.routine + ": " + c.reason);
+      EXPECT_EQ(e.path(), c.path);
+      EXPECT_EQ(e.cause(), c.cause);
+      EXPECT_EQ(e.logical_name(), "");
+      EXPECT_EQ(std::string(e.what()),
+                c.routine + ": " + (c.path.empty() ? c.reason : c.path + ": " + c.cause));
     }
   }
   EXPECT_NE(log_text().find(">>--->> WARNING in subroutine READ3\n"
                             "     Requested variable \"NO2\" not available"),
             std::string::npos);
+  // A file opened by the caller's logical name is named by it too.
+  ScopedEnv name("MISSING", missing);
+  try {
+    (void)File::open("MISSING");
+    ADD_FAILURE() << "no error for MISSING";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.logical_name(), "MISSING");
+    EXPECT_EQ(std::string(e.what()), "OPEN3: MISSING (" + missing + "): no such file");
+  }
 }
 
 // The object owns its file: closed when it goes out of scope, moved with a move, closed
