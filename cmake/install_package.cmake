@@ -15,7 +15,7 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/lib/include/kavro ${PROJECT_BINARY_DIR}/
 if(KAVRO_FORTRAN)
   install(FILES ${KAVRO_FORTRAN_MODULES}/kavro.mod DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 endif()
-install(TARGETS brindlewick make_sample RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS brindlewick make_sample make_stack RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 install(EXPORT kavroTargets NAMESPACE kavro:: DESTINATION ${KAVRO_CMAKE_DIR})
 configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/kavroConfig.cmake.in

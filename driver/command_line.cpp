@@ -28,12 +28,15 @@ files and the location file are named by arguments or by environment variables; 
 and the environment must not name different files. brindlewick reads no input.
 
 Arguments:
-  --stack FILE         the location file (sets STACK1); also --stack=FILE
+  --stack FILE         the location file (sets STACK1); also --stack=FILE; without a
+                       location file the locations are computed from the data files' grid
+                       projection
   FILE1 FILE2          the two data files (set INFILE1 and INFILE2)
 
 Environment (an unset name stands for the file of that name in the working directory):
   STACK1               location file: per-cell LATITUDE, LONGITUDE, XLOCA, YLOCA (REAL),
-                       COL and ROW (INTEGER) on the data files' grid
+                       COL and ROW (INTEGER) on the data files' grid (make_stack writes
+                       one); a run named only by the environment needs it
   INFILE1, INFILE2     the two data files; every variable of INFILE2 is compared at every
                        time step of INFILE2
   LOGFILE              path of the log; unset: standard output, with the reports; /dev/null
@@ -64,6 +67,8 @@ Optional outputs (none set: reports, log and status as above):
   BRINDLEWICK_NAN_EQUAL=Y      a NaN against a NaN is not reported
   BRINDLEWICK_JSON=PATH        the result as JSON (PATH must not exist yet): status, reason,
                                settings, steps, per-variable summary, totals
+  BRINDLEWICK_ONLY_COMMON=Y    compare only the variables and steps both files hold; list the
+                               others instead of ending the run
 A number followed by other text is refused; an unknown BRINDLEWICK_ name is warned of.
 
 Exit status:
@@ -76,6 +81,7 @@ it is named with its path and the cause ("INFILE2 (run2.nc): no such file"). Whe
 not standard output, what a run with an optional output set found is written there too.
 
 Examples:
+  brindlewick run1.nc run2.nc
   brindlewick --stack stack.nc run1.nc run2.nc
   STACK1=stack.nc INFILE1=run1.nc INFILE2=run2.nc LOGFILE=compare.log brindlewick
 
@@ -247,13 +253,6 @@ bool set_name(const char* name, const char* value, std::FILE* err) noexcept {
 
 bool apply_file_arguments(const CommandLine& line, std::FILE* err) noexcept {
   assert(line.request == Request::kCompare && "only a comparison has files");
-  if (line.file1 != nullptr && !location_file_given(line.stack)) {
-    write_text(err,
-               "brindlewick: no location file: the location file holds the latitude, "
-               "longitude, X, Y, COL and ROW of every cell of the data files' grid; give it with "
-               "--stack FILE or STACK1=FILE\n");
-    return false;
-  }
   return set_name(kStackName, line.stack, err) && set_name(kInfile1Name, line.file1, err) &&
          set_name(kInfile2Name, line.file2, err);
 }

@@ -2,8 +2,8 @@
 // `brindlewick [--stack FILE] FILE1 FILE2` sets STACK1, INFILE1 and INFILE2 for this run.
 // "--help" (or "-h") and "--version" alone print their text and end the run with status 0.
 // Anything else is refused with one line on standard error and status 2, and so is an
-// argument that contradicts the environment, or data files without a location file; all
-// before the library starts, so no file is opened, not even the log.
+// argument that contradicts the environment; all before the library starts, so no file is
+// opened, not even the log. Without a location file the locations come from the grid.
 #ifndef BRINDLEWICK_COMMAND_LINE_H
 #define BRINDLEWICK_COMMAND_LINE_H
 
@@ -46,8 +46,7 @@ int answer(const CommandLine& line, std::FILE* out, std::FILE* err) noexcept;
 
 // Sets the logical names that file arguments stand for (STACK1, INFILE1, INFILE2) in this
 // process's environment. Refuses, with one line on `err`, an argument whose name the
-// environment already sets to a different value, and data files given without a location
-// file. Returns true when the comparison may start.
+// environment already sets to a different value. Returns true when the comparison may start.
 bool apply_file_arguments(const CommandLine& line, std::FILE* err) noexcept;
 
 }  // namespace brindlewick

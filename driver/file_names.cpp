@@ -36,7 +36,10 @@ std::string file_stop_line(std::string_view lname, NameState state,
     line.append(lname).append(" is not set and there is no file named ").append(lname);
     line.append(lname == kFileNames[0] ? " here (give --stack FILE, or set "
                                        : " here (give FILE1 FILE2, or set ");
-    return line.append(lname).append(")\n");
+    line.append(lname).append(")");
+    // Without arguments a run needs its location file; with two data files it needs none.
+    if (lname == kFileNames[0]) line.append(kNoStackHint);
+    return line.append("\n");
   }
   if (!failure.noted) {
     append_printable(line, mesg);

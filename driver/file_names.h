@@ -14,6 +14,10 @@ namespace brindlewick {
 
 inline constexpr std::array<std::string_view, 3> kFileNames = {"STACK1", "INFILE1", "INFILE2"};
 
+// What the line for a missing STACK1 adds.
+inline constexpr std::string_view kNoStackHint =
+    "; \"brindlewick FILE1 FILE2\" compares two data files without a location file";
+
 // What the working directory and the environment say about one logical name.
 struct NameState {
   bool set = false;        // the environment sets it (to anything)

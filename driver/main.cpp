@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "command_line.h"
+#include "file_names.h"
 #include "kavro/kavro.h"
 #include "run.h"
 
@@ -11,7 +12,13 @@ int main(int argc, char** argv) {
   if (line.request != brindlewick::Request::kCompare) {
     return brindlewick::answer(line, stdout, stderr);
   }
+  // Two data files and no location file: the locations come from the grid.
+  using brindlewick::LocationSource;
+  const LocationSource source =
+      line.file1 != nullptr && !brindlewick::location_file_given(line.stack)
+          ? LocationSource::kGrid
+          : LocationSource::kFile;
   if (!brindlewick::apply_file_arguments(line, stderr)) return kavro::kExitFailure;
   brindlewick::set_floating_point_modes();
-  brindlewick::compare_files(kavro::INIT3());
+  brindlewick::compare_files(kavro::INIT3(), source);
 }

@@ -1,15 +1,19 @@
 #include "run.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <array>
 #include <cassert>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+#include <memory>
 #include <new>
 #include <span>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -70,6 +74,50 @@ struct VariableTable {
   std::array<Name16, MXVARS3> names;
   std::array<int, MXVARS3> types{};
 };
+
+// A file's steps: the first, the step and how many.
+struct StepAxis {
+  int sdate = 0, stime = 0, tstep = 0, nrec = 0;
+};
+
+StepAxis description_axis() noexcept {
+  return {BDESC3.SDATE3D, BDESC3.STIME3D, BDESC3.TSTEP3D, BDESC3.MXREC3D};
+}
+
+// A negative step marks a file that keeps its two latest steps in turn; its steps still
+// advance in time, by the step's magnitude.
+int step_length(int tstep) noexcept {
+  return tstep == std::numeric_limits<int>::min() ? std::numeric_limits<int>::max()
+                                                  : std::abs(tstep);
+}
+
+// Whether AXIS holds the step; a time-independent file holds every step.
+bool axis_holds(const StepAxis& axis, int jdate, int jtime) noexcept {
+  if (axis.tstep == 0) return axis.nrec > 0;
+  int d = axis.sdate, t = axis.stime;
+  for (int k = 0; k < axis.nrec; ++k, kavro::NEXTIME(d, t, step_length(axis.tstep))) {
+    if (d == jdate && t == jtime) return true;
+  }
+  return false;
+}
+
+std::string step_text(int jdate, int jtime) {
+  std::array<char, 32> text{};
+  std::snprintf(text.data(), text.size(), "%d:%06d", jdate, jtime);
+  return text.data();
+}
+
+// The steps of FROM that IN lacks, as "YYYYDDD:HHMMSS, ...".
+std::string steps_lacking(const StepAxis& from, const StepAxis& in) {
+  std::string list;
+  int d = from.sdate, t = from.stime;
+  for (int k = 0; k < from.nrec; ++k, kavro::NEXTIME(d, t, step_length(from.tstep))) {
+    if (axis_holds(in, d, t)) continue;
+    list.append(list.empty() ? "" : ", ").append(step_text(d, t));
+    if (from.tstep == 0) break;
+  }
+  return list;
+}
 
 int description_nvars() noexcept {
   const int n = BDESC3.NVARS3D;
@@ -137,7 +185,8 @@ void leave_with_status() noexcept {
 // made by compare_files and alive until the process ends.
 class Comparison {
  public:
-  explicit Comparison(bool log_apart) noexcept : log_apart_(log_apart) {}
+  Comparison(bool log_apart, LocationSource source) noexcept
+      : log_apart_(log_apart), source_(source) {}
   Comparison(const Comparison&) = delete;
   Comparison& operator=(const Comparison&) = delete;
 
@@ -154,12 +203,16 @@ class Comparison {
   void* allocate(int ncols, int nrows, int nlays, std::size_t per_cell,
                  std::size_t& bytes) noexcept;
   void open_and_describe(const Name16& lname) noexcept;
+  void tell_layout_gaps(std::string_view lname) const;
   void check_shape(const Name16& lname, const FileShape& shape) noexcept;
   void check_location_types() noexcept;
   FileShape read_locations() noexcept;
+  void compute_locations(const FileShape& grid) noexcept;
   void keep_infile1_variables() noexcept;
   bool in_infile1(std::string_view vname) const noexcept;
   void check_variables() noexcept;
+  void list_uncommon() noexcept;
+  bool compared(std::string_view vname) const noexcept;
   void warn_grid_differences(const GridPlace& stack, const GridPlace& infile1,
                              const GridPlace& infile2) noexcept;
   int infile1_type(std::string_view vname, int vtype2) const noexcept;
@@ -181,10 +234,12 @@ class Comparison {
   // Whether the log has a file of its own (not standard output): the person at the terminal
   // then learns from standard error too why a run failed and what it found.
   const bool log_apart_;
+  const LocationSource source_;
   Settings settings_;
   Arrays arrays_;
   // INFILE1's variables, kept because DESC3(INFILE2) overwrites the description record.
   VariableTable infile1_variables_;
+  StepAxis infile1_axis_;
   ReportWriter reports_{stdout};
   // Reports written so far, and the texts kept.
   std::size_t reports_written_ = 0;
@@ -259,14 +314,34 @@ void* Comparison::allocate(int ncols, int nrows, int nlays, std::size_t per_cell
 }
 
 // An unset name stands for the file of that name in the working directory, as everywhere in
-// the library.
+// the library. A netCDF file that does not open or describe is told with all it lacks.
 void Comparison::open_and_describe(const Name16& lname) noexcept {
   kavro::clear_file_failure();
   if (!kavro::OPEN3(lname, kavro::FSREAD3, PROGNAME)) {
+    tell_layout_gaps(lname.trimmed());
     fail_on_file(lname, open_failure_message(lname));
   }
   kavro::clear_file_failure();
-  if (!kavro::DESC3(lname)) fail_on_file(lname, Mesg{kDescFailure});
+  if (!kavro::DESC3(lname)) {
+    tell_layout_gaps(lname.trimmed());
+    fail_on_file(lname, Mesg{kDescFailure});
+  }
+}
+
+// Everything a netCDF file lacks of the layout, in one line on standard error.
+void Comparison::tell_layout_gaps(std::string_view lname) const {
+  const std::string name(lname);
+  const char* value = std::getenv(name.c_str());
+  std::string_view path = value == nullptr ? lname : kavro::trimmed(value);
+  if (path.starts_with("BIN:") || path.starts_with("LIST:") || path == "BUFFERED") return;
+  if (path.ends_with(" -v")) path = kavro::trimmed(path.substr(0, path.size() - 3));
+  // Only a regular file: opening a FIFO would wait for a writer.
+  struct stat st {};
+  if (::stat(std::string(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
+  const std::vector<std::string> gaps = kavro::layout_gaps(std::string(path));
+  if (gaps.empty()) return;
+  const std::string line = kavro::layout_gaps_line(path, gaps);
+  std::fprintf(stderr, "brindlewick: %s\n", line.c_str());
 }
 
 void Comparison::check_shape(const Name16& lname, const FileShape& shape) noexcept {
@@ -304,7 +379,46 @@ FileShape Comparison::read_locations() noexcept {
   return stack;
 }
 
+// Without a location file: INFILE2's grid, whose description is in force, gives the locations,
+// stored as a location file stores them (REAL and INTEGER).
+void Comparison::compute_locations(const FileShape& grid) noexcept {
+  for (void*& array : arrays_.location) {
+    array = allocate(grid.ncols, grid.nrows, 1, sizeof(float), arrays_.location_bytes);
+  }
+  std::size_t bytes = 0;
+  if (!array_bytes(grid.ncols, grid.nrows, static_cast<int>(kLocationVariables.size()),
+                   sizeof(double), bytes)) {
+    stop_allocating();
+  }
+  const std::size_t cells = bytes / sizeof(double) / kLocationVariables.size();
+  const std::unique_ptr<double[]> values(new (std::nothrow) double[bytes / sizeof(double)]);
+  if (values == nullptr) stop_allocating();
+  const std::span<double> all(values.get(), bytes / sizeof(double));
+  // In the order of kLocationVariables.
+  std::array<std::span<double>, kLocationVariables.size()> v;
+  for (std::size_t i = 0; i < v.size(); ++i) v[i] = all.subspan(i * cells, cells);
+  const kavro::GridMapping mapping = kavro::grid_mapping_of(BDESC3);
+  const std::string grid_type = "grid type " + std::to_string(mapping.GDTYP) + " (" +
+                                std::string(kavro::grid_type_name(mapping.GDTYP)) + ")";
+  if (!kavro::grid_locations(mapping, {v[2], v[3], v[4], v[5], v[0], v[1]})) {
+    fail(Mesg{"No locations for the " + grid_type +
+              " of \"INFILE2\": give a location file (--stack FILE)"});
+  }
+  for (std::size_t i = 0; i < v.size(); ++i) {
+    for (std::size_t c = 0; c < cells; ++c) {
+      if (kLocationVariables[i].vtype == kavro::XQINT) {
+        static_cast<std::int32_t*>(arrays_.location[i])[c] = static_cast<std::int32_t>(v[i][c]);
+      } else {
+        static_cast<float*>(arrays_.location[i])[c] = static_cast<float>(v[i][c]);
+      }
+    }
+  }
+  kavro::XQMSG2("Locations computed from the " + grid_type +
+                " of \"INFILE2\": no location file given");
+}
+
 void Comparison::keep_infile1_variables() noexcept {
+  infile1_axis_ = description_axis();
   infile1_variables_.nvars = description_nvars();
   for (std::size_t v = 0; v < static_cast<std::size_t>(infile1_variables_.nvars); ++v) {
     infile1_variables_.names[v] = CDESC3.VNAME3D[v];
@@ -333,6 +447,31 @@ void Comparison::check_variables() noexcept {
           "\" of \"INFILE1\" is not in \"INFILE2\": not compared");
     }
   }
+}
+
+// BRINDLEWICK_ONLY_COMMON: what INFILE2 holds and INFILE1 lacks is said, not compared (what
+// INFILE1 alone holds check_variables says); and so are the steps either file alone holds.
+void Comparison::list_uncommon() noexcept {
+  const int n = description_nvars();
+  for (std::size_t v = 0; v < static_cast<std::size_t>(n); ++v) {
+    const std::string_view name = CDESC3.VNAME3D[v].trimmed();
+    if (settings_.selects(name) && !in_infile1(name)) {
+      say("Variable \"" + std::string(name) +
+          "\" of \"INFILE2\" is not in \"INFILE1\": not compared");
+    }
+  }
+  const StepAxis infile2 = description_axis();
+  for (const auto& [from, in, other] :
+       {std::tuple{infile2, infile1_axis_, "INFILE2\" not in \"INFILE1"},
+        std::tuple{infile1_axis_, infile2, "INFILE1\" not in \"INFILE2"}}) {
+    const std::string list = steps_lacking(from, in);
+    if (!list.empty()) say("Steps of \"" + std::string(other) + "\", not compared: " + list);
+  }
+}
+
+// Whether a variable of INFILE2 is compared.
+bool Comparison::compared(std::string_view vname) const noexcept {
+  return settings_.selects(vname) && (!settings_.only_common || in_infile1(vname));
 }
 
 // Grids of the same size that lie differently are compared as they are, with a warning.
@@ -424,7 +563,8 @@ void Comparison::compare_variable(std::size_t v, const GridFrame& grid, int TSTE
   std::size_t step_bytes = 0;
   (void)array_bytes(grid.ncols, grid.nrows, grid.nlays, value_bytes(vtype), step_bytes);
   for (int step = 0; step < nsteps; ++step) {
-    if (!settings_.steps.holds(JDATE, JTIME)) {
+    if (!settings_.steps.holds(JDATE, JTIME) ||
+        (settings_.only_common && !axis_holds(infile1_axis_, JDATE, JTIME))) {
       kavro::NEXTIME(JDATE, JTIME, TSTEP);
       continue;
     }
@@ -547,9 +687,13 @@ void Comparison::run() noexcept {
   Mesg mesg;
   for (const std::string& line : unknown_setting_lines(environ)) say(line);
   if (!read_settings(settings_, mesg)) fail(mesg);
-  open_and_describe(STACK1);
-  const GridPlace stack_place = description_place();
-  const FileShape stack = read_locations();
+  GridPlace stack_place;
+  FileShape stack{};
+  if (source_ != LocationSource::kGrid) {
+    open_and_describe(STACK1);
+    stack_place = description_place();
+    stack = read_locations();
+  }
 
   open_and_describe(INFILE1);
   const FileShape infile1 = description_shape();
@@ -560,17 +704,19 @@ void Comparison::run() noexcept {
   open_and_describe(INFILE2);
   const FileShape infile2 = description_shape();
   check_shape(INFILE2, infile2);
+  if (source_ == LocationSource::kGrid) {
+    stack = infile2;
+    stack_place = description_place();
+    compute_locations(infile2);
+  }
   if (!check_same_grid(stack, infile1, infile2, mesg)) fail(mesg);
   if (!check_same_layers(infile1, infile2, mesg)) fail(mesg);
   warn_grid_differences(stack_place, infile1_place, description_place());
   check_variables();
+  if (settings_.only_common) list_uncommon();
 
   // From here on everything comes from INFILE2's description, taken once.
-  // A negative step marks a file that keeps its two latest steps in turn; its steps still
-  // advance in time, by the step's magnitude.
-  const int TSTEP = BDESC3.TSTEP3D == std::numeric_limits<int>::min()
-                        ? std::numeric_limits<int>::max()
-                        : std::abs(BDESC3.TSTEP3D);
+  const int TSTEP = step_length(BDESC3.TSTEP3D);
   const int nsteps = BDESC3.MXREC3D;
   const int nvars = description_nvars();
   const GridFrame grid{infile2.ncols,  infile2.nrows,  infile2.nlays, BDESC3.XORIG3D,
@@ -586,7 +732,7 @@ void Comparison::run() noexcept {
   if (settings_.steps.set) kavro::XQMSG2(steps_line(TSTEP, nsteps));
   if (outputs != nullptr && !outputs->start(mesg)) fail(mesg);
   for (std::size_t v = 0; v < static_cast<std::size_t>(nvars); ++v) {
-    if (settings_.selects(CDESC3.VNAME3D[v].padded())) {
+    if (compared(CDESC3.VNAME3D[v].padded())) {
       compare_variable(v, grid, TSTEP, nsteps, outputs);
     }
   }
@@ -610,12 +756,12 @@ void set_floating_point_modes() noexcept {
 #endif
 }
 
-void compare_files(int log_unit) noexcept {
+void compare_files(int log_unit, LocationSource source) noexcept {
   // The report buffer alone takes a megabyte, so the run is not put on the stack. Held from
   // static storage and never freed, it and the arrays it allocates stay reachable until the
   // process ends, as the leak checker expects of memory a run keeps to its end.
   static Comparison* const comparison =
-      new (std::nothrow) Comparison(log_unit != kStandardOutputUnit);
+      new (std::nothrow) Comparison(log_unit != kStandardOutputUnit, source);
   if (comparison == nullptr) {
     std::fprintf(stderr, "%.*s\n", static_cast<int>(kAllocFailure.size()), kAllocFailure.data());
     std::exit(kavro::kExitFailure);

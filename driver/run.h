@@ -14,9 +14,13 @@ void set_floating_point_modes() noexcept;
 // The library's unit number of standard output: INIT3 returns it when the log goes there.
 inline constexpr int kStandardOutputUnit = 6;
 
+// Where the cells' locations come from: a location file, or INFILE2's grid when two data files
+// are given as arguments and no location file is.
+enum class LocationSource { kFile, kGrid };
+
 // Everything after INIT3, which returned LOG_UNIT. Never returns: the run ends through XQEXIT,
 // or through the allocation stop.
-[[noreturn]] void compare_files(int log_unit) noexcept;
+[[noreturn]] void compare_files(int log_unit, LocationSource source) noexcept;
 
 }  // namespace brindlewick
 

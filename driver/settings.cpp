@@ -269,6 +269,8 @@ bool read_settings(Settings& s, Mesg& mesg) noexcept {
                    [&s](const std::string& v) { return parse_step_range(v, s.steps); }) &&
          read_yes_no(kNanEqualSetting, "NaN against NaN not reported", s.nan_equal, mesg) &&
          read_path(kJsonSetting, "JSON file of the result", s.json_path, mesg) &&
+         read_yes_no(kOnlyCommonSetting, "Compare only what both files hold", s.only_common,
+                     mesg) &&
          check_maps_dir(s.maps_dir, mesg) && check_new_path(s.csv_path, "CSV file", mesg) &&
          check_json_path(s.json_path, mesg);
 }

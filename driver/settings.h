@@ -27,12 +27,14 @@ inline constexpr std::string_view kVariablesSetting = "BRINDLEWICK_VARIABLES";
 inline constexpr std::string_view kStepsSetting = "BRINDLEWICK_STEPS";
 inline constexpr std::string_view kNanEqualSetting = "BRINDLEWICK_NAN_EQUAL";
 inline constexpr std::string_view kJsonSetting = "BRINDLEWICK_JSON";
+inline constexpr std::string_view kOnlyCommonSetting = "BRINDLEWICK_ONLY_COMMON";
 
 // Every setting of the tool, for the check of the names in the environment.
 inline constexpr std::string_view kKnownSettings[] = {
     kSummarySetting,    kMapsSetting,   kCsvSetting,      kExitOnDiffSetting,
     kMaxReportsSetting, kAbsTolSetting, kRelTolSetting,   kFormatSetting,
-    kVariablesSetting,  kStepsSetting,  kNanEqualSetting, kJsonSetting};
+    kVariablesSetting,  kStepsSetting,  kNanEqualSetting, kJsonSetting,
+    kOnlyCommonSetting};
 
 // The exit status of a completed run in which cells differ, with BRINDLEWICK_EXIT_ON_DIFF.
 inline constexpr int kExitDifferences = 1;
@@ -69,6 +71,8 @@ struct Settings {
   std::vector<std::string> variables;  // empty: every variable of INFILE2
   StepRange steps;
   bool nan_equal = false;  // NaN against NaN not reported
+  // Only the variables and steps both files hold are compared; the others are listed.
+  bool only_common = false;
 
   // Whether any setting changes what the comparison does beyond today's reports. The choice
   // of variables and steps only narrows what is compared.

@@ -8,6 +8,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -17,6 +18,7 @@
 #include "kavro/core.h"
 #include "kavro/file.h"
 #include "kavro/fixed_string.h"
+#include "kavro/projection.h"
 #include "kavro/version.h"
 
 namespace py = pybind11;
@@ -244,6 +246,38 @@ std::vector<std::pair<int, int>> steps(const kavro::File& f) {
   return out;
 }
 
+// ---- Cell locations from a description's grid --------------------------------------------
+
+kavro::Error no_locations(const kavro::GridMapping& g) {
+  return kavro::Error("grid_locations", "no locations for grid type " + std::to_string(g.GDTYP) +
+                                            " (" + std::string(kavro::grid_type_name(g.GDTYP)) +
+                                            ")");
+}
+
+// COL, ROW, XLOCA, YLOCA, LATITUDE, LONGITUDE as float64 arrays (row, column).
+py::dict grid_locations(const py::dict& desc) {
+  const kavro::GridMapping g = kavro::grid_mapping_of(description_of(desc));
+  const std::vector<py::ssize_t> shape = {g.NROWS > 0 ? g.NROWS : 0, g.NCOLS > 0 ? g.NCOLS : 0};
+  std::array<py::array_t<double>, 6> a;
+  std::array<std::span<double>, 6> s;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    a[i] = py::array_t<double>(shape);
+    s[i] = std::span<double>(a[i].mutable_data(), static_cast<std::size_t>(a[i].size()));
+  }
+  if (!kavro::grid_locations(g, {s[0], s[1], s[2], s[3], s[4], s[5]})) throw no_locations(g);
+  py::dict out;
+  const char* names[] = {"COL", "ROW", "XLOCA", "YLOCA", "LATITUDE", "LONGITUDE"};
+  for (std::size_t i = 0; i < a.size(); ++i) out[names[i]] = a[i];
+  return out;
+}
+
+std::pair<double, double> grid_origin_offset(const py::dict& desc) {
+  const kavro::GridMapping g = kavro::grid_mapping_of(description_of(desc));
+  double x0 = 0, y0 = 0;
+  if (!kavro::grid_origin_offset(g, x0, y0)) throw no_locations(g);
+  return {x0, y0};
+}
+
 }  // namespace
 
 PYBIND11_MODULE(_kavro, m) {
@@ -273,6 +307,14 @@ PYBIND11_MODULE(_kavro, m) {
   m.def(
       "netcdf_version", [] { return std::string(kavro_netcdf_version()); },
       "The linked netCDF library's version text.");
+
+  m.def("grid_locations", &grid_locations,
+        "Every cell's COL, ROW, XLOCA, YLOCA, LATITUDE, LONGITUDE (float64, row x column) from "
+        "a description's grid and projection.");
+  m.def("grid_origin_offset", &grid_origin_offset,
+        "The x/y origin (XCENT, YCENT) in the coordinates of the grid's own projection.");
+  m.def("earth_radius", &kavro::earth_radius,
+        "The radius (m) of the sphere locations are computed on (KAVRO_EARTH_RADIUS).");
 
   py::class_<kavro::File>(m, "File")
       .def_static("open_name",

@@ -15,7 +15,7 @@ declare -A layer=(
   [util]=0
   [core]=1
   [settings]=2
-  [filetype]=3
+  [filetype]=3 [projection]=3
   [open]=4
   [read]=5
   [netcdf]=6 [list]=6 [binary]=6 [memory]=6

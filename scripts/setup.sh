@@ -2,20 +2,22 @@
 # Installs what the build needs on a fresh Debian 12 machine. Quick and silent when all is there.
 set -euo pipefail
 need=()
-# gfortran builds the Fortran module, groff checks the manual page, pkgconf tests kavro.pc,
-# libpng writes the difference maps; clang with its runtime libraries builds the libFuzzer
-# targets (scripts/fuzz.sh); python3 sums the coverage (scripts/coverage.sh, with gcc's gcov);
-# binutils' readelf checks the installed library's SONAME (tests/install); clang-format checks
-# the sources' layout (scripts/check_format.sh); ccache keeps compiled objects between builds. The Python module
-# builds with pybind11 for Debian's python3; its tests use numpy, xarray (with the netCDF4 and
-# scipy engines to check against), Dask's distributed scheduler and pytest; pip installs it
-# (setuptools and wheel build it, venv makes the test's fresh environment). Everything else the
-# scripts call (sh, sed, grep, cmp, tail, find, nproc) is in every Debian system.
+# gfortran builds the Fortran module, groff checks the manual pages, pkgconf tests kavro.pc,
+# libpng writes the difference maps; PROJ (libproj-dev, proj-data) computes cell locations from
+# a grid's projection, and pyproj checks them in the tests; clang with its runtime libraries
+# builds the libFuzzer targets (scripts/fuzz.sh); python3 sums the coverage
+# (scripts/coverage.sh, with gcc's gcov); binutils' readelf checks the installed library's
+# SONAME (tests/install); clang-format checks the sources' layout (scripts/check_format.sh);
+# ccache keeps compiled objects between builds. The Python module builds with pybind11 for
+# Debian's python3; its tests use numpy, xarray (with the netCDF4 and scipy engines to check
+# against), Dask's distributed scheduler and pytest; pip installs it (setuptools and wheel
+# build it, venv makes the test's fresh environment). Everything else the scripts call (sh,
+# sed, grep, cmp, tail, find, nproc) is in every Debian system.
 for pkg in cmake g++ make libnetcdf-dev netcdf-bin libgtest-dev googletest libbenchmark-dev \
   gfortran groff-base pkgconf libpng-dev clang libclang-rt-14-dev binutils clang-format ccache \
   python3 python3-dev pybind11-dev python3-pybind11 python3-numpy python3-xarray python3-dask \
   python3-distributed python3-pytest python3-netcdf4 python3-scipy python3-setuptools \
-  python3-wheel python3-pip python3-venv; do
+  python3-wheel python3-pip python3-venv libproj-dev proj-data python3-pyproj; do
   dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || need+=("$pkg")
 done
 if [ ${#need[@]} -gt 0 ]; then

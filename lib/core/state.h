@@ -92,6 +92,7 @@ class PerVarSlot {
 struct SettingMemo {
   bool read = false;
   bool value = false;
+  double number = 0;  // a number setting's value
 };
 // Rows the settings table may hold: a table past it does not compile.
 inline constexpr std::size_t kSettingCapacity = 8;

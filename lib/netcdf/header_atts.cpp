@@ -3,6 +3,7 @@
 #include <netcdf.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <vector>
 
@@ -48,8 +49,46 @@ int get_scalar_att(int ncid, int varid, std::string_view name, nc_type want,
 }
 }  // namespace
 
+namespace {
+bool integer_type(nc_type type) noexcept {
+  switch (type) {
+    case NC_BYTE:
+    case NC_SHORT:
+    case NC_INT:
+    case NC_INT64:
+    case NC_UBYTE:
+    case NC_USHORT:
+    case NC_UINT:
+    case NC_UINT64:
+      return true;
+    default:
+      return false;
+  }
+}
+}  // namespace
+
+// Any integer type, for writers that store a Python int as 64 bits or a flag as a byte; the
+// value must fit an int (NC_ERANGE otherwise).
 int get_int_att(int ncid, int varid, std::string_view name, int& value) {
-  return get_scalar_att(ncid, varid, name, NC_INT, nc_get_att_int, value);
+  const NcName n(name);
+  nc_type type{};
+  std::size_t len = 0;
+  int status = inquire(ncid, varid, n, type, len);
+  if (status != NC_NOERR) return status;
+  if (!integer_type(type)) return NC_EBADTYPE;
+  if (len != 1) return NC_EINVAL;
+  if (type == NC_UINT64) {
+    unsigned long long u = 0;
+    status = nc_get_att_ulonglong(ncid, varid, n.c_str(), &u);
+    if (status == NC_NOERR && u > static_cast<unsigned long long>(INT_MAX)) return NC_ERANGE;
+    if (status == NC_NOERR) value = static_cast<int>(u);
+    return status;
+  }
+  long long v = 0;
+  status = nc_get_att_longlong(ncid, varid, n.c_str(), &v);
+  if (status == NC_NOERR && (v < INT_MIN || v > INT_MAX)) return NC_ERANGE;
+  if (status == NC_NOERR) value = static_cast<int>(v);
+  return status;
 }
 
 int get_float_att(int ncid, int varid, std::string_view name, float& value) {

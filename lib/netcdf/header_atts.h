@@ -12,7 +12,8 @@
 
 namespace kavro::detail {
 
-// One int, one float, one double.
+// One int (of any netCDF integer type whose value fits an int: NC_ERANGE otherwise), one
+// float, one double.
 [[nodiscard]] int get_int_att(int ncid, int varid, std::string_view name, int& value);
 [[nodiscard]] int get_float_att(int ncid, int varid, std::string_view name, float& value);
 [[nodiscard]] int get_double_att(int ncid, int varid, std::string_view name, double& value);

@@ -81,7 +81,7 @@ constexpr std::array<RealField, 9> kRealFields = {{
 bool att_ok(int status, int fid, std::string_view name, std::string_view expected,
             std::string_view failure) {
   if (nc_ok(status, fid, failure)) return true;
-  if (status == NC_EBADTYPE || status == NC_EINVAL) {
+  if (status == NC_EBADTYPE || status == NC_EINVAL || status == NC_ERANGE) {
     XQMSG2(MsgBuf<256>() << "Header attribute \"" << name << "\" must hold " << expected);
   }
   return false;
@@ -121,13 +121,13 @@ bool read_description(int fid, int ncid) {
   if (b.FTYPE3(fid) != KFEVNT3) {
     // An event file has no time step of its own.
     if (!att_ok(int_field(ncid, layout::kTstepAtt, b.TSTEP3(fid)), fid, layout::kTstepAtt,
-                "one int value", "Error reading file attribute TSTEP")) {
+                "one integer value that fits 32 bits", "Error reading file attribute TSTEP")) {
       return false;
     }
   }
   for (const IntField& f : kIntFields) {
-    if (!att_ok(int_field(ncid, f.name, (b.*f.table)(fid)), fid, f.name, "one int value",
-                f.failure)) {
+    if (!att_ok(int_field(ncid, f.name, (b.*f.table)(fid)), fid, f.name,
+                "one integer value that fits 32 bits", f.failure)) {
       return false;
     }
   }
@@ -136,7 +136,7 @@ bool read_description(int fid, int ncid) {
     if (!att_ok(status, fid, f.name, "one double value", f.failure)) return false;
   }
   if (!att_ok(int_field(ncid, layout::kVgtypAtt, b.VGTYP3(fid)), fid, layout::kVgtypAtt,
-              "one int value", "Error reading file attribute VGTYP.")) {
+              "one integer value that fits 32 bits", "Error reading file attribute VGTYP.")) {
     return false;
   }
   if (!att_ok(detail::get_float_att(ncid, NC_GLOBAL, layout::kVgtopAtt, b.VGTOP3(fid)), fid,
@@ -333,9 +333,10 @@ bool read_header(int fid) {
   const int ncid = b.NCID3(fid);
   clear_description(fid);
   if (!att_ok(int_field(ncid, layout::kFtypeAtt, b.FTYPE3(fid)), fid, layout::kFtypeAtt,
-              "one int value", "Error reading netCDF file attribute FTYPE.") ||
+              "one integer value that fits 32 bits",
+              "Error reading netCDF file attribute FTYPE.") ||
       !att_ok(int_field(ncid, layout::kNvarsAtt, b.NVARS3(fid)), fid, layout::kNvarsAtt,
-              "one int value", "Error reading netCDF file attribute NVARS")) {
+              "one integer value that fits 32 bits", "Error reading netCDF file attribute NVARS")) {
     return false;
   }
   if (b.NVARS3(fid) > MXVARS3) {

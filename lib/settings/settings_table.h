@@ -1,7 +1,7 @@
 // The library's own settings, one row each, and the one reader that code asks for their values.
-// Each setting is an environment variable read as Y or N. Everything about a setting is in its
-// row: the reader, its memory of settings read once per run, the list the tool's --help prints
-// and the check of the README's table all follow from kSettings.
+// Each setting is an environment variable read as Y or N, or as a number. Everything about a
+// setting is in its row: the reader, its memory of settings read once per run, the list the tool's
+// --help prints and the check of the README's table all follow from kSettings.
 #ifndef KAVRO_SETTINGS_SETTINGS_TABLE_H
 #define KAVRO_SETTINGS_SETTINGS_TABLE_H
 
@@ -27,6 +27,12 @@ enum class BadValueReport {
   kMessage,     // a plain log line with the row's text
 };
 
+// What a setting's value is.
+enum class SettingKind {
+  kYesNo,   // Y or N, read with ENVYN
+  kNumber,  // a number above 0, read with ENVDBLE
+};
+
 struct SettingRow {
   const char* name;         // the environment variable
   std::string_view prompt;  // the description the yes/no reader is given
@@ -38,6 +44,12 @@ struct SettingRow {
   BadValueReport bad_value;
   std::string_view bad_value_text;
   std::string_view summary;  // what it does, for a tool's help (after "Y or N (default N): ")
+  // A number setting: its default (default_value is unused), the default as listed, and what
+  // it takes.
+  SettingKind kind = SettingKind::kYesNo;
+  double number_default = 0;
+  std::string_view number_default_text = "";
+  std::string_view number_values = "";
 };
 
 inline constexpr std::array kSettings{
@@ -75,6 +87,19 @@ inline constexpr std::array kSettings{
                .bad_value_text = "",
                .summary = "the start-up banner goes to standard output when the log goes "
                           "elsewhere"},
+    SettingRow{.name = "KAVRO_EARTH_RADIUS",
+               .prompt = "Earth radius for grid locations (m)",
+               .default_value = false,
+               .timing = ReadTiming::kOncePerRun,
+               .logged_when_unset = false,
+               .bad_value = BadValueReport::kMessage,
+               .bad_value_text = "Bad value for environment variable KAVRO_EARTH_RADIUS",
+               .summary = "radius of the sphere on which cell locations are computed from a "
+                          "grid's projection",
+               .kind = SettingKind::kNumber,
+               .number_default = 6370000.0,
+               .number_default_text = "6370000",
+               .number_values = "metres"},
 };
 static_assert(kSettings.size() <= kSettingCapacity,
               "the state keeps kSettingCapacity settings: raise it with the table");
@@ -104,6 +129,10 @@ class SettingName {
 bool setting(SettingName name, std::string_view caller);
 // The same for the setting at INDEX of kSettings.
 bool setting_at(std::size_t index, std::string_view caller);
+
+// The value of number setting NAME, as setting() reads a yes/no one; a value that is not a
+// number above 0 is reported as the row says and gives the default.
+double setting_number(SettingName name, std::string_view caller);
 
 // Whether a setting read once per run has been read in this run.
 bool setting_read(SettingName name) noexcept;

@@ -10,8 +10,9 @@ logical names the caller defined. The library keeps one state per process, so ev
 one lock per process.
 
 Options: stack= a location file (path or logical name) whose LATITUDE and LONGITUDE become
-coordinates latitude(row, column) and longitude(row, column); names= logical names to define
-(the members of a LIST: value).
+coordinates latitude(row, column) and longitude(row, column), computed from the grid's
+projection without it; names= logical names to define (the members of a LIST: value). CF
+metadata (a grid mapping "crs", standard names) as _cf gives it.
 
 xarray's own keywords keep their meaning: decode_times (False: time holds seconds since the
 first step, with CF units), use_cftime, decode_timedelta, mask_and_scale and concat_characters
@@ -31,7 +32,7 @@ from xarray.backends import BackendArray, BackendEntrypoint, CachingFileManager
 from xarray.backends.locks import SerializableLock
 from xarray.core import indexing
 
-from . import _errors, _file
+from . import _cf, _errors, _file
 
 DIMS = ("time", "layer", "row", "column")
 # The library may not be called from two threads at once; pickled, a lock is a new one in the
@@ -43,6 +44,8 @@ def reopen(target: str, names=(), mode=None) -> _file.File:  # noqa: ARG001
     """The file manager's opener: in whatever process the array is read in. (An unpickled
     manager hands over a mode even when it was given none.)"""
     return _file.open(target, names=dict(names) if names else None)
+
+
 # The file types laid out as columns x rows x layers: GRDDED3, the unnamed type 7, PTRFLY3.
 _CODE_OF = {name: code for code, name in _file.FILE_TYPES.items()}
 GRIDDED_TYPES = (_CODE_OF["GRDDED3"], 7, _CODE_OF["PTRFLY3"])
@@ -139,8 +142,8 @@ def raw_variables(f: _file.File, manager, lock, stack, names) -> dict:
         "y": xarray.Variable(("row",), g["yorig"] + (numpy.arange(g["nrows"]) + 0.5) * g["ycell"],
                              {"units": "m", "long_name": "projected y of the cell centre"}),
     })
-    if stack is not None:
-        variables.update(location_coords(stack, names, g))
+    variables.update(location_coords(stack, names, g) if stack is not None else {
+        name: xarray.Variable(*coord) for name, coord in _cf.location_coords(d).items()})
     return variables
 
 
@@ -165,6 +168,7 @@ def open_kavro_dataset(filename, *, stack=None, names=None, lock=None, decoders=
         ds = xarray.Dataset(variables, attrs=attrs)
         ds = ds.set_coords([n for n in COORDINATES if n in ds.variables] + sorted(
             n for n in coord_names if n in ds.variables))
+        ds = _cf.apply(ds, d)
     except BaseException:
         manager.close()
         raise

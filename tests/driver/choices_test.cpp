@@ -238,4 +238,40 @@ TEST_F(MismatchTest, MismatchesAreSaid) {
   EXPECT_EQ(reports(r), "");
 }
 
+// BRINDLEWICK_ONLY_COMMON=Y compares what both files hold and lists the rest, where the run
+// without it ends at the first variable or step INFILE1 lacks.
+TEST_F(MismatchTest, OnlyCommonComparesWhatBothHold) {
+  write("stack.nc", stack());
+  FixtureSpec one = data();
+  one.vars = kavro_test::numbered_vars(3);
+  one.vars.erase(one.vars.begin() + 1);
+  write("run1.nc", one);
+  FixtureSpec two = data();
+  two.records = 3;
+  two.value = [](int var, int rec, int lay, int row, int col) {
+    return kavro_test::default_value(var, rec, lay, row, col) + (row == 2 && col == 3 ? 1 : 0);
+  };
+  write("run2.nc", two);
+  const RunResult whole = run({{"LOGFILE", path("whole.log")}});
+  EXPECT_EQ(whole.status, 2);
+  EXPECT_EQ(whole.err,
+            "brindlewick: Variable \"V3\" of \"INFILE1\" is not in \"INFILE2\": not "
+            "compared\nbrindlewick: INFILE1 (" +
+                path("run1.nc") + "): step 2024033:020000 is not in this file\n");
+  const RunResult common = run({{"BRINDLEWICK_ONLY_COMMON", "Y"}});
+  EXPECT_EQ(common.status, 0) << common.err;
+  const std::vector<std::string> said = {
+      "Variable \"V3\" of \"INFILE1\" is not in \"INFILE2\": not compared",
+      "Variable \"V2\" of \"INFILE2\" is not in \"INFILE1\": not compared",
+      "Steps of \"INFILE2\" not in \"INFILE1\", not compared: 2024033:020000"};
+  std::string err;
+  for (const std::string& line : said) {
+    err += "brindlewick: " + line + "\n";
+    EXPECT_TRUE(contains(common.log, "     " + line)) << line;
+  }
+  EXPECT_EQ(common.err, err);
+  EXPECT_EQ(cells(reports(common)), (std::vector<std::pair<int, int>>{{3, 2}, {3, 2}}));
+  EXPECT_EQ(tail(common.log, 4), kNormalEnd);
+}
+
 }  // namespace

@@ -1,14 +1,20 @@
 // How a person invokes the tool and learns why a run failed: the file arguments and their
 // refusals, and the lines on standard error when the log is a file of its own.
 #include <gtest/gtest.h>
+#include <netcdf.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "driver/tool_run.h"
+#include "file_names.h"
 
 namespace {
 
@@ -70,11 +76,6 @@ TEST_F(InvocationTest, ArgumentRefusals) {
     std::string err;
   };
   const std::vector<Case> cases = {
-      {{{"STACK1", std::nullopt}},
-       {"a.nc", "b.nc"},
-       "brindlewick: no location file: the location file holds the latitude, longitude, X, Y, "
-       "COL and ROW of every cell of the data files' grid; give it with --stack FILE or "
-       "STACK1=FILE\n"},
       {{{"INFILE1", "other.nc"}},
        {"--stack", path("stack.nc"), "a.nc", path("run2.nc")},
        "brindlewick: INFILE1 is set to \"other.nc\" in the environment but the argument names "
@@ -231,7 +232,8 @@ TEST_F(InvocationTest, UnsetNamesStandForThemselves) {
       EXPECT_EQ(r.status, 2);
       const std::string give = name == "STACK1" ? "--stack FILE" : "FILE1 FILE2";
       EXPECT_EQ(r.err, "brindlewick: " + name + " is not set and there is no file named " + name +
-                           " here (give " + give + ", or set " + name + ")\n");
+                           " here (give " + give + ", or set " + name + ")" +
+                           (name == "STACK1" ? std::string(brindlewick::kNoStackHint) : "") + "\n");
       EXPECT_EQ(tail(r.log, 4), abort_end("Could not open file \"" + name + "\" for input"));
     }
   }
@@ -241,7 +243,8 @@ TEST_F(InvocationTest, UnsetNamesStandForThemselves) {
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.err,
             "brindlewick: STACK1 is not set and there is no file named STACK1 here (give --stack "
-            "FILE, or set STACK1)\nusage: brindlewick [--stack FILE] [FILE1 FILE2] | --help | "
+            "FILE, or set STACK1); \"brindlewick FILE1 FILE2\" compares two data files without a "
+            "location file\nusage: brindlewick [--stack FILE] [FILE1 FILE2] | --help | "
             "--version\n");
 }
 
@@ -300,6 +303,134 @@ TEST_F(InvocationTest, VerdictOnStandardError) {
     const RunResult r = run(c.env);
     EXPECT_EQ(r.status, c.status) << c.err;
     EXPECT_EQ(r.err, c.err);
+  }
+}
+
+// Two data files and no location file: the locations come from INFILE2's grid projection, the
+// log says so, and the reports equal, byte for byte, those made with the location file that
+// make_stack writes for the grid. A grid type without a mapping is refused with one line; a
+// location file still serves it.
+TEST_F(InvocationTest, LocationsFromTheGrid) {
+  struct Case {
+    std::string grid_type;  // as the log names it
+    int gdtyp;
+    double p_alp, p_bet, p_gam, xcent, ycent, xorig, yorig, xcell, ycell;
+  };
+  const std::vector<Case> cases = {
+      {"2 (Lambert conformal conic)", 2, 30, 60, -90, -90, 40, -2000, -1500, 1000, 1000},
+      {"2 (Lambert conformal conic)", 2, 33, 45, -97, -90, 40, -2000, -1500, 1000, 1000},
+      {"6 (polar stereographic)", 6, 1, 60, -98, -98, 90, -2e6, -3e6, 12000, 12000},
+      {"6 (polar stereographic)", 6, -1, -71, 0, 10, -60, -2000, -1500, 1000, 1000},
+      {"1 (latitude-longitude)", 1, 0, 0, 0, 0, 0, -100, 30, 0.5, 0.25},
+      {"7 (equatorial Mercator)", 7, 20, 0, -90, -85, 10, -2000, -1500, 1000, 1000},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    const std::string k = std::to_string(++n);
+    FixtureSpec one = data();
+    one.gdtyp = c.gdtyp;
+    std::tie(one.p_alp, one.p_bet, one.p_gam, one.xcent, one.ycent) =
+        std::tuple(c.p_alp, c.p_bet, c.p_gam, c.xcent, c.ycent);
+    std::tie(one.xorig, one.yorig, one.xcell, one.ycell) =
+        std::tuple(c.xorig, c.yorig, c.xcell, c.ycell);
+    FixtureSpec two = one;
+    two.value = [](int var, int rec, int lay, int row, int col) {
+      return kavro_test::default_value(var, rec, lay, row, col) + (row == 2 && col == 3 ? 1 : 0);
+    };
+    write("a" + k + ".nc", one);
+    write("b" + k + ".nc", two);
+    const Env no_stack = {{"STACK1", std::nullopt},
+                          {"INFILE1", std::nullopt},
+                          {"INFILE2", std::nullopt},
+                          {"LOGFILE", path("grid" + k + ".log")}};
+    const RunResult computed = run(no_stack, "", {path("a" + k + ".nc"), path("b" + k + ".nc")});
+    ASSERT_EQ(computed.status, 0) << k << computed.err;
+    EXPECT_EQ(cells(reports(computed)).size(), 4U) << k;
+    EXPECT_NE(std::find(computed.log.begin(), computed.log.end(),
+                        "     Locations computed from the grid type " + c.grid_type +
+                            " of \"INFILE2\": no location file given"),
+              computed.log.end())
+        << k;
+    const std::string made = path("made" + k + ".nc");
+    ASSERT_EQ(std::system((std::string(KAVRO_MAKE_STACK) + " " + path("b" + k + ".nc") + " " +
+                           made + " >/dev/null")
+                              .c_str()),
+              0);
+    Env with_stack = no_stack;
+    with_stack["LOGFILE"] = path("made" + k + ".log");
+    const RunResult from_file =
+        run(with_stack, "", {"--stack", made, path("a" + k + ".nc"), path("b" + k + ".nc")});
+    EXPECT_EQ(from_file.status, 0) << k << from_file.err;
+    EXPECT_EQ(from_file.out, computed.out) << k;
+  }
+  FixtureSpec general = data();
+  general.gdtyp = 3;
+  write("general.nc", general);
+  const RunResult refused = run({{"STACK1", std::nullopt},
+                                 {"INFILE1", std::nullopt},
+                                 {"INFILE2", std::nullopt},
+                                 {"LOGFILE", path("general.log")}},
+                                "", {path("general.nc"), path("general.nc")});
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_EQ(refused.err,
+            "brindlewick: No locations for the grid type 3 (general Mercator) of \"INFILE2\": "
+            "give a location file (--stack FILE)\n");
+  const RunResult served =
+      run({{"STACK1", std::nullopt},
+           {"INFILE1", std::nullopt},
+           {"INFILE2", std::nullopt},
+           {"LOGFILE", path("served.log")}},
+          "", {"--stack", path("stack.nc"), path("general.nc"), path("general.nc")});
+  EXPECT_EQ(served.status, 0) << served.err;
+}
+
+// A data file that does not open gets one line on standard error with everything it lacks of
+// the layout, under the names the file should carry; the log keeps the opener's first message.
+TEST_F(InvocationTest, MissingItemsInOneLine) {
+  struct Case {
+    std::function<void(FixtureSpec&)> change;
+    bool drop_tflag;
+    std::string gaps;
+    std::string first;  // the opener's message (the log ends the first two with a period)
+  };
+  const std::vector<Case> cases = {
+      {[](FixtureSpec& s) { s.drop("VGLVLS"); }, false, "the float attribute VGLVLS",
+       "Error reading file attribute VGLVS"},
+      {[](FixtureSpec& s) {
+         s.drop("FTYPE");
+         s.override_attr("VGLVLS", kavro_test::RawAttr::doubles({1, 0}));
+       },
+       false, "the int attribute FTYPE and the float attribute VGLVLS",
+       "Error reading netCDF file attribute FTYPE"},
+      {[](FixtureSpec& s) {
+         s.drop("GDNAM");
+         s.vars[0].has_units = false;
+       },
+       true, "the variable TFLAG, the text attribute GDNAM, and units on V1",
+       "Error reading file attribute GDNAM"},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    const std::string file = path("gap" + std::to_string(++n) + ".nc");
+    FixtureSpec s = data();
+    c.change(s);
+    ASSERT_TRUE(kavro_test::write_fixture(file, s));
+    if (c.drop_tflag) {
+      int ncid = 0, varid = 0;
+      ASSERT_EQ(nc_open(file.c_str(), NC_WRITE, &ncid), NC_NOERR);
+      ASSERT_EQ(nc_redef(ncid), NC_NOERR);
+      ASSERT_EQ(nc_inq_varid(ncid, "TFLAG", &varid), NC_NOERR);
+      ASSERT_EQ(nc_rename_var(ncid, varid, "FLAGS"), NC_NOERR);
+      ASSERT_EQ(nc_close(ncid), NC_NOERR);
+    }
+    const RunResult r =
+        run({{"INFILE1", file}, {"LOGFILE", path("gap" + std::to_string(n) + ".log")}});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "brindlewick: " + file + " lacks " + c.gaps + "\nbrindlewick: INFILE1 (" +
+                         file + "): " + c.first + ": Attribute not found\n");
+    // The log's own text, a period after the first two.
+    const std::string logged = "     " + c.first + (n < 3 ? "." : "");
+    EXPECT_TRUE(std::find(r.log.begin(), r.log.end(), logged) != r.log.end()) << logged;
   }
 }
 

@@ -57,6 +57,8 @@ TEST(LibrarySettingsList, HelpPrintsTheTable) {
       "                       library instead of straight from the file (for diagnosis)\n"
       "  KAVRO_BANNER         Y or N (default Y): the start-up banner goes to standard output\n"
       "                       when the log goes elsewhere\n"
+      "  KAVRO_EARTH_RADIUS   metres (default 6370000): radius of the sphere on which cell\n"
+      "                       locations are computed from a grid's projection\n"
       "Files are netCDF classic";
   EXPECT_NE(help.find(block), std::string::npos) << help;
 }

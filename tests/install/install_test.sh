@@ -22,7 +22,8 @@ cmake --install "$build" --prefix "$prefix" >"$work/install.log" || fail "cmake 
 # ---- What lands where ----------------------------------------------------------------------
 for f in include/kavro/kavro.h include/kavro/kavro_c.h include/kavro/desc.h \
   include/kavro/version.h "$libdir/libkavro.a" "$libdir/libkavro.so" "$libdir/libkavro.so.${version%%.*}" \
-  "$libdir/libkavro.so.$version" bin/brindlewick bin/make_sample share/man/man1/brindlewick.1 \
+  "$libdir/libkavro.so.$version" bin/brindlewick bin/make_sample bin/make_stack \
+  share/man/man1/brindlewick.1 share/man/man5/kavro-files.5 include/kavro/projection.h \
   "$libdir/cmake/kavro/kavroConfig.cmake" "$libdir/cmake/kavro/kavroConfigVersion.cmake" \
   "$libdir/pkgconfig/kavro.pc" share/doc/kavro/examples/read_grid.c include/kavro/file.h \
   include/kavro/write.h share/doc/kavro/examples/write_grid.cpp; do
@@ -144,7 +145,7 @@ PY
     fail "the installed Python package printed: $out"
   # The RECORD pip uninstalls by: every installed file of the package, each with its hash
   # and size, the RECORD itself without.
-  out=$("$python" - "$prefix/$pydir" "kavro-$version.dist-info" <<'PY' 2>&1
+  out=$("$python3" - "$prefix/$pydir" "kavro-$version.dist-info" <<'PY' 2>&1
 import base64, csv, hashlib, os, sys
 site, info = sys.argv[1:]
 with open(os.path.join(site, info, "RECORD"), newline="") as f:

@@ -163,8 +163,14 @@ class Writer {
         ok(nc_put_att_float(ncid_, varid, n, NC_FLOAT, count, v.data()), n);
         return;
       }
-      default:
+      case NC_DOUBLE:
         ok(nc_put_att_double(ncid_, varid, n, NC_DOUBLE, count, a.numbers.data()), n);
+        return;
+      default: {  // the other integer types, converted by netCDF
+        std::vector<long long> v;
+        for (double x : a.numbers) v.push_back(static_cast<long long>(x));
+        ok(nc_put_att_longlong(ncid_, varid, n, a.nc_type, count, v.data()), n);
+      }
     }
   }
   void put_text(int varid, const std::string& name, const std::string& text) {

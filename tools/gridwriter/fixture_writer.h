@@ -51,6 +51,8 @@ struct RawAttr {
   static RawAttr floats(std::vector<double> v) { return {5, std::move(v), {}}; }
   static RawAttr doubles(std::vector<double> v) { return {6, std::move(v), {}}; }
   static RawAttr chars(std::string s) { return {2, {}, std::move(s)}; }
+  // Any other netCDF integer type (NC_SHORT, NC_INT64, ...; the 64-bit ones need CDF-5).
+  static RawAttr integers(int type, std::vector<double> v) { return {type, std::move(v), {}}; }
 };
 
 struct FixtureVar {

@@ -38,8 +38,8 @@ bool STRLIST(std::string_view ename, std::string_view edesc, int nmax, int& ncnt
 // One setting of the library as its settings table lists it, for a tool's help and documents.
 struct LibrarySetting {
   std::string_view name;           // the environment variable
-  std::string_view values;         // what it takes: "Y or N"
-  std::string_view default_value;  // the value an unset variable stands for: "Y" or "N"
+  std::string_view values;         // what it takes: "Y or N", or a number's unit ("metres")
+  std::string_view default_value;  // the value an unset variable stands for: "Y", "N", a number
   std::string_view summary;        // what it does
 };
 

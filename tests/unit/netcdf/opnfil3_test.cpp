@@ -146,7 +146,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "NCOLS",
                 RawAttr::doubles({4}),
                 {"Error reading file attribute NCOLS",
-                 "Header attribute \"NCOLS\" must hold one int value"}},
+                 "Header attribute \"NCOLS\" must hold one integer value that fits 32 bits"}},
         BadCase{"NcolsTwoValues",
                 "NCOLS",
                 RawAttr::ints({4, 4}),
@@ -285,4 +285,39 @@ TEST_F(Opnfil3Test, FailedOpenLeavesNoFileOpen) {
 }
 
 }  // namespace
+// An integer attribute of any netCDF integer type opens where its value fits an int (xarray
+// writes a Python int as 64 bits); one beyond 32 bits is refused, saying what fits. The header
+// check reads its integers the same way.
+TEST_F(Opnfil3Test, IntegerAttributesOfAnyType) {
+  struct Case {
+    int type;
+    double ncols;
+    bool opens;
+  };
+  const std::vector<Case> cases = {
+      {NC_BYTE, 4, true},   {NC_SHORT, 4, true},    {NC_UBYTE, 4, true},
+      {NC_USHORT, 4, true}, {NC_UINT, 4, true},     {NC_INT64, 4, true},
+      {NC_UINT64, 4, true}, {NC_INT64, 5e9, false}, {NC_INT64, -5e9, false}};
+  ScopedEnv check("KAVRO_CHECK_HEADERS", "Y");
+  for (const Case& c : cases) {
+    FixtureSpec s = grid();
+    s.write_data = false;
+    s.cdf5 = true;
+    s.override_attr("NCOLS", RawAttr::integers(c.type, {c.ncols}));
+    s.override_attr("VGTYP", RawAttr::integers(c.type, {7}));
+    EXPECT_EQ(open_file(s), c.opens) << c.type << " " << log_text();
+    if (c.opens) {
+      EXPECT_EQ(state().b.NCOLS3(1), 4);
+      EXPECT_EQ(state().b.VGTYP3(1), 7);
+      ASSERT_TRUE(kavro::CLOSE3("INFILE1"));
+    } else {
+      EXPECT_TRUE(
+          logged("Header attribute \"NCOLS\" must hold one integer value that fits 32 "
+                 "bits"))
+          << log_text();
+      EXPECT_EQ(slot_of("INFILE1"), 0);
+    }
+  }
+}
+
 }  // namespace kavro_test

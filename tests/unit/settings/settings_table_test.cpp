@@ -4,11 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "core/state.h"
+#include "kavro/kavro.h"
 #include "support/test_env.h"
 
 namespace kavro_test {
@@ -131,10 +134,54 @@ const std::vector<SettingCase> kCases = {
 INSTANTIATE_TEST_SUITE_P(Rows, SettingTableTest, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.test_name); });
 
-// Every row of the table has its case above, in the table's order.
+// Every yes/no row of the table has its case above, in the table's order; the number rows
+// follow them and have theirs below.
 TEST(SettingTable, EveryRowHasACase) {
-  ASSERT_EQ(kCases.size(), kavro::detail::kSettings.size());
+  std::size_t yes_no = 0;
+  for (const auto& row : kavro::detail::kSettings) {
+    yes_no += row.kind == kavro::detail::SettingKind::kYesNo ? 1 : 0;
+  }
+  ASSERT_EQ(kCases.size(), yes_no);
   for (std::size_t i = 0; i < kCases.size(); ++i) EXPECT_EQ(kCases[i].key.index(), i);
+  EXPECT_EQ(kavro::detail::SettingName("KAVRO_EARTH_RADIUS").index(), yes_no);
+}
+
+// KAVRO_EARTH_RADIUS: unset, the default without a log line; a number above 0 is used; anything
+// else gives the default with the row's line. Read once per run.
+class NumberSettingTest : public LibraryTest {};
+
+TEST_F(NumberSettingTest, EarthRadius) {
+  struct Case {
+    std::optional<std::string> value;
+    double expected;
+    std::vector<std::string> log;
+  };
+  const std::string bad = "     Bad value for environment variable KAVRO_EARTH_RADIUS";
+  const std::vector<Case> cases = {
+      {std::nullopt, 6370000.0, {}},
+      {"6371229", 6371229.0, {"     Value for  KAVRO_EARTH_RADIUS:  6.37123E+06"}},
+      {"-5", 6370000.0, {"     Value for  KAVRO_EARTH_RADIUS:  -5", bad}},
+      {"maybe",
+       6370000.0,
+       {"     ", "     >>--->> WARNING in subroutine envdblec",
+        "     Value for KAVRO_EARTH_RADIUS not a double : 'maybe', returning default:  6.37E+06",
+        "     ", bad}},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    kavro::test_hooks::reset_state();
+    const std::string log = dir().file("radius" + std::to_string(++n) + ".log");
+    ScopedEnv log_file("LOGFILE", log);
+    ScopedEnv radius("KAVRO_EARTH_RADIUS", c.value);
+    kavro::XQMSG2("before");
+    EXPECT_EQ(kavro::earth_radius(), c.expected);
+    const std::vector<std::string> lines = kavro_test::read_lines(log);
+    const auto from = std::find(lines.begin(), lines.end(), "     before");
+    ASSERT_NE(from, lines.end());
+    EXPECT_EQ(std::vector<std::string>(from + 1, lines.end()), c.log) << c.value.value_or("unset");
+    ScopedEnv changed("KAVRO_EARTH_RADIUS", "1");
+    EXPECT_EQ(kavro::earth_radius(), c.expected);
+  }
 }
 
 }  // namespace

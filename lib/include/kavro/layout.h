@@ -1,0 +1,24 @@
+// What a gridded netCDF file must hold to be read, checked all at once: for a person who
+// writes files of their own and wants every gap in one pass.
+#ifndef KAVRO_LAYOUT_H
+#define KAVRO_LAYOUT_H
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kavro {
+
+// Everything the netCDF file PATH lacks of the gridded layout that opening and describing need,
+// absent or of the wrong type, under its real name, in the layout's order: "the dimension TSTEP",
+// "the variable TFLAG", "the int attribute FTYPE", "the float attribute VGLVLS", "units on O3".
+// Empty when nothing is missing, when PATH is no netCDF file, and when it holds nothing at all.
+// Logs nothing.
+std::vector<std::string> layout_gaps(const std::string& path);
+
+// "PATH lacks A", "PATH lacks A and B", "PATH lacks A, B, and C".
+std::string layout_gaps_line(std::string_view path, const std::vector<std::string>& gaps);
+
+}  // namespace kavro
+
+#endif  // KAVRO_LAYOUT_H
