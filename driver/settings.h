@@ -31,10 +31,9 @@ inline constexpr std::string_view kOnlyCommonSetting = "BRINDLEWICK_ONLY_COMMON"
 
 // Every setting of the tool, for the check of the names in the environment.
 inline constexpr std::string_view kKnownSettings[] = {
-    kSummarySetting,    kMapsSetting,   kCsvSetting,      kExitOnDiffSetting,
-    kMaxReportsSetting, kAbsTolSetting, kRelTolSetting,   kFormatSetting,
-    kVariablesSetting,  kStepsSetting,  kNanEqualSetting, kJsonSetting,
-    kOnlyCommonSetting};
+    kSummarySetting,  kMapsSetting,   kCsvSetting,       kExitOnDiffSetting, kMaxReportsSetting,
+    kAbsTolSetting,   kRelTolSetting, kFormatSetting,    kVariablesSetting,  kStepsSetting,
+    kNanEqualSetting, kJsonSetting,   kOnlyCommonSetting};
 
 // The exit status of a completed run in which cells differ, with BRINDLEWICK_EXIT_ON_DIFF.
 inline constexpr int kExitDifferences = 1;

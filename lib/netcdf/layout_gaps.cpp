@@ -8,11 +8,11 @@
 #include <string_view>
 #include <vector>
 
+#include "filetype/layout.h"
 #include "kavro/fixed_string.h"
 #include "kavro/layout.h"
 #include "kavro/params.h"
 #include "netcdf/header_atts.h"
-#include "filetype/layout.h"
 
 namespace kavro {
 namespace {

@@ -16,10 +16,11 @@ from ._errors import (CompareError, Error, OpenError, ReadError, SettingError, S
 from ._file import File, create, datetimes, model_date_time, open  # noqa: A004
 from ._compare import CompareResult, CsvRow, Cell, VariableSummary, compare
 from ._batch import PairResult, compare_many
+from ._cf import grid_locations
 
 _log.install()
 
 __all__ = ["open", "create", "File", "datetimes", "model_date_time", "compare", "compare_many",
            "CompareResult", "CsvRow", "Cell", "VariableSummary", "PairResult", "Error",
            "OpenError", "ReadError", "WriteError", "StepError", "StepValueError",
-           "VariableError", "SettingError", "CompareError", "__version__"]
+           "VariableError", "SettingError", "CompareError", "grid_locations", "__version__"]

@@ -5,7 +5,7 @@ projection (the library's computation, as brindlewick makes it without a locatio
 import numpy
 import xarray
 
-from . import _errors, _kavro
+from . import _errors, _kavro, _log
 
 CONVENTIONS = "CF-1.8"
 GRID_MAPPING = "crs"
@@ -38,8 +38,24 @@ def _projected(p: dict) -> dict | None:
     return by_type.get(p["type"])
 
 
+def grid_locations(description: dict) -> dict:
+    """Every cell's COL, ROW, XLOCA, YLOCA, LATITUDE and LONGITUDE (float64 arrays, row x
+    column) from a description's grid and projection, as brindlewick computes them when no
+    location file is given. A grid type that cannot be mapped raises kavro.Error."""
+    _log.check_logfile()
+    return _kavro.grid_locations(description)
+
+
+def earth_radius() -> float:
+    """The radius (m) of the sphere locations are computed on (KAVRO_EARTH_RADIUS)."""
+    _log.check_logfile()
+    return _kavro.earth_radius()
+
+
 def grid_mapping(description: dict) -> dict | None:
     """The attributes of the grid mapping variable, or None for a grid type CF cannot name."""
+    # The first call of the library in a process may be this one: LOGFILE is checked first.
+    _log.check_logfile()
     p = description["projection"]
     if p["type"] == 1:
         attrs = {"grid_mapping_name": "latitude_longitude"}
@@ -51,7 +67,7 @@ def grid_mapping(description: dict) -> dict | None:
         x0, y0 = _kavro.grid_origin_offset(description)
         attrs["false_easting"] = (500000.0 if p["type"] == 5 else 0.0) - x0
         attrs["false_northing"] = -y0
-    attrs["earth_radius"] = _kavro.earth_radius()
+    attrs["earth_radius"] = earth_radius()
     return attrs
 
 
@@ -59,7 +75,7 @@ def location_coords(description: dict) -> dict:
     """latitude and longitude (row, column) from the grid's projection; none for a grid type
     that cannot be mapped (the library's log says which)."""
     try:
-        loc = _kavro.grid_locations(description)
+        loc = grid_locations(description)
     except _errors.Error:
         return {}
     return {"latitude": (("row", "column"), loc["LATITUDE"]),

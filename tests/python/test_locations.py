@@ -1,4 +1,4 @@
-"""Cell locations from a grid's projection (kavro._kavro.grid_locations, the library's own
+"""Cell locations from a grid's projection (kavro.grid_locations, the library's own
 computation that brindlewick, make_stack and the xarray engine share), checked against an
 independent computation with pyproj: the origin (XCENT, YCENT) projected for the offset, then
 every cell centre through the inverse projection, on a sphere of 6 370 000 m."""
@@ -8,7 +8,7 @@ import pyproj
 import pytest
 
 import kavro
-from kavro import _kavro
+from kavro import _cf
 
 R = 6370000.0
 NCOLS, NROWS = 7, 5
@@ -72,7 +72,7 @@ def oracle(case):
 @pytest.mark.parametrize("name", CASES)
 def test_locations_match_pyproj(name):
     case = CASES[name]
-    got = _kavro.grid_locations(description(*case[:10]))
+    got = kavro.grid_locations(description(*case[:10]))
     xx, yy, (lon, lat) = oracle(case)
     numpy.testing.assert_array_equal(got["XLOCA"], xx)
     numpy.testing.assert_array_equal(got["YLOCA"], yy)
@@ -84,7 +84,7 @@ def test_locations_match_pyproj(name):
 
 
 def test_latitude_longitude_grid_is_its_own_location():
-    got = _kavro.grid_locations(description(1, 0, 0, 0, 0, 0, -100, 30, 0.5, 0.25))
+    got = kavro.grid_locations(description(1, 0, 0, 0, 0, 0, -100, 30, 0.5, 0.25))
     numpy.testing.assert_array_equal(got["LONGITUDE"], got["XLOCA"])
     numpy.testing.assert_array_equal(got["LATITUDE"], got["YLOCA"])
     assert got["LONGITUDE"][0, 0] == -99.75 and got["LATITUDE"][0, 0] == 30.125
@@ -93,21 +93,20 @@ def test_latitude_longitude_grid_is_its_own_location():
 @pytest.mark.parametrize("gdtyp, name", [(3, "general Mercator"), (42, "unknown")])
 def test_unmapped_type_is_refused(gdtyp, name):
     with pytest.raises(kavro.Error, match=rf"no locations for grid type {gdtyp} \({name}\)"):
-        _kavro.grid_locations(description(gdtyp, 0, 0, 0, 0, 0, 0, 0, 1, 1))
+        kavro.grid_locations(description(gdtyp, 0, 0, 0, 0, 0, 0, 0, 1, 1))
 
 
 def test_earth_radius_default():
-    assert _kavro.earth_radius() == R
+    assert _cf.earth_radius() == R
 
 
 @pytest.mark.parametrize("name", CASES)
 def test_cf_grid_mapping_reads_back_in_pyproj(name):
     """The engine's grid mapping, read by pyproj.CRS.from_cf, places every cell centre where
     the library's locations put it."""
-    from kavro import _cf
     d = description(*CASES[name][:10])
     crs = pyproj.CRS.from_cf(_cf.grid_mapping(d))
-    got = _kavro.grid_locations(d)
+    got = kavro.grid_locations(d)
     to_lonlat = pyproj.Transformer.from_crs(crs, crs.geodetic_crs, always_xy=True)
     lon, lat = to_lonlat.transform(got["XLOCA"], got["YLOCA"])
     numpy.testing.assert_allclose(lon, got["LONGITUDE"], rtol=0, atol=1e-9)
