@@ -9,6 +9,7 @@
 #include <type_traits>
 
 #include "core/syscalls.h"
+#include "netcdf/classic_layout.h"
 
 namespace kavro::detail::classic {
 
@@ -28,8 +29,6 @@ constexpr std::uint64_t kMaxCount = 0x7FFFFFFF;  // the netCDF library counts in
 constexpr std::uint64_t kMinDimensionBytes = 12;
 constexpr std::uint64_t kMinAttributeBytes = 16;
 constexpr std::uint64_t kMinVariableBytes = 32;
-
-std::uint64_t padded4(std::uint64_t n) noexcept { return (n + 3) & ~std::uint64_t{3}; }
 
 // The bytes of the file, from a descriptor through a window or from memory.
 class Source {
@@ -82,7 +81,8 @@ class Parser {
 
   bool run() noexcept {
     h_.file_size = src_.size();
-    return magic() && records() && dimensions() && attributes("global") && variables() && layout();
+    return magic() && records() && dimensions() && attributes("global") && variables() &&
+           check_data_layout(h_, why_);
   }
 
  private:
@@ -360,66 +360,6 @@ class Parser {
     return true;
   }
 
-  // The data: non-record variables one after another after the header, then the record
-  // variables one after another inside a record; all of it inside the file.
-  bool layout() noexcept {
-    std::uint64_t end = h_.header_end;  // where the data so far ends
-    std::uint64_t records = 0;          // padded bytes of the record variables
-    const Variable* first_record = nullptr;
-    for (int pass = 0; pass < 2; ++pass) {
-      for (int i = 0; i < h_.nvars(); ++i) {
-        const Variable& v = h_.var(i);
-        if (v.record != (pass == 1)) continue;
-        if (v.record && first_record == nullptr) first_record = &v;
-        if (!placed(v, end)) return false;
-        end = v.begin + v.bytes;
-        if (v.record) records += padded4(v.bytes);
-      }
-    }
-    if (first_record == nullptr) return true;
-    // One record variable alone is not padded.
-    h_.recsize = records == padded4(first_record->bytes) ? first_record->bytes : records;
-    for (int i = 0; i < h_.nvars(); ++i) {
-      const Variable& v = h_.var(i);
-      if (!v.record || v.bytes == 0) continue;
-      if (v.begin + v.bytes - first_record->begin > h_.recsize) {
-        why_ << "variable " << v.name.text.trimmed() << ": data beyond its record";
-        return false;
-      }
-      if (h_.numrecs == 0) continue;
-      std::uint64_t last = 0;
-      if (__builtin_mul_overflow(h_.numrecs - 1, h_.recsize, &last) ||
-          __builtin_add_overflow(last, v.begin + v.bytes, &last) || last > h_.file_size) {
-        return beyond(v, last);
-      }
-    }
-    return true;
-  }
-
-  bool placed(const Variable& v, std::uint64_t end) noexcept {
-    if (v.begin < end) {
-      why_ << "variable " << v.name.text.trimmed();
-      why_.format(": data begin %llu overlaps the header or the data before it (ends at %llu)",
-                  static_cast<unsigned long long>(v.begin), static_cast<unsigned long long>(end));
-      return false;
-    }
-    if (!v.record && v.bytes > 0 && v.begin + v.bytes > h_.file_size) {
-      return beyond(v, v.begin + v.bytes);
-    }
-    return true;
-  }
-
-  bool beyond(const Variable& v, std::uint64_t last) noexcept {
-    why_ << "variable " << v.name.text.trimmed();
-    if (last > h_.file_size) {
-      why_.format(": data end %llu beyond file size %llu", static_cast<unsigned long long>(last),
-                  static_cast<unsigned long long>(h_.file_size));
-    } else {
-      why_ << ": data end beyond file size";
-    }
-    return false;
-  }
-
   Source& src_;
   Header& h_;
   Problem& why_;
@@ -532,41 +472,6 @@ bool read_header(const char* path, Header& h, Problem& why, int* keep_fd) noexce
 bool read_header(std::span<const unsigned char> file, Header& h, Problem& why) noexcept {
   Source src(file);
   return parse(src, h, why);
-}
-
-namespace {
-// Per slot 1..MXOPEN3; zero-initialised, so usable before any constructor runs.
-constinit std::array<KeptFile*, MXOPEN3> kept{};
-
-KeptFile*& kept_slot(int fid) noexcept { return kept[static_cast<std::size_t>(fid - 1)]; }
-}  // namespace
-
-bool keep_file(int fid, Header&& h, int fd) noexcept {
-  forget_file(fid);
-  void* p = sys::allocate(sizeof(KeptFile));
-  if (p == nullptr) {
-    (void)sys::close(fd);
-    return false;
-  }
-  KeptFile* k = new (p) KeptFile();
-  k->header = std::move(h);
-  k->fd = fd;
-  kept_slot(fid) = k;
-  return true;
-}
-
-const KeptFile* kept_file(int fid) noexcept {
-  return fid >= 1 && fid <= MXOPEN3 ? kept_slot(fid) : nullptr;
-}
-
-void forget_file(int fid) noexcept {
-  if (fid < 1 || fid > MXOPEN3) return;
-  KeptFile*& k = kept_slot(fid);
-  if (k == nullptr) return;
-  (void)sys::close(k->fd);
-  k->~KeptFile();
-  sys::release(k);
-  k = nullptr;
 }
 
 }  // namespace kavro::detail::classic

@@ -14,7 +14,7 @@
 #include "core/syscalls.h"
 #include "kavro/core.h"
 #include "netcdf/block_io.h"
-#include "netcdf/classic_header.h"
+#include "netcdf/kept_files.h"
 
 namespace kavro::detail {
 
