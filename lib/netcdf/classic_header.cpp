@@ -293,6 +293,23 @@ class Parser {
     if (!name(v.name, "variable") || !non_neg(rank, "variable rank")) return false;
     Problem who;
     who << "variable " << v.name.text.trimmed();
+    // Values per record (all of them for a variable without the record dimension).
+    std::uint64_t n = 1;
+    if (!shape(v, rank, who, n) || !attributes(who) || !value_type(v, who) || !data_begin(v, who)) {
+      return false;
+    }
+    if (__builtin_mul_overflow(n, static_cast<std::uint64_t>(type_bytes(v.type)), &n) ||
+        n > kMaxOffset) {
+      why_ << who << ": data size overflows";
+      return false;
+    }
+    v.bytes = n;
+    return true;
+  }
+
+  // The dimension ids of V, RANK of them: its rank, the ids it keeps, whether it is a record
+  // variable, and N multiplied by the length of each dimension but the record dimension.
+  bool shape(Variable& v, std::uint64_t rank, std::string_view who, std::uint64_t& n) noexcept {
     // Each dimension id takes 4 bytes (8 in CDF-5): a rank the file cannot hold is refused
     // before its ids are read.
     if (rank > remaining() / (h_.version == 5 ? 8 : 4) || rank > kMaxCount) {
@@ -301,34 +318,42 @@ class Parser {
       return false;
     }
     v.rank = static_cast<int>(rank);
-    // Values per record (all of them for a variable without the record dimension).
-    std::uint64_t n = 1;
     for (int k = 0; k < v.rank; ++k) {
-      std::uint64_t id = 0;
-      if (!non_neg(id, "dimension id")) return false;
-      if (id >= static_cast<std::uint64_t>(h_.ndims)) {
-        why_ << who;
-        why_.format(": dimension id %llu of %d dimensions", static_cast<unsigned long long>(id),
-                    h_.ndims);
-        return false;
-      }
-      if (k < kKeptRank) v.dimids[static_cast<std::size_t>(k)] = static_cast<int>(id);
-      if (static_cast<int>(id) == h_.record_dim) {
-        if (k > 0) {
-          why_ << who << ": record dimension not first";
-          return false;
-        }
-        v.record = true;
-        continue;
-      }
-      if (__builtin_mul_overflow(n, h_.dims[static_cast<std::size_t>(id)].length, &n) ||
-          n > kMaxOffset) {
-        why_ << who << ": data size overflows";
-        return false;
-      }
+      if (!dimension_id(v, k, who, n)) return false;
     }
-    if (!attributes(who)) return false;
-    // The stated size is not used (it saturates for large variables): the size is computed.
+    return true;
+  }
+
+  // Dimension K of V, as shape says.
+  bool dimension_id(Variable& v, int k, std::string_view who, std::uint64_t& n) noexcept {
+    std::uint64_t id = 0;
+    if (!non_neg(id, "dimension id")) return false;
+    if (id >= static_cast<std::uint64_t>(h_.ndims)) {
+      why_ << who;
+      why_.format(": dimension id %llu of %d dimensions", static_cast<unsigned long long>(id),
+                  h_.ndims);
+      return false;
+    }
+    if (k < kKeptRank) v.dimids[static_cast<std::size_t>(k)] = static_cast<int>(id);
+    if (static_cast<int>(id) == h_.record_dim) {
+      if (k > 0) {
+        why_ << who << ": record dimension not first";
+        return false;
+      }
+      v.record = true;
+      return true;
+    }
+    if (__builtin_mul_overflow(n, h_.dims[static_cast<std::size_t>(id)].length, &n) ||
+        n > kMaxOffset) {
+      why_ << who << ": data size overflows";
+      return false;
+    }
+    return true;
+  }
+
+  // The type of V's values, and past the size the header states for them, which is not used
+  // (it saturates for large variables): the size is computed.
+  bool value_type(Variable& v, std::string_view who) noexcept {
     std::uint32_t type = 0;
     std::uint64_t vsize = 0;
     if (!u32(type) || !(h_.version == 5 ? u64(vsize) : skip(4, who))) return false;
@@ -339,6 +364,11 @@ class Parser {
       why_.format(": type code %u", type);
       return false;
     }
+    return true;
+  }
+
+  // Where V's data begins: 32 bits in CDF-1, 64 in the others.
+  bool data_begin(Variable& v, std::string_view who) noexcept {
     if (h_.version == 1) {
       std::uint32_t b = 0;
       if (!u32(b)) return false;
@@ -350,11 +380,6 @@ class Parser {
       why_ << who << ": data offset out of range";
       return false;
     }
-    if (__builtin_mul_overflow(n, static_cast<std::uint64_t>(size), &n) || n > kMaxOffset) {
-      why_ << who << ": data size overflows";
-      return false;
-    }
-    v.bytes = n;
     return true;
   }
 
