@@ -119,6 +119,11 @@ void clear_reason() noexcept {
   clear_file_failure();
 }
 
+NotedReason noted_reason() noexcept {
+  const auto& c = state().c;
+  return {c.reason_routine.trimmed(), c.reason_text.trimmed(), c.reason_line.trimmed()};
+}
+
 void put_log_line_untrimmed(std::string_view text) {
   put_unit_line(ensure_log("XQMSG2"), text, false);
 }

@@ -50,6 +50,14 @@ void note_file_failure(std::string_view routine, int fid, std::string_view cause
 unsigned file_failures_noted() noexcept;
 // Forgets the reason and the failure noted so far (a caller about to make one call).
 void clear_reason() noexcept;
+// The reason noted since clear_reason, without trailing blanks: ROUTINE and TEXT of the last
+// warning or netCDF failure, and LINE, the last log line; each empty when none was noted.
+struct NotedReason {
+  std::string_view routine;
+  std::string_view text;
+  std::string_view line;
+};
+NotedReason noted_reason() noexcept;
 
 // Lines written while one of these lives belong to a warning (a log sink tells them apart).
 class WarningLines {

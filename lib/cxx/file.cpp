@@ -14,6 +14,7 @@
 #include "core/log.h"
 #include "core/msgbuf.h"
 #include "core/sizes.h"
+#include "core/slot_facts.h"
 #include "core/state.h"
 #include "kavro/core.h"
 #include "kavro/desc.h"
@@ -23,7 +24,6 @@
 #include "kavro/util.h"
 #include "kavro/write.h"
 #include "read/read.h"
-#include "util/layer_size.h"
 #include "util/nameval.h"
 
 namespace kavro {
@@ -43,10 +43,10 @@ bool made_name(std::string_view lname) {
 
 // The reason and the failure of a file the routine noted as it logged them.
 [[noreturn]] void fail(std::string_view routine) {
-  const Cstate3& c = state().c;
-  std::string who(c.reason_routine.trimmed());
-  std::string why(c.reason_text.trimmed());
-  if (why.empty()) why = std::string(c.reason_line.trimmed());
+  const detail::NotedReason r = detail::noted_reason();
+  std::string who(r.routine);
+  std::string why(r.text);
+  if (why.empty()) why = std::string(r.line);
   if (who.empty()) who = std::string(routine);
   if (why.empty()) why = "failed (see the log)";
   const FileFailure f = last_file_failure();
@@ -79,7 +79,7 @@ std::string_view type_word(int vtype) noexcept {
 
 // A variable is read and written in its own type only.
 void check_type(std::string_view routine, int fid, int vid, std::string_view var, ValueType type) {
-  const int vtype = state().b.VTYPE3(vid, fid);
+  const int vtype = detail::variable_type(fid, vid);
   if (vtype == static_cast<int>(type)) return;
   refuse(routine, "Variable \"" + std::string(trimmed(var)) + "\" is " +
                       std::string(type_word(vtype)) + ", not " +
@@ -96,7 +96,7 @@ int slot_of(const std::string& name) {
 // The variable's index in the slot; 0 when it has none (READ3 reports that).
 int variable_index(int fid, std::string_view var) {
   if (padded_equal(var, "ALL")) return ALLVAR3;
-  return INDEX1(var, state().b.NVARS3(fid), std::span<const Name16>(state().c.VLIST3D.row(fid)));
+  return detail::variable_index(fid, var);
 }
 
 // A logical name the library holds no file under and the environment does not define (a
@@ -123,12 +123,6 @@ std::string name_for_path(std::string_view path) {
 bool is_logical_name(std::string_view s) {
   if (s.empty() || s.size() > static_cast<std::size_t>(NAMLEN3)) return false;
   return detail::name_is_set(s);
-}
-
-// Values of one layer of a variable of the slot's file type.
-std::int64_t layer_values(int fid) {
-  const Bstate3& b = state().b;
-  return detail::layer_size(b.FTYPE3(fid), b.NCOLS3(fid), b.NROWS3(fid), b.NTHIK3(fid)).value_or(0);
 }
 
 // The step that record REC of a file with a negative time step holds now: the one every
@@ -237,7 +231,7 @@ Description from_record(int fid) {
             b.XCELL3D,
             b.YCELL3D};
   d.projection = {b.GDTYP3D, b.P_ALP3D, b.P_BET3D, b.P_GAM3D, b.XCENT3D, b.YCENT3D};
-  d.time = {{b.SDATE3D, b.STIME3D}, b.TSTEP3D, state().b.MXREC3(fid)};
+  d.time = {{b.SDATE3D, b.STIME3D}, b.TSTEP3D, detail::slot_shape(fid).records};
   d.vertical.layers = b.NLAYS3D;
   d.vertical.type = b.VGTYP3D;
   d.vertical.top = b.VGTOP3D;
@@ -353,25 +347,24 @@ std::size_t File::value_count(std::string_view var, int layer) const {
   const int fid = slot_of(name_);
   const int vid = variable_index(fid, var);
   if (vid <= 0) return 0;
-  const std::int64_t per_layer = layer_values(fid);
+  const detail::SlotShape shape = detail::slot_shape(fid);
   const std::int64_t n =
-      layer == ALLAYS3 ? detail::sat_mul(per_layer, state().b.NLAYS3(fid)) : per_layer;
+      layer == ALLAYS3 ? detail::sat_mul(shape.layer_values, shape.layers) : shape.layer_values;
   return static_cast<std::size_t>(n);
 }
 
 void File::read_into(std::string_view var, int layer, Step step, ValueType type,
                      std::span<std::byte> out) const {
   const int fid = slot_of(name_);
-  const Bstate3& b = state().b;
   const int vid = variable_index(fid, var);
   if (vid == ALLVAR3) refuse("File::read", "Read one variable at a time, not \"ALL\"");
   detail::clear_reason();
-  if (vid == 0 || (layer != ALLAYS3 && (layer < 1 || layer > b.NLAYS3(fid)))) {
+  if (vid == 0 || (layer != ALLAYS3 && (layer < 1 || layer > detail::slot_shape(fid).layers))) {
     // READ3 refuses the request with its own report.
     (void)READ3(name_, var, layer, step.date, step.time, out.data(), out.size());
     fail("READ3");
   }
-  const int vtype = b.VTYPE3(vid, fid);
+  const int vtype = detail::variable_type(fid, vid);
   check_type("File::read", fid, vid, var, type);
   const std::size_t want = value_count(var, layer) * value_bytes(vtype);
   if (out.size() < want) {
@@ -388,11 +381,8 @@ void File::read_into(std::string_view var, int layer, Step step, ValueType type,
   // read it all and keep the variable's part, where the slot's kind says it is.
   std::vector<std::byte> scratch(total);
   if (!READ3(name_, var, layer, step.date, step.time, scratch.data(), total)) fail("READ3");
-  const detail::FileKind& kind = detail::kind_of(fid);
-  const auto offset = kind.values_offset != nullptr
-                          ? static_cast<std::size_t>(kind.values_offset(fid, vid, layer))
-                          : total - want;
-  if (offset > total || total - offset < want) {
+  std::size_t offset = 0;
+  if (!detail::read3_values_start(fid, vid, layer, total, want, offset)) {
     refuse("File::read", "The values of variable \"" + std::string(trimmed(var)) +
                              "\" are not where the file's kind says they are");
   }

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <span>
 
 #include "core/log.h"
 #include "core/msgbuf.h"
 #include "core/sizes.h"
+#include "core/slot_facts.h"
 #include "core/state.h"
 #include "kavro/core.h"
 #include "kavro/desc.h"
@@ -280,8 +280,7 @@ bool write_buffered_step(std::string_view fname, std::string_view vname, int jda
     XQWARN(kCaller, jdate, jtime, MsgBuf<256>("Not an open BUFFERED file: \"") << fname << '"');
     return false;
   }
-  const int vid =
-      INDEX1(vname, state().b.NVARS3(fid), std::span<const Name16>(state().c.VLIST3D.row(fid)));
+  const int vid = detail::variable_index(fid, vname);
   if (vid == 0) {
     XQWARN(kCaller, jdate, jtime,
            MsgBuf<256>("Variable \"") << trimmed(vname) << "\" not in file " << fname);

@@ -5,10 +5,9 @@
 
 #include <cerrno>
 #include <cstring>
-#include <new>
-#include <type_traits>
 
 #include "core/syscalls.h"
+#include "netcdf/classic_layout.h"
 
 namespace kavro::detail::classic {
 
@@ -28,8 +27,6 @@ constexpr std::uint64_t kMaxCount = 0x7FFFFFFF;  // the netCDF library counts in
 constexpr std::uint64_t kMinDimensionBytes = 12;
 constexpr std::uint64_t kMinAttributeBytes = 16;
 constexpr std::uint64_t kMinVariableBytes = 32;
-
-std::uint64_t padded4(std::uint64_t n) noexcept { return (n + 3) & ~std::uint64_t{3}; }
 
 // The bytes of the file, from a descriptor through a window or from memory.
 class Source {
@@ -82,7 +79,8 @@ class Parser {
 
   bool run() noexcept {
     h_.file_size = src_.size();
-    return magic() && records() && dimensions() && attributes("global") && variables() && layout();
+    return magic() && records() && dimensions() && attributes("global") && variables() &&
+           check_data_layout(h_, why_);
   }
 
  private:
@@ -295,6 +293,23 @@ class Parser {
     if (!name(v.name, "variable") || !non_neg(rank, "variable rank")) return false;
     Problem who;
     who << "variable " << v.name.text.trimmed();
+    // Values per record (all of them for a variable without the record dimension).
+    std::uint64_t n = 1;
+    if (!shape(v, rank, who, n) || !attributes(who) || !value_type(v, who) || !data_begin(v, who)) {
+      return false;
+    }
+    if (__builtin_mul_overflow(n, static_cast<std::uint64_t>(type_bytes(v.type)), &n) ||
+        n > kMaxOffset) {
+      why_ << who << ": data size overflows";
+      return false;
+    }
+    v.bytes = n;
+    return true;
+  }
+
+  // The dimension ids of V, RANK of them: its rank, the ids it keeps, whether it is a record
+  // variable, and N multiplied by the length of each dimension but the record dimension.
+  bool shape(Variable& v, std::uint64_t rank, std::string_view who, std::uint64_t& n) noexcept {
     // Each dimension id takes 4 bytes (8 in CDF-5): a rank the file cannot hold is refused
     // before its ids are read.
     if (rank > remaining() / (h_.version == 5 ? 8 : 4) || rank > kMaxCount) {
@@ -303,34 +318,42 @@ class Parser {
       return false;
     }
     v.rank = static_cast<int>(rank);
-    // Values per record (all of them for a variable without the record dimension).
-    std::uint64_t n = 1;
     for (int k = 0; k < v.rank; ++k) {
-      std::uint64_t id = 0;
-      if (!non_neg(id, "dimension id")) return false;
-      if (id >= static_cast<std::uint64_t>(h_.ndims)) {
-        why_ << who;
-        why_.format(": dimension id %llu of %d dimensions", static_cast<unsigned long long>(id),
-                    h_.ndims);
-        return false;
-      }
-      if (k < kKeptRank) v.dimids[static_cast<std::size_t>(k)] = static_cast<int>(id);
-      if (static_cast<int>(id) == h_.record_dim) {
-        if (k > 0) {
-          why_ << who << ": record dimension not first";
-          return false;
-        }
-        v.record = true;
-        continue;
-      }
-      if (__builtin_mul_overflow(n, h_.dims[static_cast<std::size_t>(id)].length, &n) ||
-          n > kMaxOffset) {
-        why_ << who << ": data size overflows";
-        return false;
-      }
+      if (!dimension_id(v, k, who, n)) return false;
     }
-    if (!attributes(who)) return false;
-    // The stated size is not used (it saturates for large variables): the size is computed.
+    return true;
+  }
+
+  // Dimension K of V, as shape says.
+  bool dimension_id(Variable& v, int k, std::string_view who, std::uint64_t& n) noexcept {
+    std::uint64_t id = 0;
+    if (!non_neg(id, "dimension id")) return false;
+    if (id >= static_cast<std::uint64_t>(h_.ndims)) {
+      why_ << who;
+      why_.format(": dimension id %llu of %d dimensions", static_cast<unsigned long long>(id),
+                  h_.ndims);
+      return false;
+    }
+    if (k < kKeptRank) v.dimids[static_cast<std::size_t>(k)] = static_cast<int>(id);
+    if (static_cast<int>(id) == h_.record_dim) {
+      if (k > 0) {
+        why_ << who << ": record dimension not first";
+        return false;
+      }
+      v.record = true;
+      return true;
+    }
+    if (__builtin_mul_overflow(n, h_.dims[static_cast<std::size_t>(id)].length, &n) ||
+        n > kMaxOffset) {
+      why_ << who << ": data size overflows";
+      return false;
+    }
+    return true;
+  }
+
+  // The type of V's values, and past the size the header states for them, which is not used
+  // (it saturates for large variables): the size is computed.
+  bool value_type(Variable& v, std::string_view who) noexcept {
     std::uint32_t type = 0;
     std::uint64_t vsize = 0;
     if (!u32(type) || !(h_.version == 5 ? u64(vsize) : skip(4, who))) return false;
@@ -341,6 +364,11 @@ class Parser {
       why_.format(": type code %u", type);
       return false;
     }
+    return true;
+  }
+
+  // Where V's data begins: 32 bits in CDF-1, 64 in the others.
+  bool data_begin(Variable& v, std::string_view who) noexcept {
     if (h_.version == 1) {
       std::uint32_t b = 0;
       if (!u32(b)) return false;
@@ -352,72 +380,7 @@ class Parser {
       why_ << who << ": data offset out of range";
       return false;
     }
-    if (__builtin_mul_overflow(n, static_cast<std::uint64_t>(size), &n) || n > kMaxOffset) {
-      why_ << who << ": data size overflows";
-      return false;
-    }
-    v.bytes = n;
     return true;
-  }
-
-  // The data: non-record variables one after another after the header, then the record
-  // variables one after another inside a record; all of it inside the file.
-  bool layout() noexcept {
-    std::uint64_t end = h_.header_end;  // where the data so far ends
-    std::uint64_t records = 0;          // padded bytes of the record variables
-    const Variable* first_record = nullptr;
-    for (int pass = 0; pass < 2; ++pass) {
-      for (int i = 0; i < h_.nvars(); ++i) {
-        const Variable& v = h_.var(i);
-        if (v.record != (pass == 1)) continue;
-        if (v.record && first_record == nullptr) first_record = &v;
-        if (!placed(v, end)) return false;
-        end = v.begin + v.bytes;
-        if (v.record) records += padded4(v.bytes);
-      }
-    }
-    if (first_record == nullptr) return true;
-    // One record variable alone is not padded.
-    h_.recsize = records == padded4(first_record->bytes) ? first_record->bytes : records;
-    for (int i = 0; i < h_.nvars(); ++i) {
-      const Variable& v = h_.var(i);
-      if (!v.record || v.bytes == 0) continue;
-      if (v.begin + v.bytes - first_record->begin > h_.recsize) {
-        why_ << "variable " << v.name.text.trimmed() << ": data beyond its record";
-        return false;
-      }
-      if (h_.numrecs == 0) continue;
-      std::uint64_t last = 0;
-      if (__builtin_mul_overflow(h_.numrecs - 1, h_.recsize, &last) ||
-          __builtin_add_overflow(last, v.begin + v.bytes, &last) || last > h_.file_size) {
-        return beyond(v, last);
-      }
-    }
-    return true;
-  }
-
-  bool placed(const Variable& v, std::uint64_t end) noexcept {
-    if (v.begin < end) {
-      why_ << "variable " << v.name.text.trimmed();
-      why_.format(": data begin %llu overlaps the header or the data before it (ends at %llu)",
-                  static_cast<unsigned long long>(v.begin), static_cast<unsigned long long>(end));
-      return false;
-    }
-    if (!v.record && v.bytes > 0 && v.begin + v.bytes > h_.file_size) {
-      return beyond(v, v.begin + v.bytes);
-    }
-    return true;
-  }
-
-  bool beyond(const Variable& v, std::uint64_t last) noexcept {
-    why_ << "variable " << v.name.text.trimmed();
-    if (last > h_.file_size) {
-      why_.format(": data end %llu beyond file size %llu", static_cast<unsigned long long>(last),
-                  static_cast<unsigned long long>(h_.file_size));
-    } else {
-      why_ << ": data end beyond file size";
-    }
-    return false;
   }
 
   Source& src_;
@@ -433,76 +396,6 @@ bool parse(Source& src, Header& h, Problem& why) noexcept {
 }
 
 }  // namespace
-
-int type_bytes(int type) noexcept {
-  switch (type) {
-    case 1:  // byte
-    case 2:  // char
-    case 7:  // unsigned byte
-      return 1;
-    case 3:  // short
-    case 8:  // unsigned short
-      return 2;
-    case 4:  // int
-    case 5:  // float
-    case 9:  // unsigned int
-      return 4;
-    case 6:   // double
-    case 10:  // 64-bit int
-    case 11:  // unsigned 64-bit int
-      return 8;
-    default:
-      return 0;
-  }
-}
-
-bool ShortName::is(std::string_view name) const noexcept {
-  return name.size() == length && name.size() <= Name16::size() &&
-         text.padded().substr(0, name.size()) == name;
-}
-
-const Variable* Header::find(std::string_view name) const noexcept {
-  for (int i = 0; i < nvars_; ++i) {
-    if (vars_[static_cast<std::size_t>(i)].name.is(name))
-      return &vars_[static_cast<std::size_t>(i)];
-  }
-  return nullptr;
-}
-
-static_assert(std::is_trivially_destructible_v<Variable> &&
-              std::is_trivially_destructible_v<Dimension>);
-
-void Header::Release::operator()(void* p) const noexcept {
-  // Variables and dimensions are trivially destructible: the storage is released as it was
-  // allocated.
-  sys::release(p);
-}
-
-bool Header::reserve_dims(int n) noexcept {
-  ndims = 0;
-  dims = {};
-  if (n == 0) return true;
-  void* p = sys::allocate(static_cast<std::size_t>(n) * sizeof(Dimension));
-  if (p == nullptr) return false;
-  auto* table = static_cast<Dimension*>(p);
-  for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) new (table + i) Dimension();
-  dims_.reset(table);
-  dims = {table, static_cast<std::size_t>(n)};
-  ndims = n;
-  return true;
-}
-
-bool Header::reserve(int n) noexcept {
-  nvars_ = 0;
-  if (n <= capacity_) return true;
-  void* p = sys::allocate(static_cast<std::size_t>(n) * sizeof(Variable));
-  if (p == nullptr) return false;
-  auto* table = static_cast<Variable*>(p);
-  for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) new (table + i) Variable();
-  vars_.reset(table);
-  capacity_ = n;
-  return true;
-}
 
 bool read_header(const char* path, Header& h, Problem& why, int* keep_fd) noexcept {
   // Without blocking: a FIFO would otherwise wait for a writer.
@@ -532,41 +425,6 @@ bool read_header(const char* path, Header& h, Problem& why, int* keep_fd) noexce
 bool read_header(std::span<const unsigned char> file, Header& h, Problem& why) noexcept {
   Source src(file);
   return parse(src, h, why);
-}
-
-namespace {
-// Per slot 1..MXOPEN3; zero-initialised, so usable before any constructor runs.
-constinit std::array<KeptFile*, MXOPEN3> kept{};
-
-KeptFile*& kept_slot(int fid) noexcept { return kept[static_cast<std::size_t>(fid - 1)]; }
-}  // namespace
-
-bool keep_file(int fid, Header&& h, int fd) noexcept {
-  forget_file(fid);
-  void* p = sys::allocate(sizeof(KeptFile));
-  if (p == nullptr) {
-    (void)sys::close(fd);
-    return false;
-  }
-  KeptFile* k = new (p) KeptFile();
-  k->header = std::move(h);
-  k->fd = fd;
-  kept_slot(fid) = k;
-  return true;
-}
-
-const KeptFile* kept_file(int fid) noexcept {
-  return fid >= 1 && fid <= MXOPEN3 ? kept_slot(fid) : nullptr;
-}
-
-void forget_file(int fid) noexcept {
-  if (fid < 1 || fid > MXOPEN3) return;
-  KeptFile*& k = kept_slot(fid);
-  if (k == nullptr) return;
-  (void)sys::close(k->fd);
-  k->~KeptFile();
-  sys::release(k);
-  k = nullptr;
 }
 
 }  // namespace kavro::detail::classic

@@ -8,7 +8,9 @@
 // returns zeros for missing data and never meets a header it mishandles.
 //
 // One reader, two uses: the open refuses a file that fails here, and the direct data path
-// reads variables at the offsets kept from here.
+// reads variables at the offsets kept from here (netcdf/kept_files.h). The lists are read in
+// classic_header.cpp, the data's placement checked in classic_layout.cpp; the tables they
+// fill are kept in classic_tables.cpp.
 #ifndef KAVRO_NETCDF_CLASSIC_HEADER_H
 #define KAVRO_NETCDF_CLASSIC_HEADER_H
 
@@ -36,6 +38,10 @@ inline constexpr int kByte = 1, kChar = 2, kShort = 3, kInt = 4, kFloat = 5, kDo
 
 // Bytes of one value of external type TYPE; 0 for a code the format does not have.
 int type_bytes(int type) noexcept;
+
+// N rounded up to a whole number of 4-byte words: names, attribute values and the data of
+// record variables are padded so.
+constexpr std::uint64_t padded4(std::uint64_t n) noexcept { return (n + 3) & ~std::uint64_t{3}; }
 
 // A name as the library looks it up: its first 16 characters and its full length (a longer
 // name matches no 16-character name).
@@ -107,22 +113,6 @@ using Problem = MsgBuf<160>;
 // The same for a file held in memory whole.
 [[nodiscard]] bool read_header(std::span<const unsigned char> file, Header& h,
                                Problem& why) noexcept;
-
-// The header of a slot's file as it was checked at its open, with the descriptor it was read
-// through: kept while a file opened read-only and not volatile stays open, for the direct data
-// path. The file as it was checked is the file that is read.
-struct KeptFile {
-  Header header;
-  int fd = -1;
-};
-
-// Keeps H and the descriptor FD (which it owns from now on) for slot FID, replacing what the
-// slot kept before; false (FD closed) when the memory cannot be had.
-bool keep_file(int fid, Header&& h, int fd) noexcept;
-// What slot FID keeps, or null.
-const KeptFile* kept_file(int fid) noexcept;
-// Releases what slot FID keeps, if anything.
-void forget_file(int fid) noexcept;
 
 }  // namespace kavro::detail::classic
 

@@ -287,67 +287,75 @@ bool type_header(HeaderWriter& w, int fid, const layout::TypeLayout& t) {
   return true;
 }
 
-// The data variables with their attributes (type 7's extra ones too). False with
-// DISCARD set when the failure is one of the blocks that discard the file.
-bool variables_header(HeaderWriter& w, int fid, const layout::TypeLayout& t, bool& discard) {
+// Type 7's own attributes of data variable I (0-based), NAME, whose netCDF id is ID.
+bool extra_attributes_header(HeaderWriter& w, int fid, int id, std::size_t i, const Name16& name) {
+  const int natts = std::clamp(BATTS3.NATTS3[i], 0, MXATTS3);
+  const detail::NcName n(layout::kNattsAtt);
+  if (!nc_ok(nc_put_att_int(w.ncid(), id, n.c_str(), NC_INT, 1, &natts), fid,
+             MsgBuf<80>("Error creating  attribute \"natts\" for variable ") << name.padded())) {
+    return false;
+  }
+  for (int k = 0; k < natts; ++k) {
+    const auto ki = static_cast<std::size_t>(k);
+    const float value = BATTS3.ATTVAL3[i][ki];
+    if (!w.floats(id, CATTS3.ATTNAM3[i][ki].trimmed(), std::span<const float>(&value, 1),
+                  MsgBuf<80>("Error creating  attribute ")
+                      << CATTS3.ATTNAM3[i][ki].padded() << " for variable " << name.padded())) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Data variable V (1-based) with its attributes, as variables_header says.
+bool variable_header(HeaderWriter& w, int fid, int v, const layout::TypeLayout& t, bool& discard) {
   Bstate3& b = state().b;
   Cstate3& c = state().c;
   const std::string_view lname = c.FLNAME3(fid).padded();
+  const auto i = static_cast<std::size_t>(v - 1);
+  const Name16& name = CDESC3.VNAME3D[i];
+  const int type = BDESC3.VTYPE3D[i];
+  if (type != XQINT && type != XQREAL && type != XQDBLE) {
+    warning_block(MsgBuf<160>("Error creating netCDF variable ")
+                      << name.padded() << "for file " << lname,
+                  "Illegal data type", type);
+    discard = true;
+    return false;
+  }
+  c.VLIST3D(v, fid) = name;
+  c.UNITS3(v, fid) = CDESC3.UNITS3D[i];
+  b.VTYPE3(v, fid) = type;
+  if (!w.var(name.trimmed(), type, t.shape, b.VARID3(v, fid),
+             MsgBuf<80>("Error creating netCDF variable ") << name.padded())) {
+    return false;
+  }
+  const int id = b.VARID3(v, fid);
+  if (!w.text(id, layout::kLongNameAtt, name.padded(),
+              MsgBuf<80>("Error creating  attribute LONG_NAME for variable ") << name.padded())) {
+    return false;
+  }
+  const detail::NcName units(layout::kUnitsAtt);
+  const int status =
+      nc_put_att_text(w.ncid(), id, units.c_str(), NAMLEN3, CDESC3.UNITS3D[i].padded().data());
+  if (status != NC_NOERR) {
+    warning_block(MsgBuf<160>("Error creating ")
+                      << name.padded() << " attribute UNITS for file " << lname,
+                  "netCDF error number", status);
+    discard = true;
+    return false;
+  }
+  if (!w.text(id, layout::kVarDescAtt, CDESC3.VDESC3D[i].padded(),
+              MsgBuf<80>("Error creating  attribute VAR_DESC for variable ") << name.padded())) {
+    return false;
+  }
+  return t.ftype != kTypeSeven || extra_attributes_header(w, fid, id, i, name);
+}
+
+// The data variables with their attributes (type 7's extra ones too). False with
+// DISCARD set when the failure is one of the blocks that discard the file.
+bool variables_header(HeaderWriter& w, int fid, const layout::TypeLayout& t, bool& discard) {
   for (int v = 1; v <= BDESC3.NVARS3D; ++v) {
-    const auto i = static_cast<std::size_t>(v - 1);
-    const Name16& name = CDESC3.VNAME3D[i];
-    const int type = BDESC3.VTYPE3D[i];
-    if (type != XQINT && type != XQREAL && type != XQDBLE) {
-      warning_block(MsgBuf<160>("Error creating netCDF variable ")
-                        << name.padded() << "for file " << lname,
-                    "Illegal data type", type);
-      discard = true;
-      return false;
-    }
-    c.VLIST3D(v, fid) = name;
-    c.UNITS3(v, fid) = CDESC3.UNITS3D[i];
-    b.VTYPE3(v, fid) = type;
-    if (!w.var(name.trimmed(), type, t.shape, b.VARID3(v, fid),
-               MsgBuf<80>("Error creating netCDF variable ") << name.padded())) {
-      return false;
-    }
-    const int id = b.VARID3(v, fid);
-    if (!w.text(id, layout::kLongNameAtt, name.padded(),
-                MsgBuf<80>("Error creating  attribute LONG_NAME for variable ") << name.padded())) {
-      return false;
-    }
-    const detail::NcName units(layout::kUnitsAtt);
-    const int status =
-        nc_put_att_text(w.ncid(), id, units.c_str(), NAMLEN3, CDESC3.UNITS3D[i].padded().data());
-    if (status != NC_NOERR) {
-      warning_block(MsgBuf<160>("Error creating ")
-                        << name.padded() << " attribute UNITS for file " << lname,
-                    "netCDF error number", status);
-      discard = true;
-      return false;
-    }
-    if (!w.text(id, layout::kVarDescAtt, CDESC3.VDESC3D[i].padded(),
-                MsgBuf<80>("Error creating  attribute VAR_DESC for variable ") << name.padded())) {
-      return false;
-    }
-    if (t.ftype == kTypeSeven) {
-      const int natts = std::clamp(BATTS3.NATTS3[i], 0, MXATTS3);
-      const detail::NcName n(layout::kNattsAtt);
-      if (!nc_ok(nc_put_att_int(w.ncid(), id, n.c_str(), NC_INT, 1, &natts), fid,
-                 MsgBuf<80>("Error creating  attribute \"natts\" for variable ")
-                     << name.padded())) {
-        return false;
-      }
-      for (int k = 0; k < natts; ++k) {
-        const auto ki = static_cast<std::size_t>(k);
-        const float value = BATTS3.ATTVAL3[i][ki];
-        if (!w.floats(id, CATTS3.ATTNAM3[i][ki].trimmed(), std::span<const float>(&value, 1),
-                      MsgBuf<80>("Error creating  attribute ")
-                          << CATTS3.ATTNAM3[i][ki].padded() << " for variable " << name.padded())) {
-          return false;
-        }
-      }
-    }
+    if (!variable_header(w, fid, v, t, discard)) return false;
   }
   return true;
 }

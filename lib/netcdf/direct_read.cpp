@@ -14,7 +14,7 @@
 #include "core/syscalls.h"
 #include "kavro/core.h"
 #include "netcdf/block_io.h"
-#include "netcdf/classic_header.h"
+#include "netcdf/kept_files.h"
 
 namespace kavro::detail {
 
@@ -114,82 +114,122 @@ void report_short_file(int fid, const classic::Variable& v) {
                        << v.name.text.trimmed() << " missing");
 }
 
-}  // namespace
-
-int direct_read_block(int fid, int varid, int rank, const int* start, const int* count, int vtype,
-                      void* dest, bool* left_reversed) noexcept {
-  const classic::KeptFile* k = classic::kept_file(fid);
-  if (k == nullptr) return kNotDirect;
+// The variable VARID of the kept file K where the direct path serves a read of RANK and type
+// VTYPE from it: only the variable's own type, whole values, the variable's rank. Null otherwise.
+const classic::Variable* served_variable(const classic::KeptFile* k, int varid, int rank,
+                                         int vtype) noexcept {
+  if (k == nullptr) return nullptr;
   const classic::Header& h = k->header;
-  if (varid < 0 || varid >= h.nvars() || rank < 1 || rank > kMaxRank) return kNotDirect;
+  if (varid < 0 || varid >= h.nvars() || rank < 1 || rank > kMaxRank) return nullptr;
   const classic::Variable& v = h.var(varid);
-  // Only the variable's own type, whole values, the variable's rank.
   if (vtype != v.type || v.type < classic::kByte || v.type > classic::kDouble || v.rank != rank) {
-    return kNotDirect;
+    return nullptr;
   }
-  const int size = classic::type_bytes(v.type);
+  return &v;
+}
 
-  // C order (slowest first), 0-based; a block outside the variable, or an empty one, is the
-  // netCDF library's to refuse or answer.
+// A block of a variable in C order (slowest first), 0-based, and how it lies in the file.
+struct Block {
+  int rank = 0;
+  int size = 0;  // bytes of one value
   std::array<std::uint64_t, kMaxRank> st{}, ct{}, len{}, stride{};
+  // The longest run the file holds contiguously: dimensions k_run .. rank - 1, of run bytes.
+  int k_run = 0;
+  std::uint64_t run = 0;
+};
+
+// The block the caller's START and COUNT give (Fortran order, 1-based) into B; false for a
+// block outside the variable, or an empty one, which is the netCDF library's to refuse or
+// answer.
+bool c_order_block(const classic::Header& h, const classic::Variable& v, int rank, const int* start,
+                   const int* count, Block& b) noexcept {
+  b.rank = rank;
+  b.size = classic::type_bytes(v.type);
   for (int i = 0; i < rank; ++i) {
     const int j = rank - 1 - i;
-    if (start[j] < 1 || count[j] < 1) return kNotDirect;
-    st[i] = static_cast<std::uint64_t>(start[j] - 1);
-    ct[i] = static_cast<std::uint64_t>(count[j]);
+    if (start[j] < 1 || count[j] < 1) return false;
+    b.st[i] = static_cast<std::uint64_t>(start[j] - 1);
+    b.ct[i] = static_cast<std::uint64_t>(count[j]);
     const int dim = v.dimids[static_cast<std::size_t>(i)];
-    len[i] = (v.record && i == 0) ? h.numrecs : h.dims[static_cast<std::size_t>(dim)].length;
-    if (st[i] >= len[i] || ct[i] > len[i] - st[i]) return kNotDirect;
+    b.len[i] = (v.record && i == 0) ? h.numrecs : h.dims[static_cast<std::size_t>(dim)].length;
+    if (b.st[i] >= b.len[i] || b.ct[i] > b.len[i] - b.st[i]) return false;
   }
-  // Byte strides: the record dimension steps by a record, the others by what they hold.
-  std::uint64_t inner = static_cast<std::uint64_t>(size);
-  for (int i = rank - 1; i >= 0; --i) {
+  return true;
+}
+
+// Byte strides: the record dimension steps by a record, the others by what they hold.
+void set_strides(const classic::Header& h, const classic::Variable& v, Block& b) noexcept {
+  std::uint64_t inner = static_cast<std::uint64_t>(b.size);
+  for (int i = b.rank - 1; i >= 0; --i) {
     if (v.record && i == 0) {
-      stride[0] = h.recsize;
+      b.stride[0] = h.recsize;
     } else {
-      stride[i] = inner;
-      inner *= len[i];
+      b.stride[i] = inner;
+      inner *= b.len[i];
     }
   }
-  // The longest run the file holds contiguously: dimensions K .. RANK - 1, every one after K
-  // whole. The record dimension is never part of a run, its steps being a record apart: a
-  // variable whose only dimension it is runs one value (K = RANK).
-  int k_run = rank;
-  std::uint64_t run = static_cast<std::uint64_t>(size);
-  while (k_run > (v.record ? 1 : 0)) {
-    const auto d = static_cast<std::size_t>(--k_run);
-    run *= ct[d];
-    if (st[d] != 0 || ct[d] != len[d]) break;
+}
+
+// The longest run the file holds contiguously: dimensions K .. RANK - 1, every one after K
+// whole. The record dimension is never part of a run, its steps being a record apart: a
+// variable whose only dimension it is runs one value (K = RANK).
+void set_longest_run(const classic::Variable& v, Block& b) noexcept {
+  b.k_run = b.rank;
+  b.run = static_cast<std::uint64_t>(b.size);
+  while (b.k_run > (v.record ? 1 : 0)) {
+    const auto d = static_cast<std::size_t>(--b.k_run);
+    b.run *= b.ct[d];
+    if (b.st[d] != 0 || b.ct[d] != b.len[d]) break;
   }
-  // One run per position of the dimensions before K, in the order of the caller's buffer.
-  const std::size_t values = static_cast<std::size_t>(run) / static_cast<std::size_t>(size);
+}
+
+// One run per position of the dimensions before K, in the order of the caller's buffer, read
+// through FD and put in the machine's order (or left reversed, as direct_read_block says): the
+// netCDF status.
+int read_runs(int fid, int fd, const classic::Variable& v, const Block& b, void* dest,
+              bool* left_reversed) noexcept {
+  const std::size_t values = static_cast<std::size_t>(b.run) / static_cast<std::size_t>(b.size);
   std::array<std::uint64_t, kMaxRank> idx{};
   auto* out = static_cast<unsigned char*>(dest);
   for (;;) {
     std::uint64_t offset = v.begin;
-    for (std::size_t i = 0; i < static_cast<std::size_t>(rank); ++i) {
-      offset += (st[i] + idx[i]) * stride[i];
+    for (std::size_t i = 0; i < static_cast<std::size_t>(b.rank); ++i) {
+      offset += (b.st[i] + idx[i]) * b.stride[i];
     }
-    const long long got = sys::pread_full(k->fd, out, static_cast<std::size_t>(run),
+    const long long got = sys::pread_full(fd, out, static_cast<std::size_t>(b.run),
                                           static_cast<std::int64_t>(offset));
-    if (got < 0 || static_cast<std::uint64_t>(got) != run) {
+    if (got < 0 || static_cast<std::uint64_t>(got) != b.run) {
       if (got >= 0) report_short_file(fid, v);
       return NC_EIO;
     }
-    if (size > 1 && left_reversed != nullptr) {
+    if (b.size > 1 && left_reversed != nullptr) {
       *left_reversed = true;
     } else {
-      to_host(out, out, values, size);
+      to_host(out, out, values, b.size);
     }
-    out += run;
-    int i = k_run - 1;
+    out += b.run;
+    int i = b.k_run - 1;
     for (; i >= 0; --i) {
-      if (++idx[static_cast<std::size_t>(i)] < ct[static_cast<std::size_t>(i)]) break;
+      if (++idx[static_cast<std::size_t>(i)] < b.ct[static_cast<std::size_t>(i)]) break;
       idx[static_cast<std::size_t>(i)] = 0;
     }
     if (i < 0) break;
   }
   return NC_NOERR;
+}
+
+}  // namespace
+
+int direct_read_block(int fid, int varid, int rank, const int* start, const int* count, int vtype,
+                      void* dest, bool* left_reversed) noexcept {
+  const classic::KeptFile* k = classic::kept_file(fid);
+  const classic::Variable* v = served_variable(k, varid, rank, vtype);
+  if (v == nullptr) return kNotDirect;
+  Block b;
+  if (!c_order_block(k->header, *v, rank, start, count, b)) return kNotDirect;
+  set_strides(k->header, *v, b);
+  set_longest_run(*v, b);
+  return read_runs(fid, k->fd, *v, b, dest, left_reversed);
 }
 
 int read_block(int fid, int varid, int rank, const int* start, const int* count, int vtype,

@@ -43,6 +43,12 @@ namespace detail {
 // writes into the caller's buffer, as the slot's kind reads it. Computed in 64-bit
 // arithmetic; a request whose size does not fit 64 bits gives INT64_MAX, which no buffer holds.
 std::int64_t read3_size_bytes(int fid, int vid, int layer) noexcept;
+// Where, in the TOTAL bytes such a READ3 of one variable writes, the WANT bytes of the
+// variable's own values start (OFFSET): where the slot's kind says, for a kind that delivers a
+// whole record; otherwise last, after the file type's per-step header arrays. False when they
+// do not lie inside the TOTAL bytes.
+bool read3_values_start(int fid, int vid, int layer, std::size_t total, std::size_t want,
+                        std::size_t& offset) noexcept;
 
 // The slot of the file FNAME for a request of variable VNAME: 0 when the name is longer than
 // 16 characters or the file is not open, reported with CALLER's warning "Invalid variable or

@@ -2,12 +2,12 @@
 // read by date and time (memory-resident files) to their kind's own readers, proves the date and
 // time through RDTFLAG and lets the transfer routine of the file type fill the caller's buffer.
 #include <cstdint>
-#include <span>
 
 #include "core/kinds.h"
 #include "core/log.h"
 #include "core/msgbuf.h"
 #include "core/sizes.h"
+#include "core/slot_facts.h"
 #include "core/state.h"
 #include "filetype/layout.h"
 #include "kavro/core.h"
@@ -70,7 +70,7 @@ bool read3(std::string_view fname, std::string_view vname, int layer, int jdate,
 
   int vid = ALLVAR3;
   if (!padded_equal(vname, "ALL")) {
-    vid = INDEX1(vname, b.NVARS3(fid), std::span<const Name16>(state().c.VLIST3D.row(fid)));
+    vid = detail::variable_index(fid, vname);
     if (vid == 0) {
       detail::report_missing_variable("READ3", fid, fname, vname, jdate, jtime);
       return false;

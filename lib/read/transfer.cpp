@@ -70,5 +70,14 @@ std::int64_t read3_size_bytes(int fid, int vid, int layer) noexcept {
   return kind_of(fid).read_bytes(fid, vid, layer);
 }
 
+bool read3_values_start(int fid, int vid, int layer, std::size_t total, std::size_t want,
+                        std::size_t& offset) noexcept {
+  const FileKind& kind = kind_of(fid);
+  offset = kind.values_offset != nullptr
+               ? static_cast<std::size_t>(kind.values_offset(fid, vid, layer))
+               : total - want;
+  return offset <= total && total - offset >= want;
+}
+
 }  // namespace detail
 }  // namespace kavro

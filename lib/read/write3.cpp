@@ -4,10 +4,10 @@
 // every check has passed.
 #include <array>
 #include <cstddef>
-#include <span>
 
 #include "core/kinds.h"
 #include "core/msgbuf.h"
+#include "core/slot_facts.h"
 #include "core/state.h"
 #include "filetype/layout.h"
 #include "kavro/core.h"
@@ -54,7 +54,7 @@ bool write3(std::string_view fname, std::string_view vname, int jdate, int jtime
 
   int vid = ALLVAR3;
   if (!padded_equal(vname, "ALL")) {
-    vid = INDEX1(vname, b.NVARS3(fid), std::span<const Name16>(c.VLIST3D.row(fid)));
+    vid = detail::variable_index(fid, vname);
     if (vid == 0) {
       detail::report_missing_variable(kCaller, fid, fname, vname, jdate, jtime);
       return false;

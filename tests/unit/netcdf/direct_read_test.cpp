@@ -18,7 +18,7 @@
 #include "core/syscalls.h"
 #include "gridwriter/fixture_writer.h"
 #include "kavro/kavro.h"
-#include "netcdf/classic_header.h"
+#include "netcdf/kept_files.h"
 #include "support/test_env.h"
 
 namespace kavro_test {

@@ -13,6 +13,7 @@
 #include "gridwriter/fixture_writer.h"
 #include "netcdf/classic_header.h"
 #include "netcdf/direct_read.h"
+#include "netcdf/kept_files.h"
 #include "support/test_env.h"
 
 namespace kavro_test {

@@ -92,6 +92,18 @@ TEST_F(RdiddataTest, PutsCountAndIdsBeforeTheVariable) {
   EXPECT_TRUE(buf.untouched(8, 12));
 }
 
+// In a READ3 of that file's variable the values come after the count and the IDs: the 3
+// values start at byte 16 of 28, and values longer than the read are placed nowhere.
+TEST_F(RdiddataTest, ValuesStartAfterTheHeaderArrays) {
+  ASSERT_EQ(install(shaped(kIddata, 4, 3, 1, {var("PM", kReal)}), "IDS"), 1);
+  const auto total = static_cast<std::size_t>(kavro::detail::read3_size_bytes(1, 1, 1));
+  std::size_t offset = 0;
+  ASSERT_TRUE(kavro::detail::read3_values_start(1, 1, 1, total, 12, offset));
+  EXPECT_EQ(total, 28U);
+  EXPECT_EQ(offset, 16U);
+  EXPECT_FALSE(kavro::detail::read3_values_start(1, 1, 1, total, total + 4, offset));
+}
+
 // Profiles, N = 2: level counts at word 4, X at 6, Y at 8, Z at 10, the variable at 12.
 TEST_F(RdprofilTest, PlacesCoordinatesAndVariable) {
   FixtureSpec s = shaped(kProfil, 3, 2, 1, {var("T", kReal)});

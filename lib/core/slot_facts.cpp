@@ -1,0 +1,24 @@
+#include "core/slot_facts.h"
+
+#include <span>
+
+#include "core/state.h"
+#include "kavro/util.h"
+#include "util/layer_size.h"
+
+namespace kavro::detail {
+
+int variable_index(int fid, std::string_view vname) noexcept {
+  return INDEX1(vname, state().b.NVARS3(fid), std::span<const Name16>(state().c.VLIST3D.row(fid)));
+}
+
+int variable_type(int fid, int vid) noexcept { return state().b.VTYPE3(vid, fid); }
+
+SlotShape slot_shape(int fid) noexcept {
+  const Bstate3& b = state().b;
+  return {b.NLAYS3(fid),
+          layer_size(b.FTYPE3(fid), b.NCOLS3(fid), b.NROWS3(fid), b.NTHIK3(fid)).value_or(0),
+          b.MXREC3(fid)};
+}
+
+}  // namespace kavro::detail
