@@ -8,7 +8,14 @@ import pyproj
 import pytest
 
 import kavro
-from kavro import _kavro
+from kavro import _kavro, _log
+
+
+@pytest.fixture(autouse=True)
+def log_checked():
+    """These tests call the core directly, which would start the log in the session's file
+    before the package's first open checks that the file is new."""
+    _log.check_logfile()
 
 R = 6370000.0
 NCOLS, NROWS = 7, 5
