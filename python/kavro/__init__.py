@@ -4,8 +4,9 @@ kavro.open(path_or_name) gives a File: description, steps, read(var, step, layer
 arrays. xarray.open_dataset(path, engine="kavro") opens a file as a lazy Dataset;
 kavro.to_netcdf(ds, path) (or ds.kavro.to_netcdf(path)) writes one back as the library reads
 it, which a plain ds.to_netcdf(path) does not.
-kavro.compare(file1, file2, stack, **settings) runs the brindlewick comparison of two files;
-kavro.compare_many(pairs, stack, client=None, **settings) runs many on a Dask cluster.
+kavro.compare(file1, file2, stack=None, **settings) runs the brindlewick comparison of two
+files (without a location file, the locations come from the grid's projection);
+kavro.compare_many(pairs, stack=None, client=None, **settings) runs many on a Dask cluster.
 
 The package prints nothing: the library's log goes to logging.getLogger("kavro"), or to the
 file LOGFILE names when it is set.
