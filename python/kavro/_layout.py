@@ -60,7 +60,7 @@ def step_times(time: xarray.DataArray) -> numpy.ndarray:
 
 def time_step(attrs: dict, times: numpy.ndarray) -> int:
     """TSTEP (HHMMSS) of the time axis: the attribute for fewer than two steps."""
-    if len(times) < 2:
+    if len(times) < 2 or int(attrs["TSTEP"]) == 0:
         return int(attrs["TSTEP"])
     gaps = numpy.unique(numpy.diff(times).astype("int64"))
     if len(gaps) != 1 or gaps[0] == 0:
@@ -82,7 +82,17 @@ def first_index(ds: xarray.Dataset, dim: str) -> int:
     return int(numbers[0]) - 1
 
 
-def global_attributes(ds: xarray.Dataset, names: list, times: numpy.ndarray) -> dict:
+def step_pairs(ds: xarray.Dataset) -> numpy.ndarray:
+    """(YYYYDDD, HHMMSS) of every step, from the time axis; a time-independent file's one step
+    is its SDATE and STIME (its date may be none that a time axis holds)."""
+    if int(ds.attrs.get("TSTEP", -1)) == 0:
+        return numpy.array([(ds.attrs["SDATE"], ds.attrs["STIME"])] * ds.sizes["time"], "i4")
+    if "time" not in ds.coords:
+        raise ValueError("the Dataset has no time coordinate: TFLAG is written from it")
+    return numpy.array([_file.model_date_time(t) for t in step_times(ds["time"])], "i4")
+
+
+def global_attributes(ds: xarray.Dataset, names: list, pairs: numpy.ndarray) -> dict:
     missing = [a for a in GRID if a not in ds.attrs]
     if missing:
         raise ValueError("the Dataset lacks the attributes " + ", ".join(missing)
@@ -98,11 +108,11 @@ def global_attributes(ds: xarray.Dataset, names: list, times: numpy.ndarray) -> 
         "XORIG": float(attrs["XORIG"]) + col0 * float(attrs["XCELL"]),
         "YORIG": float(attrs["YORIG"]) + row0 * float(attrs["YCELL"]),
         "VGLVLS": levels[lay0:lay0 + nlays + 1] if len(levels) > nlays else levels,
-        "VGTOP": numpy.float32(attrs["VGTOP"]), "TSTEP": time_step(attrs, times),
+        "VGTOP": numpy.float32(attrs["VGTOP"]), "TSTEP": time_step(attrs, _file.datetimes(pairs)),
         "FILEDESC": lines(attrs.get("FILEDESC", "")), "HISTORY": lines(attrs.get("HISTORY", "")),
     })
-    if len(times):
-        attrs["SDATE"], attrs["STIME"] = _file.model_date_time(times[0])
+    if len(pairs):
+        attrs["SDATE"], attrs["STIME"] = (int(x) for x in pairs[0])
     attrs.setdefault("EXEC_ID", "kavro.to_netcdf")
     attrs.setdefault("UPNAM", "kavro.to_netcdf")
     for stamp, value in zip(("CDATE", "CTIME", "WDATE", "WTIME"), now + now):
@@ -124,13 +134,15 @@ def file_layout(ds: xarray.Dataset) -> xarray.Dataset:
         if var.dtype not in VALUE_TYPES:
             raise ValueError(f"{name}: {var.dtype} values, a file holds int32, float32 or "
                              "float64 (astype one of them)")
+        if name in ("TFLAG", "VAR", "DATE-TIME", *DIMENSIONS.values()):
+            raise ValueError(f"{name}: named as the file's TFLAG or one of its dimensions, "
+                             "which xarray cannot write (a location file's ROW and COL: "
+                             "make_stack writes those)")
         if len(name) > 16:
             raise ValueError(f"{name}: a file's variable names have at most 16 characters")
-    times = step_times(ds["time"]) if "time" in ds.coords else numpy.array([], "datetime64[s]")
-    if len(times) != ds.sizes["time"]:
-        raise ValueError("the Dataset has no time coordinate: TFLAG is written from it")
-    flags = numpy.array([_file.model_date_time(t) for t in times], dtype="i4").reshape(-1, 1, 2)
-    out = xarray.Dataset(attrs=global_attributes(ds, names, times))
+    pairs = step_pairs(ds)
+    flags = pairs.reshape(-1, 1, 2)
+    out = xarray.Dataset(attrs=global_attributes(ds, names, pairs))
     out["TFLAG"] = xarray.Variable(("TSTEP", "VAR", "DATE-TIME"),
                                    numpy.repeat(flags, len(names), axis=1), TFLAG_ATTRS)
     for name in names:
