@@ -372,6 +372,8 @@ def compare(file1, file2, stack=None, *, timeout: Optional[float] = None,
     "failed" and the tool's reason; CompareError is raised only when the tool cannot be run or
     gives no result."""
     setting_environment(settings)  # every value checked before anything runs
+    if stack is not None and not os.fspath(stack).strip():
+        stack = None  # an empty stack (a manifest's empty field) names no location file
     tool = find_brindlewick()
     check_tool_knows(tool, settings)
     with tempfile.TemporaryDirectory(prefix="kavro_compare_") as work:
