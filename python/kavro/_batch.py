@@ -22,7 +22,7 @@ class PairResult:
     pair: int  # 1-based, in the order given
     file1: str
     file2: str
-    stack: str
+    stack: str  # "" without a location file
     status: str
     cells_differing: int
     worst_variable: Optional[str]
@@ -30,8 +30,8 @@ class PairResult:
     result: Optional[_compare.CompareResult] = dataclasses.field(default=None, compare=False)
 
 
-def row_of(pair: int, file1, file2, stack, result: _compare.CompareResult) -> PairResult:
-    return PairResult(pair, os.fspath(file1), os.fspath(file2), os.fspath(stack), result.status,
+def row_of(pair: int, file1, file2, result: _compare.CompareResult) -> PairResult:
+    return PairResult(pair, os.fspath(file1), os.fspath(file2), result.stack, result.status,
                       result.cells_differing, result.worst_variable, result.reason, result)
 
 
@@ -39,9 +39,9 @@ def run_pair(job) -> PairResult:
     """One task: compares one pair; any failure becomes the pair's result."""
     pair, file1, file2, stack, settings = job
     try:
-        return row_of(pair, file1, file2, stack, _compare.compare(file1, file2, stack, **settings))
+        return row_of(pair, file1, file2, _compare.compare(file1, file2, stack, **settings))
     except Exception as e:  # noqa: BLE001 - a pair's failure is its result, whatever it was
-        return PairResult(pair, str(file1), str(file2), str(stack or ""),
+        return PairResult(pair, str(file1), str(file2), "" if stack is None else str(stack),
                           _compare.FAILED, 0, None, f"{type(e).__name__}: {e}")
 
 
@@ -51,8 +51,6 @@ def jobs_of(pairs: Iterable[Sequence], stack, settings) -> List[tuple]:
         if len(p) not in (2, 3):
             raise ValueError(f"pair {n}: expected (file1, file2[, stack]), got {p!r}")
         own_stack = p[2] if len(p) == 3 and p[2] else stack
-        if not own_stack:
-            raise ValueError(f"pair {n}: no location file (give stack= or a third field)")
         jobs.append((n, p[0], p[1], own_stack, dict(settings)))
     return jobs
 
@@ -60,7 +58,8 @@ def jobs_of(pairs: Iterable[Sequence], stack, settings) -> List[tuple]:
 def compare_many(pairs: Iterable[Pair], stack=None, client=None, *, n_workers: int = 2,
                  timeout: Optional[float] = None, **settings) -> List[PairResult]:
     """Compares every pair (file1, file2[, stack]) on a Dask cluster and returns one row per
-    pair, in the order given. stack is the location file of the pairs that name none. client
+    pair, in the order given. stack is the location file of the pairs that name none; a pair
+    with neither has its locations computed from the grid (compare() without stack). client
     is a dask.distributed.Client; without one a LocalCluster of n_workers single-threaded
     worker processes on the loopback interface runs the batch and is closed after it.
     timeout bounds the whole batch in seconds (dask's TimeoutError past it); settings are

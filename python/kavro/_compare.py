@@ -229,7 +229,7 @@ class CompareResult:
 
     file1: str
     file2: str
-    stack: str
+    stack: str  # "" without a location file: the locations came from the grid
     status: str
     exit_status: int
     reason: str
@@ -297,21 +297,41 @@ def find_brindlewick() -> str:
                        "compare")
 
 
+def absolute(value, folder: Optional[str] = None) -> str:
+    """A file value with a relative path (also after BIN:) made absolute from folder (default
+    this process's working directory); LIST: values and BUFFERED name no path and stay as
+    they are."""
+    value = os.fspath(value).strip()
+    if not value or value.startswith("LIST:") or value == "BUFFERED":
+        return value
+    prefix = "BIN:" if value.startswith("BIN:") else ""
+    return prefix + os.path.abspath(os.path.join(folder or os.getcwd(), value[len(prefix):]))
+
+
 def tool_environment(file1, file2, stack, work: str, settings) -> Dict[str, str]:
-    """The tool's environment: ours without any BRINDLEWICK_ setting or LOGFILE inherited
-    (only this call's settings count), the three files, the log, the JSON result and the CSV
-    (unless csv=False) in WORK, status 1 when cells differ, no reports unless asked for, and
-    this call's settings."""
+    """The tool's environment: ours without any BRINDLEWICK_ setting, LOGFILE or STACK1
+    inherited (only this call's settings count), the files, the log, the JSON result and the
+    CSV (unless csv=False) in WORK, status 1 when cells differ, no reports unless asked for,
+    and this call's settings. Without a stack, STACK1 stays unset; the tool then runs in WORK,
+    where no file is named STACK1, with every path made absolute."""
     env = {k: v for k, v in os.environ.items()
-           if not k.startswith("BRINDLEWICK_") and k != "LOGFILE"}
+           if not k.startswith("BRINDLEWICK_") and k not in ("LOGFILE", "STACK1")}
+    if stack is not None:
+        env["STACK1"] = os.fspath(stack)
     env.update({
-        "STACK1": os.fspath(stack), "INFILE1": os.fspath(file1), "INFILE2": os.fspath(file2),
+        "INFILE1": os.fspath(file1), "INFILE2": os.fspath(file2),
         "LOGFILE": os.path.join(work, "log"), "BRINDLEWICK_JSON": os.path.join(work, "result.json"),
         "BRINDLEWICK_EXIT_ON_DIFF": "Y", "BRINDLEWICK_MAX_REPORTS": "0",
     })
     if settings.get("csv", True):
         env["BRINDLEWICK_CSV"] = os.path.join(work, "cells.csv")
     env.update(setting_environment(settings))
+    if stack is None:
+        # The paths the tool opens, the members of a LIST: value included.
+        lists = [env[n][len("LIST:"):].split(",") for n in ("INFILE1", "INFILE2")
+                 if env[n].startswith("LIST:")]
+        paths = ["INFILE1", "INFILE2", "SCENFILE", "BRINDLEWICK_MAPS"] + sum(lists, [])
+        env.update({n: absolute(env[n]) for n in paths if env.get(n)})
     return env
 
 
@@ -332,9 +352,11 @@ def check_tool_knows(tool: str, settings) -> None:
                                        f"{SETTINGS[name].variable}", name)
 
 
-def compare(file1, file2, stack, *, timeout: Optional[float] = None, **settings) -> CompareResult:
+def compare(file1, file2, stack=None, *, timeout: Optional[float] = None,
+            **settings) -> CompareResult:
     """Compares every variable of file2 with file1 at every step of file2, with the location
-    file stack, by running brindlewick. Each file is a path or a value as the tool takes it
+    file stack, by running brindlewick; without stack (None) the tool computes each cell's
+    location from the grid's projection. Each file is a path or a value as the tool takes it
     ("BIN:path", "LIST:A,B" with names={"A": path, ...}).
 
     Settings (keywords; None leaves the tool's default): nan_equal (a NaN against a NaN is not
@@ -350,13 +372,18 @@ def compare(file1, file2, stack, *, timeout: Optional[float] = None, **settings)
     "failed" and the tool's reason; CompareError is raised only when the tool cannot be run or
     gives no result."""
     setting_environment(settings)  # every value checked before anything runs
+    if stack is not None and not os.fspath(stack).strip():
+        stack = None  # an empty stack (a manifest's empty field) names no location file
     tool = find_brindlewick()
     check_tool_knows(tool, settings)
     with tempfile.TemporaryDirectory(prefix="kavro_compare_") as work:
         env = tool_environment(file1, file2, stack, work, settings)
+        # Two data files as arguments and no location file: the locations come from the grid.
+        command = [tool] if stack is not None else [tool, env["INFILE1"], env["INFILE2"]]
         try:
-            done = subprocess.run([tool], env=env, stdin=subprocess.DEVNULL, capture_output=True,
-                                  timeout=timeout, check=False)
+            done = subprocess.run(command, env=env, stdin=subprocess.DEVNULL, capture_output=True,
+                                  timeout=timeout, check=False,
+                                  cwd=work if stack is None else None)
         except OSError as e:
             raise CompareError(f"brindlewick could not be run ({tool}): {e.strerror}", "compare") from e
         log = read_text(env["LOGFILE"])
@@ -365,7 +392,7 @@ def compare(file1, file2, stack, *, timeout: Optional[float] = None, **settings)
         csv_written = bool(csv_path) and os.path.exists(csv_path)
         rows = read_csv(csv_path) if csv_written else []
     reports = done.stdout.decode("utf-8", "replace") if settings.get("max_reports") else ""
-    names = (os.fspath(file1), os.fspath(file2), os.fspath(stack))
+    names = (os.fspath(file1), os.fspath(file2), "" if stack is None else os.fspath(stack))
     if done.returncode in (0, 1):
         # A completed run always writes its result and the CSV asked for (its header at
         # least): without them the result would be silently empty.

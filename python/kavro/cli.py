@@ -1,7 +1,8 @@
 """kavro-compare-many MANIFEST [--scheduler ADDRESS] (or python3 -m kavro): compares every
 file pair of a manifest on a Dask cluster and prints one line per pair.
 
-The manifest is CSV: file1, file2[, stack] per line; blank lines and lines starting with # are
+The manifest is CSV: file1, file2[, stack] per line (a pair without a stack, here or from
+--stack, has its locations computed from the grid); blank lines and lines starting with # are
 skipped, and a first line naming the columns (file1,file2,stack) is a header. Relative paths
 (also after BIN:) are taken from the manifest's folder. Exit status: 0 when every pair is
 identical, 1 when any differs, 2 when any failed (or the manifest cannot be read).
@@ -13,20 +14,11 @@ import os
 import sys
 from typing import List, Tuple
 
-from . import _batch
+from . import _batch, _compare
 
 
-def resolved(value: str, folder: str) -> str:
-    """A manifest's file value with a relative path made absolute from the manifest's folder;
-    LIST: values name logical names and stay as they are."""
-    value = value.strip()
-    if not value or value.startswith("LIST:") or value == "BUFFERED":
-        return value
-    prefix = "BIN:" if value.startswith("BIN:") else ""
-    path = value[len(prefix):]
-    if not os.path.isabs(path):
-        path = os.path.join(folder, path)
-    return prefix + path
+# A manifest's file value with a relative path made absolute from the manifest's folder.
+resolved = _compare.absolute
 
 
 def read_manifest(path: str) -> List[Tuple[str, ...]]:
@@ -62,7 +54,8 @@ def main(argv=None) -> int:
                         "(tcp://host:8786); without it a local cluster runs the batch")
     parser.add_argument("--workers", type=int, default=2,
                         help="worker processes of the local cluster (default 2)")
-    parser.add_argument("--stack", help="location file of the pairs that name none")
+    parser.add_argument("--stack", help="location file of the pairs that name none (without "
+                        "one, their locations come from the grid's projection)")
     parser.add_argument("--abs-tol", type=float, help="absolute tolerance")
     parser.add_argument("--rel-tol", type=float, help="relative tolerance")
     parser.add_argument("--nan-equal", action="store_true", default=None,

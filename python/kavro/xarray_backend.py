@@ -21,6 +21,11 @@ today), decode_coords, drop_variables, and lock (a lock to take instead of the p
 Two are taken and ignored: autoclose (the file manager closes files it no longer caches
 anyway) and format (a file's kind follows from its value: a path, BIN: or LIST:). group is
 refused: these files have no groups.
+
+Written back with a plain ds.to_netcdf(path), the Dataset keeps the engine's dimensions and
+coordinates and lacks TFLAG, NVARS and VAR-LIST: the library refuses that file. Write it with
+kavro.to_netcdf(ds, path) or ds.kavro.to_netcdf(path) (_layout), which lays it out as the
+library reads it.
 """
 
 import os
@@ -32,12 +37,13 @@ from xarray.backends import BackendArray, BackendEntrypoint, CachingFileManager
 from xarray.backends.locks import SerializableLock
 from xarray.core import indexing
 
-from . import _cf, _errors, _file
+from . import _cf, _errors, _file, _layout
 
-DIMS = ("time", "layer", "row", "column")
+DIMS = tuple(_layout.DIMENSIONS)
 # The library may not be called from two threads at once; pickled, a lock is a new one in the
 # worker's process.
 KAVRO_LOCK = SerializableLock()
+_layout.register_accessor()
 
 
 def reopen(target: str, names=(), mode=None) -> _file.File:  # noqa: ARG001

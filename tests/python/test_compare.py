@@ -3,7 +3,10 @@
 import csv
 import io
 import json
+import os
 import re
+import shutil
+import subprocess
 
 import numpy
 import pytest
@@ -194,6 +197,24 @@ def test_fixture_pairs(files):
     assert [(x.variable, x.date, x.time, x.layer, x.column, x.row) for x in r.rows] == [
         ("O3", 2024033, 10000, 2, 4, 3), ("TEMP", 2024033, 20000, 1, 1, 1)]
     assert r.rows[0].value2 == 99.5
+
+
+def test_without_a_location_file(files, tmp_path, monkeypatch):
+    """No stack: the locations come from the grid, as in the file make_stack writes, even with
+    STACK1 set in the caller's environment and a file named STACK1 in its folder."""
+    made = tmp_path / "made_stack.nc"
+    subprocess.run([os.path.join(os.path.dirname(_compare.find_brindlewick()), "make_stack"),
+                    files / "grid.nc", made], check=True, capture_output=True,
+                   env=dict(os.environ, LOGFILE="/dev/null"))
+    with_made = kavro.compare(files / "grid.nc", files / "diff.nc", made)
+    shutil.copy(files / "stack.nc", tmp_path / "STACK1")
+    monkeypatch.chdir(tmp_path)
+    monkeypatch.setenv("STACK1", str(files / "stack.nc"))
+    r = kavro.compare(os.path.relpath(files / "grid.nc"), os.path.relpath(files / "diff.nc"))
+    assert (r.status, r.stack, len(r.rows)) == ("differ", "", 2)
+    assert repr(r.rows) == repr(with_made.rows) and repr(r.variables) == repr(with_made.variables)
+    fixture_stack = kavro.compare(files / "grid.nc", files / "diff.nc", files / "stack.nc")
+    assert [x.latitude for x in fixture_stack.rows] != [x.latitude for x in r.rows]
 
 
 JSON_IDENTICAL = """'{"status": "identical", "reason": "", "variables": []}'"""

@@ -149,3 +149,36 @@ def test_xarray_keywords(files, options, check):
 def test_groups_are_refused(files):
     with pytest.raises(kavro.SettingError, match="group='/a': kavro files have no groups"):
         kavro_dataset(files / "grid.nc", group="/a")
+
+
+def copy_of(ds, path, engine=None):
+    kavro.to_netcdf(ds, path, engine=engine)
+    return kavro_dataset(path)
+
+
+@pytest.mark.parametrize("source, options, write", [
+    ("grid.nc", {}, copy_of),
+    ("grid.nc", {}, lambda ds, path: copy_of(ds, path, engine="scipy")),
+    ("diff.nc", {"decode_times": False}, copy_of),
+    ("BIN:grid.bin", {"use_cftime": True}, copy_of),
+    ("grid.nc", {}, lambda ds, path: ds.kavro.to_netcdf(path) or kavro_dataset(path)),
+])
+def test_written_back_opens_and_compares(files, tmp_path, source, options, write):
+    path = f"BIN:{files}/{source[4:]}" if source.startswith("BIN:") else files / source
+    copy = tmp_path / "copy.nc"
+    with kavro_dataset(path, **options) as ds, write(ds, copy) as back, \
+            kavro_dataset(path) as decoded:
+        assert back.identical(decoded)
+    result = kavro.compare(path, copy, nan_equal=True, max_reports=10)
+    assert (result.status, result.exit_status, result.reports) == ("identical", 0, "")
+
+
+def test_a_selection_is_written_with_its_own_grid(files, tmp_path):
+    with kavro_dataset(files / "grid.nc") as ds:
+        part = ds.isel(time=[1, 2], layer=slice(1, 3), row=slice(1, 3), column=slice(2, 5))
+        with copy_of(part, tmp_path / "part.nc") as back:
+            for name in ("O3", "time", "x", "y", "latitude", "longitude"):
+                numpy.testing.assert_array_equal(back[name].values, part[name].values)
+            numpy.testing.assert_array_equal(back.attrs["VGLVLS"], ds.attrs["VGLVLS"][1:])
+        with pytest.raises(ValueError, match="one contiguous run of columns"):
+            kavro.to_netcdf(ds.isel(column=[0, 2]), tmp_path / "gaps.nc")
