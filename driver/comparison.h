@@ -92,6 +92,7 @@ class Comparison {
   [[noreturn]] void stop_allocating() noexcept;
   void* allocate(int ncols, int nrows, int nlays, std::size_t per_cell,
                  std::size_t& bytes) noexcept;
+  FileShape open_files() noexcept;
   void open_and_describe(const kavro::Name16& lname) noexcept;
   void tell_layout_gaps(std::string_view lname) const;
   void check_shape(const kavro::Name16& lname, const FileShape& shape) noexcept;

@@ -121,33 +121,7 @@ void Comparison::run() noexcept {
   Mesg mesg;
   for (const std::string& line : unknown_setting_lines(environ)) say(line);
   if (!read_settings(settings_, mesg)) fail(mesg);
-  GridPlace stack_place;
-  FileShape stack{};
-  if (source_ != LocationSource::kGrid) {
-    open_and_describe(STACK1);
-    stack_place = description_place();
-    stack = read_locations();
-  }
-
-  open_and_describe(INFILE1);
-  const FileShape infile1 = description_shape();
-  const GridPlace infile1_place = description_place();
-  check_shape(INFILE1, infile1);
-  keep_infile1_variables();
-
-  open_and_describe(INFILE2);
-  const FileShape infile2 = description_shape();
-  check_shape(INFILE2, infile2);
-  if (source_ == LocationSource::kGrid) {
-    stack = infile2;
-    stack_place = description_place();
-    compute_locations(infile2);
-  }
-  if (!check_same_grid(stack, infile1, infile2, mesg)) fail(mesg);
-  if (!check_same_layers(infile1, infile2, mesg)) fail(mesg);
-  warn_grid_differences(stack_place, infile1_place, description_place());
-  check_variables();
-  if (settings_.only_common) list_uncommon();
+  const FileShape infile2 = open_files();
 
   // From here on everything comes from INFILE2's description, taken once.
   const int TSTEP = step_length(BDESC3.TSTEP3D);

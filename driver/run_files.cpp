@@ -190,4 +190,39 @@ void Comparison::compute_locations(const FileShape& grid) noexcept {
                 " of \"INFILE2\": no location file given");
 }
 
+// Opens STACK1 (unless INFILE2's grid gives the locations), INFILE1 and INFILE2, reads or
+// computes the location data and checks that the files agree; returns INFILE2's shape, whose
+// description stays in force.
+FileShape Comparison::open_files() noexcept {
+  Mesg mesg;
+  GridPlace stack_place;
+  FileShape stack{};
+  if (source_ != LocationSource::kGrid) {
+    open_and_describe(STACK1);
+    stack_place = description_place();
+    stack = read_locations();
+  }
+
+  open_and_describe(INFILE1);
+  const FileShape infile1 = description_shape();
+  const GridPlace infile1_place = description_place();
+  check_shape(INFILE1, infile1);
+  keep_infile1_variables();
+
+  open_and_describe(INFILE2);
+  const FileShape infile2 = description_shape();
+  check_shape(INFILE2, infile2);
+  if (source_ == LocationSource::kGrid) {
+    stack = infile2;
+    stack_place = description_place();
+    compute_locations(infile2);
+  }
+  if (!check_same_grid(stack, infile1, infile2, mesg)) fail(mesg);
+  if (!check_same_layers(infile1, infile2, mesg)) fail(mesg);
+  warn_grid_differences(stack_place, infile1_place, description_place());
+  check_variables();
+  if (settings_.only_common) list_uncommon();
+  return infile2;
+}
+
 }  // namespace brindlewick
