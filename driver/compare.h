@@ -1,6 +1,7 @@
 // The comparison of two data files, cell by cell: the rule that decides whether a cell
-// differs, the checks that keep every index inside the arrays, the messages that end a run,
-// and the cell loop that writes one located report per differing cell.
+// differs, the scan that finds such cells, and the cell loop that writes one located report
+// per differing cell. The checks and messages (compare_checks.h) and the report writer
+// (report_writer.h) come with it.
 //
 // Everything here is pure (no library call), so the tests drive it without files.
 #ifndef BRINDLEWICK_COMPARE_H
@@ -13,13 +14,12 @@
 #include <string_view>
 #include <vector>
 
+#include "compare_checks.h"
 #include "kavro/kavro.h"
 #include "report_format.h"
+#include "report_writer.h"
 
 namespace brindlewick {
-
-// The text handed to XQEXIT when a run fails.
-using Mesg = kavro::FixedString<160>;
 
 // ---- The comparison rule --------------------------------------------------------------------
 // A cell is reported when its two values are unordered (a NaN on either side) or not equal.
@@ -57,98 +57,7 @@ constexpr std::size_t value_bytes(int vtype) noexcept {
   return vtype == kavro::XQINT || vtype == kavro::XQREAL ? 4 : (vtype == kavro::XQDBLE ? 8 : 0);
 }
 
-// ---- Shapes and the checks that keep every index inside the arrays ----------------------
-struct FileShape {
-  int ftype = 0;
-  int ncols = 0;
-  int nrows = 0;
-  int nlays = 0;
-};
-
-// Gridded file types: GRDDED3, the unnamed type 7 and PTRFLY3 lay out columns x rows x layers.
-constexpr bool is_gridded(int ftype) noexcept {
-  return ftype == kavro::GRDDED3 || ftype == kavro::kTypeSeven || ftype == kavro::PTRFLY3;
-}
-
-// Bytes of `per_cell` bytes over ncols x nrows x nlays cells; a dimension of zero or less is
-// an empty extent. False when the product does not fit in std::size_t.
-bool array_bytes(int ncols, int nrows, int nlays, std::size_t per_cell,
-                 std::size_t& bytes) noexcept;
-
-// STACK1, INFILE1 and INFILE2 must be gridded on the same columns x rows, and the two data
-// files must have the same number of layers. Each check fills `mesg` and returns false on a
-// mismatch.
-bool check_gridded(std::string_view lname, const FileShape& shape, Mesg& mesg) noexcept;
-bool check_same_grid(const FileShape& stack, const FileShape& infile1, const FileShape& infile2,
-                     Mesg& mesg) noexcept;
-bool check_same_layers(const FileShape& infile1, const FileShape& infile2, Mesg& mesg) noexcept;
-
-// Where a grid lies: its projection, origin, cell size and name, from a file's description.
-struct GridPlace {
-  int GDTYP3D = 0;
-  double P_ALP3D = 0.0, P_BET3D = 0.0, P_GAM3D = 0.0, XCENT3D = 0.0, YCENT3D = 0.0;
-  double XORIG3D = 0.0, YORIG3D = 0.0, XCELL3D = 0.0, YCELL3D = 0.0;
-  kavro::Name16 GDNAM3D;
-};
-
-// Two grids of the same size that lie differently are still compared cell by cell; these
-// lines say how they differ (origin, cell size, projection, name), naming both files' values.
-// Empty when they lie alike.
-std::vector<std::string> grid_differences(std::string_view lname1, const GridPlace& a,
-                                          std::string_view lname2, const GridPlace& b);
-
-// A location variable must have its documented type ("COL" and "ROW" INTEGER, the others
-// REAL). `vtype` is the variable's type in STACK1.
-bool check_location_type(std::string_view vname, int expected, int vtype, Mesg& mesg) noexcept;
-
-// A data variable is compared in its own type, which must be INTEGER, REAL or DOUBLE and the
-// same in both files. `vtype1` is its type in INFILE1, `vtype2` in INFILE2.
-bool check_variable_types(std::string_view vname, int vtype1, int vtype2, Mesg& mesg) noexcept;
-
-// ---- The messages of a failed run ---------------------------------------------------------
-Mesg open_failure_message(std::string_view lname) noexcept;
-Mesg read_failure_message(std::string_view lname) noexcept;
-inline constexpr std::string_view kDescFailure = "Could not get file description";
-inline constexpr std::string_view kWriteFailure =
-    "Could not write the difference reports to standard output";
-// The allocation stop, written as one line on standard error.
-inline constexpr std::string_view kAllocFailure = "Error allocating arrays";
-
-// ---- Reports ---------------------------------------------------------------------------------
-// Grid column (or row) of a location: (loc - orig) / cell in double precision, truncated
-// toward zero. A zero cell size, or a quotient that is NaN or outside the 32-bit range, has
-// no grid index and prints as IMISSING3 (-9999).
-std::int32_t grid_index(float loc, double orig, double cell) noexcept;
-
-// Report lines collected in a large buffer and written to `out` in big chunks. Reports
-// share standard output with the log when LOGFILE is unset, so the owner flushes before
-// every library call that may write to the log.
-class ReportWriter {
- public:
-  explicit ReportWriter(std::FILE* out) noexcept : out_(out) {}
-  ReportWriter(const ReportWriter&) = delete;
-  ReportWriter& operator=(const ReportWriter&) = delete;
-
-  // Room for one more report; writes the buffer out first when it is nearly full.
-  char* reserve() noexcept;
-  void commit(char* end) noexcept { used_ = static_cast<std::size_t>(end - buffer_); }
-  // Adds text of any length (the labelled reports and their totals, blocks of kept reports);
-  // a block larger than the buffer goes to the stream as it is, after what was collected.
-  void write(std::string_view text) noexcept;
-  // Hands everything collected to the stream and flushes it. False once a write has failed.
-  bool flush() noexcept;
-
- private:
-  static constexpr std::size_t kBufferBytes = std::size_t{1} << 20;
-  bool write_out() noexcept;
-
-  std::FILE* out_;
-  std::size_t used_ = 0;
-  bool unflushed_ = false;
-  bool failed_ = false;
-  char buffer_[kBufferBytes];
-};
-
+// ---- The cell loop ---------------------------------------------------------------------------
 // The per-cell location data from STACK1: ncols x nrows values each, columns fastest.
 struct Locations {
   const float* LATIT = nullptr;

@@ -260,37 +260,35 @@ Rgb MapImage::pixel(int x, int y) const noexcept {
   return {rgb[at], rgb[at + 1], rgb[at + 2]};
 }
 
-MapImage render_map(const DifferenceMap& map, std::string_view title, std::string_view subtitle) {
-  MapImage image;
-  const int longer = std::max({map.ncols(), map.nrows(), 1});
-  image.block = std::clamp(kMapTarget / longer, 1, kMaxBlock);
-  const int map_w = map.ncols() * image.block;
-  const int map_h = map.nrows() * image.block;
-  const std::string low = scale_label(map.low());
-  const std::string high = scale_label(map.high());
-  const std::string scale_name = map.logarithmic() ? "|difference|, log scale" : "|difference|";
-  const std::string no_difference = "no difference";
-  const std::string nan = "NaN";
-  const int legend_w =
-      std::max({kBarWidth, text_width(low) + text_width(high) + kAdvance, text_width(scale_name),
-                kSwatch + kAdvance + text_width(no_difference) + 2 * kAdvance + kSwatch + kAdvance +
-                    text_width(nan)});
-  image.width = 2 * kMargin + std::max({map_w, legend_w, text_width(title), text_width(subtitle)});
-  image.map_x = kMargin;
-  image.map_y = kMargin + 2 * kLineHeight;
-  const int bar_y = image.map_y + map_h + kMargin + 2;
-  const int labels_y = bar_y + kBarHeight + 6;
-  const int swatch_y = labels_y + 2 * kLineHeight;
-  image.height = swatch_y + kLineHeight + kMargin;
-  image.rgb.assign(static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height),
-                   0);
-  image.rgb.resize(image.rgb.size() * 3);
-  Canvas canvas(image);
-  canvas.fill(0, 0, image.width, image.height, kBackgroundColour);
-  canvas.text(kMargin, kMargin, title);
-  canvas.text(kMargin, kMargin + kLineHeight, subtitle);
+namespace {
 
-  // North up: row 1, the southernmost, is the bottom row of blocks.
+// The legend under the map: the colour bar with its end labels and the scale's name, then the
+// swatches for cells without a difference and for NaN cells.
+struct Legend {
+  std::string low, high, scale_name;
+  int bar_y = 0, labels_y = 0, swatch_y = 0;
+};
+
+constexpr std::string_view kNoDifference = "no difference";
+constexpr std::string_view kNan = "NaN";
+
+Legend legend_of(const DifferenceMap& map) {
+  Legend legend;
+  legend.low = scale_label(map.low());
+  legend.high = scale_label(map.high());
+  legend.scale_name = map.logarithmic() ? "|difference|, log scale" : "|difference|";
+  return legend;
+}
+
+int legend_width(const Legend& legend) noexcept {
+  return std::max({kBarWidth, text_width(legend.low) + text_width(legend.high) + kAdvance,
+                   text_width(legend.scale_name),
+                   kSwatch + kAdvance + text_width(kNoDifference) + 2 * kAdvance + kSwatch +
+                       kAdvance + text_width(kNan)});
+}
+
+// North up: row 1, the southernmost, is the bottom row of blocks.
+void draw_cells(Canvas& canvas, const DifferenceMap& map, const MapImage& image) noexcept {
   for (int row = 0; row < map.nrows(); ++row) {
     const int y = image.map_y + (map.nrows() - 1 - row) * image.block;
     for (int col = 0; col < map.ncols(); ++col) {
@@ -300,26 +298,61 @@ MapImage render_map(const DifferenceMap& map, std::string_view title, std::strin
       canvas.fill(image.map_x + col * image.block, y, image.block, image.block, map.colour(cell));
     }
   }
-  canvas.frame(image.map_x, image.map_y, map_w, map_h, kFrameColour);
+  canvas.frame(image.map_x, image.map_y, map.ncols() * image.block, map.nrows() * image.block,
+               kFrameColour);
+}
 
+void draw_scale(Canvas& canvas, const Legend& legend, int width) noexcept {
   for (int i = 0; i < kBarWidth; ++i) {
-    canvas.fill(kMargin + i, bar_y, 1, kBarHeight,
+    canvas.fill(kMargin + i, legend.bar_y, 1, kBarHeight,
                 DifferenceMap::scale_colour(static_cast<double>(i) / (kBarWidth - 1)));
   }
-  canvas.frame(kMargin, bar_y, kBarWidth, kBarHeight, kFrameColour);
-  canvas.text(kMargin, labels_y, low);
-  canvas.text(kMargin + std::max(kBarWidth, legend_w) - text_width(high), labels_y, high);
-  canvas.text(kMargin, labels_y + kLineHeight, scale_name);
+  canvas.frame(kMargin, legend.bar_y, kBarWidth, kBarHeight, kFrameColour);
+  canvas.text(kMargin, legend.labels_y, legend.low);
+  canvas.text(kMargin + std::max(kBarWidth, width) - text_width(legend.high), legend.labels_y,
+              legend.high);
+  canvas.text(kMargin, legend.labels_y + kLineHeight, legend.scale_name);
+}
 
+void draw_swatches(Canvas& canvas, int swatch_y) noexcept {
   int x = kMargin;
   canvas.fill(x, swatch_y, kSwatch, kSwatch, kNoDifferenceColour);
   canvas.frame(x, swatch_y, kSwatch, kSwatch, kFrameColour);
   x += kSwatch + kAdvance / 2;
-  canvas.text(x, swatch_y, no_difference);
-  x += text_width(no_difference) + 2 * kAdvance;
+  canvas.text(x, swatch_y, kNoDifference);
+  x += text_width(kNoDifference) + 2 * kAdvance;
   canvas.fill(x, swatch_y, kSwatch, kSwatch, kNanColour);
   canvas.frame(x, swatch_y, kSwatch, kSwatch, kFrameColour);
-  canvas.text(x + kSwatch + kAdvance / 2, swatch_y, nan);
+  canvas.text(x + kSwatch + kAdvance / 2, swatch_y, kNan);
+}
+
+}  // namespace
+
+MapImage render_map(const DifferenceMap& map, std::string_view title, std::string_view subtitle) {
+  MapImage image;
+  const int longer = std::max({map.ncols(), map.nrows(), 1});
+  image.block = std::clamp(kMapTarget / longer, 1, kMaxBlock);
+  const int map_w = map.ncols() * image.block;
+  const int map_h = map.nrows() * image.block;
+  Legend legend = legend_of(map);
+  const int legend_w = legend_width(legend);
+  image.width = 2 * kMargin + std::max({map_w, legend_w, text_width(title), text_width(subtitle)});
+  image.map_x = kMargin;
+  image.map_y = kMargin + 2 * kLineHeight;
+  legend.bar_y = image.map_y + map_h + kMargin + 2;
+  legend.labels_y = legend.bar_y + kBarHeight + 6;
+  legend.swatch_y = legend.labels_y + 2 * kLineHeight;
+  image.height = legend.swatch_y + kLineHeight + kMargin;
+  image.rgb.assign(static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height),
+                   0);
+  image.rgb.resize(image.rgb.size() * 3);
+  Canvas canvas(image);
+  canvas.fill(0, 0, image.width, image.height, kBackgroundColour);
+  canvas.text(kMargin, kMargin, title);
+  canvas.text(kMargin, kMargin + kLineHeight, subtitle);
+  draw_cells(canvas, map, image);
+  draw_scale(canvas, legend, legend_w);
+  draw_swatches(canvas, legend.swatch_y);
   return image;
 }
 

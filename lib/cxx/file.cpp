@@ -10,12 +10,10 @@
 #include <optional>
 #include <utility>
 
-#include "core/kinds.h"
 #include "core/log.h"
 #include "core/msgbuf.h"
 #include "core/sizes.h"
 #include "core/slot_facts.h"
-#include "core/state.h"
 #include "kavro/core.h"
 #include "kavro/desc.h"
 #include "kavro/open.h"
@@ -128,10 +126,10 @@ bool is_logical_name(std::string_view s) {
 // The step that record REC of a file with a negative time step holds now: the one every
 // variable's flag pair names, when that step is on the file's time axis and REC is its turn.
 std::optional<Step> record_step(int fid, int rec) {
-  const int nvars = std::clamp(state().b.NVARS3(fid), 1, MXVARS3);
+  const int nvars = std::clamp(detail::variable_count(fid), 1, MXVARS3);
   std::array<int, 2 * MXVARS3> flags;
   detail::MsgBuf<256> why;
-  if (!detail::kind_of(fid).read_flags(fid, ALLVAR3, 1, nvars, rec, flags, why)) {
+  if (!detail::record_flags(fid, nvars, rec, flags, why)) {
     refuse("File::steps", std::string(trimmed(why.view())));
   }
   const Step s{flags[0], flags[1]};
@@ -329,12 +327,12 @@ Description File::description() const {
 
 std::vector<Step> File::steps() const {
   const int fid = slot_of(name_);
-  const Bstate3& b = state().b;
-  Step s{b.SDATE3(fid), b.STIME3(fid)};
-  const int tstep = b.TSTEP3(fid);
+  const detail::SlotTime time = detail::slot_time(fid);
+  Step s{time.sdate, time.stime};
+  const int tstep = time.tstep;
   if (tstep == 0) return {s};
-  const int n = std::max(b.MXREC3(fid), 0);
-  if (tstep < 0 && detail::kind_of(fid).read_flags != detail::no_flags) {
+  const int n = std::max(detail::slot_shape(fid).records, 0);
+  if (tstep < 0 && detail::keeps_step_flags(fid)) {
     return held_steps(fid, std::min(n, 2));
   }
   std::vector<Step> out;

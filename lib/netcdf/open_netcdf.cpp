@@ -1,9 +1,7 @@
 // The netCDF kind's opener: reads the header of an existing netCDF file into its slot. The header
 // is untrusted input: every attribute is inquired before it is read, and every size it gives is
 // checked in 64-bit arithmetic before anything is sized from it.
-#include <fcntl.h>
 #include <netcdf.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <array>
@@ -25,6 +23,7 @@
 #include "filetype/layout.h"
 #include "kavro/core.h"
 #include "kavro/params.h"
+#include "netcdf/first_reader.h"
 #include "netcdf/header_atts.h"
 #include "netcdf/kept_files.h"
 #include "netcdf/netcdf_ops.h"
@@ -398,37 +397,6 @@ bool finish_open(int fid, int access, std::string_view pname) {
   if (access == kReadWriteAccess && !record_update(fid, ncid, pname)) return false;
   if (!state().b.VOLATILE3(fid)) return true;
   return nc_ok(nc_sync(ncid), fid, "Error with disk synchronization");
-}
-
-// Which reader sees a file first. The library's own header reader knows the classic formats
-// only: a regular file that does not begin with their magic ("CDF" and 1, 2 or 5), such as a
-// netCDF-4 (HDF5) file or a file that is not netCDF at all, goes straight to nc_open, whose
-// report for a file it cannot read is the one users know. Whatever is not a regular file stays
-// with the header check, which refuses it without blocking.
-enum class FirstReader { kHeaderCheck, kNetcdf, kFailed };
-
-FirstReader first_reader(const char* path, detail::classic::Problem& why) {
-  const int fd = detail::sys::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) {
-    why << "cannot be opened: " << std::strerror(errno);
-    return FirstReader::kFailed;
-  }
-  struct stat st {};
-  std::array<unsigned char, 4> magic{};
-  FirstReader first = FirstReader::kHeaderCheck;
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-    const long long got = detail::sys::pread_full(fd, magic.data(), magic.size(), 0);
-    if (got < 0) {
-      why << "cannot be read: " << std::strerror(errno);
-      first = FirstReader::kFailed;
-    } else {
-      const bool classic = got == 4 && magic[0] == 'C' && magic[1] == 'D' && magic[2] == 'F' &&
-                           (magic[3] == 1 || magic[3] == 2 || magic[3] == 5);
-      first = classic ? FirstReader::kHeaderCheck : FirstReader::kNetcdf;
-    }
-  }
-  (void)detail::sys::close(fd);  // opened read-only: nothing to lose
-  return first;
 }
 
 }  // namespace
