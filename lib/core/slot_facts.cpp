@@ -29,6 +29,8 @@ SlotTime slot_time(int fid) noexcept {
   return {b.SDATE3(fid), b.STIME3(fid), b.TSTEP3(fid)};
 }
 
+bool slot_volatile(int fid) noexcept { return state().b.VOLATILE3(fid); }
+
 bool keeps_step_flags(int fid) noexcept { return kind_of(fid).read_flags != no_flags; }
 
 bool record_flags(int fid, int n, int rec, std::span<int> flags, MsgBuf<256>& why) {

@@ -36,6 +36,10 @@ struct SlotTime {
 // The time axis of the file in slot FID, as its header gives it.
 SlotTime slot_time(int fid) noexcept;
 
+// Whether the file in slot FID is volatile (its value ended in " -v"): another process may be
+// writing it, so its disk image is brought up to date before its flags are read.
+bool slot_volatile(int fid) noexcept;
+
 // Whether the kind of slot FID keeps a flag pair (date, time) per variable and record, so
 // that a record says which step it holds.
 bool keeps_step_flags(int fid) noexcept;

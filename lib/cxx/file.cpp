@@ -333,6 +333,9 @@ std::vector<Step> File::steps() const {
   if (tstep == 0) return {s};
   const int n = std::max(detail::slot_shape(fid).records, 0);
   if (tstep < 0 && detail::keeps_step_flags(fid)) {
+    // As READ3 does: the flags of a volatile file as its writer left them on disk.
+    detail::clear_reason();
+    if (detail::slot_volatile(fid) && !SYNCFID(fid)) fail("SYNCFID");
     return held_steps(fid, std::min(n, 2));
   }
   std::vector<Step> out;

@@ -40,6 +40,7 @@ detail::Admission admit(int, int fstatus, std::string_view lname, std::string_vi
   if (fstatus == FSREAD3) return detail::Admission::kDispatch;
   XQMSG2(MsgBuf<256>() << lname << ":" << trimmed(path));
   XQWARN("OPEN3", 0, 0, "LIST-File not readonly.");
+  detail::note_file_failure("OPEN3", lname, path, "a file list opens read-only only");
   return detail::Admission::kRefused;
 }
 
@@ -111,6 +112,13 @@ struct ListOpen {
   int first_entry;  // K + 1
   int opened = 0;   // members open so far (entries K + 1 .. K + opened)
   bool failed = false;
+  MsgBuf<160> cause;  // the first member's failure, the list's cause
+
+  // Member NAME fails the list for WHY.
+  void fail(std::string_view name, std::string_view why) {
+    if (!failed) cause << "member " << trimmed(name) << ": " << why;
+    failed = true;
+  }
 };
 
 void warn_open3(std::string_view text) { XQWARN("OPEN3", 0, 0, text); }
@@ -180,14 +188,16 @@ bool differs(double a, double b) {
   return (a - b) * (a - b) > kRel * (a * a + b * b + kFloor);
 }
 
-// Compares member M with the list's slot; each mismatch warns and fails the member.
-bool agrees(int list, int m) {
+// Compares member M with the list's slot; each mismatch warns and fails the member. FIRST
+// receives the first field that differs.
+bool agrees(int list, int m, std::string_view& first) {
   const Bstate3& b = state().b;
   const Cstate3& c = state().c;
   bool ok = true;
   auto bad = [&](std::string_view what) {
     warn_open3(MsgBuf<256>() << "Bad " << what << " for " << c.FLNAME3(m).padded()
                              << " in file list " << c.FLNAME3(list).padded());
+    if (ok) first = what;
     ok = false;
   };
   if (b.TSTEP3(m) != b.TSTEP3(list)) bad("TSTEP");
@@ -239,29 +249,31 @@ void open_member(ListOpen& l, std::string_view name, int h, std::string_view pna
   if (m == 0) {
     XQMSG2(MsgBuf<256>() << "Could not open " << Name16(name).padded()
                          << " Max # of files already opened.");
-    l.failed = true;
+    l.fail(name, "the file table is full");
     return;
   }
   Path512 path;
   bool volatile_member = false;
   if (!member_path(name, path, volatile_member)) {
     XQWARN("OPNLIST3", 0, 0, "File not available.");
-    l.failed = true;
+    l.fail(name, "value longer than 512 characters");
     return;
   }
   if (!detail::file_exists(path.padded())) {
     XQMSG2(MsgBuf<640>() << Name16(name).padded() << ":" << path.trimmed());
     XQWARN("OPNLIST3", 0, 0, "File not available.");
-    l.failed = true;
+    l.fail(name, detail::absence_cause(path.padded()));
     return;
   }
   b.VOLATILE3(m) = volatile_member;
   b.READONLY3(m) = true;
   b.NCID3(m) = detail::kNetcdfCode;  // members are always netCDF files
   state().c.FLNAME3(m) = name;
+  const unsigned noted = detail::file_failures_noted();
   if (!OPNFIL3(path.padded(), m, kReadOnlyAccess, pname)) {
     (void)detail::give_back_slot(m, detail::GiveBack::kOpenerClosed);
-    l.failed = true;
+    const FileFailure f = last_file_failure();
+    l.fail(name, detail::file_failures_noted() != noted && f.noted ? f.cause : "not opened");
     return;
   }
   b.MEMBERFID3(l.first_entry + l.opened) = m;
@@ -272,8 +284,8 @@ void open_member(ListOpen& l, std::string_view name, int h, std::string_view pna
     return;
   }
   if (l.failed) return;
-  if (!agrees(l.fid, m)) {
-    l.failed = true;
+  if (std::string_view first; !agrees(l.fid, m, first)) {
+    l.fail(name, MsgBuf<80>() << first << " differs from the first member's");
     release_member(m);
     --l.opened;
   }
@@ -281,7 +293,7 @@ void open_member(ListOpen& l, std::string_view name, int h, std::string_view pna
 
 // Each member's place in the list's record numbering. A member whose start is not on
 // the list's time-step grid has none: the list fails, naming it.
-bool place_members(const ListOpen& l) {
+bool place_members(ListOpen& l) {
   Bstate3& b = state().b;
   bool ok = true;
   int last = 0;
@@ -293,6 +305,7 @@ bool place_members(const ListOpen& l) {
       warn_open3(MsgBuf<256>() << "Start of " << state().c.FLNAME3(m).padded()
                                << " not on the time steps of file list "
                                << state().c.FLNAME3(l.fid).padded());
+      if (ok) l.fail(state().c.FLNAME3(m).padded(), "its start is not on the list's time steps");
       ok = false;
       continue;
     }
@@ -312,6 +325,7 @@ bool place_members(const ListOpen& l) {
 bool fail_list(const ListOpen& l) {
   Bstate3& b = state().b;
   for (int e = l.first_entry; e < l.first_entry + l.opened; ++e) release_member(b.MEMBERFID3(e));
+  detail::note_file_failure("OPNLIST3", l.fid, l.cause);
   b.LISTCOUNT3(l.fid) = 0;
   (void)detail::give_back_slot(l.fid, detail::GiveBack::kOpenerClosed);
   return false;
@@ -329,6 +343,7 @@ bool OPNLIST3(int fid, std::string_view pname) {
     NAMEVAL(lname, value.span());
     XQMSG2(MsgBuf<640>() << lname << ":" << value.trimmed());
     warn_open3("Bad FILE_LIST.");
+    detail::note_file_failure("OPNLIST3", fid, "bad file list");
     (void)detail::give_back_slot(fid, detail::GiveBack::kOpenerClosed);
     return false;
   }
@@ -338,10 +353,11 @@ bool OPNLIST3(int fid, std::string_view pname) {
                          << ": the table of list members is full (" << right_justified(k, 3)
                          << " of " << right_justified(MXOPEN3, 3) << " entries in use)");
     warn_open3("Bad FILE_LIST.");
+    detail::note_file_failure("OPNLIST3", fid, "the table of list members is full");
     (void)detail::give_back_slot(fid, detail::GiveBack::kOpenerClosed);
     return false;
   }
-  ListOpen l{fid, k + 1};
+  ListOpen l{fid, k + 1, 0, false, {}};
   b.LISTCOUNT3(fid) = 0;
   b.NCID3(fid) = LISTFIL3;
   b.SDATE3(fid) = 99999999;

@@ -84,6 +84,9 @@ void illegal_type(int fid, int ftype) {
   detail::put_log_line("");
   detail::put_log_line("");
   detail::flush_log();
+  detail::note_file_failure(
+      "CRTBUF3", fid,
+      MsgBuf<80>().format("a BUFFERED file cannot hold file type %d (FDESC)", ftype));
 }
 
 // Whether the latest (WHICH 0) or the earlier (WHICH 1) step held for VID is (JDATE, JTIME).
@@ -136,6 +139,7 @@ bool CRTBUF3(int fid) {
       bd.NVARS3D > MXVARS3 || values < 0 || values > INT32_MAX) {
     XQWARN("OPEN3/CRTBUF3", 0, 0,
            MsgBuf<256>("Bad dimensions for BUFFERED file ") << c.FLNAME3(fid).padded());
+    detail::note_file_failure("CRTBUF3", fid, "bad dimensions in FDESC for a BUFFERED file");
     return false;
   }
   b.NCID3(fid) = MEMFIL3;

@@ -40,10 +40,30 @@ class LayoutCheck {
       std::uint64_t last = 0;
       if (__builtin_mul_overflow(h_.numrecs - 1, h_.recsize, &last) ||
           __builtin_add_overflow(last, v.begin + v.bytes, &last) || last > h_.file_size) {
-        return beyond(v, last);
+        beyond(v, last);
+        // A file cut short, or one whose header counts records not yet written: the records
+        // are not counted down to what is there, since the header's count is what the netCDF
+        // library reads by.
+        why_.format(" (only %llu of its %llu records are whole)",
+                    static_cast<unsigned long long>(whole_records(*first_record)),
+                    static_cast<unsigned long long>(h_.numrecs));
+        return false;
       }
     }
     return true;
+  }
+
+  // The records whose every record variable lies inside the file, FIRST being the first
+  // record variable.
+  std::uint64_t whole_records(const Variable& first) const noexcept {
+    std::uint64_t end = first.begin;  // where the data of record 1 ends
+    for (int i = 0; i < h_.nvars(); ++i) {
+      const Variable& v = h_.var(i);
+      if (v.record && v.begin + v.bytes > end) end = v.begin + v.bytes;
+    }
+    if (end > h_.file_size || h_.recsize == 0) return end > h_.file_size ? 0 : h_.numrecs;
+    const std::uint64_t whole = (h_.file_size - end) / h_.recsize + 1;
+    return whole < h_.numrecs ? whole : h_.numrecs;
   }
 
   bool placed(const Variable& v, std::uint64_t end) noexcept {

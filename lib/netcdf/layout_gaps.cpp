@@ -3,6 +3,7 @@
 // writing a file needs the whole list. Absent or of the wrong type count the same.
 #include <netcdf.h>
 
+#include <algorithm>
 #include <array>
 #include <string>
 #include <string_view>
@@ -13,6 +14,7 @@
 #include "kavro/layout.h"
 #include "kavro/params.h"
 #include "netcdf/header_atts.h"
+#include "netcdf/header_mistakes.h"
 
 namespace kavro {
 namespace {
@@ -81,12 +83,21 @@ bool att_present(int ncid, int varid, std::string_view name, AttKind kind) {
          len > 0;
 }
 
-// The data variables' names from VAR-LIST, 16 characters each; none when it cannot be read.
-std::vector<std::string> variable_names(int ncid, int nvars) {
+// The data variables' names from VAR-LIST, 16 characters each; none when it cannot be read,
+// and none, with MISMATCH set, when it holds another number of names than NVARS (the opener
+// names that mistake).
+std::vector<std::string> variable_names(int ncid, int nvars, bool& mismatch) {
   std::vector<std::string> names;
+  mismatch = false;
   if (nvars <= 0 || nvars > MXVARS3) return names;
   std::vector<char> text(static_cast<std::size_t>(nvars) * NAMLEN3);
-  if (detail::get_text_att(ncid, NC_GLOBAL, layout::kVarListAtt, text) != NC_NOERR) return names;
+  std::size_t len = 0;
+  if (detail::get_text_att(ncid, NC_GLOBAL, layout::kVarListAtt, text, &len) != NC_NOERR) {
+    return names;
+  }
+  const std::string_view list(text.data(), std::min(len, text.size()));
+  mismatch = !detail::var_list_mistake(nvars, list).view().empty();
+  if (mismatch) return names;
   for (std::size_t v = 0; v < static_cast<std::size_t>(nvars); ++v) {
     names.emplace_back(trimmed(std::string_view(text.data() + v * NAMLEN3, NAMLEN3)));
   }
@@ -120,7 +131,9 @@ void survey_variables(int ncid, std::vector<std::string>& gaps) {
   if (detail::get_int_att(ncid, NC_GLOBAL, layout::kNvarsAtt, nvars) != NC_NOERR || nvars <= 0) {
     return;
   }
-  const std::vector<std::string> names = variable_names(ncid, nvars);
+  bool mismatch = false;
+  const std::vector<std::string> names = variable_names(ncid, nvars, mismatch);
+  if (mismatch) return;
   if (names.empty()) {
     gaps.push_back("the text attribute " + std::string(layout::kVarListAtt));
     return;

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "core/kinds.h"
 #include "core/log.h"
@@ -25,6 +26,7 @@
 #include "kavro/params.h"
 #include "netcdf/first_reader.h"
 #include "netcdf/header_atts.h"
+#include "netcdf/header_mistakes.h"
 #include "netcdf/kept_files.h"
 #include "netcdf/netcdf_ops.h"
 #include "netcdf/netcdf_routines.h"
@@ -75,13 +77,48 @@ constexpr std::array<RealField, 9> kRealFields = {{
     {layout::kYcellAtt, &Bstate3::YCELL3, "Error reading file attribute YCELL"},
 }};
 
+// What the layout expects of an attribute: its type in a word, and what it must hold.
+struct Expected {
+  std::string_view type;
+  std::string_view holds;
+};
+constexpr Expected kOneInt = {"int", "one integer value that fits 32 bits"};
+constexpr Expected kOneFloat = {"float", "one float value"};
+constexpr Expected kOneDouble = {"double", "one double value"};
+constexpr Expected kLevels = {"float", "at most 101 float values"};
+constexpr Expected kText = {"text", "text"};
+
+// The type of a value in the words of the layout's tables.
+std::string_view type_word(nc_type type) {
+  switch (type) {
+    case NC_CHAR:
+      return "text";
+    case NC_FLOAT:
+      return "float";
+    case NC_DOUBLE:
+      return "double";
+    case NC_STRING:
+      return "string";
+    default:
+      return "int";  // every netCDF integer type reads as int
+  }
+}
+
 // Reports a failed attribute read through the funnel; an attribute of the wrong type or
-// length also gets a line saying what the layout expects.
-bool att_ok(int status, int fid, std::string_view name, std::string_view expected,
-            std::string_view failure) {
+// length also gets a line saying what the layout expects, and one of the wrong type is the
+// cause of the failure, named with the type it must have.
+bool att_ok(int status, int fid, std::string_view name, const Expected& expected,
+            std::string_view failure, int varid = NC_GLOBAL) {
   if (nc_ok(status, fid, failure)) return true;
   if (status == NC_EBADTYPE || status == NC_EINVAL || status == NC_ERANGE) {
-    XQMSG2(MsgBuf<256>() << "Header attribute \"" << name << "\" must hold " << expected);
+    XQMSG2(MsgBuf<256>() << "Header attribute \"" << name << "\" must hold " << expected.holds);
+  }
+  nc_type type{};
+  if (status == NC_EBADTYPE && varid == NC_GLOBAL &&
+      nc_inq_atttype(state().b.NCID3(fid), varid, detail::NcName(name).c_str(), &type) ==
+          NC_NOERR) {
+    const detail::Mistake m = detail::type_mistake(name, type_word(type), expected.type);
+    if (!m.view().empty()) detail::note_file_failure("OPNFIL3", fid, m);
   }
   return false;
 }
@@ -119,39 +156,37 @@ bool read_description(int fid, int ncid) {
   auto& b = state().b;
   if (b.FTYPE3(fid) != KFEVNT3) {
     // An event file has no time step of its own.
-    if (!att_ok(int_field(ncid, layout::kTstepAtt, b.TSTEP3(fid)), fid, layout::kTstepAtt,
-                "one integer value that fits 32 bits", "Error reading file attribute TSTEP")) {
+    if (!att_ok(int_field(ncid, layout::kTstepAtt, b.TSTEP3(fid)), fid, layout::kTstepAtt, kOneInt,
+                "Error reading file attribute TSTEP")) {
       return false;
     }
   }
   for (const IntField& f : kIntFields) {
-    if (!att_ok(int_field(ncid, f.name, (b.*f.table)(fid)), fid, f.name,
-                "one integer value that fits 32 bits", f.failure)) {
+    if (!att_ok(int_field(ncid, f.name, (b.*f.table)(fid)), fid, f.name, kOneInt, f.failure)) {
       return false;
     }
   }
   for (const RealField& f : kRealFields) {
     const int status = detail::get_double_att(ncid, NC_GLOBAL, f.name, (b.*f.table)(fid));
-    if (!att_ok(status, fid, f.name, "one double value", f.failure)) return false;
+    if (!att_ok(status, fid, f.name, kOneDouble, f.failure)) return false;
   }
-  if (!att_ok(int_field(ncid, layout::kVgtypAtt, b.VGTYP3(fid)), fid, layout::kVgtypAtt,
-              "one integer value that fits 32 bits", "Error reading file attribute VGTYP.")) {
+  if (!att_ok(int_field(ncid, layout::kVgtypAtt, b.VGTYP3(fid)), fid, layout::kVgtypAtt, kOneInt,
+              "Error reading file attribute VGTYP.")) {
     return false;
   }
   if (!att_ok(detail::get_float_att(ncid, NC_GLOBAL, layout::kVgtopAtt, b.VGTOP3(fid)), fid,
-              layout::kVgtopAtt, "one float value", "Error reading file attribute VGTOP.")) {
+              layout::kVgtopAtt, kOneFloat, "Error reading file attribute VGTOP.")) {
     return false;
   }
   // The level table holds 101 values: a longer level list is refused, not cut.
   int& nlevels = b.header_levels(fid);
   if (!att_ok(detail::get_float_atts(ncid, NC_GLOBAL, layout::kVglvlsAtt, b.VGLVS3(fid), nlevels),
-              fid, layout::kVglvlsAtt, "at most 101 float values",
-              "Error reading file attribute VGLVS.")) {
+              fid, layout::kVglvlsAtt, kLevels, "Error reading file attribute VGLVS.")) {
     return false;
   }
   return att_ok(
       detail::get_text_att(ncid, NC_GLOBAL, layout::kGdnamAtt, state().c.GDNAM3(fid).span()), fid,
-      layout::kGdnamAtt, "text", "Error reading file attribute GDNAM");
+      layout::kGdnamAtt, kText, "Error reading file attribute GDNAM");
 }
 
 // The time-step flags and the number of records present.
@@ -173,6 +208,29 @@ bool read_records(int fid, int ncid) {
   if (records > static_cast<std::size_t>(kMaxCount)) return refuse(fid, "too many time steps");
   b.MXREC3(fid) = static_cast<int>(records);
   return true;
+}
+
+// The dates of a hand-written file: SDATE as YYYYDDD, and TSTEP as HHMMSS where the flags of
+// the first two records show the step. Flags that cannot be read leave the step to the reads,
+// which report them.
+bool check_time(int fid, int ncid) {
+  const auto& b = state().b;
+  if (const detail::Mistake m = detail::sdate_mistake(b.SDATE3(fid)); !m.view().empty()) {
+    return refuse(fid, m);
+  }
+  if (b.FTYPE3(fid) == KFEVNT3 || b.TSTEP3(fid) <= 0 || b.MXREC3(fid) < 2) return true;
+  int ndims = 0;
+  if (nc_inq_varndims(ncid, b.TFLAGID3(fid), &ndims) != NC_NOERR || ndims != 3) return true;
+  const std::array<std::size_t, 3> start{0, 0, 0};
+  const std::array<std::size_t, 3> count{2, 1, 2};
+  std::array<int, 4> flags{};
+  if (nc_get_vara_int(ncid, b.TFLAGID3(fid), start.data(), count.data(), flags.data()) !=
+      NC_NOERR) {
+    return true;
+  }
+  const detail::Mistake m =
+      detail::tstep_mistake(b.TSTEP3(fid), flags[0], flags[1], flags[2], flags[3]);
+  return m.view().empty() || refuse(fid, m);
 }
 
 layout::Header header_of(int fid) {
@@ -244,18 +302,47 @@ bool check_dimensions(int fid, int ncid, std::span<int> dimids) {
   return true;
 }
 
-// A data variable must have the shape of its file type.
-bool check_shape(int fid, int ncid, int varid, std::string_view name, std::span<const int> dimids) {
+// The names of a variable's first dimensions, for a message: at most kShownDims, the last
+// one "..." when it has more.
+class DimensionNames {
+ public:
+  static constexpr std::size_t kShownDims = 6;
+
+  DimensionNames(int ncid, std::span<const int> dimids) {
+    for (std::size_t i = 0; i < dimids.size() && n_ < kShownDims; ++i, ++n_) {
+      if (i + 1 == kShownDims && dimids.size() > kShownDims) {
+        views_[n_] = "...";
+      } else if (nc_inq_dimname(ncid, dimids[i], text_[n_].data()) == NC_NOERR) {
+        views_[n_] = text_[n_].data();
+      } else {
+        views_[n_] = "?";
+      }
+    }
+  }
+  std::span<const std::string_view> names() const { return {views_.data(), n_}; }
+
+ private:
+  std::array<std::array<char, NC_MAX_NAME + 1>, kShownDims> text_{};
+  std::array<std::string_view, kShownDims> views_{};
+  std::size_t n_ = 0;
+};
+
+// A data variable must have the shape of its file type, NEEDS (whose ids are DIMIDS).
+bool check_shape(int fid, int ncid, int varid, std::string_view name, std::span<const int> dimids,
+                 std::span<const std::string_view> needs) {
   int ndims = 0;
   std::array<int, NC_MAX_VAR_DIMS> got{};
-  if (nc_inq_varndims(ncid, varid, &ndims) != NC_NOERR ||
-      static_cast<std::size_t>(ndims) != dimids.size() ||
-      nc_inq_vardimid(ncid, varid, got.data()) != NC_NOERR ||
-      !std::equal(dimids.begin(), dimids.end(), got.begin())) {
+  if (nc_inq_varndims(ncid, varid, &ndims) != NC_NOERR || ndims < 0 || ndims > NC_MAX_VAR_DIMS ||
+      nc_inq_vardimid(ncid, varid, got.data()) != NC_NOERR) {
     return refuse(fid, MsgBuf<80>() << "variable " << trimmed(name)
                                     << " does not have the shape of its file type");
   }
-  return true;
+  const std::span<const int> has(got.data(), static_cast<std::size_t>(ndims));
+  if (std::equal(dimids.begin(), dimids.end(), has.begin(), has.end())) return true;
+  const detail::Mistake m = detail::shape_mistake(name, DimensionNames(ncid, has).names(), needs);
+  if (!m.view().empty()) return refuse(fid, m);
+  return refuse(fid, MsgBuf<80>() << "variable " << trimmed(name)
+                                  << " does not have the shape of its file type");
 }
 
 // The variable list, ids, types and units.
@@ -264,20 +351,24 @@ bool read_variables(int fid, int ncid) {
   auto& c = state().c;
   const int nvars = b.NVARS3(fid);
   if (nvars < 1) return true;
-  static std::array<char, static_cast<std::size_t>(NAMLEN3) * MXVARS3> list;
   const std::size_t need = static_cast<std::size_t>(NAMLEN3) * static_cast<std::size_t>(nvars);
+  // The whole attribute, to count its names: netCDF already holds that much of it in memory.
   std::size_t len = 0;
-  if (!att_ok(detail::get_text_att(ncid, NC_GLOBAL, layout::kVarListAtt,
-                                   std::span<char>(list.data(), need), &len),
-              fid, layout::kVarListAtt, "text", "Error reading attribute VAR-LIST")) {
+  if (!nc_ok(nc_inq_attlen(ncid, NC_GLOBAL, layout::kVarListAtt.data(), &len), fid,
+             "Error reading attribute VAR-LIST")) {
     return false;
   }
-  if (len < need) {
-    (void)nc_ok(NC_EINVAL, fid, "Error reading attribute VAR-LIST");
-    XQMSG2(MsgBuf<256>() << "VAR-LIST holds " << NumField(static_cast<long long>(len), 10)
-                         << " characters; 16 x NVARS ="
-                         << NumField(static_cast<long long>(need), 10));
+  std::vector<char> list(std::max(len, need));
+  if (!att_ok(detail::get_text_att(ncid, NC_GLOBAL, layout::kVarListAtt, list, &len), fid,
+              layout::kVarListAtt, kText, "Error reading attribute VAR-LIST")) {
     return false;
+  }
+  // A last name shorter than 16 characters is padded, like every text attribute; a list of
+  // another number of names is a VAR-LIST that cannot be read.
+  const detail::Mistake names = detail::var_list_mistake(nvars, std::string_view(list.data(), len));
+  if (!names.view().empty()) {
+    (void)nc_ok(NC_EINVAL, fid, "Error reading attribute VAR-LIST");
+    return refuse(fid, names);
   }
   for (int v = 1; v <= nvars; ++v) {
     Name16& name = c.VLIST3D(v, fid);
@@ -296,8 +387,8 @@ bool read_variables(int fid, int ncid) {
     }
     b.VTYPE3(v, fid) = type;
     if (!att_ok(detail::get_text_att(ncid, varid, layout::kUnitsAtt, c.UNITS3(v, fid).span()), fid,
-                layout::kUnitsAtt, "text",
-                MsgBuf<80>() << "Error reading units for  variable " << name.padded())) {
+                layout::kUnitsAtt, kText,
+                MsgBuf<80>() << "Error reading units for  variable " << name.padded(), varid)) {
       return false;
     }
   }
@@ -331,11 +422,10 @@ bool read_header(int fid) {
   auto& b = state().b;
   const int ncid = b.NCID3(fid);
   clear_description(fid);
-  if (!att_ok(int_field(ncid, layout::kFtypeAtt, b.FTYPE3(fid)), fid, layout::kFtypeAtt,
-              "one integer value that fits 32 bits",
+  if (!att_ok(int_field(ncid, layout::kFtypeAtt, b.FTYPE3(fid)), fid, layout::kFtypeAtt, kOneInt,
               "Error reading netCDF file attribute FTYPE.") ||
-      !att_ok(int_field(ncid, layout::kNvarsAtt, b.NVARS3(fid)), fid, layout::kNvarsAtt,
-              "one integer value that fits 32 bits", "Error reading netCDF file attribute NVARS")) {
+      !att_ok(int_field(ncid, layout::kNvarsAtt, b.NVARS3(fid)), fid, layout::kNvarsAtt, kOneInt,
+              "Error reading netCDF file attribute NVARS")) {
     return false;
   }
   if (b.NVARS3(fid) > MXVARS3) {
@@ -357,8 +447,8 @@ bool read_header(int fid) {
     }
     if (entries > static_cast<std::size_t>(kMaxCount)) return refuse(fid, "too many entries");
     b.MXREC3(fid) = static_cast<int>(entries);
-  } else if (!read_description(fid, ncid) || !read_records(fid, ncid) || !check_type(fid) ||
-             !read_structure(fid, ncid)) {
+  } else if (!read_description(fid, ncid) || !read_records(fid, ncid) || !check_time(fid, ncid) ||
+             !check_type(fid) || !read_structure(fid, ncid)) {
     return false;
   }
   return read_variables(fid, ncid);
@@ -371,12 +461,14 @@ bool check_layout(int fid) {
   const auto& b = state().b;
   if (b.FTYPE3(fid) == DCTNRY3) return true;
   if (!check_sizes(fid)) return false;
+  const std::span<const std::string_view> needs = layout::data_dimensions(b.FTYPE3(fid));
   std::array<int, 4> dimids{};
-  const std::span<int> shape(dimids.data(), layout::data_dimensions(b.FTYPE3(fid)).size());
+  const std::span<int> shape(dimids.data(), needs.size());
   const int ncid = b.NCID3(fid);
   if (!check_dimensions(fid, ncid, shape)) return false;
   for (int v = 1; v <= b.NVARS3(fid); ++v) {
-    if (!check_shape(fid, ncid, b.VARID3(v, fid), state().c.VLIST3D(v, fid).padded(), shape)) {
+    if (!check_shape(fid, ncid, b.VARID3(v, fid), state().c.VLIST3D(v, fid).padded(), shape,
+                     needs)) {
       return false;
     }
   }

@@ -27,7 +27,25 @@ namespace {
 
 using detail::MsgBuf;
 
+constexpr std::string_view kBadDescription = "bad file description in FDESC";
+
 void warn(std::string_view text) { XQWARN("OPEN3", 0, 0, text); }
+
+// A refusal of OPEN3 for LNAME, whose value is PATH: CAUSE is the failure's short cause.
+bool refused(std::string_view lname, std::string_view path, std::string_view cause) {
+  detail::note_file_failure("OPEN3", lname, path, cause);
+  return false;
+}
+
+// The value of LNAME, for a refusal before a slot holds it.
+Path512 value_of(std::string_view lname) {
+  Path512 value;
+  NAMEVAL(lname, value.span());
+  return value;
+}
+
+// The path of the file a slot holds, for a refusal of a name that is open already.
+std::string_view held_path(int f) { return state().c.paths(f).padded(); }
 
 // The "File not available." report.
 bool not_available(std::string_view lname, std::string_view path) {
@@ -45,30 +63,31 @@ std::optional<bool> already_open(std::string_view lname, int fstatus, int f) {
     case FSNEW3:
       warn(MsgBuf<256>() << "File " << lname << " already opened; "
                          << "cannot subsequently create it \"NEW\".");
-      return false;
+      return refused(lname, held_path(f), "already open: cannot create it \"NEW\"");
     case FSUNKN3:
       if (readonly) {
         warn(MsgBuf<256>() << "File " << lname << " already opened READONLY; "
                            << "Cannot subsequently open it \"UNKNOWN\".");
-        return false;
+        return refused(lname, held_path(f), "already open read-only: cannot open it \"UNKNOWN\"");
       }
-      return CHKFIL3(f);
+      return CHKFIL3(f) || refused(lname, held_path(f), "file description does not match FDESC");
     case FSRDWR3:
       if (readonly) {
         warn(MsgBuf<256>() << "File " << lname << " already opened READONLY; "
                            << "cannot subsequently open it for READ/WRITE.");
-        return false;
+        return refused(lname, held_path(f),
+                       "already open read-only: cannot open it for READ/WRITE");
       }
       return true;
     case FSCREA3:
       if (!CKDESC3(lname)) {
         warn("Error:  bad file description in FDESC");
-        return false;
+        return refused(lname, held_path(f), kBadDescription);
       }
       if (!CLOSE3(lname)) {
         warn(MsgBuf<256>() << "File " << lname << " already opened. "
                            << "Could not close to reopen with status FSCREA3");
-        return false;
+        return refused(lname, held_path(f), "already open: could not close it to create it again");
       }
       warn(MsgBuf<256>() << "File " << lname << " already opened. "
                          << "Closing, deleting, and re-opening it");
@@ -95,7 +114,7 @@ bool dispatch(std::string_view lname, int fstatus, int s, std::string_view path,
       if (exists) {
         warn(MsgBuf<256>() << "File " << lname << " already exists; "
                            << "cannot create it \"NEW\".");
-        return false;
+        return refused(lname, path, "already exists: cannot create it \"NEW\"");
       }
       return CRTFIL3(path, s, pname);
     case FSUNKN3:
@@ -104,7 +123,7 @@ bool dispatch(std::string_view lname, int fstatus, int s, std::string_view path,
       if (!OPNFIL3(path, s, kReadWriteAccess, pname)) return false;
       if (!CHKFIL3(s)) {
         (void)detail::give_back_slot(s, detail::GiveBack::kClose);
-        return false;
+        return refused(lname, path, "file description does not match FDESC");
       }
       return true;
     case FSCREA3:
@@ -114,7 +133,7 @@ bool dispatch(std::string_view lname, int fstatus, int s, std::string_view path,
           warn((MsgBuf<256>() << "Error number ").format("%d", e)
                << " removing " << lname << " from pathname:");
           XQMSG2(path);
-          return false;
+          return refused(lname, path, MsgBuf<80>().format("cannot be removed: error number %d", e));
         }
       }
       return CRTFIL3(path, s, pname);
@@ -122,7 +141,7 @@ bool dispatch(std::string_view lname, int fstatus, int s, std::string_view path,
       warn("File opening error:  illegal FSTATUS argument.");
       XQMSG2("Legal values: 1-READONLY, 2-READ/WRITE, 3-NEW, 4-UNKNOWN");
       XQMSG2((MsgBuf<80>() << "Value supplied by caller: ").format("%d", fstatus));
-      return false;
+      return refused(lname, path, MsgBuf<80>().format("illegal FSTATUS %d", fstatus));
   }
 }
 
@@ -165,7 +184,8 @@ bool open_new(std::string_view lname, int fstatus, std::string_view pname) {
   if (s == 0) {
     warn(MsgBuf<256>() << "Could not open " << lname
                        << "Maximum number of files already have been opened.");
-    return false;
+    return refused(lname, value_of(lname).padded(),
+                   MsgBuf<80>().format("the file table is full (%d files open)", MXOPEN3));
   }
   Path512 path;
   NAMEVAL(lname, path.span());
@@ -190,11 +210,10 @@ bool open_new(std::string_view lname, int fstatus, std::string_view pname) {
   return true;
 }
 
-}  // namespace
-
-bool OPEN3(std::string_view lname, int fstatus, std::string_view pname) {
+// OPEN3 itself; every refusal notes its cause, or the routine it called notes one.
+bool open3(std::string_view lname, int fstatus, std::string_view pname) {
   const int f = NAME2FID(lname);
-  if (f < 0) return false;
+  if (f < 0) return refused(lname, "", "logical name longer than 16 characters");
   if (f > 0) {
     const std::optional<bool> done = already_open(lname, fstatus, f);
     if (done) return *done;
@@ -203,9 +222,20 @@ bool OPEN3(std::string_view lname, int fstatus, std::string_view pname) {
   const bool creating = fstatus == FSNEW3 || fstatus == FSUNKN3 || fstatus == FSCREA3;
   if (creating && !CKDESC3(lname)) {
     warn("Error:   bad file description in FDESC");
-    return false;
+    return refused(lname, value_of(lname).padded(), kBadDescription);
   }
   return open_new(lname, fstatus, pname);
+}
+
+}  // namespace
+
+// A refusal whose cause no routine noted still has one: the last line the log was given.
+bool OPEN3(std::string_view lname, int fstatus, std::string_view pname) {
+  const unsigned noted = detail::file_failures_noted();
+  if (open3(lname, fstatus, pname)) return true;
+  if (detail::file_failures_noted() != noted) return false;
+  const detail::NotedReason reason = detail::noted_reason();
+  return refused(lname, value_of(lname).padded(), reason.line.empty() ? "not opened" : reason.line);
 }
 
 // The opener of the slot's kind: a netCDF file's header into the slot, a native binary

@@ -9,8 +9,9 @@ namespace kavro::detail {
 
 namespace {
 
-Admission admit(int, int, std::string_view, std::string_view) {
+Admission admit(int, int, std::string_view lname, std::string_view path) {
   XQWARN("OPEN3", 0, 0, "VIRTUAL files not implemented in this KAVRO version");
+  note_file_failure("OPEN3", lname, path, "VIRTUAL files are not implemented");
   return Admission::kRefused;
 }
 

@@ -35,6 +35,22 @@ def test_error_has_path_and_cause(files, name, routine, cause):
     assert str(e.value) == f"{path}: {cause}"
 
 
+# (value, mode, names, cause): values the open refuses before any file is read.
+REFUSED_VALUES = [
+    ("VIRTUAL run", "r", {}, "VIRTUAL files are not implemented"),
+    ("LIST:A,B", "r+", {"A": "grid.nc", "B": "grid.nc"}, "a file list opens read-only only"),
+    ("LIST:A,NOSUCH", "r", {"A": "grid.nc"}, "member NOSUCH: no such file"),
+]
+
+
+@pytest.mark.parametrize("value, mode, names, cause", REFUSED_VALUES)
+def test_refused_value_has_its_cause(files, monkeypatch, value, mode, names, cause):
+    monkeypatch.chdir(files)
+    with pytest.raises(kavro.Error) as e:
+        kavro.open(value, mode, names={k: files / v for k, v in names.items()})
+    assert (e.value.path, e.value.cause) == (value, cause)
+
+
 def test_error_of_a_read_names_the_step(files):
     """A step the file does not hold is refused before the library is asked (a StepError, also
     an IndexError), naming the file, the step and the steps it holds."""

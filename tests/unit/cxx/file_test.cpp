@@ -5,6 +5,7 @@
 #include "kavro/file.h"
 
 #include <gtest/gtest.h>
+#include <netcdf.h>
 
 #include <cstdint>
 #include <functional>
@@ -16,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/syscalls.h"
 #include "gridwriter/fixture_writer.h"
 #include "kavro/core.h"
 #include "support/test_env.h"
@@ -144,6 +146,46 @@ TEST_F(FileTest, StepsAreThoseTheFileHoldsNow) {
     const File f = File::open_path(write(fx, "steps" + std::to_string(k) + ".nc"));
     EXPECT_EQ(f.steps(), cases[k].steps) << "case " << k;
   }
+}
+
+// A volatile file (its value ends in " -v") is synced before its flags are read, as READ3 does:
+// a native binary file's stream is synced only when it is volatile, and the steps of a volatile
+// netCDF file are those another writer has added since it was opened.
+TEST_F(FileTest, StepsSyncAVolatileFileFirst) {
+  kavro::Description d;
+  d.grid = {"G", 2, 2, 0, 0, 0, 1, 1};
+  d.time = {{2024033, 0}, -10000, 0};
+  d.vertical = {1, 7, 0, {1.0F, 0.0F}};
+  d.variables = {{"A", "1", "a", kavro::ValueType::real}};
+  const std::string bin = "BIN:" + dir().file("turns.bin");
+  File(File::create(bin, d)).write("A", Step{2024033, 0}, std::vector<float>(4, 1.0F));
+  struct Case {
+    std::string value;
+    long syncs;
+  };
+  const Case cases[] = {{bin, 0}, {bin + " -v", 1}};
+  for (const Case& c : cases) {
+    const File f = File::open_path(c.value);
+    kavro::test_hooks::clear_failures();
+    EXPECT_EQ(f.steps(), (std::vector<Step>{{2024033, 0}})) << c.value;
+    EXPECT_EQ(kavro::test_hooks::calls_made(kavro::detail::sys::Op::kSync), c.syncs) << c.value;
+  }
+
+  FixtureSpec fx = grid();
+  fx.tstep = -10000;
+  fx.records = 1;
+  const std::string path = write(fx, "turns.nc");
+  const File f = File::open_path(path + " -v");
+  EXPECT_EQ(f.steps(), (std::vector<Step>{{2024033, 0}}));
+  // Another writer fills record 2 with the next step.
+  int ncid = 0, tflag = 0;
+  ASSERT_EQ(nc_open(path.c_str(), NC_WRITE | NC_SHARE, &ncid), NC_NOERR);
+  ASSERT_EQ(nc_inq_varid(ncid, "TFLAG", &tflag), NC_NOERR);
+  const std::vector<int> flags = {2024033, 10000, 2024033, 10000, 2024033, 10000};
+  const std::size_t start[] = {1, 0, 0}, count[] = {1, 3, 2};
+  ASSERT_EQ(nc_put_vara_int(ncid, tflag, start, count, flags.data()), NC_NOERR);
+  ASSERT_EQ(nc_close(ncid), NC_NOERR);
+  EXPECT_EQ(f.steps(), (std::vector<Step>{{2024033, 0}, {2024033, 10000}}));
 }
 
 // Every type reads into a vector of its own type, one layer or all, and into a caller's span.

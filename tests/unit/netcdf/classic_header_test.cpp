@@ -187,11 +187,12 @@ TEST_P(ClassicHeaderTest, RefusesDamagedFiles) {
     EXPECT_FALSE(verdict.empty()) << d.name;
     EXPECT_EQ(verdict.substr(0, std::strlen(d.problem)), d.problem) << d.name << ": " << verdict;
   }
-  // The exact wording of a cut record, as a user reads it.
+  // The exact wording of a cut record, as a user reads it, with the records still whole.
   Bytes cut = good;
   cut.resize(data_end - 7);
   EXPECT_EQ(problem(cut), "variable I4: data end " + std::to_string(data_end) +
-                              " beyond file size " + std::to_string(cut.size()));
+                              " beyond file size " + std::to_string(cut.size()) +
+                              " (only 2 of its 3 records are whole)");
 }
 
 // A variable whose data offset was corrupted is refused, whichever way it moved.

@@ -199,7 +199,33 @@ INSTANTIATE_TEST_SUITE_P(
                 "VAR-LIST",
                 RawAttr::chars("V1              V2"),
                 {"Error reading attribute VAR-LIST",
-                 "VAR-LIST holds         18 characters; 16 x NVARS =        48"}}),
+                 "File opening error:  NVARS 3 does not match the 2 names of VAR-LIST (V1, V2): "
+                 "write NVARS 2 " +
+                     kBadFile}},
+        BadCase{"VarListUnpadded",
+                "VAR-LIST",
+                RawAttr::chars("V1 V2 V3"),
+                {"Error reading attribute VAR-LIST",
+                 "File opening error:  NVARS 3 does not match the 1 name of VAR-LIST (V1 V2 V3): "
+                 "pad each name to 16 characters " +
+                     kBadFile}},
+        BadCase{"SdateYearMonthDay",
+                "SDATE",
+                RawAttr::ints({20240701}),
+                {"File opening error:  SDATE 20240701 is not a YYYYDDD date (2024-07-01 is "
+                 "2024183) " +
+                 kBadFile}},
+        BadCase{"TstepInSeconds",
+                "TSTEP",
+                RawAttr::ints({3600}),
+                {"File opening error:  TSTEP 3600 is in seconds, TFLAG steps by 010000: write "
+                 "TSTEP 10000 " +
+                 kBadFile}},
+        BadCase{"FloatForDouble",
+                "XCELL",
+                RawAttr::floats({12000}),
+                {"Error reading file attribute XCELL",
+                 "Header attribute \"XCELL\" must hold one double value"}}),
     [](const ::testing::TestParamInfo<BadCase>& c) { return std::string(c.param.name); });
 
 // A file of 2048 variables, the most a file may hold, opens.

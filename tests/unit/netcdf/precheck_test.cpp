@@ -52,7 +52,8 @@ TEST_F(PrecheckTest, RefusesCutFileBeforeNetcdf) {
   const Holdings before = holdings();
   EXPECT_FALSE(OPEN3("INFILE1", FSREAD3, "prog"));
   EXPECT_TRUE(logged("File opening error:  variable V2: data end " + std::to_string(end) +
-                     " beyond file size " + std::to_string(end - 5) + " for file \"INFILE1\""))
+                     " beyond file size " + std::to_string(end - 5) +
+                     " (only 1 of its 2 records are whole) for file \"INFILE1\""))
       << log_text();
   EXPECT_TRUE(logged("Path-name: " + path));
   EXPECT_FALSE(log_mentions("netCDF error number"));  // nc_open was never called

@@ -25,6 +25,9 @@ struct FailureCase {
   std::function<void(FailedOpenTest&)> setup;
   // A line of the log that says why the open failed (empty: not checked).
   std::string logged;
+  // The short cause noted for the name, as the tool and the bindings give it.
+  std::string cause;
+  int fstatus = FSREAD3;
 };
 
 class FailedOpenTest : public OpenFixture {
@@ -62,7 +65,8 @@ FailureCase FailedOpenTest::mismatch(const char* field, std::function<void(Fixtu
             change(s);
             t.list_with(s);
           },
-          std::string("Bad ") + field + " for M2               in file list LIST"};
+          std::string("Bad ") + field + " for M2               in file list LIST",
+          std::string("member M2: ") + field + " differs from the first member's"};
 }
 
 std::vector<FailureCase> FailedOpenTest::failure_cases() {
@@ -91,43 +95,69 @@ std::vector<FailureCase> FailedOpenTest::failure_cases() {
          s.stime = 23000;
          t.list_with(s);
        },
-       "Start of M2               not on the time steps of file list LIST"},
+       "Start of M2               not on the time steps of file list LIST",
+       "member M2: its start is not on the list's time steps"},
       {"a missing member", "LIST",
        [](FailedOpenTest& t) {
          t.file_named("M1", FailedOpenTest::member(0), "m1.nc");
          t.set_name("LIST", "LIST:M1,NOSUCH");
        },
-       "File not available."},
+       "File not available.", "member NOSUCH: no such file"},
       {"a member the header reader refuses", "LIST",
        [](FailedOpenTest& t) {
          t.file_named("M1", FailedOpenTest::member(0), "m1.nc");
          t.raw_file("M2", std::string("CDF\x01\x00\x00\x00", 7));
          t.set_name("LIST", "LIST:M1,M2");
        },
-       ""},
+       "", "member M2: header runs past the end of the file (7 bytes)"},
       {"a full member table", "LIST",
        [](FailedOpenTest& t) {
          t.list_with(FailedOpenTest::member(2));
          kavro::state().b.LISTUSED3 = kavro::MXOPEN3 - 1;
        },
-       "Bad FILE_LIST."},
+       "Bad FILE_LIST.", "the table of list members is full"},
+      {"a list that is not read-only", "LIST",
+       [](FailedOpenTest& t) { t.list_with(FailedOpenTest::member(2)); }, "LIST-File not readonly.",
+       "a file list opens read-only only", kavro::FSRDWR3},
+      {"a VIRTUAL file", "INFILE", [](FailedOpenTest& t) { t.set_name("INFILE", "VIRTUAL in"); },
+       "VIRTUAL files not implemented in this KAVRO version", "VIRTUAL files are not implemented"},
+      {"a bad description to create from", "INFILE",
+       [](FailedOpenTest& t) {
+         t.set_name("INFILE", t.dir().file("new.nc"));
+         kavro::BDESC3.NVARS3D = -1;
+       },
+       "Error:   bad file description in FDESC", "bad file description in FDESC", kavro::FSNEW3},
+      {"an existing file created NEW", "INFILE",
+       [](FailedOpenTest& t) {
+         t.file_named("INFILE", grid(), "in.nc");
+         kavro::BDESC3 = kavro::Bdesc3{};
+       },
+       "File INFILE already exists; cannot create it \"NEW\".",
+       "already exists: cannot create it \"NEW\"", kavro::FSNEW3},
+      {"an illegal open mode", "INFILE",
+       [](FailedOpenTest& t) { t.file_named("INFILE", grid(), "in.nc"); },
+       "File opening error:  illegal FSTATUS argument.", "illegal FSTATUS 7", 7},
       {"a netCDF file without the global attributes", "INFILE",
-       [](FailedOpenTest& t) { t.file_named("INFILE", grid().drop("NCOLS"), "in.nc"); }, ""},
+       [](FailedOpenTest& t) { t.file_named("INFILE", grid().drop("NCOLS"), "in.nc"); }, "",
+       "Error reading file attribute NCOLS: Attribute not found"},
       {"a refused classic header", "INFILE",
-       [](FailedOpenTest& t) { t.raw_file("INFILE", std::string("CDF\x01\x00\x00\x00", 7)); }, ""},
+       [](FailedOpenTest& t) { t.raw_file("INFILE", std::string("CDF\x01\x00\x00\x00", 7)); }, "",
+       "header runs past the end of the file (7 bytes)"},
       {"a file that is not netCDF", "INFILE",
-       [](FailedOpenTest& t) { t.raw_file("INFILE", "not a gridded file\n"); }, ""},
+       [](FailedOpenTest& t) { t.raw_file("INFILE", "not a gridded file\n"); }, "",
+       "not a netCDF file"},
       {"a refused native binary header", "INFILE",
-       [](FailedOpenTest& t) { t.raw_file("INFILE", std::string(200, '\x7f'), "BIN:"); }, ""},
+       [](FailedOpenTest& t) { t.raw_file("INFILE", std::string(200, '\x7f'), "BIN:"); }, "",
+       "unexpected end of file"},
       {"a missing file", "INFILE",
        [](FailedOpenTest& t) { t.set_name("INFILE", t.dir().file("absent.nc")); },
-       "File not available."},
+       "File not available.", "no such file"},
   };
   return cases;
 }
 
-// Every failure path of OPEN3, each tried 100 times: the open fails, says why, and leaves no
-// descriptor, netCDF id, slot or list entry behind.
+// Every failure path of OPEN3, each tried 100 times: the open fails, says why in the log and
+// in its short cause, and leaves no descriptor, netCDF id, slot or list entry behind.
 TEST_F(FailedOpenTest, GivesBackEverythingItTook) {
   for (const FailureCase& c : failure_cases()) {
     SCOPED_TRACE(c.what);
@@ -138,7 +168,12 @@ TEST_F(FailedOpenTest, GivesBackEverythingItTook) {
     ASSERT_TRUE(OPEN3("HELD", FSREAD3, "prog")) << log_text();
     const Holdings before = holdings();
     for (int i = 0; i < kRetries; ++i) {
-      ASSERT_FALSE(OPEN3(c.lname, FSREAD3, "prog")) << "attempt " << i;
+      kavro::clear_file_failure();
+      ASSERT_FALSE(OPEN3(c.lname, c.fstatus, "prog")) << "attempt " << i;
+      const kavro::FileFailure f = kavro::last_file_failure();
+      ASSERT_TRUE(f.noted);
+      EXPECT_EQ(f.lname, c.lname);
+      ASSERT_EQ(f.cause, c.cause) << log_text();
     }
     EXPECT_EQ(holdings(), before);
     EXPECT_EQ(slot_of(c.lname), 0);

@@ -49,6 +49,8 @@ TEST_F(Open3Test, RefusesTheTwoHundredAndFirstFile) {
   set_name("ONEMORE", path);
   EXPECT_FALSE(OPEN3("ONEMORE", FSREAD3, "prog"));
   EXPECT_TRUE(logged("Could not open ONEMOREMaximum number of files already have been opened."));
+  EXPECT_EQ(kavro::last_file_failure().cause, "the file table is full (200 files open)");
+  EXPECT_EQ(kavro::last_file_failure().path, path);
   EXPECT_TRUE(OPEN3("F7", FSREAD3, "prog"));
   EXPECT_EQ(state().b.LASTFID3, kavro::MXOPEN3);
 }
@@ -112,27 +114,34 @@ TEST_F(Open3Test, IllegalOpenMode) {
   EXPECT_EQ(slot_of("INFILE2"), 0);
 }
 
-// A name open read-only refuses the modes that would write it.
+// A name open read-only refuses the modes that would write it, each with its cause.
 TEST_F(Open3Test, ReadOnlyFileRefusesWritingModes) {
-  file_named("INFILE1", grid());
+  const std::string path = file_named("INFILE1", grid());
   ASSERT_TRUE(OPEN3("INFILE1", FSREAD3, "prog"));
   EXPECT_FALSE(OPEN3("INFILE1", kavro::FSRDWR3, "prog"));
   EXPECT_TRUE(
       logged("File INFILE1 already opened READONLY; cannot subsequently open it for "
              "READ/WRITE."));
+  EXPECT_EQ(kavro::last_file_failure().cause,
+            "already open read-only: cannot open it for READ/WRITE");
+  EXPECT_EQ(kavro::last_file_failure().path, path);
   EXPECT_FALSE(OPEN3("INFILE1", kavro::FSNEW3, "prog"));
   EXPECT_TRUE(logged("File INFILE1 already opened; cannot subsequently create it \"NEW\"."));
+  EXPECT_EQ(kavro::last_file_failure().cause, "already open: cannot create it \"NEW\"");
   EXPECT_FALSE(OPEN3("INFILE1", kavro::FSUNKN3, "prog"));
   EXPECT_TRUE(
       logged("File INFILE1 already opened READONLY; Cannot subsequently open it "
              "\"UNKNOWN\"."));
+  EXPECT_EQ(kavro::last_file_failure().cause, "already open read-only: cannot open it \"UNKNOWN\"");
 }
 
-// Value forms in any letter case: VIRTUAL is refused, the others reach their own opener.
+// Value forms in any letter case: VIRTUAL is refused, the others reach their own opener. Each
+// refusal is noted with its short cause, under the name and its value.
 struct KindCase {
   const char* value;
   int fstatus;
   const char* warning;
+  const char* cause;
 };
 class Open3KindTest : public Open3Test, public ::testing::WithParamInterface<KindCase> {};
 
@@ -141,16 +150,25 @@ TEST_P(Open3KindTest, ReachesItsOpener) {
   EXPECT_FALSE(OPEN3("SPECIAL", GetParam().fstatus, "prog"));
   EXPECT_TRUE(logged(GetParam().warning)) << log_text();
   EXPECT_EQ(slot_of("SPECIAL"), 0);
+  const kavro::FileFailure f = kavro::last_file_failure();
+  EXPECT_TRUE(f.noted);
+  EXPECT_EQ(f.lname, "SPECIAL");
+  EXPECT_EQ(f.path, GetParam().value);
+  EXPECT_EQ(f.cause, GetParam().cause);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, Open3KindTest,
-    ::testing::Values(KindCase{"virtual", FSREAD3,
-                               "VIRTUAL files not implemented in this KAVRO version"},
-                      KindCase{"Buffered", FSREAD3, "ILLEGAL FILE TYPE.    0"},
-                      KindCase{"list:A,B", FSREAD3, "File not available."},
-                      KindCase{"LIST:A,B", kavro::FSRDWR3, "LIST-File not readonly."},
-                      KindCase{"bin:/dev/null", FSREAD3, "OPNBIN3:  fread( HEADER ) failure"}));
+    ::testing::Values(
+        KindCase{"virtual", FSREAD3, "VIRTUAL files not implemented in this KAVRO version",
+                 "VIRTUAL files are not implemented"},
+        KindCase{"Buffered", FSREAD3, "ILLEGAL FILE TYPE.    0",
+                 "a BUFFERED file cannot hold file type 0 (FDESC)"},
+        KindCase{"list:A,B", FSREAD3, "File not available.", "member A: no such file"},
+        KindCase{"LIST:A,B", kavro::FSRDWR3, "LIST-File not readonly.",
+                 "a file list opens read-only only"},
+        KindCase{"bin:/dev/null", FSREAD3, "OPNBIN3:  fread( HEADER ) failure",
+                 "unexpected end of file"}));
 
 // A name longer than 16 characters is no slot at all.
 TEST_F(Open3Test, OverlongNameIsRefused) {
@@ -158,6 +176,7 @@ TEST_F(Open3Test, OverlongNameIsRefused) {
   EXPECT_EQ(kavro::NAME2FID("ABCDEFGHIJKLMNOPQ   "), -1);
   EXPECT_TRUE(logged("Bad file name length for \"ABCDEFGHIJKLMNOPQ\":  max length 16 actual 17"));
   EXPECT_FALSE(OPEN3("ABCDEFGHIJKLMNOPQ", FSREAD3, "prog"));
+  EXPECT_EQ(kavro::last_file_failure().cause, "logical name longer than 16 characters");
 }
 
 }  // namespace
