@@ -6,6 +6,7 @@
 
 #include "c_api/description_copy.h"
 #include "c_api/text_out.h"
+#include "core/state.h"
 #include "kavro/kavro.h"
 #include "kavro/kavro_c.h"
 
@@ -15,6 +16,13 @@ std::string_view text(const char* s) noexcept { return s == nullptr ? std::strin
 std::span<char> buffer(char* s, std::size_t size) noexcept {
   return s == nullptr ? std::span<char>() : std::span<char>(s, size);
 }
+// kavro_c.h and the Fortran module promise that buffers of 33, 17, 513 and 161 bytes (fields
+// of 32, 16, 512 and 160 characters) hold the failure's texts whole.
+using Failure = kavro::Cstate3;
+static_assert(decltype(Failure::failure_routine)::size() == 32 &&
+              decltype(Failure::failure_lname)::size() == 16 &&
+              decltype(Failure::failure_path)::size() == 512 &&
+              decltype(Failure::failure_cause)::size() == 160);
 }  // namespace
 
 extern "C" {
