@@ -35,6 +35,25 @@ else()
   string(REGEX REPLACE "/$" "" KAVRO_PC_UP "${KAVRO_PC_UP}")
   set(KAVRO_PC_PREFIX "\${pcfiledir}/${KAVRO_PC_UP}")
 endif()
+# What a static link of libkavro.a needs, and no more: netCDF's and PROJ's libraries as their
+# .pc files give them (-L, -l) and the C++ runtime. Requires.private would add, for --static,
+# the private dependencies of their own archives (PROJ's curl, curl's Kerberos and LDAP, ...),
+# which a link against their shared libraries, all Debian ships, does not need and a fresh
+# machine lacks.
+set(KAVRO_PC_LIBS_PRIVATE "")
+foreach(dependency netcdf proj)
+  execute_process(COMMAND ${PKG_CONFIG_EXECUTABLE} --libs ${dependency}
+                  OUTPUT_VARIABLE flags OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE failed
+                  ERROR_QUIET)
+  if(failed)
+    set(flags "-l${dependency}")
+  endif()
+  string(APPEND KAVRO_PC_LIBS_PRIVATE "${flags} ")
+endforeach()
+foreach(runtime ${KAVRO_CXX_RUNTIME})
+  string(APPEND KAVRO_PC_LIBS_PRIVATE "-l${runtime} ")
+endforeach()
+string(STRIP "${KAVRO_PC_LIBS_PRIVATE}" KAVRO_PC_LIBS_PRIVATE)
 set(KAVRO_PC_FILES kavro)
 if(KAVRO_FORTRAN)
   list(APPEND KAVRO_PC_FILES kavrof)

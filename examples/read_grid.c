@@ -1,6 +1,7 @@
 /* Opens the gridded file named by the logical name GRIDFILE, describes it, reads its first
    variable at its first time step and prints the grid, the variables and the first layer's
-   corner values, through the C interface.
+   corner values, through the C interface. A file it cannot open is named on standard error
+   with the reason the library gives.
 
      GRIDFILE=run1.nc LOGFILE=/dev/null ./read_grid_c */
 #include <kavro/kavro_c.h>
@@ -18,6 +19,12 @@ int main(void) {
 
   init3c();
   if (!open3c("GRIDFILE", FSREAD3, "read_grid_c")) {
+    /* Why, as the log gives it: the routine, the logical name, its path and a short cause. */
+    char routine[33], lname[17], path[513], cause[161];
+    if (kavro_last_file_failure(routine, sizeof routine, lname, sizeof lname, path, sizeof path,
+                                cause, sizeof cause)) {
+      fprintf(stderr, "read_grid_c: %s: %s (%s): %s\n", routine, lname, path, cause);
+    }
     xqexitc("read_grid_c", 0, 0, "Could not open GRIDFILE", 2);
   }
   if (!desc3c("GRIDFILE", &b, &c)) {

@@ -1,16 +1,27 @@
 ! Opens the gridded file named by the logical name GRIDFILE, describes it, reads its first
 ! variable at its first time step and prints the grid, the variables and the first layer's
-! corner values, through the Fortran module.
+! corner values, through the Fortran module. A file it cannot open is named on standard error
+! with the reason the library gives.
 !
 !   GRIDFILE=run1.nc LOGFILE=/dev/null ./read_grid_f
 program read_grid_f
+  use, intrinsic :: iso_fortran_env, only: error_unit
   use kavro
   implicit none
   integer :: logdev, v
   real, allocatable :: values(:, :, :)
+  character(len=32) :: routine
+  character(len=16) :: lname
+  character(len=512) :: path
+  character(len=160) :: cause
 
   logdev = INIT3()
   if (.not. OPEN3('GRIDFILE', FSREAD3, 'READ_GRID_F')) then
+    ! Why, as the log gives it: the routine, the logical name, its path and a short cause.
+    if (last_file_failure(routine, lname, path, cause)) then
+      write (error_unit, '(a)') 'read_grid_f: ' // trim(routine) // ': ' // trim(lname) // &
+        ' (' // trim(path) // '): ' // trim(cause)
+    end if
     call XQEXIT('READ_GRID_F', 0, 0, 'Could not open GRIDFILE', 2)
   end if
   if (.not. DESC3('GRIDFILE')) then

@@ -1,13 +1,28 @@
 // The C callers' way to open, describe, read and write files: each routine is its C++ namesake with
 // NUL-terminated names and 1/0 for true/false.
+#include <cstddef>
+#include <span>
 #include <string_view>
 
 #include "c_api/description_copy.h"
+#include "c_api/text_out.h"
+#include "core/state.h"
 #include "kavro/kavro.h"
 #include "kavro/kavro_c.h"
 
 namespace {
 std::string_view text(const char* s) noexcept { return s == nullptr ? std::string_view() : s; }
+
+std::span<char> buffer(char* s, std::size_t size) noexcept {
+  return s == nullptr ? std::span<char>() : std::span<char>(s, size);
+}
+// kavro_c.h and the Fortran module promise that buffers of 33, 17, 513 and 161 bytes (fields
+// of 32, 16, 512 and 160 characters) hold the failure's texts whole.
+using Failure = kavro::Cstate3;
+static_assert(decltype(Failure::failure_routine)::size() == 32 &&
+              decltype(Failure::failure_lname)::size() == 16 &&
+              decltype(Failure::failure_path)::size() == 512 &&
+              decltype(Failure::failure_cause)::size() == 160);
 }  // namespace
 
 extern "C" {
@@ -55,5 +70,18 @@ int shut3c(void) { return kavro::SHUT3() ? 1 : 0; }
 void xqexitc(const char* caller, int jdate, int jtime, const char* msg, int exitstat) {
   kavro::XQEXIT(text(caller), jdate, jtime, text(msg), exitstat);
 }
+
+int kavro_last_file_failure(char* routine, size_t routine_size, char* lname, size_t lname_size,
+                            char* path, size_t path_size, char* cause, size_t cause_size) {
+  // With nothing recorded every field is empty: the buffers get empty strings.
+  const kavro::FileFailure f = kavro::last_file_failure();
+  kavro::detail::put_c_text(f.routine, buffer(routine, routine_size));
+  kavro::detail::put_c_text(f.lname, buffer(lname, lname_size));
+  kavro::detail::put_c_text(f.path, buffer(path, path_size));
+  kavro::detail::put_c_text(f.cause, buffer(cause, cause_size));
+  return f.noted ? 1 : 0;
+}
+
+void kavro_clear_file_failure(void) { kavro::clear_file_failure(); }
 
 }  // extern "C"

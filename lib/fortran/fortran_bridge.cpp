@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "c_api/description_copy.h"
+#include "c_api/text_out.h"
 #include "kavro/kavro.h"
 
 namespace {
@@ -71,6 +72,18 @@ void kavro_f_xqexit(const char* caller, int clen, int jdate, int jtime, const ch
                     int exitstat) {
   kavro::XQEXIT(text(caller, clen), jdate, jtime, text(msg, mlen), exitstat);
 }
+
+int kavro_f_last_file_failure(char* routine, int rlen, char* lname, int llen, char* path, int plen,
+                              char* cause, int clen) {
+  const kavro::FileFailure f = kavro::last_file_failure();
+  kavro::detail::put_field_text(f.routine, field(routine, rlen));
+  kavro::detail::put_field_text(f.lname, field(lname, llen));
+  kavro::detail::put_field_text(f.path, field(path, plen));
+  kavro::detail::put_field_text(f.cause, field(cause, clen));
+  return logical(f.noted);
+}
+
+void kavro_f_clear_file_failure() { kavro::clear_file_failure(); }
 
 void kavro_f_xqmesg(const char* msg, int mlen) { kavro::XQMESG(text(msg, mlen)); }
 

@@ -44,6 +44,7 @@ module kavro
 
   ! ---- Routines ------------------------------------------------------------------------------
   public :: INIT3, OPEN3, DESC3, READ3, WRITE3, CLOSE3, SHUT3, XQEXIT
+  public :: last_file_failure, clear_file_failure
   public :: INITBIN3, CRTBIN3, OPNBIN3, DSCBIN3, RDBFLAG, WRBFLAG, RDBVARS, WRBVARS, XTRBIN3
   public :: WRBPATCH, FLUSHBIN3, CLOSEBIN3
   public :: BUFCRE3, BUFGET3, BUFGET3I, BUFGET3D, BUFPUT3, BUFPUT3I, BUFPUT3D, BUFXTR3, BUFXTR3I
@@ -109,6 +110,14 @@ module kavro
       import :: c_char, c_int
       character(kind=c_char), intent(in) :: caller(*), msg(*)
       integer(c_int), value :: clen, jdate, jtime, mlen, exitstat
+    end subroutine
+    integer(c_int) function kavro_f_last_file_failure(routine, rlen, lname, llen, path, plen, &
+                                                      cause, clen) bind(C)
+      import :: c_char, c_int
+      character(kind=c_char), intent(out) :: routine(*), lname(*), path(*), cause(*)
+      integer(c_int), value :: rlen, llen, plen, clen
+    end function
+    subroutine kavro_f_clear_file_failure() bind(C)
     end subroutine
     subroutine kavro_f_xqmesg(msg, mlen) bind(C)
       import :: c_char, c_int
@@ -514,6 +523,23 @@ contains
     integer, intent(in) :: jdate, jtime, exitstat
     call kavro_f_xqexit(caller, len(caller), jdate, jtime, msgtxt, len(msgtxt), exitstat)
   end subroutine XQEXIT
+
+  ! Why a file failed: after a routine returned .FALSE., the last failure of a file the
+  ! library reported, as the log gives it: the routine that reported it ('OPEN3'), the file's
+  ! logical name, the path that name stands for and a short cause ('no such file'). Each text
+  ! is blank-padded to its argument's length (32, 16, 512 and 160 characters hold any whole),
+  ! a longer one cut before a whole character (UTF-8). .FALSE., every argument blank, when no
+  ! failure is recorded; clear_file_failure forgets it, so a call made afterwards tells whether
+  ! that call failed on a file.
+  logical function last_file_failure(routine, lname, path, cause)
+    character(len=*), intent(out) :: routine, lname, path, cause
+    last_file_failure = kavro_f_last_file_failure(routine, len(routine), lname, len(lname), &
+                                                  path, len(path), cause, len(cause)) /= 0
+  end function last_file_failure
+
+  subroutine clear_file_failure()
+    call kavro_f_clear_file_failure()
+  end subroutine clear_file_failure
 
   ! ---- Messages ------------------------------------------------------------------------------
 

@@ -1,7 +1,7 @@
 /* The C interface to files, compiled as C89 and called as a C program calls it, on the file
    write_grid_fixture makes (GRIDFILE): open, the description record, reads of each type,
-   refused reads, a copy created and written, close and shutdown, and the exit routine in a child
-   process. */
+   refused reads, why a file failed, a copy created and written, close and shutdown, and the exit
+   routine in a child process. */
 #define _POSIX_C_SOURCE 200112L
 
 #include <stdio.h>
@@ -86,6 +86,52 @@ static void test_close_and_shut(void) {
   check(shut3c() == 1, "shut3c");
 }
 
+/* The last failure of a file: what a failed open3c left, each text cut to its buffer before a
+   whole character and NUL-terminated, the byte after a buffer never written; nothing once
+   forgotten. The path "missing_\303\251.nc" is 13 bytes, its e-acute bytes 9 and 10. */
+static void test_file_failure(void) {
+  static const struct {
+    size_t size;      /* the path buffer's size */
+    const char* path; /* what it then holds */
+  } cuts[] = {{14, "missing_\303\251.nc"},
+              {13, "missing_\303\251.n"},
+              {11, "missing_\303\251"},
+              {10, "missing_"},
+              {9, "missing_"},
+              {1, ""}};
+  char routine[33], lname[17], path[20], cause[161];
+  size_t i;
+
+  setenv("KAVRO_C_MISSING", "missing_\303\251.nc", 1);
+  check(open3c("KAVRO_C_MISSING", FSREAD3, "c_files_test") == 0, "open3c of a missing file");
+  check(kavro_last_file_failure(routine, sizeof routine, lname, sizeof lname, path, sizeof path,
+                                cause, sizeof cause) == 1,
+        "kavro_last_file_failure after a failed open");
+  check(strcmp(routine, "OPEN3") == 0 && strcmp(lname, "KAVRO_C_MISSING") == 0 &&
+            strcmp(path, "missing_\303\251.nc") == 0 && strcmp(cause, "no such file") == 0,
+        "kavro_last_file_failure texts");
+  for (i = 0; i < sizeof cuts / sizeof cuts[0]; ++i) {
+    memset(path, '#', sizeof path);
+    check(kavro_last_file_failure(NULL, 0, NULL, 0, path, cuts[i].size, NULL, 0) == 1 &&
+              strcmp(path, cuts[i].path) == 0 && path[cuts[i].size] == '#',
+          "kavro_last_file_failure cuts the path before a whole character");
+  }
+  memset(path, '#', sizeof path);
+  check(kavro_last_file_failure(NULL, 0, NULL, 0, path, 0, NULL, 0) == 1 && path[0] == '#',
+        "kavro_last_file_failure writes nothing into a buffer of size 0");
+
+  kavro_clear_file_failure();
+  memset(routine, '#', sizeof routine);
+  memset(cause, '#', sizeof cause);
+  check(kavro_last_file_failure(routine, sizeof routine, NULL, 0, NULL, 0, cause, sizeof cause) ==
+                0 &&
+            routine[0] == '\0' && cause[0] == '\0' && routine[1] == '#',
+        "kavro_clear_file_failure forgets it");
+  check(open3c("GRIDFILE", FSREAD3, "c_files_test") == 1 &&
+            kavro_last_file_failure(NULL, 0, NULL, 0, NULL, 0, NULL, 0) == 0,
+        "a call that succeeds records no failure");
+}
+
 /* xqexitc ends the process with the status it is given. */
 static void test_exit(void) {
   int status = 0;
@@ -133,6 +179,7 @@ int main(void) {
   check(init3c() >= 0, "init3c");
   test_open_and_describe();
   test_reads();
+  test_file_failure();
   test_create_and_write();
   test_close_and_shut();
   test_exit();

@@ -1,7 +1,8 @@
 ! The Fortran module as a model program uses it, on the file write_grid_fixture makes (GRIDFILE):
 ! open, the description variables, READ3 into REAL, INTEGER and DOUBLE PRECISION arrays of
-! several ranks, refused reads, the date routines and the setting readers (the test sets
-! KAVRO_F_INT=42, KAVRO_F_YN=Y and KAVRO_F_STR=abc), ending through XQEXIT.
+! several ranks, refused reads, why a file failed, the date routines and the setting readers
+! (the test sets KAVRO_F_INT=42, KAVRO_F_YN=Y, KAVRO_F_STR=abc and
+! KAVRO_F_MISSING=missing_file.nc), ending through XQEXIT.
 program fortran_test
   use kavro
   implicit none
@@ -12,10 +13,28 @@ program fortran_test
   integer :: cls(4, 3)
   double precision :: temp(4 * 3 * 2)
   character(len=8) :: text
+  character(len=32) :: routine
+  character(len=16) :: lname
+  character(len=512) :: path
+  character(len=160) :: cause
+  character(len=4) :: short
 
   logdev = INIT3()
   call check(OPEN3('GRIDFILE', FSREAD3, 'FORTRAN_TEST'), 'OPEN3 GRIDFILE')
   call check(.not. OPEN3('NO_SUCH_FILE    ', FSREAD3, 'FORTRAN_TEST'), 'OPEN3 of a missing file')
+
+  ! Why a file failed: the texts blank-padded to each field, or cut to it; none once forgotten.
+  ! The test sets KAVRO_F_MISSING=missing_file.nc.
+  routine = repeat('#', len(routine))
+  call check(.not. OPEN3('KAVRO_F_MISSING', FSREAD3, 'FORTRAN_TEST'), 'OPEN3 of KAVRO_F_MISSING')
+  call check(last_file_failure(routine, lname, path, cause), 'last_file_failure after OPEN3')
+  call check(routine == 'OPEN3' .and. routine(6:) == '' .and. lname == 'KAVRO_F_MISSING' .and. &
+             path == 'missing_file.nc' .and. cause == 'no such file', 'last_file_failure texts')
+  call check(last_file_failure(routine, lname, short, cause) .and. short == 'miss', &
+             'last_file_failure cuts the path to its field')
+  call clear_file_failure()
+  call check(.not. last_file_failure(routine, lname, path, cause) .and. routine == '' .and. &
+             lname == '' .and. path == '' .and. cause == '', 'clear_file_failure forgets it')
 
   call check(DESC3('GRIDFILE'), 'DESC3')
   call check(FTYPE3D == GRDDED3 .and. NCOLS3D == 4 .and. NROWS3D == 3 .and. NLAYS3D == 2, &

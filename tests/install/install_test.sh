@@ -2,7 +2,9 @@
 # install_test.sh BUILD WORK LIBDIR VERSION FORTRAN(ON|OFF) [PYTHON(ON|OFF)]
 # Installs BUILD into WORK/prefix, checks what lands there, then builds the installed example
 # programs against it as a user would, with find_package (CMake) and with pkg-config, C, C++
-# and (FORTRAN=ON) Fortran, and runs each on a sample written by the installed make_sample.
+# and (FORTRAN=ON) Fortran, and runs each on a sample written by the installed make_sample (the
+# C and Fortran ones also on a missing file). The archives are linked from a C-only and a
+# Fortran-only CMake project and with pkg-config --static.
 # With PYTHON=ON, Debian's /usr/bin/python3 imports the installed package from the folder the
 # README names, opens the sample through xarray and compares it with the installed tool; and
 # that folder under the default prefix /usr/local is one the plain interpreter searches.
@@ -70,6 +72,19 @@ run_writer_f() {
   out=$(OUTFILE="$1.nc" "$1") || fail "$1 failed: $out"
   echo "$out" | grep -q "^T2 at 2024033:020000: from  281.0 to  281.0\$" || fail "$1 printed: $out"
 }
+# A program linked against the archives records no shared kavro library.
+static_only() {
+  ! readelf -d "$1" | grep -q 'NEEDED.*libkavro' || fail "$1 needs a shared kavro library"
+}
+# The C and Fortran examples on a file they cannot open: the library's reason on standard
+# error, exactly, and status 2.
+missing=$work/missing.nc
+run_missing() {
+  status=0
+  out=$(GRIDFILE=$missing "$1" 2>&1 >/dev/null) || status=$?
+  [ "$status" = 2 ] && [ "$out" = "$(basename "$1"): OPEN3: GRIDFILE ($missing): no such file" ] ||
+    fail "$1 on a missing file: status $status: $out"
+}
 
 # ---- find_package --------------------------------------------------------------------------
 examples=$prefix/share/doc/kavro/examples
@@ -82,9 +97,28 @@ run "$work/cmake/read_grid"
 run "$work/cmake/read_grid_c"
 cmp -s "$work/cmake/read_grid.out" "$work/cmake/read_grid_c.out" || fail "C and C++ examples differ"
 run_writer "$work/cmake/write_grid"
+run_missing "$work/cmake/read_grid_c"
 if [ "$fortran" = ON ]; then
   run "$work/cmake/read_grid_f"
   run_writer_f "$work/cmake/write_grid_f"
+  run_missing "$work/cmake/read_grid_f"
+fi
+
+# ---- The archives from a project of one language: C alone, Fortran alone ---------------------
+# Each language's own compiler links: the C++ runtime comes from the package.
+consumer() {
+  cmake -S "$here/consumer/$1" -B "$work/$1" -DCMAKE_PREFIX_PATH="$prefix" \
+    -DKAVRO_EXAMPLES="$examples" >"$work/$1.log" 2>&1 &&
+    cmake --build "$work/$1" >>"$work/$1.log" 2>&1 ||
+    { cat "$work/$1.log"; fail "the $1 consumer project does not build"; }
+  run "$work/$1/$2"
+  static_only "$work/$1/$2"
+  run_missing "$work/$1/$2"
+}
+consumer c_only read_grid_c
+cmp -s "$work/c_only/read_grid_c.out" "$work/cmake/read_grid.out" || fail "C-only and C++ examples differ"
+if [ "$fortran" = ON ]; then
+  consumer fortran_only read_grid_f
 fi
 
 # ---- pkg-config: one line each -------------------------------------------------------------
@@ -111,6 +145,33 @@ if [ "$fortran" = ON ]; then
   ${FC:-gfortran} -o write_grid_f "$examples/write_grid.f90" $(pkg-config --cflags --libs kavrof) "$runpath" ||
     fail "Fortran writer with pkg-config"
   run_writer_f "$work/pc/write_grid_f"
+fi
+
+# ---- pkg-config --static: the archives alone ---------------------------------------------------
+# A prefix holding the headers, the archives and the .pc files but no shared kavro library, so
+# the linker can only take the archives: --static must name everything they need, and what it
+# names must be on a machine set up by scripts/setup.sh.
+static=$work/static
+mkdir -p "$static/$libdir/pkgconfig"
+cp -R "$prefix/include" "$static/"
+cp "$prefix/$libdir/libkavro.a" "$prefix/$libdir/pkgconfig/kavro.pc" "$static/$libdir/"
+mv "$static/$libdir/kavro.pc" "$static/$libdir/pkgconfig/"
+if [ "$fortran" = ON ]; then
+  cp "$prefix/$libdir/libkavrof.a" "$static/$libdir/"
+  cp "$prefix/$libdir/pkgconfig/kavrof.pc" "$static/$libdir/pkgconfig/"
+fi
+export PKG_CONFIG_PATH="$static/$libdir/pkgconfig"
+mkdir -p "$work/pc_static"
+cd "$work/pc_static"
+${CC:-cc} -std=c89 -o read_grid_c "$examples/read_grid.c" $(pkg-config --cflags --libs --static kavro) ||
+  fail "C with pkg-config --static"
+run "$work/pc_static/read_grid_c"
+static_only "$work/pc_static/read_grid_c"
+if [ "$fortran" = ON ]; then
+  ${FC:-gfortran} -o read_grid_f "$examples/read_grid.f90" $(pkg-config --cflags --libs --static kavrof) ||
+    fail "Fortran with pkg-config --static"
+  run "$work/pc_static/read_grid_f"
+  static_only "$work/pc_static/read_grid_f"
 fi
 
 # ---- The Python package, from the prefix alone ----------------------------------------------

@@ -76,3 +76,57 @@ def test_nothing_printed(files, sample, tmp_path, logfile, banner, banner_shown,
     warnings = [m for level, m in records if level == "WARNING"]
     assert warnings and all(level in ("INFO", "WARNING") for level, _ in records)
     assert not any("opened as" in m for m in warnings)
+
+
+FAILED_OPEN = r"""
+import json, logging, sys
+path, handler, out = sys.argv[1:4]
+records = []
+if handler == "handler":
+    class Keep(logging.Handler):
+        def emit(self, record):
+            records.append([record.levelname, record.getMessage()])
+    logging.getLogger("kavro").addHandler(Keep())
+    logging.getLogger("kavro").setLevel(logging.INFO)
+import kavro
+try:
+    kavro.open(path)
+except kavro.Error:
+    pass
+else:
+    sys.exit("opened " + path)
+with open(out, "w") as f:
+    json.dump(records, f)
+"""
+
+
+@pytest.mark.parametrize("content", [None, b"not a netCDF file\n"], ids=["missing", "not_netcdf"])
+@pytest.mark.parametrize("handler", ["handler", "none"])
+def test_failed_open_warns_through_logging(tmp_path, capfd, content, handler):
+    """A failed open caught by the caller: its warning reaches logging.getLogger("kavro"),
+    naming the path the caller gave (never the library's own name for it), and nothing reaches
+    standard output or standard error, whether logging is configured or not (the package's
+    NullHandler keeps logging's last resort quiet). The script's descriptors are this test's,
+    so capfd sees whatever it writes below Python too."""
+    path = tmp_path / "grid.nc"
+    if content is not None:
+        path.write_bytes(content)
+    out = tmp_path / "records.json"
+    env = {k: v for k, v in os.environ.items() if k not in ("LOGFILE", "KAVRO_BANNER")}
+    done = subprocess.run([sys.executable, "-c", FAILED_OPEN, str(path), handler, str(out)],
+                          env=env, timeout=120, check=False)
+    captured = capfd.readouterr()
+    assert done.returncode == 0 and captured.out == "" and captured.err == ""
+    records = json.loads(out.read_text())
+    if handler == "none":
+        assert records == []
+        return
+    assert not any("KAVROFILE" in m for _, m in records), records
+    if content is None:
+        # The line that says which path the file's logical name stands for is the path alone.
+        assert ["INFO", str(path)] in records
+        assert ["WARNING", ">>--->> WARNING in subroutine OPEN3"] in records
+        assert ["WARNING", "File not available."] in records
+    else:
+        # The failed netCDF call names the file by its path.
+        assert any(level == "WARNING" and f'"{path}"' in m for level, m in records), records

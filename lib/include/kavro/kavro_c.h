@@ -102,6 +102,18 @@ int close3c(const char* fname);
 int shut3c(void);
 void xqexitc(const char* caller, int jdate, int jtime, const char* msg, int exitstat);
 
+/* Why a file failed: after a routine returned 0, the last failure of a file the library
+   reported, as the log gives it. Each text goes NUL-terminated into its buffer of the given
+   size in bytes: the routine that reported it ("OPEN3"), the file's logical name, the path that
+   name stands for, and a short cause ("no such file", "not a netCDF file"). Buffers of 33, 17,
+   513 and 161 bytes hold any of them whole; a longer text is cut before a whole character
+   (UTF-8). A NULL buffer or a size of 0 is skipped. Returns 1 when a failure is recorded, else
+   0 with every buffer given an empty string. kavro_clear_file_failure forgets it, so a call
+   made afterwards tells whether that call failed on a file. */
+int kavro_last_file_failure(char* routine, size_t routine_size, char* lname, size_t lname_size,
+                            char* path, size_t path_size, char* cause, size_t cause_size);
+void kavro_clear_file_failure(void);
+
 /* ---- Native binary files ------------------------------------------------------------------
    FID is the file's slot. Each routine returns 1 on success, 0 on failure (reported in the
    log). A variable index below 1 means every variable (0 for XTRBIN3), a layer below 1 every
