@@ -7,6 +7,9 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <new>
+#include <set>
+#include <unordered_map>
 
 #include "number_text.h"
 
@@ -136,6 +139,8 @@ constexpr Rgb kTextColour = {0, 0, 0};
 constexpr Rgb kFrameColour = {96, 96, 96};
 // A magnitude's share of the scale below the smallest non-zero one, on a logarithmic scale.
 constexpr double kLinearShare = 0.15;
+// Colours of each half of the scale.
+constexpr double kScaleSteps = 100;
 
 // Anchors of the diverging scale from -1 to 1, evenly spaced: dark blue through near-white at
 // 0 to dark red, readable by most colour-blind eyes.
@@ -223,15 +228,11 @@ void DifferenceMap::add(std::size_t cell, double difference, int layer, int jdat
                         int jtime) noexcept {
   if (cell >= largest_.size()) return;
   if (seen_[cell] == 0) ++differing_;
-  if (steps_ == 0) {
-    low_layer_ = high_layer_ = layer;
-    first_jdate_ = jdate;
-    first_jtime_ = jtime;
-  }
-  if (steps_ == 0 || jdate != last_jdate_ || jtime != last_jtime_) {
-    ++steps_;
-    last_jdate_ = jdate;
-    last_jtime_ = jtime;
+  if (steps_.empty()) low_layer_ = high_layer_ = layer;
+  // Cells come step by step: the set is asked once per step.
+  if (steps_.empty() || last_step_ != std::pair{jdate, jtime}) {
+    last_step_ = {jdate, jtime};
+    steps_.insert(last_step_);
   }
   low_layer_ = std::min(low_layer_, layer);
   high_layer_ = std::max(high_layer_, layer);
@@ -295,20 +296,24 @@ double DifferenceMap::position(double difference) const noexcept {
 }
 
 std::string DifferenceMap::where_text() const {
-  if (steps_ == 0) return "no differing cells";
+  if (steps_.empty()) return "no differing cells";
   std::string s = low_layer_ == high_layer_ ? "layer " + std::to_string(low_layer_)
                                             : "layers " + std::to_string(low_layer_) + " to " +
                                                   std::to_string(high_layer_);
-  s += ", " + step_text(first_jdate_, first_jtime_);
-  if (steps_ > 1) {
-    s += " to " + step_text(last_jdate_, last_jtime_) + " (" + std::to_string(steps_) +
+  const auto& [first_date, first_time] = *steps_.begin();
+  s += ", " + step_text(first_date, first_time);
+  if (steps_.size() > 1) {
+    const auto& [last_date, last_time] = *steps_.rbegin();
+    s += " to " + step_text(last_date, last_time) + " (" + std::to_string(steps_.size()) +
          " steps differ)";
   }
   return s;
 }
 
 Rgb DifferenceMap::scale_colour(double t) noexcept {
-  t = (std::clamp(std::isnan(t) ? 0.0 : t, -1.0, 1.0) + 1.0) / 2.0 * (kScaleAnchors.size() - 1);
+  // In steps of 1/kScaleSteps, so that a picture fits a palette of 256 colours.
+  t = std::round(std::clamp(std::isnan(t) ? 0.0 : t, -1.0, 1.0) * kScaleSteps) / kScaleSteps;
+  t = (t + 1.0) / 2.0 * (kScaleAnchors.size() - 1);
   const auto k = std::min(static_cast<std::size_t>(t), kScaleAnchors.size() - 2);
   const double f = t - static_cast<double>(k);
   Rgb c{};
@@ -515,8 +520,38 @@ MapImage render_map(const DifferenceMap& map, std::string_view title, std::strin
 
 namespace {
 
-// libpng reports errors by longjmp: nothing with a destructor lives in this frame.
-bool write_png_file(std::FILE* file, const MapImage& image, png_text* texts, int ntexts) noexcept {
+// The picture as at most 256 colours: a palette and one index per pixel, a third of the bytes
+// of RGB before compression. False when it has more colours.
+bool to_palette(const MapImage& image, std::vector<png_color>& palette,
+                std::vector<std::uint8_t>& indexed) {
+  std::unordered_map<std::uint32_t, std::uint8_t> index_of;
+  indexed.resize(image.rgb.size() / 3);
+  std::uint32_t last = 0xFFFFFFFF;
+  std::uint8_t last_index = 0;
+  for (std::size_t i = 0; i < indexed.size(); ++i) {
+    const std::uint32_t key = std::uint32_t{image.rgb[3 * i]} << 16 |
+                              std::uint32_t{image.rgb[3 * i + 1]} << 8 | image.rgb[3 * i + 2];
+    if (key != last) {
+      const auto found = index_of.find(key);
+      if (found != index_of.end()) {
+        last_index = found->second;
+      } else {
+        if (palette.size() == 256) return false;
+        last_index = static_cast<std::uint8_t>(palette.size());
+        index_of.emplace(key, last_index);
+        palette.push_back({image.rgb[3 * i], image.rgb[3 * i + 1], image.rgb[3 * i + 2]});
+      }
+      last = key;
+    }
+    indexed[i] = last_index;
+  }
+  return true;
+}
+
+// libpng reports errors by longjmp: nothing with a destructor lives in this frame. With a
+// palette, `pixels` holds one index per pixel, else RGB.
+bool write_png_file(std::FILE* file, const MapImage& image, const std::uint8_t* pixels,
+                    const std::vector<png_color>* palette, png_text* texts, int ntexts) noexcept {
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   if (png == nullptr) return false;
   png_infop info = png_create_info_struct(png);
@@ -525,14 +560,19 @@ bool write_png_file(std::FILE* file, const MapImage& image, png_text* texts, int
     return false;
   }
   png_init_io(png, file);
+  png_set_compression_level(png, 9);
   png_set_IHDR(png, info, static_cast<png_uint_32>(image.width),
-               static_cast<png_uint_32>(image.height), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+               static_cast<png_uint_32>(image.height), 8,
+               palette != nullptr ? PNG_COLOR_TYPE_PALETTE : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  if (palette != nullptr) {
+    png_set_PLTE(png, info, palette->data(), static_cast<int>(palette->size()));
+  }
   png_set_text(png, info, texts, ntexts);
   png_write_info(png, info);
-  const std::size_t stride = static_cast<std::size_t>(image.width) * 3;
+  const std::size_t stride = static_cast<std::size_t>(image.width) * (palette != nullptr ? 1 : 3);
   for (int y = 0; y < image.height; ++y) {
-    png_write_row(png, image.rgb.data() + static_cast<std::size_t>(y) * stride);
+    png_write_row(png, pixels + static_cast<std::size_t>(y) * stride);
   }
   png_write_end(png, info);
   png_destroy_write_struct(&png, &info);
@@ -553,7 +593,16 @@ bool write_png(const std::string& path, const MapImage& image, const std::string
     texts[i].key = keys[i].data();
     texts[i].text = values[i].data();
   }
-  const bool written = write_png_file(file, image, texts, 2);
+  std::vector<png_color> palette;
+  std::vector<std::uint8_t> indexed;
+  bool paletted = false;
+  try {
+    paletted = to_palette(image, palette, indexed);
+  } catch (const std::bad_alloc&) {
+    // RGB needs nothing more.
+  }
+  const bool written = paletted ? write_png_file(file, image, indexed.data(), &palette, texts, 2)
+                                : write_png_file(file, image, image.rgb.data(), nullptr, texts, 2);
   return std::fclose(file) == 0 && written;
 }
 

@@ -14,8 +14,10 @@
 
 #include <array>
 #include <cstdint>
+#include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace brindlewick {
@@ -60,8 +62,8 @@ class DifferenceMap {
   std::vector<std::uint8_t> seen_;  // 0: never differs; 1: by NaNs only; 2: by a number
   std::uint64_t differing_ = 0;
   int low_layer_ = 0, high_layer_ = 0;
-  int first_jdate_ = 0, first_jtime_ = 0, last_jdate_ = 0, last_jtime_ = 0;
-  int steps_ = 0;
+  std::set<std::pair<int, int>> steps_;  // (date, time) of the differing cells
+  std::pair<int, int> last_step_;
   // The scale's ends, found when first asked for after the last add.
   void find_range() const noexcept;
   mutable bool range_known_ = false;
