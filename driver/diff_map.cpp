@@ -139,8 +139,8 @@ constexpr Rgb kTextColour = {0, 0, 0};
 constexpr Rgb kFrameColour = {96, 96, 96};
 // A magnitude's share of the scale below the smallest non-zero one, on a logarithmic scale.
 constexpr double kLinearShare = 0.15;
-// Colours of each half of the scale.
-constexpr double kScaleSteps = 100;
+// Colours of each half of the scale: few enough that a map compresses well.
+constexpr double kScaleSteps = 32;
 
 // Anchors of the diverging scale from -1 to 1, evenly spaced: dark blue through near-white at
 // 0 to dark red, readable by most colour-blind eyes.

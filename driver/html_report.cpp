@@ -25,7 +25,8 @@ svg text{font:11px sans-serif}
 )";
 
 // Sorts the table by the address's "#sort=KEY" (or "-KEY" for descending), which a click on a
-// header sets; "order" is the page's own order. Then counts the pictures that loaded.
+// header sets; "order" is the page's own order. Then counts the pictures that loaded and notes
+// when (data-ready-ms: milliseconds since the page began to load).
 constexpr std::string_view kScript = R"(
 (function(){
 var table=document.getElementById('rows');
@@ -69,6 +70,7 @@ function countImages(){
   var images=document.images,loaded=0;
   for(var i=0;i<images.length;i++)if(images[i].complete&&images[i].naturalWidth>0)loaded++;
   document.body.setAttribute('data-images-loaded',loaded+'/'+images.length);
+  document.body.setAttribute('data-ready-ms',Math.round(performance.now()));
 }
 if(document.readyState==='complete')countImages();else window.addEventListener('load',countImages);
 })();

@@ -1,7 +1,9 @@
-// Writes the HTML report of a made-up folder run, its difference maps (drawn by the tool's own
-// map code) and the run's facts as JSON, for the browser test and the page benchmark:
-//   write_report_page DIR            the test's small run: DIR/page.html, DIR/expected.json
-//   write_report_page DIR PAIRS VARS a run of PAIRS pairs of VARS differing variables each
+// Writes the HTML and JUnit reports of a made-up folder run, its difference maps (drawn by the
+// tool's own map code) and the run's facts as JSON, for the browser test, the JUnit schema test
+// and the page benchmark:
+//   write_folder_reports DIR            the test's small run: DIR/page.html, DIR/junit.xml,
+//                                       DIR/expected.json
+//   write_folder_reports DIR PAIRS VARS a run of PAIRS pairs of VARS differing variables each
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +12,7 @@
 #include "diff_map.h"
 #include "folder_result.h"
 #include "html_report.h"
+#include "junit_report.h"
 #include "number_text.h"
 
 namespace {
@@ -35,8 +38,8 @@ bool write_map(const std::string& path, const std::string& name, int seed) {
       if ((col * 7 + row * 3 + seed) % 211 == 0) map.add(cell, std::nan(""), 1, 2024033, 0);
     }
   }
-  const auto image = brindlewick::render_map(map, name + " (ppmV)", "differing cells",
-                                             {lat.data(), lon.data()});
+  const auto image =
+      brindlewick::render_map(map, name + " (ppmV)", "differing cells", {lat.data(), lon.data()});
   return brindlewick::write_png(path, image, name, "");
 }
 
@@ -154,10 +157,9 @@ std::string facts_json(const FolderResult& r) {
       out += ", \"margin\": ";
       brindlewick::append_shortest(out, v.margin);
       char place[160];
-      std::snprintf(place, sizeof place,
-                    ", \"place\": [%d, %d, %d, %d, %d, %.17g, %.17g]", v.max_place.jdate,
-                    v.max_place.jtime, v.max_place.layer, v.max_place.column, v.max_place.row,
-                    v.max_place.latitude, v.max_place.longitude);
+      std::snprintf(place, sizeof place, ", \"place\": [%d, %d, %d, %d, %d, %.17g, %.17g]",
+                    v.max_place.jdate, v.max_place.jtime, v.max_place.layer, v.max_place.column,
+                    v.max_place.row, v.max_place.latitude, v.max_place.longitude);
       out += place;
       out += ", \"has_map\": ";
       out += v.map_png.empty() ? "false" : "true";
@@ -173,7 +175,7 @@ std::string facts_json(const FolderResult& r) {
 
 int main(int argc, char** argv) {
   if (argc != 2 && argc != 4) {
-    std::fprintf(stderr, "usage: write_report_page DIR [PAIRS VARIABLES]\n");
+    std::fprintf(stderr, "usage: write_folder_reports DIR [PAIRS VARIABLES]\n");
     return 2;
   }
   const std::string dir = argv[1];
@@ -185,21 +187,22 @@ int main(int argc, char** argv) {
       if (v.differing == 0 || v.name == "X") continue;
       v.map_png = dir + "/map" + std::to_string(seed) + ".png";
       if (!write_map(v.map_png, v.name, seed++)) {
-        std::fprintf(stderr, "write_report_page: could not write %s\n", v.map_png.c_str());
+        std::fprintf(stderr, "write_folder_reports: could not write %s\n", v.map_png.c_str());
         return 1;
       }
     }
   }
   std::string error;
-  if (!brindlewick::write_html(run, dir + "/page.html", error)) {
-    std::fprintf(stderr, "write_report_page: %s\n", error.c_str());
+  if (!brindlewick::write_html(run, dir + "/page.html", error) ||
+      !brindlewick::write_junit(run, dir + "/junit.xml", error)) {
+    std::fprintf(stderr, "write_folder_reports: %s\n", error.c_str());
     return 1;
   }
   std::FILE* json = std::fopen((dir + "/expected.json").c_str(), "w");
   const std::string text = facts_json(run);
   if (json == nullptr || std::fwrite(text.data(), 1, text.size(), json) != text.size() ||
       std::fclose(json) != 0) {
-    std::fprintf(stderr, "write_report_page: could not write %s/expected.json\n", dir.c_str());
+    std::fprintf(stderr, "write_folder_reports: could not write %s/expected.json\n", dir.c_str());
     return 1;
   }
   return 0;
