@@ -76,12 +76,27 @@ if(document.readyState==='complete')countImages();else window.addEventListener('
 })();
 )";
 
-struct Column {
+struct ColumnInfo {
   std::string_view key, title;
   bool numeric;
 };
 
-constexpr Column kColumns[] = {
+enum Column : std::size_t {
+  kOrderColumn,
+  kPathColumn,
+  kVariableColumn,
+  kVerdictColumn,
+  kCategoriesColumn,
+  kComparedColumn,
+  kDifferingColumn,
+  kMaxColumn,
+  kPlaceColumn,
+  kRmsColumn,
+  kMarginColumn,
+};
+
+// In the order of Column.
+constexpr ColumnInfo kColumns[] = {
     {"order", "#", true},
     {"path", "File", false},
     {"variable", "Variable", false},
@@ -94,6 +109,7 @@ constexpr Column kColumns[] = {
     {"rms", "RMS difference", true},
     {"margin", "Margin", true},
 };
+static_assert(std::size(kColumns) == kMarginColumn + 1);
 
 // A number as JavaScript's Number() reads it back.
 std::string script_number(double v) {
@@ -116,48 +132,46 @@ std::string detail_id(std::size_t k) { return "detail-" + std::to_string(k); }
 
 // The row of one entry; `k` numbers it in the page's order, `detail` names its section.
 void put_row(std::string& out, const ReportEntry& e, std::size_t k, const std::string& detail) {
-  const VariableFigures* v = e.variable;
-  std::string cells[std::size(kColumns)];
-  cells[0] = std::to_string(k + 1);
-  cells[1] = e.pair->path;
-  cells[2] = v != nullptr ? v->name : "";
-  cells[3] = e.verdict;
-  cells[4] = e.categories;
-  std::string values[std::size(kColumns)];
-  values[0] = cells[0];
-  if (v != nullptr) {
-    cells[5] = values[5] = count_text(v->compared);
-    cells[6] = values[6] = count_text(v->differing);
-    if (v->differing > 0) {
-      cells[7] = figure_text(v->max_abs);
-      values[7] = script_number(v->max_abs);
-      cells[8] = place_text(v->max_place);
-      cells[9] = figure_text(v->rms);
-      values[9] = script_number(v->rms);
-      cells[10] = figure_text(v->margin);
-      values[10] = script_number(v->margin);
-    }
+  // What each cell shows, and the value its data- attribute gives a script (numbers as
+  // Number() reads them back).
+  struct Field {
+    std::string text, value;
+  };
+  Field f[std::size(kColumns)];
+  const auto set = [&](Column column, std::string text) {
+    f[column].text = f[column].value = text;
+  };
+  set(kOrderColumn, std::to_string(k + 1));
+  set(kPathColumn, e.pair->path);
+  set(kVerdictColumn, std::string(e.verdict));
+  set(kCategoriesColumn, e.categories);
+  if (const VariableFigures* v = e.variable; v == nullptr) {
+    set(kPlaceColumn, e.note);
   } else {
-    cells[8] = e.note;
+    set(kVariableColumn, v->name);
+    set(kComparedColumn, count_text(v->compared));
+    set(kDifferingColumn, count_text(v->differing));
+    if (v->differing > 0) {
+      f[kMaxColumn] = {figure_text(v->max_abs), script_number(v->max_abs)};
+      set(kPlaceColumn, place_text(v->max_place));
+      f[kRmsColumn] = {figure_text(v->rms), script_number(v->rms)};
+      f[kMarginColumn] = {figure_text(v->margin), script_number(v->margin)};
+    }
   }
-  for (std::size_t i = 1; i < 5; ++i) values[i] = cells[i];
-  values[8] = cells[8];
   out += "<tr class=\"";
   out += e.verdict;
   out += '"';
   for (std::size_t i = 0; i < std::size(kColumns); ++i) {
     out += " data-";
     out += kColumns[i].key;
-    out += "=\"";
-    out += xml_escaped(values[i]);
-    out += '"';
+    out += "=\"" + xml_escaped(f[i].value) + '"';
   }
   out += '>';
   for (std::size_t i = 0; i < std::size(kColumns); ++i) {
-    if (i == 2 && !detail.empty()) {
-      out += "<td><a href=\"#" + detail + "\">" + xml_escaped(cells[i]) + "</a></td>";
+    if (i == kVariableColumn && !detail.empty()) {
+      out += "<td><a href=\"#" + detail + "\">" + xml_escaped(f[i].text) + "</a></td>";
     } else {
-      put_cell(out, cells[i], kColumns[i].numeric);
+      put_cell(out, f[i].text, kColumns[i].numeric);
     }
   }
   out += "</tr>\n";
@@ -172,37 +186,35 @@ std::string step_text(const StepFigures& s) {
   return text;
 }
 
-// A polyline of one figure over the steps, finite values only.
+// A polyline of one figure over the steps, finite values only, with a dot on each point when
+// there are few (so that a single step still shows).
 void put_line(std::string& out, const std::vector<StepFigures>& steps, double top,
               double StepFigures::*figure, std::string_view colour) {
   const double w = kPlotWidth - kPlotLeft - kPlotRight, h = kPlotHeight - kPlotTop - kPlotBottom;
-  std::string points;
+  std::vector<std::string> points;
   for (std::size_t i = 0; i < steps.size(); ++i) {
     const double y = steps[i].*figure;
     if (!std::isfinite(y)) continue;
-    const double px = kPlotLeft + (steps.size() == 1 ? w / 2
-                                                     : w * static_cast<double>(i) /
-                                                           static_cast<double>(steps.size() - 1));
-    const double py = kPlotTop + h - (top > 0 ? h * y / top : 0.0);
+    const double along =
+        steps.size() == 1 ? 0.5 : static_cast<double>(i) / static_cast<double>(steps.size() - 1);
     char text[64];
-    std::snprintf(text, sizeof text, "%.1f,%.1f ", px, py);
-    points += text;
+    std::snprintf(text, sizeof text, "%.1f,%.1f", kPlotLeft + w * along,
+                  kPlotTop + h - (top > 0 ? h * y / top : 0.0));
+    points.emplace_back(text);
   }
   if (points.empty()) return;
   out += "<polyline fill=\"none\" stroke-width=\"2\" stroke=\"";
   out += colour;
-  out += "\" points=\"" + points + "\"/>";
-  if (steps.size() <= 48) {
-    // Few steps: a dot on each, so a single step still shows.
-    std::size_t at = 0;
-    while (at < points.size()) {
-      const std::size_t comma = points.find(',', at), space = points.find(' ', at);
-      out += "<circle r=\"3\" fill=\"";
-      out += colour;
-      out += "\" cx=\"" + points.substr(at, comma - at) + "\" cy=\"" +
-             points.substr(comma + 1, space - comma - 1) + "\"/>";
-      at = space + 1;
-    }
+  out += "\" points=\"";
+  for (const std::string& p : points) out += p + " ";
+  out.back() = '"';
+  out += "/>";
+  if (points.size() > 48) return;
+  for (const std::string& p : points) {
+    const std::size_t comma = p.find(',');
+    out += "<circle r=\"3\" fill=\"";
+    out += colour;
+    out += "\" cx=\"" + p.substr(0, comma) + "\" cy=\"" + p.substr(comma + 1) + "\"/>";
   }
 }
 
@@ -333,7 +345,7 @@ std::string html_text(const FolderResult& result, const std::vector<std::string>
   out += kStyle;
   out += "</style></head>\n<body>\n<h1>" + xml_escaped(title) + "</h1>\n<p id=\"totals\">" +
          xml_escaped(totals_text(result)) + "</p>\n<table id=\"rows\"><thead><tr>";
-  for (const Column& c : kColumns) {
+  for (const ColumnInfo& c : kColumns) {
     out += "<th data-key=\"";
     out += c.key;
     out += c.numeric ? "\" data-type=\"num\">" : "\">";

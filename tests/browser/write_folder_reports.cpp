@@ -10,6 +10,7 @@
 #include <string>
 
 #include "diff_map.h"
+#include "driver/folder_builders.h"
 #include "folder_result.h"
 #include "html_report.h"
 #include "junit_report.h"
@@ -63,31 +64,23 @@ VariableFigures variable(const std::string& name, std::uint64_t differing, doubl
   return v;
 }
 
-PairResult pair(std::string path, PairVerdict verdict, std::vector<std::string> categories,
-                std::vector<VariableFigures> variables, std::string reason = "") {
-  PairResult p;
-  p.path = std::move(path);
-  p.verdict = verdict;
-  p.categories = std::move(categories);
-  p.variables = std::move(variables);
-  p.reason = std::move(reason);
-  return p;
-}
+using brindlewick_test::folder_pair;
 
 FolderResult small_run() {
   FolderResult r;
   r.dir1 = "run1";
   r.dir2 = "run2";
   r.pairs = {
-      pair("a.nc", PairVerdict::kDiffer, {"cells"},
-           {variable("O3", 12, 2.75, 3), variable("TEMP", 0, 0, 0), variable("NO2", 1, 0.125, 1)}),
-      pair("sub/b&<c>.nc", PairVerdict::kIdentical, {},
-           {variable("O3", 0, 0, 0), variable("TEMP", 0, 0, 0)}),
-      pair("d.nc", PairVerdict::kFailed, {}, {}, "Could not open \"d.nc\""),
-      pair("e.nc", PairVerdict::kOnlyInDir1, {}, {}),
-      pair("f.nc", PairVerdict::kOnlyInDir2, {}, {}, "only in run2"),
-      pair("g.nc", PairVerdict::kDiffer, {"header", "cells"}, {variable("X", 3, 1e-07, 2)},
-           "SDATE 2024033 against 2024034"),
+      folder_pair(
+          "a.nc", PairVerdict::kDiffer, {"cells"},
+          {variable("O3", 12, 2.75, 3), variable("TEMP", 0, 0, 0), variable("NO2", 1, 0.125, 1)}),
+      folder_pair("sub/b&<c>.nc", PairVerdict::kIdentical, {},
+                  {variable("O3", 0, 0, 0), variable("TEMP", 0, 0, 0)}),
+      folder_pair("d.nc", PairVerdict::kFailed, {}, {}, "Could not open \"d.nc\""),
+      folder_pair("e.nc", PairVerdict::kOnlyInDir1, {}, {}),
+      folder_pair("f.nc", PairVerdict::kOnlyInDir2, {}, {}, "only in run2"),
+      folder_pair("g.nc", PairVerdict::kDiffer, {"header", "cells"}, {variable("X", 3, 1e-07, 2)},
+                  "SDATE 2024033 against 2024034"),
   };
   return r;
 }
@@ -101,7 +94,8 @@ FolderResult large_run(int pairs, int vars) {
     for (int v = 0; v < vars; ++v) {
       vs.push_back(variable("VAR" + std::to_string(v), 1000 + std::uint64_t(v), 0.5 + p + v, 25));
     }
-    r.pairs.push_back(pair("day" + std::to_string(p) + ".nc", PairVerdict::kDiffer, {"cells"}, vs));
+    r.pairs.push_back(
+        folder_pair("day" + std::to_string(p) + ".nc", PairVerdict::kDiffer, {"cells"}, vs));
   }
   return r;
 }

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "folder_builders.h"
+
 namespace brindlewick {
 namespace {
 
@@ -40,16 +42,7 @@ VariableFigures figures(const char* name, std::uint64_t differing, int steps = 0
   return v;
 }
 
-PairResult pair(const char* path, PairVerdict verdict, std::vector<std::string> categories,
-                std::vector<VariableFigures> variables, const char* reason = "") {
-  PairResult p;
-  p.path = path;
-  p.verdict = verdict;
-  p.categories = std::move(categories);
-  p.variables = std::move(variables);
-  p.reason = reason;
-  return p;
-}
+using brindlewick_test::folder_pair;
 
 // "verdict path variable" of each row, from its data- attributes, in the page's order.
 std::vector<std::string> row_keys(const std::string& page) {
@@ -73,12 +66,12 @@ TEST(HtmlTextTest, RowsDifferingFirst) {
   result.dir1 = "one";
   result.dir2 = "two";
   result.pairs = {
-      pair("a.nc", PairVerdict::kDiffer, {"cells"}, {figures("O3", 0), figures("T", 2)}),
-      pair("b.nc", PairVerdict::kIdentical, {}, {figures("O3", 0)}),
-      pair("c.nc", PairVerdict::kFailed, {}, {}, "bad"),
-      pair("d&<e>.nc", PairVerdict::kDiffer, {"grid", "cells"}, {figures("X", 1)}),
-      pair("f.nc", PairVerdict::kOnlyInDir2, {}, {}),
-      pair("g.nc", PairVerdict::kIdentical, {}, {}),
+      folder_pair("a.nc", PairVerdict::kDiffer, {"cells"}, {figures("O3", 0), figures("T", 2)}),
+      folder_pair("b.nc", PairVerdict::kIdentical, {}, {figures("O3", 0)}),
+      folder_pair("c.nc", PairVerdict::kFailed, {}, {}, "bad"),
+      folder_pair("d&<e>.nc", PairVerdict::kDiffer, {"grid", "cells"}, {figures("X", 1)}),
+      folder_pair("f.nc", PairVerdict::kOnlyInDir2, {}, {}),
+      folder_pair("g.nc", PairVerdict::kIdentical, {}, {}),
   };
   const std::string page = html_text(result, {"", "", "", ""});
   EXPECT_EQ(row_keys(page), (std::vector<std::string>{
@@ -108,8 +101,8 @@ TEST(HtmlTextTest, RowsDifferingFirst) {
 // has no map) and a step plot when it has steps; the page fetches nothing from elsewhere.
 TEST(HtmlTextTest, SectionsSelfContained) {
   FolderResult result;
-  result.pairs = {pair("a.nc", PairVerdict::kDiffer, {"cells"},
-                       {figures("O3", 1, 3), figures("T", 0), figures("X", 1, 0)})};
+  result.pairs = {folder_pair("a.nc", PairVerdict::kDiffer, {"cells"},
+                              {figures("O3", 1, 3), figures("T", 0), figures("X", 1, 0)})};
   const std::string page = html_text(result, {"PNGDATA", "", ""});
   EXPECT_NE(page.find("<section class=\"detail\" id=\"detail-0\"><h3>a.nc: O3</h3>"),
             std::string::npos);

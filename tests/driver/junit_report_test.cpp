@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "folder_builders.h"
 #include "folder_text.h"
 
 namespace brindlewick {
@@ -25,16 +26,7 @@ VariableFigures figures(const char* name, std::uint64_t differing) {
   return v;
 }
 
-PairResult pair(const char* path, PairVerdict verdict, std::vector<std::string> categories,
-                std::vector<VariableFigures> variables, const char* reason = "") {
-  PairResult p;
-  p.path = path;
-  p.verdict = verdict;
-  p.categories = std::move(categories);
-  p.variables = std::move(variables);
-  p.reason = reason;
-  return p;
-}
+using brindlewick_test::folder_pair;
 
 const std::string kTempFailure =
     "    <testcase classname=\"a.nc\" name=\"TEMP\">\n"
@@ -56,17 +48,17 @@ struct JunitCase {
 TEST(JunitTextTest, CasesPerPair) {
   const JunitCase table[] = {
       {"identical: a passing case per variable",
-       pair("a.nc", PairVerdict::kIdentical, {}, {figures("O3", 0), figures("TEMP", 0)}),
+       folder_pair("a.nc", PairVerdict::kIdentical, {}, {figures("O3", 0), figures("TEMP", 0)}),
        "    <testcase classname=\"a.nc\" name=\"O3\"/>\n"
        "    <testcase classname=\"a.nc\" name=\"TEMP\"/>\n",
        " tests=\"2\" failures=\"0\" errors=\"0\""},
       {"differ: the differing variable fails with its place",
-       pair("a.nc", PairVerdict::kDiffer, {"cells"}, {figures("O3", 0), figures("TEMP", 2)}),
+       folder_pair("a.nc", PairVerdict::kDiffer, {"cells"}, {figures("O3", 0), figures("TEMP", 2)}),
        "    <testcase classname=\"a.nc\" name=\"O3\"/>\n" + kTempFailure,
        " tests=\"2\" failures=\"1\" errors=\"0\""},
       {"differ beyond the cells: a case for the file as well",
-       pair("a.nc", PairVerdict::kDiffer, {"cells", "steps"}, {figures("TEMP", 2)},
-            "steps 2024033:020000 only in DIR2"),
+       folder_pair("a.nc", PairVerdict::kDiffer, {"cells", "steps"}, {figures("TEMP", 2)},
+                   "steps 2024033:020000 only in DIR2"),
        "    <testcase classname=\"a.nc\" name=\"a.nc\">\n"
        "      <failure message=\"differs in steps: steps 2024033:020000 only in DIR2\" "
        "type=\"steps\"/>\n    </testcase>\n" +
@@ -74,28 +66,30 @@ TEST(JunitTextTest, CasesPerPair) {
                .replace(kTempFailure.find("categories: cells"), 17, "categories: cells, steps"),
        " tests=\"2\" failures=\"2\" errors=\"0\""},
       {"failed: one error named for the file",
-       pair("sub/b.nc", PairVerdict::kFailed, {}, {}, "Could not open \"sub/b.nc\""),
+       folder_pair("sub/b.nc", PairVerdict::kFailed, {}, {}, "Could not open \"sub/b.nc\""),
        "    <testcase classname=\"sub/b.nc\" name=\"sub/b.nc\">\n"
        "      <error message=\"Could not open &quot;sub/b.nc&quot;\" type=\"failed\"/>\n"
        "    </testcase>\n",
        " tests=\"1\" failures=\"0\" errors=\"1\""},
       {"only in the first folder: one failure naming it",
-       pair("c.nc", PairVerdict::kOnlyInDir1, {}, {}),
+       folder_pair("c.nc", PairVerdict::kOnlyInDir1, {}, {}),
        "    <testcase classname=\"c.nc\" name=\"c.nc\">\n"
        "      <failure message=\"only in run&lt;1&gt;\" type=\"only_in_dir1\"/>\n"
        "    </testcase>\n",
        " tests=\"1\" failures=\"1\" errors=\"0\""},
       {"only in the second folder, with a reason",
-       pair("d.nc", PairVerdict::kOnlyInDir2, {}, {}, "only in run2"),
+       folder_pair("d.nc", PairVerdict::kOnlyInDir2, {}, {}, "only in run2"),
        "    <testcase classname=\"d.nc\" name=\"d.nc\">\n"
        "      <failure message=\"only in run2\" type=\"only_in_dir2\"/>\n"
        "    </testcase>\n",
        " tests=\"1\" failures=\"1\" errors=\"0\""},
-      {"no variables: one passing case for the file", pair("e.nc", PairVerdict::kIdentical, {}, {}),
+      {"no variables: one passing case for the file",
+       folder_pair("e.nc", PairVerdict::kIdentical, {}, {}),
        "    <testcase classname=\"e.nc\" name=\"e.nc\"/>\n",
        " tests=\"1\" failures=\"0\" errors=\"0\""},
       {"escaping: markup, quotes, control bytes and bytes that are not UTF-8",
-       pair("x&<y>.nc", PairVerdict::kIdentical, {}, {figures("it's \"q\"\x01\xff\xc3\xa9", 0)}),
+       folder_pair("x&<y>.nc", PairVerdict::kIdentical, {},
+                   {figures("it's \"q\"\x01\xff\xc3\xa9", 0)}),
        "    <testcase classname=\"x&amp;&lt;y&gt;.nc\" "
        "name=\"it&#39;s &quot;q&quot;\xEF\xBF\xBD\xEF\xBF\xBD\xC3\xA9\"/>\n",
        " tests=\"1\" failures=\"0\" errors=\"0\""},
@@ -122,9 +116,9 @@ TEST(JunitTextTest, CasesPerPair) {
 TEST(JunitTextTest, CountsAndFile) {
   FolderResult result;
   result.pairs = {
-      pair("a.nc", PairVerdict::kDiffer, {"cells"}, {figures("O3", 1), figures("T", 0)}),
-      pair("b.nc", PairVerdict::kFailed, {}, {}, "bad"),
-      pair("c.nc", PairVerdict::kOnlyInDir2, {}, {})};
+      folder_pair("a.nc", PairVerdict::kDiffer, {"cells"}, {figures("O3", 1), figures("T", 0)}),
+      folder_pair("b.nc", PairVerdict::kFailed, {}, {}, "bad"),
+      folder_pair("c.nc", PairVerdict::kOnlyInDir2, {}, {})};
   const std::string text = junit_text(result);
   EXPECT_NE(text.find("<testsuites name=\"brindlewick\" tests=\"4\" failures=\"2\" errors=\"1\">"),
             std::string::npos);
