@@ -208,6 +208,7 @@ std::string step_text(int jdate, int jtime) {
 
 // A latitude or longitude with its hemisphere: "41.5N", "100.25W", "0E".
 std::string degrees_text(double v, char positive, char negative) {
+  if (!std::isfinite(v)) return "?";
   char text[32];
   std::snprintf(text, sizeof text, "%.2f", std::fabs(v));
   std::string s = text;

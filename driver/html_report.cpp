@@ -31,17 +31,19 @@ constexpr std::string_view kScript = R"(
 (function(){
 var table=document.getElementById('rows');
 var heads=table.tHead.rows[0].cells;
-function value(row,key){
+function value(row,key,num){
   var v=row.getAttribute('data-'+key);
   if(v===null||v==='')return null;
-  return table.querySelector('th[data-key="'+key+'"]').getAttribute('data-type')==='num'?Number(v):v;
+  return num?Number(v):v;
 }
 function sortBy(spec){
   var desc=spec.charAt(0)==='-',key=desc?spec.slice(1):spec;
-  if(!table.querySelector('th[data-key="'+key+'"]'))return;
+  var head=table.querySelector('th[data-key="'+key+'"]');
+  if(!head)return;
+  var num=head.getAttribute('data-type')==='num';
   var body=table.tBodies[0],rows=Array.prototype.slice.call(body.rows);
   rows.sort(function(a,b){
-    var x=value(a,key),y=value(b,key),c=0;
+    var x=value(a,key,num),y=value(b,key,num),c=0;
     if(x===null||(typeof x==='number'&&isNaN(x)))c=(y===null||(typeof y==='number'&&isNaN(y)))?0:1;
     else if(y===null||(typeof y==='number'&&isNaN(y)))c=-1;
     else c=(x<y?-1:x>y?1:0)*(desc?-1:1);
