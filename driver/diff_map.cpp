@@ -363,7 +363,7 @@ Legend legend_of(const DifferenceMap& map) {
     legend.high = scale_label(map.high(), true);
   }
   const std::string scale = map.logarithmic()
-                                ? "difference, log scale beyond " + scale_label(map.low(), false)
+                                ? "difference, log scale beyond +-" + scale_label(map.low(), false)
                                 : "difference";
   if (!legend.single) legend.caption = scale + " (file 2 - file 1)";
   const int bar = legend.single ? kSwatch + kAdvance / 2 + text_width(legend.caption) : kBarWidth;

@@ -264,6 +264,20 @@ void put_step_plot(std::string& out, const VariableFigures& v) {
   out += legend;
 }
 
+// width="W" height="H" from a PNG's header, so that the page is laid out once, before the
+// pictures are decoded; empty when the bytes do not begin like a PNG.
+std::string size_attributes(std::string_view png) {
+  // The signature, then the first chunk's length (13) and type.
+  constexpr std::string_view kSignature("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16);
+  if (png.size() < 24 || png.substr(0, kSignature.size()) != kSignature) return "";
+  const auto word = [&](std::size_t at) {
+    std::uint32_t w = 0;
+    for (std::size_t i = 0; i < 4; ++i) w = w << 8 | static_cast<unsigned char>(png[at + i]);
+    return w;
+  };
+  return " width=\"" + std::to_string(word(16)) + "\" height=\"" + std::to_string(word(20)) + '"';
+}
+
 void put_detail(std::string& out, const ReportEntry& e, const std::string& id,
                 const std::string& png) {
   const VariableFigures& v = *e.variable;
@@ -274,8 +288,8 @@ void put_detail(std::string& out, const ReportEntry& e, const std::string& id,
                      place_text(v.max_place) + "; RMS difference " + figure_text(v.rms));
   out += "</p>\n";
   if (!png.empty()) {
-    out += "<figure><img alt=\"difference map of " + xml_escaped(name) +
-           "\" src=\"data:image/png;base64,";
+    out += "<figure><img alt=\"difference map of " + xml_escaped(name) + '"' +
+           size_attributes(png) + " decoding=\"async\" src=\"data:image/png;base64,";
     out += base64(png);
     out += "\"></figure>\n";
   }

@@ -97,21 +97,28 @@ TEST(HtmlTextTest, RowsDifferingFirst) {
             std::string::npos);
 }
 
-// Each differing variable has a section with its map inlined as a data: address (none when it
-// has no map) and a step plot when it has steps; the page fetches nothing from elsewhere.
+// Each differing variable has a section with its map inlined as a data: address (its size in
+// the tag when the bytes are a PNG's) and a step plot when it has steps; the page fetches
+// nothing from elsewhere.
 TEST(HtmlTextTest, SectionsSelfContained) {
   FolderResult result;
   result.pairs = {folder_pair("a.nc", PairVerdict::kDiffer, {"cells"},
                               {figures("O3", 1, 3), figures("T", 0), figures("X", 1, 0)})};
-  const std::string page = html_text(result, {"PNGDATA", "", ""});
+  // X's "map" is a PNG's first 24 bytes: its size goes into the tag.
+  const std::string header("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\x02\x70\0\0\x02\x69", 24);
+  const std::string page = html_text(result, {"PNGDATA", "", header});
   EXPECT_NE(page.find("<section class=\"detail\" id=\"detail-0\"><h3>a.nc: O3</h3>"),
             std::string::npos);
-  EXPECT_NE(page.find("<img alt=\"difference map of a.nc: O3\" src=\"data:image/png;base64,"
+  EXPECT_NE(page.find("<img alt=\"difference map of a.nc: O3\" decoding=\"async\" "
+                      "src=\"data:image/png;base64,"
                       "UE5HREFUQQ==\">"),
             std::string::npos);
   EXPECT_NE(page.find("<section class=\"detail\" id=\"detail-1\"><h3>a.nc: X</h3>"),
             std::string::npos);
-  EXPECT_EQ(page.find("<img", page.find("id=\"detail-1\"")), std::string::npos);
+  EXPECT_NE(page.find("<img alt=\"difference map of a.nc: X\" width=\"624\" height=\"617\" "
+                      "decoding=\"async\" src=\"data:image/png;base64," +
+                      base64(header) + "\">"),
+            std::string::npos);
   std::size_t plots = 0;
   for (std::size_t at = page.find("<svg"); at != std::string::npos;
        at = page.find("<svg", at + 1)) {
