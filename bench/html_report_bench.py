@@ -7,7 +7,7 @@ write_folder_reports (built with the tests) writes the page of PAIRS pairs (defa
 VARIABLES differing variables each (default 20), every one with a difference map of a
 100 x 80 grid and 25 steps. The page is loaded RUNS times (default 3) in a fresh headless
 Chromium; each run reports the page's own figure (data-ready-ms: from the start of loading to
-every picture decoded, which the page's script notes) and the browser's wall time, beside the
+every picture loaded, which the page's script notes) and the browser's wall time, beside the
 wall time for an empty page (the browser's own start and stop). Best of the runs.
 """
 
@@ -63,7 +63,8 @@ def main():
                                                    len(maps), map_bytes / 1024 / max(len(maps), 1),
                                                    written))
         print("pictures loaded: %s of %s" % loaded if loaded else "pictures loaded: not reported")
-        print("in the page, load to pictures decoded: %s ms (best of %d)" % (best_ready, runs))
+        print("in the page, start of loading to every picture loaded: %s ms (best of %d)"
+              % (best_ready, runs))
         print("Chromium wall: %.2f s for the page, %.2f s for an empty page" % (best_page,
                                                                            best_empty))
 
