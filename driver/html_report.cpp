@@ -24,9 +24,10 @@ section.detail{margin:2em 0;border-top:1px solid #ccc}
 svg text{font:11px sans-serif}
 )";
 
-// Sorts the table by the address's "#sort=KEY" (or "-KEY" for descending), which a click on a
-// header sets; "order" is the page's own order. Then counts the pictures that loaded and notes
-// when (data-ready-ms: milliseconds since the page began to load).
+// Sorts the table by the address's "#sort=KEY" (or "-KEY" for descending), or by a click on a
+// header (a second click turns the order round), which then sets the address; "order" is the
+// page's own order. Then counts the pictures that loaded and notes when (data-ready-ms:
+// milliseconds since the page began to load).
 constexpr std::string_view kScript = R"(
 (function(){
 var table=document.getElementById('rows');
@@ -63,7 +64,9 @@ function fromHash(){
 for(var i=0;i<heads.length;i++){
   heads[i].addEventListener('click',function(){
     var k=this.getAttribute('data-key');
-    location.hash='sort='+(table.getAttribute('data-sorted')===k?'-':'')+k;
+    var spec=(table.getAttribute('data-sorted')===k?'-':'')+k;
+    sortBy(spec);
+    history.replaceState(null,'','#sort='+spec);
   });
 }
 window.addEventListener('hashchange',fromHash);

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """The HTML report in headless Chromium: the rows the page shows after its script ran equal the
-rows worked out here from the run's facts, in the page's order (differing rows first) and in the
-orders that "#sort=KEY" asks for; every picture loads; a screenshot is kept as an artefact.
+rows worked out here from the run's facts, in the page's order (differing rows first), in the
+orders that "#sort=KEY" asks for and after clicks on a header (a copy of the page with a
+script that clicks); every picture loads; a screenshot is kept as an artefact.
 
 usage: check_report_page.py WRITE_REPORT_PAGE CHROMIUM OUT_DIR
 """
@@ -142,11 +143,28 @@ def main():
             if page.body.get("data-images-loaded") != "%d/%d" % (maps, maps):
                 failures.append("images loaded for #sort=%s: %s of %d"
                                 % (spec, page.body.get("data-images-loaded"), maps))
+        # Clicks on a header: the first sorts by its column, the second turns the order round.
+        with open(os.path.join(out, "page.html"), encoding="utf-8") as f:
+            text = f.read()
+        clicks = ("<script>['max_abs','max_abs'].forEach(function(k,i){setTimeout(function(){"
+                  "document.querySelector('th[data-key=\"'+k+'\"]').click();},100*(i+1));});"
+                  "</script>\n</body>")
+        with open(os.path.join(out, "clicked.html"), "w", encoding="utf-8") as f:
+            f.write(text.replace("</body>", clicks))
+        page = Page()
+        page.feed(chromium(browser, profile, "--dump-dom",
+                           "file://" + os.path.abspath(os.path.join(out, "clicked.html"))))
+        want = [[r[c] for c in COLUMNS] for r in sorted_rows(rows, "-max_abs")]
+        if page.rows != want or page.table.get("data-sorted") != "-max_abs":
+            failures.append("two clicks on max_abs: %s\n  got  %s\n  want %s"
+                            % (page.table.get("data-sorted"), page.rows, want))
         shot = os.path.join(out, "page.png")
         chromium(browser, profile, "--screenshot=" + shot, "--window-size=1280,2000", url)
     with open(shot, "rb") as f:
-        if f.read(8) != b"\x89PNG\r\n\x1a\n":
-            failures.append("the screenshot is not a PNG")
+        head = f.read(24)
+    if head[:8] != b"\x89PNG\r\n\x1a\n" or head[16:24] != (1280).to_bytes(4, "big") + \
+            (2000).to_bytes(4, "big"):
+        failures.append("the screenshot is not a 1280 x 2000 PNG")
     if failures:
         sys.exit("\n".join(failures))
     print("%d rows, %d pictures, screenshot %s" % (len(rows), maps, shot))
