@@ -83,7 +83,7 @@ bool Outputs::differing_cell(std::size_t cell, int layer, std::uint64_t a,
              {jdate_, jtime_, layer, col, row, loc_.LATIT[cell], loc_.LONGI[cell]});
   if (!reported) return false;
   ++differing_;
-  if (map_) map_->add(cell, std::fabs(nb - na));
+  if (map_) map_->add(cell, nb - na, layer, jdate_, jtime_);
   const CsvCell fields{s.name,
                        jdate_,
                        jtime_,
@@ -142,10 +142,10 @@ bool Outputs::end_variable(Mesg& mesg) noexcept {
                                           static_cast<std::uint64_t>(grid_.nrows)) +
                                " cells differ";
   const std::string path = settings_.maps_dir + "/" + map_file_name(s.name);
-  const MapImage image = render_map(*map_, title, subtitle);
+  const MapImage image = render_map(*map_, title, subtitle, {loc_.LATIT, loc_.LONGI});
   const std::string description = subtitle +
-                                  "; colour: the largest |difference| of the cell between "
-                                  "INFILE1 and INFILE2 over all steps and layers";
+                                  "; colour: the cell's difference INFILE2 - INFILE1 of "
+                                  "largest magnitude over all steps and layers";
   if (!write_png(path, image, title, description)) {
     set_mesg(mesg, "Could not write difference map", path);
     return false;

@@ -20,6 +20,12 @@ for pkg in cmake g++ make libnetcdf-dev netcdf-bin libgtest-dev googletest libbe
   python3-wheel python3-pip python3-venv libproj-dev proj-data python3-pyproj; do
   dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || need+=("$pkg")
 done
+# For the tests only, not the build: headless Chromium opens the HTML report and its DOM and
+# screenshot are checked (tests/browser, label browser); xmllint (libxml2-utils) checks the
+# JUnit report against a schema.
+for pkg in chromium libxml2-utils; do
+  dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || need+=("$pkg")
+done
 if [ ${#need[@]} -gt 0 ]; then
   echo "setup: installing ${need[*]}"
   SUDO=""

@@ -13,6 +13,7 @@
 
 #include "diff_map.h"
 #include "driver/tool_run.h"
+#include "html_report.h"
 
 namespace {
 
@@ -193,8 +194,9 @@ TEST_F(SettingsTest, CsvReadsBackBitExact) {
 }
 
 // A PNG per variable with differences, read back with libpng: north up, the differing cell in
-// the scale's colour (its only difference is the top of the scale), a NaN-only cell magenta,
-// the others grey.
+// the scale's colour (its only difference, +0.5, is the top of the signed scale), a NaN-only
+// cell magenta, the others grey, the location file's latitudes and longitudes on the edges.
+// The HTML page carries the same file's bytes.
 TEST_F(SettingsTest, MapsReadBackWithLibpng) {
   ASSERT_EQ(mkdir(path("maps").c_str(), 0755), 0);
   const RunResult r = run_relative({{"BRINDLEWICK_MAPS", "maps"}});
@@ -206,12 +208,17 @@ TEST_F(SettingsTest, MapsReadBackWithLibpng) {
   image.format = PNG_FORMAT_RGB;
   std::vector<std::uint8_t> rgb(PNG_IMAGE_SIZE(image));
   ASSERT_NE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr), 0);
-  // The same picture drawn here gives the layout.
+  // The same picture drawn here gives the layout; the locations are the stack's formula.
   brindlewick::DifferenceMap expected(4, 3);
-  expected.add(2 * 4 + 1, 0.5);
-  expected.add(3, kNan);
+  expected.add(2 * 4 + 1, 0.5, 2, 2024033, 0);
+  expected.add(3, kNan, 1, 2024033, 10000);
+  float lat[12], lon[12];
+  for (int cell = 0; cell < 12; ++cell) {
+    lat[cell] = float(40.0 + 0.5 * (cell / 4 + 1));
+    lon[cell] = float(-100.0 - 0.25 * (cell % 4 + 1));
+  }
   const brindlewick::MapImage layout =
-      brindlewick::render_map(expected, "V1 (ppmV)", "2 of 12 cells differ");
+      brindlewick::render_map(expected, "V1 (ppmV)", "2 of 12 cells differ", {lat, lon});
   EXPECT_EQ(int(image.width), layout.width);
   EXPECT_EQ(int(image.height), layout.height);
   const auto pixel = [&](int col, int row) {
@@ -227,6 +234,24 @@ TEST_F(SettingsTest, MapsReadBackWithLibpng) {
   EXPECT_EQ(rgb, layout.rgb);
   struct stat st {};
   EXPECT_EQ(stat(path("maps/V2.png").c_str(), &st), 0);  // a NaN against a NaN differs
+
+  brindlewick::FolderResult folder;
+  folder.pairs.resize(1);
+  folder.pairs[0].path = "run.nc";
+  folder.pairs[0].verdict = brindlewick::PairVerdict::kDiffer;
+  folder.pairs[0].variables.resize(1);
+  folder.pairs[0].variables[0].name = "V1";
+  folder.pairs[0].variables[0].differing = 2;
+  folder.pairs[0].variables[0].map_png = path("maps/V1.png");
+  std::string error;
+  ASSERT_TRUE(brindlewick::write_html(folder, path("report.html"), error)) << error;
+  EXPECT_NE(kavro_test::read_file(path("report.html"))
+                .find("src=\"data:image/png;base64," +
+                      brindlewick::base64(kavro_test::read_file(path("maps/V1.png"))) + "\""),
+            std::string::npos);
+  folder.pairs[0].variables[0].map_png = path("maps/absent.png");
+  EXPECT_FALSE(brindlewick::write_html(folder, path("report2.html"), error));
+  EXPECT_EQ(error, "Could not read difference map \"" + path("maps/absent.png") + "\"");
 }
 
 // A map directory that does not exist, or is a file, ends the run before anything is compared.
