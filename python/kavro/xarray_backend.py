@@ -149,7 +149,7 @@ def raw_variables(f: _file.File, manager, lock, stack, names) -> dict:
                              {"units": "m", "long_name": "projected y of the cell centre"}),
     })
     variables.update(location_coords(stack, names, g) if stack is not None else {
-        name: xarray.Variable(*coord) for name, coord in _cf.location_coords(d).items()})
+        name: xarray.Variable(*coord) for name, coord in _cf.location_coords(d, lock).items()})
     return variables
 
 
@@ -171,10 +171,11 @@ def open_kavro_dataset(filename, *, stack=None, names=None, lock=None, decoders=
         attrs = grid_attributes(f.description)
         variables, attrs, coord_names = conventions.decode_cf_variables(
             variables, attrs, **(decoders or {}))
+        coordinates = set(COORDINATES) | set(coord_names)
+        _cf.apply(variables, attrs, coordinates, d)
         ds = xarray.Dataset(variables, attrs=attrs)
-        ds = ds.set_coords([n for n in COORDINATES if n in ds.variables] + sorted(
-            n for n in coord_names if n in ds.variables))
-        ds = _cf.apply(ds, d)
+        ds = ds.set_coords([n for n in (*COORDINATES, _cf.GRID_MAPPING) if n in ds.variables]
+                           + sorted(n for n in coord_names if n in ds.variables))
     except BaseException:
         manager.close()
         raise
@@ -207,4 +208,5 @@ class KavroBackendEntrypoint(BackendEntrypoint):
 
     def guess_can_open(self, filename_or_obj):
         # netCDF files are left to the netCDF engines unless engine="kavro" is asked for.
-        return isinstance(filename_or_obj, str) and filename_or_obj.startswith(("BIN:", "LIST:"))
+        return isinstance(filename_or_obj, str) and filename_or_obj.startswith(
+            (_file.BINARY_PREFIX, _file.LIST_PREFIX))
