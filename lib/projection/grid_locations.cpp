@@ -104,7 +104,7 @@ constexpr std::array<Parameter, 2> kAzimuthalEqualArea = {{
 
 Centre meridian_at_ycent(const GridMapping& g) { return {g.P_GAM, g.YCENT}; }
 Centre tangent_point(const GridMapping& g) { return {g.P_BET, g.P_ALP}; }
-Centre pole(const GridMapping& g) { return {g.P_GAM, g.P_ALP < 0 ? -90.0 : 90.0}; }
+Centre pole(const GridMapping& g) { return {g.P_GAM, pole_latitude(g)}; }
 Centre equator(const GridMapping& g) { return {g.P_GAM, 0.0}; }
 Centre meridian_at_alpha(const GridMapping& g) { return {g.P_GAM, g.P_ALP}; }
 
