@@ -84,15 +84,26 @@ class LocationArray(BackendArray):
         return self.locations.get(self.name)[key]
 
 
+# The projections (grid type, parameters, sphere) the library has mapped in this process, so
+# that the files of one grid (open_mfdataset) check theirs once; a failure is checked, and
+# logged, every time.
+_MAPPED = set()
+
+
 def location_coords(description: dict, lock) -> dict:
     """latitude and longitude (row, column) from the grid's projection, computed when first
     read; none for a grid type that cannot be mapped (the library's log says which)."""
     # Whether the grid maps at all: the projection and its origin, without the cells.
     _log.check_logfile()
-    try:
-        _kavro.grid_origin_offset(description)
-    except _errors.Error:
-        return {}
+    p = description["projection"]
+    key = (p["type"], p["alpha"], p["beta"], p["gamma"], p["xcent"], p["ycent"],
+           _kavro.earth_radius())
+    if key not in _MAPPED:
+        try:
+            _kavro.grid_origin_offset(description)
+        except _errors.Error:
+            return {}
+        _MAPPED.add(key)
     g = description["grid"]
     shape = (max(g["nrows"], 0), max(g["ncols"], 0))
     locations = CellLocations(description, lock)
