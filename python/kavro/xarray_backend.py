@@ -210,8 +210,9 @@ def open_kavro_dataset(filename, *, stack=None, names=None, lock=None, decoders=
 class KavroBackendEntrypoint(BackendEntrypoint):
     """xarray's engine "kavro"."""
 
-    description = ("The kavro library's gridded files: netCDF, native binary (BIN:) and file "
-                   "lists (LIST:), with decoded time steps; other file types are refused")
+    description = (f"The kavro library's gridded files: netCDF, native binary "
+                   f"({_file.BINARY_PREFIX}) and file lists ({_file.LIST_PREFIX}), with decoded "
+                   "time steps; other file types are refused")
     open_dataset_parameters = ["filename_or_obj", "drop_variables", "mask_and_scale",
                                "decode_times", "concat_characters", "decode_coords",
                                "use_cftime", "decode_timedelta", "stack", "names", "lock",
