@@ -1,14 +1,16 @@
 """pip's build of the package: pip install --no-build-isolation --no-index .
 
-The metadata is in pyproject.toml; this file only builds. The extension kavro._kavro and the
-comparison tool brindlewick are built by the project's own CMake (in build/pip, or in the
-build folder KAVRO_CMAKE_BUILD_DIR names, whose compiled objects are then reused) and copied
-into the package: the tool as kavro/bin/brindlewick, where kavro.compare finds it.
+The metadata is in pyproject.toml; this file only builds, and takes the version and the text
+of _build_info.py from python/dist_info.py, which writes them for the CMake build and install
+too. The extension kavro._kavro and the comparison tool brindlewick are built by the
+project's own CMake (in build/pip, or in the build folder KAVRO_CMAKE_BUILD_DIR names, whose
+compiled objects are then reused) and copied into the package: the tool as
+kavro/bin/brindlewick, where kavro.compare finds it.
 """
 
 import glob
+import importlib.util
 import os
-import re
 import shutil
 import subprocess
 import sys
@@ -17,11 +19,11 @@ from setuptools import Extension, setup
 from setuptools.command.build_ext import build_ext
 
 ROOT = os.path.dirname(os.path.abspath(__file__))
-
-
-def project_version() -> str:
-    with open(os.path.join(ROOT, "CMakeLists.txt"), encoding="utf-8") as f:
-        return re.search(r"project\(kavro VERSION (\S+)", f.read()).group(1)
+_spec = importlib.util.spec_from_file_location("dist_info", os.path.join(ROOT, "python",
+                                                                         "dist_info.py"))
+dist_info = importlib.util.module_from_spec(_spec)
+_spec.loader.exec_module(dist_info)
+VERSION = dist_info.project_version(ROOT)
 
 
 class CMakeBuild(build_ext):
@@ -42,11 +44,10 @@ class CMakeBuild(build_ext):
         shutil.copyfile(built[0], self.get_ext_fullpath(ext.name))
         shutil.copy2(os.path.join(build, "driver", "brindlewick"), os.path.join(package, "bin"))
         with open(os.path.join(package, "_build_info.py"), "w", encoding="utf-8") as f:
-            f.write(f'# Written by setup.py: the tool inside the package.\nVERSION = "{project_version()}"\n'
-                    'BRINDLEWICK = ""\nBRINDLEWICK_RELATIVE = "bin/brindlewick"\n')
+            f.write(dist_info.build_info(VERSION, "relative", "bin/brindlewick", "setup.py"))
 
 
-setup(version=project_version(), ext_modules=[Extension("kavro._kavro", sources=[])],
+setup(version=VERSION, ext_modules=[Extension("kavro._kavro", sources=[])],
       cmdclass={"build_ext": CMakeBuild},
       # setuptools' own build folder, out of the way of the CMake build folders.
       options={"build": {"build_base": os.path.join("build", "setuptools")}})

@@ -76,6 +76,38 @@ def engines(path, rounds=3):
               f"{cpu / best['netcdf4'][0]:.3f}")
 
 
+def open_times(engine, path, rounds, var):
+    import xarray
+    cpu0, wall0 = time.process_time(), time.perf_counter()
+    total = 0.0
+    for _ in range(rounds):
+        with xarray.open_dataset(path, engine=engine) as ds:
+            if var is not None:
+                values = ds[var].values
+                total += float(values.flat[values.size // 2])
+    return (time.process_time() - cpu0) / rounds, (time.perf_counter() - wall0) / rounds, total
+
+
+def opens(path, rounds=50):
+    names = ("kavro", "netcdf4")
+    cases = (("open", None), ("open + V1", "V1"))
+    best = {(e, c): (float("inf"), float("inf")) for e in names for c, _ in cases}
+    for _ in range(int(os.environ.get("RUNS", "5"))):
+        for case, var in cases:
+            sums = set()
+            for e in names:
+                cpu, wall, total = open_times(e, path, rounds, var)
+                sums.add(round(total, 3))
+                best[e, case] = (min(best[e, case][0], cpu), min(best[e, case][1], wall))
+            assert len(sums) == 1, sums
+    print(f"{os.path.basename(path)}, {rounds} opens per run, best of runs, per open")
+    for case, _ in cases:
+        for e in names:
+            cpu, wall = best[e, case]
+            print(f"{case:10s} {e:8s} cpu {cpu * 1000:8.3f} ms  wall {wall * 1000:8.3f} ms  "
+                  f"cpu ratio to netcdf4 {cpu / best['netcdf4', case][0]:.3f}")
+
+
 def main(program, path, var, rounds=20):
     os.environ.setdefault("LOGFILE", "/dev/null")
     best_py = best_cpp = float("inf")
@@ -92,7 +124,10 @@ def main(program, path, var, rounds=20):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) in (3, 4) and sys.argv[1] == "engines":
+    if len(sys.argv) in (3, 4) and sys.argv[1] == "open":
+        os.environ.setdefault("LOGFILE", "/dev/null")
+        opens(sys.argv[2], *(int(x) for x in sys.argv[3:]))
+    elif len(sys.argv) in (3, 4) and sys.argv[1] == "engines":
         engines(sys.argv[2], *(int(x) for x in sys.argv[3:]))
     elif len(sys.argv) not in (4, 5):
         sys.exit(__doc__)

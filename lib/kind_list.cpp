@@ -2,10 +2,13 @@
 // kind brings its row from its own folder.
 #include "kind_list.h"
 
+#include <vector>
+
 #include "binary/binary_kind.h"
 #include "core/kinds.h"
 #include "core/state.h"
 #include "kavro/core.h"
+#include "kavro/open.h"
 #include "list/file_list.h"
 #include "memory/memory_kind.h"
 #include "netcdf/netcdf_kind.h"
@@ -26,6 +29,14 @@ constexpr const FileKind* kKinds[] = {&kMemoryKind, &kVirtualKind, &kBinaryKind,
 void list_kinds() noexcept { install_kinds(kKinds); }
 
 }  // namespace detail
+
+std::vector<ValuePrefix> value_prefixes() {
+  std::vector<ValuePrefix> out;
+  for (const detail::FileKind* k : detail::kKinds) {
+    if (!k->prefix.empty()) out.push_back({k->code, k->prefix});
+  }
+  return out;
+}
 
 // The kinds are listed when the library starts, not again while it runs.
 int INIT3() {

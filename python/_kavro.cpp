@@ -17,7 +17,10 @@
 
 #include "kavro/core.h"
 #include "kavro/file.h"
+#include "kavro/file_names.h"
 #include "kavro/fixed_string.h"
+#include "kavro/open.h"
+#include "kavro/params.h"
 #include "kavro/projection.h"
 #include "kavro/version.h"
 
@@ -223,6 +226,10 @@ py::dict constants() {
                                                           {"ALLVAR3", kavro::ALLVAR3},
                                                           {"IMISSING3", kavro::IMISSING3},
                                                           {"GRDDED3", kavro::GRDDED3},
+                                                          {"MEMFIL3", kavro::MEMFIL3},
+                                                          {"VIRTFIL3", kavro::VIRTFIL3},
+                                                          {"LISTFIL3", kavro::LISTFIL3},
+                                                          {"BINFIL3", kavro::BINFIL3},
                                                           {"NAMLEN3", kavro::NAMLEN3},
                                                           {"MXVARS3", kavro::MXVARS3}}) {
     d[name] = value;
@@ -237,6 +244,43 @@ py::dict file_type_names() {
     d[py::int_(code)] = std::string(kavro::trimmed(kavro::type_name(code)));
   }
   d[py::int_(kavro::PTRFLY3)] = "PTRFLY3";
+  return d;
+}
+
+// The prefix of a logical name's value that selects each kind, by the kind's code.
+py::dict value_prefixes() {
+  py::dict d;
+  for (const kavro::ValuePrefix& p : kavro::value_prefixes()) {
+    d[py::int_(p.kind)] = std::string(p.prefix);
+  }
+  return d;
+}
+
+// The names of a file's parts, as the library's writer gives them.
+py::dict file_names() {
+  const kavro::FileNames& n = kavro::file_names();
+  py::dict d;
+  py::tuple atts(n.global_attributes.size());
+  for (std::size_t i = 0; i < n.global_attributes.size(); ++i) {
+    atts[i] = std::string(n.global_attributes[i]);
+  }
+  d["global_attributes"] = atts;
+  for (const auto& [key, value] : std::initializer_list<std::pair<const char*, std::string_view>>{
+           {"tstep_dim", n.tstep_dim},
+           {"lay_dim", n.lay_dim},
+           {"row_dim", n.row_dim},
+           {"col_dim", n.col_dim},
+           {"var_dim", n.var_dim},
+           {"date_time_dim", n.date_time_dim},
+           {"tflag_var", n.tflag_var},
+           {"tflag_units", n.tflag_units},
+           {"tflag_desc", n.tflag_desc},
+           {"long_name_att", n.long_name_att},
+           {"units_att", n.units_att},
+           {"var_desc_att", n.var_desc_att}}) {
+    d[key] = std::string(value);
+  }
+  d["line_length"] = n.line_length;
   return d;
 }
 
@@ -278,6 +322,39 @@ std::pair<double, double> grid_origin_offset(const py::dict& desc) {
   return {x0, y0};
 }
 
+// The CF grid mapping of a description's grid type, without the sphere: grid_mapping_name,
+// the parameters (standard_parallel a list when it has two values), and for a projected type
+// false_easting and false_northing counted from the origin (XCENT, YCENT); None when CF names
+// no mapping for the type. With it, whether x and y are a projection's (false: degrees).
+std::pair<py::object, bool> grid_mapping(const py::dict& desc) {
+  const kavro::GridMapping g = kavro::grid_mapping_of(description_of(desc));
+  const kavro::CfGridMapping cf = kavro::cf_grid_mapping(g);
+  if (cf.name.empty()) return {py::none(), cf.projected};
+  py::dict out;
+  out["grid_mapping_name"] = std::string(cf.name);
+  for (const kavro::CfGridMapping::Parameter& p : cf.parameters) {
+    const py::str name(std::string(p.name));
+    if (!out.contains(name)) {
+      out[name] = p.value;
+    } else if (py::isinstance<py::list>(out[name])) {
+      out[name].cast<py::list>().append(p.value);
+    } else {
+      py::list both;
+      both.append(out[name]);
+      both.append(p.value);
+      out[name] = both;
+    }
+  }
+  if (cf.projected) {
+    double x0 = 0, y0 = 0;
+    if (!kavro::grid_origin_offset(g, x0, y0)) throw no_locations(g);
+    const py::str easting("false_easting");
+    out[easting] = (out.contains(easting) ? out[easting].cast<double>() : 0.0) - x0;
+    out["false_northing"] = -y0;
+  }
+  return {out, cf.projected};
+}
+
 }  // namespace
 
 PYBIND11_MODULE(_kavro, m) {
@@ -298,6 +375,8 @@ PYBIND11_MODULE(_kavro, m) {
 
   m.attr("constants") = constants();
   m.attr("file_type_names") = file_type_names();
+  m.attr("value_prefixes") = value_prefixes();
+  m.attr("file_names") = file_names();
   m.def("set_log_handler", &set_log_handler,
         "Sends the library's log lines to HANDLER(line, warning) when LOGFILE is unset.");
 
@@ -313,6 +392,9 @@ PYBIND11_MODULE(_kavro, m) {
         "a description's grid and projection.");
   m.def("grid_origin_offset", &grid_origin_offset,
         "The x/y origin (XCENT, YCENT) in the coordinates of the grid's own projection.");
+  m.def("grid_mapping", &grid_mapping,
+        "The CF grid mapping attributes of a description's grid type (without earth_radius), "
+        "or None for a type CF names no mapping for, and whether x and y are projected.");
   m.def("earth_radius", &kavro::earth_radius,
         "The radius (m) of the sphere locations are computed on (KAVRO_EARTH_RADIUS).");
 

@@ -1,8 +1,13 @@
-"""Writes the package's .dist-info folder for the CMake build tree and install, from
-pyproject.toml (where the metadata is written once); pip writes its own.
+"""The package's metadata as the CMake build tree and install write it, read from
+pyproject.toml, where it is written once (pip's build reads the same file through setup.py,
+which takes the version and _build_info.py from here too); pip writes its own .dist-info.
 
     dist_info.py PYPROJECT VERSION FOLDER      METADATA, entry_points.txt, top_level.txt,
                                                 INSTALLER in FOLDER
+    dist_info.py --name PYPROJECT VERSION       prints the .dist-info folder's name
+    dist_info.py --build-info FILE VERSION absolute|relative PATH
+                                                _build_info.py: the version and where the
+                                                package finds brindlewick
     dist_info.py --record SITE DIST_INFO        RECORD of the package installed in SITE, so
                                                 pip can uninstall it
 """
@@ -10,8 +15,34 @@ pyproject.toml (where the metadata is written once); pip writes its own.
 import base64
 import hashlib
 import os
+import re
 import sys
 import tomllib
+
+
+def load(pyproject: str) -> dict:
+    with open(pyproject, "rb") as f:
+        return tomllib.load(f)
+
+
+def project_version(root: str) -> str:
+    """The project's version, from its CMakeLists.txt (the one place it is written)."""
+    with open(os.path.join(root, "CMakeLists.txt"), encoding="utf-8") as f:
+        return re.search(r"project\(kavro VERSION (\S+)", f.read()).group(1)
+
+
+def folder_name(project: dict, version: str) -> str:
+    """The .dist-info folder's name: the normalized project name and the version."""
+    return f"{re.sub(r'[-_.]+', '_', project['name']).lower()}-{version}.dist-info"
+
+
+def build_info(version: str, where: str, path: str, writer: str) -> str:
+    """_build_info.py: the version and brindlewick's absolute path, or its path relative to
+    the package's folder (where: "absolute" or "relative")."""
+    absolute, relative = (path, "") if where == "absolute" else ("", path)
+    return (f"# Written by {writer}: where this package's brindlewick is.\n"
+            f'VERSION = "{version}"\nBRINDLEWICK = "{absolute}"\n'
+            f'BRINDLEWICK_RELATIVE = "{relative}"\n')
 
 
 def metadata(project: dict, version: str) -> str:
@@ -34,11 +65,12 @@ def entry_points(project: dict) -> str:
 
 
 def write_folder(pyproject: str, version: str, folder: str) -> None:
-    with open(pyproject, "rb") as f:
-        project = tomllib.load(f)["project"]
+    toml = load(pyproject)
+    project = toml["project"]
+    packages = toml["tool"]["setuptools"]["packages"]
     os.makedirs(folder, exist_ok=True)
     files = {"METADATA": metadata(project, version), "entry_points.txt": entry_points(project),
-             "top_level.txt": "kavro\n", "INSTALLER": "cmake\n"}
+             "top_level.txt": "".join(f"{p}\n" for p in packages), "INSTALLER": "cmake\n"}
     for name, text in files.items():
         with open(os.path.join(folder, name), "w", encoding="utf-8") as f:
             f.write(text)
@@ -66,6 +98,13 @@ def write_record(site: str, dist_info: str) -> None:
 if __name__ == "__main__":
     if len(sys.argv) == 4 and sys.argv[1] == "--record":
         write_record(sys.argv[2], sys.argv[3])
+    elif len(sys.argv) == 4 and sys.argv[1] == "--name":
+        print(folder_name(load(sys.argv[2])["project"], sys.argv[3]))
+    elif len(sys.argv) == 6 and sys.argv[1] == "--build-info" and sys.argv[4] in ("absolute",
+                                                                                  "relative"):
+        os.makedirs(os.path.dirname(os.path.abspath(sys.argv[2])), exist_ok=True)
+        with open(sys.argv[2], "w", encoding="utf-8") as f:
+            f.write(build_info(sys.argv[3], sys.argv[4], sys.argv[5], "CMake"))
     elif len(sys.argv) == 4:
         write_folder(*sys.argv[1:])
     else:

@@ -5,7 +5,10 @@
 # file kind (netcdf/, list/, binary/, memory/) above them: open/ and read/ include no kind
 # folder, and reach a kind only through its row in the kind table (core/kinds.h).
 # The public headers include only public headers; the driver and the Python module include
-# only public headers and their own. Prints every include that breaks this and exits 1.
+# only public headers and their own. The netCDF library's header, <netcdf.h>, belongs to the
+# netCDF kind (netcdf/) and the few core routines that speak to the netCDF library itself; the
+# kind-neutral routines name netCDF's statuses and types by names of the library's own.
+# Prints every include that breaks this and exits 1.
 set -euo pipefail
 root="${1:-$(cd "$(dirname "$0")/.." && pwd)}"
 cd "$root"
@@ -26,16 +29,34 @@ declare -A layer=(
 # The file kinds: each is reached from the kind-neutral routines through its row only.
 kinds="netcdf list binary memory"
 
+# The files outside netcdf/ that may include <netcdf.h>: the status funnel, INIT3 (the netCDF
+# library's version and its error printing) and the message routines (netCDF's own texts), and
+# the C API's version query.
+declare -A netcdf_header_allowed=(
+  [lib/core/netcdf_status.h]=1 [lib/core/netcdf_status.cpp]=1
+  [lib/core/init.cpp]=1 [lib/core/messages.cpp]=1
+  [lib/c_api/version.cpp]=1
+)
+
 bad=0
 complain() {
   echo "$1: includes \"$2\" ($3)"
   bad=1
 }
 
+# FILE's includes of <netcdf.h>, where FILE may not have them.
+check_netcdf_header() {
+  if grep -q '^#include <netcdf\.h>' "$1"; then
+    echo "$1: includes <netcdf.h> (netCDF's header belongs in lib/netcdf/ and the status funnel)"
+    bad=1
+  fi
+}
+
 while IFS= read -r file; do
   folder="${file#lib/}"
   folder="${folder%%/*}"
   [[ "$folder" == kind_list.cpp || "$folder" == kind_list.h ]] && folder=kind_list
+  [[ "$folder" == netcdf || -n "${netcdf_header_allowed[$file]:-}" ]] || check_netcdf_header "$file"
   while IFS= read -r inc; do
     target="${inc%%/*}"
     [[ "$inc" == */* ]] || continue  # a C++ or system header named without a folder
@@ -62,6 +83,7 @@ while IFS= read -r file; do
   while IFS= read -r inc; do
     [[ "$inc" == */* && "$inc" != kavro/* && "$inc" != gridwriter/* ]] && complain "$file" "$inc" "not a public header"
   done < <(sed -n 's/^#include "\([^"]*\)".*/\1/p' "$file")
+  check_netcdf_header "$file"
 done < <(find driver python -name '*.cpp' -o -name '*.h' | sort)
 
 exit "$bad"

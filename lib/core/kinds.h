@@ -38,6 +38,10 @@ struct VarRead {
   std::int64_t size = 0;
   int layer = 0;
   int record = 0;
+  // Where the reader may leave one variable's values as the file stores them (each value's
+  // bytes reversed) when that saves a pass over them: set true when it did. Null: the values
+  // go into the buffer in the machine's order.
+  bool* stored_order_left = nullptr;
 };
 
 // Access flags of OPNFIL3 and of a kind's opener.

@@ -9,6 +9,9 @@
 
 namespace kavro::detail {
 
+static_assert(kStatusOk == NC_NOERR && kStatusTooManyVars == NC_EMAXVARS,
+              "the library's names for netCDF statuses carry netCDF's values");
+
 namespace {
 
 // A netCDF failure in a few words: what the library was doing and netCDF's own text, or for

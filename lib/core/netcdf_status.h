@@ -11,6 +11,11 @@
 
 namespace kavro::detail {
 
+// The netCDF statuses the kind-neutral routines name, under names of the library's own (equal
+// to netCDF's, which netcdf_status.cpp checks): success, and too many variables for a file.
+inline constexpr int kStatusOk = 0;
+inline constexpr int kStatusTooManyVars = -48;
+
 // True when STATUS is NC_NOERR; otherwise reports the failure for the file in slot FID
 // (its FLNAME3 and NCID3) and returns false.
 [[nodiscard]] bool nc_ok(int status, int fid, std::string_view text);

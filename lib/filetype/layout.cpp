@@ -1,9 +1,8 @@
 #include "filetype/layout.h"
 
-#include <netcdf.h>
-
 #include <array>
 
+#include "kavro/params.h"
 #include "util/layer_size.h"
 
 namespace kavro::layout {
@@ -21,63 +20,62 @@ constexpr std::array<std::string_view, 2> kPerCell = {kRowDim, kColDim};
 constexpr std::array<std::string_view, 3> kPerCellEvent = {kRowDim, kColDim, kCellEventDim};
 
 constexpr std::array<StructuralVar, 2> kIddataVars = {{
-    {"ID-COUNT", NC_INT, kPerStep, &Bstate3::CNTVID3, "Error reading ID for variable ID-COUNT",
+    {"ID-COUNT", XQINT, kPerStep, &Bstate3::CNTVID3, "Error reading ID for variable ID-COUNT",
      "Error reading count for file "},
-    {"ID", NC_INT, kPerSite, &Bstate3::IDVID3, "Error reading netcdf ID for variable ID",
+    {"ID", XQINT, kPerSite, &Bstate3::IDVID3, "Error reading netcdf ID for variable ID",
      "Error reading ID list for file "},
 }};
 
 constexpr std::array<StructuralVar, 6> kProfilVars = {{
-    {"ID-COUNT", NC_INT, kPerStep, &Bstate3::CNTVID3,
+    {"ID-COUNT", XQINT, kPerStep, &Bstate3::CNTVID3,
      "Error reading netcdf ID for variable ID-COUNT", "Error reading site count for file "},
-    {"ID", NC_INT, kPerSite, &Bstate3::IDVID3, "Error reading netcdf ID for variable ID",
+    {"ID", XQINT, kPerSite, &Bstate3::IDVID3, "Error reading netcdf ID for variable ID",
      "Error reading ID list for file "},
-    {"LEVEL-COUNT", NC_INT, kPerSite, &Bstate3::LEVVID3,
-     "Error reading ID for variable LEVEL-COUNT", "Error reading profile-count for file "},
-    {"X", NC_FLOAT, kPerSite, &Bstate3::XVID3, "Error reading ID for variable X",
+    {"LEVEL-COUNT", XQINT, kPerSite, &Bstate3::LEVVID3, "Error reading ID for variable LEVEL-COUNT",
+     "Error reading profile-count for file "},
+    {"X", XQREAL, kPerSite, &Bstate3::XVID3, "Error reading ID for variable X",
      "Error reading X-coordinate for file "},
-    {"Y", NC_FLOAT, kPerSite, &Bstate3::YVID3, "Error reading ID for variable Y",
+    {"Y", XQREAL, kPerSite, &Bstate3::YVID3, "Error reading ID for variable Y",
      "Error reading Y-coordinate for file "},
-    {"Z", NC_FLOAT, kPerSite, &Bstate3::ZVID3, "Error reading ID for variable Z",
+    {"Z", XQREAL, kPerSite, &Bstate3::ZVID3, "Error reading ID for variable Z",
      "Error reading Z-coordinate for file "},
 }};
 
 constexpr std::array<StructuralVar, 9> kGrnestVars = {{
-    {"ID-COUNT", NC_INT, kPerStep, &Bstate3::CNTVID3, "Error reading ID for variable ID-COUNT",
+    {"ID-COUNT", XQINT, kPerStep, &Bstate3::CNTVID3, "Error reading ID for variable ID-COUNT",
      "Error reading count for file "},
-    {"ID", NC_INT, kPerSite, &Bstate3::IDVID3, "Error reading netcdf ID for variable \"ID\"",
+    {"ID", XQINT, kPerSite, &Bstate3::IDVID3, "Error reading netcdf ID for variable \"ID\"",
      "Error reading ID list for file "},
     // The window's columns and rows are not part of a transfer.
-    {"WIN-COLS", NC_INT, kPerSite, &Bstate3::WCOLVID3, "Error reading ID for variable WIN-COLS"},
-    {"WIN-ROWS", NC_INT, kPerSite, &Bstate3::WROWVID3, "Error reading ID for variable WIN-ROWST"},
-    {"WIN-LEVS", NC_INT, kPerSite, &Bstate3::LEVVID3, "Error reading ID for variable WIN-LEVS",
+    {"WIN-COLS", XQINT, kPerSite, &Bstate3::WCOLVID3, "Error reading ID for variable WIN-COLS"},
+    {"WIN-ROWS", XQINT, kPerSite, &Bstate3::WROWVID3, "Error reading ID for variable WIN-ROWST"},
+    {"WIN-LEVS", XQINT, kPerSite, &Bstate3::LEVVID3, "Error reading ID for variable WIN-LEVS",
      "Error reading profile count for file "},
-    {"X", NC_DOUBLE, kPerSite, &Bstate3::XVID3, "Error reading ID for variable X",
+    {"X", XQDBLE, kPerSite, &Bstate3::XVID3, "Error reading ID for variable X",
      "Error reading X coord for file "},
-    {"Y", NC_DOUBLE, kPerSite, &Bstate3::YVID3, "Error reading ID for variable Y",
+    {"Y", XQDBLE, kPerSite, &Bstate3::YVID3, "Error reading ID for variable Y",
      "Error reading Y coord for file "},
-    {"DX", NC_DOUBLE, kPerSite, &Bstate3::DXVID3, "Error reading ID for variable DX",
+    {"DX", XQDBLE, kPerSite, &Bstate3::DXVID3, "Error reading ID for variable DX",
      "Error reading cell DX for file "},
-    {"DY", NC_DOUBLE, kPerSite, &Bstate3::DYVID3, "Error reading ID for variable DY",
+    {"DY", XQDBLE, kPerSite, &Bstate3::DYVID3, "Error reading ID for variable DY",
      "Error reading cell DY for file "},
 }};
 
 constexpr std::array<StructuralVar, 2> kSmatrxVars = {{
-    {"COL-COUNT", NC_INT, kPerMatrixRow, &Bstate3::IDVID3,
-     "Error reading ID for variable COL-COUNT", "Error reading MAXROW for file "},
-    {"COEFF-INDEX", NC_INT, kPerCoef, &Bstate3::LEVVID3,
-     "Error reading ID for variable COEFF-INDEX", "Error reading ROW INDEX for file "},
+    {"COL-COUNT", XQINT, kPerMatrixRow, &Bstate3::IDVID3, "Error reading ID for variable COL-COUNT",
+     "Error reading MAXROW for file "},
+    {"COEFF-INDEX", XQINT, kPerCoef, &Bstate3::LEVVID3, "Error reading ID for variable COEFF-INDEX",
+     "Error reading ROW INDEX for file "},
 }};
 
 constexpr std::array<StructuralVar, 5> kKfevntVars = {{
-    {"KFCOUNT", NC_INT, kPerCell, &Bstate3::CNTVID3,
-     "Error reading netCDF ID for variable KFCOUNT"},
-    {"KFEVENT", NC_INT, kPerCellEvent, &Bstate3::IDVID3, "Error reading netCDF variable ID"},
-    {"KFSDATE", NC_INT, kPerCellEvent, &Bstate3::LEVVID3,
+    {"KFCOUNT", XQINT, kPerCell, &Bstate3::CNTVID3, "Error reading netCDF ID for variable KFCOUNT"},
+    {"KFEVENT", XQINT, kPerCellEvent, &Bstate3::IDVID3, "Error reading netCDF variable ID"},
+    {"KFSDATE", XQINT, kPerCellEvent, &Bstate3::LEVVID3,
      "Error reading netCDF ID for variable KFSDATE"},
-    {"KFSTIME", NC_INT, kPerCellEvent, &Bstate3::XVID3,
+    {"KFSTIME", XQINT, kPerCellEvent, &Bstate3::XVID3,
      "Error reading netCDF ID for variable KFSTIME"},
-    {"KFLNGTH", NC_INT, kPerCellEvent, &Bstate3::YVID3,
+    {"KFLNGTH", XQINT, kPerCellEvent, &Bstate3::YVID3,
      "Error reading netCDF ID for variable KFLNGTH"},
 }};
 

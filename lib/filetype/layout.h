@@ -109,7 +109,8 @@ struct TypeDimension {
   DimLength length;
 };
 
-// A structural variable of a special file type: its name, netCDF type, shape (declaration
+// A structural variable of a special file type: its name, value type (XQINT, XQREAL, XQDBLE:
+// netCDF's codes for the same types, which the netCDF kind checks), shape (declaration
 // order, slowest first), the state table holding its id, the opener's failure text, and when
 // a transfer reads it into the front of the caller's buffer, the transfer's failure text
 // (empty: not read by the transfer).

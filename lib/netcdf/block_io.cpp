@@ -10,6 +10,12 @@
 #include "kavro/params.h"
 
 namespace kavro::detail {
+
+// The value types the library names (the file-type layout's structural variables, VTYPE3D) are
+// stored in files as netCDF's type codes.
+static_assert(XQINT == NC_INT && XQREAL == NC_FLOAT && XQDBLE == NC_DOUBLE,
+              "the library's value types carry netCDF's type codes");
+
 namespace {
 
 constexpr int kMaxRank = 5;

@@ -20,7 +20,6 @@
 #include "netcdf/block_io.h"
 #include "netcdf/direct_read.h"
 #include "netcdf/netcdf_ops.h"
-#include "read/stored_order.h"
 
 namespace kavro::detail {
 
@@ -28,11 +27,10 @@ namespace {
 
 // A variable's block, through the direct data path where it serves the read; left in the
 // file's byte order where the caller accepts it.
-int read_variable_block(int fid, int varid, int rank, const SlabVector& start,
-                        const SlabVector& count, int vtype, std::byte* out) noexcept {
-  StoredOrder& order = stored_order();
-  return read_block(fid, varid, rank, start.data(), count.data(), vtype, out,
-                    order.allowed ? &order.left : nullptr);
+int read_variable_block(int fid, int varid, int rank, const VarRead& read, int vtype,
+                        std::byte* out) noexcept {
+  return read_block(fid, varid, rank, read.start.data(), read.count.data(), vtype, out,
+                    read.stored_order_left);
 }
 
 void report_variable_failure(int status, int fid, int v) {
@@ -87,27 +85,22 @@ std::int64_t read_netcdf_header_arrays(int ftype, int fid, int step, std::string
     }
     word = sat_add(word, slab.words);
   }
-  // The header arrays are in the machine's order, so the values after them must be too.
-  if (word > 0) stored_order().allowed = false;
   return word;
 }
 
 bool read_netcdf_vars(int fid, int vid, const VarRead& read, std::byte* out) {
   const Bstate3& b = state().b;
-  const SlabVector& start = read.start;
-  const SlabVector& count = read.count;
-  const int rank = rank_of(count);
+  const int rank = rank_of(read.count);
   if (vid >= 1) {
     const int status =
-        read_variable_block(fid, b.VARID3(vid, fid), rank, start, count, b.VTYPE3(vid, fid), out);
+        read_variable_block(fid, b.VARID3(vid, fid), rank, read, b.VTYPE3(vid, fid), out);
     if (status != 0) report_variable_failure(status, fid, vid);
     return status == 0;
   }
   std::int64_t off = 0;  // bytes
   for (int v = 1; v <= described_vars(fid); ++v) {
     const int vtype = b.VTYPE3(v, fid);
-    const int status =
-        read_variable_block(fid, b.VARID3(v, fid), rank, start, count, vtype, out + off);
+    const int status = read_variable_block(fid, b.VARID3(v, fid), rank, read, vtype, out + off);
     if (status != 0) {
       report_variable_failure(status, fid, v);
       return false;

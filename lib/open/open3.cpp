@@ -1,13 +1,12 @@
 // OPEN3: a file by its logical name, in a slot of the kind its value names; OPNFIL3 and
 // CRTFIL3 hand the slot to its kind's opener or creator.
-#include <netcdf.h>
-
 #include <optional>
 #include <string>
 
 #include "core/kinds.h"
 #include "core/log.h"
 #include "core/msgbuf.h"
+#include "core/netcdf_status.h"
 #include "core/slots.h"
 #include "core/state.h"
 #include "kavro/core.h"
@@ -249,7 +248,7 @@ bool OPNFIL3(std::string_view path, int fid, int access, std::string_view pname)
 bool CRTFIL3(std::string_view path, int fid, std::string_view pname) {
   const bool large_offsets = detail::setting("KAVRO_OFFSET_64", "CRTFIL3");
   if (BDESC3.NVARS3D > MXVARS3) {
-    XQABORT(state().c.FLNAME3(fid).padded(), state().b.NCID3(fid), NC_EMAXVARS,
+    XQABORT(state().c.FLNAME3(fid).padded(), state().b.NCID3(fid), detail::kStatusTooManyVars,
             "Max NVARS for this build exceeded");
     return false;
   }

@@ -1,7 +1,5 @@
 // OPNLOG3: the report on a file just opened, written straight to the log unit line by line
 // (formatted output keeps the fields' trailing blanks) and flushed at the end.
-#include <netcdf.h>
-
 #include "core/kinds.h"
 #include "core/log.h"
 #include "core/msgbuf.h"
@@ -86,14 +84,14 @@ bool OPNLOG3(int fid, std::string_view path, int fstatus) {
   // A file that carries an execution id reports its own; every other the run's.
   Line80 execid = st.c.EXECID3;
   bool first_nul = false;
-  int status = NC_NOERR;
+  int status = detail::kStatusOk;
   if (kind.execution_id != nullptr) {
     status = kind.execution_id(fid, execid, first_nul);
   } else {
     first_nul = execid[0] == '\0';
   }
   if (first_nul) execid = kFreeSlotName;
-  if (status != NC_NOERR) {
+  if (status != detail::kStatusOk) {
     empty_line();
     empty_line();
     report(">>> WARNING in subroutine OPNLOG3 <<<");
@@ -108,7 +106,7 @@ bool OPNLOG3(int fid, std::string_view path, int fstatus) {
   report(Line() << "\"" << st.c.FLNAME3(fid).trimmed() << "\" opened as " << mode_name(fstatus));
   report(Line() << "File name \"" << trimmed(path) << "\"");
   report(Line() << "File type " << type_name(st.b.FTYPE3(fid)));
-  if (status == NC_NOERR) report(Line() << "Execution ID \"" << execid.trimmed() << "\"");
+  if (status == detail::kStatusOk) report(Line() << "Execution ID \"" << execid.trimmed() << "\"");
   report(Line() << "Grid name \"" << st.c.GDNAM3(fid).trimmed() << "\"");
   dimensions_line(fid);
   kind.report(fid, access_text(fid));

@@ -9,7 +9,9 @@
 #include <cstdio>
 #include <limits>
 #include <memory>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "core/msgbuf.h"
 #include "kavro/core.h"
@@ -24,12 +26,24 @@ struct Centre {
   double lon = 0, lat = 0;
 };
 
-// A grid type: the PROJ definition of its projection (without the sphere) and the projection's
-// own centre, or none (latitude-longitude, UTM, and the types that cannot be mapped).
+// One parameter of a grid type's projection: its PROJ key and CF's attribute name (an empty
+// one: the parameter is the other's only) and its value from the grid.
+struct Parameter {
+  std::string_view proj;
+  std::string_view cf;
+  double (*value)(const GridMapping&);
+};
+
+// A grid type: its name, CF's name for its mapping (empty when CF names none), the PROJ
+// projection (empty for latitude-longitude and the types that cannot be mapped) with its
+// parameters, in CF's order, and the projection's own centre, or none (latitude-longitude,
+// UTM, the types that cannot be mapped).
 struct GridType {
   int gdtyp;
   std::string_view name;
-  std::string (*definition)(const GridMapping&);
+  std::string_view cf_name;
+  std::string_view projection;
+  std::span<const Parameter> parameters;
   Centre (*centre)(const GridMapping&);
 };
 
@@ -39,55 +53,84 @@ std::string number(double v) {
   return text.data();
 }
 
-std::string lcc(const GridMapping& g) {
-  return "+proj=lcc +lat_1=" + number(g.P_ALP) + " +lat_2=" + number(g.P_BET) +
-         " +lat_0=" + number(g.YCENT) + " +lon_0=" + number(g.P_GAM);
-}
-std::string tangent_stereographic(const GridMapping& g) {
-  return "+proj=stere +lat_0=" + number(g.P_ALP) + " +lon_0=" + number(g.P_BET);
-}
-// PROJ's utm wants an ellipsoid: the same transverse Mercator on the sphere.
-std::string utm(const GridMapping& g) {
-  return "+proj=tmerc +lon_0=" + number(6.0 * std::round(g.P_ALP) - 183.0) +
-         " +k_0=0.9996 +x_0=500000";
-}
-std::string polar_stereographic(const GridMapping& g) {
-  return "+proj=stere +lat_0=" + number(g.P_ALP < 0 ? -90.0 : 90.0) +
-         " +lat_ts=" + number(g.P_BET) + " +lon_0=" + number(g.P_GAM);
-}
-std::string mercator(const GridMapping& g) {
-  return "+proj=merc +lat_ts=" + number(g.P_ALP) + " +lon_0=" + number(g.P_GAM);
-}
-std::string transverse_mercator(const GridMapping& g) {
-  return "+proj=tmerc +lat_0=" + number(g.P_ALP) + " +k_0=" + number(g.P_BET) +
-         " +lon_0=" + number(g.P_GAM);
-}
-std::string albers(const GridMapping& g) {
-  return "+proj=aea +lat_1=" + number(g.P_ALP) + " +lat_2=" + number(g.P_BET) +
-         " +lat_0=" + number(g.YCENT) + " +lon_0=" + number(g.P_GAM);
-}
-std::string azimuthal_equal_area(const GridMapping& g) {
-  return "+proj=laea +lat_0=" + number(g.P_ALP) + " +lon_0=" + number(g.P_GAM);
-}
+constexpr double p_alp(const GridMapping& g) { return g.P_ALP; }
+constexpr double p_bet(const GridMapping& g) { return g.P_BET; }
+constexpr double p_gam(const GridMapping& g) { return g.P_GAM; }
+constexpr double ycent(const GridMapping& g) { return g.YCENT; }
+constexpr double zero(const GridMapping&) { return 0.0; }
+constexpr double one(const GridMapping&) { return 1.0; }
+constexpr double pole_latitude(const GridMapping& g) { return g.P_ALP < 0 ? -90.0 : 90.0; }
+// UTM: the zone's central meridian, its scale and its false easting; PROJ's utm wants an
+// ellipsoid, so the zone is the same transverse Mercator on the sphere.
+double utm_meridian(const GridMapping& g) { return 6.0 * std::round(g.P_ALP) - 183.0; }
+constexpr double utm_scale(const GridMapping&) { return 0.9996; }
+constexpr double utm_false_easting(const GridMapping&) { return 500000.0; }
+
+constexpr std::array<Parameter, 4> kConic = {{
+    {"lat_1", "standard_parallel", p_alp},
+    {"lat_2", "standard_parallel", p_bet},
+    {"lon_0", "longitude_of_central_meridian", p_gam},
+    {"lat_0", "latitude_of_projection_origin", ycent},
+}};
+constexpr std::array<Parameter, 3> kTangentStereographic = {{
+    {"lat_0", "latitude_of_projection_origin", p_alp},
+    {"lon_0", "longitude_of_projection_origin", p_bet},
+    {"", "scale_factor_at_projection_origin", one},
+}};
+constexpr std::array<Parameter, 4> kUtm = {{
+    {"", "latitude_of_projection_origin", zero},
+    {"lon_0", "longitude_of_central_meridian", utm_meridian},
+    {"k_0", "scale_factor_at_central_meridian", utm_scale},
+    {"x_0", "false_easting", utm_false_easting},
+}};
+constexpr std::array<Parameter, 3> kPolarStereographic = {{
+    {"lat_0", "latitude_of_projection_origin", pole_latitude},
+    {"lon_0", "straight_vertical_longitude_from_pole", p_gam},
+    {"lat_ts", "standard_parallel", p_bet},
+}};
+constexpr std::array<Parameter, 2> kMercator = {{
+    {"lon_0", "longitude_of_projection_origin", p_gam},
+    {"lat_ts", "standard_parallel", p_alp},
+}};
+constexpr std::array<Parameter, 3> kTransverseMercator = {{
+    {"lat_0", "latitude_of_projection_origin", p_alp},
+    {"k_0", "scale_factor_at_central_meridian", p_bet},
+    {"lon_0", "longitude_of_central_meridian", p_gam},
+}};
+constexpr std::array<Parameter, 2> kAzimuthalEqualArea = {{
+    {"lat_0", "latitude_of_projection_origin", p_alp},
+    {"lon_0", "longitude_of_projection_origin", p_gam},
+}};
 
 Centre meridian_at_ycent(const GridMapping& g) { return {g.P_GAM, g.YCENT}; }
 Centre tangent_point(const GridMapping& g) { return {g.P_BET, g.P_ALP}; }
-Centre pole(const GridMapping& g) { return {g.P_GAM, g.P_ALP < 0 ? -90.0 : 90.0}; }
+Centre pole(const GridMapping& g) { return {g.P_GAM, pole_latitude(g)}; }
 Centre equator(const GridMapping& g) { return {g.P_GAM, 0.0}; }
 Centre meridian_at_alpha(const GridMapping& g) { return {g.P_GAM, g.P_ALP}; }
 
 constexpr std::array<GridType, 10> kGridTypes = {{
-    {1, "latitude-longitude", nullptr, nullptr},
-    {2, "Lambert conformal conic", lcc, meridian_at_ycent},
-    {3, "general Mercator", nullptr, nullptr},
-    {4, "tangent stereographic", tangent_stereographic, tangent_point},
-    {5, "UTM", utm, nullptr},
-    {6, "polar stereographic", polar_stereographic, pole},
-    {7, "equatorial Mercator", mercator, equator},
-    {8, "transverse Mercator", transverse_mercator, meridian_at_alpha},
-    {9, "Albers equal-area conic", albers, meridian_at_ycent},
-    {10, "Lambert azimuthal equal-area", azimuthal_equal_area, meridian_at_alpha},
+    {1, "latitude-longitude", "latitude_longitude", "", {}, nullptr},
+    {2, "Lambert conformal conic", "lambert_conformal_conic", "lcc", kConic, meridian_at_ycent},
+    {3, "general Mercator", "", "", {}, nullptr},
+    {4, "tangent stereographic", "stereographic", "stere", kTangentStereographic, tangent_point},
+    {5, "UTM", "transverse_mercator", "tmerc", kUtm, nullptr},
+    {6, "polar stereographic", "polar_stereographic", "stere", kPolarStereographic, pole},
+    {7, "equatorial Mercator", "mercator", "merc", kMercator, equator},
+    {8, "transverse Mercator", "transverse_mercator", "tmerc", kTransverseMercator,
+     meridian_at_alpha},
+    {9, "Albers equal-area conic", "albers_conical_equal_area", "aea", kConic, meridian_at_ycent},
+    {10, "Lambert azimuthal equal-area", "lambert_azimuthal_equal_area", "laea",
+     kAzimuthalEqualArea, meridian_at_alpha},
 }};
+
+// The PROJ definition of the type's projection for the grid, without the sphere.
+std::string definition(const GridType& type, const GridMapping& g) {
+  std::string text = "+proj=" + std::string(type.projection);
+  for (const Parameter& p : type.parameters) {
+    if (!p.proj.empty()) text += " +" + std::string(p.proj) + "=" + number(p.value(g));
+  }
+  return text;
+}
 
 const GridType* find_type(int gdtyp) noexcept {
   for (const GridType& t : kGridTypes) {
@@ -123,7 +166,7 @@ class Proj {
       return false;
     }
     proj_log_level(ctx_, PJ_LOG_NONE);
-    const std::string text = type.definition(g) + " +R=" + number(earth_radius());
+    const std::string text = definition(type, g) + " +R=" + number(earth_radius());
     pj_ = proj_create(ctx_, text.c_str());
     if (pj_ != nullptr) return true;
     const std::string why =
@@ -173,7 +216,7 @@ bool offset_with(const Proj& proj, const GridMapping& g, const GridType& type, d
 // The type's row, or none with the line that says so.
 const GridType* mappable(int gdtyp) {
   const GridType* type = find_type(gdtyp);
-  if (type != nullptr && (type->gdtyp == 1 || type->definition != nullptr)) return type;
+  if (type != nullptr && (type->gdtyp == 1 || !type->projection.empty())) return type;
   say_unmapped(gdtyp, "");
   return nullptr;
 }
@@ -194,6 +237,18 @@ GridMapping grid_mapping_of(const Description& d) noexcept {
 std::string_view grid_type_name(int gdtyp) noexcept {
   const GridType* type = find_type(gdtyp);
   return type == nullptr ? "unknown" : type->name;
+}
+
+CfGridMapping cf_grid_mapping(const GridMapping& grid) {
+  CfGridMapping out;
+  const GridType* type = find_type(grid.GDTYP);
+  if (type == nullptr || type->cf_name.empty()) return out;
+  out.name = type->cf_name;
+  out.projected = !type->projection.empty();
+  for (const Parameter& p : type->parameters) {
+    if (!p.cf.empty()) out.parameters.push_back({p.cf, p.value(grid)});
+  }
+  return out;
 }
 
 double earth_radius() { return detail::setting_number("KAVRO_EARTH_RADIUS", "GRIDLOC"); }

@@ -24,14 +24,22 @@ bool RDTFLAG(int& fid, int vid, int jdate, int jtime, int& step, bool verbose);
 
 // The transfers by file type: header arrays of the type (netCDF files) at the front of the
 // buffer, then the variable (or all variables, ALLVAR3) for LAYER (or all layers, ALLAYS3)
-// of record STEP.
-bool RDGRDDED(int fid, int vid, int layer, int step, void* buffer);
-bool RDBNDARY(int fid, int vid, int layer, int step, void* buffer);
-bool RDIDDATA(int fid, int vid, int layer, int step, void* buffer);
-bool RDPROFIL(int fid, int vid, int layer, int step, void* buffer);
-bool RDGRNEST(int fid, int vid, int layer, int step, void* buffer);
-bool RDSMATRX(int fid, int vid, int step, void* buffer);
-bool RDCUSTOM(int fid, int vid, int layer, int step, void* buffer);
+// of record STEP. STORED_ORDER_LEFT, when given, lets the reader leave one variable's values as
+// the file stores them and says whether it did (VarRead::stored_order_left); a type whose
+// header arrays come first is always read in the machine's order.
+bool RDGRDDED(int fid, int vid, int layer, int step, void* buffer,
+              bool* stored_order_left = nullptr);
+bool RDBNDARY(int fid, int vid, int layer, int step, void* buffer,
+              bool* stored_order_left = nullptr);
+bool RDIDDATA(int fid, int vid, int layer, int step, void* buffer,
+              bool* stored_order_left = nullptr);
+bool RDPROFIL(int fid, int vid, int layer, int step, void* buffer,
+              bool* stored_order_left = nullptr);
+bool RDGRNEST(int fid, int vid, int layer, int step, void* buffer,
+              bool* stored_order_left = nullptr);
+bool RDSMATRX(int fid, int vid, int step, void* buffer, bool* stored_order_left = nullptr);
+bool RDCUSTOM(int fid, int vid, int layer, int step, void* buffer,
+              bool* stored_order_left = nullptr);
 
 // Transfers one variable (VID >= 1) or all variables (ALLVAR3) of the read's SIZE values each
 // into BUFFER, through the reader of the slot's kind.

@@ -15,7 +15,6 @@
 #include "kavro/read.h"
 #include "kavro/util.h"
 #include "read/read.h"
-#include "read/stored_order.h"
 
 namespace kavro {
 namespace {
@@ -26,7 +25,8 @@ using detail::right_justified;
 constexpr std::size_t kMaxVarName = NAMLEN3;
 constexpr int kNamesPerLine = 3;
 
-using Transfer = bool (*)(int fid, int vid, int layer, int step, void* buffer);
+using Transfer = bool (*)(int fid, int vid, int layer, int step, void* buffer,
+                          bool* stored_order_left);
 
 // The transfer routine of each file type (types 1, 7 and 8 are read by the gridded one); null
 // for a type without one.
@@ -44,8 +44,8 @@ Transfer transfer_for(int ftype) noexcept {
     case GRNEST3:
       return RDGRNEST;
     case SMATRX3:
-      return [](int fid, int vid, int, int step, void* buffer) {
-        return RDSMATRX(fid, vid, step, buffer);
+      return [](int fid, int vid, int, int step, void* buffer, bool* stored_order_left) {
+        return RDSMATRX(fid, vid, step, buffer, stored_order_left);
       };
     case CUSTOM3:
       return RDCUSTOM;
@@ -55,7 +55,7 @@ Transfer transfer_for(int ftype) noexcept {
 }
 
 bool read3(std::string_view fname, std::string_view vname, int layer, int jdate, int jtime,
-           void* buffer, const std::size_t* nbytes) {
+           void* buffer, const std::size_t* nbytes, bool* stored_order_left = nullptr) {
   const Bstate3& b = state().b;
 
   int fid = detail::named_slot("READ3", fname, vname, jdate, jtime);
@@ -101,7 +101,7 @@ bool read3(std::string_view fname, std::string_view vname, int layer, int jdate,
     return false;
   }
   if (!detail::fits("READ3", fid, vid, layer, nbytes, fname, vname, jdate, jtime)) return false;
-  return transfer(fid, vid, layer, step, buffer);
+  return transfer(fid, vid, layer, step, buffer, vid >= 1 ? stored_order_left : nullptr);
 }
 
 }  // namespace
@@ -176,14 +176,9 @@ bool READ3(std::string_view fname, std::string_view vname, int layer, int jdate,
 
 bool READ3(std::string_view fname, std::string_view vname, int layer, int jdate, int jtime,
            void* buffer, std::size_t nbytes, ValueOrder& order) {
-  // The request lasts for this read only, whichever way it ends.
-  struct Request {
-    detail::StoredOrder& s = detail::stored_order();
-    explicit Request(bool one_variable) { s = {one_variable, false}; }
-    ~Request() { s = {}; }
-  } request(!padded_equal(vname, "ALL"));
-  const bool ok = read3(fname, vname, layer, jdate, jtime, buffer, &nbytes);
-  order = request.s.left ? ValueOrder::reversed : ValueOrder::native;
+  bool left = false;
+  const bool ok = read3(fname, vname, layer, jdate, jtime, buffer, &nbytes, &left);
+  order = left ? ValueOrder::reversed : ValueOrder::native;
   return ok;
 }
 

@@ -21,41 +21,44 @@ using detail::kWordBytes;
 
 // The walk every transfer routine shares.
 bool transfer(int ftype, std::string_view caller, int fid, int vid, int layer, int step,
-              void* buffer) {
+              void* buffer, bool* stored_order_left) {
   detail::Plan p;
   if (!detail::plan_for(ftype, fid, layer, step, p)) return false;
+  p.stored_order_left = stored_order_left;
   auto* out = static_cast<std::byte*>(buffer);
   const detail::FileKind& kind = detail::kind_of(fid);
   if (kind.read_header_arrays != nullptr) {
     const std::int64_t words = kind.read_header_arrays(ftype, fid, step, caller, out);
     if (words < 0) return false;
     out += words * kWordBytes;
+    // The header arrays are in the machine's order, so the values after them must be too.
+    if (words > 0) p.stored_order_left = nullptr;
   }
   return RDVARS(fid, vid, p, out);
 }
 
 }  // namespace
 
-bool RDGRDDED(int fid, int vid, int layer, int step, void* buffer) {
-  return transfer(GRDDED3, "READ3/RDGRDDED", fid, vid, layer, step, buffer);
+bool RDGRDDED(int fid, int vid, int layer, int step, void* buffer, bool* stored_order_left) {
+  return transfer(GRDDED3, "READ3/RDGRDDED", fid, vid, layer, step, buffer, stored_order_left);
 }
-bool RDBNDARY(int fid, int vid, int layer, int step, void* buffer) {
-  return transfer(BNDARY3, "READ3/RDBNDARY", fid, vid, layer, step, buffer);
+bool RDBNDARY(int fid, int vid, int layer, int step, void* buffer, bool* stored_order_left) {
+  return transfer(BNDARY3, "READ3/RDBNDARY", fid, vid, layer, step, buffer, stored_order_left);
 }
-bool RDIDDATA(int fid, int vid, int layer, int step, void* buffer) {
-  return transfer(IDDATA3, "READ3/RDIDDATA", fid, vid, layer, step, buffer);
+bool RDIDDATA(int fid, int vid, int layer, int step, void* buffer, bool* stored_order_left) {
+  return transfer(IDDATA3, "READ3/RDIDDATA", fid, vid, layer, step, buffer, stored_order_left);
 }
-bool RDPROFIL(int fid, int vid, int layer, int step, void* buffer) {
-  return transfer(PROFIL3, "READ3/RDPROFILE", fid, vid, layer, step, buffer);
+bool RDPROFIL(int fid, int vid, int layer, int step, void* buffer, bool* stored_order_left) {
+  return transfer(PROFIL3, "READ3/RDPROFILE", fid, vid, layer, step, buffer, stored_order_left);
 }
-bool RDGRNEST(int fid, int vid, int layer, int step, void* buffer) {
-  return transfer(GRNEST3, "READ3/RDGRNEST", fid, vid, layer, step, buffer);
+bool RDGRNEST(int fid, int vid, int layer, int step, void* buffer, bool* stored_order_left) {
+  return transfer(GRNEST3, "READ3/RDGRNEST", fid, vid, layer, step, buffer, stored_order_left);
 }
-bool RDSMATRX(int fid, int vid, int step, void* buffer) {
-  return transfer(SMATRX3, "READ3/RDSMATRX", fid, vid, 1, step, buffer);
+bool RDSMATRX(int fid, int vid, int step, void* buffer, bool* stored_order_left) {
+  return transfer(SMATRX3, "READ3/RDSMATRX", fid, vid, 1, step, buffer, stored_order_left);
 }
-bool RDCUSTOM(int fid, int vid, int layer, int step, void* buffer) {
-  return transfer(CUSTOM3, "READ3/RDCUSTOM", fid, vid, layer, step, buffer);
+bool RDCUSTOM(int fid, int vid, int layer, int step, void* buffer, bool* stored_order_left) {
+  return transfer(CUSTOM3, "READ3/RDCUSTOM", fid, vid, layer, step, buffer, stored_order_left);
 }
 
 bool RDVARS(int fid, int vid, const VarRead& read, void* buffer) {

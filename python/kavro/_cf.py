@@ -4,38 +4,13 @@ projection (the library's computation, as brindlewick makes it without a locatio
 
 import numpy
 import xarray
+from xarray.backends import BackendArray
+from xarray.core import indexing
 
 from . import _errors, _kavro, _log
 
 CONVENTIONS = "CF-1.8"
 GRID_MAPPING = "crs"
-
-
-def _projected(p: dict) -> dict | None:
-    """The CF attributes of a projected grid type, without the offsets; None when CF names
-    no such projection."""
-    a, b, g = p["alpha"], p["beta"], p["gamma"]
-    by_type = {
-        2: {"grid_mapping_name": "lambert_conformal_conic", "standard_parallel": [a, b],
-            "longitude_of_central_meridian": g, "latitude_of_projection_origin": p["ycent"]},
-        4: {"grid_mapping_name": "stereographic", "latitude_of_projection_origin": a,
-            "longitude_of_projection_origin": b, "scale_factor_at_projection_origin": 1.0},
-        5: {"grid_mapping_name": "transverse_mercator", "latitude_of_projection_origin": 0.0,
-            "longitude_of_central_meridian": 6.0 * round(a) - 183.0,
-            "scale_factor_at_central_meridian": 0.9996},
-        6: {"grid_mapping_name": "polar_stereographic",
-            "latitude_of_projection_origin": -90.0 if a < 0 else 90.0,
-            "straight_vertical_longitude_from_pole": g, "standard_parallel": b},
-        7: {"grid_mapping_name": "mercator", "longitude_of_projection_origin": g,
-            "standard_parallel": a},
-        8: {"grid_mapping_name": "transverse_mercator", "latitude_of_projection_origin": a,
-            "scale_factor_at_central_meridian": b, "longitude_of_central_meridian": g},
-        9: {"grid_mapping_name": "albers_conical_equal_area", "standard_parallel": [a, b],
-            "longitude_of_central_meridian": g, "latitude_of_projection_origin": p["ycent"]},
-        10: {"grid_mapping_name": "lambert_azimuthal_equal_area",
-             "latitude_of_projection_origin": a, "longitude_of_projection_origin": g},
-    }
-    return by_type.get(p["type"])
 
 
 def grid_locations(description: dict) -> dict:
@@ -54,32 +29,86 @@ def earth_radius() -> float:
 
 def grid_mapping(description: dict) -> dict | None:
     """The attributes of the grid mapping variable, or None for a grid type CF cannot name."""
+    return _mapping(description)[0]
+
+
+def _mapping(description: dict) -> tuple:
+    """The grid mapping's attributes (or None) and whether x and y are projected."""
     # The first call of the library in a process may be this one: LOGFILE is checked first.
     _log.check_logfile()
+    # The library's grid-type rows give the mapping; x and y of a projected type count from
+    # the origin (XCENT, YCENT), and UTM's zone keeps its false easting.
+    attrs, projected = _kavro.grid_mapping(description)
+    if attrs is not None:
+        attrs["earth_radius"] = earth_radius()
+    return attrs, projected
+
+
+class CellLocations:
+    """Every cell's latitude and longitude from the grid's projection, computed on first use
+    under LOCK (the library takes one call at a time) and kept; pickled (for Dask's workers)
+    without them, so that the process that reads them computes its own."""
+
+    def __init__(self, description: dict, lock):
+        self.description = description
+        self.lock = lock
+        self._values = None
+
+    def __getstate__(self):
+        return {"description": self.description, "lock": self.lock}
+
+    def __setstate__(self, state):
+        self.__init__(state["description"], state["lock"])
+
+    def get(self, name: str) -> numpy.ndarray:
+        if self._values is None:
+            with self.lock:
+                self._values = grid_locations(self.description)
+        return self._values[name]
+
+
+class LocationArray(BackendArray):
+    """LATITUDE or LONGITUDE (row, column) of CellLocations, as xarray's lazy array."""
+
+    def __init__(self, locations: CellLocations, name: str, shape: tuple):
+        self.locations = locations
+        self.name = name
+        self.shape = shape
+        self.dtype = numpy.dtype("float64")
+
+    def __getitem__(self, key):
+        return indexing.explicit_indexing_adapter(key, self.shape, indexing.IndexingSupport.BASIC,
+                                                  self._raw_getitem)
+
+    def _raw_getitem(self, key):
+        return self.locations.get(self.name)[key]
+
+
+# The projections (grid type, parameters, sphere) the library has mapped in this process, so
+# that the files of one grid (open_mfdataset) check theirs once; a failure is checked, and
+# logged, every time.
+_MAPPED = set()
+
+
+def location_coords(description: dict, lock) -> dict:
+    """latitude and longitude (row, column) from the grid's projection, computed when first
+    read; none for a grid type that cannot be mapped (the library's log says which)."""
+    # Whether the grid maps at all: the projection and its origin, without the cells.
+    _log.check_logfile()
     p = description["projection"]
-    if p["type"] == 1:
-        attrs = {"grid_mapping_name": "latitude_longitude"}
-    else:
-        attrs = _projected(p)
-        if attrs is None:
-            return None
-        # x and y count from the origin (XCENT, YCENT); UTM's zone keeps its false easting.
-        x0, y0 = _kavro.grid_origin_offset(description)
-        attrs["false_easting"] = (500000.0 if p["type"] == 5 else 0.0) - x0
-        attrs["false_northing"] = -y0
-    attrs["earth_radius"] = earth_radius()
-    return attrs
-
-
-def location_coords(description: dict) -> dict:
-    """latitude and longitude (row, column) from the grid's projection; none for a grid type
-    that cannot be mapped (the library's log says which)."""
-    try:
-        loc = grid_locations(description)
-    except _errors.Error:
-        return {}
-    return {"latitude": (("row", "column"), loc["LATITUDE"]),
-            "longitude": (("row", "column"), loc["LONGITUDE"])}
+    key = (p["type"], p["alpha"], p["beta"], p["gamma"], p["xcent"], p["ycent"],
+           _kavro.earth_radius())
+    if key not in _MAPPED:
+        try:
+            _kavro.grid_origin_offset(description)
+        except _errors.Error:
+            return {}
+        _MAPPED.add(key)
+    g = description["grid"]
+    shape = (max(g["nrows"], 0), max(g["ncols"], 0))
+    locations = CellLocations(description, lock)
+    return {name.lower(): (("row", "column"), indexing.LazilyIndexedArray(
+        LocationArray(locations, name, shape))) for name in ("LATITUDE", "LONGITUDE")}
 
 
 _STANDARD = {
@@ -91,19 +120,22 @@ _STANDARD = {
 }
 
 
-def apply(ds: xarray.Dataset, description: dict) -> xarray.Dataset:
-    """Conventions, standard names, and the grid mapping every data variable names."""
-    ds.attrs["Conventions"] = CONVENTIONS
-    for name, attrs in _STANDARD.items():
-        if name in ds.variables:
-            ds[name].attrs.update(attrs)
-    if description["projection"]["type"] == 1:  # x and y are longitude and latitude
-        ds["x"].attrs.update(standard_name="longitude", units="degrees_east")
-        ds["y"].attrs.update(standard_name="latitude", units="degrees_north")
-    attrs = grid_mapping(description)
-    if attrs is None:
-        return ds
-    for var in ds.data_vars.values():
-        var.attrs["grid_mapping"] = GRID_MAPPING
-    ds.coords[GRID_MAPPING] = xarray.Variable((), numpy.int32(0), attrs)
-    return ds
+def apply(variables: dict, attrs: dict, coordinates: set, description: dict) -> None:
+    """Conventions, standard names, and the grid mapping every data variable (every variable
+    not in coordinates) names, on the decoded variables before they make a Dataset; the grid
+    mapping variable is added to variables and coordinates."""
+    attrs["Conventions"] = CONVENTIONS
+    for name, standard in _STANDARD.items():
+        if name in variables:
+            variables[name].attrs.update(standard)
+    mapping, projected = _mapping(description)
+    if mapping is not None and not projected:  # x and y are longitude and latitude
+        variables["x"].attrs.update(standard_name="longitude", units="degrees_east")
+        variables["y"].attrs.update(standard_name="latitude", units="degrees_north")
+    if mapping is None:
+        return
+    for name, var in variables.items():
+        if name not in coordinates:
+            var.attrs["grid_mapping"] = GRID_MAPPING
+    variables[GRID_MAPPING] = xarray.Variable((), numpy.int32(0), mapping)
+    coordinates.add(GRID_MAPPING)

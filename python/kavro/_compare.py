@@ -302,9 +302,9 @@ def absolute(value, folder: Optional[str] = None) -> str:
     this process's working directory); LIST: values and BUFFERED name no path and stay as
     they are."""
     value = os.fspath(value).strip()
-    if not value or value.startswith("LIST:") or value == "BUFFERED":
+    if not value or value.startswith(_file.LIST_PREFIX) or value == _file.MEMORY_VALUE:
         return value
-    prefix = "BIN:" if value.startswith("BIN:") else ""
+    prefix = _file.BINARY_PREFIX if value.startswith(_file.BINARY_PREFIX) else ""
     return prefix + os.path.abspath(os.path.join(folder or os.getcwd(), value[len(prefix):]))
 
 
@@ -328,8 +328,8 @@ def tool_environment(file1, file2, stack, work: str, settings) -> Dict[str, str]
     env.update(setting_environment(settings))
     if stack is None:
         # The paths the tool opens, the members of a LIST: value included.
-        lists = [env[n][len("LIST:"):].split(",") for n in ("INFILE1", "INFILE2")
-                 if env[n].startswith("LIST:")]
+        lists = [env[n][len(_file.LIST_PREFIX):].split(",") for n in ("INFILE1", "INFILE2")
+                 if env[n].startswith(_file.LIST_PREFIX)]
         paths = ["INFILE1", "INFILE2", "SCENFILE", "BRINDLEWICK_MAPS"] + sum(lists, [])
         env.update({n: absolute(env[n]) for n in paths if env.get(n)})
     return env

@@ -22,6 +22,12 @@ DTYPES = {CODES["XQINT"]: numpy.dtype(numpy.int32), CODES["XQREAL"]: numpy.dtype
 ALL_LAYERS = CODES["ALLAYS3"]
 # Names of the file types, by code, as the library's open report gives them.
 FILE_TYPES = _kavro.file_type_names
+# The starts of a logical name's value that select a kind, from the library's kind rows: a
+# native binary file's path follows BINARY_PREFIX, a file list's names follow LIST_PREFIX,
+# and MEMORY_VALUE names memory-resident files.
+BINARY_PREFIX = _kavro.value_prefixes[CODES["BINFIL3"]]
+LIST_PREFIX = _kavro.value_prefixes[CODES["LISTFIL3"]]
+MEMORY_VALUE = _kavro.value_prefixes[CODES["MEMFIL3"]]
 
 Step = Union[int, Tuple[int, int], numpy.datetime64, str]
 

@@ -12,20 +12,27 @@ written with its own start, step, levels and origin.
 import numpy
 import xarray
 
-from . import _file
+from . import _file, _kavro
 
+# The names of the file's parts, as the library's writer gives them.
+NAMES = _kavro.file_names
 # The engine's dimensions and the file's.
-DIMENSIONS = {"time": "TSTEP", "layer": "LAY", "row": "ROW", "column": "COL"}
+DIMENSIONS = {"time": NAMES["tstep_dim"], "layer": NAMES["lay_dim"], "row": NAMES["row_dim"],
+              "column": NAMES["col_dim"]}
 # The value types a variable may have in the file.
 VALUE_TYPES = (numpy.dtype("int32"), numpy.dtype("float32"), numpy.dtype("float64"))
 # Attributes of the engine's Dataset that the file does not hold.
 ENGINE_ONLY = ("file_type", "Conventions")
-# What a file's description needs from the Dataset's attributes.
+# What a file's description needs from the Dataset's attributes (global attributes of the
+# file, which the engine keeps under the same names).
 GRID = ("FTYPE", "GDNAM", "NTHIK", "GDTYP", "P_ALP", "P_BET", "P_GAM", "XCENT", "YCENT",
         "XORIG", "YORIG", "XCELL", "YCELL", "VGTYP", "VGTOP", "VGLVLS", "TSTEP")
-TFLAG_ATTRS = {"units": "<YYYYDDD,HHMMSS>", "long_name": "TFLAG",
-               "var_desc": "Timestep-valid flags:  (1) YYYYDDD or (2) HHMMSS"}
-LINE = 80  # FILEDESC and HISTORY are lines of 80 characters, one after another
+TFLAG = NAMES["tflag_var"]
+TFLAG_DIMENSIONS = (NAMES["tstep_dim"], NAMES["var_dim"], NAMES["date_time_dim"])
+TFLAG_ATTRS = {NAMES["units_att"]: NAMES["tflag_units"], NAMES["long_name_att"]: TFLAG,
+               NAMES["var_desc_att"]: NAMES["tflag_desc"]}
+LINE = NAMES["line_length"]  # FILEDESC and HISTORY are lines of LINE characters, one after another
+NAME_LENGTH = _file.CODES["NAMLEN3"]  # a variable's name
 
 
 def as_int32(name: str, value):
@@ -104,7 +111,7 @@ def global_attributes(ds: xarray.Dataset, names: list, pairs: numpy.ndarray) -> 
     now = _file.model_date_time(numpy.datetime64("now", "s"))
     attrs.update({
         "NCOLS": ds.sizes["column"], "NROWS": ds.sizes["row"], "NLAYS": nlays,
-        "NVARS": len(names), "VAR-LIST": "".join(n.ljust(16) for n in names),
+        "NVARS": len(names), "VAR-LIST": "".join(n.ljust(NAME_LENGTH) for n in names),
         "XORIG": float(attrs["XORIG"]) + col0 * float(attrs["XCELL"]),
         "YORIG": float(attrs["YORIG"]) + row0 * float(attrs["YCELL"]),
         "VGLVLS": levels[lay0:lay0 + nlays + 1] if len(levels) > nlays else levels,
@@ -134,21 +141,22 @@ def file_layout(ds: xarray.Dataset) -> xarray.Dataset:
         if var.dtype not in VALUE_TYPES:
             raise ValueError(f"{name}: {var.dtype} values, a file holds int32, float32 or "
                              "float64 (astype one of them)")
-        if name in ("TFLAG", "VAR", "DATE-TIME", *DIMENSIONS.values()):
+        if name in (TFLAG, *TFLAG_DIMENSIONS, *DIMENSIONS.values()):
             raise ValueError(f"{name}: named as the file's TFLAG or one of its dimensions, "
                              "which xarray cannot write (a location file's ROW and COL: "
                              "make_stack writes those)")
-        if len(name) > 16:
-            raise ValueError(f"{name}: a file's variable names have at most 16 characters")
+        if len(name) > NAME_LENGTH:
+            raise ValueError(f"{name}: a file's variable names have at most {NAME_LENGTH} "
+                             "characters")
     pairs = step_pairs(ds)
     flags = pairs.reshape(-1, 1, 2)
     out = xarray.Dataset(attrs=global_attributes(ds, names, pairs))
-    out["TFLAG"] = xarray.Variable(("TSTEP", "VAR", "DATE-TIME"),
-                                   numpy.repeat(flags, len(names), axis=1), TFLAG_ATTRS)
+    out[TFLAG] = xarray.Variable(TFLAG_DIMENSIONS, numpy.repeat(flags, len(names), axis=1),
+                                 TFLAG_ATTRS)
     for name in names:
         var = ds[name].variable.transpose(*DIMENSIONS)
-        attrs = {"long_name": var.attrs.get("long_name", name), "units": var.attrs.get("units", ""),
-                 "var_desc": var.attrs.get("var_desc", "")}
+        attrs = {NAMES[a]: var.attrs.get(NAMES[a], default) for a, default in
+                 (("long_name_att", name), ("units_att", ""), ("var_desc_att", ""))}
         out[name] = xarray.Variable(tuple(DIMENSIONS.values()), var.data, attrs)
     for var in out.variables.values():
         var.encoding = {"_FillValue": None}
@@ -162,7 +170,7 @@ def to_netcdf(ds: xarray.Dataset, path, *, engine=None, format="NETCDF3_CLASSIC"
     time-independent file (TSTEP 0) has one fixed step; otherwise TSTEP is unlimited, as the
     library writes it."""
     out = file_layout(ds)
-    unlimited = [] if out.attrs["TSTEP"] == 0 else ["TSTEP"]
+    unlimited = [] if out.attrs["TSTEP"] == 0 else [NAMES["tstep_dim"]]
     out.to_netcdf(path, engine=engine, format=format, unlimited_dims=unlimited)
 
 

@@ -117,9 +117,8 @@ def location_coords(stack, names, grid: dict) -> dict:
                 for name in ("LATITUDE", "LONGITUDE")}
 
 
-def time_variable(f: _file.File) -> xarray.Variable:
-    """The steps as CF encodes them: seconds since the first step."""
-    times = f.steps
+def time_variable(times: numpy.ndarray) -> xarray.Variable:
+    """The steps (datetime64[s]) as CF encodes them: seconds since the first step."""
     origin = times[0] if len(times) else numpy.datetime64("1970-01-01T00:00:00", "s")
     seconds = (times - origin).astype("int64")
     return xarray.Variable(("time",), seconds, {
@@ -127,8 +126,29 @@ def time_variable(f: _file.File) -> xarray.Variable:
         "calendar": "proleptic_gregorian", "standard_name": "time"})
 
 
-def raw_variables(f: _file.File, manager, lock, stack, names) -> dict:
-    """Every variable and coordinate of the file as stored, before xarray's decoding."""
+# The range of times numpy's datetime64[ns] holds, with a margin.
+NS_RANGE = (numpy.datetime64("1678-01-01", "s"), numpy.datetime64("2262-01-01", "s"))
+
+
+def decoded_time(times: numpy.ndarray, raw: xarray.Variable, decoders: dict):
+    """The time axis decoded as xarray's default decoder gives it (datetime64[ns]; units and
+    calendar moved to the encoding) without that decoder, which costs more than the rest of
+    an open; None when the decoders ask for something else (decode_times=False, cftime) or
+    a step is out of datetime64[ns]'s range: xarray decodes it then."""
+    if decoders.get("decode_times", True) is not True or decoders.get("use_cftime") not in (
+            None, False):
+        return None
+    if len(times) and (times.min() < NS_RANGE[0] or times.max() > NS_RANGE[1]):
+        return None
+    attrs = dict(raw.attrs)
+    encoding = {"units": attrs.pop("units"), "calendar": attrs.pop("calendar"),
+                "dtype": raw.dtype}
+    return xarray.Variable(raw.dims, times.astype("datetime64[ns]"), attrs, encoding)
+
+
+def raw_variables(f: _file.File, times, manager, lock, stack, names) -> dict:
+    """Every variable and coordinate of the file as stored, before xarray's decoding (TIMES:
+    the steps as datetime64[s])."""
     d = f.description
     g = d["grid"]
     shape = (len(f.step_pairs), d["vertical"]["layers"], g["nrows"], g["ncols"])
@@ -138,7 +158,7 @@ def raw_variables(f: _file.File, manager, lock, stack, names) -> dict:
             {"units": v["units"], "long_name": v["name"], "var_desc": v["description"]})
         for v in d["variables"]}
     variables.update({
-        "time": time_variable(f),
+        "time": time_variable(times),
         "layer": xarray.Variable(("layer",), numpy.arange(1, shape[1] + 1, dtype="i4")),
         # 1-based, as every report numbers rows and columns.
         "row": xarray.Variable(("row",), numpy.arange(1, g["nrows"] + 1, dtype="i4")),
@@ -149,7 +169,7 @@ def raw_variables(f: _file.File, manager, lock, stack, names) -> dict:
                              {"units": "m", "long_name": "projected y of the cell centre"}),
     })
     variables.update(location_coords(stack, names, g) if stack is not None else {
-        name: xarray.Variable(*coord) for name, coord in _cf.location_coords(d).items()})
+        name: xarray.Variable(*coord) for name, coord in _cf.location_coords(d, lock).items()})
     return variables
 
 
@@ -167,14 +187,19 @@ def open_kavro_dataset(filename, *, stack=None, names=None, lock=None, decoders=
             raise ValueError(f"{filename}: a {d['file_type_name']} file (file type "
                              f"{d['file_type']}) is not gridded; the kavro engine opens only "
                              f"gridded files (read this one with kavro.open)")
-        variables = raw_variables(f, manager, lock or KAVRO_LOCK, stack, names)
+        times = f.steps
+        variables = raw_variables(f, times, manager, lock or KAVRO_LOCK, stack, names)
+        time = decoded_time(times, variables["time"], decoders or {})
+        if time is not None:
+            variables["time"] = time
         attrs = grid_attributes(f.description)
         variables, attrs, coord_names = conventions.decode_cf_variables(
             variables, attrs, **(decoders or {}))
-        ds = xarray.Dataset(variables, attrs=attrs)
-        ds = ds.set_coords([n for n in COORDINATES if n in ds.variables] + sorted(
-            n for n in coord_names if n in ds.variables))
-        ds = _cf.apply(ds, d)
+        coordinates = set(COORDINATES) | set(coord_names)
+        _cf.apply(variables, attrs, coordinates, d)
+        # The data variables, then the coordinates, in the order they were made.
+        ds = xarray.Dataset({n: v for n, v in variables.items() if n not in coordinates},
+                            {n: v for n, v in variables.items() if n in coordinates}, attrs)
     except BaseException:
         manager.close()
         raise
@@ -185,8 +210,9 @@ def open_kavro_dataset(filename, *, stack=None, names=None, lock=None, decoders=
 class KavroBackendEntrypoint(BackendEntrypoint):
     """xarray's engine "kavro"."""
 
-    description = ("The kavro library's gridded files: netCDF, native binary (BIN:) and file "
-                   "lists (LIST:), with decoded time steps; other file types are refused")
+    description = (f"The kavro library's gridded files: netCDF, native binary "
+                   f"({_file.BINARY_PREFIX}) and file lists ({_file.LIST_PREFIX}), with decoded "
+                   "time steps; other file types are refused")
     open_dataset_parameters = ["filename_or_obj", "drop_variables", "mask_and_scale",
                                "decode_times", "concat_characters", "decode_coords",
                                "use_cftime", "decode_timedelta", "stack", "names", "lock",
@@ -207,4 +233,5 @@ class KavroBackendEntrypoint(BackendEntrypoint):
 
     def guess_can_open(self, filename_or_obj):
         # netCDF files are left to the netCDF engines unless engine="kavro" is asked for.
-        return isinstance(filename_or_obj, str) and filename_or_obj.startswith(("BIN:", "LIST:"))
+        return isinstance(filename_or_obj, str) and filename_or_obj.startswith(
+            (_file.BINARY_PREFIX, _file.LIST_PREFIX))

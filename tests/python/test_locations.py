@@ -130,3 +130,25 @@ def test_engine_carries_cf(files):
             *numpy.meshgrid(ds["x"].values, ds["y"].values))
         numpy.testing.assert_allclose(lat, ds["latitude"].values, rtol=0, atol=1e-9)
         numpy.testing.assert_allclose(lon, ds["longitude"].values, rtol=0, atol=1e-9)
+
+
+def test_engine_computes_locations_on_first_read(files, monkeypatch):
+    """latitude and longitude are computed once, when first read, not at the open, and a
+    pickled Dataset (as Dask's workers get it) computes its own, the same."""
+    import pickle
+    import xarray
+    calls = []
+    compute = _cf.grid_locations
+    monkeypatch.setattr(_cf, "grid_locations", lambda d: calls.append(d) or compute(d))
+    with kavro.open(files / "grid.nc") as f:
+        got = compute(f.description)
+    with xarray.open_dataset(files / "grid.nc", engine="kavro") as ds:
+        assert calls == []
+        copy = pickle.loads(pickle.dumps(ds))
+        for name in ("latitude", "longitude"):
+            numpy.testing.assert_array_equal(ds[name].values, got[name.upper()])
+            assert ds[name].isel(row=1, column=2).item() == got[name.upper()][1, 2]
+        assert len(calls) == 1
+        for name in ("latitude", "longitude"):
+            numpy.testing.assert_array_equal(copy[name].values, got[name.upper()])
+        assert len(calls) == 2

@@ -6,6 +6,7 @@
 
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "kavro/desc.h"
 #include "kavro/file.h"
@@ -34,6 +35,24 @@ struct CellLocations {
 
 // What a grid type is called ("Lambert conformal conic"); "unknown" for a code that is none.
 std::string_view grid_type_name(int gdtyp) noexcept;
+
+// What CF calls the mapping of a grid's type and its parameters, from the same row the
+// locations are computed by.
+struct CfGridMapping {
+  // CF's grid_mapping_name ("lambert_conformal_conic"); empty when CF names no such mapping.
+  std::string_view name;
+  // True when x and y are the projection's coordinates (every type but latitude-longitude):
+  // they count from the origin (XCENT, YCENT), so the offsets apply.
+  bool projected = false;
+  // The parameters in CF's order; a name given twice (standard_parallel) has two values. A
+  // projection's own false easting (UTM's) is among them; the origin offset is not.
+  struct Parameter {
+    std::string_view name;
+    double value = 0;
+  };
+  std::vector<Parameter> parameters;
+};
+CfGridMapping cf_grid_mapping(const GridMapping& grid);
 
 // The radius of the sphere the locations are computed on, in metres: KAVRO_EARTH_RADIUS, or
 // 6 370 000 when it is unset or not a number above 0.

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "core/state.h"
 #include "kavro/kavro.h"
@@ -27,6 +28,15 @@ TEST_F(KindsTest, ValueFormsSelectTheirKind) {
   for (const auto& c : cases) {
     EXPECT_EQ(detail::kind_for_value(Path512(c.value).padded()).code, c.code) << c.value;
   }
+  // The prefixes the library hands to programs (the Python package) are the rows' own, one
+  // for each kind a value selects, in the order OPEN3 tries them.
+  std::vector<int> kinds;
+  for (const ValuePrefix& p : value_prefixes()) {
+    EXPECT_EQ(detail::kind_for_value(Path512(std::string(p.prefix) + "x").padded()).code, p.kind)
+        << p.prefix;
+    kinds.push_back(p.kind);
+  }
+  EXPECT_EQ(kinds, (std::vector<int>{MEMFIL3, VIRTFIL3, BINFIL3, LISTFIL3}));
 }
 
 // A slot with a code no kind has (a closed or failed file) describes and synchronises as
