@@ -511,7 +511,7 @@ TEST_F(BrindlewickTest, OtherArgumentsAreRefusedBeforeAnyFile) {
     EXPECT_EQ(r.status, 2) << shown;
     EXPECT_EQ(r.out, "") << shown;
     EXPECT_EQ(r.err, "brindlewick: unexpected argument \"" + shown +
-                         "\"; usage: brindlewick [--stack FILE] [FILE1 FILE2] | --help | "
+                         "\"; usage: brindlewick [--stack FILE] [OPTION...] [FILE1 FILE2] | --help | "
                          "--version\n");
     EXPECT_FALSE(std::ifstream(path("run.log")).good()) << shown;
   }

@@ -22,7 +22,7 @@ using namespace brindlewick_test;
 using kavro_test::FixtureSpec;
 
 constexpr const char* kUsage =
-    "; usage: brindlewick [--stack FILE] [FILE1 FILE2] | --help | --version\n";
+    "; usage: brindlewick [--stack FILE] [OPTION...] [FILE1 FILE2] | --help | --version\n";
 
 class InvocationTest : public BrindlewickTest {
  protected:
@@ -244,7 +244,7 @@ TEST_F(InvocationTest, UnsetNamesStandForThemselves) {
   EXPECT_EQ(r.err,
             "brindlewick: STACK1 is not set and there is no file named STACK1 here (give --stack "
             "FILE, or set STACK1); \"brindlewick FILE1 FILE2\" compares two data files without a "
-            "location file\nusage: brindlewick [--stack FILE] [FILE1 FILE2] | --help | "
+            "location file\nusage: brindlewick [--stack FILE] [OPTION...] [FILE1 FILE2] | --help | "
             "--version\n");
 }
 
