@@ -149,7 +149,7 @@ std::string_view usage_line() noexcept { return kUsage; }
 namespace {
 
 // The grammar of a comparison's command line, as CLI11 reads it: the options with a value, the
-// flags, and the paths. Every option is taken as often as it is given, so a repeat is refused
+// Y/N flags, and the paths. Every option is taken as often as it is given, so a repeat is refused
 // here rather than one of them dropped; an option without its value is kept as an empty one.
 // More options are added in the constructor, one add_* each.
 class Grammar {
@@ -192,12 +192,6 @@ class Grammar {
       }
       line.settings.emplace_back(v.row, v.values[0]);
     }
-    for (const Flag& f : flags_) {
-      if (f.count > 1 || f.count < -1) {
-        return refuse(line, Refusal::kUnexpected, "--" + std::string(f.row->option));
-      }
-      if (f.count != 0) line.settings.emplace_back(f.row, f.count > 0 ? "Y" : "N");
-    }
     return take_paths(line);
   }
 
@@ -207,11 +201,6 @@ class Grammar {
     const ToolSetting* row;   // null for --stack
     std::vector<std::string> values;
   };
-  struct Flag {
-    const ToolSetting* row;
-    int count = 0;  // --summary: 1, --summary=N: -1
-  };
-
   void add_value(const std::string& name, const ToolSetting* row) {
     Valued& v = valued_.emplace_back(Valued{name, row, {}});
     app_.add_option(name, v.values)
@@ -220,9 +209,10 @@ class Grammar {
         ->allow_extra_args(false);
   }
 
+  // A Y/N setting: the option alone gives Y, --NAME=N gives N.
   void add_flag(const ToolSetting& row) {
-    Flag& f = flags_.emplace_back(Flag{&row, 0});
-    app_.add_flag("--" + std::string(row.option), f.count);
+    Valued& v = valued_.emplace_back(Valued{"--" + std::string(row.option), &row, {}});
+    app_.add_flag(v.name + "{Y}", v.values)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   }
 
   static bool refuse(CommandLine& line, Refusal why, std::string refused) {
@@ -255,7 +245,6 @@ class Grammar {
   CLI::App app_;
   // CLI11 keeps pointers to these: a deque never moves what it holds.
   std::deque<Valued> valued_;
-  std::deque<Flag> flags_;
   std::vector<std::string> paths_;
 };
 

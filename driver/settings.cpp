@@ -246,10 +246,16 @@ bool read_tolerance_table(Settings& s, Mesg& mesg) {
 bool read_settings(Settings& s, Mesg& mesg) noexcept {
   for (const ToolSetting& row : tool_settings()) {
     if (!present(row.env)) continue;
-    // The value's text first, so the message quotes what was given.
+    // The reader logs the value whatever it is; the table's check then has the first word,
+    // so the message quotes what was given.
     const std::string why = setting_problem(row, raw_value(row.env));
+    Mesg reader;
+    const bool read = read_row(row, s, reader);
     if (!why.empty()) return refuse(mesg, row.env, why);
-    if (!read_row(row, s, mesg)) return false;
+    if (!read) {
+      mesg = reader;
+      return false;
+    }
   }
   return check_maps_dir(s.maps_dir, mesg) && check_new_path(s.csv_path, "CSV file", mesg) &&
          check_json_path(s.json_path, mesg) && read_tolerance_table(s, mesg);
