@@ -225,6 +225,11 @@ class VariableSummary:
     max_rel_difference: Optional[float]
     max_rel_at: Optional[Cell]
     rms: float
+    # The tolerance in force for the variable ({"abs": .., "rel": ..}) and the margin against
+    # it (the largest difference / what the tolerance allows; above 1 is reported); None
+    # without a tolerance, and a margin None where nothing is allowed and cells differ.
+    tolerance: Optional[Dict[str, float]] = None
+    margin: Optional[float] = None
 
 
 @dataclasses.dataclass(frozen=True)
@@ -346,8 +351,10 @@ def tool_environment(file1, file2, stack, work: str, settings) -> Dict[str, str]
     env.update({
         "INFILE1": os.fspath(file1), "INFILE2": os.fspath(file2),
         "LOGFILE": os.path.join(work, "log"), "BRINDLEWICK_JSON": os.path.join(work, "result.json"),
-        "BRINDLEWICK_EXIT_ON_DIFF": "Y", "BRINDLEWICK_MAX_REPORTS": "0",
+        "BRINDLEWICK_EXIT_ON_DIFF": "Y",
     })
+    if settings.get("max_reports") is None:
+        env["BRINDLEWICK_MAX_REPORTS"] = "0"  # max_reports, an option, must not meet it here
     if settings.get("csv", True):
         env["BRINDLEWICK_CSV"] = os.path.join(work, "cells.csv")
     env.update(checked_settings(settings)[0])
@@ -465,7 +472,8 @@ def summaries(result: Dict[str, Any]) -> Dict[str, VariableSummary]:
             max_abs_difference=None if v["largest_abs"] is None else v["largest_abs"]["difference"],
             max_abs_at=cell_of(v["largest_abs"]),
             max_rel_difference=None if v["largest_rel"] is None else v["largest_rel"]["difference"],
-            max_rel_at=cell_of(v["largest_rel"]), rms=v["rms"])
+            max_rel_at=cell_of(v["largest_rel"]), rms=v["rms"], tolerance=v.get("tolerance"),
+            margin=v.get("margin"))
     return out
 
 
