@@ -197,8 +197,8 @@ class Grammar {
 
  private:
   struct Valued {
-    std::string name;         // --stack, --abs-tol
-    const ToolSetting* row;   // null for --stack
+    std::string name;        // --stack, --abs-tol
+    const ToolSetting* row;  // null for --stack
     std::vector<std::string> values;
   };
   void add_value(const std::string& name, const ToolSetting* row) {

@@ -4,8 +4,8 @@
 #include <cstdio>
 
 #include "csv_format.h"
-#include "tolerances.h"
 #include "kavro/kavro.h"
+#include "tolerances.h"
 
 namespace brindlewick {
 namespace {

@@ -281,10 +281,9 @@ void Comparison::compare_variable(std::size_t v, const GridFrame& grid, int TSTE
       reverse_value_bytes(reversed, step_bytes, vtype);
     }
     if (outputs != nullptr) outputs->begin_step(JDATE, JTIME);
-    count_reports(
-        compare_step(vtype, values1, values2, grid, loc, arrays_.scratch, reports_,
-                     outputs, order1 == order2 ? order1 : kavro::ValueOrder::native),
-        grid);
+    count_reports(compare_step(vtype, values1, values2, grid, loc, arrays_.scratch, reports_,
+                               outputs, order1 == order2 ? order1 : kavro::ValueOrder::native),
+                  grid);
     if (outputs != nullptr && !outputs->end_step(mesg)) fail(mesg);
     kavro::NEXTIME(JDATE, JTIME, TSTEP);
   }

@@ -31,8 +31,8 @@ enum class SettingKind {
 };
 
 struct ToolSetting {
-  std::string_view env;          // BRINDLEWICK_ABS_TOL
-  std::string_view option;       // abs-tol: the long option without its dashes
+  std::string_view env;     // BRINDLEWICK_ABS_TOL
+  std::string_view option;  // abs-tol: the long option without its dashes
   SettingKind kind;
   std::string_view value;        // what the help calls the value ("X", "PATH"); empty for a flag
   std::string_view help;         // what the setting does, for --help
@@ -47,7 +47,8 @@ const ToolSetting* find_setting(std::string_view env) noexcept;
 
 // Why TEXT is no value of SETTING, with the value quoted ("\"1e\" is not a number, 0 or
 // more"); empty when it is one. An empty Y/N, number or path is the setting's default, as the
-// library's readers take it; a list or a range has no empty form. Control characters in the value show as '?'.
+// library's readers take it; a list or a range has no empty form. Control characters in the value
+// show as '?'.
 std::string setting_problem(const ToolSetting& setting, std::string_view text);
 
 // ---- The values' parsers, shared by the checks above and the run ----------------------------

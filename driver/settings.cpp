@@ -4,8 +4,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cassert>
 #include <array>
+#include <cassert>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -130,7 +130,8 @@ bool read_count(std::string_view name, std::string_view desc, std::int64_t& valu
 bool Settings::selects(std::string_view vname) const noexcept {
   const std::string_view name = kavro::trimmed(vname);
   if (excludes(name)) return false;
-  return variables.empty() || std::find(variables.begin(), variables.end(), name) != variables.end();
+  return variables.empty() ||
+         std::find(variables.begin(), variables.end(), name) != variables.end();
 }
 
 bool Settings::excludes(std::string_view vname) const noexcept {

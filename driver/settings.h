@@ -44,15 +44,15 @@ struct Settings {
   std::string csv_path;   // empty: no CSV
   std::string json_path;  // empty: no machine-readable result
   bool exit_on_diff = false;
-  std::int64_t max_reports = -1;  // -1: every report
-  Tolerance tolerance;               // BRINDLEWICK_ABS_TOL and BRINDLEWICK_REL_TOL
-  std::string tolerances_path;       // empty: no tolerance file
-  ToleranceTable tolerances;         // read from it
+  std::int64_t max_reports = -1;       // -1: every report
+  Tolerance tolerance;                 // BRINDLEWICK_ABS_TOL and BRINDLEWICK_REL_TOL
+  std::string tolerances_path;         // empty: no tolerance file
+  ToleranceTable tolerances;           // read from it
   bool labelled = false;               // one labelled line per differing cell
   std::vector<std::string> variables;  // empty: every variable of INFILE2
   std::vector<std::string> exclude;    // variables never compared
   StepRange steps;
-  LayerRange layers;  // unset: every layer
+  LayerRange layers;       // unset: every layer
   bool nan_equal = false;  // NaN against NaN not reported
   // Only the variables and steps both files hold are compared; the others are listed.
   bool only_common = false;

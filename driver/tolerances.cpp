@@ -2,13 +2,12 @@
 
 #include <fnmatch.h>
 #include <sys/stat.h>
+#include <toml++/toml.h>
 
 #include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <sstream>
-
-#include <toml++/toml.h>
 
 namespace brindlewick {
 namespace {
@@ -34,17 +33,16 @@ bool read_values(const toml::node& node, std::string_view owner, ToleranceValues
   for (const auto& [key, value] : *table) {
     const std::string_view k = key.str();
     if (k != "abs" && k != "rel") {
-      return refuse_at(key.source(),
-                       "unknown key \"" + std::string(k) + "\" in " + std::string(owner) +
-                           " (abs, rel)",
-                       why);
+      return refuse_at(
+          key.source(),
+          "unknown key \"" + std::string(k) + "\" in " + std::string(owner) + " (abs, rel)", why);
     }
     const std::optional<double> v = value.value<double>();
     if (!v || !(*v >= 0.0) || (!value.is_floating_point() && !value.is_integer())) {
-      return refuse_at(value.source(),
-                       "\"" + std::string(k) + "\" of " + std::string(owner) +
-                           " is not a number, 0 or more",
-                       why);
+      return refuse_at(
+          value.source(),
+          "\"" + std::string(k) + "\" of " + std::string(owner) + " is not a number, 0 or more",
+          why);
     }
     (k == "abs" ? values.absolute : values.relative) = *v;
   }
@@ -62,7 +60,8 @@ double tolerance_margin(double a, double b, const Tolerance& tol) noexcept {
   if (a == b) return 0.0;
   if (std::isinf(a) || std::isinf(b)) return HUGE_VAL;
   const double d = std::fabs(a - b);
-  const double allowed = std::max(tol.absolute, tol.relative * std::max(std::fabs(a), std::fabs(b)));
+  const double allowed =
+      std::max(tol.absolute, tol.relative * std::max(std::fabs(a), std::fabs(b)));
   return allowed > 0.0 ? d / allowed : HUGE_VAL;
 }
 

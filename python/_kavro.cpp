@@ -283,16 +283,26 @@ std::pair<double, double> grid_origin_offset(const py::dict& desc) {
 const char* kind_name(brindlewick::SettingKind kind) {
   using K = brindlewick::SettingKind;
   switch (kind) {
-    case K::kYesNo: return "yes_no";
-    case K::kTolerance: return "tolerance";
-    case K::kCount: return "count";
-    case K::kNewFile: return "new_file";
-    case K::kFolder: return "folder";
-    case K::kFile: return "file";
-    case K::kFormat: return "format";
-    case K::kNames: return "names";
-    case K::kSteps: return "steps";
-    case K::kLayers: return "layers";
+    case K::kYesNo:
+      return "yes_no";
+    case K::kTolerance:
+      return "tolerance";
+    case K::kCount:
+      return "count";
+    case K::kNewFile:
+      return "new_file";
+    case K::kFolder:
+      return "folder";
+    case K::kFile:
+      return "file";
+    case K::kFormat:
+      return "format";
+    case K::kNames:
+      return "names";
+    case K::kSteps:
+      return "steps";
+    case K::kLayers:
+      return "layers";
   }
   return "";
 }

@@ -186,8 +186,8 @@ TEST_F(OptionsTest, MalformedValuesAreQuoted) {
 // --exclude leaves variables out and lists them as excluded, in the log and the JSON, never as
 // missing; --layers compares only the layers asked for and refuses layers the file lacks.
 TEST_F(OptionsTest, ExcludeAndLayers) {
-  const auto [excluded, json] = run_json({{"BRINDLEWICK_JSON", path("r.json")}},
-                                         {"--exclude", "V2", "--format", "labelled"});
+  const auto [excluded, json] =
+      run_json({{"BRINDLEWICK_JSON", path("r.json")}}, {"--exclude", "V2", "--format", "labelled"});
   ASSERT_EQ(excluded.status, 0) << excluded.err;
   EXPECT_TRUE(
       contains(excluded.log, "     Variable \"V2\" excluded (BRINDLEWICK_EXCLUDE): not compared"));
@@ -293,11 +293,13 @@ TEST(ToleranceFile, PicksEachVariablesTolerance) {
 // A malformed file is refused with the line and column of what is wrong.
 TEST(ToleranceFile, MalformedFilesGiveLineAndColumn) {
   const std::pair<const char*, const char*> cases[] = {
-      {"[default]\nabs = -1\n", "line 2, column 7: \"abs\" of [default] is not a number, 0 or more"},
+      {"[default]\nabs = -1\n",
+       "line 2, column 7: \"abs\" of [default] is not a number, 0 or more"},
       {"[default]\nabs = \"small\"\n",
        "line 2, column 7: \"abs\" of [default] is not a number, 0 or more"},
       {"[default]\ntol = 1\n", "line 2, column 1: unknown key \"tol\" in [default] (abs, rel)"},
-      {"[defaults]\nabs = 1\n", "line 1, column 2: unknown table \"defaults\" (default, variables)"},
+      {"[defaults]\nabs = 1\n",
+       "line 1, column 2: unknown table \"defaults\" (default, variables)"},
       {"[variables]\nO3 = 1\n", "line 2, column 6: \"O3\" is not a table of abs and rel"},
       {"[variables]\n\"A LONG NAME\" = { abs = 1 }\n",
        "line 2, column 1: \"A LONG NAME\" is no variable name of 1 to 16 characters"},
@@ -334,10 +336,12 @@ TEST_F(OptionsTest, TolerancesPerVariableInTheReport) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(contains(r.log, "     Tolerances per variable from \"" + path("per.toml") + "\""));
   EXPECT_TRUE(contains(r.log, "       tolerance:                    absolute 2, relative 0"));
-  EXPECT_TRUE(contains(r.log, "       margin:                       0.5 (largest difference / "
-                              "allowed)"));
-  EXPECT_TRUE(contains(r.log, "       margin:                       2 (largest difference / "
-                              "allowed)"));
+  EXPECT_TRUE(contains(r.log,
+                       "       margin:                       0.5 (largest difference / "
+                       "allowed)"));
+  EXPECT_TRUE(contains(r.log,
+                       "       margin:                       2 (largest difference / "
+                       "allowed)"));
   EXPECT_NE(json.find("\"tolerance\": {\"abs\": 2, \"rel\": 0}, \"margin\": 0.5"),
             std::string::npos)
       << json;
