@@ -98,20 +98,25 @@ def step_text(name, value, step) -> str:
     return f"{date:07d}:{time:06d}"
 
 
-def pair_text(name, value, item) -> str:
+def steps_text(name, value) -> str:
+    """(first, last) as FIRST/LAST; a text is the tool's own form, checked by the tool."""
     if isinstance(value, str):
-        return value  # the tool's own form, FIRST:LAST or FIRST/LAST
+        return value
     if not hasattr(value, "__len__") or len(value) != 2:
-        raise bad(name, value, "(first, last), each (YYYYDDD, HHMMSS), a datetime or ISO text"
-                  if item is step_text else "(first, last) or one layer")
-    return "/".join(item(name, value, v) for v in value) if item is step_text else \
-        ":".join(item(name, value, v) for v in value)
+        raise bad(name, value, "(first, last), each (YYYYDDD, HHMMSS), a datetime or ISO text")
+    return "/".join(step_text(name, value, step) for step in value)
 
 
-def layer_text(name, value, layer) -> str:
-    if isinstance(layer, (bool, numpy.bool_)) or not isinstance(layer, numbers.Integral):
+def layers_text(name, value) -> str:
+    """(first, last) as FIRST:LAST, or one layer; a text is the tool's own form."""
+    if isinstance(value, str):
+        return value
+    layers = [value] if isinstance(value, numbers.Integral) else value
+    if not hasattr(layers, "__len__") or len(layers) not in (1, 2) or not all(
+            isinstance(n, numbers.Integral) and not isinstance(n, (bool, numpy.bool_))
+            for n in layers):
         raise bad(name, value, "(first, last) or one layer, whole numbers from 1")
-    return str(int(layer))
+    return ":".join(str(int(n)) for n in layers)
 
 
 def path_text(name, value) -> str:
@@ -126,9 +131,8 @@ TO_TEXT = {
     "count": number_text,
     "format": text,
     "names": names_text,
-    "steps": lambda name, value: pair_text(name, value, step_text),
-    "layers": lambda name, value: layer_text(name, value, value)
-    if isinstance(value, numbers.Integral) else pair_text(name, value, layer_text),
+    "steps": steps_text,
+    "layers": layers_text,
     "folder": path_text,
     "file": path_text,
 }
