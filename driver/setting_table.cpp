@@ -167,6 +167,15 @@ bool parse_step_range(std::string_view text, StepRange& range, std::string& why)
     }
   }
   why.clear();
+  // FIRST/LAST with one side no step: that side is quoted.
+  const std::size_t slash = text.find('/');
+  if (splits == 0 && slash != std::string_view::npos && text.find('/', slash + 1) == text.npos) {
+    StepTime t;
+    const std::string_view first = text.substr(0, slash);
+    append_quoted(why, parse_step(first, t) ? text.substr(slash + 1) : first);
+    why += "is not YYYYDDD:HHMMSS or YYYY-MM-DD[Thh:mm[:ss]]";
+    return false;
+  }
   append_quoted(why, text);
   if (splits != 1) {
     why += "is not FIRST:LAST, each YYYYDDD:HHMMSS or YYYY-MM-DD[Thh:mm[:ss]]";

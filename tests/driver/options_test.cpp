@@ -156,6 +156,8 @@ TEST_F(OptionsTest, MalformedValuesAreQuoted) {
       {{"--steps", "2024-07-01T03"},
        "--steps: \"2024-07-01T03\" is not FIRST:LAST, each YYYYDDD:HHMMSS or "
        "YYYY-MM-DD[Thh:mm[:ss]]"},
+      {{"--steps", "2024-07-01T00:00/2024-07-01T03"},
+       "--steps: \"2024-07-01T03\" is not YYYYDDD:HHMMSS or YYYY-MM-DD[Thh:mm[:ss]]"},
       {{"--steps", "2024-07-01T06:00/2024-07-01T00:00"},
        "--steps: \"2024-07-01T06:00/2024-07-01T00:00\" has its first step after its last"},
       {{"--layers", "3:1"},

@@ -154,7 +154,8 @@ SETTING_CASES = [
     ("steps", ((2024033, 0), (2024033, 0)), "--steps=2024033:000000/2024033:000000",
      ((2024033, 0),), "(first, last), each (YYYYDDD, HHMMSS)"),
     ("steps", "2024-02-02T00:00:2024-02-02T01:00", "--steps=2024-02-02T00:00:2024-02-02T01:00",
-     ("2024-02-02T03", "2024-02-02"), '"2024-02-02T03/2024-02-02" is not FIRST:LAST'),
+     ("2024-02-02T03", "2024-02-02"), '"2024-02-02T03" is not YYYYDDD:HHMMSS or '
+     'YYYY-MM-DD[Thh:mm[:ss]]'),
     ("layers", (1, 2), "--layers=1:2", 0, '"0" is not FIRST:LAST, layers from 1'),
     ("layers", 2, "--layers=2", (1, "2"), "(first, last) or one layer"),
     ("abs_tol", 0.5, "--abs-tol=0.5", -1, '"-1" is not a number, 0 or more'),
