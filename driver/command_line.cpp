@@ -1,8 +1,12 @@
 #include "command_line.h"
 
+#include <sys/stat.h>
+
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cassert>
 #include <cstdlib>
+#include <deque>
 
 #include "file_names.h"
 #include "kavro/kavro.h"
@@ -11,15 +15,13 @@
 namespace brindlewick {
 namespace {
 
-constexpr std::string_view kStackEquals = "--stack=";
-
 constexpr std::string_view kUsage =
-    "usage: brindlewick [--stack FILE] [FILE1 FILE2] | --help | --version";
+    "usage: brindlewick [--stack FILE] [OPTION...] [FILE1 FILE2] | --help | --version";
 
 // The help up to the library's settings.
 constexpr std::string_view kHelpHead =
-    R"(Usage: brindlewick [--stack FILE] FILE1 FILE2
-       brindlewick
+    R"(Usage: brindlewick [--stack FILE] [OPTION...] FILE1 FILE2
+       brindlewick [OPTION...]
        brindlewick --help | -h | --version
 
 Compares every variable of two gridded data files cell by cell, time step by time step, and
@@ -32,6 +34,7 @@ Arguments:
                        location file the locations are computed from the data files' grid
                        projection
   FILE1 FILE2          the two data files (set INFILE1 and INFILE2)
+  OPTION               a setting below, given as an option: --NAME VALUE or --NAME=VALUE
 
 Environment (an unset name stands for the file of that name in the working directory):
   STACK1               location file: per-cell LATITUDE, LONGITUDE, XLOCA, YLOCA (REAL),
@@ -50,30 +53,15 @@ constexpr std::string_view kHelpTail =
     R"(Files are netCDF classic (CDF-1, CDF-2, CDF-5) or netCDF-4 files laid out as the library
 writes them, or the library's native binary files ("BIN:PATH").
 
-Optional outputs (none set: reports, log and status as above):
-  BRINDLEWICK_SUMMARY=Y        per-variable summary and closing table in the log
-  BRINDLEWICK_MAPS=DIR         a PNG map per differing variable, in an existing DIR
-  BRINDLEWICK_CSV=PATH         one CSV row per differing cell (PATH must not exist yet)
-  BRINDLEWICK_EXIT_ON_DIFF=Y   exit status 1 when any cell differed
-  BRINDLEWICK_MAX_REPORTS=N    at most N reports on standard output
-  BRINDLEWICK_ABS_TOL=X        report a cell only beyond this absolute difference
-  BRINDLEWICK_REL_TOL=X        ... and beyond this relative difference
-  BRINDLEWICK_FORMAT=labelled  one line per differing cell: variable, date:time, layer,
-                               column, row, latitude, longitude, both values, difference;
-                               then totals per variable and overall
-  BRINDLEWICK_VARIABLES=A,B    compare only these variables
-  BRINDLEWICK_STEPS=FIRST:LAST compare only the steps from FIRST to LAST (each
-                               YYYYDDD:HHMMSS), both included
-  BRINDLEWICK_NAN_EQUAL=Y      a NaN against a NaN is not reported
-  BRINDLEWICK_JSON=PATH        the result as JSON (PATH must not exist yet): status, reason,
-                               settings, steps, per-variable summary, totals
-  BRINDLEWICK_ONLY_COMMON=Y    compare only the variables and steps both files hold; list the
-                               others instead of ending the run
-A number followed by other text is refused; an unknown BRINDLEWICK_ name is warned of.
+Settings of the comparison, each an option or its environment name (none set: reports,
+log and status as above; an option and the environment that disagree are refused):
+@SETTINGS@
+A value not of its kind is refused, quoted; a number followed by other text too. An unknown
+BRINDLEWICK_ name is warned of.
 
 Exit status:
   0  every variable and step compared, whether or not cells differ
-  1  with BRINDLEWICK_EXIT_ON_DIFF=Y: every variable and step compared, and cells differ
+  1  with --exit-on-diff: every variable and step compared, and cells differ
   2  a file could not be opened, described or read; the files do not fit together; the
      reports could not be written; the arrays could not be allocated; or a bad argument
 The reason a run failed is also written on standard error, as one line; a file that stopped
@@ -83,6 +71,7 @@ not standard output, what a run with an optional output set found is written the
 Examples:
   brindlewick run1.nc run2.nc
   brindlewick --stack stack.nc run1.nc run2.nc
+  brindlewick --abs-tol 1e-6 --steps 2024-07-01T00:00/2024-07-01T06:00 --summary run1.nc run2.nc
   STACK1=stack.nc INFILE1=run1.nc INFILE2=run2.nc LOGFILE=compare.log brindlewick
 
 See brindlewick(1) for the report layout and the log.
@@ -93,19 +82,15 @@ See brindlewick(1) for the report layout and the log.
 constexpr std::size_t kHelpIndent = 23;
 constexpr std::size_t kHelpWidth = 88;
 
-// "  NAME  Y or N (default N): summary", the words wrapped onto lines indented to the column.
-void append_setting(std::string& text, const kavro::LibrarySetting& s) {
-  std::string line = "  ";
-  line.append(s.name).append(" ");
-  line.resize(std::max(line.size(), kHelpIndent), ' ');
-  line.append(s.values).append(" (default ").append(s.default_value).append("):");
-  std::string_view rest = s.summary;
+// LINE, then the words of REST wrapped onto lines indented to the column.
+void append_wrapped(std::string& text, std::string line, std::string_view rest,
+                    std::size_t indent) {
   while (!rest.empty()) {
     const std::size_t blank = rest.find(' ');
     const std::string_view word = rest.substr(0, blank);
     if (line.size() + 1 + word.size() > kHelpWidth) {
       text.append(line).append("\n");
-      line.assign(kHelpIndent - 1, ' ');
+      line.assign(indent - 1, ' ');
     }
     line.append(" ").append(word);
     rest = blank == std::string_view::npos ? std::string_view() : rest.substr(blank + 1);
@@ -113,10 +98,39 @@ void append_setting(std::string& text, const kavro::LibrarySetting& s) {
   text.append(line).append("\n");
 }
 
+// "  NAME  Y or N (default N): summary", the words wrapped onto lines indented to the column.
+void append_setting(std::string& text, const kavro::LibrarySetting& s) {
+  std::string line = "  ";
+  line.append(s.name).append(" ");
+  line.resize(std::max(line.size(), kHelpIndent), ' ');
+  line.append(s.values).append(" (default ").append(s.default_value).append("):");
+  append_wrapped(text, std::move(line), s.summary, kHelpIndent);
+}
+
+// The tool's settings: "  --abs-tol X, BRINDLEWICK_ABS_TOL=X", then what it does below.
+constexpr std::size_t kOptionIndent = 8;
+
+std::string option_value(const ToolSetting& s) {
+  return s.kind == SettingKind::kYesNo ? std::string() : " " + std::string(s.value);
+}
+
+void append_tool_setting(std::string& text, const ToolSetting& s) {
+  std::string line = "  --";
+  line.append(s.option).append(option_value(s)).append(", ").append(s.env).append("=");
+  line.append(s.kind == SettingKind::kYesNo ? "Y" : s.value);
+  text.append(line).append("\n");
+  append_wrapped(text, std::string(kOptionIndent - 1, ' '), s.help, kOptionIndent);
+}
+
 std::string make_help() {
   std::string text(kHelpHead);
   for (const kavro::LibrarySetting& s : kavro::library_settings()) append_setting(text, s);
-  return text.append(kHelpTail);
+  std::string tail(kHelpTail);
+  std::string settings;
+  for (const ToolSetting& s : tool_settings()) append_tool_setting(settings, s);
+  const std::size_t at = tail.find("@SETTINGS@\n");
+  tail.replace(at, std::string_view("@SETTINGS@\n").size(), settings);
+  return text.append(tail);
 }
 
 // The logical names the file arguments stand for.
@@ -130,50 +144,134 @@ bool write_text(std::FILE* out, std::string_view text) noexcept {
 
 }  // namespace
 
-void append_printable(std::string& line, std::string_view text) {
-  for (const char c : text) {
-    const auto u = static_cast<unsigned char>(c);
-    line.push_back(u < 0x20 || u == 0x7f ? '?' : c);
-  }
-}
-
 std::string_view usage_line() noexcept { return kUsage; }
+
+namespace {
+
+// The grammar of a comparison's command line, as CLI11 reads it: the options with a value, the
+// Y/N flags, and the paths. Every option is taken as often as it is given, so a repeat is refused
+// here rather than one of them dropped; an option without its value is kept as an empty one.
+// More options are added in the constructor, one add_* each.
+class Grammar {
+ public:
+  Grammar() {
+    app_.allow_extras(true);
+    app_.set_help_flag();  // --help stands alone and is answered before the grammar
+    add_value("--stack", nullptr);
+    for (const ToolSetting& row : tool_settings()) {
+      if (row.kind == SettingKind::kYesNo) {
+        add_flag(row);
+      } else {
+        add_value("--" + std::string(row.option), &row);
+      }
+    }
+    app_.add_option("paths", paths_);
+  }
+
+  // Parses ARGV into LINE; false with LINE's refusal set.
+  bool parse(int argc, const char* const* argv, CommandLine& line) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::reverse(args.begin(), args.end());  // CLI11 takes them from the back
+    try {
+      app_.parse(args);
+    } catch (const CLI::ParseError& e) {
+      return refuse(line, Refusal::kUnexpected, e.what());
+    }
+    if (!app_.remaining().empty()) return refuse(line, Refusal::kUnexpected, app_.remaining()[0]);
+    for (Valued& v : valued_) {
+      if (v.values.empty()) continue;
+      if (v.values.size() > 1) return refuse(line, Refusal::kUnexpected, v.name);
+      if (v.values[0].empty()) return refuse(line, Refusal::kNeedsValue, v.name);
+      if (v.row == nullptr) {
+        line.stack = v.values[0];
+        continue;
+      }
+      if (std::string why = setting_problem(*v.row, v.values[0]); !why.empty()) {
+        line.why = std::move(why);
+        return refuse(line, Refusal::kBadValue, v.name);
+      }
+      line.settings.emplace_back(v.row, v.values[0]);
+    }
+    return take_paths(line);
+  }
+
+ private:
+  struct Valued {
+    std::string name;        // --stack, --abs-tol
+    const ToolSetting* row;  // null for --stack
+    std::vector<std::string> values;
+  };
+  void add_value(const std::string& name, const ToolSetting* row) {
+    Valued& v = valued_.emplace_back(Valued{name, row, {}});
+    app_.add_option(name, v.values)
+        ->expected(0, 1)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+        ->allow_extra_args(false);
+  }
+
+  // A Y/N setting: the option alone gives Y, --NAME=N gives N.
+  void add_flag(const ToolSetting& row) {
+    Valued& v = valued_.emplace_back(Valued{"--" + std::string(row.option), &row, {}});
+    app_.add_flag(v.name + "{Y}", v.values)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  }
+
+  static bool refuse(CommandLine& line, Refusal why, std::string refused) {
+    line.request = Request::kUsageError;
+    line.refusal = why;
+    line.refused = std::move(refused);
+    return false;
+  }
+
+  // No path, or two: the data files. An empty one, or a third, is refused; so are two folders.
+  bool take_paths(CommandLine& line) {
+    for (std::size_t k = 0; k < paths_.size(); ++k) {
+      if (paths_[k].empty() || k == 2) return refuse(line, Refusal::kUnexpected, paths_[k]);
+    }
+    if (paths_.size() == 1) return refuse(line, Refusal::kOneDataFile, paths_[0]);
+    if (paths_.empty()) return true;
+    line.file1 = paths_[0];
+    line.file2 = paths_[1];
+    if (names_folder(paths_[0]) && names_folder(paths_[1])) {
+      return refuse(line, Refusal::kFolders, paths_[0] + "\" and \"" + paths_[1]);
+    }
+    return true;
+  }
+
+  static bool names_folder(const std::string& path) noexcept {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  }
+
+  CLI::App app_;
+  // CLI11 keeps pointers to these: a deque never moves what it holds.
+  std::deque<Valued> valued_;
+  std::vector<std::string> paths_;
+};
+
+}  // namespace
 
 CommandLine parse_command_line(int argc, const char* const* argv) noexcept {
   if (argc <= 1) return {};
   const std::string_view first = argv[1];
+  CommandLine line;
   // The help and version requests stand alone.
   if (first == "--help" || first == "-h" || first == "--version") {
-    if (argc > 2) return {Request::kUsageError, Refusal::kUnexpected, argv[2]};
-    CommandLine answer_line;
-    answer_line.request = first == "--version" ? Request::kVersion : Request::kHelp;
-    return answer_line;
+    if (argc > 2) {
+      line.request = Request::kUsageError;
+      line.refused = argv[2];
+      return line;
+    }
+    line.request = first == "--version" ? Request::kVersion : Request::kHelp;
+    return line;
   }
-  CommandLine line;
-  int files = 0;
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    if (arg == "--stack" && line.stack == nullptr) {
-      if (i + 1 >= argc) return {Request::kUsageError, Refusal::kStackWithoutFile, arg};
-      line.stack = argv[++i];
-      continue;
-    }
-    // The GNU form, --stack=FILE.
-    if (arg.starts_with(kStackEquals) && line.stack == nullptr) {
-      if (arg.size() == kStackEquals.size()) {
-        return {Request::kUsageError, Refusal::kStackWithoutFile, arg};
-      }
-      line.stack = argv[i] + kStackEquals.size();
-      continue;
-    }
-    // An option, a third file or an empty name is not a file argument.
-    if (arg.empty() || arg[0] == '-' || files == 2) {
-      return {Request::kUsageError, Refusal::kUnexpected, arg};
-    }
-    (files == 0 ? line.file1 : line.file2) = argv[i];
-    ++files;
+  try {
+    Grammar grammar;
+    (void)grammar.parse(argc, argv, line);
+  } catch (const std::exception& e) {
+    line = {};
+    line.request = Request::kUsageError;
+    line.refused = e.what();
   }
-  if (files == 1) return {Request::kUsageError, Refusal::kOneDataFile, line.file1};
   return line;
 }
 
@@ -199,8 +297,17 @@ std::string usage_error(const CommandLine& line) {
       append_printable(text, line.refused);
       text.append("\"");
       break;
-    case Refusal::kStackWithoutFile:
-      text.append("--stack needs a FILE");
+    case Refusal::kNeedsValue:
+      text.append(line.refused).append(" needs ");
+      text.append(line.refused == "--stack" ? "a FILE" : "a value");
+      break;
+    case Refusal::kBadValue:
+      text.append(line.refused).append(": ").append(line.why);
+      break;
+    case Refusal::kFolders:
+      text.append("\"");
+      append_printable(text, line.refused);
+      text.append("\" are folders; brindlewick compares two files");
       break;
     case Refusal::kOneDataFile:
       text.append("two data files are compared, only \"");
@@ -230,31 +337,43 @@ int answer(const CommandLine& line, std::FILE* out, std::FILE* err) noexcept {
 
 namespace {
 
-// One argument against the environment: the same value, or none, is fine.
-bool set_name(const char* name, const char* value, std::FILE* err) noexcept {
-  if (value == nullptr) return true;
-  const char* env = std::getenv(name);
-  if (env != nullptr && std::string_view(env) != value) {
+// One argument against the environment: the same value, or none, is fine. ARGUMENT says what
+// gave the value ("the argument", "--abs-tol").
+bool set_name(std::string_view name, const std::optional<std::string>& value,
+              std::string_view argument, std::FILE* err) noexcept {
+  if (!value) return true;
+  const std::string n(name);
+  const char* env = std::getenv(n.c_str());
+  if (env != nullptr && std::string_view(env) != *value) {
     std::string text = "brindlewick: ";
     text.append(name).append(" is set to \"");
     append_printable(text, env);
-    text.append("\" in the environment but the argument names \"");
-    append_printable(text, value);
+    text.append("\" in the environment but ").append(argument);
+    text.append(argument == "the argument" ? " names \"" : " gives \"");
+    append_printable(text, *value);
     text.append("\"; give one or the other\n");
     write_text(err, text);
     return false;
   }
-  if (env != nullptr || ::setenv(name, value, 1) == 0) return true;
-  write_text(err, std::string("brindlewick: could not set ") + name + "\n");
+  if (env != nullptr || ::setenv(n.c_str(), value->c_str(), 1) == 0) return true;
+  write_text(err, "brindlewick: could not set " + n + "\n");
   return false;
 }
 
 }  // namespace
 
-bool apply_file_arguments(const CommandLine& line, std::FILE* err) noexcept {
+bool apply_arguments(const CommandLine& line, std::FILE* err) noexcept {
   assert(line.request == Request::kCompare && "only a comparison has files");
-  return set_name(kStackName, line.stack, err) && set_name(kInfile1Name, line.file1, err) &&
-         set_name(kInfile2Name, line.file2, err);
+  if (!set_name(kStackName, line.stack, "the argument", err) ||
+      !set_name(kInfile1Name, line.file1, "the argument", err) ||
+      !set_name(kInfile2Name, line.file2, "the argument", err)) {
+    return false;
+  }
+  for (const auto& [row, value] : line.settings) {
+    const std::string option = "--" + std::string(row->option);
+    if (!set_name(row->env, value, option, err)) return false;
+  }
+  return true;
 }
 
 }  // namespace brindlewick

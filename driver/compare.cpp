@@ -256,8 +256,8 @@ std::size_t compare_layers(const unsigned char* a, const unsigned char* b, const
     }
     sort_by_column(scratch.found, n, ncols, scratch.column_starts, scratch.sorted);
     if (sink != nullptr) {
-      reports += report_accepted<Bits>(la, lb, n, static_cast<int>(k + 1), grid, loc, scratch, kept,
-                                       out, *sink);
+      reports += report_accepted<Bits>(la, lb, n, static_cast<int>(k) + grid.first_layer, grid, loc,
+                                       scratch, kept, out, *sink);
     } else if (kept != nullptr) {
       report_kept(scratch.sorted, n, grid, loc, *kept, out);
       reports += n;

@@ -77,6 +77,7 @@ struct GridFrame {
   double YORIG3D = 0.0;
   double XCELL3D = 0.0;
   double YCELL3D = 0.0;
+  int first_layer = 1;  // the file's layer that the first of the nlays compared is
 };
 
 // Report texts kept for a run that reports cells over and over: a cell's report depends only

@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "command_line.h"
+#include "setting_table.h"
 
 namespace brindlewick {
 

@@ -89,6 +89,18 @@ void put_variable(std::string& out, const VariableStats& s) {
   put_extreme(o.key("largest_abs"), s.largest_abs, s.vtype);
   put_extreme(o.key("largest_rel"), s.largest_rel, s.vtype);
   put_value(o.key("rms"), s.rms(), difference_type(s.vtype));
+  // The tolerance in force for the variable and the margin against it (null: none in force;
+  // an infinite margin, a difference where nothing is allowed, is null too).
+  if (s.tolerance_set) {
+    Object tol(o.key("tolerance"));
+    put_value(tol.key("abs"), s.tolerance_abs, kavro::XQDBLE);
+    put_value(tol.key("rel"), s.tolerance_rel, kavro::XQDBLE);
+    tol.close();
+    put_value(o.key("margin"), s.margin, difference_type(s.vtype));
+  } else {
+    o.key("tolerance") += "null";
+    o.key("margin") += "null";
+  }
   o.close();
 }
 
@@ -98,6 +110,20 @@ void put_path(std::string& out, const std::string& path) {
   } else {
     put_string(out, path);
   }
+}
+
+// A list of names; null when empty.
+void put_names(std::string& out, const std::vector<std::string>& names) {
+  if (names.empty()) {
+    out += "null";
+    return;
+  }
+  out += '[';
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) out += ", ";
+    put_string(out, names[i]);
+  }
+  out += ']';
 }
 
 void put_settings(std::string& out, const Settings& s) {
@@ -110,17 +136,19 @@ void put_settings(std::string& out, const Settings& s) {
     o.key("rel_tol") += "null";
   }
   put_bool(o.key("nan_equal"), s.nan_equal);
-  std::string& vars = o.key("variables");
-  if (s.variables.empty()) {
-    vars += "null";
+  put_names(o.key("variables"), s.variables);
+  put_names(o.key("exclude"), s.exclude);
+  if (s.layers.set) {
+    std::string& layers = o.key("layers");
+    layers += '[';
+    append_integer(layers, s.layers.first);
+    layers += ", ";
+    append_integer(layers, s.layers.last);
+    layers += ']';
   } else {
-    vars += '[';
-    for (std::size_t i = 0; i < s.variables.size(); ++i) {
-      if (i > 0) vars += ", ";
-      put_string(vars, s.variables[i]);
-    }
-    vars += ']';
+    o.key("layers") += "null";
   }
+  put_path(o.key("tolerances"), s.tolerances_path);
   std::string& steps = o.key("steps");
   if (s.steps.set) {
     steps += '[';
@@ -187,6 +215,8 @@ std::string json_result(const RunOutcome& r) {
   put_string(o.key("status"), r.status);
   put_string(o.key("reason"), r.reason);
   put_settings(o.key("settings"), r.settings);
+  // The variables left out by name, apart from those a file lacks.
+  put_names(o.key("excluded"), r.settings.exclude);
   std::string& steps = o.key("steps");
   steps += '[';
   for (std::size_t i = 0; i < r.steps.size(); ++i) {

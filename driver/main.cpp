@@ -15,10 +15,10 @@ int main(int argc, char** argv) {
   // Two data files and no location file: the locations come from the grid.
   using brindlewick::LocationSource;
   const LocationSource source =
-      line.file1 != nullptr && !brindlewick::location_file_given(line.stack)
+      line.file1 && !brindlewick::location_file_given(line.stack ? line.stack->c_str() : nullptr)
           ? LocationSource::kGrid
           : LocationSource::kFile;
-  if (!brindlewick::apply_file_arguments(line, stderr)) return kavro::kExitFailure;
+  if (!brindlewick::apply_arguments(line, stderr)) return kavro::kExitFailure;
   brindlewick::set_floating_point_modes();
   brindlewick::compare_files(kavro::INIT3(), source);
 }

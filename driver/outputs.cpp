@@ -5,6 +5,7 @@
 
 #include "csv_format.h"
 #include "kavro/kavro.h"
+#include "tolerances.h"
 
 namespace brindlewick {
 namespace {
@@ -40,6 +41,9 @@ Outputs::~Outputs() {
 
 bool Outputs::start(Mesg& mesg) noexcept {
   if (settings_.tolerance.set) kavro::XQMSG2(tolerance_line(settings_.tolerance));
+  if (settings_.tolerances.loaded) {
+    kavro::XQMSG2("Tolerances per variable from \"" + settings_.tolerances_path + "\"");
+  }
   if (settings_.csv_path.empty()) return true;
   // "x": a file that appeared since the settings were read is refused, not overwritten.
   csv_ = std::fopen(settings_.csv_path.c_str(), "wx");
@@ -57,6 +61,10 @@ void Outputs::begin_variable(std::string_view vname, std::string_view units, int
   s.name = kavro::trimmed(vname);
   s.units = kavro::trimmed(units);
   s.vtype = vtype;
+  tolerance_ = settings_.tolerance_for(s.name);
+  s.tolerance_set = tolerance_.set;
+  s.tolerance_abs = tolerance_.absolute;
+  s.tolerance_rel = tolerance_.relative;
   stats_.push_back(std::move(s));
   if (!settings_.maps_dir.empty()) map_ = std::make_unique<DifferenceMap>(grid_.ncols, grid_.nrows);
 }
@@ -74,8 +82,11 @@ bool Outputs::differing_cell(std::size_t cell, int layer, std::uint64_t a,
   const double na = cell_number(s.vtype, a);
   const double nb = cell_number(s.vtype, b);
   const bool nan_pair = settings_.nan_equal && std::isnan(na) && std::isnan(nb);
-  const bool reported =
-      !nan_pair && (!settings_.tolerance.set || beyond_tolerance(na, nb, settings_.tolerance));
+  const bool reported = !nan_pair && (!tolerance_.set || beyond_tolerance(na, nb, tolerance_));
+  if (tolerance_.set) {
+    const double margin = tolerance_margin(na, nb, tolerance_);
+    if (margin > s.margin) s.margin = margin;
+  }
   const auto ncols = static_cast<std::size_t>(grid_.ncols);
   const int col = static_cast<int>(cell % ncols + 1);
   const int row = static_cast<int>(cell / ncols + 1);

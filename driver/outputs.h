@@ -52,6 +52,7 @@ class Outputs final : public DifferenceSink {
   bool write_csv(Mesg& mesg) noexcept;
 
   const Settings& settings_;
+  Tolerance tolerance_;  // the variable's, from the settings
   GridFrame grid_;
   Locations loc_;
   std::vector<VariableStats> stats_;

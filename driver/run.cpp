@@ -131,9 +131,11 @@ void Comparison::run() noexcept {
                        BDESC3.YORIG3D, BDESC3.XCELL3D, BDESC3.YCELL3D};
   allocate_data_arrays(grid, nvars);
   allocate_report_texts(grid);
+  if (!check_layers(settings_.layers, grid.nlays, mesg)) fail(mesg);
+  const GridFrame compared_grid = compared_layers(grid, settings_.layers);
 
   // Without any of the optional settings the comparison runs exactly as it always has.
-  Outputs extras(settings_, grid, location_view(), reports_);
+  Outputs extras(settings_, compared_grid, location_view(), reports_);
   Outputs* outputs = settings_.any() ? &extras : nullptr;
   check_steps_selected(TSTEP, nsteps);
   find_steps(TSTEP, nsteps);
@@ -141,7 +143,7 @@ void Comparison::run() noexcept {
   if (outputs != nullptr && !outputs->start(mesg)) fail(mesg);
   for (std::size_t v = 0; v < static_cast<std::size_t>(nvars); ++v) {
     if (compared(CDESC3.VNAME3D[v].padded())) {
-      compare_variable(v, grid, TSTEP, nsteps, outputs);
+      compare_variable(v, compared_grid, TSTEP, nsteps, outputs);
     }
   }
   flush_reports();

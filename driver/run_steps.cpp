@@ -120,11 +120,18 @@ bool Comparison::in_infile1(std::string_view vname) const noexcept {
 // After DESC3(INFILE2): a chosen variable must be in one of the files, and the variables of
 // INFILE1 that INFILE2 lacks (and that are chosen) are said, since only INFILE2's are compared.
 void Comparison::check_variables() noexcept {
-  for (const std::string& name : settings_.variables) {
-    if (!in_infile1(name) && !in_infile2(name)) {
-      fail(Mesg{"Variable \"" + name + "\" of " + std::string(kVariablesSetting) +
-                " is in neither \"INFILE1\" nor \"INFILE2\""});
+  for (const auto& [names, setting] : {std::pair{&settings_.variables, kVariablesSetting},
+                                       std::pair{&settings_.exclude, kExcludeSetting}}) {
+    for (const std::string& name : *names) {
+      if (!in_infile1(name) && !in_infile2(name)) {
+        fail(Mesg{"Variable \"" + name + "\" of " + std::string(setting) +
+                  " is in neither \"INFILE1\" nor \"INFILE2\""});
+      }
     }
+  }
+  // Excluded variables are listed as such, never as missing from a file.
+  for (const std::string& name : settings_.exclude) {
+    say("Variable \"" + name + "\" excluded (" + std::string(kExcludeSetting) + "): not compared");
   }
   for (std::size_t v = 0; v < static_cast<std::size_t>(infile1_variables_.nvars); ++v) {
     const std::string_view name = infile1_variables_.names[v].trimmed();
@@ -245,9 +252,14 @@ void Comparison::compare_variable(std::size_t v, const GridFrame& grid, int TSTE
   Mesg mesg;
   if (!check_variable_types(vname, infile1_type(vname, vtype), vtype, mesg)) fail(mesg);
   const Locations loc = location_view();
-  // The step's values fit the buffers, which hold the widest type's.
-  std::size_t step_bytes = 0;
-  (void)array_bytes(grid.ncols, grid.nrows, grid.nlays, value_bytes(vtype), step_bytes);
+  // The step's values fit the buffers, which hold the widest type's. The layers compared
+  // (BRINDLEWICK_LAYERS) start LAYER_BYTES past the first.
+  std::size_t step_bytes = 0, layer_bytes = 0;
+  (void)array_bytes(grid.ncols, grid.nrows, grid.first_layer - 1 + grid.nlays, value_bytes(vtype),
+                    step_bytes);
+  (void)array_bytes(grid.ncols, grid.nrows, grid.first_layer - 1, value_bytes(vtype), layer_bytes);
+  const auto* values1 = static_cast<const unsigned char*>(arrays_.INCONC) + layer_bytes;
+  const auto* values2 = static_cast<const unsigned char*>(arrays_.ALTCONC) + layer_bytes;
   for (int step = 0; step < nsteps; ++step) {
     if (!settings_.steps.holds(JDATE, JTIME) ||
         (settings_.only_common && !axis_holds(infile1_axis_, JDATE, JTIME))) {
@@ -269,10 +281,9 @@ void Comparison::compare_variable(std::size_t v, const GridFrame& grid, int TSTE
       reverse_value_bytes(reversed, step_bytes, vtype);
     }
     if (outputs != nullptr) outputs->begin_step(JDATE, JTIME);
-    count_reports(
-        compare_step(vtype, arrays_.INCONC, arrays_.ALTCONC, grid, loc, arrays_.scratch, reports_,
-                     outputs, order1 == order2 ? order1 : kavro::ValueOrder::native),
-        grid);
+    count_reports(compare_step(vtype, values1, values2, grid, loc, arrays_.scratch, reports_,
+                               outputs, order1 == order2 ? order1 : kavro::ValueOrder::native),
+                  grid);
     if (outputs != nullptr && !outputs->end_step(mesg)) fail(mesg);
     kavro::NEXTIME(JDATE, JTIME, TSTEP);
   }

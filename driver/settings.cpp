@@ -5,10 +5,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include "kavro/kavro.h"
 #include "number_text.h"
@@ -35,10 +35,9 @@ std::string_view raw_value(std::string_view name) noexcept {
   return v == nullptr ? std::string_view() : std::string_view(v);
 }
 
-bool refuse(Mesg& mesg, std::string_view name, const char* what) noexcept {
-  char text[Mesg::size() + 1];
-  std::snprintf(text, sizeof text, "Bad value for %.*s: %s", static_cast<int>(name.size()),
-                name.data(), what);
+bool refuse(Mesg& mesg, std::string_view name, std::string_view why) noexcept {
+  std::string text = "Bad value for ";
+  text.append(name).append(": ").append(why);
   mesg.assign(text);
   return false;
 }
@@ -55,8 +54,7 @@ bool read_tolerance(std::string_view name, std::string_view desc, Tolerance& tol
   if (!present(name)) return true;
   int stat = 0;
   value = kavro::ENVDBLE(name, desc, 0.0, stat);
-  if (stat > kValueRead || !valid_tolerance(value) ||
-      (stat == kValueRead && !whole_number(raw_value(name), false))) {
+  if (stat > kValueRead || !valid_tolerance(value)) {
     return refuse(mesg, name, "a tolerance is a number, 0 or more");
   }
   if (stat == kValueRead) tol.set = true;
@@ -73,14 +71,14 @@ bool read_path(std::string_view name, std::string_view desc, std::string& path, 
   return true;
 }
 
-// A text setting read as a path is, then checked by PARSE; refused with WHAT.
+// A text setting read as a path is, then taken by PARSE (the table's check has passed).
 template <typename Parse>
-bool read_text(std::string_view name, std::string_view desc, const char* what, Mesg& mesg,
-               Parse parse) {
+bool read_text(std::string_view name, std::string_view desc, Mesg& mesg, Parse parse) {
   if (!present(name)) return true;
   std::string text;
   if (!read_path(name, desc, text, mesg)) return false;
-  return parse(text) || refuse(mesg, name, what);
+  parse(text);
+  return true;
 }
 
 bool check_maps_dir(const std::string& dir, Mesg& mesg) {
@@ -119,80 +117,29 @@ bool read_count(std::string_view name, std::string_view desc, std::int64_t& valu
   if (!present(name)) return true;
   int stat = 0;
   const int n = kavro::ENVINT(name, desc, -1, stat);
-  if (stat > kValueRead ||
-      (stat == kValueRead && (n < 0 || !whole_number(raw_value(name), true)))) {
+  if (stat > kValueRead || (stat == kValueRead && n < 0)) {
     return refuse(mesg, name, "a number of reports, 0 or more");
   }
   value = n;
   return true;
 }
 
-// Takes a number of up to seven decimal digits from the front of TEXT.
-bool take_number(std::string_view& text, int& value) noexcept {
-  std::size_t n = 0;
-  value = 0;
-  while (n < text.size() && n < 7 && text[n] >= '0' && text[n] <= '9') {
-    value = value * 10 + (text[n] - '0');
-    ++n;
-  }
-  text.remove_prefix(n);
-  return n > 0;
-}
-
-bool take_step(std::string_view& text, StepTime& t) noexcept {
-  if (!take_number(text, t.jdate) || text.empty() || text[0] != ':') return false;
-  text.remove_prefix(1);
-  return take_number(text, t.jtime) && t.jtime <= 235959 && t.jtime % 100 < 60 &&
-         t.jtime / 100 % 100 < 60;
-}
-
 }  // namespace
 
 bool Settings::selects(std::string_view vname) const noexcept {
-  if (variables.empty()) return true;
   const std::string_view name = kavro::trimmed(vname);
-  return std::find(variables.begin(), variables.end(), name) != variables.end();
+  if (excludes(name)) return false;
+  return variables.empty() ||
+         std::find(variables.begin(), variables.end(), name) != variables.end();
 }
 
-bool parse_step_range(std::string_view text, StepRange& range) noexcept {
-  StepRange r;
-  if (!take_step(text, r.first) || text.empty() || text[0] != ':') return false;
-  text.remove_prefix(1);
-  if (!take_step(text, r.last) || !text.empty() || !(r.first <= r.last)) return false;
-  r.set = true;
-  range = r;
-  return true;
+bool Settings::excludes(std::string_view vname) const noexcept {
+  const std::string_view name = kavro::trimmed(vname);
+  return std::find(exclude.begin(), exclude.end(), name) != exclude.end();
 }
 
-bool parse_variable_list(std::string_view text, std::vector<std::string>& names) {
-  std::vector<std::string> list;
-  for (;;) {
-    const std::size_t comma = text.find(',');
-    const std::string_view name = text.substr(0, comma);
-    if (name.empty() || name.size() > kavro::Name16::size() ||
-        name.find(' ') != std::string_view::npos) {
-      return false;
-    }
-    list.emplace_back(name);
-    if (comma == std::string_view::npos) break;
-    text.remove_prefix(comma + 1);
-  }
-  names = std::move(list);
-  return true;
-}
-
-bool whole_number(std::string_view text, bool integer) noexcept {
-  const std::string s(text);
-  const char* begin = s.c_str();
-  char* end = nullptr;
-  if (integer) {
-    static_cast<void>(std::strtol(begin, &end, 10));
-  } else {
-    static_cast<void>(std::strtod(begin, &end));
-  }
-  if (end == begin) return false;
-  while (*end == ' ') ++end;
-  return *end == '\0';
+Tolerance Settings::tolerance_for(std::string_view vname) const {
+  return tolerances.loaded ? tolerances.tolerance_for(kavro::trimmed(vname), tolerance) : tolerance;
 }
 
 namespace {
@@ -218,9 +165,10 @@ constexpr std::string_view kSettingPrefix = "BRINDLEWICK_";
 }  // namespace
 
 std::string_view nearest_setting(std::string_view name) noexcept {
-  std::string_view best = kKnownSettings[0];
+  std::string_view best = tool_settings().front().env;
   std::size_t best_distance = edit_distance(name, best);
-  for (const std::string_view known : kKnownSettings) {
+  for (const ToolSetting& row : tool_settings()) {
+    const std::string_view known = row.env;
     const std::size_t d = edit_distance(name, known);
     if (d < best_distance) {
       best = known;
@@ -236,43 +184,98 @@ std::vector<std::string> unknown_setting_lines(const char* const* environ_list) 
     const std::string_view entry = *e;
     const std::string_view name = entry.substr(0, entry.find('='));
     if (name.substr(0, kSettingPrefix.size()) != kSettingPrefix) continue;
-    if (std::find(std::begin(kKnownSettings), std::end(kKnownSettings), name) !=
-        std::end(kKnownSettings)) {
-      continue;
-    }
+    if (find_setting(name) != nullptr) continue;
     lines.push_back("Unknown setting " + std::string(name) + " not used; the nearest is " +
                     std::string(nearest_setting(name)));
   }
   return lines;
 }
 
+namespace {
+
+// Reads one setting, present in the environment and of its kind, into its field.
+bool read_row(const ToolSetting& row, Settings& s, Mesg& mesg) {
+  const std::string_view e = row.env;
+  const std::string_view d = row.description;
+  if (e == kSummarySetting) return read_yes_no(e, d, s.summary, mesg);
+  if (e == kMapsSetting) return read_path(e, d, s.maps_dir, mesg);
+  if (e == kCsvSetting) return read_path(e, d, s.csv_path, mesg);
+  if (e == kExitOnDiffSetting) return read_yes_no(e, d, s.exit_on_diff, mesg);
+  if (e == kMaxReportsSetting) return read_count(e, d, s.max_reports, mesg);
+  if (e == kAbsTolSetting) return read_tolerance(e, d, s.tolerance, s.tolerance.absolute, mesg);
+  if (e == kRelTolSetting) return read_tolerance(e, d, s.tolerance, s.tolerance.relative, mesg);
+  if (e == kTolerancesSetting) return read_path(e, d, s.tolerances_path, mesg);
+  if (e == kFormatSetting) {
+    return read_text(e, d, mesg, [&s](const std::string& v) { s.labelled = v == "labelled"; });
+  }
+  if (e == kVariablesSetting) {
+    return read_text(e, d, mesg,
+                     [&s](const std::string& v) { (void)parse_variable_list(v, s.variables); });
+  }
+  if (e == kExcludeSetting) {
+    return read_text(e, d, mesg,
+                     [&s](const std::string& v) { (void)parse_variable_list(v, s.exclude); });
+  }
+  if (e == kStepsSetting) {
+    return read_text(e, d, mesg, [&s](const std::string& v) {
+      std::string why;
+      (void)parse_step_range(v, s.steps, why);
+    });
+  }
+  if (e == kLayersSetting) {
+    return read_text(e, d, mesg,
+                     [&s](const std::string& v) { (void)parse_layer_range(v, s.layers); });
+  }
+  if (e == kNanEqualSetting) return read_yes_no(e, d, s.nan_equal, mesg);
+  if (e == kJsonSetting) return read_path(e, d, s.json_path, mesg);
+  if (e == kOnlyCommonSetting) return read_yes_no(e, d, s.only_common, mesg);
+  assert(false && "a setting of the table without its field");
+  return true;
+}
+
+bool read_tolerance_table(Settings& s, Mesg& mesg) {
+  if (s.tolerances_path.empty()) return true;
+  std::string why;
+  if (read_tolerance_file(s.tolerances_path, s.tolerances, why)) return true;
+  mesg.assign(why);
+  return false;
+}
+
+}  // namespace
+
 bool read_settings(Settings& s, Mesg& mesg) noexcept {
-  return read_yes_no(kSummarySetting, "Summary of the differences in the log", s.summary, mesg) &&
-         read_path(kMapsSetting, "Directory for the difference maps", s.maps_dir, mesg) &&
-         read_path(kCsvSetting, "CSV file of the differences", s.csv_path, mesg) &&
-         read_yes_no(kExitOnDiffSetting, "Exit status 1 when cells differ", s.exit_on_diff, mesg) &&
-         read_count(kMaxReportsSetting, "Most difference reports written", s.max_reports, mesg) &&
-         read_tolerance(kAbsTolSetting, "Absolute tolerance", s.tolerance, s.tolerance.absolute,
-                        mesg) &&
-         read_tolerance(kRelTolSetting, "Relative tolerance", s.tolerance, s.tolerance.relative,
-                        mesg) &&
-         read_text(kFormatSetting, "Form of the difference reports", "labelled or standard", mesg,
-                   [&s](const std::string& v) {
-                     s.labelled = v == "labelled";
-                     return s.labelled || v == "standard";
-                   }) &&
-         read_text(kVariablesSetting, "Variables compared",
-                   "variable names of at most 16 characters, separated by commas", mesg,
-                   [&s](const std::string& v) { return parse_variable_list(v, s.variables); }) &&
-         read_text(kStepsSetting, "Steps compared",
-                   "YYYYDDD:HHMMSS:YYYYDDD:HHMMSS, the first step not after the last", mesg,
-                   [&s](const std::string& v) { return parse_step_range(v, s.steps); }) &&
-         read_yes_no(kNanEqualSetting, "NaN against NaN not reported", s.nan_equal, mesg) &&
-         read_path(kJsonSetting, "JSON file of the result", s.json_path, mesg) &&
-         read_yes_no(kOnlyCommonSetting, "Compare only what both files hold", s.only_common,
-                     mesg) &&
-         check_maps_dir(s.maps_dir, mesg) && check_new_path(s.csv_path, "CSV file", mesg) &&
-         check_json_path(s.json_path, mesg);
+  for (const ToolSetting& row : tool_settings()) {
+    if (!present(row.env)) continue;
+    // The reader logs the value whatever it is; the table's check then has the first word,
+    // so the message quotes what was given.
+    const std::string why = setting_problem(row, raw_value(row.env));
+    Mesg reader;
+    const bool read = read_row(row, s, reader);
+    if (!why.empty()) return refuse(mesg, row.env, why);
+    if (!read) {
+      mesg = reader;
+      return false;
+    }
+  }
+  return check_maps_dir(s.maps_dir, mesg) && check_new_path(s.csv_path, "CSV file", mesg) &&
+         check_json_path(s.json_path, mesg) && read_tolerance_table(s, mesg);
+}
+
+bool check_layers(const LayerRange& layers, int nlays, Mesg& mesg) noexcept {
+  if (!layers.set || layers.last <= nlays) return true;
+  char text[Mesg::size() + 1];
+  std::snprintf(text, sizeof text, "%.*s %d:%d reaches beyond layer %d, the last of \"INFILE2\"",
+                static_cast<int>(kLayersSetting.size()), kLayersSetting.data(), layers.first,
+                layers.last, nlays);
+  mesg.assign(text);
+  return false;
+}
+
+GridFrame compared_layers(GridFrame grid, const LayerRange& layers) noexcept {
+  if (!layers.set) return grid;
+  grid.first_layer = layers.first;
+  grid.nlays = layers.last - layers.first + 1;
+  return grid;
 }
 
 std::string tolerance_line(const Tolerance& tol) {

@@ -12,9 +12,12 @@
 #include <vector>
 
 #include "compare.h"
+#include "setting_table.h"
+#include "tolerances.h"
 
 namespace brindlewick {
 
+// The names the run itself refers to, each a row of the table (setting_table.cpp).
 inline constexpr std::string_view kSummarySetting = "BRINDLEWICK_SUMMARY";
 inline constexpr std::string_view kMapsSetting = "BRINDLEWICK_MAPS";
 inline constexpr std::string_view kCsvSetting = "BRINDLEWICK_CSV";
@@ -22,41 +25,18 @@ inline constexpr std::string_view kExitOnDiffSetting = "BRINDLEWICK_EXIT_ON_DIFF
 inline constexpr std::string_view kMaxReportsSetting = "BRINDLEWICK_MAX_REPORTS";
 inline constexpr std::string_view kAbsTolSetting = "BRINDLEWICK_ABS_TOL";
 inline constexpr std::string_view kRelTolSetting = "BRINDLEWICK_REL_TOL";
+inline constexpr std::string_view kTolerancesSetting = "BRINDLEWICK_TOLERANCES";
 inline constexpr std::string_view kFormatSetting = "BRINDLEWICK_FORMAT";
 inline constexpr std::string_view kVariablesSetting = "BRINDLEWICK_VARIABLES";
+inline constexpr std::string_view kExcludeSetting = "BRINDLEWICK_EXCLUDE";
 inline constexpr std::string_view kStepsSetting = "BRINDLEWICK_STEPS";
+inline constexpr std::string_view kLayersSetting = "BRINDLEWICK_LAYERS";
 inline constexpr std::string_view kNanEqualSetting = "BRINDLEWICK_NAN_EQUAL";
 inline constexpr std::string_view kJsonSetting = "BRINDLEWICK_JSON";
 inline constexpr std::string_view kOnlyCommonSetting = "BRINDLEWICK_ONLY_COMMON";
 
-// Every setting of the tool, for the check of the names in the environment.
-inline constexpr std::string_view kKnownSettings[] = {
-    kSummarySetting,  kMapsSetting,   kCsvSetting,       kExitOnDiffSetting, kMaxReportsSetting,
-    kAbsTolSetting,   kRelTolSetting, kFormatSetting,    kVariablesSetting,  kStepsSetting,
-    kNanEqualSetting, kJsonSetting,   kOnlyCommonSetting};
-
 // The exit status of a completed run in which cells differ, with BRINDLEWICK_EXIT_ON_DIFF.
 inline constexpr int kExitDifferences = 1;
-
-// A model date and time (YYYYDDD, HHMMSS), ordered in time.
-struct StepTime {
-  int jdate = 0;
-  int jtime = 0;
-  friend constexpr bool operator<=(const StepTime& a, const StepTime& b) noexcept {
-    return a.jdate < b.jdate || (a.jdate == b.jdate && a.jtime <= b.jtime);
-  }
-};
-
-// BRINDLEWICK_STEPS: the steps from FIRST to LAST, both included.
-struct StepRange {
-  bool set = false;
-  StepTime first;
-  StepTime last;
-  bool holds(int jdate, int jtime) const noexcept {
-    const StepTime t{jdate, jtime};
-    return !set || (first <= t && t <= last);
-  }
-};
 
 struct Settings {
   bool summary = false;
@@ -64,11 +44,15 @@ struct Settings {
   std::string csv_path;   // empty: no CSV
   std::string json_path;  // empty: no machine-readable result
   bool exit_on_diff = false;
-  std::int64_t max_reports = -1;  // -1: every report
-  Tolerance tolerance;
+  std::int64_t max_reports = -1;       // -1: every report
+  Tolerance tolerance;                 // BRINDLEWICK_ABS_TOL and BRINDLEWICK_REL_TOL
+  std::string tolerances_path;         // empty: no tolerance file
+  ToleranceTable tolerances;           // read from it
   bool labelled = false;               // one labelled line per differing cell
   std::vector<std::string> variables;  // empty: every variable of INFILE2
+  std::vector<std::string> exclude;    // variables never compared
   StepRange steps;
+  LayerRange layers;       // unset: every layer
   bool nan_equal = false;  // NaN against NaN not reported
   // Only the variables and steps both files hold are compared; the others are listed.
   bool only_common = false;
@@ -77,10 +61,16 @@ struct Settings {
   // of variables and steps only narrows what is compared.
   bool any() const noexcept {
     return summary || !maps_dir.empty() || !csv_path.empty() || !json_path.empty() ||
-           exit_on_diff || max_reports >= 0 || tolerance.set || labelled || nan_equal;
+           exit_on_diff || max_reports >= 0 || tolerance.set || tolerances.loaded || labelled ||
+           nan_equal;
   }
-  // Whether BRINDLEWICK_VARIABLES lets the variable be compared.
+  // Whether BRINDLEWICK_VARIABLES lets the variable be compared and BRINDLEWICK_EXCLUDE does
+  // not keep it out.
   bool selects(std::string_view vname) const noexcept;
+  // Whether BRINDLEWICK_EXCLUDE names the variable.
+  bool excludes(std::string_view vname) const noexcept;
+  // The tolerance of a variable: its entry in the tolerance file over the environment's.
+  Tolerance tolerance_for(std::string_view vname) const;
 };
 
 // Whether a tolerance read from the environment is usable: a number, 0 or more (infinity
@@ -88,26 +78,21 @@ struct Settings {
 constexpr bool valid_tolerance(double t) noexcept { return t >= 0.0; }
 
 // Reads the settings present in the environment, logging each value as the library's readers
-// do, and checks them: a value that is not of its kind, a negative count or tolerance, a map
-// directory that does not exist or cannot be written, and a CSV or JSON file that exists
-// already are refused with `mesg`.
+// do, and checks them: a value that is not of its kind (refused with the value quoted), a map
+// directory that does not exist or cannot be written, a CSV or JSON file that exists already
+// and a tolerance file that cannot be read or is malformed (its line and column) are refused
+// with `mesg`.
 bool read_settings(Settings& settings, Mesg& mesg) noexcept;
+
+// BRINDLEWICK_LAYERS against the NLAYS layers of the files: false with MESG when the range
+// reaches beyond them.
+bool check_layers(const LayerRange& layers, int nlays, Mesg& mesg) noexcept;
+
+// GRID narrowed to the layers compared (all of them when LAYERS is unset).
+GridFrame compared_layers(GridFrame grid, const LayerRange& layers) noexcept;
 
 // The log line that records the tolerances in force.
 std::string tolerance_line(const Tolerance& tol);
-
-// BRINDLEWICK_STEPS's value, "YYYYDDD:HHMMSS:YYYYDDD:HHMMSS": false unless it is exactly that
-// (times 0 to 235959, the first not after the last).
-bool parse_step_range(std::string_view text, StepRange& range) noexcept;
-
-// BRINDLEWICK_VARIABLES's value: names separated by commas, none empty or longer than 16
-// characters. False for anything else.
-bool parse_variable_list(std::string_view text, std::vector<std::string>& names);
-
-// Whether TEXT is a whole number (INTEGER) or a whole floating-point number, with nothing but
-// blanks around it: the library's readers take the number at the front of a value and ignore
-// the rest, which would take a typing slip for a value.
-bool whole_number(std::string_view text, bool integer) noexcept;
 
 // The warning lines for BRINDLEWICK_* variables in ENVIRON that are no setting of the tool,
 // each with the nearest known name.

@@ -133,6 +133,16 @@ std::vector<std::string> summary_block(const VariableStats& s) {
   extreme_lines(out, "largest |difference|:", s.largest_abs, s.vtype);
   extreme_lines(out, "largest relative difference:", s.largest_rel, s.vtype);
   out.push_back(labelled("RMS difference:", value_text(s.rms(), difference_type(s.vtype))));
+  if (s.tolerance_set) {
+    std::string tol = "absolute ";
+    append_shortest(tol, s.tolerance_abs);
+    tol += ", relative ";
+    append_shortest(tol, s.tolerance_rel);
+    out.push_back(labelled("tolerance:", tol));
+    // 0.4: the largest difference is 40% of what the tolerance allows.
+    out.push_back(labelled("margin:", value_text(s.margin, difference_type(s.vtype)) +
+                                          " (largest difference / allowed)"));
+  }
   return out;
 }
 

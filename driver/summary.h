@@ -56,6 +56,12 @@ struct VariableStats {
   Extreme largest_abs;
   Extreme largest_rel;
   double sum_squares = 0.0;
+  // The tolerance in force for the variable, when one is, and the largest margin of a cell
+  // against it (tolerances.h: 1 is exactly the allowed).
+  bool tolerance_set = false;
+  double tolerance_abs = 0.0;
+  double tolerance_rel = 0.0;
+  double margin = 0.0;
 
   // One step of `cells` cells x layers.
   void begin_step(std::uint64_t cells) noexcept;

@@ -23,6 +23,7 @@
 #include "kavro/params.h"
 #include "kavro/projection.h"
 #include "kavro/version.h"
+#include "setting_table.h"
 
 namespace py = pybind11;
 
@@ -355,6 +356,56 @@ std::pair<py::object, bool> grid_mapping(const py::dict& desc) {
   return {out, cf.projected};
 }
 
+// The kind of a setting of brindlewick, as the Python package converts a keyword's value.
+const char* kind_name(brindlewick::SettingKind kind) {
+  using K = brindlewick::SettingKind;
+  switch (kind) {
+    case K::kYesNo:
+      return "yes_no";
+    case K::kTolerance:
+      return "tolerance";
+    case K::kCount:
+      return "count";
+    case K::kNewFile:
+      return "new_file";
+    case K::kFolder:
+      return "folder";
+    case K::kFile:
+      return "file";
+    case K::kFormat:
+      return "format";
+    case K::kNames:
+      return "names";
+    case K::kSteps:
+      return "steps";
+    case K::kLayers:
+      return "layers";
+  }
+  return "";
+}
+
+// brindlewick's settings table, one dict a row: env, option, kind, value, help.
+py::list tool_settings() {
+  py::list rows;
+  for (const brindlewick::ToolSetting& s : brindlewick::tool_settings()) {
+    py::dict row;
+    row["env"] = std::string(s.env);
+    row["option"] = std::string(s.option);
+    row["kind"] = kind_name(s.kind);
+    row["value"] = std::string(s.value);
+    row["help"] = std::string(s.help);
+    rows.append(row);
+  }
+  return rows;
+}
+
+// Why TEXT is no value of the setting ENV, as the tool says it; "" when it is one.
+std::string setting_problem(const std::string& env, const std::string& text) {
+  const brindlewick::ToolSetting* row = brindlewick::find_setting(env);
+  if (row == nullptr) throw py::key_error("no setting of brindlewick is named " + env);
+  return brindlewick::setting_problem(*row, text);
+}
+
 }  // namespace
 
 PYBIND11_MODULE(_kavro, m) {
@@ -377,6 +428,9 @@ PYBIND11_MODULE(_kavro, m) {
   m.attr("file_type_names") = file_type_names();
   m.attr("value_prefixes") = value_prefixes();
   m.attr("file_names") = file_names();
+  m.def("tool_settings", &tool_settings, "brindlewick's settings: env, option, kind, value, help.");
+  m.def("setting_problem", &setting_problem, py::arg("env"), py::arg("text"),
+        "Why TEXT is no value of brindlewick's setting ENV, with the value quoted; '' if it is.");
   m.def("set_log_handler", &set_log_handler,
         "Sends the library's log lines to HANDLER(line, warning) when LOGFILE is unset.");
 

@@ -8,7 +8,8 @@ need=()
 # builds the libFuzzer targets (scripts/fuzz.sh); python3 sums the coverage
 # (scripts/coverage.sh, with gcc's gcov); binutils' readelf checks the installed library's
 # SONAME (tests/install); clang-format checks the sources' layout (scripts/check_format.sh);
-# ccache keeps compiled objects between builds. The Python module builds with pybind11 for
+# ccache keeps compiled objects between builds; CLI11 (libcli11-dev) parses brindlewick's
+# options and toml++ (libtomlplusplus-dev) reads its per-variable tolerance files. The Python module builds with pybind11 for
 # Debian's python3; its tests use numpy, xarray (with the netCDF4 and scipy engines to check
 # against), Dask's distributed scheduler and pytest; pip installs it (setuptools and wheel
 # build it, venv makes the test's fresh environment). Everything else the scripts call (sh,
@@ -17,7 +18,8 @@ for pkg in cmake g++ make libnetcdf-dev netcdf-bin libgtest-dev googletest libbe
   gfortran groff-base pkgconf libpng-dev clang libclang-rt-14-dev binutils clang-format ccache \
   python3 python3-dev pybind11-dev python3-pybind11 python3-numpy python3-xarray python3-dask \
   python3-distributed python3-pytest python3-netcdf4 python3-scipy python3-setuptools \
-  python3-wheel python3-pip python3-venv libproj-dev proj-data python3-pyproj; do
+  python3-wheel python3-pip python3-venv libproj-dev proj-data python3-pyproj libcli11-dev \
+  libtomlplusplus-dev; do
   dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || need+=("$pkg")
 done
 # For the tests only, not the build: headless Chromium opens the HTML report and its DOM and

@@ -66,7 +66,7 @@ def compare_many(pairs: Iterable[Pair], stack=None, client=None, *, n_workers: i
     compare()'s, checked before anything runs (SettingError names a bad one)."""
     from dask import distributed  # only a batch needs Dask
 
-    _compare.setting_environment(settings)
+    _compare.checked_settings(settings)
     jobs = jobs_of(pairs, stack, settings)
     if not jobs:
         return []

@@ -7,9 +7,7 @@ both back into a result object. The log is kept as text for people; nothing read
 
 import csv
 import dataclasses
-import functools
 import json
-import math
 import numbers
 import os
 import shutil
@@ -41,7 +39,13 @@ def bad(name: str, value, what: str) -> _errors.SettingError:
     return _errors.SettingError(f"{name}={value!r}: {what}", name)
 
 
-# ---- The settings: one row each, the keyword, the variable it sets and its check ------------
+# ---- The settings ----------------------------------------------------------------------------
+# The tool's settings come from its own table (kavro._kavro.tool_settings(), the rows of
+# driver/setting_table.cpp): a keyword is the option's name with "_" for "-" (abs_tol for
+# --abs-tol), its value is turned into the option's text here by the row's kind, and the tool's
+# own check (kavro._kavro.setting_problem) judges the text. They reach the tool as options, so a
+# tool older than this package refuses one it lacks instead of going on without it. The
+# library's settings that a comparison takes travel in the environment.
 
 def yes_no(name, value) -> str:
     if not isinstance(value, (bool, numpy.bool_)):
@@ -49,35 +53,36 @@ def yes_no(name, value) -> str:
     return "Y" if value else "N"
 
 
-def tolerance(name, value) -> str:
-    if isinstance(value, (bool, numpy.bool_)) or not isinstance(value, numbers.Real) \
-            or math.isnan(value) or value < 0:
-        raise bad(name, value, "a number, 0 or more")
-    # Python's shortest form reads back to the same double in the tool.
-    return repr(float(value))
+def text(name, value) -> str:
+    if not isinstance(value, (str, os.PathLike)):
+        raise bad(name, value, "a text or a path")
+    return os.fspath(value)
 
 
-def count(name, value) -> str:
-    if isinstance(value, (bool, numpy.bool_)) or not isinstance(value, numbers.Integral) \
-            or value < 0:
-        raise bad(name, value, "a whole number, 0 or more")
-    return str(int(value))
+def number_text(name, value) -> str:
+    if isinstance(value, (bool, numpy.bool_)) or not isinstance(value, numbers.Real):
+        raise bad(name, value, "a number")
+    # Integral values as integers; Python's shortest form of a float reads back to the same
+    # double in the tool.
+    return str(int(value)) if isinstance(value, numbers.Integral) else repr(float(value))
 
 
-def variable_list(name, value) -> str:
+def names_text(name, value) -> str:
     names = [value] if isinstance(value, str) else value
     try:
         names = list(names)
     except TypeError:
         raise bad(name, value, "variable names (a list, or one name)") from None
-    if not names or not all(isinstance(n, str) and 0 < len(n) <= 16 and not set(n) & set(" ,")
-                            for n in names):
-        raise bad(name, value, "variable names of 1 to 16 characters, without blanks or commas")
+    if not names or not all(isinstance(n, str) and "," not in n for n in names):
+        raise bad(name, value, "variable names (a list, or one name), without commas")
     return ",".join(names)
 
 
 def step_text(name, value, step) -> str:
-    if isinstance(step, (str, numpy.datetime64)) or hasattr(step, "isoformat"):
+    """One step as the tool takes it: (YYYYDDD, HHMMSS), a datetime or an ISO text."""
+    if isinstance(step, str):
+        return step
+    if isinstance(step, numpy.datetime64) or hasattr(step, "isoformat"):
         try:
             date, time = _file.model_date_time(step)
         except ValueError:
@@ -88,57 +93,72 @@ def step_text(name, value, step) -> str:
         except (TypeError, ValueError):
             raise bad(name, value, "(first, last), each (YYYYDDD, HHMMSS), a datetime or "
                       "ISO text") from None
-    if not (0 <= time <= 235959 and time % 100 < 60 and time // 100 % 100 < 60
-            and 1 <= date % 1000 <= 366 and date < 10**7):
+    if not (0 <= date < 10**7 and 0 <= time < 10**6):
         raise bad(name, value, f"{step!r} is no (YYYYDDD, HHMMSS) step")
     return f"{date:07d}:{time:06d}"
 
 
-def step_span(name, value) -> str:
-    if isinstance(value, str) or not hasattr(value, "__len__") or len(value) != 2:
+def steps_text(name, value) -> str:
+    """(first, last) as FIRST/LAST; a text is the tool's own form, checked by the tool."""
+    if isinstance(value, str):
+        return value
+    if not hasattr(value, "__len__") or len(value) != 2:
         raise bad(name, value, "(first, last), each (YYYYDDD, HHMMSS), a datetime or ISO text")
-    first, last = (step_text(name, value, s) for s in value)
-    if (int(first[:7]), int(first[8:])) > (int(last[:7]), int(last[8:])):
-        raise bad(name, value, "the first step is after the last")
-    return f"{first}:{last}"
+    return "/".join(step_text(name, value, step) for step in value)
 
 
-def folder(name, value) -> str:
-    path = os.fspath(value) if isinstance(value, (str, os.PathLike)) else None
-    if path is None or not os.path.isdir(path) or not os.access(path, os.W_OK | os.X_OK):
-        raise bad(name, value, "an existing folder this process may write in")
-    return path
+def layers_text(name, value) -> str:
+    """(first, last) as FIRST:LAST, or one layer; a text is the tool's own form."""
+    if isinstance(value, str):
+        return value
+    layers = [value] if isinstance(value, numbers.Integral) else value
+    if not hasattr(layers, "__len__") or len(layers) not in (1, 2) or not all(
+            isinstance(n, numbers.Integral) and not isinstance(n, (bool, numpy.bool_))
+            for n in layers):
+        raise bad(name, value, "(first, last) or one layer, whole numbers from 1")
+    return ":".join(str(int(n)) for n in layers)
 
 
-def text(name, value) -> str:
-    if not isinstance(value, (str, os.PathLike)):
-        raise bad(name, value, "a text or a path")
-    return os.fspath(value)
+def path_text(name, value) -> str:
+    # The tool runs in a folder of its own without a location file: paths are made absolute.
+    return os.path.abspath(text(name, value))
 
 
-def report_format(name, value) -> str:
-    if value not in ("standard", "labelled"):
-        raise bad(name, value, '"standard" or "labelled"')
-    return value
+# How a keyword's value becomes the option's text, by the row's kind.
+TO_TEXT = {
+    "yes_no": yes_no,
+    "tolerance": number_text,
+    "count": number_text,
+    "format": text,
+    "names": names_text,
+    "steps": steps_text,
+    "layers": layers_text,
+    "folder": path_text,
+    "file": path_text,
+}
 
 
 @dataclasses.dataclass(frozen=True)
 class Setting:
     variable: str
     check: Callable[[str, Any], str]
+    option: str = ""  # the tool's option; "" for a setting of the library, in the environment
 
 
-# Every setting of the tool that a comparison takes, by keyword.
+# Settings compare() sets itself: its JSON result, its CSV (csv=False: none) and its status.
+TAKEN = ("BRINDLEWICK_JSON", "BRINDLEWICK_CSV", "BRINDLEWICK_EXIT_ON_DIFF")
+
+
+def tool_rows() -> Dict[str, Setting]:
+    from . import _kavro
+    return {row["option"].replace("-", "_"): Setting(row["env"], TO_TEXT[row["kind"]],
+                                                     row["option"])
+            for row in _kavro.tool_settings() if row["env"] not in TAKEN}
+
+
+# Every setting a comparison takes, by keyword: the tool's, then the library's.
 SETTINGS = {
-    "nan_equal": Setting("BRINDLEWICK_NAN_EQUAL", yes_no),
-    "variables": Setting("BRINDLEWICK_VARIABLES", variable_list),
-    "steps": Setting("BRINDLEWICK_STEPS", step_span),
-    "abs_tol": Setting("BRINDLEWICK_ABS_TOL", tolerance),
-    "rel_tol": Setting("BRINDLEWICK_REL_TOL", tolerance),
-    "max_reports": Setting("BRINDLEWICK_MAX_REPORTS", count),
-    "maps": Setting("BRINDLEWICK_MAPS", folder),
-    "only_common": Setting("BRINDLEWICK_ONLY_COMMON", yes_no),
-    "format": Setting("BRINDLEWICK_FORMAT", report_format),
+    **tool_rows(),
     "check_headers": Setting("KAVRO_CHECK_HEADERS", yes_no),
     "direct_read": Setting("KAVRO_DIRECT_READ", yes_no),
     "execution_id": Setting("EXECUTION_ID", text),
@@ -148,24 +168,33 @@ SETTINGS = {
 OWN = ("csv", "names")
 
 
-def setting_environment(settings: Dict[str, Any]) -> Dict[str, str]:
-    """The tool's variables for SETTINGS (None: the tool's default), each checked; a bad one
-    raises SettingError (a ValueError) naming the keyword."""
-    env = {}
+def checked_settings(settings: Dict[str, Any]) -> Tuple[Dict[str, str], List[str]]:
+    """The library's variables and the tool's options for SETTINGS (None: the tool's default),
+    each checked; a bad one raises SettingError (a ValueError) naming the keyword."""
+    from . import _kavro
+    env, options = {}, []
     for name, value in settings.items():
         if name in OWN or value is None:
             continue
         if name not in SETTINGS:
             raise _errors.SettingError(f"unknown setting {name!r}: known are "
                                        + ", ".join(sorted(list(SETTINGS) + list(OWN))), name)
-        env[SETTINGS[name].variable] = SETTINGS[name].check(name, value)
+        setting = SETTINGS[name]
+        value_text = setting.check(name, value)
+        if not setting.option:
+            env[setting.variable] = value_text
+            continue
+        why = _kavro.setting_problem(setting.variable, value_text)
+        if why:
+            raise bad(name, value, why)
+        options.append(f"--{setting.option}={value_text}")
     names = settings.get("names") or {}
     if not isinstance(names, dict):
         raise bad("names", names, "a dict of logical names and their values")
     env.update({str(k): os.fspath(v) for k, v in names.items()})
     if not isinstance(settings.get("csv", True), bool):
         raise bad("csv", settings["csv"], "True or False")
-    return env
+    return env, options
 
 
 @dataclasses.dataclass(frozen=True)
@@ -200,6 +229,11 @@ class VariableSummary:
     max_rel_difference: Optional[float]
     max_rel_at: Optional[Cell]
     rms: float
+    # The tolerance in force for the variable ({"abs": .., "rel": ..}) and the margin against
+    # it (the largest difference / what the tolerance allows; above 1 is reported); None
+    # without a tolerance, and a margin None where nothing is allowed and cells differ.
+    tolerance: Optional[Dict[str, float]] = None
+    margin: Optional[float] = None
 
 
 @dataclasses.dataclass(frozen=True)
@@ -321,11 +355,13 @@ def tool_environment(file1, file2, stack, work: str, settings) -> Dict[str, str]
     env.update({
         "INFILE1": os.fspath(file1), "INFILE2": os.fspath(file2),
         "LOGFILE": os.path.join(work, "log"), "BRINDLEWICK_JSON": os.path.join(work, "result.json"),
-        "BRINDLEWICK_EXIT_ON_DIFF": "Y", "BRINDLEWICK_MAX_REPORTS": "0",
+        "BRINDLEWICK_EXIT_ON_DIFF": "Y",
     })
+    if settings.get("max_reports") is None:
+        env["BRINDLEWICK_MAX_REPORTS"] = "0"  # max_reports, an option, must not meet it here
     if settings.get("csv", True):
         env["BRINDLEWICK_CSV"] = os.path.join(work, "cells.csv")
-    env.update(setting_environment(settings))
+    env.update(checked_settings(settings)[0])
     if stack is None:
         # The paths the tool opens, the members of a LIST: value included.
         lists = [env[n][len(_file.LIST_PREFIX):].split(",") for n in ("INFILE1", "INFILE2")
@@ -335,23 +371,6 @@ def tool_environment(file1, file2, stack, work: str, settings) -> Dict[str, str]
     return env
 
 
-@functools.lru_cache(maxsize=None)
-def tool_settings(tool: str) -> str:
-    """The tool's --help, which lists every setting it knows."""
-    done = subprocess.run([tool, "--help"], capture_output=True, text=True, check=False,
-                          stdin=subprocess.DEVNULL)
-    return done.stdout
-
-
-def check_tool_knows(tool: str, settings) -> None:
-    """A setting newer than the tool would be warned of and left unused: refuse it here."""
-    for name, value in settings.items():
-        if name in SETTINGS and value is not None and SETTINGS[name].variable.startswith(
-                "BRINDLEWICK_") and SETTINGS[name].variable not in tool_settings(tool):
-            raise _errors.SettingError(f"{name}: this brindlewick ({tool}) has no "
-                                       f"{SETTINGS[name].variable}", name)
-
-
 def compare(file1, file2, stack=None, *, timeout: Optional[float] = None,
             **settings) -> CompareResult:
     """Compares every variable of file2 with file1 at every step of file2, with the location
@@ -359,27 +378,30 @@ def compare(file1, file2, stack=None, *, timeout: Optional[float] = None,
     location from the grid's projection. Each file is a path or a value as the tool takes it
     ("BIN:path", "LIST:A,B" with names={"A": path, ...}).
 
-    Settings (keywords; None leaves the tool's default): nan_equal (a NaN against a NaN is not
-    a difference), variables (names to compare), steps ((first, last), each (YYYYDDD, HHMMSS),
-    a datetime or ISO text), abs_tol, rel_tol (tolerances), max_reports (reports kept in
-    result.reports; default none), maps (folder for difference maps), only_common, format
-    ("labelled" reports), check_headers, direct_read (True/False), execution_id, scenfile,
-    names (extra logical names), csv (False: no rows, for pairs with millions of differing
-    cells; the summaries still count them). A bad value raises SettingError (a ValueError)
-    naming the keyword, before the tool runs.
+    Settings (keywords; None leaves the tool's default): every option of the tool by its name
+    with "_" for "-" (kavro._kavro.tool_settings() lists them): nan_equal (a NaN against a NaN
+    is not a difference), variables (names to compare), exclude (names not to compare), steps
+    ((first, last), each (YYYYDDD, HHMMSS), a datetime or ISO text), layers ((first, last) or
+    one layer), abs_tol, rel_tol (tolerances), tolerances (a TOML file of tolerances per
+    variable), max_reports (reports kept in result.reports; default none), maps (folder for
+    difference maps), only_common, format ("labelled" reports), summary; and check_headers,
+    direct_read (True/False), execution_id, scenfile, names (extra logical names), csv (False:
+    no rows, for pairs with millions of differing cells; the summaries still count them). A
+    value of the wrong type, or one the tool's check refuses, raises SettingError (a
+    ValueError) naming the keyword, before the tool runs; what a value names (a folder, a
+    file) the tool checks, and a comparison it refuses is a failed result.
 
     A comparison that fails (a file missing, grids that do not fit) is a result with status
     "failed" and the tool's reason; CompareError is raised only when the tool cannot be run or
     gives no result."""
-    setting_environment(settings)  # every value checked before anything runs
+    options = checked_settings(settings)[1]  # every value checked before anything runs
     if stack is not None and not os.fspath(stack).strip():
         stack = None  # an empty stack (a manifest's empty field) names no location file
     tool = find_brindlewick()
-    check_tool_knows(tool, settings)
     with tempfile.TemporaryDirectory(prefix="kavro_compare_") as work:
         env = tool_environment(file1, file2, stack, work, settings)
         # Two data files as arguments and no location file: the locations come from the grid.
-        command = [tool] if stack is not None else [tool, env["INFILE1"], env["INFILE2"]]
+        command = [tool, *options] + ([] if stack is not None else [env["INFILE1"], env["INFILE2"]])
         try:
             done = subprocess.run(command, env=env, stdin=subprocess.DEVNULL, capture_output=True,
                                   timeout=timeout, check=False,
@@ -454,7 +476,8 @@ def summaries(result: Dict[str, Any]) -> Dict[str, VariableSummary]:
             max_abs_difference=None if v["largest_abs"] is None else v["largest_abs"]["difference"],
             max_abs_at=cell_of(v["largest_abs"]),
             max_rel_difference=None if v["largest_rel"] is None else v["largest_rel"]["difference"],
-            max_rel_at=cell_of(v["largest_rel"]), rms=v["rms"])
+            max_rel_at=cell_of(v["largest_rel"]), rms=v["rms"], tolerance=v.get("tolerance"),
+            margin=v.get("margin"))
     return out
 
 

@@ -328,29 +328,29 @@ TEST_F(SettingsTest, Tolerances) {
   EXPECT_EQ(zero.out, banner() + kPairReports.substr(0, 268));
 }
 
-// Values that are not of their kind, or negative, are refused with the reader's message and
-// status 2, before any file is opened.
+// Values that are not of their kind, or negative, are refused, quoted, with status 2 before any
+// file is opened; the reader has logged the value first.
 TEST_F(SettingsTest, BadValuesRefused) {
   struct Case {
     std::string name, value, reader_line, mesg;
   };
   const Case cases[] = {
       {"BRINDLEWICK_ABS_TOL", "-1", "     Value for  BRINDLEWICK_ABS_TOL:  -1",
-       "Bad value for BRINDLEWICK_ABS_TOL: a tolerance is a number, 0 or more"},
+       "Bad value for BRINDLEWICK_ABS_TOL: \"-1\" is not a number, 0 or more"},
       {"BRINDLEWICK_REL_TOL", "nan", "     Value for  BRINDLEWICK_REL_TOL:  NAN",
-       "Bad value for BRINDLEWICK_REL_TOL: a tolerance is a number, 0 or more"},
+       "Bad value for BRINDLEWICK_REL_TOL: \"nan\" is not a number, 0 or more"},
       {"BRINDLEWICK_ABS_TOL", "tiny",
        "     Value for BRINDLEWICK_ABS_TOL not a double : 'tiny', returning default:  0",
-       "Bad value for BRINDLEWICK_ABS_TOL: a tolerance is a number, 0 or more"},
+       "Bad value for BRINDLEWICK_ABS_TOL: \"tiny\" is not a number, 0 or more"},
       {"BRINDLEWICK_MAX_REPORTS", "-3", "     Value for BRINDLEWICK_MAX_REPORTS:  -3",
-       "Bad value for BRINDLEWICK_MAX_REPORTS: a number of reports, 0 or more"},
+       "Bad value for BRINDLEWICK_MAX_REPORTS: \"-3\" is not a whole number, 0 or more"},
       {"BRINDLEWICK_MAX_REPORTS", "many",
        "     Value for BRINDLEWICK_MAX_REPORTS not an integer : 'many', returning default  -1",
-       "Bad value for BRINDLEWICK_MAX_REPORTS: a number of reports, 0 or more"},
+       "Bad value for BRINDLEWICK_MAX_REPORTS: \"many\" is not a whole number, 0 or more"},
       {"BRINDLEWICK_SUMMARY", "maybe",
        "     Value for BRINDLEWICK_SUMMARY not T,F,Y, or N : 'maybe', returning defaultval    "
        "FALSE",
-       "Bad value for BRINDLEWICK_SUMMARY: Y or N"},
+       "Bad value for BRINDLEWICK_SUMMARY: \"maybe\" is not Y or N"},
   };
   for (const Case& c : cases) {
     const RunResult r = run_relative({{c.name, c.value}});

@@ -467,13 +467,13 @@ TEST_F(BrindlewickTest, HelpAndVersionOpenNothing) {
   RunResult r = run({}, "", {"--help"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, brindlewick::help_text());
-  EXPECT_EQ(r.out.rfind("Usage: brindlewick [--stack FILE] FILE1 FILE2\n", 0), 0u);
+  EXPECT_EQ(r.out.rfind("Usage: brindlewick [--stack FILE] [OPTION...] FILE1 FILE2\n", 0), 0u);
   EXPECT_EQ(run({}, "", {"-h"}).out, r.out);
-  for (const char* name :
-       {"STACK1", "INFILE1, INFILE2", "LOGFILE", "SCENFILE", "EXECUTION_ID", "KAVRO_CHECK_HEADERS",
-        "KAVRO_DIRECT_READ", "Exit status:", "  0  ", "  2  ", "Examples:", "--stack FILE",
-        "BRINDLEWICK_FORMAT=labelled", "BRINDLEWICK_VARIABLES", "BRINDLEWICK_STEPS",
-        "BRINDLEWICK_NAN_EQUAL", "netCDF-4"}) {
+  for (const char* name : {"STACK1", "INFILE1, INFILE2", "LOGFILE", "SCENFILE", "EXECUTION_ID",
+                           "KAVRO_CHECK_HEADERS", "KAVRO_DIRECT_READ", "Exit status:", "  0  ",
+                           "  2  ", "Examples:", "--stack FILE", "BRINDLEWICK_FORMAT=labelled",
+                           "BRINDLEWICK_VARIABLES", "BRINDLEWICK_STEPS", "BRINDLEWICK_NAN_EQUAL",
+                           "--abs-tol X, BRINDLEWICK_ABS_TOL=X", "--tolerances FILE", "netCDF-4"}) {
     EXPECT_NE(r.out.find(name), std::string::npos) << name;
   }
   EXPECT_EQ(r.err, "");
@@ -510,9 +510,10 @@ TEST_F(BrindlewickTest, OtherArgumentsAreRefusedBeforeAnyFile) {
     const RunResult r = run({}, "", args);
     EXPECT_EQ(r.status, 2) << shown;
     EXPECT_EQ(r.out, "") << shown;
-    EXPECT_EQ(r.err, "brindlewick: unexpected argument \"" + shown +
-                         "\"; usage: brindlewick [--stack FILE] [FILE1 FILE2] | --help | "
-                         "--version\n");
+    EXPECT_EQ(r.err,
+              "brindlewick: unexpected argument \"" + shown +
+                  "\"; usage: brindlewick [--stack FILE] [OPTION...] [FILE1 FILE2] | --help | "
+                  "--version\n");
     EXPECT_FALSE(std::ifstream(path("run.log")).good()) << shown;
   }
 }

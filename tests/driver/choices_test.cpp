@@ -126,24 +126,26 @@ TEST_F(ChoicesTest, ChoosingWhatToCompare) {
 TEST_F(ChoicesTest, BadSettingsAreRefused) {
   const std::vector<std::pair<Env, std::string>> cases = {
       {{{"BRINDLEWICK_ABS_TOL", "0.5x"}},
-       "Bad value for BRINDLEWICK_ABS_TOL: a tolerance is a number, 0 or more"},
+       "Bad value for BRINDLEWICK_ABS_TOL: \"0.5x\" is not a number, 0 or more"},
       {{{"BRINDLEWICK_REL_TOL", "1e-3 percent"}},
-       "Bad value for BRINDLEWICK_REL_TOL: a tolerance is a number, 0 or more"},
+       "Bad value for BRINDLEWICK_REL_TOL: \"1e-3 percent\" is not a number, 0 or more"},
       {{{"BRINDLEWICK_MAX_REPORTS", "10k"}},
-       "Bad value for BRINDLEWICK_MAX_REPORTS: a number of reports, 0 or more"},
-      {{{"BRINDLEWICK_FORMAT", "long"}}, "Bad value for BRINDLEWICK_FORMAT: labelled or standard"},
+       "Bad value for BRINDLEWICK_MAX_REPORTS: \"10k\" is not a whole number, 0 or more"},
+      {{{"BRINDLEWICK_FORMAT", "long"}},
+       "Bad value for BRINDLEWICK_FORMAT: \"long\" is not labelled or standard"},
       {{{"BRINDLEWICK_VARIABLES", "O3,,NO2"}},
-       "Bad value for BRINDLEWICK_VARIABLES: variable names of at most 16 characters, "
-       "separated by commas"},
+       "Bad value for BRINDLEWICK_VARIABLES: \"O3,,NO2\" is not variable names of at most 16 "
+       "characters, separated by commas"},
       {{{"BRINDLEWICK_VARIABLES", "O3,SO2"}},
        "Variable \"SO2\" of BRINDLEWICK_VARIABLES is in neither \"INFILE1\" nor \"INFILE2\""},
       {{{"BRINDLEWICK_STEPS", "2024033:010000"}},
-       "Bad value for BRINDLEWICK_STEPS: YYYYDDD:HHMMSS:YYYYDDD:HHMMSS, the first step not "
-       "after the last"},
+       "Bad value for BRINDLEWICK_STEPS: \"2024033:010000\" is not FIRST:LAST, each "
+       "YYYYDDD:HHMMSS or YYYY-MM-DD[Thh:mm[:ss]]"},
       {{{"BRINDLEWICK_STEPS", "2024033:020000:2024033:010000"}},
-       "Bad value for BRINDLEWICK_STEPS: YYYYDDD:HHMMSS:YYYYDDD:HHMMSS, the first step not "
-       "after the last"},
-      {{{"BRINDLEWICK_NAN_EQUAL", "perhaps"}}, "Bad value for BRINDLEWICK_NAN_EQUAL: Y or N"},
+       "Bad value for BRINDLEWICK_STEPS: \"2024033:020000:2024033:010000\" has its first step "
+       "after its last"},
+      {{{"BRINDLEWICK_NAN_EQUAL", "perhaps"}},
+       "Bad value for BRINDLEWICK_NAN_EQUAL: \"perhaps\" is not Y or N"},
       {{{"BRINDLEWICK_JSON", "/"}}, "JSON file \"/\" already exists"},
   };
   for (const auto& [env, mesg] : cases) {
@@ -178,14 +180,15 @@ TEST_F(ChoicesTest, UnknownSettingsAreNamed) {
 // The pure helpers behind the settings, in a table.
 TEST(SettingsText, StepsNumbersAndNearestNames) {
   brindlewick::StepRange range;
-  EXPECT_TRUE(brindlewick::parse_step_range("2024033:000000:2024034:235959", range));
+  std::string why;
+  EXPECT_TRUE(brindlewick::parse_step_range("2024033:000000:2024034:235959", range, why));
   EXPECT_TRUE(range.holds(2024033, 0) && range.holds(2024034, 235959) &&
               range.holds(2024033, 120000));
   EXPECT_FALSE(range.holds(2024032, 235959) || range.holds(2024035, 0));
   for (const char* bad : {"", "2024033:000000", "2024033:000000:", "2024033:240000:2024034:0",
                           "2024033:000000:2024034:000000:", "20240330:0:2024034:0",
                           "2024033:0060:2024034:0", "a:b:c:d"}) {
-    EXPECT_FALSE(brindlewick::parse_step_range(bad, range)) << bad;
+    EXPECT_FALSE(brindlewick::parse_step_range(bad, range, why)) << bad;
   }
   for (const auto& [text, integer, whole] : {std::tuple{"12", true, true},
                                              {" 12  ", true, true},

@@ -22,7 +22,7 @@ using namespace brindlewick_test;
 using kavro_test::FixtureSpec;
 
 constexpr const char* kUsage =
-    "; usage: brindlewick [--stack FILE] [FILE1 FILE2] | --help | --version\n";
+    "; usage: brindlewick [--stack FILE] [OPTION...] [FILE1 FILE2] | --help | --version\n";
 
 class InvocationTest : public BrindlewickTest {
  protected:
@@ -118,7 +118,8 @@ TEST_F(InvocationTest, AbortReasonOnStandardError) {
   const std::vector<Case> cases = {
       {{{"INFILE2", path("wide.nc")}},
        "Grids differ (columns x rows): \"STACK1\" 4 x 3, \"INFILE1\" 4 x 3, \"INFILE2\" 5 x 3"},
-      {{{"BRINDLEWICK_SUMMARY", "maybe"}}, "Bad value for BRINDLEWICK_SUMMARY: Y or N"},
+      {{{"BRINDLEWICK_SUMMARY", "maybe"}},
+       "Bad value for BRINDLEWICK_SUMMARY: \"maybe\" is not Y or N"},
       // A selection of no step: a wrong year, or 01 taken as 00:00:01.
       {{{"BRINDLEWICK_STEPS", "2023033:000000:2023034:000000"}},
        "BRINDLEWICK_STEPS selects none of the 2 steps of \"INFILE2\", 2024033:000000 to "
@@ -244,7 +245,7 @@ TEST_F(InvocationTest, UnsetNamesStandForThemselves) {
   EXPECT_EQ(r.err,
             "brindlewick: STACK1 is not set and there is no file named STACK1 here (give --stack "
             "FILE, or set STACK1); \"brindlewick FILE1 FILE2\" compares two data files without a "
-            "location file\nusage: brindlewick [--stack FILE] [FILE1 FILE2] | --help | "
+            "location file\nusage: brindlewick [--stack FILE] [OPTION...] [FILE1 FILE2] | --help | "
             "--version\n");
 }
 

@@ -90,10 +90,12 @@ TEST(JsonResultTest, TheHandCheckedCase) {
   const std::vector<VariableStats> stats = {hand_checked()};
   EXPECT_EQ(json_result({kStatusDiffer, "", settings, steps, stats}),
             "{\"status\": \"differ\", \"reason\": \"\", \"settings\": {\"abs_tol\": null, "
-            "\"rel_tol\": null, \"nan_equal\": true, \"variables\": [\"O3\"], \"steps\": null, "
+            "\"rel_tol\": null, \"nan_equal\": true, \"variables\": [\"O3\"], \"exclude\": null, "
+            "\"layers\": null, \"tolerances\": null, \"steps\": null, "
             "\"max_reports\": null, \"maps\": null, \"csv\": \"cells \\\"a\\\".csv\", "
             "\"summary\": false, \"exit_on_diff\": false, \"format\": \"standard\"}, "
-            "\"steps\": [[2024033, 0], [2024033, 10000], [2024033, 20000]], \"variables\": [\n  "
+            "\"excluded\": null, \"steps\": [[2024033, 0], [2024033, 10000], [2024033, 20000]], "
+            "\"variables\": [\n  "
             "{\"name\": \"O3\", \"units\": \"ppmV\", \"cells_compared\": 36, \"steps\": 3, "
             "\"cells_differing\": 4, \"nan_against_number\": 1, \"steps_differing\": 1, "
             "\"first_difference\": [2024033, 10000], \"largest_abs\": {\"difference\": 1, "
@@ -101,7 +103,8 @@ TEST(JsonResultTest, TheHandCheckedCase) {
             "\"latitude\": 41, \"longitude\": -100.75, \"value1\": 4, \"value2\": 3}, "
             "\"largest_rel\": {\"difference\": 0.5, \"date\": 2024033, \"time\": 0, \"layer\": 2, "
             "\"column\": 3, \"row\": 1, \"latitude\": 40.5, \"longitude\": -100.75, "
-            "\"value1\": -0.5, \"value2\": -0.25}, \"rms\": 0.19647631}\n], \"totals\": "
+            "\"value1\": -0.5, \"value2\": -0.25}, \"rms\": 0.19647631, \"tolerance\": null, "
+            "\"margin\": null}\n], \"totals\": "
             "{\"variables\": 1, \"variables_differing\": 1, \"cells_compared\": 36, "
             "\"cells_differing\": 4, \"nan_against_number\": 1}}\n");
   const std::string failed = json_result({kStatusFailed, "No \"INFILE2\"\n", Settings{}, {}, {}});

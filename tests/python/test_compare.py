@@ -87,6 +87,22 @@ def test_tolerances_reach_the_tool(sample, monkeypatch, settings, differing):
     assert len(r.rows) == (sum(differing.values()) if settings.get("csv", True) else 0)
 
 
+def test_tolerance_file_exclude_and_layers(sample, tmp_path):
+    """A tolerance file gives each variable its tolerance, and the result its margin; excluded
+    variables are listed as such; layers narrow the comparison."""
+    toml = tmp_path / "tol.toml"
+    toml.write_text('[default]\nabs = 0.5\n[variables]\n"T*" = { abs = 2 }\n')
+    r = kavro.compare(sample / "run1.nc", sample / "run2.nc", sample / "stack.nc",
+                      tolerances=toml, exclude="CLOUD", layers=1)
+    assert {n: v.cells_differing for n, v in r.variables.items()} == {"O3": 0, "NO2": 0,
+                                                                      "TEMP": 2}
+    assert {n: (v.tolerance, v.margin) for n, v in r.variables.items()} == {
+        "O3": ({"abs": 0.5, "rel": 0}, pytest.approx(0.0116 / 0.5, rel=1e-6)),
+        "NO2": ({"abs": 0.5, "rel": 0}, 0), "TEMP": ({"abs": 2, "rel": 0}, 1.375)}
+    assert (r.json["excluded"], r.json["settings"]["layers"]) == (["CLOUD"], [1, 1])
+    assert r.json["settings"]["tolerances"] == str(toml)
+
+
 def test_reports_only_when_asked(sample):
     quiet = kavro.compare(sample / "run1.nc", sample / "run2.nc", sample / "stack.nc")
     assert quiet.reports == ""
@@ -123,39 +139,49 @@ def test_failures_are_results(files, file2, settings, reason):
 
 
 SETTING_CASES = [
-    # keyword, a good value and what the tool is given, a bad value and why it is refused.
-    ("nan_equal", True, "Y", "yes", "True or False"),
-    ("variables", ["O3", "TEMP"], "O3,TEMP", ["O3", "A B"],
-     "variable names of 1 to 16 characters, without blanks or commas"),
-    ("variables", "O3", "O3", [], "variable names of 1 to 16 characters"),
-    ("steps", [(2024033, 10000), "2024-02-02T02:00"], "2024033:010000:2024033:020000",
-     [(2024033, 20000), (2024033, 10000)], "the first step is after the last"),
-    ("steps", ((2024033, 0), (2024033, 0)), "2024033:000000:2024033:000000",
+    # keyword, a good value and what the tool is given (an option, or the library's variable),
+    # a bad value and why it is refused (a wrong type here, a bad text in the tool's words).
+    ("nan_equal", True, "--nan-equal=Y", "yes", "True or False"),
+    ("summary", False, "--summary=N", 1, "True or False"),
+    ("only_common", False, "--only-common=N", 1, "True or False"),
+    ("variables", ["O3", "TEMP"], "--variables=O3,TEMP", ["O3", "A B"],
+     '"O3,A B" is not variable names of at most 16 characters, separated by commas'),
+    ("variables", "O3", "--variables=O3", [], "variable names (a list, or one name)"),
+    ("exclude", ["NO2"], "--exclude=NO2", ["A,B"], "without commas"),
+    ("steps", [(2024033, 10000), "2024-02-02T02:00"], "--steps=2024033:010000/2024-02-02T02:00",
+     [(2024033, 20000), (2024033, 10000)],
+     '"2024033:020000/2024033:010000" has its first step after its last'),
+    ("steps", ((2024033, 0), (2024033, 0)), "--steps=2024033:000000/2024033:000000",
      ((2024033, 0),), "(first, last), each (YYYYDDD, HHMMSS)"),
-    ("abs_tol", 0.5, "0.5", -1, "a number, 0 or more"),
-    ("rel_tol", 1e-3, "0.001", float("nan"), "a number, 0 or more"),
-    ("max_reports", 2, "2", 1.5, "a whole number, 0 or more"),
-    ("maps", ".", ".", "/no/such/folder", "an existing folder this process may write in"),
-    ("only_common", False, "N", 1, "True or False"),
-    ("format", "labelled", "labelled", "long", '"standard" or "labelled"'),
-    ("check_headers", True, "Y", "Y", "True or False"),
-    ("direct_read", False, "N", None, None),
-    ("execution_id", "run 7", "run 7", 7, "a text or a path"),
-    ("scenfile", "scenario.txt", "scenario.txt", ["a"], "a text or a path"),
+    ("steps", "2024-02-02T00:00:2024-02-02T01:00", "--steps=2024-02-02T00:00:2024-02-02T01:00",
+     ("2024-02-02T03", "2024-02-02"), '"2024-02-02T03" is not YYYYDDD:HHMMSS or '
+     'YYYY-MM-DD[Thh:mm[:ss]]'),
+    ("layers", (1, 2), "--layers=1:2", 0, '"0" is not FIRST:LAST, layers from 1'),
+    ("layers", 2, "--layers=2", (1, "2"), "(first, last) or one layer"),
+    ("abs_tol", 0.5, "--abs-tol=0.5", -1, '"-1" is not a number, 0 or more'),
+    ("rel_tol", 1e-3, "--rel-tol=0.001", float("nan"), '"nan" is not a number, 0 or more'),
+    ("max_reports", 2, "--max-reports=2", 1.5, '"1.5" is not a whole number, 0 or more'),
+    ("maps", "/tmp", "--maps=/tmp", 7, "a text or a path"),
+    ("tolerances", "/x/t.toml", "--tolerances=/x/t.toml", ["a"], "a text or a path"),
+    ("format", "labelled", "--format=labelled", "long", '"long" is not labelled or standard'),
+    ("check_headers", True, {"KAVRO_CHECK_HEADERS": "Y"}, "Y", "True or False"),
+    ("direct_read", False, {"KAVRO_DIRECT_READ": "N"}, None, None),
+    ("execution_id", "run 7", {"EXECUTION_ID": "run 7"}, 7, "a text or a path"),
+    ("scenfile", "scenario.txt", {"SCENFILE": "scenario.txt"}, ["a"], "a text or a path"),
 ]
 
 
-@pytest.mark.parametrize("name, good, text, bad, why", SETTING_CASES)
-def test_keyword_settings(name, good, text, bad, why):
-    """Every setting of the tool as a keyword: checked in Python, a bad value refused with a
-    ValueError that names the keyword, before anything runs."""
-    env = _compare.setting_environment({name: good})
-    assert env == {_compare.SETTINGS[name].variable: text}
+@pytest.mark.parametrize("name, good, given, bad, why", SETTING_CASES)
+def test_keyword_settings(name, good, given, bad, why):
+    """Every setting as a keyword: the tool's as options, the library's in the environment; a
+    bad value refused with a ValueError that names the keyword, before anything runs."""
+    env, options = _compare.checked_settings({name: good})
+    assert (env, options) == (({}, [given]) if isinstance(given, str) else (given, []))
     if why is None:
-        assert _compare.setting_environment({name: bad}) == {}
+        assert _compare.checked_settings({name: bad}) == ({}, [])
         return
     with pytest.raises(ValueError) as e:
-        _compare.setting_environment({name: bad})
+        _compare.checked_settings({name: bad})
     assert isinstance(e.value, kavro.SettingError) and e.value.routine == name
     assert str(e.value).startswith(f"{name}={bad!r}: ") and why in str(e.value)
 
@@ -164,24 +190,61 @@ def test_every_setting_has_a_case():
     assert {c[0] for c in SETTING_CASES} == set(_compare.SETTINGS)
 
 
+# A text of each kind that the tool refuses, and its words.
+BAD_TEXT = {
+    "yes_no": ("maybe", '"maybe" is not Y or N'),
+    "tolerance": ("1e", '"1e" is not a number, 0 or more'),
+    "count": ("-2", '"-2" is not a whole number, 0 or more'),
+    "format": ("long", '"long" is not labelled or standard'),
+    "names": ("A,,B", '"A,,B" is not variable names of at most 16 characters, separated by '
+              'commas'),
+    "steps": ("2024-07-01T03", '"2024-07-01T03" is not FIRST:LAST, each YYYYDDD:HHMMSS or '
+              'YYYY-MM-DD[Thh:mm[:ss]]'),
+    "layers": ("2:1", '"2:1" is not FIRST:LAST, layers from 1, the first not after the last'),
+}
+
+
+@pytest.mark.parametrize("row", kavro._kavro.tool_settings(), ids=lambda r: r["option"])
+def test_keywords_follow_the_tools_table(row, tmp_path):
+    """Every row of the tool's own table is a keyword (but the JSON result, the CSV and the exit
+    status, which compare() sets itself), with the tool's option; the tool refuses a bad text
+    with the very words the keyword's refusal gives, quoting the value."""
+    keyword = row["option"].replace("-", "_")
+    if row["env"] in _compare.TAKEN:
+        assert keyword not in _compare.SETTINGS
+        return
+    assert (_compare.SETTINGS[keyword].variable, _compare.SETTINGS[keyword].option) == (
+        row["env"], row["option"])
+    if row["kind"] not in BAD_TEXT:
+        assert kavro._kavro.setting_problem(row["env"], "any/path") == ""
+        return
+    text, why = BAD_TEXT[row["kind"]]
+    assert kavro._kavro.setting_problem(row["env"], text) == why
+    done = subprocess.run([_compare.find_brindlewick(), f"--{row['option']}={text}"],
+                          capture_output=True, text=True, cwd=tmp_path, check=False)
+    assert done.returncode == 2
+    assert done.stderr.startswith(f"brindlewick: --{row['option']}: {why}; usage: ")
+
+
 def test_a_setting_the_tool_lacks_is_refused(files, tmp_path, monkeypatch):
-    """A tool that does not list a setting in its --help would warn of it and go on without
-    it: the setting is refused instead, before the comparison runs."""
+    """The tool's settings travel as options, so a tool older than the package refuses one it
+    lacks instead of going on without it: the comparison fails with the tool's reason."""
     tool = tmp_path / "old_tool"
-    tool.write_text("#!/bin/sh\necho 'BRINDLEWICK_NAN_EQUAL=Y'\nexit 0\n")
+    tool.write_text(f'#!/bin/sh\necho "$@" > {tmp_path}/args\n'
+                    'echo \'brindlewick: unexpected argument "--only-common=Y"\' >&2\nexit 2\n')
     tool.chmod(0o755)
     monkeypatch.setenv("KAVRO_BRINDLEWICK", str(tool))
-    with pytest.raises(kavro.SettingError, match=f"only_common: this brindlewick \\({tool}\\) "
-                       "has no BRINDLEWICK_ONLY_COMMON") as e:
-        kavro.compare(files / "grid.nc", files / "same.nc", files / "stack.nc",
+    r = kavro.compare(files / "grid.nc", files / "same.nc", files / "stack.nc",
                       nan_equal=True, only_common=True)
-    assert e.value.routine == "only_common"
+    assert (r.status, r.exit_status) == ("failed", 2)
+    assert r.reason == 'unexpected argument "--only-common=Y"'
+    assert (tmp_path / "args").read_text() == "--nan-equal=Y --only-common=Y\n"
 
 
 def test_what_cannot_run_raises(files, monkeypatch):
     with pytest.raises(kavro.SettingError, match="unknown setting 'abs_tolerance'"):
         kavro.compare(files / "grid.nc", files / "same.nc", files / "stack.nc", abs_tolerance=1)
-    with pytest.raises(ValueError, match="abs_tol=\\[1\\]: a number, 0 or more"):
+    with pytest.raises(ValueError, match="abs_tol=\\[1\\]: a number"):
         kavro.compare(files / "grid.nc", files / "same.nc", files / "stack.nc", abs_tol=[1])
     monkeypatch.setenv("KAVRO_BRINDLEWICK", str(files / "no_such_tool"))
     with pytest.raises(kavro.CompareError, match="brindlewick could not be run"):
@@ -258,7 +321,8 @@ def test_json_agrees_with_the_csv_and_the_summary(sample, tmp_path):
     assert result["settings"] == {
         "abs_tol": None, "rel_tol": None, "nan_equal": True, "variables": None, "steps": None,
         "max_reports": None, "maps": None, "csv": str(tmp_path / "direct.csv"), "summary": True,
-        "exit_on_diff": False, "format": "standard"}
+        "exit_on_diff": False, "format": "standard", "exclude": None, "layers": None,
+        "tolerances": None}
     assert result["steps"] == [[2024033, t] for t in (0, 10000, 20000, 30000)]
     rows = list(csv.DictReader(io.StringIO(tool_csv)))
     for v in result["variables"]:
