@@ -69,11 +69,15 @@ Optional outputs (none set: reports, log and status as above):
                                settings, steps, per-variable summary, totals
   BRINDLEWICK_ONLY_COMMON=Y    compare only the variables and steps both files hold; list the
                                others instead of ending the run
+  BRINDLEWICK_IGNORE_ATTRIBUTES=A,B  header attributes not compared, beside the dates,
+                               descriptions and history; ALL: none compared; NONE: all
+  BRINDLEWICK_VERDICT_IGNORES=C,D  kinds of difference the verdict leaves out: cells,
+                               steps, variables, grid, header
 A number followed by other text is refused; an unknown BRINDLEWICK_ name is warned of.
 
 Exit status:
   0  every variable and step compared, whether or not cells differ
-  1  with BRINDLEWICK_EXIT_ON_DIFF=Y: every variable and step compared, and cells differ
+  1  with BRINDLEWICK_EXIT_ON_DIFF=Y: cells, steps, variables, grids or headers differ
   2  a file could not be opened, described or read; the files do not fit together; the
      reports could not be written; the arrays could not be allocated; or a bad argument
 The reason a run failed is also written on standard error, as one line; a file that stopped

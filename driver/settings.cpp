@@ -154,6 +154,48 @@ bool Settings::selects(std::string_view vname) const noexcept {
   return std::find(variables.begin(), variables.end(), name) != variables.end();
 }
 
+bool AttributeRule::ignores(std::string_view name) const noexcept {
+  if (all) return true;
+  if (std::find(more.begin(), more.end(), name) != more.end()) return true;
+  return !none && std::find(std::begin(kIgnoredAttributes), std::end(kIgnoredAttributes), name) !=
+                      std::end(kIgnoredAttributes);
+}
+
+bool parse_attribute_rule(std::string_view text, AttributeRule& rule) {
+  AttributeRule r;
+  if (text == "ALL" || text == "NONE") {
+    r.all = text == "ALL";
+    r.none = text == "NONE";
+  } else {
+    for (;;) {
+      const std::size_t comma = text.find(',');
+      const std::string_view name = text.substr(0, comma);
+      if (name.empty() || name.find(' ') != std::string_view::npos) return false;
+      r.more.emplace_back(name);
+      if (comma == std::string_view::npos) break;
+      text.remove_prefix(comma + 1);
+    }
+  }
+  rule = std::move(r);
+  return true;
+}
+
+bool parse_categories(std::string_view text, Categories& categories) noexcept {
+  Categories found = 0;
+  for (;;) {
+    const std::size_t comma = text.find(',');
+    const std::string_view name = text.substr(0, comma);
+    const auto* known = std::find_if(std::begin(kCategories), std::end(kCategories),
+                                     [name](const CategoryName& c) { return c.name == name; });
+    if (known == std::end(kCategories)) return false;
+    found |= bit(known->category);
+    if (comma == std::string_view::npos) break;
+    text.remove_prefix(comma + 1);
+  }
+  categories = found;
+  return true;
+}
+
 bool parse_step_range(std::string_view text, StepRange& range) noexcept {
   StepRange r;
   if (!take_step(text, r.first) || text.empty() || text[0] != ':') return false;
@@ -271,6 +313,12 @@ bool read_settings(Settings& s, Mesg& mesg) noexcept {
          read_path(kJsonSetting, "JSON file of the result", s.json_path, mesg) &&
          read_yes_no(kOnlyCommonSetting, "Compare only what both files hold", s.only_common,
                      mesg) &&
+         read_text(kIgnoreAttributesSetting, "Header attributes not compared",
+                   "ALL, NONE, or attribute names separated by commas", mesg,
+                   [&s](const std::string& v) { return parse_attribute_rule(v, s.attributes); }) &&
+         read_text(kVerdictIgnoresSetting, "Differences the verdict leaves out",
+                   "cells, steps, variables, grid or header, separated by commas", mesg,
+                   [&s](const std::string& v) { return parse_categories(v, s.verdict_ignores); }) &&
          check_maps_dir(s.maps_dir, mesg) && check_new_path(s.csv_path, "CSV file", mesg) &&
          check_json_path(s.json_path, mesg);
 }

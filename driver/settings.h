@@ -28,12 +28,19 @@ inline constexpr std::string_view kStepsSetting = "BRINDLEWICK_STEPS";
 inline constexpr std::string_view kNanEqualSetting = "BRINDLEWICK_NAN_EQUAL";
 inline constexpr std::string_view kJsonSetting = "BRINDLEWICK_JSON";
 inline constexpr std::string_view kOnlyCommonSetting = "BRINDLEWICK_ONLY_COMMON";
+inline constexpr std::string_view kIgnoreAttributesSetting = "BRINDLEWICK_IGNORE_ATTRIBUTES";
+inline constexpr std::string_view kVerdictIgnoresSetting = "BRINDLEWICK_VERDICT_IGNORES";
 
 // Every setting of the tool, for the check of the names in the environment.
 inline constexpr std::string_view kKnownSettings[] = {
-    kSummarySetting,  kMapsSetting,   kCsvSetting,       kExitOnDiffSetting, kMaxReportsSetting,
-    kAbsTolSetting,   kRelTolSetting, kFormatSetting,    kVariablesSetting,  kStepsSetting,
-    kNanEqualSetting, kJsonSetting,   kOnlyCommonSetting};
+    kSummarySetting,       kMapsSetting,
+    kCsvSetting,           kExitOnDiffSetting,
+    kMaxReportsSetting,    kAbsTolSetting,
+    kRelTolSetting,        kFormatSetting,
+    kVariablesSetting,     kStepsSetting,
+    kNanEqualSetting,      kJsonSetting,
+    kOnlyCommonSetting,    kIgnoreAttributesSetting,
+    kVerdictIgnoresSetting};
 
 // The exit status of a completed run in which cells differ, with BRINDLEWICK_EXIT_ON_DIFF.
 inline constexpr int kExitDifferences = 1;
@@ -58,6 +65,39 @@ struct StepRange {
   }
 };
 
+// What the verdict weighs: the kinds of difference between two files, one bit each.
+enum class Category : unsigned {
+  cells = 1U << 0,      // cells whose values differ
+  steps = 1U << 1,      // steps only one file holds
+  variables = 1U << 2,  // variables only one file holds
+  grid = 1U << 3,       // grids that lie differently
+  header = 1U << 4,     // header attributes that differ
+};
+// The categories in the order they are named, with their names.
+struct CategoryName {
+  Category category;
+  std::string_view name;
+};
+inline constexpr CategoryName kCategories[] = {{Category::cells, "cells"},
+                                               {Category::steps, "steps"},
+                                               {Category::variables, "variables"},
+                                               {Category::grid, "grid"},
+                                               {Category::header, "header"}};
+using Categories = unsigned;
+constexpr Categories bit(Category c) noexcept { return static_cast<Categories>(c); }
+
+// The header attributes left out of the comparison: by default those that differ between any
+// two runs by nature (dates and times of creation and writing, descriptions, history, the
+// program and run that wrote the file).
+inline constexpr std::string_view kIgnoredAttributes[] = {
+    "CDATE", "CTIME", "WDATE", "WTIME", "FILEDESC", "HISTORY", "EXEC_ID", "UPNAM"};
+struct AttributeRule {
+  bool none = false;              // NONE: every attribute compared, the default ones too
+  bool all = false;               // ALL: no attribute compared
+  std::vector<std::string> more;  // named ones, ignored beside the default ones
+  bool ignores(std::string_view name) const noexcept;
+};
+
 struct Settings {
   bool summary = false;
   std::string maps_dir;   // empty: no maps
@@ -72,6 +112,8 @@ struct Settings {
   bool nan_equal = false;  // NaN against NaN not reported
   // Only the variables and steps both files hold are compared; the others are listed.
   bool only_common = false;
+  AttributeRule attributes;        // BRINDLEWICK_IGNORE_ATTRIBUTES
+  Categories verdict_ignores = 0;  // BRINDLEWICK_VERDICT_IGNORES
 
   // Whether any setting changes what the comparison does beyond today's reports. The choice
   // of variables and steps only narrows what is compared.
@@ -99,6 +141,13 @@ std::string tolerance_line(const Tolerance& tol);
 // BRINDLEWICK_STEPS's value, "YYYYDDD:HHMMSS:YYYYDDD:HHMMSS": false unless it is exactly that
 // (times 0 to 235959, the first not after the last).
 bool parse_step_range(std::string_view text, StepRange& range) noexcept;
+
+// BRINDLEWICK_IGNORE_ATTRIBUTES's value: ALL, NONE, or attribute names separated by commas.
+bool parse_attribute_rule(std::string_view text, AttributeRule& rule);
+
+// BRINDLEWICK_VERDICT_IGNORES's value: category names (cells, steps, variables, grid, header)
+// separated by commas.
+bool parse_categories(std::string_view text, Categories& categories) noexcept;
 
 // BRINDLEWICK_VARIABLES's value: names separated by commas, none empty or longer than 16
 // characters. False for anything else.
