@@ -47,6 +47,12 @@ int step_length(int tstep) noexcept {
                                                   : std::abs(tstep);
 }
 
+std::string named_path(std::string_view lname) {
+  const std::string name(kavro::trimmed(lname));
+  const char* value = std::getenv(name.c_str());
+  return value == nullptr ? name : std::string(kavro::trimmed(value));
+}
+
 int Described::find(std::string_view vname) const noexcept {
   const std::string_view name = kavro::trimmed(vname);
   for (std::size_t v = 0; v < variables.size(); ++v) {
@@ -58,8 +64,7 @@ int Described::find(std::string_view vname) const noexcept {
 Described describe_record(std::string_view lname) {
   Described d;
   d.lname = std::string(kavro::trimmed(lname));
-  const char* value = std::getenv(d.lname.c_str());
-  d.path = value == nullptr ? d.lname : std::string(kavro::trimmed(value));
+  d.path = named_path(d.lname);
   d.shape = {BDESC3.FTYPE3D, BDESC3.NCOLS3D, BDESC3.NROWS3D, BDESC3.NLAYS3D};
   GridPlace& g = d.place;
   g.GDTYP3D = BDESC3.GDTYP3D;

@@ -53,6 +53,10 @@ struct Described {
 // the run reads the record.
 Described describe_record(std::string_view lname);
 
+// What the logical name LNAME stands for: its value, or the file of that name in the working
+// directory when it is unset.
+std::string named_path(std::string_view lname);
+
 // A negative step marks a file that keeps its two latest steps in turn; its steps still
 // advance in time, by the step's magnitude.
 int step_length(int tstep) noexcept;

@@ -92,9 +92,9 @@ bool Comparison::write_json(std::string_view status, std::string_view reason,
   if (settings_.json_path.empty() || json_tried_) return true;
   json_tried_ = true;
   const std::vector<StepTime> steps = compared_steps();
-  const RunFiles files{infile1_.path.empty() ? std::string(INFILE1.trimmed()) : infile1_.path,
-                       infile2_.path.empty() ? std::string(INFILE2.trimmed()) : infile2_.path,
-                       source_ == LocationSource::kGrid ? std::string() : stack_.path};
+  const RunFiles files{
+      named_path(INFILE1.trimmed()), named_path(INFILE2.trimmed()),
+      source_ == LocationSource::kGrid ? std::string() : named_path(STACK1.trimmed())};
   const std::string text = json_result(
       {status, reason, settings_, steps, variables, files, planned_ ? &plan_ : nullptr, verdict});
   std::FILE* f = std::fopen(settings_.json_path.c_str(), "wx");

@@ -7,11 +7,11 @@ namespace {
 
 std::string count_text(std::uint64_t n) { return std::to_string(n); }
 
-// "A", "A and B", "A, B, and C".
-std::string joined(const std::vector<std::string>& parts) {
+// "A", "A LAST B", "A, B LAST C".
+std::string joined(const std::vector<std::string>& parts, std::string_view last) {
   std::string out;
   for (std::size_t i = 0; i < parts.size(); ++i) {
-    if (i > 0) out += parts.size() == 2 ? " and " : (i + 1 == parts.size() ? ", and " : ", ");
+    if (i > 0) out += i + 1 == parts.size() ? last : ", ";
     out += parts[i];
   }
   return out;
@@ -38,13 +38,14 @@ std::string header_phrase(const Plan& plan) {
   if (plan.header.size() != 1) return count_text(plan.header.size()) + " header attributes differ";
   const HeaderDifference& d = plan.header.front();
   if (d.variable.empty()) return d.attribute + " differs";
-  return "the " + d.attribute + " of " + d.variable + " differ";
+  return "the " + d.attribute + " of " + d.variable +
+         (d.attribute == "units" ? " differ" : " differs");
 }
 
 std::string grid_phrase(const Plan& plan) {
   std::vector<std::string> what;
   for (const GridDifference& d : plan.grid) what.push_back(d.what);
-  return "the grids differ in " + joined(what);
+  return "the grids differ in " + joined(what, " and ");
 }
 
 }  // namespace
@@ -110,12 +111,12 @@ std::string verdict_line(const Verdict& verdict, const Plan& plan,
   const bool cells = holds(Category::cells);
   std::string line =
       cells ? cells_text(stats) : (others.empty() ? "no differences" : "no cell differs");
-  if (!others.empty()) line += (cells ? "; and " : "; but ") + joined(others);
+  if (!others.empty()) line += (cells ? "; and " : "; but ") + joined(others, ", and ");
   const Categories left_out = verdict.found & verdict.excluded;
   if (left_out != 0) {
     std::vector<std::string> names;
     for (const std::string_view n : category_names(left_out)) names.emplace_back(n);
-    line += " (not counted: " + joined(names) + ")";
+    line += " (not counted: " + joined(names, " and ") + ")";
   }
   return line;
 }
