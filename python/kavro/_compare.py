@@ -25,6 +25,8 @@ from . import _build_info, _errors, _file
 IDENTICAL = "identical"
 DIFFER = "differ"
 FAILED = "failed"
+# The kinds of difference a verdict weighs, in the tool's order.
+CATEGORIES = ("cells", "steps", "variables", "grid", "header")
 
 # The CSV's columns (the tool's header line) and their types in the structured array.
 CSV_DTYPE = numpy.dtype([
@@ -116,6 +118,31 @@ def text(name, value) -> str:
     return os.fspath(value)
 
 
+def name_list(name, value, known=None, words=()) -> str:
+    """Names separated by commas (a list, or one name); with KNOWN only those; WORDS stand
+    alone."""
+    if isinstance(value, str) and value in words:
+        return value
+    names = [value] if isinstance(value, str) else value
+    try:
+        names = list(names)
+    except TypeError:
+        raise bad(name, value, "names (a list, or one name)") from None
+    if not names or not all(isinstance(n, str) and n and not set(n) & set(" ,") for n in names):
+        raise bad(name, value, "names without blanks or commas")
+    if known is not None and not set(names) <= set(known):
+        raise bad(name, value, "some of " + ", ".join(known))
+    return ",".join(names)
+
+
+def attribute_list(name, value) -> str:
+    return name_list(name, value, words=("ALL", "NONE"))
+
+
+def category_list(name, value) -> str:
+    return name_list(name, value, known=CATEGORIES)
+
+
 def report_format(name, value) -> str:
     if value not in ("standard", "labelled"):
         raise bad(name, value, '"standard" or "labelled"')
@@ -139,6 +166,8 @@ SETTINGS = {
     "maps": Setting("BRINDLEWICK_MAPS", folder),
     "only_common": Setting("BRINDLEWICK_ONLY_COMMON", yes_no),
     "format": Setting("BRINDLEWICK_FORMAT", report_format),
+    "ignore_attributes": Setting("BRINDLEWICK_IGNORE_ATTRIBUTES", attribute_list),
+    "verdict_ignores": Setting("BRINDLEWICK_VERDICT_IGNORES", category_list),
     "check_headers": Setting("KAVRO_CHECK_HEADERS", yes_no),
     "direct_read": Setting("KAVRO_DIRECT_READ", yes_no),
     "execution_id": Setting("EXECUTION_ID", text),
@@ -184,6 +213,37 @@ class Cell:
 
 
 @dataclasses.dataclass(frozen=True)
+class StepFigures:
+    """One step of a differing variable: cells differing, largest |difference|, RMS."""
+
+    date: int
+    time: int
+    cells_differing: int
+    max_abs_difference: Optional[float]
+    rms: Optional[float]
+
+
+@dataclasses.dataclass(frozen=True)
+class GridDifference:
+    """How the grids lie differently: what ("origin", "cell size", "projection", "name") and
+    both files' values as the log shows them."""
+
+    what: str
+    file1: str
+    file2: str
+
+
+@dataclasses.dataclass(frozen=True)
+class HeaderDifference:
+    """A header attribute that differs; variable is None for the file's own attributes."""
+
+    attribute: str
+    variable: Optional[str]
+    file1: str
+    file2: str
+
+
+@dataclasses.dataclass(frozen=True)
 class VariableSummary:
     """The tool's summary of one variable."""
 
@@ -200,6 +260,8 @@ class VariableSummary:
     max_rel_difference: Optional[float]
     max_rel_at: Optional[Cell]
     rms: float
+    # Per step compared, for a variable with differing cells; None otherwise.
+    series: Optional[List[StepFigures]] = None
 
 
 @dataclasses.dataclass(frozen=True)
@@ -240,6 +302,18 @@ class CompareResult:
     # The tool's JSON result as read (settings in force, steps compared, totals); {} when the
     # tool wrote none (a run that failed before reading its settings).
     json: Dict[str, Any] = dataclasses.field(default_factory=dict, compare=False, repr=False)
+    # The kinds of difference that made the verdict "differ" (of CATEGORIES), those the
+    # settings left out (verdict_ignores) and, of those, the ones found.
+    categories: Tuple[str, ...] = ()
+    excluded: Tuple[str, ...] = ()
+    not_counted: Tuple[str, ...] = ()
+    # What only one file holds and was not compared: variable names and (YYYYDDD, HHMMSS).
+    variables_only_in_file1: Tuple[str, ...] = ()
+    variables_only_in_file2: Tuple[str, ...] = ()
+    steps_only_in_file1: Tuple[Tuple[int, int], ...] = ()
+    steps_only_in_file2: Tuple[Tuple[int, int], ...] = ()
+    grid_differences: Tuple[GridDifference, ...] = ()
+    header_differences: Tuple[HeaderDifference, ...] = ()
 
     @property
     def steps(self) -> List[Tuple[int, int]]:
@@ -247,7 +321,10 @@ class CompareResult:
         return [tuple(s) for s in self.json.get("steps", [])]
 
     @property
-    def cells_differing(self) -> int:
+    def cells_differing(self) -> Optional[int]:
+        """The cells differing over every variable; None for a comparison that failed."""
+        if self.status == FAILED:
+            return None
         return sum(v.cells_differing for v in self.variables.values())
 
     @property
@@ -363,7 +440,10 @@ def compare(file1, file2, stack=None, *, timeout: Optional[float] = None,
     a difference), variables (names to compare), steps ((first, last), each (YYYYDDD, HHMMSS),
     a datetime or ISO text), abs_tol, rel_tol (tolerances), max_reports (reports kept in
     result.reports; default none), maps (folder for difference maps), only_common, format
-    ("labelled" reports), check_headers, direct_read (True/False), execution_id, scenfile,
+    ("labelled" reports), ignore_attributes (header attributes not compared beside the dates
+    and descriptions: names, "ALL" or "NONE"), verdict_ignores (kinds of difference the
+    verdict leaves out, of CATEGORIES), check_headers, direct_read (True/False), execution_id,
+    scenfile,
     names (extra logical names), csv (False: no rows, for pairs with millions of differing
     cells; the summaries still count them). A bad value raises SettingError (a ValueError)
     naming the keyword, before the tool runs.
@@ -403,13 +483,13 @@ def compare(file1, file2, stack=None, *, timeout: Optional[float] = None,
             raise CompareError(f"brindlewick ended with status {done.returncode} but wrote no "
                                "CSV", "compare")
         return CompareResult(*names, result["status"], done.returncode, result["reason"],
-                             summaries(result), rows, log, reports, result)
+                             summaries(result), rows, log, reports, result, **verdict_of(result))
     reason = (result or {}).get("reason") or tool_said(done.stderr)
     if done.returncode < 0:
         reason = reason or f"brindlewick ended by signal {-done.returncode}"
     return CompareResult(*names, FAILED, done.returncode,
                          reason or f"brindlewick exit status {done.returncode}", {}, [], log,
-                         reports, result or {})
+                         reports, result or {}, **verdict_of(result or {}))
 
 
 def tool_said(stderr: bytes) -> str:
@@ -434,6 +514,31 @@ def read_json(path: str) -> Optional[Dict[str, Any]]:
     return data
 
 
+def verdict_of(result: Dict[str, Any]) -> Dict[str, Any]:
+    """The verdict's typed fields of a JSON result; empty ones for a result without them."""
+    missing = result.get("not_compared", {})
+    return dict(
+        categories=tuple(result.get("categories", ())),
+        excluded=tuple(result.get("excluded", ())),
+        not_counted=tuple(result.get("not_counted", ())),
+        variables_only_in_file1=tuple(missing.get("variables_only_in_file1", ())),
+        variables_only_in_file2=tuple(missing.get("variables_only_in_file2", ())),
+        steps_only_in_file1=tuple(tuple(s) for s in missing.get("steps_only_in_file1", ())),
+        steps_only_in_file2=tuple(tuple(s) for s in missing.get("steps_only_in_file2", ())),
+        grid_differences=tuple(GridDifference(g["what"], g["file1"], g["file2"])
+                               for g in result.get("grid", ())),
+        header_differences=tuple(HeaderDifference(h["attribute"], h["variable"], h["file1"],
+                                                  h["file2"]) for h in result.get("header", ())),
+    )
+
+
+def series_of(v: Dict[str, Any]) -> Optional[List[StepFigures]]:
+    if v.get("series") is None:
+        return None
+    return [StepFigures(f["date"], f["time"], f["cells_differing"], f["largest_abs"], f["rms"])
+            for f in v["series"]]
+
+
 def cell_of(e: Optional[Dict[str, Any]]) -> Optional[Cell]:
     if e is None:
         return None
@@ -454,7 +559,7 @@ def summaries(result: Dict[str, Any]) -> Dict[str, VariableSummary]:
             max_abs_difference=None if v["largest_abs"] is None else v["largest_abs"]["difference"],
             max_abs_at=cell_of(v["largest_abs"]),
             max_rel_difference=None if v["largest_rel"] is None else v["largest_rel"]["difference"],
-            max_rel_at=cell_of(v["largest_rel"]), rms=v["rms"])
+            max_rel_at=cell_of(v["largest_rel"]), rms=v["rms"], series=series_of(v))
     return out
 
 

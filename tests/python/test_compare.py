@@ -70,6 +70,39 @@ def test_identical_files(files):
     assert "Normal Completion of program Brindlewick" in r.log
 
 
+@pytest.mark.parametrize("file2, settings, status, fields", [
+    ("same.nc", {}, "identical", {"categories": ()}),
+    ("fewer_steps.nc", {}, "differ", {
+        "categories": ("steps",), "steps_only_in_file1": ((2024033, 20000),)}),
+    ("fewer_vars.nc", {}, "differ", {
+        "categories": ("variables",), "variables_only_in_file1": ("COUNT",)}),
+    ("shifted.nc", {}, "differ", {"categories": ("grid",), "grid_differences": (
+        _compare.GridDifference("origin", "(-30000, -24000)", "(-18000, -24000)"),
+        _compare.GridDifference("projection", "type 2 angles (30, 60, -90) centre (-90, 40)",
+                                "type 2 angles (33, 60, -90) centre (-90, 40)"))}),
+    ("units.nc", {}, "differ", {"categories": ("header",), "header_differences": (
+        _compare.HeaderDifference("VGTOP", None, "5000", "10000"),
+        _compare.HeaderDifference("units", "O3", "ppmV", "ppbV"))}),
+    ("units.nc", {"verdict_ignores": ["header"]}, "identical", {
+        "categories": (), "excluded": ("header",), "not_counted": ("header",)}),
+    ("units.nc", {"ignore_attributes": ["units", "VGTOP"]}, "identical", {"categories": ()}),
+])
+def test_every_kind_of_difference(files, file2, settings, status, fields):
+    """Files that differ in one kind only (steps, variables, grid, header) differ, with the
+    kind named; the settings may leave kinds or attributes out."""
+    r = kavro.compare(files / "grid.nc", files / file2, files / "stack.nc", **settings)
+    assert (r.status, r.exit_status, r.cells_differing) == (
+        status, 0 if status == "identical" else 1, 0), r.reason
+    for name, value in fields.items():
+        assert getattr(r, name) == value, name
+    assert r.json["schema_version"] == 2
+    assert r.json["files"] == {"file1": str(files / "grid.nc"), "file2": str(files / file2),
+                               "stack": str(files / "stack.nc")}
+    # The steps listed are those compared.
+    assert r.steps == [(2024033, 0), (2024033, 10000)] + (
+        [] if file2 == "fewer_steps.nc" else [(2024033, 20000)])
+
+
 @pytest.mark.parametrize("settings, differing", [
     # O3's 0.0116 is within 0.5; TEMP's 2.75 and its NaN against a number are not; NaN
     # against NaN is never reported once a tolerance is set.
@@ -142,6 +175,9 @@ SETTING_CASES = [
     ("direct_read", False, "N", None, None),
     ("execution_id", "run 7", "run 7", 7, "a text or a path"),
     ("scenfile", "scenario.txt", "scenario.txt", ["a"], "a text or a path"),
+    ("ignore_attributes", ["units", "VGTOP"], "units,VGTOP", ["a b"], "names without blanks"),
+    ("ignore_attributes", "ALL", "ALL", 3, "names (a list, or one name)"),
+    ("verdict_ignores", ["header", "grid"], "header,grid", ["colour"], "some of cells, steps"),
 ]
 
 
@@ -258,7 +294,8 @@ def test_json_agrees_with_the_csv_and_the_summary(sample, tmp_path):
     assert result["settings"] == {
         "abs_tol": None, "rel_tol": None, "nan_equal": True, "variables": None, "steps": None,
         "max_reports": None, "maps": None, "csv": str(tmp_path / "direct.csv"), "summary": True,
-        "exit_on_diff": False, "format": "standard"}
+        "exit_on_diff": False, "format": "standard", "only_common": False,
+        "ignore_attributes": [], "verdict_ignores": []}
     assert result["steps"] == [[2024033, t] for t in (0, 10000, 20000, 30000)]
     rows = list(csv.DictReader(io.StringIO(tool_csv)))
     for v in result["variables"]:
