@@ -141,6 +141,24 @@ TEST(JsonResultTest, TheHandCheckedCase) {
   EXPECT_NE(failed.find("\"variables\": [], \"totals\": {\"variables\": 0,"), std::string::npos);
 }
 
+// The table for the terminal: where the largest difference is, the RMS and the first step
+// that differs, in aligned columns.
+TEST(TerminalTableTest, TheHandCheckedCase) {
+  VariableStats same;
+  same.name = "NO2";
+  same.vtype = kavro::XQREAL;
+  const std::vector<VariableStats> all = {hand_checked(), same};
+  const std::vector<std::string> expected = {
+      "variable  compared  differing  largest |diff|              at  layer  col,row     "
+      "lat,lon         RMS  first differing",
+      "O3              36          4               1  2024033:010000      2      3,2  "
+      "41,-100.75  0.19647631   2024033:010000",
+      "NO2              0          0            none               -      -        -           "
+      "-           0                -",
+  };
+  EXPECT_EQ(terminal_table(all), expected);
+}
+
 // Without differences and without units; INTEGER values as integers.
 TEST(SummaryBlockTest, NoDifferences) {
   VariableStats s;

@@ -247,3 +247,70 @@ TEST(PlanTest, StepsAndVariablesOnlyOneFileHolds) {
 }
 
 }  // namespace
+
+namespace {
+
+using brindlewick::bit;
+using brindlewick::Category;
+
+// The verdict line from the plan alone: each kind's phrase, several joined, the kinds left out
+// named.
+TEST(VerdictLineTest, PhrasesOfEachKind) {
+  struct Case {
+    std::function<void(brindlewick::Plan&)> fill;
+    brindlewick::Categories excluded;
+    std::string line;
+  };
+  const std::vector<Case> table = {
+      {[](brindlewick::Plan&) {}, 0, "no differences"},
+      {[](brindlewick::Plan& p) {
+         p.steps_in_2 = 4;
+         p.steps_only_in_2 = {{2024033, 30000}};
+       },
+       0, "no cell differs; but INFILE1 lacks 1 of INFILE2's 4 steps"},
+      {[](brindlewick::Plan& p) {
+         p.only_in_2 = {"A", "B"};
+       },
+       0, "no cell differs; but INFILE1 lacks 2 of INFILE2's variables"},
+      {[](brindlewick::Plan& p) {
+         p.only_in_1 = {"A"};
+         p.grid = {{"cell size", "(1, 1)", "(2, 2)"}};
+         p.header = {{"VGTOP", "", "1", "2"}};
+       },
+       0,
+       "no cell differs; but INFILE2 lacks INFILE1's variable A, the grids differ in cell size, "
+       "and VGTOP differs"},
+      {[](brindlewick::Plan& p) {
+         p.only_in_1 = {"A"};
+         p.grid = {{"name", "\"A\"", "\"B\""}};
+       },
+       bit(Category::grid) | bit(Category::variables),
+       "no differences (not counted: variables and grid)"},
+  };
+  for (const Case& c : table) {
+    brindlewick::Plan plan;
+    c.fill(plan);
+    const brindlewick::Verdict v = brindlewick::verdict_of(plan, {}, c.excluded);
+    EXPECT_EQ(brindlewick::verdict_line(v, plan, {}), c.line);
+    EXPECT_EQ(v.differ(), c.line.starts_with("no cell differs"));
+  }
+}
+
+// The settings that shape the verdict: attribute names, ALL and NONE; kinds by name.
+TEST(VerdictSettingsTest, ParsesAttributesAndKinds) {
+  brindlewick::AttributeRule rule;
+  ASSERT_TRUE(brindlewick::parse_attribute_rule("units,VGTOP", rule));
+  EXPECT_TRUE(rule.ignores("units") && rule.ignores("CDATE") && !rule.ignores("VGLVLS"));
+  ASSERT_TRUE(brindlewick::parse_attribute_rule("NONE", rule));
+  EXPECT_FALSE(rule.ignores("CDATE"));
+  ASSERT_TRUE(brindlewick::parse_attribute_rule("ALL", rule));
+  EXPECT_TRUE(rule.ignores("units"));
+  EXPECT_FALSE(brindlewick::parse_attribute_rule("units,", rule));
+  brindlewick::Categories kinds = 0;
+  ASSERT_TRUE(brindlewick::parse_categories("header,grid", kinds));
+  EXPECT_EQ(kinds, bit(Category::header) | bit(Category::grid));
+  EXPECT_FALSE(brindlewick::parse_categories("header,colour", kinds));
+  EXPECT_FALSE(brindlewick::parse_categories("", kinds));
+}
+
+}  // namespace
