@@ -146,6 +146,17 @@ bool take_step(std::string_view& text, StepTime& t) noexcept {
          t.jtime / 100 % 100 < 60;
 }
 
+// Hands each of the names TEXT separates by commas to TAKE, which may refuse one.
+template <typename Take>
+bool each_name(std::string_view text, Take take) {
+  for (;;) {
+    const std::size_t comma = text.find(',');
+    if (!take(text.substr(0, comma))) return false;
+    if (comma == std::string_view::npos) return true;
+    text.remove_prefix(comma + 1);
+  }
+}
+
 }  // namespace
 
 bool Settings::selects(std::string_view vname) const noexcept {
@@ -167,14 +178,12 @@ bool parse_attribute_rule(std::string_view text, AttributeRule& rule) {
     r.all = text == "ALL";
     r.none = text == "NONE";
   } else {
-    for (;;) {
-      const std::size_t comma = text.find(',');
-      const std::string_view name = text.substr(0, comma);
+    const bool named = each_name(text, [&r](std::string_view name) {
       if (name.empty() || name.find(' ') != std::string_view::npos) return false;
       r.more.emplace_back(name);
-      if (comma == std::string_view::npos) break;
-      text.remove_prefix(comma + 1);
-    }
+      return true;
+    });
+    if (!named) return false;
   }
   rule = std::move(r);
   return true;
@@ -182,18 +191,15 @@ bool parse_attribute_rule(std::string_view text, AttributeRule& rule) {
 
 bool parse_categories(std::string_view text, Categories& categories) noexcept {
   Categories found = 0;
-  for (;;) {
-    const std::size_t comma = text.find(',');
-    const std::string_view name = text.substr(0, comma);
+  const bool named = each_name(text, [&found](std::string_view name) {
     const auto* known = std::find_if(std::begin(kCategories), std::end(kCategories),
                                      [name](const CategoryName& c) { return c.name == name; });
     if (known == std::end(kCategories)) return false;
     found |= bit(known->category);
-    if (comma == std::string_view::npos) break;
-    text.remove_prefix(comma + 1);
-  }
-  categories = found;
-  return true;
+    return true;
+  });
+  if (named) categories = found;
+  return named;
 }
 
 bool parse_step_range(std::string_view text, StepRange& range) noexcept {

@@ -63,6 +63,26 @@ void pad_left(std::string& s, std::size_t width) {
   if (s.size() < width) s.insert(0, width - s.size(), ' ');
 }
 
+// ROWS as lines into OUT, GAP between columns as wide as their widest entry: the first column
+// left-aligned, the others right-aligned.
+template <std::size_t N>
+void append_aligned(std::vector<std::array<std::string, N>>& rows, std::string_view gap,
+                    std::vector<std::string>& out) {
+  std::array<std::size_t, N> width{};
+  for (const auto& r : rows) {
+    for (std::size_t c = 0; c < N; ++c) width[c] = std::max(width[c], r[c].size());
+  }
+  for (auto& r : rows) {
+    pad_right(r[0], width[0]);
+    std::string line = r[0];
+    for (std::size_t c = 1; c < N; ++c) {
+      pad_left(r[c], width[c]);
+      line.append(gap).append(r[c]);
+    }
+    out.push_back(line);
+  }
+}
+
 }  // namespace
 
 void VariableStats::begin_step(std::uint64_t cells) noexcept {
@@ -158,20 +178,8 @@ std::vector<std::string> summary_table(std::span<const VariableStats> all) {
                     s.largest_abs.found ? value_text(s.largest_abs.measure, real_type) : "none",
                     value_text(s.rms(), real_type)});
   }
-  std::array<std::size_t, 4> width{};
-  for (const Row& r : rows) {
-    for (std::size_t c = 0; c < r.size(); ++c) width[c] = std::max(width[c], r[c].size());
-  }
   std::vector<std::string> out = {"", "Summary of all variables"};
-  for (Row& r : rows) {
-    pad_right(r[0], width[0]);
-    std::string line = r[0];
-    for (std::size_t c = 1; c < r.size(); ++c) {
-      pad_left(r[c], width[c]);
-      line += "   " + r[c];
-    }
-    out.push_back(line);
-  }
+  append_aligned(rows, "   ", out);
   return out;
 }
 
@@ -204,20 +212,8 @@ std::vector<std::string> terminal_table(std::span<const VariableStats> all) {
     r[9] = s.steps_differing > 0 ? date_time_text(s.first_jdate, s.first_jtime) : "-";
     rows.push_back(r);
   }
-  std::array<std::size_t, 10> width{};
-  for (const Row& r : rows) {
-    for (std::size_t c = 0; c < r.size(); ++c) width[c] = std::max(width[c], r[c].size());
-  }
   std::vector<std::string> out;
-  for (Row& r : rows) {
-    pad_right(r[0], width[0]);
-    std::string line = r[0];
-    for (std::size_t c = 1; c < r.size(); ++c) {
-      pad_left(r[c], width[c]);
-      line += "  " + r[c];
-    }
-    out.push_back(line);
-  }
+  append_aligned(rows, "  ", out);
   return out;
 }
 
