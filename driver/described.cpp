@@ -40,6 +40,23 @@ std::string lines_text(const Lines& lines) {
   return s;
 }
 
+// A netCDF file's attributes beyond those its description carries (none for other kinds).
+void add_undescribed(Described& d) {
+  kavro::HeaderAttributes found;
+  if (!kavro::header_attributes(d.lname, found)) return;
+  for (const kavro::HeaderAttribute& a : found.global) {
+    if (!a.described) d.attributes.push_back({a.name, a.value});
+  }
+  for (const kavro::VariableAttributes& v : found.variables) {
+    const int k = d.find(v.variable);
+    if (k < 0) continue;
+    for (const kavro::HeaderAttribute& a : v.attributes) {
+      if (!a.described)
+        d.variables[static_cast<std::size_t>(k)].attributes.push_back({a.name, a.value});
+    }
+  }
+}
+
 }  // namespace
 
 int step_length(int tstep) noexcept {
@@ -113,6 +130,7 @@ Described describe_record(std::string_view lname) {
       {"WDATE", integer_text(BDESC3.WDATE3D)},
       {"WTIME", integer_text(BDESC3.WTIME3D)},
   };
+  add_undescribed(d);
   return d;
 }
 

@@ -103,6 +103,14 @@ const std::vector<VerdictCase>& cases() {
        1,
        "36 cells differ in 1 variable; and INFILE2 lacks 6 of INFILE1's 12 steps\n",
        "[\"cells\", \"steps\"]"},
+      {"own attribute",
+       [](FixtureSpec& s) { s.override_attr("source", kavro_test::RawAttr::chars("model B")); },
+       {},
+       1,
+       "no cell differs; but source differs\n"
+       "  Header attribute \"source\" differs: \"INFILE1\" \"(absent)\", \"INFILE2\" \"model "
+       "B\"\n",
+       "[\"header\"]"},
       // What the settings leave out: the header's kinds not counted, an attribute ignored, the
       // dates and descriptions ignored by default.
       {"header not counted",
