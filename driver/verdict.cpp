@@ -20,8 +20,11 @@ std::string joined(const std::vector<std::string>& parts, std::string_view last)
 // "INFILE2 lacks 6 of INFILE1's 12 steps".
 std::string lacks(std::string_view lacking, std::string_view holder, std::size_t n, std::size_t of,
                   std::string_view things) {
+  // "1 step", "12 steps".
+  std::string counted = count_text(of) + " " + std::string(things);
+  if (of == 1 && counted.ends_with('s')) counted.pop_back();
   return std::string(lacking) + " lacks " + count_text(n) + " of " + std::string(holder) + "'s " +
-         count_text(of) + " " + std::string(things);
+         counted;
 }
 
 // "INFILE2 lacks INFILE1's variable NO2", or how many it lacks.
