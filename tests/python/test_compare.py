@@ -103,6 +103,36 @@ def test_every_kind_of_difference(files, file2, settings, status, fields):
         [] if file2 == "fewer_steps.nc" else [(2024033, 20000)])
 
 
+# The JSON result's keys, in the order the manual page lists them (schema_version 2).
+SCHEMA = ["schema_version", "status", "reason", "categories", "not_counted", "excluded", "files",
+          "settings", "steps", "not_compared", "grid", "header", "variables", "totals"]
+VARIABLE_KEYS = ["name", "units", "cells_compared", "steps", "cells_differing",
+                 "nan_against_number", "steps_differing", "first_difference", "largest_abs",
+                 "largest_rel", "rms", "series"]
+
+
+@pytest.mark.parametrize("file2, status", [
+    ("diff.nc", "differ"), ("same.nc", "identical"), ("missing.nc", "failed")])
+def test_json_schema(files, file2, status):
+    """Every run's result has the documented keys in the documented order, whatever its
+    status; a differing variable has a series per step compared."""
+    r = kavro.compare(files / "grid.nc", files / file2, files / "stack.nc")
+    assert (r.status, list(r.json)) == (status, SCHEMA)
+    assert r.json["schema_version"] == 2
+    assert list(r.json["not_compared"]) == ["variables_only_in_file1", "variables_only_in_file2",
+                                            "steps_only_in_file1", "steps_only_in_file2"]
+    for v in r.json["variables"]:
+        assert list(v) == VARIABLE_KEYS
+        differing = v["cells_differing"] > 0
+        assert (v["series"] is not None) == differing
+        if differing:
+            assert [(f["date"], f["time"]) for f in v["series"]] == r.steps
+            assert sum(f["cells_differing"] for f in v["series"]) == v["cells_differing"]
+            # A NaN against a number differs without a difference to measure.
+            largest = (v["largest_abs"] or {"difference": 0})["difference"]
+            assert max(f["largest_abs"] for f in v["series"]) == largest
+
+
 @pytest.mark.parametrize("settings, differing", [
     # O3's 0.0116 is within 0.5; TEMP's 2.75 and its NaN against a number are not; NaN
     # against NaN is never reported once a tolerance is set.
