@@ -61,7 +61,7 @@ BRINDLEWICK_ name is warned of.
 
 Exit status:
   0  every variable and step compared, whether or not cells differ
-  1  with --exit-on-diff: every variable and step compared, and cells differ
+  1  with --exit-on-diff: cells, steps, variables, grids or headers differ
   2  a file could not be opened, described or read; the files do not fit together; the
      reports could not be written; the arrays could not be allocated; or a bad argument
 The reason a run failed is also written on standard error, as one line; a file that stopped

@@ -103,8 +103,7 @@ std::string quoted(std::string_view text) {
 
 }  // namespace
 
-std::vector<std::string> grid_differences(std::string_view lname1, const GridPlace& a,
-                                          std::string_view lname2, const GridPlace& b) {
+std::vector<GridDifference> grid_difference_items(const GridPlace& a, const GridPlace& b) {
   struct Item {
     const char* what;
     bool differs;
@@ -122,13 +121,21 @@ std::vector<std::string> grid_differences(std::string_view lname1, const GridPla
       {"name", a.GDNAM3D.trimmed() != b.GDNAM3D.trimmed(), quoted(a.GDNAM3D.trimmed()),
        quoted(b.GDNAM3D.trimmed())},
   };
+  std::vector<GridDifference> out;
+  for (const Item& item : items) {
+    if (item.differs) out.push_back({item.what, item.first, item.second});
+  }
+  return out;
+}
+
+std::vector<std::string> grid_differences(std::string_view lname1, const GridPlace& a,
+                                          std::string_view lname2, const GridPlace& b) {
   const std::string one(kavro::trimmed(lname1));
   const std::string two(kavro::trimmed(lname2));
   std::vector<std::string> lines;
-  for (const Item& item : items) {
-    if (!item.differs) continue;
-    lines.push_back(std::string("Grid ") + item.what + " differs: \"" + one + "\" " + item.first +
-                    ", \"" + two + "\" " + item.second);
+  for (const GridDifference& d : grid_difference_items(a, b)) {
+    lines.push_back("Grid " + d.what + " differs: \"" + one + "\" " + d.first + ", \"" + two +
+                    "\" " + d.second);
   }
   return lines;
 }

@@ -49,6 +49,15 @@ struct GridPlace {
   kavro::Name16 GDNAM3D;
 };
 
+// One way two grids lie differently: what ("origin", "cell size", "projection", "name") and
+// the first and the second grid's values as the log shows them.
+struct GridDifference {
+  std::string what;
+  std::string first;
+  std::string second;
+};
+std::vector<GridDifference> grid_difference_items(const GridPlace& a, const GridPlace& b);
+
 // Two grids of the same size that lie differently are still compared cell by cell; these
 // lines say how they differ (origin, cell size, projection, name), naming both files' values.
 // Empty when they lie alike.

@@ -1,6 +1,6 @@
 // One comparison run, shared by the files that carry it out: opening and describing the files
-// and reading the location data (run_files.cpp), the walk over variables and steps
-// (run_steps.cpp), and the run's outputs and ending (run.cpp).
+// into values of their own and reading the location data (run_files.cpp), the plan's walk over
+// variables and steps (run_steps.cpp), and the run's verdict, outputs and ending (run.cpp).
 #ifndef BRINDLEWICK_COMPARISON_H
 #define BRINDLEWICK_COMPARISON_H
 
@@ -12,11 +12,14 @@
 #include <vector>
 
 #include "compare.h"
+#include "described.h"
 #include "json_result.h"
 #include "kavro/kavro.h"
 #include "outputs.h"
+#include "plan.h"
 #include "run.h"
 #include "settings.h"
+#include "verdict.h"
 
 namespace brindlewick {
 
@@ -48,29 +51,6 @@ struct Arrays {
   CellScratch scratch;
 };
 
-// A file's variables: names and types.
-struct VariableTable {
-  int nvars = 0;
-  std::array<kavro::Name16, kavro::MXVARS3> names;
-  std::array<int, kavro::MXVARS3> types{};
-};
-
-// A file's steps: the first, the step and how many.
-struct StepAxis {
-  int sdate = 0, stime = 0, tstep = 0, nrec = 0;
-};
-
-// What the description record in force (the last DESC3's) says of its file: the steps, the
-// number of variables (within the table), the shape and where the grid lies.
-StepAxis description_axis() noexcept;
-int description_nvars() noexcept;
-FileShape description_shape() noexcept;
-GridPlace description_place() noexcept;
-
-// A negative step marks a file that keeps its two latest steps in turn; its steps still
-// advance in time, by the step's magnitude.
-int step_length(int tstep) noexcept;
-
 // One comparison run: what it has read and allocated, and where its reports go. One object,
 // made by compare_files and alive until the process ends.
 class Comparison {
@@ -86,40 +66,40 @@ class Comparison {
   void tell(std::string_view text) const noexcept;
   void say(const std::string& line) noexcept;
   [[noreturn]] void fail(const Mesg& MESG) noexcept;
-  [[noreturn]] void fail_on_file(const kavro::Name16& lname, const Mesg& MESG) noexcept;
+  // HINT, when given, follows the reason on standard error and in the JSON result.
+  [[noreturn]] void fail_on_file(const kavro::Name16& lname, const Mesg& MESG,
+                                 std::string_view hint = {}) noexcept;
   bool read(const kavro::Name16& lname, std::string_view vname, int layer, int JDATE, int JTIME,
             void* buffer, std::size_t bytes, kavro::ValueOrder* order = nullptr) noexcept;
   [[noreturn]] void stop_allocating() noexcept;
   void* allocate(int ncols, int nrows, int nlays, std::size_t per_cell,
                  std::size_t& bytes) noexcept;
-  FileShape open_files() noexcept;
-  void open_and_describe(const kavro::Name16& lname) noexcept;
+  void open_files() noexcept;
+  Described open_and_describe(const kavro::Name16& lname) noexcept;
   void tell_layout_gaps(std::string_view lname) const;
   void check_shape(const kavro::Name16& lname, const FileShape& shape) noexcept;
-  void check_location_types() noexcept;
-  FileShape read_locations() noexcept;
-  void compute_locations(const FileShape& grid) noexcept;
-  void keep_infile1_variables() noexcept;
-  bool in_infile1(std::string_view vname) const noexcept;
+  void check_location_types(const Described& stack) noexcept;
+  void read_locations(const Described& stack) noexcept;
+  void compute_locations(const Described& grid) noexcept;
   void check_variables() noexcept;
-  void list_uncommon() noexcept;
-  bool compared(std::string_view vname) const noexcept;
-  void warn_grid_differences(const GridPlace& stack, const GridPlace& infile1,
-                             const GridPlace& infile2) noexcept;
+  void say_plan() noexcept;
+  void warn_grid_differences(const GridPlace& stack) noexcept;
   int infile1_type(std::string_view vname, int vtype2) const noexcept;
-  void allocate_data_arrays(const GridFrame& grid, int nvars) noexcept;
+  void allocate_data_arrays(const GridFrame& grid) noexcept;
   void allocate_report_texts(const GridFrame& grid) noexcept;
   void count_reports(std::size_t n, const GridFrame& grid) noexcept;
   Locations location_view() const noexcept;
   void flush_reports() noexcept;
-  void compare_variable(std::size_t v, const GridFrame& grid, int TSTEP, int nsteps,
+  void compare_variable(const DescribedVariable& var, const GridFrame& grid,
                         Outputs* outputs) noexcept;
-  std::string steps_line(int TSTEP, int nsteps) const;
-  void check_steps_selected(int TSTEP, int nsteps) noexcept;
-  void find_steps(int TSTEP, int nsteps);
+  std::string steps_line() const;
+  void check_steps_selected() noexcept;
+  std::vector<StepTime> compared_steps() const;
   [[nodiscard]] bool write_json(std::string_view status, std::string_view reason,
-                                std::span<const VariableStats> variables, Mesg& mesg) noexcept;
+                                std::span<const VariableStats> variables, const Verdict* verdict,
+                                Mesg& mesg) noexcept;
   void write_failed_json(std::string_view reason) noexcept;
+  void tell_verdict(const Verdict& verdict, std::span<const VariableStats> stats) noexcept;
   [[noreturn]] void complete(int status) noexcept;
 
   // Whether the log has a file of its own (not standard output): the person at the terminal
@@ -128,15 +108,18 @@ class Comparison {
   const LocationSource source_;
   Settings settings_;
   Arrays arrays_;
-  // INFILE1's variables, kept because DESC3(INFILE2) overwrites the description record.
-  VariableTable infile1_variables_;
-  StepAxis infile1_axis_;
+  // The three files as described, and what the run compares.
+  Described stack_;
+  Described infile1_;
+  Described infile2_;
+  Plan plan_;
+  bool planned_ = false;
   ReportWriter reports_{stdout};
   // Reports written so far, and the texts kept.
   std::size_t reports_written_ = 0;
   KeptTexts kept_;
-  // INFILE2's steps that BRINDLEWICK_STEPS lets through; whether the JSON result was tried.
-  std::vector<StepTime> steps_;
+  // Which of the plan's steps a variable was compared at; whether the JSON result was tried.
+  std::vector<bool> step_compared_;
   bool json_tried_ = false;
 };
 

@@ -29,9 +29,9 @@ bool nothing_named() noexcept {
   return true;
 }
 
-std::string file_stop_line(std::string_view lname, NameState state,
-                           const kavro::FileFailure& failure, std::string_view mesg) {
-  std::string line = "brindlewick: ";
+std::string file_stop_reason(std::string_view lname, NameState state,
+                             const kavro::FileFailure& failure, std::string_view mesg) {
+  std::string line;
   if (!state.set && !state.file_here) {
     line.append(lname).append(" is not set and there is no file named ").append(lname);
     line.append(lname == kFileNames[0] ? " here (give --stack FILE, or set "
@@ -39,18 +39,23 @@ std::string file_stop_line(std::string_view lname, NameState state,
     line.append(lname).append(")");
     // Without arguments a run needs its location file; with two data files it needs none.
     if (lname == kFileNames[0]) line.append(kNoStackHint);
-    return line.append("\n");
+    return line;
   }
   if (!failure.noted) {
     append_printable(line, mesg);
-    return line.append("\n");
+    return line;
   }
   append_printable(line, failure.lname);
   line.append(" (");
   append_printable(line, failure.path);
   line.append("): ");
   append_printable(line, failure.cause);
-  return line.append("\n");
+  return line;
+}
+
+std::string file_stop_line(std::string_view lname, NameState state,
+                           const kavro::FileFailure& failure, std::string_view mesg) {
+  return "brindlewick: " + file_stop_reason(lname, state, failure, mesg) + "\n";
 }
 
 }  // namespace brindlewick

@@ -37,6 +37,9 @@ bool nothing_named() noexcept;
 // from the library's note of the failure; else MESG, the log's abort text.
 std::string file_stop_line(std::string_view lname, NameState state,
                            const kavro::FileFailure& failure, std::string_view mesg);
+// The same without the program's name and the newline: the failed run's reason.
+std::string file_stop_reason(std::string_view lname, NameState state,
+                             const kavro::FileFailure& failure, std::string_view mesg);
 
 }  // namespace brindlewick
 

@@ -33,7 +33,7 @@ struct VariableFigures {
   double tolerance_abs = 0.0, tolerance_rel = 0.0;
   double margin = 0.0;  // the largest difference against its tolerance (1 = at the tolerance)
   std::vector<StepFigures> steps;  // kept for differing variables only
-  std::string map_png;  // a difference map of its largest difference; empty when none
+  std::string map_png;             // a difference map of its largest difference; empty when none
 };
 
 enum class PairVerdict { kIdentical, kDiffer, kFailed, kOnlyInDir1, kOnlyInDir2 };

@@ -101,6 +101,113 @@ void put_variable(std::string& out, const VariableStats& s) {
     o.key("tolerance") += "null";
     o.key("margin") += "null";
   }
+  // The series only for a variable that differs: the others would only repeat zeros.
+  std::string& series = o.key("series");
+  if (s.differing == 0) {
+    series += "null";
+  } else {
+    series += '[';
+    for (std::size_t i = 0; i < s.series.size(); ++i) {
+      if (i > 0) series += ", ";
+      const StepFigures& f = s.series[i];
+      Object step(series);
+      append_integer(step.key("date"), f.jdate);
+      append_integer(step.key("time"), f.jtime);
+      put_count(step.key("cells_differing"), f.differing);
+      put_value(step.key("largest_abs"), f.largest_abs, difference_type(s.vtype));
+      put_value(step.key("rms"), f.rms, difference_type(s.vtype));
+      step.close();
+    }
+    series += ']';
+  }
+  o.close();
+}
+
+void put_strings(std::string& out, const std::vector<std::string>& list) {
+  out += '[';
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    if (i > 0) out += ", ";
+    put_string(out, list[i]);
+  }
+  out += ']';
+}
+
+void put_steps(std::string& out, std::span<const StepTime> steps) {
+  out += '[';
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    if (i > 0) out += ", ";
+    put_step(out, steps[i].jdate, steps[i].jtime);
+  }
+  out += ']';
+}
+
+void put_categories(std::string& out, Categories categories) {
+  out += '[';
+  bool first = true;
+  for (const std::string_view name : category_names(categories)) {
+    if (!first) out += ", ";
+    first = false;
+    put_string(out, name);
+  }
+  out += ']';
+}
+
+void put_not_compared(std::string& out, const Plan* plan) {
+  const Plan none;
+  const Plan& p = plan == nullptr ? none : *plan;
+  Object o(out);
+  put_strings(o.key("variables_only_in_file1"), p.only_in_1);
+  put_strings(o.key("variables_only_in_file2"), p.only_in_2);
+  put_steps(o.key("steps_only_in_file1"), p.steps_only_in_1);
+  put_steps(o.key("steps_only_in_file2"), p.steps_only_in_2);
+  o.close();
+}
+
+void put_grid(std::string& out, const Plan* plan) {
+  out += '[';
+  if (plan != nullptr) {
+    for (std::size_t i = 0; i < plan->grid.size(); ++i) {
+      if (i > 0) out += ", ";
+      Object o(out);
+      put_string(o.key("what"), plan->grid[i].what);
+      put_string(o.key("file1"), plan->grid[i].first);
+      put_string(o.key("file2"), plan->grid[i].second);
+      o.close();
+    }
+  }
+  out += ']';
+}
+
+void put_header(std::string& out, const Plan* plan) {
+  out += '[';
+  if (plan != nullptr) {
+    for (std::size_t i = 0; i < plan->header.size(); ++i) {
+      if (i > 0) out += ", ";
+      const HeaderDifference& d = plan->header[i];
+      Object o(out);
+      put_string(o.key("attribute"), d.attribute);
+      if (d.variable.empty()) {
+        o.key("variable") += "null";
+      } else {
+        put_string(o.key("variable"), d.variable);
+      }
+      put_string(o.key("file1"), d.value1);
+      put_string(o.key("file2"), d.value2);
+      o.close();
+    }
+  }
+  out += ']';
+}
+
+void put_files(std::string& out, const RunFiles& files) {
+  Object o(out);
+  put_string(o.key("file1"), files.file1);
+  put_string(o.key("file2"), files.file2);
+  if (files.stack.empty()) {
+    o.key("stack") += "null";
+  } else {
+    put_string(o.key("stack"), files.stack);
+  }
   o.close();
 }
 
@@ -169,6 +276,14 @@ void put_settings(std::string& out, const Settings& s) {
   put_bool(o.key("summary"), s.summary);
   put_bool(o.key("exit_on_diff"), s.exit_on_diff);
   put_string(o.key("format"), s.labelled ? "labelled" : "standard");
+  put_bool(o.key("only_common"), s.only_common);
+  std::string& ignored = o.key("ignore_attributes");
+  if (s.attributes.all || s.attributes.none) {
+    put_string(ignored, s.attributes.all ? "ALL" : "NONE");
+  } else {
+    put_strings(ignored, s.attributes.more);
+  }
+  put_categories(o.key("verdict_ignores"), s.verdict_ignores);
   o.close();
 }
 
@@ -212,18 +327,21 @@ std::string json_escaped(std::string_view text) {
 std::string json_result(const RunOutcome& r) {
   std::string out;
   Object o(out);
+  append_integer(o.key("schema_version"), kSchemaVersion);
   put_string(o.key("status"), r.status);
   put_string(o.key("reason"), r.reason);
+  put_categories(o.key("categories"), r.verdict == nullptr ? 0 : r.verdict->counted());
+  put_categories(o.key("not_counted"),
+                 r.verdict == nullptr ? 0 : r.verdict->found & r.verdict->excluded);
+  put_categories(o.key("excluded_categories"), r.settings.verdict_ignores);
+  put_files(o.key("files"), r.files);
   put_settings(o.key("settings"), r.settings);
   // The variables left out by name, apart from those a file lacks.
-  put_names(o.key("excluded"), r.settings.exclude);
-  std::string& steps = o.key("steps");
-  steps += '[';
-  for (std::size_t i = 0; i < r.steps.size(); ++i) {
-    if (i > 0) steps += ", ";
-    put_step(steps, r.steps[i].jdate, r.steps[i].jtime);
-  }
-  steps += ']';
+  put_names(o.key("excluded_variables"), r.settings.exclude);
+  put_steps(o.key("steps"), r.steps);
+  put_not_compared(o.key("not_compared"), r.plan);
+  put_grid(o.key("grid"), r.plan);
+  put_header(o.key("header"), r.plan);
   std::string& vars = o.key("variables");
   vars += '[';
   for (std::size_t i = 0; i < r.variables.size(); ++i) {

@@ -6,6 +6,7 @@
 #include "csv_format.h"
 #include "kavro/kavro.h"
 #include "tolerances.h"
+#include "verdict.h"
 
 namespace brindlewick {
 namespace {
@@ -194,23 +195,9 @@ bool Outputs::finish(Mesg& mesg) noexcept {
     for (const VariableStats& s : stats_) log_lines(summary_block(s));
     log_lines(summary_table(stats_));
   }
-  if (exit_status() != kavro::kExitOk) {
-    kavro::XQMSG2("Cells differ: " + count_text(differing_) + " (exit status 1, " +
-                  std::string(kExitOnDiffSetting) + ")");
-  }
   return true;
 }
 
-int Outputs::exit_status() const noexcept {
-  return settings_.exit_on_diff && differing_ > 0 ? kExitDifferences : kavro::kExitOk;
-}
-
-std::string Outputs::verdict() const {
-  if (differing_ == 0) return "no differences";
-  std::uint64_t variables = 0;
-  for (const VariableStats& s : stats_) variables += s.differing > 0 ? 1 : 0;
-  return count_text(differing_) + (differing_ == 1 ? " cell differs in " : " cells differ in ") +
-         count_text(variables) + (variables == 1 ? " variable" : " variables");
-}
+std::string Outputs::verdict() const { return cells_text(stats_); }
 
 }  // namespace brindlewick

@@ -41,8 +41,8 @@ class Outputs final : public DifferenceSink {
   bool end_variable(Mesg& mesg) noexcept;
   // After the last variable: closes the CSV and writes the summary.
   bool finish(Mesg& mesg) noexcept;
-  // kExitDifferences when asked for and cells differed; kExitOk otherwise.
-  int exit_status() const noexcept;
+  // The cells reported differing so far.
+  std::uint64_t differing_cells() const noexcept { return differing_; }
   // The statistics of every variable begun so far.
   std::span<const VariableStats> stats() const noexcept { return stats_; }
   // What the run found, in one line: "N cells differ in M variables" or "no differences".

@@ -23,14 +23,15 @@
 
 namespace brindlewick {
 
-using kavro::BDESC3;
-using kavro::CDESC3;
 using kavro::Name16;
 
 namespace {
 
 // An exit handler takes no argument: the status it leaves with is its template argument, so no
 // mutable state outlives the run. See Comparison::complete.
+// Header differences told on standard error with the verdict; the log has all of them.
+constexpr std::size_t kHeaderLinesTold = 3;
+
 template <int kStatus>
 void leave_with_status() noexcept {
   std::fflush(nullptr);
@@ -62,18 +63,15 @@ void Comparison::fail(const Mesg& MESG) noexcept {
 }
 
 // A file stopped the run: the log keeps MESG, standard error gets the name, the path and the
-// cause the library noted, and the usage when nothing at all names the files.
-void Comparison::fail_on_file(const Name16& lname, const Mesg& MESG) noexcept {
+// cause the library noted (and HINT), and the usage when nothing at all names the files.
+void Comparison::fail_on_file(const Name16& lname, const Mesg& MESG,
+                              std::string_view hint) noexcept {
   reports_.flush();
-  const std::string line = file_stop_line(lname.trimmed(), name_state(lname.trimmed()),
-                                          kavro::last_file_failure(), MESG.trimmed());
-  std::fputs(line.c_str(), stderr);
+  const std::string reason = file_stop_reason(lname.trimmed(), name_state(lname.trimmed()),
+                                              kavro::last_file_failure(), MESG.trimmed()) +
+                             std::string(hint);
+  std::fprintf(stderr, "brindlewick: %s\n", reason.c_str());
   if (nothing_named()) std::fprintf(stderr, "%s\n", std::string(usage_line()).c_str());
-  // The JSON's reason is that line, without the program's name and the newline.
-  std::string_view reason = line;
-  if (reason.starts_with("brindlewick: "))
-    reason.remove_prefix(std::string_view("brindlewick: ").size());
-  while (reason.ends_with('\n')) reason.remove_suffix(1);
   write_failed_json(reason);
   kavro::XQEXIT(PROGNAME, 0, 0, MESG.padded(), kavro::kExitFailure);
 }
@@ -81,7 +79,7 @@ void Comparison::fail_on_file(const Name16& lname, const Mesg& MESG) noexcept {
 // A failed run's JSON result; the run fails already, so a JSON file that cannot be written is
 // said on standard error.
 void Comparison::write_failed_json(std::string_view reason) noexcept {
-  if (Mesg failure; !write_json(kStatusFailed, reason, {}, failure)) {
+  if (Mesg failure; !write_json(kStatusFailed, reason, {}, nullptr, failure)) {
     std::fprintf(stderr, "brindlewick: %.*s\n", static_cast<int>(failure.trimmed().size()),
                  failure.trimmed().data());
   }
@@ -89,10 +87,16 @@ void Comparison::write_failed_json(std::string_view reason) noexcept {
 
 // BRINDLEWICK_JSON: the result, once, in a file that must not exist yet.
 bool Comparison::write_json(std::string_view status, std::string_view reason,
-                            std::span<const VariableStats> variables, Mesg& mesg) noexcept {
+                            std::span<const VariableStats> variables, const Verdict* verdict,
+                            Mesg& mesg) noexcept {
   if (settings_.json_path.empty() || json_tried_) return true;
   json_tried_ = true;
-  const std::string text = json_result({status, reason, settings_, steps_, variables});
+  const std::vector<StepTime> steps = compared_steps();
+  const RunFiles files{
+      named_path(INFILE1.trimmed()), named_path(INFILE2.trimmed()),
+      source_ == LocationSource::kGrid ? std::string() : named_path(STACK1.trimmed())};
+  const std::string text = json_result(
+      {status, reason, settings_, steps, variables, files, planned_ ? &plan_ : nullptr, verdict});
   std::FILE* f = std::fopen(settings_.json_path.c_str(), "wx");
   const bool written = f != nullptr && std::fwrite(text.data(), 1, text.size(), f) == text.size();
   if (f != nullptr && std::fclose(f) == 0 && written) return true;
@@ -117,44 +121,74 @@ void Comparison::complete(int status) noexcept {
   kavro::XQEXIT(PROGNAME, 0, 0, "", kavro::kExitOk);
 }
 
+// The verdict on standard error, with the first header differences; with
+// BRINDLEWICK_SUMMARY the table of the variables before it.
+void Comparison::tell_verdict(const Verdict& verdict,
+                              std::span<const VariableStats> stats) noexcept {
+  if (!log_apart_) return;
+  if (settings_.summary) {
+    for (const std::string& line : terminal_table(stats)) tell(line);
+  }
+  tell(verdict_line(verdict, plan_, stats));
+  if ((verdict.counted() & bit(Category::header)) != 0) {
+    for (const std::string& line : header_lines(plan_, kHeaderLinesTold)) tell("  " + line);
+  }
+}
+
 void Comparison::run() noexcept {
   Mesg mesg;
   for (const std::string& line : unknown_setting_lines(environ)) say(line);
   if (!read_settings(settings_, mesg)) fail(mesg);
-  const FileShape infile2 = open_files();
+  open_files();
 
-  // From here on everything comes from INFILE2's description, taken once.
-  const int TSTEP = step_length(BDESC3.TSTEP3D);
-  const int nsteps = BDESC3.MXREC3D;
-  const int nvars = description_nvars();
-  const GridFrame grid{infile2.ncols,  infile2.nrows,  infile2.nlays, BDESC3.XORIG3D,
-                       BDESC3.YORIG3D, BDESC3.XCELL3D, BDESC3.YCELL3D};
-  allocate_data_arrays(grid, nvars);
+  // From here on everything comes from INFILE2's description and the plan.
+  const FileShape& shape = infile2_.shape;
+  const GridFrame grid{shape.ncols,
+                       shape.nrows,
+                       shape.nlays,
+                       infile2_.place.XORIG3D,
+                       infile2_.place.YORIG3D,
+                       infile2_.place.XCELL3D,
+                       infile2_.place.YCELL3D};
+  allocate_data_arrays(grid);
   allocate_report_texts(grid);
   if (!check_layers(settings_.layers, grid.nlays, mesg)) fail(mesg);
   const GridFrame compared_grid = compared_layers(grid, settings_.layers);
+  step_compared_.assign(plan_.steps.size(), false);
 
   // Without any of the optional settings the comparison runs exactly as it always has.
   Outputs extras(settings_, compared_grid, location_view(), reports_);
   Outputs* outputs = settings_.any() ? &extras : nullptr;
-  check_steps_selected(TSTEP, nsteps);
-  find_steps(TSTEP, nsteps);
-  if (settings_.steps.set) kavro::XQMSG2(steps_line(TSTEP, nsteps));
+  check_steps_selected();
+  if (settings_.steps.set) kavro::XQMSG2(steps_line());
   if (outputs != nullptr && !outputs->start(mesg)) fail(mesg);
-  for (std::size_t v = 0; v < static_cast<std::size_t>(nvars); ++v) {
-    if (compared(CDESC3.VNAME3D[v].padded())) {
-      compare_variable(v, compared_grid, TSTEP, nsteps, outputs);
-    }
-  }
+  for (const std::size_t v : plan_.variables)
+    compare_variable(infile2_.variables[v], compared_grid, outputs);
   flush_reports();
   if (outputs == nullptr) kavro::XQEXIT(PROGNAME, 0, 0, "", kavro::kExitOk);
   if (!outputs->finish(mesg)) fail(mesg);
   const auto stats = outputs->stats();
-  const bool differ = std::any_of(stats.begin(), stats.end(),
-                                  [](const VariableStats& s) { return s.differing > 0; });
-  if (!write_json(differ ? kStatusDiffer : kStatusIdentical, "", stats, mesg)) fail(mesg);
-  tell(outputs->verdict());
-  complete(outputs->exit_status());
+  const Verdict verdict = verdict_of(plan_, stats, settings_.verdict_ignores);
+  const bool exit_one = settings_.exit_on_diff && verdict.differ();
+  if (exit_one) {
+    // Cells say it as they always have; the other kinds name themselves.
+    if ((verdict.counted() & bit(Category::cells)) != 0) {
+      kavro::XQMSG2("Cells differ: " + std::to_string(outputs->differing_cells()) +
+                    " (exit status 1, " + std::string(kExitOnDiffSetting) + ")");
+    } else {
+      std::string names;
+      for (const std::string_view n : category_names(verdict.counted())) {
+        names.append(names.empty() ? "" : ", ").append(n);
+      }
+      kavro::XQMSG2("Files differ: " + names + " (exit status 1, " +
+                    std::string(kExitOnDiffSetting) + ")");
+    }
+  }
+  if (!write_json(verdict.differ() ? kStatusDiffer : kStatusIdentical, "", stats, &verdict, mesg)) {
+    fail(mesg);
+  }
+  tell_verdict(verdict, stats);
+  complete(exit_one ? kExitDifferences : kavro::kExitOk);
 }
 
 void set_floating_point_modes() noexcept {

@@ -17,49 +17,7 @@
 namespace brindlewick {
 
 using kavro::ALLAYS3;
-using kavro::BDESC3;
-using kavro::CDESC3;
-using kavro::MXVARS3;
 using kavro::Name16;
-
-namespace {
-
-int described_type(std::string_view vname) noexcept {
-  const int n = description_nvars();
-  for (int v = 0; v < n; ++v) {
-    if (kavro::padded_equal(vname, CDESC3.VNAME3D[static_cast<std::size_t>(v)].padded())) {
-      return BDESC3.VTYPE3D[static_cast<std::size_t>(v)];
-    }
-  }
-  return 0;
-}
-
-}  // namespace
-
-int description_nvars() noexcept {
-  const int n = BDESC3.NVARS3D;
-  return n < 0 ? 0 : (n > MXVARS3 ? MXVARS3 : n);
-}
-
-FileShape description_shape() noexcept {
-  return {BDESC3.FTYPE3D, BDESC3.NCOLS3D, BDESC3.NROWS3D, BDESC3.NLAYS3D};
-}
-
-GridPlace description_place() noexcept {
-  GridPlace g;
-  g.GDTYP3D = BDESC3.GDTYP3D;
-  g.P_ALP3D = BDESC3.P_ALP3D;
-  g.P_BET3D = BDESC3.P_BET3D;
-  g.P_GAM3D = BDESC3.P_GAM3D;
-  g.XCENT3D = BDESC3.XCENT3D;
-  g.YCENT3D = BDESC3.YCENT3D;
-  g.XORIG3D = BDESC3.XORIG3D;
-  g.YORIG3D = BDESC3.YORIG3D;
-  g.XCELL3D = BDESC3.XCELL3D;
-  g.YCELL3D = BDESC3.YCELL3D;
-  g.GDNAM3D = CDESC3.GDNAM3D;
-  return g;
-}
 
 // READ3, with the library's note of a failure cleared first so a failure names its own cause.
 // With ORDER, the values may stay in the file's byte order, which ORDER then says.
@@ -87,8 +45,9 @@ void* Comparison::allocate(int ncols, int nrows, int nlays, std::size_t per_cell
 }
 
 // An unset name stands for the file of that name in the working directory, as everywhere in
-// the library. A netCDF file that does not open or describe is told with all it lacks.
-void Comparison::open_and_describe(const Name16& lname) noexcept {
+// the library. A netCDF file that does not open or describe is told with all it lacks. The
+// file is taken into a value of its own as soon as it is described.
+Described Comparison::open_and_describe(const Name16& lname) noexcept {
   kavro::clear_file_failure();
   if (!kavro::OPEN3(lname, kavro::FSREAD3, PROGNAME)) {
     tell_layout_gaps(lname.trimmed());
@@ -99,6 +58,7 @@ void Comparison::open_and_describe(const Name16& lname) noexcept {
     tell_layout_gaps(lname.trimmed());
     fail_on_file(lname, Mesg{kDescFailure});
   }
+  return describe_record(lname.trimmed());
 }
 
 // Everything a netCDF file lacks of the layout, in one line on standard error.
@@ -123,38 +83,38 @@ void Comparison::check_shape(const Name16& lname, const FileShape& shape) noexce
 }
 
 // A location variable absent from STACK1 is left to READ3, whose failure names the file.
-void Comparison::check_location_types() noexcept {
+void Comparison::check_location_types(const Described& stack) noexcept {
   Mesg mesg;
   for (const LocationVariable& var : kLocationVariables) {
-    const int vtype = described_type(var.name);
-    if (vtype != 0 && !check_location_type(var.name, var.vtype, vtype, mesg)) fail(mesg);
+    const int v = stack.find(var.name);
+    if (v < 0) continue;
+    const int vtype = stack.variables[static_cast<std::size_t>(v)].vtype;
+    if (!check_location_type(var.name, var.vtype, vtype, mesg)) fail(mesg);
   }
 }
 
 // STACK1's location data, one value per cell. A multi-layer STACK1 gives its
 // first layer; a STACK1 without layers cannot give layer 1, and READ3 says so.
-FileShape Comparison::read_locations() noexcept {
-  const FileShape stack = description_shape();
-  check_shape(STACK1, stack);
-  check_location_types();
+void Comparison::read_locations(const Described& stack) noexcept {
+  check_shape(STACK1, stack.shape);
+  check_location_types(stack);
   for (void*& array : arrays_.location) {
-    array = allocate(stack.ncols, stack.nrows, 1, sizeof(float), arrays_.location_bytes);
+    array =
+        allocate(stack.shape.ncols, stack.shape.nrows, 1, sizeof(float), arrays_.location_bytes);
   }
-  const int layer = stack.nlays == 1 ? ALLAYS3 : 1;
-  const int JDATE = BDESC3.SDATE3D;
-  const int JTIME = BDESC3.STIME3D;
+  const int layer = stack.shape.nlays == 1 ? ALLAYS3 : 1;
   for (std::size_t i = 0; i < kLocationVariables.size(); ++i) {
-    if (!read(STACK1, kLocationVariables[i].name, layer, JDATE, JTIME, arrays_.location[i],
-              arrays_.location_bytes)) {
+    if (!read(STACK1, kLocationVariables[i].name, layer, stack.axis.sdate, stack.axis.stime,
+              arrays_.location[i], arrays_.location_bytes)) {
       fail_on_file(STACK1, read_failure_message(STACK1));
     }
   }
-  return stack;
 }
 
-// Without a location file: INFILE2's grid, whose description is in force, gives the locations,
-// stored as a location file stores them (REAL and INTEGER).
-void Comparison::compute_locations(const FileShape& grid) noexcept {
+// Without a location file: INFILE2's grid gives the locations, stored as a location file
+// stores them (REAL and INTEGER).
+void Comparison::compute_locations(const Described& file) noexcept {
+  const FileShape& grid = file.shape;
   for (void*& array : arrays_.location) {
     array = allocate(grid.ncols, grid.nrows, 1, sizeof(float), arrays_.location_bytes);
   }
@@ -170,7 +130,7 @@ void Comparison::compute_locations(const FileShape& grid) noexcept {
   // In the order of kLocationVariables.
   std::array<std::span<double>, kLocationVariables.size()> v;
   for (std::size_t i = 0; i < v.size(); ++i) v[i] = all.subspan(i * cells, cells);
-  const kavro::GridMapping mapping = kavro::grid_mapping_of(BDESC3);
+  const kavro::GridMapping& mapping = file.mapping;
   const std::string grid_type = "grid type " + std::to_string(mapping.GDTYP) + " (" +
                                 std::string(kavro::grid_type_name(mapping.GDTYP)) + ")";
   if (!kavro::grid_locations(mapping, {v[2], v[3], v[4], v[5], v[0], v[1]})) {
@@ -190,39 +150,33 @@ void Comparison::compute_locations(const FileShape& grid) noexcept {
                 " of \"INFILE2\": no location file given");
 }
 
-// Opens STACK1 (unless INFILE2's grid gives the locations), INFILE1 and INFILE2, reads or
-// computes the location data and checks that the files agree; returns INFILE2's shape, whose
-// description stays in force.
-FileShape Comparison::open_files() noexcept {
+// Opens STACK1 (unless INFILE2's grid gives the locations), INFILE1 and INFILE2, each
+// described into a value of its own, reads or computes the location data, checks that the
+// files agree and plans the comparison.
+void Comparison::open_files() noexcept {
   Mesg mesg;
-  GridPlace stack_place;
-  FileShape stack{};
   if (source_ != LocationSource::kGrid) {
-    open_and_describe(STACK1);
-    stack_place = description_place();
-    stack = read_locations();
+    stack_ = open_and_describe(STACK1);
+    read_locations(stack_);
   }
 
-  open_and_describe(INFILE1);
-  const FileShape infile1 = description_shape();
-  const GridPlace infile1_place = description_place();
-  check_shape(INFILE1, infile1);
-  keep_infile1_variables();
+  infile1_ = open_and_describe(INFILE1);
+  check_shape(INFILE1, infile1_.shape);
 
-  open_and_describe(INFILE2);
-  const FileShape infile2 = description_shape();
-  check_shape(INFILE2, infile2);
+  infile2_ = open_and_describe(INFILE2);
+  check_shape(INFILE2, infile2_.shape);
   if (source_ == LocationSource::kGrid) {
-    stack = infile2;
-    stack_place = description_place();
-    compute_locations(infile2);
+    stack_.shape = infile2_.shape;
+    stack_.place = infile2_.place;
+    compute_locations(infile2_);
   }
-  if (!check_same_grid(stack, infile1, infile2, mesg)) fail(mesg);
-  if (!check_same_layers(infile1, infile2, mesg)) fail(mesg);
-  warn_grid_differences(stack_place, infile1_place, description_place());
+  if (!check_same_grid(stack_.shape, infile1_.shape, infile2_.shape, mesg)) fail(mesg);
+  if (!check_same_layers(infile1_.shape, infile2_.shape, mesg)) fail(mesg);
+  plan_ = make_plan(infile1_, infile2_, settings_);
+  planned_ = true;
+  warn_grid_differences(stack_.place);
   check_variables();
-  if (settings_.only_common) list_uncommon();
-  return infile2;
+  say_plan();
 }
 
 }  // namespace brindlewick

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -14,116 +15,31 @@
 namespace brindlewick {
 
 using kavro::ALLAYS3;
-using kavro::BDESC3;
-using kavro::CDESC3;
-using kavro::Name16;
 
 namespace {
 
 // The most memory the kept report texts may take: grids up to about 500 000 cells.
 constexpr std::size_t kReportTextBudget = std::size_t{64} << 20;
 
-// Whether AXIS holds the step; a time-independent file holds every step.
-bool axis_holds(const StepAxis& axis, int jdate, int jtime) noexcept {
-  if (axis.tstep == 0) return axis.nrec > 0;
-  int d = axis.sdate, t = axis.stime;
-  for (int k = 0; k < axis.nrec; ++k, kavro::NEXTIME(d, t, step_length(axis.tstep))) {
-    if (d == jdate && t == jtime) return true;
-  }
-  return false;
-}
-
-std::string step_text(int jdate, int jtime) {
-  std::array<char, 32> text{};
-  std::snprintf(text.data(), text.size(), "%d:%06d", jdate, jtime);
-  return text.data();
-}
-
-// The steps of FROM that IN lacks, as "YYYYDDD:HHMMSS, ...".
-std::string steps_lacking(const StepAxis& from, const StepAxis& in) {
-  std::string list;
-  int d = from.sdate, t = from.stime;
-  for (int k = 0; k < from.nrec; ++k, kavro::NEXTIME(d, t, step_length(from.tstep))) {
-    if (axis_holds(in, d, t)) continue;
-    list.append(list.empty() ? "" : ", ").append(step_text(d, t));
-    if (from.tstep == 0) break;
-  }
-  return list;
-}
-
-// Whether the variable is among INFILE2's, whose description is in force.
-bool in_infile2(std::string_view vname) noexcept {
-  const int n = description_nvars();
-  for (std::size_t v = 0; v < static_cast<std::size_t>(n); ++v) {
-    if (kavro::padded_equal(vname, CDESC3.VNAME3D[v].padded())) return true;
-  }
-  return false;
-}
-
-// Bytes of the widest value among INFILE2's variables: the data buffers hold any of them.
-std::size_t widest_value(int nvars) noexcept {
+// Bytes of the widest value among the variables: the data buffers hold any of them.
+std::size_t widest_value(const std::vector<DescribedVariable>& variables) noexcept {
   std::size_t widest = sizeof(float);
-  for (std::size_t v = 0; v < static_cast<std::size_t>(nvars); ++v) {
-    const std::size_t bytes = value_bytes(BDESC3.VTYPE3D[v]);
-    if (bytes > widest) widest = bytes;
-  }
+  for (const DescribedVariable& v : variables) widest = std::max(widest, value_bytes(v.vtype));
   return widest;
 }
 
-// INFILE2's steps and how many of them BRINDLEWICK_STEPS selects.
-struct StepCount {
-  int compared = 0;
-  int last_date = 0;
-  int last_time = 0;
-};
-
-StepCount count_steps(const StepRange& range, int TSTEP, int nsteps) noexcept {
-  StepCount count;
-  int JDATE = BDESC3.SDATE3D;
-  int JTIME = BDESC3.STIME3D;
-  for (int step = 0; step < nsteps; ++step) {
-    count.compared += range.holds(JDATE, JTIME) ? 1 : 0;
-    count.last_date = JDATE;
-    count.last_time = JTIME;
-    kavro::NEXTIME(JDATE, JTIME, TSTEP);
-  }
-  return count;
-}
+// The hint for a run that INFILE1's lacking a variable or step of INFILE2 ends.
+constexpr std::string_view kOnlyCommonHint = " (BRINDLEWICK_ONLY_COMMON=Y compares the rest)";
 
 }  // namespace
 
-StepAxis description_axis() noexcept {
-  return {BDESC3.SDATE3D, BDESC3.STIME3D, BDESC3.TSTEP3D, BDESC3.MXREC3D};
-}
-
-// A negative step marks a file that keeps its two latest steps in turn; its steps still
-// advance in time, by the step's magnitude.
-int step_length(int tstep) noexcept {
-  return tstep == std::numeric_limits<int>::min() ? std::numeric_limits<int>::max()
-                                                  : std::abs(tstep);
-}
-
-void Comparison::keep_infile1_variables() noexcept {
-  infile1_axis_ = description_axis();
-  infile1_variables_.nvars = description_nvars();
-  for (std::size_t v = 0; v < static_cast<std::size_t>(infile1_variables_.nvars); ++v) {
-    infile1_variables_.names[v] = CDESC3.VNAME3D[v];
-    infile1_variables_.types[v] = BDESC3.VTYPE3D[v];
-  }
-}
-
-bool Comparison::in_infile1(std::string_view vname) const noexcept {
-  return kavro::INDEX1(vname, infile1_variables_.nvars,
-                       std::span<const Name16>(infile1_variables_.names)) != 0;
-}
-
-// After DESC3(INFILE2): a chosen variable must be in one of the files, and the variables of
-// INFILE1 that INFILE2 lacks (and that are chosen) are said, since only INFILE2's are compared.
+// After planning: a chosen variable must be in one of the files, and the variables of INFILE1
+// that INFILE2 lacks (and that are chosen) are said, since only INFILE2's are compared.
 void Comparison::check_variables() noexcept {
   for (const auto& [names, setting] : {std::pair{&settings_.variables, kVariablesSetting},
                                        std::pair{&settings_.exclude, kExcludeSetting}}) {
     for (const std::string& name : *names) {
-      if (!in_infile1(name) && !in_infile2(name)) {
+      if (!infile1_.holds(name) && !infile2_.holds(name)) {
         fail(Mesg{"Variable \"" + name + "\" of " + std::string(setting) +
                   " is in neither \"INFILE1\" nor \"INFILE2\""});
       }
@@ -133,45 +49,36 @@ void Comparison::check_variables() noexcept {
   for (const std::string& name : settings_.exclude) {
     say("Variable \"" + name + "\" excluded (" + std::string(kExcludeSetting) + "): not compared");
   }
-  for (std::size_t v = 0; v < static_cast<std::size_t>(infile1_variables_.nvars); ++v) {
-    const std::string_view name = infile1_variables_.names[v].trimmed();
-    if (settings_.selects(name) && !in_infile2(name)) {
-      say("Variable \"" + std::string(name) +
-          "\" of \"INFILE1\" is not in \"INFILE2\": not compared");
-    }
+  for (const std::string& name : plan_.only_in_1) {
+    say("Variable \"" + name + "\" of \"INFILE1\" is not in \"INFILE2\": not compared");
   }
 }
 
 // BRINDLEWICK_ONLY_COMMON: what INFILE2 holds and INFILE1 lacks is said, not compared (what
 // INFILE1 alone holds check_variables says); and so are the steps either file alone holds.
-void Comparison::list_uncommon() noexcept {
-  const int n = description_nvars();
-  for (std::size_t v = 0; v < static_cast<std::size_t>(n); ++v) {
-    const std::string_view name = CDESC3.VNAME3D[v].trimmed();
-    if (settings_.selects(name) && !in_infile1(name)) {
-      say("Variable \"" + std::string(name) +
-          "\" of \"INFILE2\" is not in \"INFILE1\": not compared");
+// Then the header attributes that differ, one line each.
+void Comparison::say_plan() noexcept {
+  if (settings_.only_common) {
+    for (const std::string& name : plan_.only_in_2) {
+      say("Variable \"" + name + "\" of \"INFILE2\" is not in \"INFILE1\": not compared");
+    }
+    if (!plan_.steps_only_in_2.empty()) {
+      say("Steps of \"INFILE2\" not in \"INFILE1\", not compared: " +
+          steps_text(plan_.steps_only_in_2));
+    }
+    if (!plan_.steps_only_in_1.empty()) {
+      say("Steps of \"INFILE1\" not in \"INFILE2\", not compared: " +
+          steps_text(plan_.steps_only_in_1));
     }
   }
-  const StepAxis infile2 = description_axis();
-  for (const auto& [from, in, other] :
-       {std::tuple{infile2, infile1_axis_, "INFILE2\" not in \"INFILE1"},
-        std::tuple{infile1_axis_, infile2, "INFILE1\" not in \"INFILE2"}}) {
-    const std::string list = steps_lacking(from, in);
-    if (!list.empty()) say("Steps of \"" + std::string(other) + "\", not compared: " + list);
-  }
-}
-
-// Whether a variable of INFILE2 is compared.
-bool Comparison::compared(std::string_view vname) const noexcept {
-  return settings_.selects(vname) && (!settings_.only_common || in_infile1(vname));
+  for (const HeaderDifference& d : plan_.header) kavro::XQMSG2(header_line(d));
 }
 
 // Grids of the same size that lie differently are compared as they are, with a warning.
-void Comparison::warn_grid_differences(const GridPlace& stack, const GridPlace& infile1,
-                                       const GridPlace& infile2) noexcept {
-  for (const auto& [lname, place] : {std::pair{"STACK1", stack}, std::pair{"INFILE1", infile1}}) {
-    for (const std::string& line : grid_differences(lname, place, "INFILE2", infile2)) {
+void Comparison::warn_grid_differences(const GridPlace& stack) noexcept {
+  for (const auto& [lname, place] :
+       {std::pair{"STACK1", stack}, std::pair{"INFILE1", infile1_.place}}) {
+    for (const std::string& line : grid_differences(lname, place, "INFILE2", infile2_.place)) {
       kavro::XQWARN(PROGNAME, 0, 0, line);
       tell(line);
     }
@@ -180,13 +87,12 @@ void Comparison::warn_grid_differences(const GridPlace& stack, const GridPlace& 
 
 // INFILE1's type of a variable of INFILE2; a variable INFILE1 lacks is left to READ3.
 int Comparison::infile1_type(std::string_view vname, int vtype2) const noexcept {
-  const int v = kavro::INDEX1(vname, infile1_variables_.nvars,
-                              std::span<const Name16>(infile1_variables_.names));
-  return v == 0 ? vtype2 : infile1_variables_.types[static_cast<std::size_t>(v - 1)];
+  const int v = infile1_.find(vname);
+  return v < 0 ? vtype2 : infile1_.variables[static_cast<std::size_t>(v)].vtype;
 }
 
-void Comparison::allocate_data_arrays(const GridFrame& grid, int nvars) noexcept {
-  const std::size_t widest = widest_value(nvars);
+void Comparison::allocate_data_arrays(const GridFrame& grid) noexcept {
+  const std::size_t widest = widest_value(infile2_.variables);
   arrays_.INCONC = allocate(grid.ncols, grid.nrows, grid.nlays, widest, arrays_.data_bytes);
   arrays_.ALTCONC = allocate(grid.ncols, grid.nrows, grid.nlays, widest, arrays_.data_bytes);
   std::size_t bytes = 0;
@@ -240,15 +146,13 @@ void Comparison::flush_reports() noexcept {
   if (reports_written_ > 0 && kavro::standard_output_lost()) fail(Mesg{kWriteFailure});
 }
 
-// One variable at every step of INFILE2, from INFILE2's start.
-void Comparison::compare_variable(std::size_t v, const GridFrame& grid, int TSTEP, int nsteps,
+// One variable at the plan's steps, from INFILE2's start.
+void Comparison::compare_variable(const DescribedVariable& var, const GridFrame& grid,
                                   Outputs* outputs) noexcept {
-  const std::string_view vname = CDESC3.VNAME3D[v].padded();
-  const int vtype = BDESC3.VTYPE3D[v];
-  int JDATE = BDESC3.SDATE3D;
-  int JTIME = BDESC3.STIME3D;
-  if (outputs != nullptr) outputs->begin_variable(vname, CDESC3.UNITS3D[v].padded(), vtype);
-  if (nsteps <= 0) return;
+  const std::string_view vname = var.name.padded();
+  const int vtype = var.vtype;
+  if (outputs != nullptr) outputs->begin_variable(vname, var.units.padded(), vtype);
+  if (plan_.records2 <= 0) return;
   Mesg mesg;
   if (!check_variable_types(vname, infile1_type(vname, vtype), vtype, mesg)) fail(mesg);
   const Locations loc = location_view();
@@ -260,17 +164,18 @@ void Comparison::compare_variable(std::size_t v, const GridFrame& grid, int TSTE
   (void)array_bytes(grid.ncols, grid.nrows, grid.first_layer - 1, value_bytes(vtype), layer_bytes);
   const auto* values1 = static_cast<const unsigned char*>(arrays_.INCONC) + layer_bytes;
   const auto* values2 = static_cast<const unsigned char*>(arrays_.ALTCONC) + layer_bytes;
-  for (int step = 0; step < nsteps; ++step) {
-    if (!settings_.steps.holds(JDATE, JTIME) ||
-        (settings_.only_common && !axis_holds(infile1_axis_, JDATE, JTIME))) {
-      kavro::NEXTIME(JDATE, JTIME, TSTEP);
-      continue;
-    }
+  for (std::size_t k = 0; k < plan_.steps.size(); ++k) {
+    const auto [JDATE, JTIME] = plan_.steps[k];
     flush_reports();
     // The values are compared as the files store them where both reads left them so.
     kavro::ValueOrder order1{}, order2{};
     if (!read(INFILE1, vname, ALLAYS3, JDATE, JTIME, arrays_.INCONC, arrays_.data_bytes, &order1)) {
-      fail_on_file(INFILE1, read_failure_message(INFILE1));
+      const bool lacks =
+          !infile1_.holds(vname) ||
+          std::binary_search(
+              plan_.steps_only_in_2.begin(), plan_.steps_only_in_2.end(), plan_.steps[k],
+              [](const StepTime& a, const StepTime& b) { return a <= b && !(b <= a); });
+      fail_on_file(INFILE1, read_failure_message(INFILE1), lacks ? kOnlyCommonHint : "");
     }
     if (!read(INFILE2, vname, ALLAYS3, JDATE, JTIME, arrays_.ALTCONC, arrays_.data_bytes,
               &order2)) {
@@ -284,41 +189,38 @@ void Comparison::compare_variable(std::size_t v, const GridFrame& grid, int TSTE
     count_reports(compare_step(vtype, values1, values2, grid, loc, arrays_.scratch, reports_,
                                outputs, order1 == order2 ? order1 : kavro::ValueOrder::native),
                   grid);
+    step_compared_[k] = true;
     if (outputs != nullptr && !outputs->end_step(mesg)) fail(mesg);
-    kavro::NEXTIME(JDATE, JTIME, TSTEP);
   }
   if (outputs == nullptr) return;
   flush_reports();
   if (!outputs->end_variable(mesg)) fail(mesg);
 }
 
-// The steps of INFILE2 that BRINDLEWICK_STEPS lets through, for the JSON result.
-void Comparison::find_steps(int TSTEP, int nsteps) {
-  int JDATE = BDESC3.SDATE3D;
-  int JTIME = BDESC3.STIME3D;
-  for (int step = 0; step < nsteps; ++step) {
-    if (settings_.steps.holds(JDATE, JTIME)) steps_.push_back({JDATE, JTIME});
-    kavro::NEXTIME(JDATE, JTIME, TSTEP);
+// The steps at which a variable was compared, for the JSON result.
+std::vector<StepTime> Comparison::compared_steps() const {
+  std::vector<StepTime> steps;
+  for (std::size_t k = 0; k < plan_.steps.size(); ++k) {
+    if (k < step_compared_.size() && step_compared_[k]) steps.push_back(plan_.steps[k]);
   }
+  return steps;
 }
 
 // A selection that selects none of the steps INFILE2 holds is refused before any report.
-void Comparison::check_steps_selected(int TSTEP, int nsteps) noexcept {
-  if (!settings_.steps.set || nsteps <= 0) return;
-  const StepCount count = count_steps(settings_.steps, TSTEP, nsteps);
-  if (count.compared > 0) return;
+void Comparison::check_steps_selected() noexcept {
+  if (!settings_.steps.set || plan_.records2 <= 0 || plan_.records2_chosen > 0) return;
   std::array<char, Mesg::size() + 1> text{};
   std::snprintf(text.data(), text.size(),
                 "%.*s selects none of the %d steps of \"INFILE2\", %d:%06d to %d:%06d",
-                static_cast<int>(kStepsSetting.size()), kStepsSetting.data(), nsteps,
-                BDESC3.SDATE3D, BDESC3.STIME3D, count.last_date, count.last_time);
+                static_cast<int>(kStepsSetting.size()), kStepsSetting.data(), plan_.records2,
+                plan_.first2.jdate, plan_.first2.jtime, plan_.last2.jdate, plan_.last2.jtime);
   fail(Mesg{text.data()});
 }
 
 // How many of INFILE2's steps BRINDLEWICK_STEPS leaves out, for the log.
-std::string Comparison::steps_line(int TSTEP, int nsteps) const {
-  const int compared = count_steps(settings_.steps, TSTEP, nsteps).compared;
-  const int total = nsteps < 0 ? 0 : nsteps;
+std::string Comparison::steps_line() const {
+  const int compared = plan_.records2_chosen;
+  const int total = plan_.records2;
   return "Steps compared: " + std::to_string(compared) + " of " + std::to_string(total) + "; " +
          std::to_string(total - compared) + " outside " + std::string(kStepsSetting) + " skipped";
 }

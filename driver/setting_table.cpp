@@ -10,7 +10,7 @@ namespace {
 
 using K = SettingKind;
 
-constexpr std::array<ToolSetting, 16> kSettings = {{
+constexpr std::array<ToolSetting, 18> kSettings = {{
     {"BRINDLEWICK_SUMMARY", "summary", K::kYesNo, "",
      "per-variable summary and closing table in the log", "Summary of the differences in the log"},
     {"BRINDLEWICK_MAPS", "maps", K::kFolder, "DIR",
@@ -56,7 +56,25 @@ constexpr std::array<ToolSetting, 16> kSettings = {{
      "compare only the variables and steps both files hold; list the others instead of ending "
      "the run",
      "Compare only what both files hold"},
+    {"BRINDLEWICK_IGNORE_ATTRIBUTES", "ignore-attributes", K::kAttributes, "A,B",
+     "header attributes not compared, beside the dates, descriptions and history; ALL: none "
+     "compared; NONE: all",
+     "Header attributes not compared"},
+    {"BRINDLEWICK_VERDICT_IGNORES", "verdict-ignores", K::kCategories, "C,D",
+     "kinds of difference the verdict leaves out: cells, steps, variables, grid, header",
+     "Differences the verdict leaves out"},
 }};
+
+// Hands each of the names TEXT separates by commas to TAKE, which may refuse one.
+template <typename Take>
+bool each_name(std::string_view text, Take take) {
+  for (;;) {
+    const std::size_t comma = text.find(',');
+    if (!take(text.substr(0, comma))) return false;
+    if (comma == std::string_view::npos) return true;
+    text.remove_prefix(comma + 1);
+  }
+}
 
 void append_quoted(std::string& out, std::string_view text) {
   out += '"';
@@ -204,18 +222,52 @@ bool parse_layer_range(std::string_view text, LayerRange& range) noexcept {
 
 bool parse_variable_list(std::string_view text, std::vector<std::string>& names) {
   std::vector<std::string> list;
-  for (;;) {
-    const std::size_t comma = text.find(',');
-    const std::string_view name = text.substr(0, comma);
+  const bool named = each_name(text, [&list](std::string_view name) {
     if (name.empty() || name.size() > 16 || name.find(' ') != std::string_view::npos) {
       return false;
     }
     list.emplace_back(name);
-    if (comma == std::string_view::npos) break;
-    text.remove_prefix(comma + 1);
+    return true;
+  });
+  if (named) names = std::move(list);
+  return named;
+}
+
+bool AttributeRule::ignores(std::string_view name) const noexcept {
+  if (all) return true;
+  if (std::find(more.begin(), more.end(), name) != more.end()) return true;
+  return !none && std::find(std::begin(kIgnoredAttributes), std::end(kIgnoredAttributes), name) !=
+                      std::end(kIgnoredAttributes);
+}
+
+bool parse_attribute_rule(std::string_view text, AttributeRule& rule) {
+  AttributeRule r;
+  if (text == "ALL" || text == "NONE") {
+    r.all = text == "ALL";
+    r.none = text == "NONE";
+  } else {
+    const bool named = each_name(text, [&r](std::string_view name) {
+      if (name.empty() || name.find(' ') != std::string_view::npos) return false;
+      r.more.emplace_back(name);
+      return true;
+    });
+    if (!named) return false;
   }
-  names = std::move(list);
+  rule = std::move(r);
   return true;
+}
+
+bool parse_categories(std::string_view text, Categories& categories) noexcept {
+  Categories found = 0;
+  const bool named = each_name(text, [&found](std::string_view name) {
+    const auto* known = std::find_if(std::begin(kCategories), std::end(kCategories),
+                                     [name](const CategoryName& c) { return c.name == name; });
+    if (known == std::end(kCategories)) return false;
+    found |= bit(known->category);
+    return true;
+  });
+  if (named) categories = found;
+  return named;
 }
 
 bool whole_number(std::string_view text, bool integer) noexcept {
@@ -237,7 +289,8 @@ std::string setting_problem(const ToolSetting& setting, std::string_view text) {
   // The library's readers take an empty Y/N or number as unset; a list or a range has no
   // empty form.
   const bool listed = setting.kind == K::kFormat || setting.kind == K::kNames ||
-                      setting.kind == K::kSteps || setting.kind == K::kLayers;
+                      setting.kind == K::kSteps || setting.kind == K::kLayers ||
+                      setting.kind == K::kAttributes || setting.kind == K::kCategories;
   if (text.empty() && !listed) return {};
   switch (setting.kind) {
     case K::kYesNo:
@@ -277,6 +330,18 @@ std::string setting_problem(const ToolSetting& setting, std::string_view text) {
       if (parse_layer_range(text, r)) return {};
       append_quoted(why, text);
       return why + "is not FIRST:LAST, layers from 1, the first not after the last";
+    }
+    case K::kAttributes: {
+      AttributeRule rule;
+      if (parse_attribute_rule(text, rule)) return {};
+      append_quoted(why, text);
+      return why + "is not ALL, NONE, or attribute names separated by commas";
+    }
+    case K::kCategories: {
+      Categories categories = 0;
+      if (parse_categories(text, categories)) return {};
+      append_quoted(why, text);
+      return why + "is not cells, steps, variables, grid or header, separated by commas";
     }
     case K::kNewFile:
     case K::kFolder:

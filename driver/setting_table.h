@@ -17,17 +17,19 @@
 namespace brindlewick {
 
 enum class SettingKind {
-  kYesNo,      // Y or N (the library's reader takes T, Y, F, N in either case); the option is a
-               // flag that gives Y
-  kTolerance,  // a number, 0 or more
-  kCount,      // a whole number, 0 or more
-  kNewFile,    // a path that must not exist yet
-  kFolder,     // an existing folder this process may write in
-  kFile,       // an existing file to read
-  kFormat,     // standard or labelled
-  kNames,      // variable names, separated by commas
-  kSteps,      // FIRST:LAST or FIRST/LAST, each YYYYDDD:HHMMSS or YYYY-MM-DD[Thh:mm[:ss]]
-  kLayers,     // FIRST:LAST (1-based), or one layer N
+  kYesNo,       // Y or N (the library's reader takes T, Y, F, N in either case); the option is a
+                // flag that gives Y
+  kTolerance,   // a number, 0 or more
+  kCount,       // a whole number, 0 or more
+  kNewFile,     // a path that must not exist yet
+  kFolder,      // an existing folder this process may write in
+  kFile,        // an existing file to read
+  kFormat,      // standard or labelled
+  kNames,       // variable names, separated by commas
+  kSteps,       // FIRST:LAST or FIRST/LAST, each YYYYDDD:HHMMSS or YYYY-MM-DD[Thh:mm[:ss]]
+  kLayers,      // FIRST:LAST (1-based), or one layer N
+  kAttributes,  // ALL, NONE, or attribute names separated by commas
+  kCategories,  // kinds of difference (cells, steps, variables, grid, header), by commas
 };
 
 struct ToolSetting {
@@ -98,6 +100,46 @@ bool parse_variable_list(std::string_view text, std::vector<std::string>& names)
 // blanks around it: the library's readers take the number at the front of a value and ignore
 // the rest, which would take a typing slip for a value.
 bool whole_number(std::string_view text, bool integer) noexcept;
+
+// What the verdict weighs: the kinds of difference between two files, one bit each.
+enum class Category : unsigned {
+  cells = 1U << 0,      // cells whose values differ
+  steps = 1U << 1,      // steps only one file holds
+  variables = 1U << 2,  // variables only one file holds
+  grid = 1U << 3,       // grids that lie differently
+  header = 1U << 4,     // header attributes that differ
+};
+// The categories in the order they are named, with their names.
+struct CategoryName {
+  Category category;
+  std::string_view name;
+};
+inline constexpr CategoryName kCategories[] = {{Category::cells, "cells"},
+                                               {Category::steps, "steps"},
+                                               {Category::variables, "variables"},
+                                               {Category::grid, "grid"},
+                                               {Category::header, "header"}};
+using Categories = unsigned;
+constexpr Categories bit(Category c) noexcept { return static_cast<Categories>(c); }
+
+// The header attributes left out of the comparison: by default those that differ between any
+// two runs by nature (dates and times of creation and writing, descriptions, history, the
+// program and run that wrote the file).
+inline constexpr std::string_view kIgnoredAttributes[] = {
+    "CDATE", "CTIME", "WDATE", "WTIME", "FILEDESC", "HISTORY", "EXEC_ID", "UPNAM"};
+struct AttributeRule {
+  bool none = false;              // NONE: every attribute compared, the default ones too
+  bool all = false;               // ALL: no attribute compared
+  std::vector<std::string> more;  // named ones, ignored beside the default ones
+  bool ignores(std::string_view name) const noexcept;
+};
+
+// BRINDLEWICK_IGNORE_ATTRIBUTES's value: ALL, NONE, or attribute names separated by commas.
+bool parse_attribute_rule(std::string_view text, AttributeRule& rule);
+
+// BRINDLEWICK_VERDICT_IGNORES's value: category names (cells, steps, variables, grid, header)
+// separated by commas.
+bool parse_categories(std::string_view text, Categories& categories) noexcept;
 
 // Appends TEXT with control characters shown as '?', so a line stays one line.
 void append_printable(std::string& line, std::string_view text);

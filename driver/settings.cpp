@@ -229,6 +229,14 @@ bool read_row(const ToolSetting& row, Settings& s, Mesg& mesg) {
   if (e == kNanEqualSetting) return read_yes_no(e, d, s.nan_equal, mesg);
   if (e == kJsonSetting) return read_path(e, d, s.json_path, mesg);
   if (e == kOnlyCommonSetting) return read_yes_no(e, d, s.only_common, mesg);
+  if (e == kIgnoreAttributesSetting) {
+    return read_text(e, d, mesg,
+                     [&s](const std::string& v) { (void)parse_attribute_rule(v, s.attributes); });
+  }
+  if (e == kVerdictIgnoresSetting) {
+    return read_text(e, d, mesg,
+                     [&s](const std::string& v) { (void)parse_categories(v, s.verdict_ignores); });
+  }
   assert(false && "a setting of the table without its field");
   return true;
 }

@@ -34,6 +34,8 @@ inline constexpr std::string_view kLayersSetting = "BRINDLEWICK_LAYERS";
 inline constexpr std::string_view kNanEqualSetting = "BRINDLEWICK_NAN_EQUAL";
 inline constexpr std::string_view kJsonSetting = "BRINDLEWICK_JSON";
 inline constexpr std::string_view kOnlyCommonSetting = "BRINDLEWICK_ONLY_COMMON";
+inline constexpr std::string_view kIgnoreAttributesSetting = "BRINDLEWICK_IGNORE_ATTRIBUTES";
+inline constexpr std::string_view kVerdictIgnoresSetting = "BRINDLEWICK_VERDICT_IGNORES";
 
 // The exit status of a completed run in which cells differ, with BRINDLEWICK_EXIT_ON_DIFF.
 inline constexpr int kExitDifferences = 1;
@@ -56,6 +58,8 @@ struct Settings {
   bool nan_equal = false;  // NaN against NaN not reported
   // Only the variables and steps both files hold are compared; the others are listed.
   bool only_common = false;
+  AttributeRule attributes;        // BRINDLEWICK_IGNORE_ATTRIBUTES
+  Categories verdict_ignores = 0;  // BRINDLEWICK_VERDICT_IGNORES
 
   // Whether any setting changes what the comparison does beyond today's reports. The choice
   // of variables and steps only narrows what is compared.

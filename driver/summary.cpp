@@ -63,12 +63,36 @@ void pad_left(std::string& s, std::size_t width) {
   if (s.size() < width) s.insert(0, width - s.size(), ' ');
 }
 
+// ROWS as lines into OUT, GAP between columns as wide as their widest entry: the first column
+// left-aligned, the others right-aligned.
+template <std::size_t N>
+void append_aligned(std::vector<std::array<std::string, N>>& rows, std::string_view gap,
+                    std::vector<std::string>& out) {
+  std::array<std::size_t, N> width{};
+  for (const auto& r : rows) {
+    for (std::size_t c = 0; c < N; ++c) width[c] = std::max(width[c], r[c].size());
+  }
+  for (auto& r : rows) {
+    pad_right(r[0], width[0]);
+    std::string line = r[0];
+    for (std::size_t c = 1; c < N; ++c) {
+      pad_left(r[c], width[c]);
+      line.append(gap).append(r[c]);
+    }
+    out.push_back(line);
+  }
+}
+
 }  // namespace
 
 void VariableStats::begin_step(std::uint64_t cells) noexcept {
   ++steps;
   compared += cells;
   step_differs_ = false;
+  step_cells_ = cells;
+  step_nan_any_ = 0;
+  step_ = {};
+  step_sum_squares_ = 0.0;
 }
 
 void VariableStats::add_cell(double a, double b, bool reported, const CellPlace& at) noexcept {
@@ -76,15 +100,19 @@ void VariableStats::add_cell(double a, double b, bool reported, const CellPlace&
   const bool nan_b = std::isnan(b);
   if (reported) {
     ++differing;
+    ++step_.differing;
     step_differs_ = true;
   }
   if (nan_a || nan_b) {
     ++nan_any;
+    ++step_nan_any_;
     if (nan_a != nan_b) ++nan_number;
     return;
   }
   const double d = std::fabs(b - a);
   sum_squares += d * d;
+  step_sum_squares_ += d * d;
+  step_.largest_abs = std::max(step_.largest_abs, d);
   keep_larger(largest_abs, d, a, b, at);
   const double rel = d / std::max(std::fabs(a), std::fabs(b));
   // An infinity against another value has no relative difference.
@@ -92,6 +120,11 @@ void VariableStats::add_cell(double a, double b, bool reported, const CellPlace&
 }
 
 void VariableStats::end_step(int jdate, int jtime) noexcept {
+  step_.jdate = jdate;
+  step_.jtime = jtime;
+  const std::uint64_t n = step_cells_ - std::min(step_cells_, step_nan_any_);
+  step_.rms = n == 0 ? 0.0 : std::sqrt(step_sum_squares_ / static_cast<double>(n));
+  series.push_back(step_);
   if (!step_differs_) return;
   if (steps_differing++ == 0) {
     first_jdate = jdate;
@@ -155,20 +188,42 @@ std::vector<std::string> summary_table(std::span<const VariableStats> all) {
                     s.largest_abs.found ? value_text(s.largest_abs.measure, real_type) : "none",
                     value_text(s.rms(), real_type)});
   }
-  std::array<std::size_t, 4> width{};
-  for (const Row& r : rows) {
-    for (std::size_t c = 0; c < r.size(); ++c) width[c] = std::max(width[c], r[c].size());
-  }
   std::vector<std::string> out = {"", "Summary of all variables"};
-  for (Row& r : rows) {
-    pad_right(r[0], width[0]);
-    std::string line = r[0];
-    for (std::size_t c = 1; c < r.size(); ++c) {
-      pad_left(r[c], width[c]);
-      line += "   " + r[c];
+  append_aligned(rows, "   ", out);
+  return out;
+}
+
+std::vector<std::string> terminal_table(std::span<const VariableStats> all) {
+  using Row = std::array<std::string, 10>;
+  std::vector<Row> rows = {{"variable", "compared", "differing", "largest |diff|", "at", "layer",
+                            "col,row", "lat,lon", "RMS", "first differing"}};
+  for (const VariableStats& s : all) {
+    const int real_type = difference_type(s.vtype);
+    const Extreme& e = s.largest_abs;
+    Row r;
+    r[0] = s.name;
+    r[1] = count_text(s.compared);
+    r[2] = count_text(s.differing);
+    if (e.found) {
+      r[3] = value_text(e.measure, real_type);
+      r[4] = date_time_text(e.at.jdate, e.at.jtime);
+      append_integer(r[5], e.at.layer);
+      append_integer(r[6], e.at.col);
+      r[6] += ',';
+      append_integer(r[6], e.at.row);
+      append_shortest(r[7], e.at.lat);
+      r[7] += ',';
+      append_shortest(r[7], e.at.lon);
+    } else {
+      r[3] = "none";
+      r[4] = r[5] = r[6] = r[7] = "-";
     }
-    out.push_back(line);
+    r[8] = value_text(s.rms(), real_type);
+    r[9] = s.steps_differing > 0 ? date_time_text(s.first_jdate, s.first_jtime) : "-";
+    rows.push_back(r);
   }
+  std::vector<std::string> out;
+  append_aligned(rows, "  ", out);
   return out;
 }
 

@@ -40,6 +40,16 @@ struct Extreme {
   CellPlace at;
 };
 
+// One step's figures of a variable: the cells differing, the largest |difference| and the
+// RMS difference over the step's cells with numbers on both sides.
+struct StepFigures {
+  int jdate = 0;
+  int jtime = 0;
+  std::uint64_t differing = 0;
+  double largest_abs = 0.0;
+  double rms = 0.0;
+};
+
 struct VariableStats {
   std::string name;  // trimmed
   std::string units;
@@ -62,6 +72,7 @@ struct VariableStats {
   double tolerance_abs = 0.0;
   double tolerance_rel = 0.0;
   double margin = 0.0;
+  std::vector<StepFigures> series;  // one entry per step compared
 
   // One step of `cells` cells x layers.
   void begin_step(std::uint64_t cells) noexcept;
@@ -75,6 +86,10 @@ struct VariableStats {
 
  private:
   bool step_differs_ = false;
+  std::uint64_t step_cells_ = 0;
+  std::uint64_t step_nan_any_ = 0;
+  StepFigures step_;
+  double step_sum_squares_ = 0.0;
 };
 
 // The block of one variable, one string per log line (without the log's leading blanks).
@@ -82,6 +97,11 @@ std::vector<std::string> summary_block(const VariableStats& s);
 
 // The closing table across all variables: a title, a header, one aligned row per variable.
 std::vector<std::string> summary_table(std::span<const VariableStats> all);
+
+// The table for the terminal: per variable the cells compared and differing, the largest
+// |difference| with its step, layer, column, row, latitude and longitude, the RMS difference
+// and the first step that differs.
+std::vector<std::string> terminal_table(std::span<const VariableStats> all);
 
 // The cap's line for a variable with differing cells not reported.
 std::string unreported_line(const VariableStats& s, std::int64_t cap);

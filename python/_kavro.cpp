@@ -380,6 +380,10 @@ const char* kind_name(brindlewick::SettingKind kind) {
       return "steps";
     case K::kLayers:
       return "layers";
+    case K::kAttributes:
+      return "attributes";
+    case K::kCategories:
+      return "categories";
   }
   return "";
 }

@@ -24,15 +24,19 @@ class PairResult:
     file2: str
     stack: str  # "" without a location file
     status: str
-    cells_differing: int
+    cells_differing: Optional[int]  # None for a pair that failed
     worst_variable: Optional[str]
     reason: str
     result: Optional[_compare.CompareResult] = dataclasses.field(default=None, compare=False)
+    # The kinds of difference that made the verdict "differ" (see CompareResult.categories).
+    categories: Tuple[str, ...] = ()
 
 
 def row_of(pair: int, file1, file2, result: _compare.CompareResult) -> PairResult:
+    failed = result.status == _compare.FAILED
     return PairResult(pair, os.fspath(file1), os.fspath(file2), result.stack, result.status,
-                      result.cells_differing, result.worst_variable, result.reason, result)
+                      None if failed else result.cells_differing, result.worst_variable,
+                      result.reason, result, result.categories)
 
 
 def run_pair(job) -> PairResult:
@@ -42,7 +46,7 @@ def run_pair(job) -> PairResult:
         return row_of(pair, file1, file2, _compare.compare(file1, file2, stack, **settings))
     except Exception as e:  # noqa: BLE001 - a pair's failure is its result, whatever it was
         return PairResult(pair, str(file1), str(file2), "" if stack is None else str(stack),
-                          _compare.FAILED, 0, None, f"{type(e).__name__}: {e}")
+                          _compare.FAILED, None, None, f"{type(e).__name__}: {e}")
 
 
 def jobs_of(pairs: Iterable[Sequence], stack, settings) -> List[tuple]:
@@ -101,9 +105,11 @@ def exit_status(rows: Iterable[PairResult]) -> int:
 
 def format_table(rows: Sequence[PairResult]) -> str:
     """The batch as an aligned text table, one line per pair and a closing count."""
-    head = ("pair", "status", "cells differing", "worst variable", "file1", "file2", "reason")
-    body = [(str(r.pair), r.status, str(r.cells_differing), r.worst_variable or "-",
-             r.file1, r.file2, r.reason) for r in rows]
+    head = ("pair", "status", "differing in", "cells differing", "worst variable", "file1",
+            "file2", "reason")
+    body = [(str(r.pair), r.status, ",".join(r.categories) or "-",
+             "-" if r.cells_differing is None else str(r.cells_differing),
+             r.worst_variable or "-", r.file1, r.file2, r.reason) for r in rows]
     widths = [max(len(line[i]) for line in [head] + body) for i in range(len(head))]
     lines = ["  ".join(f.ljust(w) for f, w in zip(line, widths)).rstrip()
              for line in [head] + body]

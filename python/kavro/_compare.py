@@ -23,6 +23,8 @@ from . import _build_info, _errors, _file
 IDENTICAL = "identical"
 DIFFER = "differ"
 FAILED = "failed"
+# The kinds of difference a verdict weighs, in the tool's order.
+CATEGORIES = ("cells", "steps", "variables", "grid", "header")
 
 # The CSV's columns (the tool's header line) and their types in the structured array.
 CSV_DTYPE = numpy.dtype([
@@ -135,6 +137,8 @@ TO_TEXT = {
     "layers": layers_text,
     "folder": path_text,
     "file": path_text,
+    "attributes": names_text,
+    "categories": names_text,
 }
 
 
@@ -213,6 +217,37 @@ class Cell:
 
 
 @dataclasses.dataclass(frozen=True)
+class StepFigures:
+    """One step of a differing variable: cells differing, largest |difference|, RMS."""
+
+    date: int
+    time: int
+    cells_differing: int
+    max_abs_difference: Optional[float]
+    rms: Optional[float]
+
+
+@dataclasses.dataclass(frozen=True)
+class GridDifference:
+    """How the grids lie differently: what ("origin", "cell size", "projection", "name") and
+    both files' values as the log shows them."""
+
+    what: str
+    file1: str
+    file2: str
+
+
+@dataclasses.dataclass(frozen=True)
+class HeaderDifference:
+    """A header attribute that differs; variable is None for the file's own attributes."""
+
+    attribute: str
+    variable: Optional[str]
+    file1: str
+    file2: str
+
+
+@dataclasses.dataclass(frozen=True)
 class VariableSummary:
     """The tool's summary of one variable."""
 
@@ -234,6 +269,8 @@ class VariableSummary:
     # without a tolerance, and a margin None where nothing is allowed and cells differ.
     tolerance: Optional[Dict[str, float]] = None
     margin: Optional[float] = None
+    # Per step compared, for a variable with differing cells; None otherwise.
+    series: Optional[List[StepFigures]] = None
 
 
 @dataclasses.dataclass(frozen=True)
@@ -274,6 +311,18 @@ class CompareResult:
     # The tool's JSON result as read (settings in force, steps compared, totals); {} when the
     # tool wrote none (a run that failed before reading its settings).
     json: Dict[str, Any] = dataclasses.field(default_factory=dict, compare=False, repr=False)
+    # The kinds of difference that made the verdict "differ" (of CATEGORIES), those the
+    # settings left out (verdict_ignores) and, of those, the ones found.
+    categories: Tuple[str, ...] = ()
+    excluded: Tuple[str, ...] = ()
+    not_counted: Tuple[str, ...] = ()
+    # What only one file holds and was not compared: variable names and (YYYYDDD, HHMMSS).
+    variables_only_in_file1: Tuple[str, ...] = ()
+    variables_only_in_file2: Tuple[str, ...] = ()
+    steps_only_in_file1: Tuple[Tuple[int, int], ...] = ()
+    steps_only_in_file2: Tuple[Tuple[int, int], ...] = ()
+    grid_differences: Tuple[GridDifference, ...] = ()
+    header_differences: Tuple[HeaderDifference, ...] = ()
 
     @property
     def steps(self) -> List[Tuple[int, int]]:
@@ -281,7 +330,10 @@ class CompareResult:
         return [tuple(s) for s in self.json.get("steps", [])]
 
     @property
-    def cells_differing(self) -> int:
+    def cells_differing(self) -> Optional[int]:
+        """The cells differing over every variable; None for a comparison that failed."""
+        if self.status == FAILED:
+            return None
         return sum(v.cells_differing for v in self.variables.values())
 
     @property
@@ -384,7 +436,9 @@ def compare(file1, file2, stack=None, *, timeout: Optional[float] = None,
     ((first, last), each (YYYYDDD, HHMMSS), a datetime or ISO text), layers ((first, last) or
     one layer), abs_tol, rel_tol (tolerances), tolerances (a TOML file of tolerances per
     variable), max_reports (reports kept in result.reports; default none), maps (folder for
-    difference maps), only_common, format ("labelled" reports), summary; and check_headers,
+    difference maps), only_common, format ("labelled" reports), summary, ignore_attributes (header attributes
+    not compared beside the dates and descriptions: names, "ALL" or "NONE"), verdict_ignores
+    (kinds of difference the verdict leaves out, of CATEGORIES); and check_headers,
     direct_read (True/False), execution_id, scenfile, names (extra logical names), csv (False:
     no rows, for pairs with millions of differing cells; the summaries still count them). A
     value of the wrong type, or one the tool's check refuses, raises SettingError (a
@@ -425,13 +479,13 @@ def compare(file1, file2, stack=None, *, timeout: Optional[float] = None,
             raise CompareError(f"brindlewick ended with status {done.returncode} but wrote no "
                                "CSV", "compare")
         return CompareResult(*names, result["status"], done.returncode, result["reason"],
-                             summaries(result), rows, log, reports, result)
+                             summaries(result), rows, log, reports, result, **verdict_of(result))
     reason = (result or {}).get("reason") or tool_said(done.stderr)
     if done.returncode < 0:
         reason = reason or f"brindlewick ended by signal {-done.returncode}"
     return CompareResult(*names, FAILED, done.returncode,
                          reason or f"brindlewick exit status {done.returncode}", {}, [], log,
-                         reports, result or {})
+                         reports, result or {}, **verdict_of(result or {}))
 
 
 def tool_said(stderr: bytes) -> str:
@@ -456,6 +510,31 @@ def read_json(path: str) -> Optional[Dict[str, Any]]:
     return data
 
 
+def verdict_of(result: Dict[str, Any]) -> Dict[str, Any]:
+    """The verdict's typed fields of a JSON result; empty ones for a result without them."""
+    missing = result.get("not_compared", {})
+    return dict(
+        categories=tuple(result.get("categories", ())),
+        excluded=tuple(result.get("excluded_categories", ())),
+        not_counted=tuple(result.get("not_counted", ())),
+        variables_only_in_file1=tuple(missing.get("variables_only_in_file1", ())),
+        variables_only_in_file2=tuple(missing.get("variables_only_in_file2", ())),
+        steps_only_in_file1=tuple(tuple(s) for s in missing.get("steps_only_in_file1", ())),
+        steps_only_in_file2=tuple(tuple(s) for s in missing.get("steps_only_in_file2", ())),
+        grid_differences=tuple(GridDifference(g["what"], g["file1"], g["file2"])
+                               for g in result.get("grid", ())),
+        header_differences=tuple(HeaderDifference(h["attribute"], h["variable"], h["file1"],
+                                                  h["file2"]) for h in result.get("header", ())),
+    )
+
+
+def series_of(v: Dict[str, Any]) -> Optional[List[StepFigures]]:
+    if v.get("series") is None:
+        return None
+    return [StepFigures(f["date"], f["time"], f["cells_differing"], f["largest_abs"], f["rms"])
+            for f in v["series"]]
+
+
 def cell_of(e: Optional[Dict[str, Any]]) -> Optional[Cell]:
     if e is None:
         return None
@@ -477,7 +556,7 @@ def summaries(result: Dict[str, Any]) -> Dict[str, VariableSummary]:
             max_abs_at=cell_of(v["largest_abs"]),
             max_rel_difference=None if v["largest_rel"] is None else v["largest_rel"]["difference"],
             max_rel_at=cell_of(v["largest_rel"]), rms=v["rms"], tolerance=v.get("tolerance"),
-            margin=v.get("margin"))
+            margin=v.get("margin"), series=series_of(v))
     return out
 
 

@@ -39,10 +39,11 @@ def read_manifest(path: str) -> List[Tuple[str, ...]]:
 def write_csv(path: str, rows) -> None:
     with open(path, "x", newline="", encoding="utf-8") as f:
         out = csv.writer(f)
-        out.writerow(["pair", "file1", "file2", "stack", "status", "cells_differing",
-                      "worst_variable", "reason"])
+        out.writerow(["pair", "file1", "file2", "stack", "status", "categories",
+                      "cells_differing", "worst_variable", "reason"])
         for r in rows:
-            out.writerow([r.pair, r.file1, r.file2, r.stack, r.status, r.cells_differing,
+            out.writerow([r.pair, r.file1, r.file2, r.stack, r.status, " ".join(r.categories),
+                          "" if r.cells_differing is None else r.cells_differing,
                           r.worst_variable or "", r.reason])
 
 

@@ -260,7 +260,9 @@ TEST_F(MismatchTest, OnlyCommonComparesWhatBothHold) {
   EXPECT_EQ(whole.err,
             "brindlewick: Variable \"V3\" of \"INFILE1\" is not in \"INFILE2\": not "
             "compared\nbrindlewick: INFILE1 (" +
-                path("run1.nc") + "): step 2024033:020000 is not in this file\n");
+                path("run1.nc") +
+                "): step 2024033:020000 is not in this file (BRINDLEWICK_ONLY_COMMON=Y compares "
+                "the rest)\n");
   const RunResult common = run({{"BRINDLEWICK_ONLY_COMMON", "Y"}});
   EXPECT_EQ(common.status, 0) << common.err;
   const std::vector<std::string> said = {

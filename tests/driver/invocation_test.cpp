@@ -159,6 +159,8 @@ TEST_F(InvocationTest, FileStopLines) {
   kavro_test::write_file(path("cut.nc"), kavro_test::read_file(path("stack.nc")).substr(0, 12));
   ASSERT_EQ(::mkdir(path("adir").c_str(), 0755), 0);
   const std::string kOpen1 = "Could not open file \"INFILE1\" for input";
+  // What INFILE1 lacks of INFILE2 still ends the run; the line says how to compare the rest.
+  const std::string kHint = " (BRINDLEWICK_ONLY_COMMON=Y compares the rest)";
   const std::string kOpen2 = "Could not open file \"INFILE2\" for input";
   const std::string kRead1 = "Could not read from \"INFILE1\"";
   struct Case {
@@ -181,10 +183,10 @@ TEST_F(InvocationTest, FileStopLines) {
        "STACK1 (" + path("cut.nc") + "): header runs past the end of the file (12 bytes)",
        "Could not open file \"STACK1\" for input"},
       {{{"INFILE1", path("only_v1.nc")}},
-       "INFILE1 (" + path("only_v1.nc") + "): variable \"V2\" is not in this file",
+       "INFILE1 (" + path("only_v1.nc") + "): variable \"V2\" is not in this file" + kHint,
        kRead1},
       {{{"INFILE1", path("short.nc")}},
-       "INFILE1 (" + path("short.nc") + "): step 2024033:010000 is not in this file",
+       "INFILE1 (" + path("short.nc") + "): step 2024033:010000 is not in this file" + kHint,
        kRead1},
   };
   int n = 0;
@@ -280,7 +282,8 @@ TEST_F(InvocationTest, LogFileThatCannotBeOpenedIsSaid) {
 }
 
 // The verdict on standard error, with an optional output set or on exit status 1; none
-// without them, and none when the log shares standard output.
+// without them, and none when the log shares standard output. BRINDLEWICK_SUMMARY puts the
+// table of the variables before it.
 TEST_F(InvocationTest, VerdictOnStandardError) {
   write("same.nc", data());
   struct Case {
@@ -293,7 +296,14 @@ TEST_F(InvocationTest, VerdictOnStandardError) {
       {{{"BRINDLEWICK_EXIT_ON_DIFF", "Y"}}, 1, "brindlewick: 2 cells differ in 1 variable\n"},
       {{{"BRINDLEWICK_SUMMARY", "Y"}, {"INFILE2", path("same.nc")}},
        0,
+       "brindlewick: variable  compared  differing  largest |diff|  at  layer  col,row  lat,lon  "
+       "RMS  first differing\n"
+       "brindlewick: V1              24          0            none   -      -        -        -  "
+       "  0                -\n"
+       "brindlewick: V2              24          0            none   -      -        -        -  "
+       "  0                -\n"
        "brindlewick: no differences\n"},
+
       {{{"BRINDLEWICK_MAX_REPORTS", "0"}}, 0, "brindlewick: 2 cells differ in 1 variable\n"},
       {{{"BRINDLEWICK_EXIT_ON_DIFF", "Y"}, {"LOGFILE", std::nullopt}}, 1, ""},
   };

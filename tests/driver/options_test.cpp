@@ -80,6 +80,8 @@ TEST_F(OptionsTest, EveryOptionSetsWhatItsNameSets) {
       {"BRINDLEWICK_NAN_EQUAL", "Y"},
       {"BRINDLEWICK_JSON", path("r.json")},
       {"BRINDLEWICK_ONLY_COMMON", "Y"},
+      {"BRINDLEWICK_IGNORE_ATTRIBUTES", "units,VGTOP"},
+      {"BRINDLEWICK_VERDICT_IGNORES", "cells"},
   };
   std::set<std::string> covered;
   for (const auto& [env, value] : cases) covered.insert(env);
@@ -193,7 +195,7 @@ TEST_F(OptionsTest, ExcludeAndLayers) {
   ASSERT_EQ(excluded.status, 0) << excluded.err;
   EXPECT_TRUE(
       contains(excluded.log, "     Variable \"V2\" excluded (BRINDLEWICK_EXCLUDE): not compared"));
-  EXPECT_NE(json.find("\"excluded\": [\"V2\"]"), std::string::npos) << json;
+  EXPECT_NE(json.find("\"excluded_variables\": [\"V2\"]"), std::string::npos) << json;
   EXPECT_EQ(json.find("\"name\": \"V2\""), std::string::npos) << json;
   EXPECT_NE(reports(excluded).find("Total: 2 cells differ in 1 variable"), std::string::npos);
 

@@ -79,6 +79,42 @@ TEST(SummaryBlockTest, LinesOfTheHandCheckedCase) {
   EXPECT_EQ(summary_block(hand_checked()), expected);
 }
 
+// The hand-checked case's result, with a plan and a verdict that leaves the grid out.
+const std::string kHandCheckedJson =
+    "{\"schema_version\": 2, \"status\": \"differ\", \"reason\": \"\", "
+    "\"categories\": [\"cells\", \"steps\", \"variables\", \"header\"], "
+    "\"not_counted\": [\"grid\"], \"excluded_categories\": [\"grid\"], "
+    "\"files\": {\"file1\": \"a.nc\", \"file2\": \"b \\\"2\\\".nc\", \"stack\": null}, "
+    "\"settings\": {\"abs_tol\": null, \"rel_tol\": null, \"nan_equal\": true, "
+    "\"variables\": [\"O3\"], \"exclude\": null, \"layers\": null, \"tolerances\": null, "
+    "\"steps\": null, \"max_reports\": null, \"maps\": null, "
+    "\"csv\": \"cells \\\"a\\\".csv\", \"summary\": false, \"exit_on_diff\": false, "
+    "\"format\": \"standard\", \"only_common\": false, "
+    "\"ignore_attributes\": [\"NTHIK\"], \"verdict_ignores\": [\"grid\"]}, "
+    "\"excluded_variables\": null, \"steps\": [[2024033, 0], [2024033, 10000], [2024033, 20000]], "
+    "\"not_compared\": {\"variables_only_in_file1\": [\"NO2\"], "
+    "\"variables_only_in_file2\": [], \"steps_only_in_file1\": [[2024033, 30000]], "
+    "\"steps_only_in_file2\": []}, \"grid\": [{\"what\": \"origin\", "
+    "\"file1\": \"(-2000, -1500)\", \"file2\": \"(-1000, -1500)\"}], "
+    "\"header\": [{\"attribute\": \"units\", \"variable\": \"O3\", \"file1\": \"ppmV\", "
+    "\"file2\": \"ppbV\"}, {\"attribute\": \"VGTOP\", \"variable\": null, "
+    "\"file1\": \"5000\", \"file2\": \"10000\"}], \"variables\": [\n  {\"name\": \"O3\", "
+    "\"units\": \"ppmV\", \"cells_compared\": 36, \"steps\": 3, \"cells_differing\": 4, "
+    "\"nan_against_number\": 1, \"steps_differing\": 1, \"first_difference\": [2024033, "
+    "10000], \"largest_abs\": {\"difference\": 1, \"date\": 2024033, \"time\": 10000, "
+    "\"layer\": 2, \"column\": 3, \"row\": 2, \"latitude\": 41, \"longitude\": -100.75, "
+    "\"value1\": 4, \"value2\": 3}, \"largest_rel\": {\"difference\": 0.5, "
+    "\"date\": 2024033, \"time\": 0, \"layer\": 2, \"column\": 3, \"row\": 1, "
+    "\"latitude\": 40.5, \"longitude\": -100.75, \"value1\": -0.5, \"value2\": -0.25}, "
+    "\"rms\": 0.19647631, \"tolerance\": null, \"margin\": null, \"series\": [{\"date\": 2024033, "
+    "\"time\": 0, "
+    "\"cells_differing\": 0, \"largest_abs\": 0.25, \"rms\": 0.07216878}, "
+    "{\"date\": 2024033, \"time\": 10000, \"cells_differing\": 4, \"largest_abs\": 1, "
+    "\"rms\": 0.35355338}, {\"date\": 2024033, \"time\": 20000, \"cells_differing\": 0, "
+    "\"largest_abs\": 0, \"rms\": 0}]}\n], \"totals\": {\"variables\": 1, "
+    "\"variables_differing\": 1, \"cells_compared\": 36, \"cells_differing\": 4, "
+    "\"nan_against_number\": 1}}\n";
+
 // The JSON result carries the summary's numbers in the summary's text, byte for byte: programs
 // read it. A failed run names its reason and has no variables; names are escaped.
 TEST(JsonResultTest, TheHandCheckedCase) {
@@ -88,30 +124,41 @@ TEST(JsonResultTest, TheHandCheckedCase) {
   settings.csv_path = "cells \"a\".csv";
   const std::vector<StepTime> steps = {{2024033, 0}, {2024033, 10000}, {2024033, 20000}};
   const std::vector<VariableStats> stats = {hand_checked()};
-  EXPECT_EQ(json_result({kStatusDiffer, "", settings, steps, stats}),
-            "{\"status\": \"differ\", \"reason\": \"\", \"settings\": {\"abs_tol\": null, "
-            "\"rel_tol\": null, \"nan_equal\": true, \"variables\": [\"O3\"], \"exclude\": null, "
-            "\"layers\": null, \"tolerances\": null, \"steps\": null, "
-            "\"max_reports\": null, \"maps\": null, \"csv\": \"cells \\\"a\\\".csv\", "
-            "\"summary\": false, \"exit_on_diff\": false, \"format\": \"standard\"}, "
-            "\"excluded\": null, \"steps\": [[2024033, 0], [2024033, 10000], [2024033, 20000]], "
-            "\"variables\": [\n  "
-            "{\"name\": \"O3\", \"units\": \"ppmV\", \"cells_compared\": 36, \"steps\": 3, "
-            "\"cells_differing\": 4, \"nan_against_number\": 1, \"steps_differing\": 1, "
-            "\"first_difference\": [2024033, 10000], \"largest_abs\": {\"difference\": 1, "
-            "\"date\": 2024033, \"time\": 10000, \"layer\": 2, \"column\": 3, \"row\": 2, "
-            "\"latitude\": 41, \"longitude\": -100.75, \"value1\": 4, \"value2\": 3}, "
-            "\"largest_rel\": {\"difference\": 0.5, \"date\": 2024033, \"time\": 0, \"layer\": 2, "
-            "\"column\": 3, \"row\": 1, \"latitude\": 40.5, \"longitude\": -100.75, "
-            "\"value1\": -0.5, \"value2\": -0.25}, \"rms\": 0.19647631, \"tolerance\": null, "
-            "\"margin\": null}\n], \"totals\": "
-            "{\"variables\": 1, \"variables_differing\": 1, \"cells_compared\": 36, "
-            "\"cells_differing\": 4, \"nan_against_number\": 1}}\n");
+  settings.verdict_ignores = bit(Category::grid);
+  settings.attributes.more = {"NTHIK"};
+  Plan plan;
+  plan.only_in_1 = {"NO2"};
+  plan.steps_only_in_1 = {{2024033, 30000}};
+  plan.grid = {{"origin", "(-2000, -1500)", "(-1000, -1500)"}};
+  plan.header = {{"units", "O3", "ppmV", "ppbV"}, {"VGTOP", "", "5000", "10000"}};
+  const Verdict verdict = verdict_of(plan, stats, settings.verdict_ignores);
+  const RunFiles files{"a.nc", "b \"2\".nc", ""};
+  EXPECT_EQ(json_result({kStatusDiffer, "", settings, steps, stats, files, &plan, &verdict}),
+            kHandCheckedJson);
   const std::string failed = json_result({kStatusFailed, "No \"INFILE2\"\n", Settings{}, {}, {}});
   EXPECT_TRUE(failed.starts_with(
-      "{\"status\": \"failed\", \"reason\": \"No \\\"INFILE2\\\"\\u000a\", \"settings\": {"))
+      "{\"schema_version\": 2, \"status\": \"failed\", \"reason\": \"No \\\"INFILE2\\\"\\u000a\", "
+      "\"categories\": [], \"not_counted\": [], \"excluded_categories\": [], \"files\": {"))
       << failed;
   EXPECT_NE(failed.find("\"variables\": [], \"totals\": {\"variables\": 0,"), std::string::npos);
+}
+
+// The table for the terminal: where the largest difference is, the RMS and the first step
+// that differs, in aligned columns.
+TEST(TerminalTableTest, TheHandCheckedCase) {
+  VariableStats same;
+  same.name = "NO2";
+  same.vtype = kavro::XQREAL;
+  const std::vector<VariableStats> all = {hand_checked(), same};
+  const std::vector<std::string> expected = {
+      "variable  compared  differing  largest |diff|              at  layer  col,row     "
+      "lat,lon         RMS  first differing",
+      "O3              36          4               1  2024033:010000      2      3,2  "
+      "41,-100.75  0.19647631   2024033:010000",
+      "NO2              0          0            none               -      -        -           "
+      "-           0                -",
+  };
+  EXPECT_EQ(terminal_table(all), expected);
 }
 
 // Without differences and without units; INTEGER values as integers.

@@ -70,6 +70,70 @@ def test_identical_files(files):
     assert "Normal Completion of program Brindlewick" in r.log
 
 
+@pytest.mark.parametrize("file2, settings, status, fields", [
+    ("same.nc", {}, "identical", {"categories": ()}),
+    ("fewer_steps.nc", {}, "differ", {
+        "categories": ("steps",), "steps_only_in_file1": ((2024033, 20000),)}),
+    ("fewer_vars.nc", {}, "differ", {
+        "categories": ("variables",), "variables_only_in_file1": ("COUNT",)}),
+    ("shifted.nc", {}, "differ", {"categories": ("grid",), "grid_differences": (
+        _compare.GridDifference("origin", "(-30000, -24000)", "(-18000, -24000)"),
+        _compare.GridDifference("projection", "type 2 angles (30, 60, -90) centre (-90, 40)",
+                                "type 2 angles (33, 60, -90) centre (-90, 40)"))}),
+    ("units.nc", {}, "differ", {"categories": ("header",), "header_differences": (
+        _compare.HeaderDifference("VGTOP", None, "5000", "10000"),
+        _compare.HeaderDifference("units", "O3", "ppmV", "ppbV"))}),
+    ("units.nc", {"verdict_ignores": ["header"]}, "identical", {
+        "categories": (), "excluded": ("header",), "not_counted": ("header",)}),
+    ("units.nc", {"ignore_attributes": ["units", "VGTOP"]}, "identical", {"categories": ()}),
+])
+def test_every_kind_of_difference(files, file2, settings, status, fields):
+    """Files that differ in one kind only (steps, variables, grid, header) differ, with the
+    kind named; the settings may leave kinds or attributes out."""
+    r = kavro.compare(files / "grid.nc", files / file2, files / "stack.nc", **settings)
+    assert (r.status, r.exit_status, r.cells_differing) == (
+        status, 0 if status == "identical" else 1, 0), r.reason
+    for name, value in fields.items():
+        assert getattr(r, name) == value, name
+    assert r.json["schema_version"] == 2
+    assert r.json["files"] == {"file1": str(files / "grid.nc"), "file2": str(files / file2),
+                               "stack": str(files / "stack.nc")}
+    # The steps listed are those compared.
+    assert r.steps == [(2024033, 0), (2024033, 10000)] + (
+        [] if file2 == "fewer_steps.nc" else [(2024033, 20000)])
+
+
+# The JSON result's keys, in the order the manual page lists them (schema_version 2).
+SCHEMA = ["schema_version", "status", "reason", "categories", "not_counted", "excluded_categories",
+          "files", "settings", "excluded_variables", "steps", "not_compared", "grid", "header",
+          "variables", "totals"]
+VARIABLE_KEYS = ["name", "units", "cells_compared", "steps", "cells_differing",
+                 "nan_against_number", "steps_differing", "first_difference", "largest_abs",
+                 "largest_rel", "rms", "tolerance", "margin", "series"]
+
+
+@pytest.mark.parametrize("file2, status", [
+    ("diff.nc", "differ"), ("same.nc", "identical"), ("missing.nc", "failed")])
+def test_json_schema(files, file2, status):
+    """Every run's result has the documented keys in the documented order, whatever its
+    status; a differing variable has a series per step compared."""
+    r = kavro.compare(files / "grid.nc", files / file2, files / "stack.nc")
+    assert (r.status, list(r.json)) == (status, SCHEMA)
+    assert r.json["schema_version"] == 2
+    assert list(r.json["not_compared"]) == ["variables_only_in_file1", "variables_only_in_file2",
+                                            "steps_only_in_file1", "steps_only_in_file2"]
+    for v in r.json["variables"]:
+        assert list(v) == VARIABLE_KEYS
+        differing = v["cells_differing"] > 0
+        assert (v["series"] is not None) == differing
+        if differing:
+            assert [(f["date"], f["time"]) for f in v["series"]] == r.steps
+            assert sum(f["cells_differing"] for f in v["series"]) == v["cells_differing"]
+            # A NaN against a number differs without a difference to measure.
+            largest = (v["largest_abs"] or {"difference": 0})["difference"]
+            assert max(f["largest_abs"] for f in v["series"]) == largest
+
+
 @pytest.mark.parametrize("settings, differing", [
     # O3's 0.0116 is within 0.5; TEMP's 2.75 and its NaN against a number are not; NaN
     # against NaN is never reported once a tolerance is set.
@@ -99,7 +163,7 @@ def test_tolerance_file_exclude_and_layers(sample, tmp_path):
     assert {n: (v.tolerance, v.margin) for n, v in r.variables.items()} == {
         "O3": ({"abs": 0.5, "rel": 0}, pytest.approx(0.0116 / 0.5, rel=1e-6)),
         "NO2": ({"abs": 0.5, "rel": 0}, 0), "TEMP": ({"abs": 2, "rel": 0}, 1.375)}
-    assert (r.json["excluded"], r.json["settings"]["layers"]) == (["CLOUD"], [1, 1])
+    assert (r.json["excluded_variables"], r.json["settings"]["layers"]) == (["CLOUD"], [1, 1])
     assert r.json["settings"]["tolerances"] == str(toml)
 
 
@@ -168,6 +232,10 @@ SETTING_CASES = [
     ("direct_read", False, {"KAVRO_DIRECT_READ": "N"}, None, None),
     ("execution_id", "run 7", {"EXECUTION_ID": "run 7"}, 7, "a text or a path"),
     ("scenfile", "scenario.txt", {"SCENFILE": "scenario.txt"}, ["a"], "a text or a path"),
+    ("ignore_attributes", ["units", "VGTOP"], "--ignore-attributes=units,VGTOP", ["a b"],
+     '"a b" is not ALL, NONE, or attribute names'),
+    ("verdict_ignores", ["header", "grid"], "--verdict-ignores=header,grid", ["colour"],
+     '"colour" is not cells, steps, variables, grid or header'),
 ]
 
 
@@ -201,6 +269,9 @@ BAD_TEXT = {
     "steps": ("2024-07-01T03", '"2024-07-01T03" is not FIRST:LAST, each YYYYDDD:HHMMSS or '
               'YYYY-MM-DD[Thh:mm[:ss]]'),
     "layers": ("2:1", '"2:1" is not FIRST:LAST, layers from 1, the first not after the last'),
+    "attributes": ("A,,B", '"A,,B" is not ALL, NONE, or attribute names separated by commas'),
+    "categories": ("colour", '"colour" is not cells, steps, variables, grid or header, '
+                   'separated by commas'),
 }
 
 
@@ -322,7 +393,7 @@ def test_json_agrees_with_the_csv_and_the_summary(sample, tmp_path):
         "abs_tol": None, "rel_tol": None, "nan_equal": True, "variables": None, "steps": None,
         "max_reports": None, "maps": None, "csv": str(tmp_path / "direct.csv"), "summary": True,
         "exit_on_diff": False, "format": "standard", "exclude": None, "layers": None,
-        "tolerances": None}
+        "tolerances": None, "only_common": False, "ignore_attributes": [], "verdict_ignores": []}
     assert result["steps"] == [[2024033, t] for t in (0, 10000, 20000, 30000)]
     rows = list(csv.DictReader(io.StringIO(tool_csv)))
     for v in result["variables"]:

@@ -71,13 +71,16 @@ def test_task_failures_are_rows(files, client, monkeypatch):
 
 def test_table_text(files):
     rows = [_batch.PairResult(1, "a.nc", "b.nc", "s.nc", "identical", 0, None, ""),
-            _batch.PairResult(12, "a.nc", "long_name.nc", "s.nc", "differ", 40, "O3", ""),
-            _batch.PairResult(3, "a.nc", "x.nc", "s.nc", "failed", 0, None, "no file")]
+            _batch.PairResult(12, "a.nc", "long_name.nc", "s.nc", "differ", 40, "O3", "",
+                              categories=("cells", "header")),
+            _batch.PairResult(3, "a.nc", "x.nc", "s.nc", "failed", None, None, "no file")]
     assert _batch.format_table(rows) == (
-        "pair  status     cells differing  worst variable  file1  file2         reason\n"
-        "1     identical  0                -               a.nc   b.nc\n"
-        "12    differ     40               O3              a.nc   long_name.nc\n"
-        "3     failed     0                -               a.nc   x.nc          no file\n"
+        "pair  status     differing in  cells differing  worst variable  file1  file2         "
+        "reason\n"
+        "1     identical  -             0                -               a.nc   b.nc\n"
+        "12    differ     cells,header  40               O3              a.nc   long_name.nc\n"
+        "3     failed     -             -                -               a.nc   x.nc          "
+        "no file\n"
         "3 pairs: 1 identical, 1 differ, 1 failed\n")
 
 
@@ -113,18 +116,21 @@ def test_command_line_on_a_scheduler(files, tmp_path, client):
                str(tmp_path / "table.csv"))
     assert done.returncode == 2, done.stderr
     lines = done.stdout.splitlines()
-    assert lines[0].split() == ["pair", "status", "cells", "differing", "worst", "variable",
-                                "file1", "file2", "reason"]
-    assert [line.split()[:4] for line in lines[1:4]] == [
-        ["1", "identical", "0", "-"], ["2", "differ", "2", "O3"], ["3", "failed", "0", "-"]]
+    assert lines[0].split() == ["pair", "status", "differing", "in", "cells", "differing",
+                                "worst", "variable", "file1", "file2", "reason"]
+    assert [line.split()[:5] for line in lines[1:4]] == [
+        ["1", "identical", "-", "0", "-"], ["2", "differ", "cells", "2", "O3"],
+        ["3", "failed", "-", "-", "-"]]
     assert lines[4] == "3 pairs: 1 identical, 1 differ, 1 failed"
     table = (tmp_path / "table.csv").read_text().splitlines()
-    assert table[0] == "pair,file1,file2,stack,status,cells_differing,worst_variable,reason"
-    assert table[2] == f"2,{g},{d},{files / 'stack.nc'},differ,2,O3,"
+    assert table[0] == ("pair,file1,file2,stack,status,categories,cells_differing,"
+                        "worst_variable,reason")
+    assert table[2] == f"2,{g},{d},{files / 'stack.nc'},differ,cells,2,O3,"
     assert run([f"{g},{s}", f"{g},{d}"]).returncode == 1
     # Settings reach every pair: only O3, whose one changed cell differs.
     chosen = run([f"{g},{d}"], "--variables", "O3", "--nan-equal")
-    assert chosen.stdout.splitlines()[1].split()[:4] == ["1", "differ", "1", "O3"], chosen.stderr
+    assert chosen.stdout.splitlines()[1].split()[:5] == ["1", "differ", "cells", "1", "O3"], \
+        chosen.stderr
     assert run([f"{g},{s}"]).returncode == 0
     bad = run([f"{g}"])
     assert bad.returncode == 2 and "expected file1,file2[,stack]" in bad.stderr

@@ -12,6 +12,9 @@
 //   rolling.nc grid.nc's grid with a time step of -010000, written for 3 steps: its two
 //              records hold steps 3 (record 1) and 2 (record 2)
 //   boundary.nc  BNDARY3 on the 5 x 4 grid: not gridded
+//   fewer_steps.nc  grid.nc's first 2 steps only; fewer_vars.nc  without COUNT;
+//   shifted.nc  the origin one cell east and P_ALP 33; units.nc  O3 in ppbV and VGTOP 10000:
+//              each differs from grid.nc in one kind only
 //   grid.bin   grid.nc copied into a native binary file by the library's C++ interface, not
 //              by the Python module that reads it (the library's own tests pin that layout
 //              byte by byte)
@@ -59,6 +62,32 @@ FixtureSpec with_type_and_step(int ftype, int tstep) {
   FixtureSpec s = grid();
   s.ftype = ftype;
   s.tstep = tstep;
+  return s;
+}
+
+FixtureSpec fewer_steps() {
+  FixtureSpec s = grid();
+  s.records = 2;
+  return s;
+}
+
+FixtureSpec fewer_vars() {
+  FixtureSpec s = grid();
+  s.vars.pop_back();
+  return s;
+}
+
+FixtureSpec shifted() {
+  FixtureSpec s = grid();
+  s.xorig += s.xcell;
+  s.p_alp = 33.0;
+  return s;
+}
+
+FixtureSpec other_units() {
+  FixtureSpec s = grid();
+  s.vars[0].units = "ppbV";
+  s.vgtop = 10000.0F;
   return s;
 }
 
@@ -120,6 +149,10 @@ int main(int argc, char** argv) {
       kavro_test::write_fixture(dir + "day2.nc", day2()) &&
       kavro_test::write_fixture(dir + "same.nc", grid()) &&
       kavro_test::write_fixture(dir + "diff.nc", changed()) &&
+      kavro_test::write_fixture(dir + "fewer_steps.nc", fewer_steps()) &&
+      kavro_test::write_fixture(dir + "fewer_vars.nc", fewer_vars()) &&
+      kavro_test::write_fixture(dir + "shifted.nc", shifted()) &&
+      kavro_test::write_fixture(dir + "units.nc", other_units()) &&
       kavro_test::write_fixture(dir + "other_grid.nc", grid(kCols + 1)) &&
       kavro_test::write_fixture(dir + "stack.nc", kavro_test::location_fixture(kCols, kRows)) &&
       kavro_test::write_fixture(dir + "rolling.nc",

@@ -7,6 +7,7 @@
 #ifndef KAVRO_KAVRO_H
 #define KAVRO_KAVRO_H
 
+#include "kavro/attributes.h"
 #include "kavro/binary.h"
 #include "kavro/core.h"
 #include "kavro/desc.h"
