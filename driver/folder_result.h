@@ -1,0 +1,60 @@
+// What a folder run found: each pair's verdict and figures, as the folder outputs (the lines on
+// standard output, the JSON document, JUnit and the HTML page) read them.
+#ifndef BRINDLEWICK_FOLDER_RESULT_H
+#define BRINDLEWICK_FOLDER_RESULT_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace brindlewick {
+
+// Where a variable's largest difference lies.
+struct CellPlace {
+  int jdate = 0, jtime = 0, layer = 0, column = 0, row = 0;
+  double latitude = 0.0, longitude = 0.0;
+};
+
+// One step's figures of one variable.
+struct StepFigures {
+  int jdate = 0, jtime = 0;
+  std::uint64_t differing = 0;
+  double max_abs = 0.0;
+  double rms = 0.0;
+};
+
+// One variable of one pair.
+struct VariableFigures {
+  std::string name;
+  std::uint64_t compared = 0, differing = 0;
+  double max_abs = 0.0;
+  CellPlace max_place;
+  double rms = 0.0;
+  double tolerance_abs = 0.0, tolerance_rel = 0.0;
+  double margin = 0.0;  // the largest difference against its tolerance (1 = at the tolerance)
+  std::vector<StepFigures> steps;  // kept for differing variables only
+  std::string map_png;             // a difference map of its largest difference; empty when none
+};
+
+enum class PairVerdict { kIdentical, kDiffer, kFailed, kOnlyInDir1, kOnlyInDir2 };
+
+// One relative path of the two folders.
+struct PairResult {
+  std::string path;          // relative to both folders
+  std::string file1, file2;  // empty for the side that lacks it
+  PairVerdict verdict = PairVerdict::kFailed;
+  std::vector<std::string> categories;  // of "cells", "steps", "variables", "grid", "header"
+  std::string reason;                   // why it failed or was not compared
+  int exit_status = 0;
+  std::vector<VariableFigures> variables;
+  std::string pair_json;  // the pair's own document, as the single-pair --json writes it
+};
+
+struct FolderResult {
+  std::string dir1, dir2;
+  std::vector<PairResult> pairs;
+};
+
+}  // namespace brindlewick
+
+#endif  // BRINDLEWICK_FOLDER_RESULT_H
