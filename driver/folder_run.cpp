@@ -23,6 +23,8 @@ namespace brindlewick {
 namespace fs = std::filesystem;
 namespace {
 
+constexpr const char* kMemoryFolder = "/dev/shm";
+
 // What one child is given.
 struct ChildFiles {
   const std::string* file1;
@@ -30,14 +32,18 @@ struct ChildFiles {
   std::string json;    // its JSON result
   std::string err;     // its standard error
   std::string report;  // its standard output; empty: /dev/null
+  std::size_t slot;    // of the children alive at once
 };
 
 // The run's own files, removed when the run ends.
 class TempFolder {
  public:
   bool make(std::string& error) {
+    // A memory file system when there is one: each pair creates and removes a file there.
     const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = (tmp != nullptr && *tmp != '\0' ? tmp : "/tmp");
+    std::string pattern = tmp != nullptr && *tmp != '\0'              ? tmp
+                          : ::access(kMemoryFolder, W_OK | X_OK) == 0 ? kMemoryFolder
+                                                                      : "/tmp";
     pattern.append("/brindlewick-folder.XXXXXX");
     if (::mkdtemp(pattern.data()) == nullptr) {
       error = "could not make a temporary folder (" + pattern + "): " + std::strerror(errno);
@@ -144,7 +150,6 @@ void finish_pair(PairResult& pair, int wait_status, const ChildFiles& files, boo
     }
   }
   std::remove(files.json.c_str());
-  std::remove(files.err.c_str());
 }
 
 unsigned jobs_of(unsigned asked) {
@@ -184,6 +189,8 @@ bool run_folder(const FolderOptions& options, FolderResult& result, const PairRe
 
   const unsigned jobs = jobs_of(options.jobs);
   std::map<pid_t, std::pair<std::size_t, ChildFiles>> running;
+  std::vector<std::size_t> free_slots;
+  for (std::size_t k = jobs; k > 0; --k) free_slots.push_back(k - 1);
   std::size_t next = 0;
   while (next < listing.pairs.size() || !running.empty()) {
     // Start pairs while there is room; a file on one side only needs no child.
@@ -200,8 +207,16 @@ bool run_folder(const FolderOptions& options, FolderResult& result, const PairRe
         mark_done(i);
         continue;
       }
-      ChildFiles files{&pair.file1, &pair.file2, temp.path() + "/" + std::to_string(i) + ".json",
-                       temp.path() + "/" + std::to_string(i) + ".err", ""};
+      // Standard error goes to the file of a free slot, truncated by the child: one file
+      // per slot rather than one per pair.
+      const std::size_t slot = free_slots.back();
+      free_slots.pop_back();
+      ChildFiles files{&pair.file1,
+                       &pair.file2,
+                       temp.path() + "/" + std::to_string(i) + ".json",
+                       temp.path() + "/" + std::to_string(slot) + ".err",
+                       "",
+                       slot};
       if (!options.reports_dir.empty()) {
         files.report = options.reports_dir + "/" + pair.path + ".txt";
         std::error_code ec;
@@ -215,6 +230,7 @@ bool run_folder(const FolderOptions& options, FolderResult& result, const PairRe
         pair.verdict = PairVerdict::kFailed;
         pair.reason = std::string("could not start the comparison: ") + std::strerror(errno);
         pair.exit_status = kavro::kExitFailure;
+        free_slots.push_back(slot);
         mark_done(i);
         continue;
       }
@@ -232,6 +248,7 @@ bool run_folder(const FolderOptions& options, FolderResult& result, const PairRe
     if (it == running.end()) continue;
     const std::size_t i = it->second.first;
     finish_pair(result.pairs[i], status, it->second.second, options.keep_pair_json);
+    free_slots.push_back(it->second.second.slot);
     running.erase(it);
     mark_done(i);
   }
