@@ -124,10 +124,18 @@ std::string child_said(const std::string& err_path) {
   return last;
 }
 
-// The pair's summary from its child's end and files; the files are removed.
-void finish_pair(PairResult& pair, int wait_status, const ChildFiles& files, bool keep_json) {
+unsigned jobs_of(unsigned asked) {
+  if (asked > 0) return asked;
+  const long cores = ::sysconf(_SC_NPROCESSORS_ONLN);
+  return cores > 0 ? static_cast<unsigned>(cores) : 1U;
+}
+
+}  // namespace
+
+void read_child_end(PairResult& pair, int wait_status, const std::string& json_path,
+                    const std::string& err_path, bool keep_json) {
   bool found = false;
-  const std::string text = read_all(files.json, found);
+  const std::string text = read_all(json_path, found);
   std::string error;
   if (WIFSIGNALED(wait_status)) {
     const int sig = WTERMSIG(wait_status);
@@ -139,7 +147,7 @@ void finish_pair(PairResult& pair, int wait_status, const ChildFiles& files, boo
     pair.exit_status = WEXITSTATUS(wait_status);
     if (!found) {
       pair.verdict = PairVerdict::kFailed;
-      pair.reason = child_said(files.err);
+      pair.reason = child_said(err_path);
       if (pair.reason.empty()) {
         pair.reason = "the comparison ended with status " + std::to_string(pair.exit_status) +
                       " and wrote no JSON result";
@@ -149,16 +157,8 @@ void finish_pair(PairResult& pair, int wait_status, const ChildFiles& files, boo
       pair.reason = error;
     }
   }
-  std::remove(files.json.c_str());
+  std::remove(json_path.c_str());
 }
-
-unsigned jobs_of(unsigned asked) {
-  if (asked > 0) return asked;
-  const long cores = ::sysconf(_SC_NPROCESSORS_ONLN);
-  return cores > 0 ? static_cast<unsigned>(cores) : 1U;
-}
-
-}  // namespace
 
 bool run_folder(const FolderOptions& options, FolderResult& result, const PairReady& ready,
                 const FolderProgress& progress, std::string& error) {
@@ -247,8 +247,9 @@ bool run_folder(const FolderOptions& options, FolderResult& result, const PairRe
     const auto it = running.find(pid);
     if (it == running.end()) continue;
     const std::size_t i = it->second.first;
-    finish_pair(result.pairs[i], status, it->second.second, options.keep_pair_json);
-    free_slots.push_back(it->second.second.slot);
+    const ChildFiles& files = it->second.second;
+    read_child_end(result.pairs[i], status, files.json, files.err, options.keep_pair_json);
+    free_slots.push_back(files.slot);
     running.erase(it);
     mark_done(i);
   }

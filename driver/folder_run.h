@@ -43,6 +43,12 @@ using FolderProgress = std::function<void(std::size_t, std::size_t, std::size_t)
                               const PairReady& ready, const FolderProgress& progress,
                               std::string& error);
 
+// The pair's verdict from its child's end (WAIT_STATUS, as waitpid gives it), its JSON result
+// at JSON_PATH (removed once read) and, when it left none, its last "brindlewick: " line in
+// ERR_PATH.
+void read_child_end(PairResult& pair, int wait_status, const std::string& json_path,
+                    const std::string& err_path, bool keep_json);
+
 }  // namespace brindlewick
 
 #endif  // BRINDLEWICK_FOLDER_RUN_H

@@ -2,7 +2,10 @@
 // the exit status, the folder's JSON document, and an accept that leaves every file whole
 // however it is stopped.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -10,6 +13,7 @@
 
 #include "folder_pairs.h"
 #include "folder_read.h"
+#include "folder_run.h"
 #include "folder_text.h"
 #include "tool_run.h"
 
@@ -293,6 +297,48 @@ TEST(FolderRead, ReadsWhatThePairDocumentHolds) {
 
   for (const std::string bad : {"", "[]", "{\"status\": 3}", "{\"status\": \"odd\"}"}) {
     EXPECT_FALSE(brindlewick::read_pair_document(bad, false, p, error)) << bad;
+  }
+}
+
+// A child's end read: a signal names it, a child without a JSON result is said by its last
+// "brindlewick: " line, or by its status when it wrote none.
+TEST(FolderChildEnd, SaysWhyAPairFailed) {
+  TempDir dir;
+  const struct {
+    int signal;  // 0: the child exits with `status`
+    int status;
+    std::string json, err;
+    PairVerdict verdict;
+    int exit_status;
+    std::string reason;
+  } cases[] = {
+      {SIGKILL, 0, "", "", PairVerdict::kFailed, 137, "the comparison ended by signal 9 (Killed)"},
+      {SIGSEGV, 0, "", "", PairVerdict::kFailed, 139,
+       "the comparison ended by signal 11 (Segmentation fault)"},
+      {0, 2, "", "brindlewick: first\nbrindlewick: INFILE2 (b.nc): no such file\nmore\n",
+       PairVerdict::kFailed, 2, "INFILE2 (b.nc): no such file"},
+      {0, 0, "", "", PairVerdict::kFailed, 0,
+       "the comparison ended with status 0 and wrote no JSON result"},
+      {0, 1, "{\"status\": \"differ\"}", "", PairVerdict::kDiffer, 1, ""},
+      {0, 1, "{\"status\": 1}", "", PairVerdict::kFailed, 1, "no status in the pair's JSON result"},
+  };
+  for (const auto& c : cases) {
+    const std::string json_path = dir.file("pair.json"), err_path = dir.file("pair.err");
+    if (!c.json.empty()) kavro_test::write_file(json_path, c.json);
+    kavro_test::write_file(err_path, c.err);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      if (c.signal != 0) ::raise(c.signal);
+      ::_exit(c.status);
+    }
+    int ws = 0;
+    ASSERT_EQ(::waitpid(pid, &ws, 0), pid);
+    PairResult p;
+    brindlewick::read_child_end(p, ws, json_path, err_path, false);
+    EXPECT_EQ(p.verdict, c.verdict) << c.reason;
+    EXPECT_EQ(p.exit_status, c.exit_status) << c.reason;
+    EXPECT_EQ(p.reason, c.reason);
+    EXPECT_FALSE(fs::exists(json_path));  // read once, then removed
   }
 }
 
