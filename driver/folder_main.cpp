@@ -57,6 +57,13 @@ class ProgressLine {
 
 void say_error(const std::string& text) { std::fprintf(stderr, "brindlewick: %s\n", text.c_str()); }
 
+// The run's files, each from the result alone; false with ERROR at the first that fails.
+// --junit and --html join here with their writers, write_junit(result, command.junit_path,
+// error) and write_html(result, command.html_path, error), once the parser takes them.
+bool write_outputs(const FolderResult& result, const FolderCommand& command, std::string& error) {
+  return command.json_path.empty() || write_folder_json(result, command.json_path, error);
+}
+
 }  // namespace
 
 bool is_folder_run(int argc, const char* const* argv) noexcept {
@@ -150,7 +157,7 @@ int folder_main(int argc, const char* const* argv) {
     return 2;
   }
   int exit_status = folder_exit_status(totals);
-  if (!command.json_path.empty() && !write_folder_json(result, command.json_path, error)) {
+  if (!write_outputs(result, command, error)) {
     say_error(error);
     exit_status = 2;
   }
