@@ -1,6 +1,7 @@
 // The folder run's JSON document (--json PATH): the two folders, the verdict, the totals and
-// every pair with its own single-pair document under "result" (null for a pair not compared,
-// or one whose document was not kept).
+// every pair, one a line, with its own single-pair document under "result" (null for a pair
+// not compared, or one whose document was not kept). Written piece by piece: the whole
+// document is never held.
 #ifndef BRINDLEWICK_FOLDER_JSON_H
 #define BRINDLEWICK_FOLDER_JSON_H
 
