@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -25,6 +26,36 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kMemoryFolder = "/dev/shm";
+
+// Set by SIGINT or SIGTERM while the pairs run: no pair is started after it.
+volatile std::sig_atomic_t stop_signal = 0;
+
+void note_stop(int sig) { stop_signal = sig; }
+
+// While it lasts, SIGINT and SIGTERM are noted rather than ending the process, so the children
+// alive are waited for and the temporary folder is removed.
+class StopSignals {
+ public:
+  StopSignals() {
+    stop_signal = 0;
+    struct sigaction noted {};
+    noted.sa_handler = note_stop;
+    sigemptyset(&noted.sa_mask);
+    noted.sa_flags = 0;  // no SA_RESTART: the wait returns to see the note
+    ::sigaction(SIGINT, &noted, &old_int_);
+    ::sigaction(SIGTERM, &noted, &old_term_);
+  }
+  ~StopSignals() {
+    ::sigaction(SIGINT, &old_int_, nullptr);
+    ::sigaction(SIGTERM, &old_term_, nullptr);
+  }
+  StopSignals(const StopSignals&) = delete;
+  StopSignals& operator=(const StopSignals&) = delete;
+
+ private:
+  struct sigaction old_int_ {};
+  struct sigaction old_term_ {};
+};
 
 // What one child is given.
 struct ChildFiles {
@@ -74,6 +105,8 @@ bool redirect(int fd, const std::string& path, int flags) {
 // The child: the pair's names and files, then the single-pair run, which never returns.
 [[noreturn]] void run_child(const ChildFiles& c, const std::string& stack, LocationSource source,
                             bool reports) {
+  std::signal(SIGINT, SIG_DFL);
+  std::signal(SIGTERM, SIG_DFL);
   if (!redirect(STDERR_FILENO, c.err, O_WRONLY | O_CREAT | O_TRUNC) ||
       !redirect(STDIN_FILENO, "/dev/null", O_RDONLY)) {
     ::_exit(kavro::kExitFailure);
@@ -197,9 +230,10 @@ bool run_folder(const FolderOptions& options, FolderResult& result, const PairRe
   std::vector<std::size_t> free_slots;
   for (std::size_t k = jobs; k > 0; --k) free_slots.push_back(k - 1);
   std::size_t next = 0;
-  while (next < listing.pairs.size() || !running.empty()) {
+  const StopSignals stop;
+  while ((stop_signal == 0 && next < listing.pairs.size()) || !running.empty()) {
     // Start pairs while there is room; a file on one side only needs no child.
-    while (next < listing.pairs.size() && running.size() < jobs) {
+    while (stop_signal == 0 && next < listing.pairs.size() && running.size() < jobs) {
       const std::size_t i = next++;
       PathPair& p = listing.pairs[i];
       PairResult& pair = result.pairs[i];
@@ -257,6 +291,12 @@ bool run_folder(const FolderOptions& options, FolderResult& result, const PairRe
     free_slots.push_back(files.slot);
     running.erase(it);
     mark_done(i);
+  }
+  if (stop_signal != 0) {
+    const int sig = stop_signal;
+    error = "stopped by signal " + std::to_string(sig) + " (" + ::strsignal(sig) + ") after " +
+            std::to_string(finished) + " of " + std::to_string(listing.pairs.size()) + " pairs";
+    return false;
   }
   return true;
 }

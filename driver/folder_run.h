@@ -7,7 +7,9 @@
 // or /dev/null, standard error to a file of its own) and runs the single-pair comparison in
 // place, which ends the child through XQEXIT. The parent reaps it, reads its JSON result into
 // a bounded summary, deletes the child's files and starts the next pair. A child ended by a
-// signal is a failed pair that names the signal.
+// signal is a failed pair that names the signal. SIGINT or SIGTERM to this process starts no
+// further pair: the children alive are waited for, the temporary files removed, and the run
+// fails saying how far it got.
 #ifndef BRINDLEWICK_FOLDER_RUN_H
 #define BRINDLEWICK_FOLDER_RUN_H
 
