@@ -90,7 +90,7 @@ bool parse_folder_command(int argc, const char* const* argv, FolderCommand& comm
   app.add_option("DIR2", paths, "the folder to compare with DIR1, or files and glob patterns")
       ->required();
   app.add_option("-j,--jobs", command.run.jobs, "pairs compared at once (default: the cores)")
-      ->check(CLI::PositiveNumber);
+      ->check(CLI::Range(1U, 4096U));
   app.add_option("--include", command.run.filter.include,
                  "pair only the files whose relative path matches this glob (repeatable)");
   app.add_option("--exclude-files", command.run.filter.exclude,
