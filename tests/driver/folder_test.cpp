@@ -105,6 +105,28 @@ TEST_F(FolderRunTest, ExitStatusFollowsTheWorstPair) {
   }
 }
 
+// A command line refused, or pairs that cannot be listed: one line on standard error, status 2,
+// nothing on standard output.
+TEST_F(FolderRunTest, RefusesWithOneLine) {
+  write_folders();
+  const struct {
+    std::vector<std::string> args;
+    std::string err;
+  } cases[] = {
+      {{"d1", "d2", "-j", "0"}, "brindlewick: --jobs: Value 0 not in range 1 to 4096\n"},
+      {{"d1", "d2", "--note", "x"}, "brindlewick: --note is the note of an --accept\n"},
+      {{"d1", "d2/zz*"}, "brindlewick: the pattern \"d2/zz*\" matches no file\n"},
+      {{"d1", "d2", "d2/same.nc"},
+       "brindlewick: \"d2\" is a folder: list files, or give two folders\n"},
+  };
+  for (const auto& c : cases) {
+    const RunResult r = folder_run(c.args);
+    EXPECT_EQ(r.status, 2) << c.err;
+    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(r.out, "");
+  }
+}
+
 // The second side as files and glob patterns: only the files listed are paired.
 TEST_F(FolderRunTest, PairsTheFilesListed) {
   write_folders();
