@@ -10,13 +10,13 @@
 namespace brindlewick {
 
 // Where a variable's largest difference lies.
-struct CellPlace {
+struct DifferencePlace {
   int jdate = 0, jtime = 0, layer = 0, column = 0, row = 0;
   double latitude = 0.0, longitude = 0.0;
 };
 
 // One step's figures of one variable.
-struct StepFigures {
+struct PairStepFigures {
   int jdate = 0, jtime = 0;
   std::uint64_t differing = 0;
   double max_abs = 0.0;
@@ -28,12 +28,12 @@ struct VariableFigures {
   std::string name;
   std::uint64_t compared = 0, differing = 0;
   double max_abs = 0.0;
-  CellPlace max_place;
+  DifferencePlace max_place;
   double rms = 0.0;
   double tolerance_abs = 0.0, tolerance_rel = 0.0;
   double margin = 0.0;  // the largest difference against its tolerance (1 = at the tolerance)
-  std::vector<StepFigures> steps;  // kept for differing variables only
-  std::string map_png;             // a difference map of its largest difference; empty when none
+  std::vector<PairStepFigures> steps;  // kept for differing variables only
+  std::string map_png;  // a difference map of its largest difference; empty when none
 };
 
 enum class PairVerdict { kIdentical, kDiffer, kFailed, kOnlyInDir1, kOnlyInDir2 };

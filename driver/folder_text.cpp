@@ -95,7 +95,7 @@ std::vector<ReportEntry> report_entries(const FolderResult& result) {
   return entries;
 }
 
-std::string place_text(const CellPlace& place) {
+std::string place_text(const DifferencePlace& place) {
   char text[160];
   std::snprintf(text, sizeof text, "%07d:%06d, layer %d, column %d, row %d, lat ", place.jdate,
                 place.jtime, place.layer, place.column, place.row);

@@ -29,7 +29,7 @@ struct ReportEntry {
 std::vector<ReportEntry> report_entries(const FolderResult& result);
 
 // "2024033:010000, layer 1, column 10, row 3, lat 41.5, lon -100.5".
-std::string place_text(const CellPlace& place);
+std::string place_text(const DifferencePlace& place);
 
 // A figure in its shortest round-trip form ("0.5", "1e-07", "nan").
 std::string figure_text(double v);

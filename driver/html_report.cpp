@@ -185,7 +185,7 @@ void put_row(std::string& out, const ReportEntry& e, std::size_t k, const std::s
 constexpr double kPlotWidth = 640, kPlotHeight = 220, kPlotLeft = 70, kPlotRight = 20,
                  kPlotTop = 24, kPlotBottom = 40;
 
-std::string step_text(const StepFigures& s) {
+std::string step_text(const PairStepFigures& s) {
   char text[32];
   std::snprintf(text, sizeof text, "%07d:%06d", s.jdate, s.jtime);
   return text;
@@ -193,8 +193,8 @@ std::string step_text(const StepFigures& s) {
 
 // A polyline of one figure over the steps, finite values only, with a dot on each point when
 // there are few (so that a single step still shows).
-void put_line(std::string& out, const std::vector<StepFigures>& steps, double top,
-              double StepFigures::*figure, std::string_view colour) {
+void put_line(std::string& out, const std::vector<PairStepFigures>& steps, double top,
+              double PairStepFigures::*figure, std::string_view colour) {
   const double w = kPlotWidth - kPlotLeft - kPlotRight, h = kPlotHeight - kPlotTop - kPlotBottom;
   std::vector<std::string> points;
   for (std::size_t i = 0; i < steps.size(); ++i) {
@@ -226,7 +226,7 @@ void put_line(std::string& out, const std::vector<StepFigures>& steps, double to
 // The largest and RMS difference of each step, on one linear axis from 0.
 void put_step_plot(std::string& out, const VariableFigures& v) {
   double top = 0.0;
-  for (const StepFigures& s : v.steps) {
+  for (const PairStepFigures& s : v.steps) {
     if (std::isfinite(s.max_abs)) top = std::max(top, s.max_abs);
     if (std::isfinite(s.rms)) top = std::max(top, s.rms);
   }
@@ -255,8 +255,8 @@ void put_step_plot(std::string& out, const VariableFigures& v) {
                   step_text(v.steps.back()).c_str());
     out += labels;
   }
-  put_line(out, v.steps, top, &StepFigures::max_abs, "#b2182b");
-  put_line(out, v.steps, top, &StepFigures::rms, "#2166ac");
+  put_line(out, v.steps, top, &PairStepFigures::max_abs, "#b2182b");
+  put_line(out, v.steps, top, &PairStepFigures::rms, "#2166ac");
   char legend[300];
   std::snprintf(legend, sizeof legend,
                 "<text x=\"%.0f\" y=\"14\" fill=\"#b2182b\">largest |difference|</text>"

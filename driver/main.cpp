@@ -4,10 +4,13 @@
 
 #include "command_line.h"
 #include "file_names.h"
+#include "folder_main.h"
 #include "kavro/kavro.h"
 #include "run.h"
 
 int main(int argc, char** argv) {
+  // Two folders (or a folder and files): every pair compared, each in a process of its own.
+  if (brindlewick::is_folder_run(argc, argv)) return brindlewick::folder_main(argc, argv);
   const brindlewick::CommandLine line = brindlewick::parse_command_line(argc, argv);
   if (line.request != brindlewick::Request::kCompare) {
     return brindlewick::answer(line, stdout, stderr);

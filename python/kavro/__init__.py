@@ -6,7 +6,8 @@ kavro.to_netcdf(ds, path) (or ds.kavro.to_netcdf(path)) writes one back as the l
 it, which a plain ds.to_netcdf(path) does not.
 kavro.compare(file1, file2, stack=None, **settings) runs the brindlewick comparison of two
 files (without a location file, the locations come from the grid's projection);
-kavro.compare_many(pairs, stack=None, client=None, **settings) runs many on a Dask cluster.
+kavro.compare_many(pairs, stack=None, client=None, **settings) runs many on a Dask cluster;
+kavro.compare_folders(dir1, dir2, client=None, **settings) compares two folders pair by pair.
 
 The package prints nothing: the library's log goes to logging.getLogger("kavro"), or to the
 file LOGFILE names when it is set.
@@ -21,6 +22,7 @@ from ._errors import (CompareError, Error, OpenError, ReadError, SettingError, S
 from ._file import File, create, datetimes, model_date_time, open  # noqa: A004
 from ._compare import CompareResult, CsvRow, Cell, VariableSummary, compare
 from ._batch import PairResult, compare_many
+from ._folders import FolderResult, compare_folders
 from ._cf import grid_locations
 
 _log.install()
@@ -41,6 +43,7 @@ if "xarray" in sys.modules:
     _layout.register_accessor()
 
 __all__ = ["open", "create", "File", "datetimes", "model_date_time", "compare", "compare_many",
+           "compare_folders", "FolderResult",
            "to_netcdf", "CompareResult", "CsvRow", "Cell", "VariableSummary", "PairResult",
            "Error", "OpenError", "ReadError", "WriteError", "StepError", "StepValueError",
            "VariableError", "SettingError", "CompareError", "grid_locations",

@@ -535,6 +535,17 @@ def series_of(v: Dict[str, Any]) -> Optional[List[StepFigures]]:
             for f in v["series"]]
 
 
+def read_json_document(path: str) -> Optional[Dict[str, Any]]:
+    """Any JSON document the tool wrote; None when it wrote none."""
+    try:
+        with open(path, encoding="utf-8") as f:
+            return json.load(f)
+    except FileNotFoundError:
+        return None
+    except ValueError as e:
+        raise CompareError(f"{path}: not a JSON document ({e})", "compare") from None
+
+
 def cell_of(e: Optional[Dict[str, Any]]) -> Optional[Cell]:
     if e is None:
         return None

@@ -1,5 +1,7 @@
 """kavro-compare-many MANIFEST [--scheduler ADDRESS] (or python3 -m kavro): compares every
 file pair of a manifest on a Dask cluster and prints one line per pair.
+kavro-compare-many DIR1 DIR2 compares two folders pair by pair (kavro.compare_folders): on the
+cluster with --scheduler, else with the tool's own folder run.
 
 The manifest is CSV: file1, file2[, stack] per line (a pair without a stack, here or from
 --stack, has its locations computed from the grid); blank lines and lines starting with # are
@@ -14,7 +16,7 @@ import os
 import sys
 from typing import List, Tuple
 
-from . import _batch, _compare
+from . import _batch, _compare, _folders
 
 
 # A manifest's file value with a relative path made absolute from the manifest's folder.
@@ -47,10 +49,28 @@ def write_csv(path: str, rows) -> None:
                           r.worst_variable or "", r.reason])
 
 
+def format_folders(result: _folders.FolderResult) -> str:
+    """A folder run as the tool prints it: one line per pair, then the totals."""
+    lines = []
+    for p in result.pairs:
+        line = f"{p['verdict']:<12}  {p['path']}"
+        if p["verdict"] == _compare.FAILED:
+            line += f"  {p['reason']}"
+        elif p["verdict"] == _compare.DIFFER:
+            line += "  " + (",".join(p["categories"]) or "-")
+        lines.append(line)
+    t = result.totals
+    lines.append(f"{t['pairs']} pair{'' if t['pairs'] == 1 else 's'}: {t['identical']} identical, "
+                 f"{t['differ']} differ, {t['failed']} failed, {t['only_in_dir1']} only in dir1, "
+                 f"{t['only_in_dir2']} only in dir2")
+    return "\n".join(lines) + "\n"
+
+
 def main(argv=None) -> int:
     parser = argparse.ArgumentParser(prog="kavro-compare-many",
                                      description=__doc__.split("\n\n")[0])
-    parser.add_argument("manifest", help="CSV of file1,file2[,stack]")
+    parser.add_argument("manifest", help="CSV of file1,file2[,stack]; or DIR1, with DIR2")
+    parser.add_argument("dir2", nargs="?", help="the folder compared with the folder DIR1")
     parser.add_argument("--scheduler", help="address of a running Dask scheduler "
                         "(tcp://host:8786); without it a local cluster runs the batch")
     parser.add_argument("--workers", type=int, default=2,
@@ -66,7 +86,7 @@ def main(argv=None) -> int:
     parser.add_argument("--csv", help="also write the table as CSV to this new file")
     args = parser.parse_args(argv)
     try:
-        pairs = read_manifest(args.manifest)
+        pairs = [] if args.dir2 is not None else read_manifest(args.manifest)
         stack = resolved(args.stack, os.getcwd()) if args.stack else None
         settings = {"abs_tol": args.abs_tol, "rel_tol": args.rel_tol,
                     "nan_equal": args.nan_equal,
@@ -75,6 +95,8 @@ def main(argv=None) -> int:
         if args.scheduler:
             from dask import distributed
             client = distributed.Client(args.scheduler)
+        if args.dir2 is not None:
+            return compare_folders(args, client, stack, settings)
         try:
             rows = _batch.compare_many(pairs, stack, client, n_workers=args.workers,
                                        timeout=args.timeout, **settings)
@@ -88,3 +110,20 @@ def main(argv=None) -> int:
         return 2
     sys.stdout.write(_batch.format_table(rows))
     return _batch.exit_status(rows)
+
+
+def compare_folders(args, client, stack, settings) -> int:
+    for path in (args.manifest, args.dir2):
+        if not os.path.isdir(path):
+            raise ValueError(f"{path}: not a folder (two folders are compared)")
+    try:
+        result = _folders.compare_folders(args.manifest, args.dir2, client, stack=stack,
+                                          jobs=args.workers if client is None else None,
+                                          timeout=args.timeout, **settings)
+    finally:
+        if client is not None:
+            client.close()
+    if args.csv:
+        result.table.to_csv(args.csv, index=False, mode="x")
+    sys.stdout.write(format_folders(result))
+    return result.exit_status

@@ -1,0 +1,390 @@
+// The folder run: pairs by relative path, one line per pair and the totals on standard output,
+// the exit status, the folder's JSON document, and an accept that leaves every file whole
+// however it is stopped.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "folder_lines.h"
+#include "folder_pairs.h"
+#include "folder_read.h"
+#include "folder_run.h"
+#include "tool_run.h"
+
+namespace brindlewick_test {
+namespace {
+
+namespace fs = std::filesystem;
+using brindlewick::PairResult;
+using brindlewick::PairVerdict;
+using nlohmann::json;
+
+// Whole values, so differences are exact: a differing file adds 2 at one cell of each of its
+// two variables at each of its two steps.
+FixtureSpec whole_data(bool differ) {
+  FixtureSpec s = data();
+  s.value = [differ](int v, int rec, int lay, int row, int col) {
+    const double base = v * 1000 + rec * 100 + lay * 10 + row * 4 + col;
+    return differ && row == 2 && col == 3 ? base + 2.0 : base;
+  };
+  return s;
+}
+
+class FolderRunTest : public BrindlewickTest {
+ protected:
+  void put(const std::string& rel, const FixtureSpec& fx) {
+    fs::create_directories(fs::path(path(rel)).parent_path());
+    write(rel, fx);
+  }
+  // d1 and d2: an identical, a differing (in a subfolder), an unreadable pair, a file missing
+  // from d2 and an extra one in d2.
+  void write_folders() {
+    put("d1/same.nc", whole_data(false));
+    put("d2/same.nc", whole_data(false));
+    put("d1/sub/diff.nc", whole_data(false));
+    put("d2/sub/diff.nc", whole_data(true));
+    put("d1/missing.nc", whole_data(false));
+    put("d2/extra.nc", whole_data(false));
+    kavro_test::write_file(path("d1/bad.nc"), "not a netCDF file\n");
+    kavro_test::write_file(path("d2/bad.nc"), "not a netCDF file\n");
+  }
+  RunResult folder_run(std::vector<std::string> args, Env env = {}) {
+    return run_tool(dir_, env, "", args);
+  }
+};
+
+// Every line a caller or a script reads, byte for byte, and the status of the worst pair.
+TEST_F(FolderRunTest, PrintsOneLinePerPairAndTheTotals) {
+  write_folders();
+  const RunResult r = folder_run({"d1", "d2", "--jobs", "2"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out,
+            "failed        bad.nc  INFILE1 (d1/bad.nc): not a netCDF file\n"
+            "only_in_dir2  extra.nc\n"
+            "only_in_dir1  missing.nc\n"
+            "identical     same.nc\n"
+            "differ        sub/diff.nc  cells: 4 cells differ, largest difference 2\n"
+            "5 pairs: 1 identical, 1 differ, 1 failed, 1 only in dir1, 1 only in dir2\n");
+  EXPECT_EQ(r.err, "");  // not a terminal: no progress line
+}
+
+// 0 when every pair is identical, 1 when any differs or a file is on one side only, 2 when a
+// pair could not be compared; filters choose the pairs.
+TEST_F(FolderRunTest, ExitStatusFollowsTheWorstPair) {
+  write_folders();
+  const struct {
+    std::vector<std::string> filters;
+    int status;
+    std::string totals;
+  } cases[] = {
+      {{"--include", "same.nc"},
+       0,
+       "1 pair: 1 identical, 0 differ, 0 failed, 0 only in dir1, 0 only in dir2\n"},
+      {{"--include", "s*"},
+       1,
+       "2 pairs: 1 identical, 1 differ, 0 failed, 0 only in dir1, 0 only in dir2\n"},
+      {{"--include", "*.nc", "--exclude-files", "*diff*", "--exclude-files", "bad.nc"},
+       1,
+       "3 pairs: 1 identical, 0 differ, 0 failed, 1 only in dir1, 1 only in dir2\n"},
+      {{"--exclude-files", "sub/*"},
+       2,
+       "4 pairs: 1 identical, 0 differ, 1 failed, 1 only in dir1, 1 only in dir2\n"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = {"d1", "d2"};
+    args.insert(args.end(), c.filters.begin(), c.filters.end());
+    const RunResult r = folder_run(args);
+    EXPECT_EQ(r.status, c.status) << c.filters.back();
+    EXPECT_TRUE(r.out.ends_with(c.totals)) << r.out;
+  }
+}
+
+// A command line refused, or pairs that cannot be listed: one line on standard error, status 2,
+// nothing on standard output.
+TEST_F(FolderRunTest, RefusesWithOneLine) {
+  write_folders();
+  const struct {
+    std::vector<std::string> args;
+    std::string err;
+  } cases[] = {
+      {{"d1", "d2", "-j", "0"}, "brindlewick: --jobs: Value 0 not in range 1 to 4096\n"},
+      {{"d1", "d2", "--note", "x"}, "brindlewick: --note is the note of an --accept\n"},
+      {{"d1", "d2/zz*"}, "brindlewick: the pattern \"d2/zz*\" matches no file\n"},
+      {{"d1", "d2", "d2/same.nc"},
+       "brindlewick: \"d2\" is a folder: list files, or give two folders\n"},
+  };
+  for (const auto& c : cases) {
+    const RunResult r = folder_run(c.args);
+    EXPECT_EQ(r.status, 2) << c.err;
+    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(r.out, "");
+  }
+}
+
+// The second side as files and glob patterns: only the files listed are paired.
+TEST_F(FolderRunTest, PairsTheFilesListed) {
+  write_folders();
+  const RunResult r = folder_run({"d1", "d2/s*.nc", "d2/sub/diff.nc"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out,
+            "identical     same.nc\n"
+            "differ        sub/diff.nc  cells: 4 cells differ, largest difference 2\n"
+            "2 pairs: 1 identical, 1 differ, 0 failed, 0 only in dir1, 0 only in dir2\n");
+}
+
+// The folder's document: its shape, and each compared pair's own single-pair document.
+TEST_F(FolderRunTest, WritesTheFolderDocument) {
+  write_folders();
+  const RunResult r = folder_run({"d1", "d2", "--json", "folder.json", "--reports", "reports"});
+  ASSERT_EQ(r.status, 2);
+  const json doc = json::parse(kavro_test::read_file(path("folder.json")));
+  EXPECT_EQ(doc["schema"], "brindlewick-folders");
+  EXPECT_EQ(doc["schema_version"], 1);
+  EXPECT_EQ(doc["dir1"], "d1");
+  EXPECT_EQ(doc["dir2"], "d2");
+  EXPECT_EQ(doc["verdict"], "failed");
+  EXPECT_EQ(doc["totals"], json::parse(R"({"pairs": 5, "identical": 1, "differ": 1, "failed": 1,
+      "only_in_dir1": 1, "only_in_dir2": 1})"));
+  const struct {
+    std::string path, file1, file2, verdict;
+    std::vector<std::string> categories;
+    int exit_status;
+    bool result;
+  } pairs[] = {
+      {"bad.nc", "d1/bad.nc", "d2/bad.nc", "failed", {}, 2, true},
+      {"extra.nc", "", "d2/extra.nc", "only_in_dir2", {}, 0, false},
+      {"missing.nc", "d1/missing.nc", "", "only_in_dir1", {}, 0, false},
+      {"same.nc", "d1/same.nc", "d2/same.nc", "identical", {}, 0, true},
+      {"sub/diff.nc", "d1/sub/diff.nc", "d2/sub/diff.nc", "differ", {"cells"}, 1, true},
+  };
+  ASSERT_EQ(doc["pairs"].size(), std::size(pairs));
+  for (std::size_t i = 0; i < std::size(pairs); ++i) {
+    const json& p = doc["pairs"][i];
+    const std::vector<std::string> keys = {"path",       "file1",  "file2",       "verdict",
+                                           "categories", "reason", "exit_status", "result"};
+    for (const std::string& k : keys) EXPECT_TRUE(p.contains(k)) << k;
+    EXPECT_EQ(p["path"], pairs[i].path);
+    EXPECT_EQ(p["file1"], pairs[i].file1);
+    EXPECT_EQ(p["file2"], pairs[i].file2);
+    EXPECT_EQ(p["verdict"], pairs[i].verdict);
+    EXPECT_EQ(p["categories"].get<std::vector<std::string>>(), pairs[i].categories);
+    EXPECT_EQ(p["exit_status"], pairs[i].exit_status);
+    EXPECT_EQ(p["result"].is_object(), pairs[i].result) << pairs[i].path;
+  }
+  EXPECT_EQ(doc["pairs"][0]["reason"], "INFILE1 (d1/bad.nc): not a netCDF file");
+  EXPECT_EQ(doc["pairs"][4]["result"]["status"], "differ");
+  EXPECT_EQ(doc["pairs"][4]["result"]["totals"]["cells_differing"], 4);
+  // The reports of each compared pair, at its relative path.
+  EXPECT_TRUE(fs::exists(path("reports/sub/diff.nc.txt")));
+  EXPECT_TRUE(fs::exists(path("reports/same.nc.txt")));
+  EXPECT_FALSE(fs::exists(path("reports/extra.nc.txt")));
+  // The JSON file is never overwritten.
+  EXPECT_EQ(folder_run({"d1", "d2", "--json", "folder.json"}).status, 2);
+}
+
+// An accept stopped after one file, run again and again, leaves every file whole (the old or the
+// new one), no temporary file, one log line per file accepted and the replaced file kept; a
+// complete accept makes the folders identical, its log and kept files left out of the pairing.
+TEST_F(FolderRunTest, AcceptLeavesEveryFileWhole) {
+  const std::vector<std::string> names = {"a.nc", "b.nc", "c/d.nc"};
+  for (const std::string& n : names) {
+    put("d1/" + n, whole_data(false));
+    put("d2/" + n, whole_data(true));
+  }
+  const std::string old_text = kavro_test::read_file(path("d1/a.nc"));
+  const std::string new_text = kavro_test::read_file(path("d2/a.nc"));
+  for (std::size_t stop = 1; stop <= names.size(); ++stop) {
+    const RunResult r =
+        folder_run({"d1", "d2", "--accept", "--note", "new\tphysics"},
+                   {{"KAVRO_TEST_ACCEPT_STOP_AFTER", "1"}, {"KAVRO_TEST_NOW", "20261208T050000"}});
+    if (stop < names.size()) {
+      EXPECT_EQ(r.status, 128 + 9) << stop;  // killed before the next file
+    }
+    for (const std::string& n : names) {
+      const std::string text = kavro_test::read_file(path("d1/" + n));
+      EXPECT_TRUE(text == old_text || text == new_text) << n;
+    }
+    for (const auto& e : fs::recursive_directory_iterator(path("d1"))) {
+      EXPECT_FALSE(e.path().filename().string().starts_with(".brindlewick-accept."));
+    }
+    const auto log = kavro_test::read_lines(path("d1/.brindlewick-accepted.log"));
+    ASSERT_EQ(log.size(), 1U) << stop;  // each run accepts the first file still differing
+    EXPECT_EQ(log[0], "20261208T050000\t" + names[stop - 1] + "\tcells\tnew physics");
+    EXPECT_EQ(
+        kavro_test::read_file(path("d1/.brindlewick-replaced/20261208T050000/" + names[stop - 1])),
+        old_text);
+    fs::remove(path("d1/.brindlewick-accepted.log"));
+  }
+  put("d2/e.nc", whole_data(false));
+  const RunResult accepted = folder_run({"d1", "d2", "--accept"});
+  EXPECT_EQ(accepted.status, 1);
+  EXPECT_EQ(accepted.err, "brindlewick: 1 file accepted into d1\n");
+  const RunResult after = folder_run({"d1", "d2"});
+  EXPECT_EQ(after.status, 0) << after.out;
+  EXPECT_TRUE(
+      after.out.ends_with("4 pairs: 4 identical, 0 differ, 0 failed, 0 only in dir1, "
+                          "0 only in dir2\n"));
+}
+
+// What the pair's line says, byte for byte.
+TEST(FolderLine, SaysTheVerdictAndWhatDiffers) {
+  PairResult p;
+  p.path = "a/b.nc";
+  const struct {
+    PairVerdict verdict;
+    std::vector<std::string> categories;
+    std::uint64_t cells;
+    double largest;
+    std::string reason;
+    std::string line;
+  } cases[] = {
+      {PairVerdict::kIdentical, {}, 0, 0.0, "", "identical     a/b.nc\n"},
+      {PairVerdict::kDiffer,
+       {"cells"},
+       1,
+       0.5,
+       "",
+       "differ        a/b.nc  cells: 1 cell differs, largest difference 0.5\n"},
+      {PairVerdict::kDiffer,
+       {"header", "steps"},
+       0,
+       0.0,
+       "",
+       "differ        a/b.nc  header,steps\n"},
+      {PairVerdict::kDiffer, {}, 0, 0.0, "", "differ        a/b.nc  -\n"},
+      {PairVerdict::kFailed,
+       {},
+       0,
+       0.0,
+       "INFILE2 (x\n): no such file",
+       "failed        a/b.nc  INFILE2 (x?): no such file\n"},
+      {PairVerdict::kOnlyInDir1, {}, 0, 0.0, "", "only_in_dir1  a/b.nc\n"},
+      {PairVerdict::kOnlyInDir2, {}, 0, 0.0, "", "only_in_dir2  a/b.nc\n"},
+  };
+  for (const auto& c : cases) {
+    p.verdict = c.verdict;
+    p.categories = c.categories;
+    p.reason = c.reason;
+    p.variables.assign(1, {});
+    p.variables[0].differing = c.cells;
+    p.variables[0].max_abs = c.largest;
+    EXPECT_EQ(brindlewick::pair_line(p), c.line);
+  }
+  EXPECT_EQ(brindlewick::progress_line(3, 10, 1), "\r3 of 10 pairs done, 1 differ");
+}
+
+// The pair's document read: categories when given, else from its differing cells; the
+// per-step series kept for differing variables only; a text without status refused.
+TEST(FolderRead, ReadsWhatThePairDocumentHolds) {
+  const std::string plain = R"({"status": "differ", "reason": "", "settings": {"abs_tol": 0.5,
+      "rel_tol": null}, "variables": [{"name": "V1", "cells_compared": 24,
+      "cells_differing": 2, "steps": 2, "rms": 0.25, "largest_abs": {"difference": 2,
+      "date": 2024033, "time": 10000, "layer": 1, "column": 3, "row": 2, "latitude": 40.5,
+      "longitude": -90.25, "value1": 1000, "value2": 1002}}]})";
+  PairResult p;
+  std::string error;
+  ASSERT_TRUE(brindlewick::read_pair_document(plain, true, p, error)) << error;
+  EXPECT_EQ(p.verdict, PairVerdict::kDiffer);
+  EXPECT_EQ(p.categories, std::vector<std::string>{"cells"});
+  ASSERT_EQ(p.variables.size(), 1U);
+  const auto& v = p.variables[0];
+  EXPECT_EQ(v.name, "V1");
+  EXPECT_EQ(v.differing, 2U);
+  EXPECT_EQ(v.max_abs, 2.0);
+  EXPECT_EQ(v.margin, 4.0);  // 2 against the absolute tolerance 0.5
+  EXPECT_EQ(v.max_place.column, 3);
+  EXPECT_EQ(v.max_place.latitude, 40.5);
+  EXPECT_TRUE(v.steps.empty());  // a count of steps, not a series
+  EXPECT_FALSE(p.pair_json.empty());
+
+  const std::string newer = R"({"schema_version": 2, "status": "differ", "categories":
+      ["steps", "cells"], "variables": [{"name": "A", "cells_differing": 1, "steps":
+      [{"date": 2024033, "time": 0, "cells_differing": 1, "max_abs": 3, "rms": 1}]},
+      {"name": "B", "cells_differing": 0, "steps": [{"date": 2024033, "time": 0}]}]})";
+  ASSERT_TRUE(brindlewick::read_pair_document(newer, false, p, error)) << error;
+  EXPECT_EQ(p.categories, (std::vector<std::string>{"steps", "cells"}));
+  ASSERT_EQ(p.variables.size(), 2U);
+  ASSERT_EQ(p.variables[0].steps.size(), 1U);
+  EXPECT_EQ(p.variables[0].steps[0].jdate, 2024033);
+  EXPECT_EQ(p.variables[0].steps[0].differing, 1U);
+  EXPECT_EQ(p.variables[0].steps[0].max_abs, 3.0);
+  EXPECT_TRUE(p.variables[1].steps.empty());
+  EXPECT_TRUE(p.pair_json.empty());
+
+  for (const std::string bad : {"", "[]", "{\"status\": 3}", "{\"status\": \"odd\"}"}) {
+    EXPECT_FALSE(brindlewick::read_pair_document(bad, false, p, error)) << bad;
+  }
+}
+
+// A child's end read: a signal names it, a child without a JSON result is said by its last
+// "brindlewick: " line, or by its status when it wrote none.
+TEST(FolderChildEnd, SaysWhyAPairFailed) {
+  TempDir dir;
+  const struct {
+    int signal;  // 0: the child exits with `status`
+    int status;
+    std::string json, err;
+    PairVerdict verdict;
+    int exit_status;
+    std::string reason;
+  } cases[] = {
+      {SIGKILL, 0, "", "", PairVerdict::kFailed, 137, "the comparison ended by signal 9 (Killed)"},
+      {SIGSEGV, 0, "", "", PairVerdict::kFailed, 139,
+       "the comparison ended by signal 11 (Segmentation fault)"},
+      {0, 2, "", "brindlewick: first\nbrindlewick: INFILE2 (b.nc): no such file\nmore\n",
+       PairVerdict::kFailed, 2, "INFILE2 (b.nc): no such file"},
+      {0, 0, "", "", PairVerdict::kFailed, 0,
+       "the comparison ended with status 0 and wrote no JSON result"},
+      {0, 1, "{\"status\": \"differ\"}", "", PairVerdict::kDiffer, 1, ""},
+      {0, 1, "{\"status\": 1}", "", PairVerdict::kFailed, 1, "no status in the pair's JSON result"},
+  };
+  for (const auto& c : cases) {
+    const std::string json_path = dir.file("pair.json"), err_path = dir.file("pair.err");
+    if (!c.json.empty()) kavro_test::write_file(json_path, c.json);
+    kavro_test::write_file(err_path, c.err);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      if (c.signal != 0) ::raise(c.signal);
+      ::_exit(c.status);
+    }
+    int ws = 0;
+    ASSERT_EQ(::waitpid(pid, &ws, 0), pid);
+    PairResult p;
+    brindlewick::read_child_end(p, ws, json_path, err_path, false);
+    EXPECT_EQ(p.verdict, c.verdict) << c.reason;
+    EXPECT_EQ(p.exit_status, c.exit_status) << c.reason;
+    EXPECT_EQ(p.reason, c.reason);
+    EXPECT_FALSE(fs::exists(json_path));  // read once, then removed
+  }
+}
+
+// What is paired: fnmatch on the relative path ('*' crosses '/'), never the accept's files.
+TEST(FolderPairs, FiltersTheRelativePaths) {
+  const brindlewick::PairFilter none;
+  const brindlewick::PairFilter nc{{"*.nc"}, {"tmp/*"}};
+  const struct {
+    std::string rel;
+    bool plain, filtered;
+  } cases[] = {
+      {"a.nc", true, true},
+      {"day1/a.nc", true, true},
+      {"tmp/a.nc", true, false},
+      {"a.txt", true, false},
+      {".brindlewick-accepted.log", false, false},
+      {".brindlewick-replaced/20261208T050000/a.nc", false, false},
+      {"day1/.brindlewick-accept.Ab12Cd", false, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(brindlewick::paired_path(c.rel, none), c.plain) << c.rel;
+    EXPECT_EQ(brindlewick::paired_path(c.rel, nc), c.filtered) << c.rel;
+  }
+}
+
+}  // namespace
+}  // namespace brindlewick_test
