@@ -201,6 +201,17 @@ def checked_settings(settings: Dict[str, Any]) -> Tuple[Dict[str, str], List[str
     return env, options
 
 
+def setting_environment(settings: Dict[str, Any]) -> Dict[str, str]:
+    """SETTINGS, checked as checked_settings() checks them, all as environment variables: the
+    folder run hands them to every pair's comparison that way."""
+    env, options = checked_settings(settings)
+    variable = {s.option: s.variable for s in SETTINGS.values() if s.option}
+    for option in options:
+        name, _, value = option[2:].partition("=")
+        env[variable[name]] = value
+    return env
+
+
 @dataclasses.dataclass(frozen=True)
 class Cell:
     """Where an extreme difference is, and the two values there."""

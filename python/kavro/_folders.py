@@ -144,7 +144,6 @@ def document_of(dir1, dir2, pairs: List[Dict[str, Any]]) -> Dict[str, Any]:
 
 def run_tool(dir1, dir2, stack, include, exclude, jobs, timeout, settings) -> Dict[str, Any]:
     tool = _compare.find_brindlewick()
-    _compare.check_tool_knows(tool, settings)
     env = {k: v for k, v in os.environ.items()
            if not k.startswith("BRINDLEWICK_") and k not in ("LOGFILE", "STACK1")}
     env.update(_compare.setting_environment(settings))
