@@ -1,7 +1,6 @@
 #include "folder_run.h"
 
 #include <fcntl.h>
-#include <netcdf.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -224,7 +223,7 @@ bool run_folder(const FolderOptions& options, FolderResult& result, const PairRe
   // netCDF reads its run-control files and starts its network libraries on its first use: done
   // once here, every child inherits it (a third of a small pair's time). A failure here is
   // not the run's: each child then meets it on its own and says so.
-  static_cast<void>(nc_initialize());
+  kavro::start_netcdf();
   const unsigned jobs = jobs_of(options.jobs);
   std::map<pid_t, std::pair<std::size_t, ChildFiles>> running;
   std::vector<std::size_t> free_slots;

@@ -392,4 +392,6 @@ void pin_clock(std::int64_t seconds) { pinned_clock = seconds; }
 void unpin_clock() { pinned_clock.reset(); }
 }  // namespace test_hooks
 
+void start_netcdf() noexcept { static_cast<void>(nc_initialize()); }
+
 }  // namespace kavro

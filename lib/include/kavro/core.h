@@ -40,6 +40,10 @@ void INITBLK3();
 // /dev/null since, so that no file takes its number, and whatever a program writes to standard
 // output is lost. A program with output to give there fails as for a failed write.
 bool standard_output_lost() noexcept;
+// Starts the netCDF library (its run-control files, its network libraries) ahead of the first
+// file, so that processes forked from this one find it started. Nothing else of the library
+// is set up; a failure here is met again, and said, by the first open.
+void start_netcdf() noexcept;
 
 // A program's own log (the Python package's logging): when a sink is set before the log is set
 // up and LOGFILE is unset, every log line goes to SINK with CONTEXT: the line as the log would
