@@ -3,8 +3,11 @@
 
 The sample maker writes the bundled sample (stack.nc, run1.nc, run2.nc); each byte of run2.nc's
 classic header is set in turn to 00, ff, 7f, 80 and its own value plus one (a value the byte
-already holds, or one tried already at that byte, is skipped), and brindlewick compares run1.nc
-with the edited file as INFILE2, under a 2 GiB address-space limit (ulimit -v) and a time limit.
+already holds, or one tried already at that byte, is skipped). The inner bytes of long text
+values (all but the first and last 16 of FILEDESC's and HISTORY's 4800 characters) are four
+fifths of the header and only characters of a description: they are edited with --all-text.
+brindlewick compares run1.nc with the edited file as INFILE2, under a 2 GiB address-space limit
+(ulimit -v) and a time limit.
 Each run ends in one of:
 
   refusal     exit 2 with a cause line on standard error ("brindlewick: ...")
@@ -39,13 +42,15 @@ ADDRESS_LIMIT = 2 << 30
 MEMORY_BOUND = 200 << 20
 
 
-def header_length(data):
-    """Bytes of the classic header of DATA (CDF-1 or CDF-2): magic to the end of the variable
-    list."""
+def header_layout(data):
+    """Bytes of the classic header of DATA (CDF-1 or CDF-2), magic to the end of the variable
+    list, and the (begin, end) offsets of the inner bytes of its long text attributes: all but
+    the first and last 16 bytes of a value longer than 32."""
     if data[:3] != b"CDF" or data[3] not in (1, 2):
         raise ValueError("not a CDF-1 or CDF-2 file")
     offset_bytes = 4 if data[3] == 1 else 8
     pos = 8  # magic and record count
+    inner = []
 
     def u32():
         nonlocal pos
@@ -63,8 +68,11 @@ def header_length(data):
         u32()
         for _ in range(u32()):
             name()
-            size = {1: 1, 2: 1, 3: 2, 4: 4, 5: 4, 6: 8}[u32()]
+            kind = u32()
+            size = {1: 1, 2: 1, 3: 2, 4: 4, 5: 4, 6: 8}[kind]
             values = u32() * size
+            if kind == 2 and values > 32:
+                inner.append((pos + 16, pos + values - 16))
             pos += (values + 3) & ~3
 
     u32()
@@ -79,13 +87,15 @@ def header_length(data):
         pos += 4 * rank  # dimension ids
         attributes()
         pos += 8 + offset_bytes  # type, size, data offset
-    return pos
+    return pos, inner
 
 
-def edits(data, length):
-    """(offset, value) of every edit, in order."""
+def edits(data, length, skipped):
+    """(offset, value) of every edit, in order, but at the offsets of the SKIPPED ranges."""
     out = []
     for offset in range(length):
+        if any(begin <= offset < end for begin, end in skipped):
+            continue
         old = data[offset]
         tried = set()
         for value in (0x00, 0xFF, 0x7F, 0x80, (old + 1) & 0xFF):
@@ -160,9 +170,13 @@ def main():
     parser.add_argument("--tool", required=True, help="the brindlewick program")
     parser.add_argument("--maker", required=True, help="the make_sample program")
     parser.add_argument("--jobs", type=int, default=2, help="runs at once (default 2)")
+    parser.add_argument("--all-text", action="store_true",
+                        help="edit the inner bytes of long text values too (five times the runs)")
     parser.add_argument("--every", type=int, default=1, help="try every Nth edit (default 1)")
     parser.add_argument("--timeout", type=float, default=60, help="seconds per run (default 60)")
     parser.add_argument("--workdir", help="scratch folder (default: a temporary one)")
+    parser.add_argument("--progress", type=int, default=0,
+                        help="a line on standard error every N edits (default: none)")
     args = parser.parse_args()
     args.tool = os.path.abspath(args.tool)
     own_workdir = args.workdir is None
@@ -173,8 +187,9 @@ def main():
                        stdout=subprocess.DEVNULL)
         with open(os.path.join(sample, "run2.nc"), "rb") as f:
             data = f.read()
-        length = header_length(data)
-        todo = edits(data, length)[:: args.every]
+        length, inner = header_layout(data)
+        skipped = [] if args.all_text else inner
+        todo = edits(data, length, skipped)[:: args.every]
         counts = dict.fromkeys(CLASSES, 0)
         findings = []
         peak = (0, None)
@@ -191,14 +206,22 @@ def main():
                 with lock:
                     slots.append(slot)
 
+        started = time.monotonic()
         with concurrent.futures.ThreadPoolExecutor(args.jobs) as pool:
-            for edit, (kind, rss, seconds, last) in pool.map(task, todo):
+            for done, (edit, (kind, rss, seconds, last)) in enumerate(pool.map(task, todo), 1):
                 counts[kind] += 1
+                if args.progress and done % args.progress == 0:
+                    print("%d of %d edits, %.0f s: %s" % (
+                        done, len(todo), time.monotonic() - started,
+                        ", ".join("%s %d" % (k, counts[k]) for k in CLASSES if counts[k])),
+                        file=sys.stderr, flush=True)
                 peak = max(peak, (rss, edit), key=lambda p: p[0])
                 slowest = max(slowest, (seconds, edit), key=lambda p: p[0])
                 if kind not in ("refusal", "comparison"):
                     findings.append("offset %d set to %02x: %s: %s" % (edit[0], edit[1], kind, last))
-        print("header of %d bytes, %d edits tried" % (length, len(todo)))
+        print("header of %d bytes, %d of them the inner bytes of long text values%s; %d edits tried"
+              % (length, sum(e - b for b, e in inner),
+                 " (edited too)" if args.all_text else " (not edited)", len(todo)))
         for kind in CLASSES:
             print("%-10s %d" % (kind, counts[kind]))
         if peak[1] is not None:

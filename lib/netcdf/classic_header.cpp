@@ -399,7 +399,7 @@ class Parser {
   std::uint64_t pos_ = 0;
 };
 
-bool parse(Source& src, Header& h, Problem& why, AttributeSink* sink = nullptr) noexcept {
+bool parse(Source& src, Header& h, Problem& why, AttributeSink* sink) noexcept {
   h = Header();
   Parser p(src, h, why, sink);
   return p.run();
@@ -433,9 +433,10 @@ bool read_header(const char* path, Header& h, Problem& why, int* keep_fd,
   return ok;
 }
 
-bool read_header(std::span<const unsigned char> file, Header& h, Problem& why) noexcept {
+bool read_header(std::span<const unsigned char> file, Header& h, Problem& why,
+                 AttributeSink* sink) noexcept {
   Source src(file);
-  return parse(src, h, why);
+  return parse(src, h, why, sink);
 }
 
 }  // namespace kavro::detail::classic

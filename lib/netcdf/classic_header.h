@@ -133,8 +133,8 @@ using Problem = MsgBuf<160>;
 [[nodiscard]] bool read_header(const char* path, Header& h, Problem& why, int* keep_fd = nullptr,
                                AttributeSink* sink = nullptr) noexcept;
 // The same for a file held in memory whole.
-[[nodiscard]] bool read_header(std::span<const unsigned char> file, Header& h,
-                               Problem& why) noexcept;
+[[nodiscard]] bool read_header(std::span<const unsigned char> file, Header& h, Problem& why,
+                               AttributeSink* sink = nullptr) noexcept;
 
 }  // namespace kavro::detail::classic
 
