@@ -26,8 +26,8 @@ Exits 0 when every edit ends in a refusal or a comparison, 1 otherwise.
 """
 
 import argparse
-import concurrent.futures
 import os
+import resource
 import shutil
 import signal
 import struct
@@ -194,31 +194,42 @@ def main():
         findings = []
         peak = (0, None)
         slowest = (0.0, None)
-        slots = list(range(args.jobs))
         lock = threading.Lock()
-
-        def task(edit):
-            with lock:
-                slot = slots.pop()
-            try:
-                return edit, run_one(args, sample, data, slot, edit)
-            finally:
-                with lock:
-                    slots.append(slot)
-
+        pending = iter(todo)
         started = time.monotonic()
-        with concurrent.futures.ThreadPoolExecutor(args.jobs) as pool:
-            for done, (edit, (kind, rss, seconds, last)) in enumerate(pool.map(task, todo), 1):
-                counts[kind] += 1
-                if args.progress and done % args.progress == 0:
-                    print("%d of %d edits, %.0f s: %s" % (
-                        done, len(todo), time.monotonic() - started,
-                        ", ".join("%s %d" % (k, counts[k]) for k in CLASSES if counts[k])),
-                        file=sys.stderr, flush=True)
-                peak = max(peak, (rss, edit), key=lambda p: p[0])
-                slowest = max(slowest, (seconds, edit), key=lambda p: p[0])
-                if kind not in ("refusal", "comparison"):
-                    findings.append("offset %d set to %02x: %s: %s" % (edit[0], edit[1], kind, last))
+        done = 0
+
+        # Each worker takes the next edit when it is free: no edit waits in memory as a task,
+        # so the sweep's own memory stays small (a run's peak counts the memory of the process
+        # that started it: see the note at the end).
+        def worker(slot):
+            nonlocal peak, slowest, done
+            while True:
+                with lock:
+                    edit = next(pending, None)
+                if edit is None:
+                    return
+                kind, rss, seconds, last = run_one(args, sample, data, slot, edit)
+                with lock:
+                    counts[kind] += 1
+                    done += 1
+                    peak = max(peak, (rss, edit), key=lambda p: p[0])
+                    slowest = max(slowest, (seconds, edit), key=lambda p: p[0])
+                    if kind not in ("refusal", "comparison"):
+                        findings.append((edit, "offset %d set to %02x: %s: %s"
+                                         % (edit[0], edit[1], kind, last)))
+                    if args.progress and done % args.progress == 0:
+                        print("%d of %d edits, %.0f s: %s" % (
+                            done, len(todo), time.monotonic() - started,
+                            ", ".join("%s %d" % (k, counts[k]) for k in CLASSES if counts[k])),
+                            file=sys.stderr, flush=True)
+
+        workers = [threading.Thread(target=worker, args=(slot,)) for slot in range(args.jobs)]
+        for w in workers:
+            w.start()
+        for w in workers:
+            w.join()
+        findings = [line for _, line in sorted(findings)]
         print("header of %d bytes, %d of them the inner bytes of long text values%s; %d edits tried"
               % (length, sum(e - b for b, e in inner),
                  " (edited too)" if args.all_text else " (not edited)", len(todo)))
@@ -229,6 +240,10 @@ def main():
                   % (peak[0] / 2**20, peak[1][0], peak[1][1]))
             print("longest run %.2f s (offset %d set to %02x)"
                   % (slowest[0], slowest[1][0], slowest[1][1]))
+            # Linux keeps a process's peak across exec, and a spawned process starts from its
+            # parent's: no run's peak reads below the sweep's own.
+            print("the sweep's own peak memory %.1f MiB (no run reads below it)"
+                  % (resource.getrusage(resource.RUSAGE_SELF).ru_maxrss / 1024))
         for line in findings:
             print(line)
         return 0 if counts["refusal"] + counts["comparison"] == len(todo) else 1
