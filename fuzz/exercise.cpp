@@ -7,7 +7,10 @@
 #include <cstdlib>
 #include <vector>
 
+#include "compare_checks.h"
+#include "file_names.h"
 #include "kavro/kavro.h"
+#include "kavro/layout.h"
 
 namespace kavro_fuzz {
 
@@ -48,14 +51,47 @@ Outcome read_in_stored_order(const std::string& name, int layer, int jdate, int 
   return {ok, fnv1a(buffer.data(), buffer.size())};
 }
 
-// Opens PATH as INFILE1, describes it, reads from it; the outcome of every read.
+[[noreturn]] void broken(const char* what, const std::string& value) {
+  std::fprintf(stderr, "%s: %s\n", what, value.c_str());
+  std::abort();
+}
+
+// What the tool says of INFILE1 (VALUE) when it does not open or describe: the survey of what
+// it lacks, then the line with the cause. The survey goes through the same way into the netCDF
+// library as the open; the line must give a cause.
+void tell_as_the_tool(const std::string& value, std::string_view mesg) {
+  if (!value.starts_with("BIN:")) {
+    const std::vector<std::string> gaps = kavro::layout_gaps(value);
+    if (!gaps.empty() &&
+        kavro::layout_gaps_line(value, gaps).find(" lacks ") == std::string::npos) {
+      broken("a survey line that lists nothing", value);
+    }
+  }
+  const std::string line = brindlewick::file_stop_line(
+      "INFILE1", brindlewick::name_state("INFILE1"), kavro::last_file_failure(), mesg);
+  if (!line.starts_with("brindlewick: ") || !line.ends_with("\n") ||
+      line.size() <= std::string_view("brindlewick: \n").size()) {
+    broken("a stop line without a cause", value);
+  }
+}
+
+// Opens PATH as INFILE1, describes it, reads from it; the outcome of every read. A file that
+// does not open or describe is told as the tool tells it.
 std::vector<Outcome> read_all(const std::string& value) {
   static std::vector<unsigned char> buffer(kBufferBytes);
   std::vector<Outcome> out;
   // INIT3 after SHUT3 resets the tables: the state is allocated once, not per input.
   setenv("INFILE1", value.c_str(), 1);
   kavro::INIT3();
-  if (kavro::OPEN3("INFILE1", kavro::FSREAD3, "fuzz") && kavro::DESC3("INFILE1")) {
+  kavro::clear_file_failure();
+  bool opened = kavro::OPEN3("INFILE1", kavro::FSREAD3, "fuzz");
+  if (!opened) tell_as_the_tool(value, brindlewick::open_failure_message("INFILE1").trimmed());
+  kavro::clear_file_failure();
+  if (opened && !kavro::DESC3("INFILE1")) {
+    tell_as_the_tool(value, brindlewick::kDescFailure);
+    opened = false;
+  }
+  if (opened) {
     const kavro::Bdesc3 b = kavro::BDESC3;
     const int nvars = b.NVARS3D < kMaxVars ? b.NVARS3D : kMaxVars;
     int jdate = b.SDATE3D;

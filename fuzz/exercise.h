@@ -1,7 +1,9 @@
 // What every file-shaped fuzz input goes through: the library started afresh, the file opened
 // by logical name, described, and read variable by variable, layer by layer and step by step,
-// then closed, through both data paths. Reads are sized, so a file can only make the library
-// refuse, never write past a buffer. Also the small helpers the targets share.
+// then closed, through both data paths; a file that does not open or describe is told as the
+// tool tells it (the survey of what it lacks, then the line with the cause). Reads are sized, so
+// a file can only make the library refuse, never write past a buffer. Also the small helpers
+// the targets share.
 #ifndef KAVRO_FUZZ_EXERCISE_H
 #define KAVRO_FUZZ_EXERCISE_H
 

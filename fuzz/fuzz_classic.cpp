@@ -1,8 +1,8 @@
 // Raw bytes straight into the classic-header reader, held in memory: no file, no netCDF
 // library, so the reader that guards both the open and the direct data path sees millions of
-// inputs a minute. A header the reader accepts must keep its promises: every dimension and
-// variable it hands over addresses only bytes the input has. A broken promise stops the
-// process, which is a finding.
+// inputs a minute. A header the reader accepts must keep its promises: every dimension,
+// variable and attribute it hands over addresses only bytes the input has. A broken promise stops
+// the process, which is a finding.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -47,6 +47,24 @@ void check_accepted(const classic::Header& h, std::size_t size) {
   }
 }
 
+// Every attribute told is of a type the format has, and its values lie inside the input (the
+// survey of what a file lacks reads them from there).
+class CheckedAttributes final : public classic::AttributeSink {
+ public:
+  explicit CheckedAttributes(std::size_t size) : size_(size) {}
+  bool take(const classic::Attribute& a) noexcept override {
+    const int bytes = classic::type_bytes(a.type);
+    if (bytes == 0) broken("attribute type", a.owner);
+    if (a.begin > size_ || a.count > (size_ - a.begin) / static_cast<std::uint64_t>(bytes)) {
+      broken("attribute values beyond the input", a.owner);
+    }
+    return true;
+  }
+
+ private:
+  std::size_t size_;
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) { return 0; }
@@ -55,7 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // One header for every input: its variable table is reused, as the open path reuses it.
   static classic::Header header;
   classic::Problem why;
-  if (classic::read_header(std::span<const unsigned char>(data, size), header, why)) {
+  CheckedAttributes attributes(size);
+  if (classic::read_header(std::span<const unsigned char>(data, size), header, why, &attributes)) {
     check_accepted(header, size);
   } else if (why.view().empty()) {
     std::fprintf(stderr, "fuzz_classic: refusal without a reason\n");

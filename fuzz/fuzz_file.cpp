@@ -1,4 +1,5 @@
-// Raw file bytes through the header check, the open, the description and every read.
+// Raw file bytes through the header check, the open, the description and every read, and for
+// a file refused the tool's survey of what it lacks and its line with the cause.
 #include <cstddef>
 #include <cstdint>
 

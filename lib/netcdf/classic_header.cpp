@@ -75,7 +75,8 @@ class Source {
 
 class Parser {
  public:
-  Parser(Source& src, Header& h, Problem& why) noexcept : src_(src), h_(h), why_(why) {}
+  Parser(Source& src, Header& h, Problem& why, AttributeSink* sink) noexcept
+      : src_(src), h_(h), why_(why), sink_(sink) {}
 
   bool run() noexcept {
     h_.file_size = src_.size();
@@ -260,12 +261,18 @@ class Parser {
       }
       Problem what;
       what << owner << " attribute " << n.text.trimmed();
+      const std::uint64_t begin = pos_;
       if (!skip(padded4(values), what)) {
         why_.clear();
         why_ << what;
         why_.format(": %llu bytes of values beyond file size %llu",
                     static_cast<unsigned long long>(values),
                     static_cast<unsigned long long>(src_.size()));
+        return false;
+      }
+      if (sink_ != nullptr &&
+          !sink_->take(Attribute{owner_, n, static_cast<int>(type), nelems, begin})) {
+        why_ << "no memory for the attribute list";
         return false;
       }
     }
@@ -280,6 +287,7 @@ class Parser {
       return false;
     }
     for (int i = 0; i < static_cast<int>(count); ++i) {
+      owner_ = i;
       if (!variable(h_.var(i))) return false;
       h_.set_nvars(i + 1);
     }
@@ -386,18 +394,21 @@ class Parser {
   Source& src_;
   Header& h_;
   Problem& why_;
+  AttributeSink* sink_;
+  int owner_ = -1;  // whose attributes are read: -1 global, else the variable's index
   std::uint64_t pos_ = 0;
 };
 
-bool parse(Source& src, Header& h, Problem& why) noexcept {
+bool parse(Source& src, Header& h, Problem& why, AttributeSink* sink) noexcept {
   h = Header();
-  Parser p(src, h, why);
+  Parser p(src, h, why, sink);
   return p.run();
 }
 
 }  // namespace
 
-bool read_header(const char* path, Header& h, Problem& why, int* keep_fd) noexcept {
+bool read_header(const char* path, Header& h, Problem& why, int* keep_fd,
+                 AttributeSink* sink) noexcept {
   // Without blocking: a FIFO would otherwise wait for a writer.
   const int fd = sys::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) {
@@ -412,7 +423,7 @@ bool read_header(const char* path, Header& h, Problem& why, int* keep_fd) noexce
     why << "not a regular file";
   } else {
     Source src(fd, static_cast<std::uint64_t>(st.st_size));
-    ok = parse(src, h, why);
+    ok = parse(src, h, why, sink);
   }
   if (ok && keep_fd != nullptr) {
     *keep_fd = fd;
@@ -422,9 +433,10 @@ bool read_header(const char* path, Header& h, Problem& why, int* keep_fd) noexce
   return ok;
 }
 
-bool read_header(std::span<const unsigned char> file, Header& h, Problem& why) noexcept {
+bool read_header(std::span<const unsigned char> file, Header& h, Problem& why,
+                 AttributeSink* sink) noexcept {
   Source src(file);
-  return parse(src, h, why);
+  return parse(src, h, why, sink);
 }
 
 }  // namespace kavro::detail::classic

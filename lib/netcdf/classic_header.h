@@ -101,18 +101,40 @@ class Header {
   int nvars_ = 0;
 };
 
+// One attribute as the header check reads it: the variable it belongs to (-1: a global
+// attribute), its name, its external type, its count of values and the file offset where its
+// values begin. The values themselves are not read.
+struct Attribute {
+  int owner = -1;
+  ShortName name;
+  int type = 0;
+  std::uint64_t count = 0;
+  std::uint64_t begin = 0;
+};
+
+// Told of each attribute once its values are known to lie inside the file; false stops the
+// check ("no memory for the attribute list").
+class AttributeSink {
+ public:
+  virtual bool take(const Attribute& a) noexcept = 0;
+
+ protected:
+  ~AttributeSink() = default;
+};
+
 // What is wrong with a file, in a few words ("variable O3: data end 96019600 beyond file size
 // 95000000"); the caller names the file.
 using Problem = MsgBuf<160>;
 
 // Reads and checks the header of the file at PATH, opened without blocking; only a regular
 // file is read. False with the problem in WHY. With KEEP_FD, a file that passes stays open
-// and its descriptor is handed over there (read-only, close-on-exec).
-[[nodiscard]] bool read_header(const char* path, Header& h, Problem& why,
-                               int* keep_fd = nullptr) noexcept;
+// and its descriptor is handed over there (read-only, close-on-exec). SINK, when given, is told
+// of every attribute read.
+[[nodiscard]] bool read_header(const char* path, Header& h, Problem& why, int* keep_fd = nullptr,
+                               AttributeSink* sink = nullptr) noexcept;
 // The same for a file held in memory whole.
-[[nodiscard]] bool read_header(std::span<const unsigned char> file, Header& h,
-                               Problem& why) noexcept;
+[[nodiscard]] bool read_header(std::span<const unsigned char> file, Header& h, Problem& why,
+                               AttributeSink* sink = nullptr) noexcept;
 
 }  // namespace kavro::detail::classic
 

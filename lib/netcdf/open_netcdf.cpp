@@ -24,12 +24,12 @@
 #include "filetype/layout.h"
 #include "kavro/core.h"
 #include "kavro/params.h"
-#include "netcdf/first_reader.h"
 #include "netcdf/header_atts.h"
 #include "netcdf/header_mistakes.h"
 #include "netcdf/kept_files.h"
 #include "netcdf/netcdf_ops.h"
 #include "netcdf/netcdf_routines.h"
+#include "netcdf/open_existing.h"
 #include "settings/settings_table.h"
 #include "util/layer_size.h"
 
@@ -519,32 +519,27 @@ bool open_netcdf(std::string_view path, int fid, int access, std::string_view pn
     mode = NC_SHARE;
   }
   const std::string cpath(trimmed(path));
-  // A classic file's header is read and checked by the library first: the netCDF library
-  // never sees a classic file whose header it could mishandle or whose data is not all there. A
-  // file that no one writes while it is open keeps it, and the descriptor, for the direct data
-  // path.
-  detail::classic::Header header;
-  detail::classic::Problem problem;
-  int fd = -1;
-  const FirstReader first = first_reader(cpath.c_str(), problem);
-  const bool direct = first == FirstReader::kHeaderCheck && access == kReadOnlyAccess &&
-                      !b.VOLATILE3(fid) && direct_read_wanted();
-  if (first == FirstReader::kFailed ||
-      (first == FirstReader::kHeaderCheck &&
-       !detail::classic::read_header(cpath.c_str(), header, problem, direct ? &fd : nullptr))) {
-    XQMSG2(MsgBuf<256>() << "File opening error:  " << problem << " for file \""
+  // A classic file's header is read and checked by the library first (open_existing.h): the
+  // netCDF library never sees a classic file whose header it could mishandle or whose data is
+  // not all there. A file that no one writes while it is open keeps it, and the descriptor, for
+  // the direct data path.
+  EntryRequest request;
+  request.mode = mode;
+  request.keep_fd = access == kReadOnlyAccess && !b.VOLATILE3(fid) && direct_read_wanted();
+  EntryResult entry;
+  if (open_existing(cpath.c_str(), request, entry) == Entry::kRefused) {
+    XQMSG2(MsgBuf<256>() << "File opening error:  " << entry.why << " for file \""
                          << state().c.FLNAME3(fid).trimmed() << "\"");
     XQMSG2(MsgBuf<640>("Path-name: ") << cpath);
-    note_file_failure("OPNFIL3", fid, problem);
+    note_file_failure("OPNFIL3", fid, entry.why);
     return false;
   }
-  int ncid = 0;
-  if (!nc_ok(nc_open(cpath.c_str(), mode, &ncid), fid, "Error opening file at path-name:")) {
+  if (!nc_ok(entry.status, fid, "Error opening file at path-name:")) {
     XQMSG2(cpath);
-    if (fd >= 0) (void)sys::close(fd);
     return false;
   }
-  b.NCID3(fid) = ncid;
+  b.NCID3(fid) = entry.ncid;
+  const int fd = entry.fd;
   // The header checks come before the update is written, so a refused file is never
   // modified; a file that fails after it was opened is closed again, so no handle leaks.
   if (!read_header(fid) || !CKFILE3(fid) || !check_layout(fid) ||
@@ -554,7 +549,7 @@ bool open_netcdf(std::string_view path, int fid, int access, std::string_view pn
     return false;
   }
   // Without the memory to keep it, the file is read through the netCDF library.
-  if (fd >= 0) (void)detail::classic::keep_file(fid, std::move(header), fd);
+  if (fd >= 0) (void)detail::classic::keep_file(fid, std::move(entry.header), fd);
   return true;
 }
 
