@@ -39,6 +39,14 @@ constexpr OwnedSetting kOwned[] = {
      "folders differ"},
 };
 
+// The row of kOwned that refuses SETTING; null when the pairs take it.
+const OwnedSetting* owned_refusal(const ToolSetting& setting) noexcept {
+  for (const OwnedSetting& owned : kOwned) {
+    if (setting.option == owned.option) return &owned;
+  }
+  return nullptr;
+}
+
 constexpr const char* kFolderDescription =
     "Compares every file of two folders, paired by their paths relative to each folder "
     "(recursively), each pair as a single-pair run compares two files; or the files of DIR1 "
@@ -178,11 +186,12 @@ bool parse_folder_command(int argc, const char* const* argv, FolderCommand& comm
     const ToolSetting& row = rows[k];
     if (row.option == "json") continue;
     const std::string name = "--" + std::string(row.option);
-    if (row.kind == SettingKind::kYesNo) {
-      app.add_flag(name + "{Y}", values[k], std::string(row.help));
-    } else {
-      app.add_option(name, values[k], std::string(row.help));
-    }
+    CLI::Option* option = row.kind == SettingKind::kYesNo
+                              ? app.add_flag(name + "{Y}", values[k], std::string(row.help))
+                              : app.add_option(name, values[k], std::string(row.help))
+                                    ->type_name(std::string(row.value));
+    // Taken only to be refused with what to use instead: not in the help.
+    if (owned_refusal(row) != nullptr) option->group("");
   }
   try {
     app.parse(argc, argv);
@@ -203,12 +212,10 @@ bool parse_folder_command(int argc, const char* const* argv, FolderCommand& comm
   for (std::size_t k = 0; k < rows.size(); ++k) {
     const std::string name = "--" + std::string(rows[k].option);
     if (app.count(name) == 0) continue;
-    for (const OwnedSetting& owned : kOwned) {
-      if (rows[k].option == owned.option) {
-        message = "brindlewick: " + std::string(owned.refusal) + "\n";
-        status = 2;
-        return false;
-      }
+    if (const OwnedSetting* owned = owned_refusal(rows[k])) {
+      message = "brindlewick: " + std::string(owned->refusal) + "\n";
+      status = 2;
+      return false;
     }
     if (std::string why = setting_problem(rows[k], values[k]); !why.empty()) {
       message = "brindlewick: " + name + ": " + why + "\n";
