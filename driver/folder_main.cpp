@@ -85,11 +85,23 @@ class ProgressLine {
 
 void say_error(const std::string& text) { std::fprintf(stderr, "brindlewick: %s\n", text.c_str()); }
 
-// The run's files, each from the result alone; false with ERROR at the first that fails.
-bool write_outputs(const FolderResult& result, const FolderCommand& command, std::string& error) {
-  return (command.json_path.empty() || write_folder_json(result, command.json_path, error)) &&
-         (command.junit_path.empty() || write_junit(result, command.junit_path, error)) &&
-         (command.html_path.empty() || write_html(result, command.html_path, error));
+// The run's files, each from the result alone, each tried whether or not one before it could
+// be written; false when one could not, each such said on standard error.
+bool write_outputs(const FolderResult& result, const FolderCommand& command) {
+  using Writer = bool (*)(const FolderResult&, const std::string&, std::string&);
+  const std::pair<const std::string*, Writer> outputs[] = {
+      {&command.json_path, write_folder_json},
+      {&command.junit_path, write_junit},
+      {&command.html_path, write_html},
+  };
+  bool written = true;
+  for (const auto& [path, write] : outputs) {
+    std::string error;
+    if (path->empty() || write(result, *path, error)) continue;
+    say_error(error);
+    written = false;
+  }
+  return written;
 }
 
 // The refusal of an output file that exists already, before any pair runs; empty when none.
@@ -281,10 +293,7 @@ int folder_main(int argc, const char* const* argv) {
     return 2;
   }
   int exit_status = folder_exit_status(totals);
-  if (!write_outputs(result, command, error)) {
-    say_error(error);
-    exit_status = 2;
-  }
+  if (!write_outputs(result, command)) exit_status = 2;
   if (command.accept) {
     std::size_t accepted = 0;
     const bool done = accept_baseline(result, command.note, accepted, error);

@@ -207,8 +207,9 @@ TEST_F(FolderRunTest, PairsTheFilesListed) {
 TEST_F(FolderRunTest, WritesTheFolderDocument) {
   write_folders();
   fs::create_directory(path("tmp"));
-  const RunResult r = folder_run({"d1", "d2", "--json", "folder.json", "--reports", "reports",
-                                  "--junit", "junit.xml", "--html", "page.html"},
+  // The outputs' options before the folders: their values are not taken for the first folder.
+  const RunResult r = folder_run({"--junit", "junit.xml", "--html", "page.html", "d1", "d2",
+                                  "--json", "folder.json", "--reports", "reports"},
                                  {{"TMPDIR", path("tmp")}});
   ASSERT_EQ(r.status, 2);
   // The JUnit report and the page, with the map of each of the two differing variables; the
@@ -265,6 +266,11 @@ TEST_F(FolderRunTest, WritesTheFolderDocument) {
   EXPECT_FALSE(fs::exists(path("reports/extra.nc.txt")));
   // The JSON file is never overwritten.
   EXPECT_EQ(folder_run({"d1", "d2", "--json", "folder.json"}).status, 2);
+  // An output that cannot be written is said, and those after it are still written.
+  const RunResult lost = folder_run({"d1", "d2", "--json", "none/2.json", "--html", "2.html"});
+  EXPECT_EQ(lost.status, 2);
+  EXPECT_EQ(lost.err, "brindlewick: could not create the JSON file \"none/2.json\"\n");
+  EXPECT_TRUE(fs::exists(path("2.html")));
 }
 
 // An accept stopped after one file, run again and again, leaves every file whole (the old or the
