@@ -9,16 +9,43 @@
 #include <system_error>
 
 #include "accept.h"
+#include "command_line.h"
 #include "folder_json.h"
 #include "folder_lines.h"
+#include "html_report.h"
+#include "junit_report.h"
 #include "setting_table.h"
+#include "tolerances.h"
 
 namespace brindlewick {
 namespace {
 
 // The folder options that take a value, so their value is not read as a folder.
 constexpr std::string_view kValued[] = {"--stack",         "--jobs",    "-j",     "--include",
-                                        "--exclude-files", "--reports", "--json", "--note"};
+                                        "--exclude-files", "--reports", "--json", "--note",
+                                        "--junit",         "--html"};
+
+// The settings whose meaning the folder run owns, refused with what to use instead; --json is
+// the folder's document. Every other setting of the table is handed to every pair.
+struct OwnedSetting {
+  std::string_view option;
+  std::string_view refusal;
+};
+constexpr OwnedSetting kOwned[] = {
+    {"csv", "--csv is one pair's file; a folder run writes each pair's reports with --reports"},
+    {"maps", "--maps is one pair's folder; a folder run draws the maps into its --html page"},
+    {"exit-on-diff",
+     "--exit-on-diff is always on in a folder run: it ends with status 1 when the "
+     "folders differ"},
+};
+
+// The row of kOwned that refuses SETTING; null when the pairs take it.
+const OwnedSetting* owned_refusal(const ToolSetting& setting) noexcept {
+  for (const OwnedSetting& owned : kOwned) {
+    if (setting.option == owned.option) return &owned;
+  }
+  return nullptr;
+}
 
 constexpr const char* kFolderDescription =
     "Compares every file of two folders, paired by their paths relative to each folder "
@@ -58,11 +85,53 @@ class ProgressLine {
 
 void say_error(const std::string& text) { std::fprintf(stderr, "brindlewick: %s\n", text.c_str()); }
 
-// The run's files, each from the result alone; false with ERROR at the first that fails.
-// --junit and --html join here with their writers, write_junit(result, command.junit_path,
-// error) and write_html(result, command.html_path, error), once the parser takes them.
-bool write_outputs(const FolderResult& result, const FolderCommand& command, std::string& error) {
-  return command.json_path.empty() || write_folder_json(result, command.json_path, error);
+// The run's files, each from the result alone, each tried whether or not one before it could
+// be written; false when one could not, each such said on standard error.
+bool write_outputs(const FolderResult& result, const FolderCommand& command) {
+  using Writer = bool (*)(const FolderResult&, const std::string&, std::string&);
+  const std::pair<const std::string*, Writer> outputs[] = {
+      {&command.json_path, write_folder_json},
+      {&command.junit_path, write_junit},
+      {&command.html_path, write_html},
+  };
+  bool written = true;
+  for (const auto& [path, write] : outputs) {
+    std::string error;
+    if (path->empty() || write(result, *path, error)) continue;
+    say_error(error);
+    written = false;
+  }
+  return written;
+}
+
+// The refusal of an output file that exists already, before any pair runs; empty when none.
+std::string existing_output(const FolderCommand& command) {
+  const std::pair<std::string_view, const std::string*> outputs[] = {
+      {"--json", &command.json_path},
+      {"--junit", &command.junit_path},
+      {"--html", &command.html_path},
+  };
+  for (const auto& [option, path] : outputs) {
+    std::error_code ec;
+    if (path->empty() || !std::filesystem::exists(*path, ec)) continue;  // else its writer says
+    std::string text = "brindlewick: ";
+    text.append(option).append(": \"");
+    append_printable(text, *path);
+    return text.append("\" already exists\n");
+  }
+  return {};
+}
+
+// The refusal of a tolerances file that cannot be read or holds no tolerances, once for the
+// run rather than once per pair; empty when it reads.
+std::string unreadable_tolerances(const FolderCommand& command) {
+  for (const auto& [row, value] : command.settings) {
+    if (row->env != "BRINDLEWICK_TOLERANCES" || value.empty()) continue;
+    ToleranceTable table;
+    std::string why;
+    if (!read_tolerance_file(value, table, why)) return "brindlewick: --tolerances: " + why + "\n";
+  }
+  return {};
 }
 
 // Whether ARG is an option whose value is the next argument: the folder run's own, and the
@@ -116,6 +185,26 @@ bool parse_folder_command(int argc, const char* const* argv, FolderCommand& comm
   app.add_flag("--accept", command.accept,
                "copy the differing and new files of DIR2 into DIR1, keeping the files replaced");
   app.add_option("--note", command.note, "the note of an accept, in DIR1's accepted log");
+  app.add_option("--junit", command.junit_path,
+                 "the folder run as a JUnit XML report (a new file)");
+  app.add_option("--html", command.html_path,
+                 "the folder run as one HTML page with each differing variable's map and plot "
+                 "(a new file)");
+  // The single-pair settings, each handed to every pair; the values are kept in the table's
+  // order (a vector sized once: CLI11 keeps pointers to them).
+  const auto rows = tool_settings();
+  std::vector<std::string> values(rows.size());
+  for (std::size_t k = 0; k < rows.size(); ++k) {
+    const ToolSetting& row = rows[k];
+    if (row.option == "json") continue;
+    const std::string name = "--" + std::string(row.option);
+    CLI::Option* option = row.kind == SettingKind::kYesNo
+                              ? app.add_flag(name + "{Y}", values[k], std::string(row.help))
+                              : app.add_option(name, values[k], std::string(row.help))
+                                    ->type_name(std::string(row.value));
+    // Taken only to be refused with what to use instead: not in the help.
+    if (owned_refusal(row) != nullptr) option->group("");
+  }
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {
@@ -132,6 +221,21 @@ bool parse_folder_command(int argc, const char* const* argv, FolderCommand& comm
     status = 2;
     return false;
   }
+  for (std::size_t k = 0; k < rows.size(); ++k) {
+    const std::string name = "--" + std::string(rows[k].option);
+    if (app.count(name) == 0) continue;
+    if (const OwnedSetting* owned = owned_refusal(rows[k])) {
+      message = "brindlewick: " + std::string(owned->refusal) + "\n";
+      status = 2;
+      return false;
+    }
+    if (std::string why = setting_problem(rows[k], values[k]); !why.empty()) {
+      message = "brindlewick: " + name + ": " + why + "\n";
+      status = 2;
+      return false;
+    }
+    command.settings.emplace_back(&rows[k], std::move(values[k]));
+  }
   command.run.side2 = std::move(paths);
   command.run.keep_pair_json = !command.json_path.empty();
   return true;
@@ -145,9 +249,28 @@ int folder_main(int argc, const char* const* argv) {
     write_text(status == 0 ? stdout : stderr, message);
     return status;
   }
+  for (const std::string& refusal : {existing_output(command), unreadable_tolerances(command)}) {
+    if (refusal.empty()) continue;
+    write_text(stderr, refusal);
+    return 2;
+  }
+  // The settings reach every pair through the environment its child inherits, checked against
+  // the environment as a single-pair run checks them.
+  CommandLine settings;
+  settings.settings = command.settings;
+  if (!apply_arguments(settings, stderr)) return 2;
+  std::string error;
+  // The maps of the HTML page, on disk until the page is written.
+  TempFolder maps;
+  if (!command.html_path.empty()) {
+    if (!maps.make(false, error)) {
+      say_error(error);
+      return 2;
+    }
+    command.run.maps_dir = maps.path();
+  }
   ProgressLine progress;
   FolderResult result;
-  std::string error;
   const bool ran = run_folder(
       command.run, result,
       [&](const PairResult& pair) {
@@ -170,10 +293,7 @@ int folder_main(int argc, const char* const* argv) {
     return 2;
   }
   int exit_status = folder_exit_status(totals);
-  if (!write_outputs(result, command, error)) {
-    say_error(error);
-    exit_status = 2;
-  }
+  if (!write_outputs(result, command)) exit_status = 2;
   if (command.accept) {
     std::size_t accepted = 0;
     const bool done = accept_baseline(result, command.note, accepted, error);

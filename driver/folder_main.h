@@ -5,23 +5,27 @@
 #define BRINDLEWICK_FOLDER_MAIN_H
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "folder_run.h"
+#include "setting_table.h"
 
 namespace brindlewick {
 
 struct FolderCommand {
   FolderOptions run;
-  std::string json_path;  // --json PATH
-  bool accept = false;    // --accept
-  std::string note;       // --note TEXT
-  // --junit PATH and --html PATH: declared here, joined to the parser with their writers
-  // (write_junit, write_html). The HTML page also needs each pair's difference maps: the
-  // children then write BRINDLEWICK_MAPS into the run's temporary folder and the parent keeps
-  // the map of each differing variable's largest difference (VariableFigures::map_png).
-  std::string junit_path;
+  std::string json_path;   // --json PATH
+  bool accept = false;     // --accept
+  std::string note;        // --note TEXT
+  std::string junit_path;  // --junit PATH
+  // --html PATH: the children then draw their maps (BRINDLEWICK_MAPS) into a temporary folder
+  // of the run, which keeps the map of each differing variable until the page is written.
   std::string html_path;
+  // The single-pair settings given as options, with their values, in the table's order; each
+  // is set in the environment every pair inherits. --csv, --maps and --exit-on-diff are
+  // refused: the folder run owns what they mean.
+  std::vector<std::pair<const ToolSetting*, std::string>> settings;
 };
 
 // Whether ARGV asks for a folder run: its first argument that is neither an option nor an

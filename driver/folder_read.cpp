@@ -23,30 +23,14 @@ int whole(const json& o, const char* key) {
   return it != o.end() && it->is_number_integer() ? it->get<int>() : 0;
 }
 
-// A figure given as a number or as an object holding its "difference".
-double difference(const json& o, const char* key) {
-  const auto it = o.find(key);
-  if (it == o.end()) return 0.0;
-  if (it->is_object()) return number(*it, "difference");
-  return it->is_number() ? it->get<double>() : 0.0;
-}
-
-// One step of a variable's series: an object, or [date, time, differing, max_abs, rms].
+// One step of a variable's series: {"date", "time", "cells_differing", "largest_abs", "rms"}.
 PairStepFigures step_of(const json& s) {
   PairStepFigures f;
-  if (s.is_array() && s.size() >= 3) {
-    f.jdate = s[0].is_number_integer() ? s[0].get<int>() : 0;
-    f.jtime = s[1].is_number_integer() ? s[1].get<int>() : 0;
-    f.differing = s[2].is_number_unsigned() ? s[2].get<std::uint64_t>() : 0;
-    if (s.size() > 3 && s[3].is_number()) f.max_abs = s[3].get<double>();
-    if (s.size() > 4 && s[4].is_number()) f.rms = s[4].get<double>();
-    return f;
-  }
   if (!s.is_object()) return f;
-  f.jdate = s.contains("jdate") ? whole(s, "jdate") : whole(s, "date");
-  f.jtime = s.contains("jtime") ? whole(s, "jtime") : whole(s, "time");
-  f.differing = s.contains("differing") ? count(s, "differing") : count(s, "cells_differing");
-  f.max_abs = s.contains("max_abs") ? difference(s, "max_abs") : difference(s, "largest_abs");
+  f.jdate = whole(s, "date");
+  f.jtime = whole(s, "time");
+  f.differing = count(s, "cells_differing");
+  f.max_abs = number(s, "largest_abs");
   f.rms = number(s, "rms");
   return f;
 }
@@ -69,8 +53,15 @@ VariableFigures variable_of(const json& v, double abs_tol, double rel_tol) {
     const double allowed = std::max(abs_tol, rel_tol * scale);
     f.margin = allowed > 0.0 ? f.max_abs / allowed : 0.0;
   }
+  // The variable's own tolerance (from a tolerances file) and its margin, when the document
+  // gives them.
+  if (const auto t = v.find("tolerance"); t != v.end() && t->is_object()) {
+    f.tolerance_abs = number(*t, "abs");
+    f.tolerance_rel = number(*t, "rel");
+  }
+  if (const auto m = v.find("margin"); m != v.end() && m->is_number()) f.margin = m->get<double>();
   // The series is kept for differing variables only, so a folder's summary stays small.
-  if (const auto s = v.find("steps"); s != v.end() && s->is_array() && f.differing > 0) {
+  if (const auto s = v.find("series"); s != v.end() && s->is_array() && f.differing > 0) {
     f.steps.reserve(s->size());
     for (const json& step : *s) f.steps.push_back(step_of(step));
   }

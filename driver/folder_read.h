@@ -1,7 +1,7 @@
 // A pair's own JSON document (what the single-pair run writes with BRINDLEWICK_JSON) read into
 // the folder run's summary of the pair. The one place that knows the document's keys: newer
-// keys ("categories", a variable's "steps" series, "schema_version") are read when present and
-// not required.
+// keys ("categories", a variable's "series" of per-step figures, its "tolerance" and "margin",
+// "schema_version") are read when present and not required.
 #ifndef BRINDLEWICK_FOLDER_READ_H
 #define BRINDLEWICK_FOLDER_READ_H
 

@@ -15,6 +15,7 @@
 #include <sstream>
 #include <system_error>
 
+#include "diff_map.h"
 #include "file_names.h"
 #include "folder_read.h"
 #include "kavro/kavro.h"
@@ -64,33 +65,7 @@ struct ChildFiles {
   std::string err;     // its standard error
   std::string report;  // its standard output; empty: /dev/null
   std::size_t slot;    // of the children alive at once
-};
-
-// The run's own files, removed when the run ends.
-class TempFolder {
- public:
-  bool make(std::string& error) {
-    // A memory file system when there is one: each pair creates and removes a file there.
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = tmp != nullptr && *tmp != '\0'              ? tmp
-                          : ::access(kMemoryFolder, W_OK | X_OK) == 0 ? kMemoryFolder
-                                                                      : "/tmp";
-    pattern.append("/brindlewick-folder.XXXXXX");
-    if (::mkdtemp(pattern.data()) == nullptr) {
-      error = "could not make a temporary folder (" + pattern + "): " + std::strerror(errno);
-      return false;
-    }
-    path_ = pattern;
-    return true;
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    if (!path_.empty()) fs::remove_all(path_, ec);
-  }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
+  std::string maps;    // its difference maps' folder; empty: none drawn
 };
 
 bool redirect(int fd, const std::string& path, int flags) {
@@ -116,9 +91,14 @@ bool redirect(int fd, const std::string& path, int flags) {
                  std::strerror(errno));
     ::_exit(kavro::kExitFailure);
   }
-  // Settings that name one file for the whole run would collide between pairs.
+  // Settings that name one file for the whole run would collide between pairs; the maps go to
+  // the pair's own folder when the run keeps them.
   ::unsetenv("BRINDLEWICK_CSV");
-  ::unsetenv("BRINDLEWICK_MAPS");
+  if (c.maps.empty() ? ::unsetenv("BRINDLEWICK_MAPS") != 0
+                     : ::setenv("BRINDLEWICK_MAPS", c.maps.c_str(), 1) != 0) {
+    std::fprintf(stderr, "brindlewick: could not set the pair's environment\n");
+    ::_exit(kavro::kExitFailure);
+  }
   if (!reports && std::getenv("BRINDLEWICK_MAX_REPORTS") == nullptr) {
     ::setenv("BRINDLEWICK_MAX_REPORTS", "0", 1);  // no report is formatted to be thrown away
   }
@@ -163,7 +143,44 @@ unsigned jobs_of(unsigned asked) {
   return cores > 0 ? static_cast<unsigned>(cores) : 1U;
 }
 
+// The maps of a pair's differing variables, each moved out of the pair's own map folder
+// (DIR/I) to DIR/I-K.png (K the variable's place in the pair) and named in map_png; the pair's
+// folder is then removed with any map left in it.
+void keep_maps(PairResult& pair, const std::string& dir, std::size_t i) {
+  const std::string own = dir + "/" + std::to_string(i);
+  for (std::size_t k = 0; k < pair.variables.size(); ++k) {
+    VariableFigures& v = pair.variables[k];
+    if (v.differing == 0) continue;
+    const std::string kept = dir + "/" + std::to_string(i) + "-" + std::to_string(k) + ".png";
+    std::error_code ec;
+    fs::rename(own + "/" + map_file_name(v.name), kept, ec);
+    if (!ec) v.map_png = kept;
+  }
+  std::error_code ec;
+  fs::remove_all(own, ec);
+}
+
 }  // namespace
+
+bool TempFolder::make(bool in_memory, std::string& error) {
+  // A memory file system when asked for and there is one.
+  const char* tmp = std::getenv("TMPDIR");
+  std::string pattern = tmp != nullptr && *tmp != '\0'                           ? tmp
+                        : in_memory && ::access(kMemoryFolder, W_OK | X_OK) == 0 ? kMemoryFolder
+                                                                                 : "/tmp";
+  pattern.append("/brindlewick-folder.XXXXXX");
+  if (::mkdtemp(pattern.data()) == nullptr) {
+    error = "could not make a temporary folder (" + pattern + "): " + std::strerror(errno);
+    return false;
+  }
+  path_ = pattern;
+  return true;
+}
+
+TempFolder::~TempFolder() {
+  std::error_code ec;
+  if (!path_.empty()) fs::remove_all(path_, ec);
+}
 
 void read_child_end(PairResult& pair, int wait_status, const std::string& json_path,
                     const std::string& err_path, bool keep_json) {
@@ -198,7 +215,8 @@ bool run_folder(const FolderOptions& options, FolderResult& result, const PairRe
   PairListing listing;
   if (!list_pairs(options.dir1, options.side2, options.filter, listing, error)) return false;
   TempFolder temp;
-  if (!temp.make(error)) return false;
+  // Each pair creates and removes its JSON file there.
+  if (!temp.make(true, error)) return false;
   result.dir1 = options.dir1;
   result.dir2 = listing.dir2;
   result.pairs.clear();
@@ -254,11 +272,17 @@ bool run_folder(const FolderOptions& options, FolderResult& result, const PairRe
                        temp.path() + "/" + std::to_string(i) + ".json",
                        temp.path() + "/" + std::to_string(slot) + ".err",
                        "",
-                       slot};
+                       slot,
+                       ""};
       if (!options.reports_dir.empty()) {
         files.report = options.reports_dir + "/" + pair.path + ".txt";
         std::error_code ec;
         fs::create_directories(fs::path(files.report).parent_path(), ec);
+      }
+      if (!options.maps_dir.empty()) {
+        files.maps = options.maps_dir + "/" + std::to_string(i);
+        std::error_code ec;
+        fs::create_directory(files.maps, ec);
       }
       // Nothing this process has buffered may be written again by the child.
       std::fflush(nullptr);
@@ -287,6 +311,7 @@ bool run_folder(const FolderOptions& options, FolderResult& result, const PairRe
     const std::size_t i = it->second.first;
     const ChildFiles& files = it->second.second;
     read_child_end(result.pairs[i], status, files.json, files.err, options.keep_pair_json);
+    if (!options.maps_dir.empty()) keep_maps(result.pairs[i], options.maps_dir, i);
     free_slots.push_back(files.slot);
     running.erase(it);
     mark_done(i);

@@ -31,6 +31,27 @@ struct FolderOptions {
   std::string reports_dir;      // the pairs' reports, at the same relative path + ".txt"
   std::string stack;            // a location file for every pair; empty: from the grid
   bool keep_pair_json = false;  // keep each pair's own document in pair_json
+  // Where the difference maps are kept (an existing folder); empty: none drawn. Each pair
+  // draws its maps into a folder of its own there, DIR/I (I the pair's place); the map of
+  // each differing variable is kept as DIR/I-K.png (K the variable's place in the pair) and
+  // named in its map_png, the rest removed when the pair is read.
+  std::string maps_dir;
+};
+
+// A temporary folder of the run, removed with everything in it when this ends: under TMPDIR
+// when it is set, else in memory (/dev/shm) when asked for and writable, else under /tmp.
+class TempFolder {
+ public:
+  TempFolder() = default;
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  ~TempFolder();
+  // False with ERROR when it cannot be made.
+  [[nodiscard]] bool make(bool in_memory, std::string& error);
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
 };
 
 // Called for every pair in the pairs' order, as soon as it and every pair before it are done.

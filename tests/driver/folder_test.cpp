@@ -118,12 +118,77 @@ TEST_F(FolderRunTest, RefusesWithOneLine) {
       {{"d1", "d2/zz*"}, "brindlewick: the pattern \"d2/zz*\" matches no file\n"},
       {{"d1", "d2", "d2/same.nc"},
        "brindlewick: \"d2\" is a folder: list files, or give two folders\n"},
+      // The single-pair settings: checked as a single-pair run checks them, before any pair.
+      {{"d1", "d2", "--abs-tol", "1e"},
+       "brindlewick: --abs-tol: \"1e\" is not a number, 0 or more\n"},
+      {{"d1", "d2", "--summary=Q"}, "brindlewick: --summary: \"Q\" is not Y or N\n"},
+      {{"d1", "d2", "--steps", "2024033:000000"},
+       "brindlewick: --steps: \"2024033:000000\" is not FIRST:LAST, each YYYYDDD:HHMMSS or "
+       "YYYY-MM-DD[Thh:mm[:ss]]\n"},
+      {{"d1", "d2", "--tolerances", "none.toml"},
+       "brindlewick: --tolerances: Tolerance file \"none.toml\" could not be read\n"},
+      {{"d1", "d2", "--abs-tol", "1"},
+       "brindlewick: BRINDLEWICK_ABS_TOL is set to \"0.5\" in the environment but --abs-tol "
+       "gives \"1\"; give one or the other\n"},
+      // What the folder run owns.
+      {{"d1", "d2", "--csv", "c.csv"},
+       "brindlewick: --csv is one pair's file; a folder run writes each pair's reports with "
+       "--reports\n"},
+      {{"d1", "d2", "--maps", "."},
+       "brindlewick: --maps is one pair's folder; a folder run draws the maps into its --html "
+       "page\n"},
+      {{"d1", "d2", "--exit-on-diff"},
+       "brindlewick: --exit-on-diff is always on in a folder run: it ends with status 1 when the "
+       "folders differ\n"},
+      // An output that exists already, before any pair runs.
+      {{"d1", "d2", "--junit", "taken"}, "brindlewick: --junit: \"taken\" already exists\n"},
+      {{"d1", "d2", "--html", "taken"}, "brindlewick: --html: \"taken\" already exists\n"},
+      {{"d1", "d2", "--json", "taken"}, "brindlewick: --json: \"taken\" already exists\n"},
   };
+  kavro_test::write_file(path("taken"), "");
   for (const auto& c : cases) {
-    const RunResult r = folder_run(c.args);
+    const RunResult r = folder_run(c.args, {{"BRINDLEWICK_ABS_TOL", "0.5"}});
     EXPECT_EQ(r.status, 2) << c.err;
     EXPECT_EQ(r.err, c.err);
     EXPECT_EQ(r.out, "");
+  }
+}
+
+// Every single-pair setting given as an option reaches every pair; the line of the pair that
+// differs shows it.
+TEST_F(FolderRunTest, HandsTheSettingsToEveryPair) {
+  write_folders();
+  kavro_test::write_file(path("tol.toml"), "[variables]\nV2 = { abs = 2 }\n");
+  const std::string four =
+      "differ        sub/diff.nc  cells: 4 cells differ, largest difference 2\n";
+  const std::string two =
+      "differ        sub/diff.nc  cells: 2 cells differ, largest difference 2\n";
+  const std::string same = "identical     sub/diff.nc\n";
+  const struct {
+    std::vector<std::string> settings;
+    std::string line;
+  } cases[] = {
+      {{}, four},
+      {{"--abs-tol", "2"}, same},
+      {{"--abs-tol=1.5"}, four},
+      {{"--rel-tol", "0.1"}, same},
+      {{"--tolerances", "tol.toml"}, two},
+      {{"--variables", "V1"}, two},
+      {{"--exclude", "V1"}, two},
+      {{"--steps", "2024033:000000:2024033:000000"}, two},
+      {{"--steps", "2024-02-02T01:00/2024-02-02T01:00", "--variables", "V2"},
+       "differ        sub/diff.nc  cells: 1 cell differs, largest difference 2\n"},
+      {{"--verdict-ignores", "cells"}, same},
+      {{"--summary", "--nan-equal", "--only-common", "--ignore-attributes", "ALL", "--format",
+        "labelled", "--layers", "1", "--max-reports", "3"},
+       four},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = {"d1", "d2", "--include", "sub/*"};
+    args.insert(args.end(), c.settings.begin(), c.settings.end());
+    const RunResult r = folder_run(args);
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n') + 1), c.line) << args.back();
+    EXPECT_EQ(r.err, "") << args.back();
   }
 }
 
@@ -141,8 +206,23 @@ TEST_F(FolderRunTest, PairsTheFilesListed) {
 // The folder's document: its shape, and each compared pair's own single-pair document.
 TEST_F(FolderRunTest, WritesTheFolderDocument) {
   write_folders();
-  const RunResult r = folder_run({"d1", "d2", "--json", "folder.json", "--reports", "reports"});
+  fs::create_directory(path("tmp"));
+  // The outputs' options before the folders: their values are not taken for the first folder.
+  const RunResult r = folder_run({"--junit", "junit.xml", "--html", "page.html", "d1", "d2",
+                                  "--json", "folder.json", "--reports", "reports"},
+                                 {{"TMPDIR", path("tmp")}});
   ASSERT_EQ(r.status, 2);
+  // The JUnit report and the page, with the map of each of the two differing variables; the
+  // maps' temporary folder is gone.
+  EXPECT_TRUE(kavro_test::read_file(path("junit.xml")).starts_with("<?xml"));
+  const std::string page = kavro_test::read_file(path("page.html"));
+  std::size_t maps = 0;
+  for (std::size_t at = 0; (at = page.find("src=\"data:image/png;base64,", at)) != page.npos;
+       ++at) {
+    ++maps;
+  }
+  EXPECT_EQ(maps, 2U);
+  EXPECT_TRUE(fs::is_empty(path("tmp")));
   const json doc = json::parse(kavro_test::read_file(path("folder.json")));
   EXPECT_EQ(doc["schema"], "brindlewick-folders");
   EXPECT_EQ(doc["schema_version"], 1);
@@ -186,6 +266,11 @@ TEST_F(FolderRunTest, WritesTheFolderDocument) {
   EXPECT_FALSE(fs::exists(path("reports/extra.nc.txt")));
   // The JSON file is never overwritten.
   EXPECT_EQ(folder_run({"d1", "d2", "--json", "folder.json"}).status, 2);
+  // An output that cannot be written is said, and those after it are still written.
+  const RunResult lost = folder_run({"d1", "d2", "--json", "none/2.json", "--html", "2.html"});
+  EXPECT_EQ(lost.status, 2);
+  EXPECT_EQ(lost.err, "brindlewick: could not create the JSON file \"none/2.json\"\n");
+  EXPECT_TRUE(fs::exists(path("2.html")));
 }
 
 // An accept stopped after one file, run again and again, leaves every file whole (the old or the
@@ -280,7 +365,8 @@ TEST(FolderLine, SaysTheVerdictAndWhatDiffers) {
 }
 
 // The pair's document read: categories when given, else from its differing cells; the
-// per-step series kept for differing variables only; a text without status refused.
+// per-step series and the variable's own tolerance and margin; the series kept for differing
+// variables only; a text without status refused.
 TEST(FolderRead, ReadsWhatThePairDocumentHolds) {
   const std::string plain = R"({"status": "differ", "reason": "", "settings": {"abs_tol": 0.5,
       "rel_tol": null}, "variables": [{"name": "V1", "cells_compared": 24,
@@ -304,9 +390,10 @@ TEST(FolderRead, ReadsWhatThePairDocumentHolds) {
   EXPECT_FALSE(p.pair_json.empty());
 
   const std::string newer = R"({"schema_version": 2, "status": "differ", "categories":
-      ["steps", "cells"], "variables": [{"name": "A", "cells_differing": 1, "steps":
-      [{"date": 2024033, "time": 0, "cells_differing": 1, "max_abs": 3, "rms": 1}]},
-      {"name": "B", "cells_differing": 0, "steps": [{"date": 2024033, "time": 0}]}]})";
+      ["steps", "cells"], "variables": [{"name": "A", "cells_differing": 1, "steps": 1,
+      "tolerance": {"abs": 2, "rel": 0}, "margin": 1.5, "series": [{"date": 2024033, "time": 0,
+      "cells_differing": 1, "largest_abs": 3, "rms": 1}]}, {"name": "B", "cells_differing": 0,
+      "series": null}]})";
   ASSERT_TRUE(brindlewick::read_pair_document(newer, false, p, error)) << error;
   EXPECT_EQ(p.categories, (std::vector<std::string>{"steps", "cells"}));
   ASSERT_EQ(p.variables.size(), 2U);
@@ -314,6 +401,9 @@ TEST(FolderRead, ReadsWhatThePairDocumentHolds) {
   EXPECT_EQ(p.variables[0].steps[0].jdate, 2024033);
   EXPECT_EQ(p.variables[0].steps[0].differing, 1U);
   EXPECT_EQ(p.variables[0].steps[0].max_abs, 3.0);
+  EXPECT_EQ(p.variables[0].steps[0].rms, 1.0);
+  EXPECT_EQ(p.variables[0].tolerance_abs, 2.0);  // the variable's own, and its margin
+  EXPECT_EQ(p.variables[0].margin, 1.5);
   EXPECT_TRUE(p.variables[1].steps.empty());
   EXPECT_TRUE(p.pair_json.empty());
 
