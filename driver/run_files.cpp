@@ -1,6 +1,8 @@
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -66,7 +68,16 @@ void Comparison::tell_layout_gaps(std::string_view lname) const {
   const std::string name(lname);
   const char* value = std::getenv(name.c_str());
   std::string_view path = value == nullptr ? lname : kavro::trimmed(value);
-  if (path.starts_with("BIN:") || path.starts_with("LIST:") || path == "BUFFERED") return;
+  // A value of another kind (native binary, list, memory-resident) has no netCDF layout.
+  for (const kavro::ValuePrefix& p : kavro::value_prefixes()) {
+    if (path.size() >= p.prefix.size() &&
+        std::equal(p.prefix.begin(), p.prefix.end(), path.begin(), [](char a, char b) {
+          return std::toupper(static_cast<unsigned char>(a)) ==
+                 std::toupper(static_cast<unsigned char>(b));
+        })) {
+      return;
+    }
+  }
   if (path.ends_with(" -v")) path = kavro::trimmed(path.substr(0, path.size() - 3));
   // Only a regular file: opening a FIFO would wait for a writer.
   struct stat st {};
