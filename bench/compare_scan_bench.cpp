@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "compare.h"
+#include "run/compare.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "report_format.h"
+#include "outputs/report_format.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include <cstdlib>
 #include <vector>
 
-#include "compare_checks.h"
-#include "file_names.h"
 #include "kavro/kavro.h"
 #include "kavro/layout.h"
+#include "options/file_names.h"
+#include "run/compare_checks.h"
 
 namespace kavro_fuzz {
 

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "exercise.h"
-#include "report_format.h"
+#include "outputs/report_format.h"
 
 namespace {
 

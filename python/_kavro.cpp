@@ -23,7 +23,7 @@
 #include "kavro/params.h"
 #include "kavro/projection.h"
 #include "kavro/version.h"
-#include "setting_table.h"
+#include "options/setting_table.h"
 
 namespace py = pybind11;
 

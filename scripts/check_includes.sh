@@ -5,7 +5,7 @@
 # file kind (netcdf/, list/, binary/, memory/) above them: open/ and read/ include no kind
 # folder, and reach a kind only through its row in the kind table (core/kinds.h).
 # The public headers include only public headers; the driver and the Python module include
-# only public headers and their own. The netCDF library's header, <netcdf.h>, belongs to the
+# only public headers and the driver's rooms, each room only the rooms its table names. The netCDF library's header, <netcdf.h>, belongs to the
 # netCDF kind (netcdf/) and the few core routines that speak to the netCDF library itself; the
 # kind-neutral routines name netCDF's statuses and types by names of the library's own.
 # Prints every include that breaks this and exits 1.
@@ -77,11 +77,37 @@ while IFS= read -r file; do
   done < <(sed -n 's/^#include "\([^"]*\)".*/\1/p' "$file")
 done < <(find lib -name '*.cpp' -o -name '*.h' | sort)
 
+# The tool's rooms and the rooms each may include, by their path below driver/ ("run/plan.h").
+# The options (the settings table, the command line, file names) stand alone: the Python module
+# compiles the settings table by itself. The run never reaches into the folder run, and nothing
+# includes the programs.
+declare -A room_includes=(
+  [options]="options"
+  [run]="options run outputs"
+  [outputs]="options run outputs folder"
+  [folder]="options run outputs folder"
+  [programs]="options run outputs folder"
+  [python]="options"
+)
+
 # The tool and the Python module see the library only through its public headers (the sample
 # maker writes its files with the fixture writer, tools/gridwriter, not the library).
 while IFS= read -r file; do
+  room="${file#driver/}"
+  room="${room%%/*}"
+  who="driver/$room"
+  [[ "$file" == python/* ]] && room=python && who=python
   while IFS= read -r inc; do
-    [[ "$inc" == */* && "$inc" != kavro/* && "$inc" != gridwriter/* ]] && complain "$file" "$inc" "not a public header"
+    [[ "$inc" == */* ]] || continue
+    [[ "$inc" == kavro/* || "$inc" == gridwriter/* ]] && continue
+    target="${inc%%/*}"
+    if [[ -z "${room_includes[$target]:-}" || "$target" == python ]]; then
+      complain "$file" "$inc" "not a public header"
+    elif [[ -z "${room_includes[$room]:-}" ]]; then
+      complain "$file" "$inc" "driver/$room is not a room of the tool in scripts/check_includes.sh"
+    elif [[ " ${room_includes[$room]} " != *" $target "* ]]; then
+      complain "$file" "$inc" "$who does not include driver/$target"
+    fi
   done < <(sed -n 's/^#include "\([^"]*\)".*/\1/p' "$file")
   check_netcdf_header "$file"
 done < <(find driver python -name '*.cpp' -o -name '*.h' | sort)

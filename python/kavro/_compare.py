@@ -43,11 +43,11 @@ def bad(name: str, value, what: str) -> _errors.SettingError:
 
 # ---- The settings ----------------------------------------------------------------------------
 # The tool's settings come from its own table (kavro._kavro.tool_settings(), the rows of
-# driver/setting_table.cpp): a keyword is the option's name with "_" for "-" (abs_tol for
-# --abs-tol), its value is turned into the option's text here by the row's kind, and the tool's
-# own check (kavro._kavro.setting_problem) judges the text. They reach the tool as options, so a
-# tool older than this package refuses one it lacks instead of going on without it. The
-# library's settings that a comparison takes travel in the environment.
+# driver/options/setting_table.cpp): a keyword is the option's name with "_" for "-" (abs_tol
+# for --abs-tol), its value is turned into the option's text here by the row's kind, and the
+# tool's own check (kavro._kavro.setting_problem) judges the text. They reach the tool as
+# options, so a tool older than this package refuses one it lacks instead of going on without
+# it. The library's settings that a comparison takes travel in the environment.
 
 def yes_no(name, value) -> str:
     if not isinstance(value, (bool, numpy.bool_)):

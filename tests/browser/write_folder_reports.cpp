@@ -9,12 +9,12 @@
 #include <cstdlib>
 #include <string>
 
-#include "diff_map.h"
 #include "driver/folder_builders.h"
-#include "folder_result.h"
-#include "html_report.h"
-#include "junit_report.h"
-#include "number_text.h"
+#include "folder/folder_result.h"
+#include "outputs/diff_map.h"
+#include "outputs/html_report.h"
+#include "outputs/junit_report.h"
+#include "outputs/number_text.h"
 
 namespace {
 

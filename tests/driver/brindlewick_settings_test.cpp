@@ -11,9 +11,9 @@
 #include <utility>
 #include <vector>
 
-#include "diff_map.h"
 #include "driver/tool_run.h"
-#include "html_report.h"
+#include "outputs/diff_map.h"
+#include "outputs/html_report.h"
 
 namespace {
 

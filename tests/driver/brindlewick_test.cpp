@@ -13,11 +13,11 @@
 #include <utility>
 #include <vector>
 
-#include "command_line.h"
 #include "core/state.h"
 #include "driver/tool_run.h"
 #include "kavro/kavro.h"
 #include "kavro/version.h"
+#include "options/command_line.h"
 #include "support/test_env.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "driver/tool_run.h"
-#include "settings.h"
+#include "run/settings.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The comparison rule, the grid checks, the failure messages and the cell loop, without files.
-#include "compare.h"
+#include "run/compare.h"
 
 #include <gtest/gtest.h>
 #include <xmmintrin.h>

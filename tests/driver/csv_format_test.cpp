@@ -1,5 +1,5 @@
 // The CSV rows: exact text, and values that read back to the same bits.
-#include "csv_format.h"
+#include "outputs/csv_format.h"
 
 #include <gtest/gtest.h>
 

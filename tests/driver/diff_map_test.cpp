@@ -1,6 +1,6 @@
 // Difference maps: the colours of the cells, the legend and the picture's layout (the PNG file
 // is read back with libpng in the tool's end-to-end tests).
-#include "diff_map.h"
+#include "outputs/diff_map.h"
 
 #include <gtest/gtest.h>
 

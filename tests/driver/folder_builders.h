@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "folder_result.h"
+#include "folder/folder_result.h"
 
 namespace brindlewick_test {
 

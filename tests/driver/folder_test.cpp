@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "folder_lines.h"
-#include "folder_pairs.h"
-#include "folder_read.h"
-#include "folder_run.h"
+#include "folder/folder_lines.h"
+#include "folder/folder_pairs.h"
+#include "folder/folder_read.h"
+#include "folder/folder_run.h"
 #include "tool_run.h"
 
 namespace brindlewick_test {

@@ -1,6 +1,6 @@
 // The HTML page: its rows in order, one row byte for byte, the pictures inlined, nothing
 // fetched from elsewhere. The browser test (tests/browser) checks the rendered page.
-#include "html_report.h"
+#include "outputs/html_report.h"
 
 #include <gtest/gtest.h>
 

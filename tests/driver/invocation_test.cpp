@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "driver/tool_run.h"
-#include "file_names.h"
+#include "options/file_names.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
 // The JUnit report: the test cases a pair gives, byte for byte, and the run's counts.
-#include "junit_report.h"
+#include "outputs/junit_report.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "folder_builders.h"
-#include "folder_text.h"
+#include "outputs/folder_text.h"
 
 namespace brindlewick {
 namespace {

@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "command_line.h"
 #include "kavro/kavro.h"
+#include "options/command_line.h"
 #include "support/test_env.h"
 
 namespace kavro_test {

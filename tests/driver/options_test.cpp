@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "driver/tool_run.h"
-#include "setting_table.h"
-#include "tolerances.h"
+#include "options/setting_table.h"
+#include "run/tolerances.h"
 
 namespace {
 

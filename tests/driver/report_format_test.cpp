@@ -1,4 +1,4 @@
-#include "report_format.h"
+#include "outputs/report_format.h"
 
 #include <gtest/gtest.h>
 

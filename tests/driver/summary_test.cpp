@@ -1,5 +1,5 @@
 // The summary's statistics and its log lines, fed cell by cell without files.
-#include "summary.h"
+#include "outputs/summary.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "json_result.h"
 #include "kavro/kavro.h"
+#include "outputs/json_result.h"
 
 namespace brindlewick {
 namespace {

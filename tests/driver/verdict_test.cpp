@@ -2,7 +2,7 @@
 // variables, twelve hourly steps, three layers) that differ only in their steps, their
 // variables, their grid or their headers are said to differ, with the kinds named on standard
 // error, in the JSON result and in the exit status under BRINDLEWICK_EXIT_ON_DIFF.
-#include "verdict.h"
+#include "run/verdict.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "driver/tool_run.h"
-#include "plan.h"
+#include "run/plan.h"
 
 namespace {
 

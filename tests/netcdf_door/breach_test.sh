@@ -7,7 +7,7 @@ set -euo pipefail
 script="$1/scripts/check_netcdf_door.sh"
 tree="$(mktemp -d)"
 trap 'rm -rf "$tree"' EXIT
-mkdir -p "$tree"/lib/netcdf "$tree"/driver "$tree"/python/kavro "$tree"/tools/gridwriter \
+mkdir -p "$tree"/lib/netcdf "$tree"/driver/run "$tree"/python/kavro "$tree"/tools/gridwriter \
   "$tree"/tests/unit
 printf 'int f() { return nc_open(p, 0, &id); }\n' >"$tree/lib/netcdf/open_existing.cpp"
 printf '// nc_open is called by the door only\n/* nc_open(p) would crash\n * nc_open_mem(p)\n */\nint g() { return nc_create(p, 0, &id); }\n' \
@@ -18,11 +18,11 @@ printf 'TEST(A, B) { nc_open(p, 0, &id); }\n' >"$tree/tests/unit/a_test.cpp"
 "$script" "$tree"
 
 printf 'int h() { return nc_open_mem(p, 0, n, b, &id); }\n' >>"$tree/lib/netcdf/layout_gaps.cpp"
-printf '#define OPEN(p, id) nc__open(p, 0, 0, id)\n' >"$tree/driver/run_files.cpp"
+printf '#define OPEN(p, id) nc__open(p, 0, 0, id)\n' >"$tree/driver/run/run_files.cpp"
 printf '  auto f = &nc_open;\n' >"$tree/python/_kavro.cpp"
 status=0
 out="$("$script" "$tree")" || status=$?
-expected="driver/run_files.cpp:1:#define OPEN(p, id) nc__open(p, 0, 0, id) (only lib/netcdf/open_existing.cpp opens an existing file with the netCDF library)
+expected="driver/run/run_files.cpp:1:#define OPEN(p, id) nc__open(p, 0, 0, id) (only lib/netcdf/open_existing.cpp opens an existing file with the netCDF library)
 lib/netcdf/layout_gaps.cpp:6:int h() { return nc_open_mem(p, 0, n, b, &id); } (only lib/netcdf/open_existing.cpp opens an existing file with the netCDF library)
 python/_kavro.cpp:1:  auto f = &nc_open; (only lib/netcdf/open_existing.cpp opens an existing file with the netCDF library)"
 if [[ "$status" != 1 || "$out" != "$expected" ]]; then
