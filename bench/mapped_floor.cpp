@@ -12,7 +12,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "netcdf/classic_header.h"
+#include "netcdf/classic/classic_header.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <span>
 
-#include "netcdf/classic_header.h"
+#include "netcdf/classic/classic_header.h"
 
 namespace {
 

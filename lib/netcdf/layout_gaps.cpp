@@ -2,9 +2,9 @@
 // should carry: the opener stops at the first gap and reports it in its own words; a person
 // writing a file needs the whole list. Absent or of the wrong type count the same.
 //
-// The file comes through the one way in (netcdf/open_existing.h): a classic file is surveyed
-// from the header check's parse and never reaches the netCDF library; one the check refuses
-// has nothing surveyed (its cause is the check's). Only a file of another format (netCDF-4)
+// The file comes through the one way in (netcdf/classic/open_existing.h): a classic file is
+// surveyed from the header check's parse and never reaches the netCDF library; one the check
+// refuses has nothing surveyed (its cause is the check's). Only a file of another format (netCDF-4)
 // is opened with the netCDF library and asked there.
 #include <netcdf.h>
 
@@ -23,9 +23,9 @@
 #include "kavro/fixed_string.h"
 #include "kavro/layout.h"
 #include "kavro/params.h"
+#include "netcdf/classic/open_existing.h"
 #include "netcdf/header_atts.h"
 #include "netcdf/header_mistakes.h"
-#include "netcdf/open_existing.h"
 
 namespace kavro {
 namespace {

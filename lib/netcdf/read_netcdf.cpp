@@ -18,7 +18,7 @@
 #include "kavro/core.h"
 #include "kavro/params.h"
 #include "netcdf/block_io.h"
-#include "netcdf/direct_read.h"
+#include "netcdf/classic/direct_read.h"
 #include "netcdf/netcdf_ops.h"
 
 namespace kavro::detail {

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "gridwriter/fixture_writer.h"
-#include "netcdf/classic_header.h"
+#include "netcdf/classic/classic_header.h"
 #include "support/test_env.h"
 
 namespace {

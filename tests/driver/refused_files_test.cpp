@@ -10,7 +10,7 @@
 #include <functional>
 #include <string>
 
-#include "netcdf/classic_header.h"
+#include "netcdf/classic/classic_header.h"
 #include "tool_run.h"
 
 namespace brindlewick_test {

@@ -1,7 +1,7 @@
 // The classic-header reader: every variable's type, shape and data offset read from the bytes
 // of CDF-1, CDF-2 and CDF-5 files, and every corrupt or cut file refused with what is wrong,
 // before the netCDF library is given it.
-#include "netcdf/classic_header.h"
+#include "netcdf/classic/classic_header.h"
 
 #include <fcntl.h>
 #include <netcdf.h>

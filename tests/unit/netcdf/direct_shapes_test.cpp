@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "gridwriter/fixture_writer.h"
-#include "netcdf/classic_header.h"
-#include "netcdf/direct_read.h"
-#include "netcdf/kept_files.h"
+#include "netcdf/classic/classic_header.h"
+#include "netcdf/classic/direct_read.h"
+#include "netcdf/classic/kept_files.h"
 #include "support/test_env.h"
 
 namespace kavro_test {

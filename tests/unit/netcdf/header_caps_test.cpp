@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "netcdf/classic_header.h"
+#include "netcdf/classic/classic_header.h"
 #include "unit/open/open_fixture.h"
 
 namespace kavro_test {

@@ -8,7 +8,7 @@
 
 #include "gridwriter/fixture_writer.h"
 #include "kavro/layout.h"
-#include "netcdf/classic_header.h"
+#include "netcdf/classic/classic_header.h"
 #include "support/test_env.h"
 
 namespace kavro_test {

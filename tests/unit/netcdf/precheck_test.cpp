@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "core/syscalls.h"
-#include "netcdf/classic_header.h"
+#include "netcdf/classic/classic_header.h"
 #include "support/fault_walk.h"
 #include "support/holdings.h"
 #include "unit/open/open_fixture.h"

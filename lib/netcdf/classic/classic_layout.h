@@ -1,9 +1,9 @@
 // The data of a classic-format file checked against its header: where each variable's data lies,
-// not where the header's lists are read (netcdf/classic_header.cpp reads them).
+// not where the header's lists are read (netcdf/classic/classic_header.cpp reads them).
 #ifndef KAVRO_NETCDF_CLASSIC_LAYOUT_H
 #define KAVRO_NETCDF_CLASSIC_LAYOUT_H
 
-#include "netcdf/classic_header.h"
+#include "netcdf/classic/classic_header.h"
 
 namespace kavro::detail::classic {
 

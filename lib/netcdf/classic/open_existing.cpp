@@ -1,4 +1,4 @@
-#include "netcdf/open_existing.h"
+#include "netcdf/classic/open_existing.h"
 
 #include <netcdf.h>
 

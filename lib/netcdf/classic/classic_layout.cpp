@@ -1,4 +1,4 @@
-#include "netcdf/classic_layout.h"
+#include "netcdf/classic/classic_layout.h"
 
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "netcdf/classic_header.h"
+#include "netcdf/classic/classic_header.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "core/syscalls.h"
-#include "netcdf/classic_layout.h"
+#include "netcdf/classic/classic_layout.h"
 
 namespace kavro::detail::classic {
 
