@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "core/syscalls.h"
-#include "netcdf/classic/classic_layout.h"
+#include "netcdf/classic/data_extents.h"
 
 namespace kavro::detail::classic {
 
@@ -81,7 +81,7 @@ class Parser {
   bool run() noexcept {
     h_.file_size = src_.size();
     return magic() && records() && dimensions() && attributes("global") && variables() &&
-           check_data_layout(h_, why_);
+           check_data_extents(h_, why_);
   }
 
  private:

@@ -9,7 +9,7 @@
 //
 // One reader, two uses: the open refuses a file that fails here, and the direct data path
 // reads variables at the offsets kept from here (netcdf/classic/kept_files.h). The lists are read
-// in classic_header.cpp, the data's placement checked in classic_layout.cpp; the tables they fill
+// in classic_header.cpp, the data's placement checked in data_extents.cpp; the tables they fill
 // are kept in classic_tables.cpp.
 #ifndef KAVRO_NETCDF_CLASSIC_HEADER_H
 #define KAVRO_NETCDF_CLASSIC_HEADER_H

@@ -14,7 +14,7 @@
 #include "filetype/layout.h"
 #include "kavro/fixed_string.h"
 #include "kavro/params.h"
-#include "netcdf/dictionary/dictionary_layout.h"
+#include "netcdf/dictionary/dictionary_format.h"
 #include "netcdf/header_atts.h"
 #include "netcdf/netcdf_routines.h"
 
