@@ -21,7 +21,7 @@
 #include "core/sizes.h"
 #include "core/state.h"
 #include "core/syscalls.h"
-#include "filetype/layout.h"
+#include "filetype/file_type_model.h"
 #include "kavro/core.h"
 #include "kavro/params.h"
 #include "netcdf/classic/kept_files.h"

@@ -11,19 +11,19 @@ mkdir -p "$tree"/lib/netcdf/classic "$tree"/driver "$tree"/python/kavro "$tree"/
   "$tree"/tests/unit
 printf 'int f() { return nc_open(p, 0, &id); }\n' >"$tree/lib/netcdf/classic/open_existing.cpp"
 printf '// nc_open is called by the door only\n/* nc_open(p) would crash\n * nc_open_mem(p)\n */\nint g() { return nc_create(p, 0, &id); }\n' \
-  >"$tree/lib/netcdf/layout_gaps.cpp"
+  >"$tree/lib/netcdf/file_gaps.cpp"
 printf 'x = 1  # nc_open(path)\n' >"$tree/python/kavro/_file.py"
 printf 'int w() { return nc_open(p, NC_WRITE, &id); }\n' >"$tree/tools/gridwriter/fixture_writer.cpp"
 printf 'TEST(A, B) { nc_open(p, 0, &id); }\n' >"$tree/tests/unit/a_test.cpp"
 "$script" "$tree"
 
-printf 'int h() { return nc_open_mem(p, 0, n, b, &id); }\n' >>"$tree/lib/netcdf/layout_gaps.cpp"
+printf 'int h() { return nc_open_mem(p, 0, n, b, &id); }\n' >>"$tree/lib/netcdf/file_gaps.cpp"
 printf '#define OPEN(p, id) nc__open(p, 0, 0, id)\n' >"$tree/driver/run_files.cpp"
 printf '  auto f = &nc_open;\n' >"$tree/python/_kavro.cpp"
 status=0
 out="$("$script" "$tree")" || status=$?
 expected="driver/run_files.cpp:1:#define OPEN(p, id) nc__open(p, 0, 0, id) (only lib/netcdf/classic/open_existing.cpp opens an existing file with the netCDF library)
-lib/netcdf/layout_gaps.cpp:6:int h() { return nc_open_mem(p, 0, n, b, &id); } (only lib/netcdf/classic/open_existing.cpp opens an existing file with the netCDF library)
+lib/netcdf/file_gaps.cpp:6:int h() { return nc_open_mem(p, 0, n, b, &id); } (only lib/netcdf/classic/open_existing.cpp opens an existing file with the netCDF library)
 python/_kavro.cpp:1:  auto f = &nc_open; (only lib/netcdf/classic/open_existing.cpp opens an existing file with the netCDF library)"
 if [[ "$status" != 1 || "$out" != "$expected" ]]; then
   echo "status $status, printed:"

@@ -11,7 +11,7 @@
 #include <span>
 #include <string_view>
 
-#include "filetype/layout.h"
+#include "filetype/file_type_model.h"
 #include "kavro/params.h"
 
 namespace kavro::layout::dictionary {
