@@ -130,11 +130,12 @@ using Problem = MsgBuf<160>;
 // file is read. False with the problem in WHY. With KEEP_FD, a file that passes stays open
 // and its descriptor is handed over there (read-only, close-on-exec). SINK, when given, is told
 // of every attribute read.
-[[nodiscard]] bool read_header(const char* path, Header& h, Problem& why, int* keep_fd = nullptr,
-                               AttributeSink* sink = nullptr) noexcept;
+[[nodiscard]] bool parse_classic_header(const char* path, Header& h, Problem& why,
+                                        int* keep_fd = nullptr,
+                                        AttributeSink* sink = nullptr) noexcept;
 // The same for a file held in memory whole.
-[[nodiscard]] bool read_header(std::span<const unsigned char> file, Header& h, Problem& why,
-                               AttributeSink* sink = nullptr) noexcept;
+[[nodiscard]] bool parse_classic_header(std::span<const unsigned char> file, Header& h,
+                                        Problem& why, AttributeSink* sink = nullptr) noexcept;
 
 }  // namespace kavro::detail::classic
 

@@ -106,7 +106,7 @@ class DirectShapesTest : public LibraryTest {
     classic::Header h;
     classic::Problem why;
     int fd = -1;
-    ASSERT_TRUE(classic::read_header(path.c_str(), h, why, &fd)) << why.view();
+    ASSERT_TRUE(classic::parse_classic_header(path.c_str(), h, why, &fd)) << why.view();
     ASSERT_TRUE(classic::keep_file(kFid, std::move(h), fd));
   }
   // Every block of the table read both ways: the same bytes. START and COUNT are C order,

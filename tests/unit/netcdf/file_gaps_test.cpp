@@ -109,11 +109,11 @@ TEST(FileGapsRefusedTest, RefusedFileIsNotSurveyed) {
             "cut.nc lacks the float attribute VGLVLS");
   kavro::detail::classic::Header h;
   kavro::detail::classic::Problem why;
-  ASSERT_TRUE(kavro::detail::classic::read_header(path.c_str(), h, why)) << why.view();
+  ASSERT_TRUE(kavro::detail::classic::parse_classic_header(path.c_str(), h, why)) << why.view();
   const auto& last = h.var(h.nvars() - 1);
   const std::uint64_t end = last.begin + (h.numrecs - 1) * h.recsize + last.bytes;
   ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(end - 5)), 0);
-  ASSERT_FALSE(kavro::detail::classic::read_header(path.c_str(), h, why));
+  ASSERT_FALSE(kavro::detail::classic::parse_classic_header(path.c_str(), h, why));
   EXPECT_TRUE(kavro::file_gaps(path).empty());
 }
 
