@@ -12,7 +12,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "netcdf/classic_header.h"
+#include "netcdf/classic/classic_header.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ struct Mapped {
 
 bool map(const char* path, Mapped& m) {
   classic::Problem why;
-  if (!classic::read_header(path, m.h, why)) {
+  if (!classic::parse_classic_header(path, m.h, why)) {
     std::fprintf(stderr, "bench_mapped: %s: %.*s\n", path, int(why.size()), why.view().data());
     return false;
   }

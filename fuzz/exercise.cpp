@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "kavro/file_gaps.h"
 #include "kavro/kavro.h"
-#include "kavro/layout.h"
 #include "options/file_names.h"
 #include "run/compare_checks.h"
 
@@ -61,9 +61,8 @@ Outcome read_in_stored_order(const std::string& name, int layer, int jdate, int 
 // library as the open; the line must give a cause.
 void tell_as_the_tool(const std::string& value, std::string_view mesg) {
   if (!value.starts_with("BIN:")) {
-    const std::vector<std::string> gaps = kavro::layout_gaps(value);
-    if (!gaps.empty() &&
-        kavro::layout_gaps_line(value, gaps).find(" lacks ") == std::string::npos) {
+    const std::vector<std::string> gaps = kavro::file_gaps(value);
+    if (!gaps.empty() && kavro::file_gaps_line(value, gaps).find(" lacks ") == std::string::npos) {
       broken("a survey line that lists nothing", value);
     }
   }

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <span>
 
-#include "netcdf/classic_header.h"
+#include "netcdf/classic/classic_header.h"
 
 namespace {
 
@@ -74,7 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static classic::Header header;
   classic::Problem why;
   CheckedAttributes attributes(size);
-  if (classic::read_header(std::span<const unsigned char>(data, size), header, why, &attributes)) {
+  if (classic::parse_classic_header(std::span<const unsigned char>(data, size), header, why,
+                                    &attributes)) {
     check_accepted(header, size);
   } else if (why.view().empty()) {
     std::fprintf(stderr, "fuzz_classic: refusal without a reason\n");

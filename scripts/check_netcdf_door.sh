@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
-# One way into the netCDF library for an existing file: lib/netcdf/open_existing.cpp runs the
-# classic-header check first and is the only file of lib/, driver/ and python/ that calls
+# One way into the netCDF library for an existing file: lib/netcdf/classic/open_existing.cpp runs
+# the classic-header check first and is the only file of lib/, driver/ and python/ that calls
 # nc_open, nc_open_mem or any other nc_open* or nc__open* routine. Prints every other call (file,
 # line, text) and exits 1. Comments are not calls; nc_create is not concerned. The fixture writer
 # (tools/gridwriter) and the tests read files of their own making and are not checked.
 set -euo pipefail
 root="${1:-$(cd "$(dirname "$0")/.." && pwd)}"
 cd "$root"
-door=lib/netcdf/open_existing.cpp
+door=lib/netcdf/classic/open_existing.cpp
 
 bad=0
 while IFS= read -r file; do

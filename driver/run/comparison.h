@@ -76,7 +76,7 @@ class Comparison {
                  std::size_t& bytes) noexcept;
   void open_files() noexcept;
   Described open_and_describe(const kavro::Name16& lname) noexcept;
-  void tell_layout_gaps(std::string_view lname) const;
+  void tell_file_gaps(std::string_view lname) const;
   void check_shape(const kavro::Name16& lname, const FileShape& shape) noexcept;
   void check_location_types(const Described& stack) noexcept;
   void read_locations(const Described& stack) noexcept;

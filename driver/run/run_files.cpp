@@ -52,19 +52,19 @@ void* Comparison::allocate(int ncols, int nrows, int nlays, std::size_t per_cell
 Described Comparison::open_and_describe(const Name16& lname) noexcept {
   kavro::clear_file_failure();
   if (!kavro::OPEN3(lname, kavro::FSREAD3, PROGNAME)) {
-    tell_layout_gaps(lname.trimmed());
+    tell_file_gaps(lname.trimmed());
     fail_on_file(lname, open_failure_message(lname));
   }
   kavro::clear_file_failure();
   if (!kavro::DESC3(lname)) {
-    tell_layout_gaps(lname.trimmed());
+    tell_file_gaps(lname.trimmed());
     fail_on_file(lname, Mesg{kDescFailure});
   }
   return describe_record(lname.trimmed());
 }
 
 // Everything a netCDF file lacks of the layout, in one line on standard error.
-void Comparison::tell_layout_gaps(std::string_view lname) const {
+void Comparison::tell_file_gaps(std::string_view lname) const {
   const std::string name(lname);
   const char* value = std::getenv(name.c_str());
   std::string_view path = value == nullptr ? lname : kavro::trimmed(value);
@@ -82,9 +82,9 @@ void Comparison::tell_layout_gaps(std::string_view lname) const {
   // Only a regular file: opening a FIFO would wait for a writer.
   struct stat st {};
   if (::stat(std::string(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
-  const std::vector<std::string> gaps = kavro::layout_gaps(std::string(path));
+  const std::vector<std::string> gaps = kavro::file_gaps(std::string(path));
   if (gaps.empty()) return;
-  const std::string line = kavro::layout_gaps_line(path, gaps);
+  const std::string line = kavro::file_gaps_line(path, gaps);
   std::fprintf(stderr, "brindlewick: %s\n", line.c_str());
 }
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "binary/binary_layout.h"
+#include "binary/record_offsets.h"
 #include "core/msgbuf.h"
 #include "kavro/core.h"
 #include "kavro/kavro_c.h"
@@ -86,7 +86,7 @@ bool check_fields(std::string_view caller, const Fields& f, std::string_view pat
   std::array<int, MXVARS3> types{};
   const auto nv = static_cast<std::size_t>(f.nvars);
   for (std::size_t v = 0; v < nv; ++v) types[v] = vtype[v] == XQDBLE ? XQDBLE : XQREAL;
-  if (compute_layout(st, f, std::span<const int>(types.data(), nv)) < 0) {
+  if (compute_record_offsets(st, f, std::span<const int>(types.data(), nv)) < 0) {
     XQMSG2(MsgBuf<256>(caller) << ":  invalid header field NCOLS x NROWS x NLAYS in file " << path);
     return false;
   }

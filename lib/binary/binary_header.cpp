@@ -1,6 +1,6 @@
 // The native binary file's routines: the module's start-up, creating, opening and describing
 // a file, and the state each open file keeps in its slot. The header's bytes, its checks and
-// the record layout each have their own file (binary_format, binary_checks, binary_layout).
+// the record layout each have their own file (binary_format, binary_checks, record_offsets).
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -10,8 +10,8 @@
 
 #include "binary/binary_checks.h"
 #include "binary/binary_format.h"
-#include "binary/binary_layout.h"
 #include "binary/binary_state.h"
+#include "binary/record_offsets.h"
 #include "core/msgbuf.h"
 #include "core/state.h"
 #include "core/syscalls.h"
@@ -254,7 +254,7 @@ int set_fstate(int fid, BinState& st, const Fields& f, std::span<const int> vtyp
   st.real_size = f.rsize;
   st.dble_size = f.dsize;
   if (f.nvars < 0 || f.nvars > MXVARS3 || f.nlays < 0) return 0;
-  const int laid = compute_layout(st, f, vtype);
+  const int laid = compute_record_offsets(st, f, vtype);
   if (laid == 0) {
     report_unsupported_type(f.ftype);
     return 0;

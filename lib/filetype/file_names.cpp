@@ -3,7 +3,7 @@
 
 #include <array>
 
-#include "filetype/layout.h"
+#include "filetype/file_type_model.h"
 #include "kavro/params.h"
 
 namespace kavro {

@@ -9,7 +9,7 @@
 #include <cstdint>
 
 #include "core/kinds.h"
-#include "filetype/layout.h"
+#include "filetype/file_type_model.h"
 
 namespace kavro::detail {
 

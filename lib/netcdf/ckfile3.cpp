@@ -12,7 +12,7 @@
 
 #include "core/msgbuf.h"
 #include "core/state.h"
-#include "filetype/layout.h"
+#include "filetype/file_type_model.h"
 #include "kavro/core.h"
 #include "kavro/params.h"
 #include "kavro/util.h"

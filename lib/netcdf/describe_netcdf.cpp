@@ -10,7 +10,7 @@
 #include "core/netcdf_status.h"
 #include "core/sizes.h"
 #include "core/state.h"
-#include "filetype/layout.h"
+#include "filetype/file_type_model.h"
 #include "kavro/core.h"
 #include "kavro/desc.h"
 #include "kavro/open.h"

@@ -13,7 +13,7 @@
 #include "core/kinds.h"
 #include "core/netcdf_status.h"
 #include "core/state.h"
-#include "filetype/layout.h"
+#include "filetype/file_type_model.h"
 #include "kavro/attributes.h"
 #include "kavro/core.h"
 #include "netcdf/netcdf_kind.h"

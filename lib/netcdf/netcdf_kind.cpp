@@ -6,7 +6,7 @@
 #include "core/log.h"
 #include "core/msgbuf.h"
 #include "core/state.h"
-#include "filetype/layout.h"
+#include "filetype/file_type_model.h"
 #include "netcdf/header_atts.h"
 #include "netcdf/netcdf_ops.h"
 #include "netcdf/netcdf_routines.h"

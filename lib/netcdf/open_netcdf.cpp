@@ -21,15 +21,15 @@
 #include "core/sizes.h"
 #include "core/state.h"
 #include "core/syscalls.h"
-#include "filetype/layout.h"
+#include "filetype/file_type_model.h"
 #include "kavro/core.h"
 #include "kavro/params.h"
+#include "netcdf/classic/kept_files.h"
+#include "netcdf/classic/open_existing.h"
 #include "netcdf/header_atts.h"
 #include "netcdf/header_mistakes.h"
-#include "netcdf/kept_files.h"
 #include "netcdf/netcdf_ops.h"
 #include "netcdf/netcdf_routines.h"
-#include "netcdf/open_existing.h"
 #include "settings/settings_table.h"
 #include "util/layer_size.h"
 
@@ -418,7 +418,7 @@ bool record_update(int fid, int ncid, std::string_view pname) {
 }
 
 // The header of the open netCDF file: description, flags, type and variables.
-bool read_header(int fid) {
+bool read_description_atts(int fid) {
   auto& b = state().b;
   const int ncid = b.NCID3(fid);
   clear_description(fid);
@@ -542,7 +542,7 @@ bool open_netcdf(std::string_view path, int fid, int access, std::string_view pn
   const int fd = entry.fd;
   // The header checks come before the update is written, so a refused file is never
   // modified; a file that fails after it was opened is closed again, so no handle leaks.
-  if (!read_header(fid) || !CKFILE3(fid) || !check_layout(fid) ||
+  if (!read_description_atts(fid) || !CKFILE3(fid) || !check_layout(fid) ||
       !finish_open(fid, access, pname)) {
     close_after_failed_open(fid);
     if (fd >= 0) (void)sys::close(fd);

@@ -13,12 +13,12 @@
 #include "core/netcdf_status.h"
 #include "core/sizes.h"
 #include "core/state.h"
-#include "filetype/layout.h"
+#include "filetype/file_type_model.h"
 #include "filetype/transfer_plan.h"
 #include "kavro/core.h"
 #include "kavro/params.h"
 #include "netcdf/block_io.h"
-#include "netcdf/direct_read.h"
+#include "netcdf/classic/direct_read.h"
 #include "netcdf/netcdf_ops.h"
 
 namespace kavro::detail {

@@ -13,7 +13,7 @@
 #include "core/msgbuf.h"
 #include "core/sizes.h"
 #include "core/state.h"
-#include "filetype/layout.h"
+#include "filetype/file_type_model.h"
 #include "kavro/core.h"
 #include "kavro/desc.h"
 #include "kavro/params.h"

@@ -9,7 +9,7 @@
 #include "core/sizes.h"
 #include "core/slot_facts.h"
 #include "core/state.h"
-#include "filetype/layout.h"
+#include "filetype/file_type_model.h"
 #include "kavro/core.h"
 #include "kavro/params.h"
 #include "kavro/read.h"

@@ -9,7 +9,7 @@
 #include "core/msgbuf.h"
 #include "core/slot_facts.h"
 #include "core/state.h"
-#include "filetype/layout.h"
+#include "filetype/file_type_model.h"
 #include "kavro/core.h"
 #include "kavro/kavro_c.h"
 #include "kavro/open.h"

@@ -30,17 +30,17 @@ _log.install()
 
 def to_netcdf(ds, path, **options) -> None:
     """Writes ds, a Dataset of engine "kavro", to the netCDF file path laid out as the
-    library reads it (see kavro._layout.to_netcdf). A plain ds.to_netcdf(path) writes the
+    library reads it (see kavro._writer.to_netcdf). A plain ds.to_netcdf(path) writes the
     engine's dimensions and coordinates, which the library refuses."""
-    from . import _layout  # xarray is imported only when asked for
-    _layout.to_netcdf(ds, path, **options)
+    from . import _writer  # xarray is imported only when asked for
+    _writer.to_netcdf(ds, path, **options)
 
 
 # ds.kavro: registered here when xarray is already imported, and by the engine's module,
 # which xarray imports when it opens any Dataset.
 if "xarray" in sys.modules:
-    from . import _layout
-    _layout.register_accessor()
+    from . import _writer
+    _writer.register_accessor()
 
 __all__ = ["open", "create", "File", "datetimes", "model_date_time", "compare", "compare_many",
            "compare_folders", "FolderResult",

@@ -24,7 +24,7 @@ refused: these files have no groups.
 
 Written back with a plain ds.to_netcdf(path), the Dataset keeps the engine's dimensions and
 coordinates and lacks TFLAG, NVARS and VAR-LIST: the library refuses that file. Write it with
-kavro.to_netcdf(ds, path) or ds.kavro.to_netcdf(path) (_layout), which lays it out as the
+kavro.to_netcdf(ds, path) or ds.kavro.to_netcdf(path) (_writer), which lays it out as the
 library reads it.
 """
 
@@ -37,13 +37,13 @@ from xarray.backends import BackendArray, BackendEntrypoint, CachingFileManager
 from xarray.backends.locks import SerializableLock
 from xarray.core import indexing
 
-from . import _cf, _errors, _file, _layout
+from . import _cf, _errors, _file, _writer
 
-DIMS = tuple(_layout.DIMENSIONS)
+DIMS = tuple(_writer.DIMENSIONS)
 # The library may not be called from two threads at once; pickled, a lock is a new one in the
 # worker's process.
 KAVRO_LOCK = SerializableLock()
-_layout.register_accessor()
+_writer.register_accessor()
 
 
 def reopen(target: str, names=(), mode=None) -> _file.File:  # noqa: ARG001

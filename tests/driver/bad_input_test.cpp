@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "gridwriter/fixture_writer.h"
-#include "netcdf/classic_header.h"
+#include "netcdf/classic/classic_header.h"
 #include "support/test_env.h"
 
 namespace {
@@ -95,7 +95,7 @@ class BadInputTest : public ::testing::Test {
   std::uint64_t data_end(const std::string& name) {
     kavro::detail::classic::Header h;
     kavro::detail::classic::Problem why;
-    EXPECT_TRUE(kavro::detail::classic::read_header(path(name).c_str(), h, why));
+    EXPECT_TRUE(kavro::detail::classic::parse_classic_header(path(name).c_str(), h, why));
     std::uint64_t end = 0;
     for (int i = 0; i < h.nvars(); ++i) {
       const auto& v = h.var(i);
@@ -156,15 +156,16 @@ INSTANTIATE_TEST_SUITE_P(
                              0);
                  },
                  "File opening error:  variable V2: data end"},
-        FileCase{
-            "LocationCutAfterHeader", "stack.nc",
-            [](BadInputTest& bt) {
-              kavro::detail::classic::Header h;
-              kavro::detail::classic::Problem why;
-              ASSERT_TRUE(kavro::detail::classic::read_header(bt.path("stack.nc").c_str(), h, why));
-              ASSERT_EQ(truncate(bt.path("stack.nc").c_str(), static_cast<off_t>(h.header_end)), 0);
-            },
-            "File opening error:  variable TFLAG: data end"},
+        FileCase{"LocationCutAfterHeader", "stack.nc",
+                 [](BadInputTest& bt) {
+                   kavro::detail::classic::Header h;
+                   kavro::detail::classic::Problem why;
+                   ASSERT_TRUE(kavro::detail::classic::parse_classic_header(
+                       bt.path("stack.nc").c_str(), h, why));
+                   ASSERT_EQ(
+                       truncate(bt.path("stack.nc").c_str(), static_cast<off_t>(h.header_end)), 0);
+                 },
+                 "File opening error:  variable TFLAG: data end"},
         FileCase{"DimensionCount0x7f0000", "run2.nc",
                  [](BadInputTest& bt) { bt.patch("run2.nc", 12, std::string("\0\x7f\0\0", 4)); },
                  "File opening error:  8323072 dimensions cannot fit in the file for file "

@@ -10,7 +10,7 @@
 #include <functional>
 #include <string>
 
-#include "netcdf/classic_header.h"
+#include "netcdf/classic/classic_header.h"
 #include "tool_run.h"
 
 namespace brindlewick_test {
@@ -39,7 +39,7 @@ Env write_run2(const std::string& dir, const std::function<void(FixtureSpec&)>& 
 std::uint64_t data_end(const std::string& path) {
   kavro::detail::classic::Header h;
   kavro::detail::classic::Problem why;
-  EXPECT_TRUE(kavro::detail::classic::read_header(path.c_str(), h, why)) << why.view();
+  EXPECT_TRUE(kavro::detail::classic::parse_classic_header(path.c_str(), h, why)) << why.view();
   std::uint64_t end = 0;
   for (int i = 0; i < h.nvars(); ++i) {
     const auto& v = h.var(i);

@@ -9,7 +9,7 @@ import pathlib
 import pytest
 
 import kavro
-from kavro import _compare, _file, _kavro, _layout
+from kavro import _compare, _file, _kavro, _writer
 
 PACKAGE = pathlib.Path(kavro.__file__).parent
 
@@ -78,5 +78,5 @@ def test_the_package_takes_the_prefixes_of_the_kind_rows():
 def test_the_writer_names_only_global_attributes_of_the_library():
     names = set(_kavro.file_names["global_attributes"])
     assert len(names) == len(_kavro.file_names["global_attributes"])
-    assert set(_layout.GRID) <= names
-    assert _layout.LINE == 80 and _layout.NAME_LENGTH == 16
+    assert set(_writer.GRID) <= names
+    assert _writer.LINE == 80 and _writer.NAME_LENGTH == 16

@@ -12,6 +12,7 @@
 #include "kavro/core.h"
 #include "kavro/desc.h"
 #include "kavro/file.h"
+#include "kavro/file_gaps.h"
 #include "kavro/file_names.h"
 #include "kavro/fixed_string.h"
 #include "kavro/kavro_c.h"

@@ -1,5 +1,6 @@
-// What a gridded netCDF file must hold to be read, checked all at once: for a person who
-// writes files of their own and wants every gap in one pass.
+// The old name of the survey of what a gridded netCDF file lacks (kavro/file_gaps.h), kept for
+// callers written against it. Deprecated: new code includes kavro/file_gaps.h and calls
+// kavro::file_gaps and kavro::file_gaps_line.
 #ifndef KAVRO_LAYOUT_H
 #define KAVRO_LAYOUT_H
 
@@ -7,18 +8,17 @@
 #include <string_view>
 #include <vector>
 
+#include "kavro/file_gaps.h"
+
 namespace kavro {
 
-// Everything the netCDF file PATH lacks of the gridded layout that opening and describing need,
-// absent or of the wrong type, under its real name, in the layout's order: "the dimension TSTEP",
-// "the variable TFLAG", "the int attribute FTYPE", "the float attribute VGLVLS", "units on O3".
-// Empty when nothing is missing, when PATH is no netCDF file, when it holds nothing at all, and
-// when the check of its classic header refuses it (the open says why): such a file never
-// reaches the netCDF library. Logs nothing.
-std::vector<std::string> layout_gaps(const std::string& path);
+// Deprecated: kavro::file_gaps.
+inline std::vector<std::string> layout_gaps(const std::string& path) { return file_gaps(path); }
 
-// "PATH lacks A", "PATH lacks A and B", "PATH lacks A, B, and C".
-std::string layout_gaps_line(std::string_view path, const std::vector<std::string>& gaps);
+// Deprecated: kavro::file_gaps_line.
+inline std::string layout_gaps_line(std::string_view path, const std::vector<std::string>& gaps) {
+  return file_gaps_line(path, gaps);
+}
 
 }  // namespace kavro
 

@@ -1,7 +1,7 @@
 // The classic-header reader: every variable's type, shape and data offset read from the bytes
 // of CDF-1, CDF-2 and CDF-5 files, and every corrupt or cut file refused with what is wrong,
 // before the netCDF library is given it.
-#include "netcdf/classic_header.h"
+#include "netcdf/classic/classic_header.h"
 
 #include <fcntl.h>
 #include <netcdf.h>
@@ -54,12 +54,12 @@ class ClassicHeaderTest : public ::testing::TestWithParam<Format> {
     classic::Header h;
     classic::Problem why;
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const bool mem = classic::read_header({p, bytes.size()}, h, why);
+    const bool mem = classic::parse_classic_header({p, bytes.size()}, h, why);
     const std::string from_memory(why.view());
     const std::string path = dir_.file("corrupt.nc");
     write_file(path, bytes);
     classic::Problem why_file;
-    EXPECT_EQ(classic::read_header(path.c_str(), h, why_file), mem);
+    EXPECT_EQ(classic::parse_classic_header(path.c_str(), h, why_file), mem);
     EXPECT_EQ(std::string(why_file.view()), from_memory);
     return mem ? "" : from_memory;
   }
@@ -87,7 +87,7 @@ TEST_P(ClassicHeaderTest, OffsetsAddressTheValuesNetcdfReads) {
   const Bytes bytes = written(s);
   classic::Header h;
   classic::Problem why;
-  ASSERT_TRUE(classic::read_header(dir_.file("f.nc").c_str(), h, why)) << why.view();
+  ASSERT_TRUE(classic::parse_classic_header(dir_.file("f.nc").c_str(), h, why)) << why.view();
   EXPECT_EQ(h.version, GetParam().version);
   EXPECT_EQ(h.numrecs, 3u);
   EXPECT_EQ(h.file_size, bytes.size());
@@ -143,7 +143,7 @@ TEST_P(ClassicHeaderTest, RefusesDamagedFiles) {
   // The netCDF library leaves bytes after the data: the data end from the header counts.
   classic::Header h;
   classic::Problem ok;
-  ASSERT_TRUE(classic::read_header(dir_.file("f.nc").c_str(), h, ok));
+  ASSERT_TRUE(classic::parse_classic_header(dir_.file("f.nc").c_str(), h, ok));
   const classic::Variable& last = *h.find("I4");
   const std::size_t data_end = last.begin + 2 * h.recsize + last.bytes;
   ASSERT_LE(data_end, good.size());
@@ -200,7 +200,7 @@ TEST_P(ClassicHeaderTest, RefusesMovedDataOffsets) {
   const Bytes good = written(recipe());
   classic::Header h;
   classic::Problem why;
-  ASSERT_TRUE(classic::read_header(dir_.file("f.nc").c_str(), h, why));
+  ASSERT_TRUE(classic::parse_classic_header(dir_.file("f.nc").c_str(), h, why));
   const classic::Variable& v2 = *h.find("V2");
   // The offset field ends the variable's entry: find its encoding after the name.
   const bool wide = GetParam().version != 1;
@@ -238,11 +238,11 @@ TEST(ClassicHeaderFiles, RefusesWhatIsNotARegularFile) {
   classic::Header h;
   for (const std::string& path : {fifo, std::string("/dev/zero"), dir.path()}) {
     classic::Problem why;
-    EXPECT_FALSE(classic::read_header(path.c_str(), h, why));
+    EXPECT_FALSE(classic::parse_classic_header(path.c_str(), h, why));
     EXPECT_EQ(why.view(), "not a regular file") << path;
   }
   classic::Problem why;
-  EXPECT_FALSE(classic::read_header(dir.file("none.nc").c_str(), h, why));
+  EXPECT_FALSE(classic::parse_classic_header(dir.file("none.nc").c_str(), h, why));
   EXPECT_EQ(why.view(), "cannot be opened: No such file or directory");
 }
 

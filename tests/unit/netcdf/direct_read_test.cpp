@@ -3,7 +3,7 @@
 // REAL and DOUBLE variables, each layer, all layers, one variable and ALL) and of the suite's
 // CDL files gives byte-identical buffers and the same result through both. A file cut after it
 // was opened, and a read that fails, are reported, never read as zeros.
-#include "netcdf/direct_read.h"
+#include "netcdf/classic/direct_read.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,7 +18,7 @@
 #include "core/syscalls.h"
 #include "gridwriter/fixture_writer.h"
 #include "kavro/kavro.h"
-#include "netcdf/kept_files.h"
+#include "netcdf/classic/kept_files.h"
 #include "support/test_env.h"
 
 namespace kavro_test {

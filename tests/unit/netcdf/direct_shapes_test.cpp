@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "gridwriter/fixture_writer.h"
-#include "netcdf/classic_header.h"
-#include "netcdf/direct_read.h"
-#include "netcdf/kept_files.h"
+#include "netcdf/classic/classic_header.h"
+#include "netcdf/classic/direct_read.h"
+#include "netcdf/classic/kept_files.h"
 #include "support/test_env.h"
 
 namespace kavro_test {
@@ -106,7 +106,7 @@ class DirectShapesTest : public LibraryTest {
     classic::Header h;
     classic::Problem why;
     int fd = -1;
-    ASSERT_TRUE(classic::read_header(path.c_str(), h, why, &fd)) << why.view();
+    ASSERT_TRUE(classic::parse_classic_header(path.c_str(), h, why, &fd)) << why.view();
     ASSERT_TRUE(classic::keep_file(kFid, std::move(h), fd));
   }
   // Every block of the table read both ways: the same bytes. START and COUNT are C order,

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "netcdf/classic_header.h"
+#include "netcdf/classic/classic_header.h"
 #include "unit/open/open_fixture.h"
 
 namespace kavro_test {
@@ -97,7 +97,7 @@ TEST_F(HeaderCapsTest, PassesTheCheckAndMeetsTheOpensOwnChecks) {
     if (c.define) extend(path, c.define);
     classic::Header h;
     classic::Problem why;
-    EXPECT_TRUE(classic::read_header(path.c_str(), h, why)) << why.view();
+    EXPECT_TRUE(classic::parse_classic_header(path.c_str(), h, why)) << why.view();
     set_name("CAPS", path);
     EXPECT_EQ(kavro::OPEN3("CAPS", kavro::FSREAD3, "test"), c.refusal == nullptr) << log_text();
     if (c.refusal != nullptr) {

@@ -19,7 +19,7 @@
 #include <functional>
 #include <string>
 
-#include "kavro/layout.h"
+#include "kavro/file_gaps.h"
 #include "unit/open/open_fixture.h"
 
 namespace {
@@ -240,11 +240,11 @@ TEST_P(HugeCountsTest, LibraryRefusesWithTheCause) {
     expect_small(r, "OPEN3");
   }
   const ChildResult r = in_child([&](int fd) {
-    const std::vector<std::string> gaps = kavro::layout_gaps(dir().file("huge.nc"));
-    say(fd, gaps.empty() ? "none" : kavro::layout_gaps_line("huge.nc", gaps));
+    const std::vector<std::string> gaps = kavro::file_gaps(dir().file("huge.nc"));
+    say(fd, gaps.empty() ? "none" : kavro::file_gaps_line("huge.nc", gaps));
   });
   EXPECT_EQ(r.said, "none");
-  expect_small(r, "layout_gaps");
+  expect_small(r, "file_gaps");
 }
 
 // The tool, with the file as INFILE2 (brindlewick FILE1 FILE2), ends with status 2 and the one

@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "core/syscalls.h"
-#include "netcdf/classic_header.h"
+#include "netcdf/classic/classic_header.h"
 #include "support/fault_walk.h"
 #include "support/holdings.h"
 #include "unit/open/open_fixture.h"
@@ -32,7 +32,7 @@ class PrecheckTest : public OpenFixture {
   static std::uint64_t data_end(const std::string& path) {
     kavro::detail::classic::Header h;
     kavro::detail::classic::Problem why;
-    EXPECT_TRUE(kavro::detail::classic::read_header(path.c_str(), h, why)) << why.view();
+    EXPECT_TRUE(kavro::detail::classic::parse_classic_header(path.c_str(), h, why)) << why.view();
     const auto& v = h.var(h.nvars() - 1);
     return v.begin + (h.numrecs - 1) * h.recsize + v.bytes;
   }

@@ -1,4 +1,4 @@
-#include "netcdf/first_reader.h"
+#include "netcdf/classic/first_reader.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

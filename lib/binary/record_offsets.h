@@ -1,8 +1,8 @@
-// The record layout of a native binary file from its header fields: what one layer holds,
+// The record offsets of a native binary file from its header fields: what one layer holds,
 // where each variable starts within a time-step record, how long a record and the header are.
 // Sizes read from a file are multiplied in checked 64-bit arithmetic.
-#ifndef KAVRO_BINARY_BINARY_LAYOUT_H
-#define KAVRO_BINARY_BINARY_LAYOUT_H
+#ifndef KAVRO_BINARY_RECORD_OFFSETS_H
+#define KAVRO_BINARY_RECORD_OFFSETS_H
 
 #include <cstdint>
 #include <optional>
@@ -29,8 +29,8 @@ std::optional<LayerShape> layer_shape(const Fields& f) noexcept;
 // value sizes; the table entries of the slot are not touched. Returns 0 for a type the format
 // cannot hold, -1 when a size overflows, -(v + 2) for variable v (from 0) of an invalid type,
 // 1 on success.
-int compute_layout(BinState& st, const Fields& f, std::span<const int> vtype) noexcept;
+int compute_record_offsets(BinState& st, const Fields& f, std::span<const int> vtype) noexcept;
 
 }  // namespace kavro::detail
 
-#endif  // KAVRO_BINARY_BINARY_LAYOUT_H
+#endif  // KAVRO_BINARY_RECORD_OFFSETS_H

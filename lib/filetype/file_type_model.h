@@ -1,10 +1,10 @@
-// The file layout of each file type, written down once: the names of the global attributes,
-// dimensions and variables, the dimensions and structural variables of each file type (with
-// the state table that holds each structural variable's id), the shape of the data
-// variables. Every kind's transfers are planned from it (filetype/transfer_plan.h); the netCDF
-// kind's opener, describer, reader and creator name the file's parts by it.
-#ifndef KAVRO_FILETYPE_LAYOUT_H
-#define KAVRO_FILETYPE_LAYOUT_H
+// The file-type model: the file layout of each file type (namespace layout), written down once: the
+// names of the global attributes, dimensions and variables, the dimensions and structural variables
+// of each file type (with the state table that holds each structural variable's id), the shape of
+// the data variables. Every kind's transfers are planned from it (filetype/transfer_plan.h); the
+// netCDF kind's opener, describer, reader and creator name the file's parts by it.
+#ifndef KAVRO_FILETYPE_FILE_TYPE_MODEL_H
+#define KAVRO_FILETYPE_FILE_TYPE_MODEL_H
 
 #include <cstdint>
 #include <optional>
@@ -169,4 +169,4 @@ std::span<const std::string_view> tflag_dimensions(int ftype) noexcept;
 
 }  // namespace kavro::layout
 
-#endif  // KAVRO_FILETYPE_LAYOUT_H
+#endif  // KAVRO_FILETYPE_FILE_TYPE_MODEL_H

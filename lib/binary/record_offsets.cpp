@@ -1,4 +1,4 @@
-#include "binary/binary_layout.h"
+#include "binary/record_offsets.h"
 
 #include "kavro/params.h"
 #include "util/layer_size.h"
@@ -55,7 +55,7 @@ std::optional<LayerShape> layer_shape(const Fields& f) noexcept {
   return LayerShape{*layer_size(f.ftype, ncols, nrows, f.nthik), arrays};
 }
 
-int compute_layout(BinState& st, const Fields& f, std::span<const int> vtype) noexcept {
+int compute_record_offsets(BinState& st, const Fields& f, std::span<const int> vtype) noexcept {
   const std::optional<LayerShape> shape = layer_shape(f);
   if (!shape) return 0;
   if (shape->values < 0 || shape->values > INT32_MAX) return -1;

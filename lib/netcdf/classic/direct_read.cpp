@@ -1,4 +1,4 @@
-#include "netcdf/direct_read.h"
+#include "netcdf/classic/direct_read.h"
 
 #include <netcdf.h>
 
@@ -14,7 +14,7 @@
 #include "core/syscalls.h"
 #include "kavro/core.h"
 #include "netcdf/block_io.h"
-#include "netcdf/kept_files.h"
+#include "netcdf/classic/kept_files.h"
 
 namespace kavro::detail {
 

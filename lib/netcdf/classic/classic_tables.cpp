@@ -1,10 +1,10 @@
-// The classic header's tables (netcdf/classic_header.h): their storage, taken through the
+// The classic header's tables (netcdf/classic/classic_header.h): their storage, taken through the
 // system-call layer like every allocation whose failure has a message, and their look-ups.
 #include <new>
 #include <type_traits>
 
 #include "core/syscalls.h"
-#include "netcdf/classic_header.h"
+#include "netcdf/classic/classic_header.h"
 
 namespace kavro::detail::classic {
 

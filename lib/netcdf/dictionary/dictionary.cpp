@@ -21,7 +21,7 @@
 #include "kavro/fixed_string.h"
 #include "kavro/params.h"
 #include "kavro/util.h"
-#include "netcdf/dictionary_layout.h"
+#include "netcdf/dictionary/dictionary_format.h"
 #include "netcdf/header_atts.h"
 #include "netcdf/netcdf_routines.h"
 

@@ -1,4 +1,4 @@
-#include "netcdf/kept_files.h"
+#include "netcdf/classic/kept_files.h"
 
 #include <array>
 #include <new>

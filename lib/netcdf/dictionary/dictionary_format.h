@@ -1,8 +1,8 @@
-// The layout of a dictionary file (file type DCTNRY3), written down once: its dimensions, the
+// The format of a dictionary file (file type DCTNRY3), written down once: its dimensions, the
 // record flag FLAG and the 26 schema variables that hold one file description per record. The
 // creator (CRDICT3) defines exactly this; the reader (RDDICT3) reads an entry by it.
-#ifndef KAVRO_NETCDF_DICTIONARY_LAYOUT_H
-#define KAVRO_NETCDF_DICTIONARY_LAYOUT_H
+#ifndef KAVRO_NETCDF_DICTIONARY_FORMAT_H
+#define KAVRO_NETCDF_DICTIONARY_FORMAT_H
 
 #include <netcdf.h>
 
@@ -11,7 +11,7 @@
 #include <span>
 #include <string_view>
 
-#include "filetype/layout.h"
+#include "filetype/file_type_model.h"
 #include "kavro/params.h"
 
 namespace kavro::layout::dictionary {
@@ -125,4 +125,4 @@ inline constexpr int kMaxEntries = MXVARS3;
 
 }  // namespace kavro::layout::dictionary
 
-#endif  // KAVRO_NETCDF_DICTIONARY_LAYOUT_H
+#endif  // KAVRO_NETCDF_DICTIONARY_FORMAT_H

@@ -1,10 +1,10 @@
-// The files the direct data path reads (netcdf/direct_read.*): per slot, the classic header as
-// the open checked it and the descriptor it was read through. The opener keeps them, the close
+// The files the direct data path reads (netcdf/classic/direct_read.*): per slot, the classic header
+// as the open checked it and the descriptor it was read through. The opener keeps them, the close
 // releases them, and only the direct read looks them up.
 #ifndef KAVRO_NETCDF_KEPT_FILES_H
 #define KAVRO_NETCDF_KEPT_FILES_H
 
-#include "netcdf/classic_header.h"
+#include "netcdf/classic/classic_header.h"
 
 namespace kavro::detail::classic {
 

@@ -1,4 +1,4 @@
-#include "netcdf/classic_header.h"
+#include "netcdf/classic/classic_header.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "core/syscalls.h"
-#include "netcdf/classic_layout.h"
+#include "netcdf/classic/data_extents.h"
 
 namespace kavro::detail::classic {
 
@@ -81,7 +81,7 @@ class Parser {
   bool run() noexcept {
     h_.file_size = src_.size();
     return magic() && records() && dimensions() && attributes("global") && variables() &&
-           check_data_layout(h_, why_);
+           check_data_extents(h_, why_);
   }
 
  private:
@@ -407,8 +407,8 @@ bool parse(Source& src, Header& h, Problem& why, AttributeSink* sink) noexcept {
 
 }  // namespace
 
-bool read_header(const char* path, Header& h, Problem& why, int* keep_fd,
-                 AttributeSink* sink) noexcept {
+bool parse_classic_header(const char* path, Header& h, Problem& why, int* keep_fd,
+                          AttributeSink* sink) noexcept {
   // Without blocking: a FIFO would otherwise wait for a writer.
   const int fd = sys::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) {
@@ -433,8 +433,8 @@ bool read_header(const char* path, Header& h, Problem& why, int* keep_fd,
   return ok;
 }
 
-bool read_header(std::span<const unsigned char> file, Header& h, Problem& why,
-                 AttributeSink* sink) noexcept {
+bool parse_classic_header(std::span<const unsigned char> file, Header& h, Problem& why,
+                          AttributeSink* sink) noexcept {
   Source src(file);
   return parse(src, h, why, sink);
 }

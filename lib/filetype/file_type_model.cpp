@@ -1,4 +1,4 @@
-#include "filetype/layout.h"
+#include "filetype/file_type_model.h"
 
 #include <array>
 

@@ -2,7 +2,7 @@
 #ifndef KAVRO_NETCDF_FIRST_READER_H
 #define KAVRO_NETCDF_FIRST_READER_H
 
-#include "netcdf/classic_header.h"
+#include "netcdf/classic/classic_header.h"
 
 namespace kavro::detail {
 

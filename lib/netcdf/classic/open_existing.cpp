@@ -1,4 +1,4 @@
-#include "netcdf/open_existing.h"
+#include "netcdf/classic/open_existing.h"
 
 #include <netcdf.h>
 
@@ -10,8 +10,8 @@ Entry open_existing(const char* path, const EntryRequest& request, EntryResult& 
   got.reader = first_reader(path, got.why);
   if (got.reader == FirstReader::kFailed) return Entry::kRefused;
   if (got.reader == FirstReader::kHeaderCheck) {
-    if (!classic::read_header(path, got.header, got.why, request.keep_fd ? &got.fd : nullptr,
-                              request.attributes)) {
+    if (!classic::parse_classic_header(path, got.header, got.why,
+                                       request.keep_fd ? &got.fd : nullptr, request.attributes)) {
       return Entry::kRefused;
     }
     if (!request.open_classic) return Entry::kChecked;

@@ -2,10 +2,12 @@
 // should carry: the opener stops at the first gap and reports it in its own words; a person
 // writing a file needs the whole list. Absent or of the wrong type count the same.
 //
-// The file comes through the one way in (netcdf/open_existing.h): a classic file is surveyed
-// from the header check's parse and never reaches the netCDF library; one the check refuses
-// has nothing surveyed (its cause is the check's). Only a file of another format (netCDF-4)
+// The file comes through the one way in (netcdf/classic/open_existing.h): a classic file is
+// surveyed from the header check's parse and never reaches the netCDF library; one the check
+// refuses has nothing surveyed (its cause is the check's). Only a file of another format (netCDF-4)
 // is opened with the netCDF library and asked there.
+#include "kavro/file_gaps.h"
+
 #include <netcdf.h>
 
 #include <algorithm>
@@ -19,13 +21,12 @@
 #include <vector>
 
 #include "core/syscalls.h"
-#include "filetype/layout.h"
+#include "filetype/file_type_model.h"
 #include "kavro/fixed_string.h"
-#include "kavro/layout.h"
 #include "kavro/params.h"
+#include "netcdf/classic/open_existing.h"
 #include "netcdf/header_atts.h"
 #include "netcdf/header_mistakes.h"
-#include "netcdf/open_existing.h"
 
 namespace kavro {
 namespace {
@@ -333,7 +334,7 @@ class ParsedHoldings final : public Holdings {
 
 }  // namespace
 
-std::vector<std::string> layout_gaps(const std::string& path) {
+std::vector<std::string> file_gaps(const std::string& path) {
   WantedAttributes atts;
   detail::EntryRequest request;
   request.mode = NC_NOWRITE;
@@ -359,7 +360,7 @@ std::vector<std::string> layout_gaps(const std::string& path) {
   return gaps;
 }
 
-std::string layout_gaps_line(std::string_view path, const std::vector<std::string>& gaps) {
+std::string file_gaps_line(std::string_view path, const std::vector<std::string>& gaps) {
   std::string line(path);
   line.append(" lacks ");
   for (std::size_t i = 0; i < gaps.size(); ++i) {

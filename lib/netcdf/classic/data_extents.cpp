@@ -1,4 +1,4 @@
-#include "netcdf/classic_layout.h"
+#include "netcdf/classic/data_extents.h"
 
 #include <cstdint>
 
@@ -97,6 +97,6 @@ class LayoutCheck {
 
 }  // namespace
 
-bool check_data_layout(Header& h, Problem& why) noexcept { return LayoutCheck(h, why).layout(); }
+bool check_data_extents(Header& h, Problem& why) noexcept { return LayoutCheck(h, why).layout(); }
 
 }  // namespace kavro::detail::classic

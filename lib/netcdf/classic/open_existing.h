@@ -8,8 +8,8 @@
 #ifndef KAVRO_NETCDF_OPEN_EXISTING_H
 #define KAVRO_NETCDF_OPEN_EXISTING_H
 
-#include "netcdf/classic_header.h"
-#include "netcdf/first_reader.h"
+#include "netcdf/classic/classic_header.h"
+#include "netcdf/classic/first_reader.h"
 
 namespace kavro::detail {
 

@@ -8,9 +8,9 @@
 // returns zeros for missing data and never meets a header it mishandles.
 //
 // One reader, two uses: the open refuses a file that fails here, and the direct data path
-// reads variables at the offsets kept from here (netcdf/kept_files.h). The lists are read in
-// classic_header.cpp, the data's placement checked in classic_layout.cpp; the tables they
-// fill are kept in classic_tables.cpp.
+// reads variables at the offsets kept from here (netcdf/classic/kept_files.h). The lists are read
+// in classic_header.cpp, the data's placement checked in data_extents.cpp; the tables they fill
+// are kept in classic_tables.cpp.
 #ifndef KAVRO_NETCDF_CLASSIC_HEADER_H
 #define KAVRO_NETCDF_CLASSIC_HEADER_H
 
@@ -130,11 +130,12 @@ using Problem = MsgBuf<160>;
 // file is read. False with the problem in WHY. With KEEP_FD, a file that passes stays open
 // and its descriptor is handed over there (read-only, close-on-exec). SINK, when given, is told
 // of every attribute read.
-[[nodiscard]] bool read_header(const char* path, Header& h, Problem& why, int* keep_fd = nullptr,
-                               AttributeSink* sink = nullptr) noexcept;
+[[nodiscard]] bool parse_classic_header(const char* path, Header& h, Problem& why,
+                                        int* keep_fd = nullptr,
+                                        AttributeSink* sink = nullptr) noexcept;
 // The same for a file held in memory whole.
-[[nodiscard]] bool read_header(std::span<const unsigned char> file, Header& h, Problem& why,
-                               AttributeSink* sink = nullptr) noexcept;
+[[nodiscard]] bool parse_classic_header(std::span<const unsigned char> file, Header& h,
+                                        Problem& why, AttributeSink* sink = nullptr) noexcept;
 
 }  // namespace kavro::detail::classic
 

@@ -1,5 +1,5 @@
 // The file layout: dimension lengths and data-variable shapes per type.
-#include "filetype/layout.h"
+#include "filetype/file_type_model.h"
 
 #include <gtest/gtest.h>
 

@@ -11,10 +11,10 @@
 #include "core/msgbuf.h"
 #include "core/netcdf_status.h"
 #include "core/state.h"
-#include "filetype/layout.h"
+#include "filetype/file_type_model.h"
 #include "kavro/fixed_string.h"
 #include "kavro/params.h"
-#include "netcdf/dictionary_layout.h"
+#include "netcdf/dictionary/dictionary_format.h"
 #include "netcdf/header_atts.h"
 #include "netcdf/netcdf_routines.h"
 

@@ -1,14 +1,15 @@
 // The survey of what a gridded file lacks: a classic file (CDF-1 or CDF-5) is surveyed from the
 // header check's parse, a netCDF-4 copy of it through the netCDF library, and both give the
 // same line; a classic file the check refuses is not surveyed at all.
+#include "kavro/file_gaps.h"
+
 #include <unistd.h>
 
 #include <functional>
 #include <string>
 
 #include "gridwriter/fixture_writer.h"
-#include "kavro/layout.h"
-#include "netcdf/classic_header.h"
+#include "netcdf/classic/classic_header.h"
 #include "support/test_env.h"
 
 namespace kavro_test {
@@ -20,11 +21,11 @@ struct GapCase {
   std::string line;  // "" when nothing is listed
 };
 
-class LayoutGapsTest : public ::testing::TestWithParam<GapCase> {
+class FileGapsTest : public ::testing::TestWithParam<GapCase> {
  protected:
   static std::string line_of(const std::string& path) {
-    const std::vector<std::string> gaps = kavro::layout_gaps(path);
-    return gaps.empty() ? "" : kavro::layout_gaps_line("f.nc", gaps);
+    const std::vector<std::string> gaps = kavro::file_gaps(path);
+    return gaps.empty() ? "" : kavro::file_gaps_line("f.nc", gaps);
   }
   FixtureSpec spec(bool cdf5) const {
     FixtureSpec s;
@@ -37,7 +38,7 @@ class LayoutGapsTest : public ::testing::TestWithParam<GapCase> {
 };
 
 // The classic file in both formats and its netCDF-4 copy: the same line.
-TEST_P(LayoutGapsTest, ClassicAndNetcdf4Agree) {
+TEST_P(FileGapsTest, ClassicAndNetcdf4Agree) {
   for (const bool cdf5 : {false, true}) {
     const std::string path = dir_.file(cdf5 ? "cdf5.nc" : "cdf1.nc");
     ASSERT_TRUE(write_fixture(path, spec(cdf5)));
@@ -50,7 +51,7 @@ TEST_P(LayoutGapsTest, ClassicAndNetcdf4Agree) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Files, LayoutGapsTest,
+    Files, FileGapsTest,
     ::testing::Values(
         GapCase{"Complete", [](FixtureSpec&) {}, ""},
         GapCase{"OneAttribute", [](FixtureSpec& s) { s.drop("VGLVLS"); },
@@ -97,23 +98,23 @@ INSTANTIATE_TEST_SUITE_P(
 
 // A classic file the header check refuses (its last record cut, which the netCDF library would
 // open) has nothing surveyed, however much it lacks: the open's cause says what is wrong.
-TEST(LayoutGapsRefusedTest, RefusedFileIsNotSurveyed) {
+TEST(FileGapsRefusedTest, RefusedFileIsNotSurveyed) {
   TempDir dir;
   FixtureSpec s;
   s.vars = numbered_vars(2);
   s.drop("VGLVLS");
   const std::string path = dir.file("cut.nc");
   ASSERT_TRUE(write_fixture(path, s));
-  EXPECT_EQ(kavro::layout_gaps_line("cut.nc", kavro::layout_gaps(path)),
+  EXPECT_EQ(kavro::file_gaps_line("cut.nc", kavro::file_gaps(path)),
             "cut.nc lacks the float attribute VGLVLS");
   kavro::detail::classic::Header h;
   kavro::detail::classic::Problem why;
-  ASSERT_TRUE(kavro::detail::classic::read_header(path.c_str(), h, why)) << why.view();
+  ASSERT_TRUE(kavro::detail::classic::parse_classic_header(path.c_str(), h, why)) << why.view();
   const auto& last = h.var(h.nvars() - 1);
   const std::uint64_t end = last.begin + (h.numrecs - 1) * h.recsize + last.bytes;
   ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(end - 5)), 0);
-  ASSERT_FALSE(kavro::detail::classic::read_header(path.c_str(), h, why));
-  EXPECT_TRUE(kavro::layout_gaps(path).empty());
+  ASSERT_FALSE(kavro::detail::classic::parse_classic_header(path.c_str(), h, why));
+  EXPECT_TRUE(kavro::file_gaps(path).empty());
 }
 
 }  // namespace
