@@ -90,7 +90,9 @@ bool read_attribute(int ncid, int varid, int number, int fid, HeaderAttribute& a
   }
   att.name = name.data();
   if (len > kMostValues) {
-    att.value = "(" + std::to_string(len) + " values)";
+    // Appended in steps: GCC 12 at -O3 warns falsely on "(" + std::string&&.
+    att.value.assign(1, '(');
+    att.value.append(std::to_string(len)).append(" values)");
     return true;
   }
   switch (type) {
