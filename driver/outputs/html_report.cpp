@@ -37,8 +37,8 @@ function value(row,key,num){
   if(v===null||v==='')return null;
   return num?Number(v):v;
 }
-function sortBy(spec){
-  var desc=spec.charAt(0)==='-',key=desc?spec.slice(1):spec;
+function sortBy(sorting){
+  var desc=sorting.charAt(0)==='-',key=desc?sorting.slice(1):sorting;
   var head=table.querySelector('th[data-key="'+key+'"]');
   if(!head)return;
   var num=head.getAttribute('data-type')==='num';
@@ -55,7 +55,7 @@ function sortBy(spec){
     var k=heads[i].getAttribute('data-key');
     heads[i].className=k===key&&key!=='order'?(desc?'desc':'asc'):'';
   }
-  table.setAttribute('data-sorted',spec);
+  table.setAttribute('data-sorted',sorting);
 }
 function fromHash(){
   var m=/^#sort=(-?[a-z_]+)$/.exec(location.hash);
@@ -64,9 +64,9 @@ function fromHash(){
 for(var i=0;i<heads.length;i++){
   heads[i].addEventListener('click',function(){
     var k=this.getAttribute('data-key');
-    var spec=(table.getAttribute('data-sorted')===k?'-':'')+k;
-    sortBy(spec);
-    history.replaceState(null,'','#sort='+spec);
+    var sorting=(table.getAttribute('data-sorted')===k?'-':'')+k;
+    sortBy(sorting);
+    history.replaceState(null,'','#sort='+sorting);
   });
 }
 window.addEventListener('hashchange',fromHash);

@@ -66,10 +66,10 @@ def expected_rows(facts):
     return ordered
 
 
-def sorted_rows(rows, spec):
-    """The order "#sort=SPEC" gives: by the key, empty values last, ties in the page's order."""
-    desc = spec.startswith("-")
-    key = spec.lstrip("-")
+def sorted_rows(rows, sorting):
+    """The order "#sort=SORTING" gives: by the key, empty values last, ties in the page's order."""
+    desc = sorting.startswith("-")
+    key = sorting.lstrip("-")
     def value(r):
         return float(r[key]) if key in NUMERIC else r[key]
     filled = [r for r in rows if r[key] != ""]
@@ -132,17 +132,17 @@ def main():
     url = "file://" + os.path.abspath(os.path.join(out, "page.html"))
     failures = []
     with tempfile.TemporaryDirectory() as profile:
-        for spec in ["", "-max_abs", "path", "margin", "-order"]:
+        for sorting in ["", "-max_abs", "path", "margin", "-order"]:
             page = Page()
-            page.feed(chromium(browser, profile, "--dump-dom", url + ("#sort=" + spec if spec else "")))
-            want = [[r[c] for c in COLUMNS] for r in (sorted_rows(rows, spec) if spec else rows)]
+            page.feed(chromium(browser, profile, "--dump-dom", url + ("#sort=" + sorting if sorting else "")))
+            want = [[r[c] for c in COLUMNS] for r in (sorted_rows(rows, sorting) if sorting else rows)]
             if page.rows != want:
-                failures.append("rows for #sort=%s:\n  got  %s\n  want %s" % (spec, page.rows, want))
-            if page.table.get("data-sorted") != (spec or "order"):
-                failures.append("data-sorted for #sort=%s: %s" % (spec, page.table.get("data-sorted")))
+                failures.append("rows for #sort=%s:\n  got  %s\n  want %s" % (sorting, page.rows, want))
+            if page.table.get("data-sorted") != (sorting or "order"):
+                failures.append("data-sorted for #sort=%s: %s" % (sorting, page.table.get("data-sorted")))
             if page.body.get("data-images-loaded") != "%d/%d" % (maps, maps):
                 failures.append("images loaded for #sort=%s: %s of %d"
-                                % (spec, page.body.get("data-images-loaded"), maps))
+                                % (sorting, page.body.get("data-images-loaded"), maps))
         # Clicks on a header: the first sorts by its column, the second turns the order round.
         with open(os.path.join(out, "page.html"), encoding="utf-8") as f:
             text = f.read()

@@ -69,13 +69,13 @@ def main():
         failures.append("%d differing variables, not the 2 the folders hold" % maps)
     url = "file://" + os.path.abspath(os.path.join(out, "page.html"))
     with tempfile.TemporaryDirectory() as profile:
-        for spec in ["", "-max_abs"]:
+        for sorting in ["", "-max_abs"]:
             page = Page()
-            dom = chromium(browser, profile, "--dump-dom", url + ("#sort=" + spec if spec else ""))
+            dom = chromium(browser, profile, "--dump-dom", url + ("#sort=" + sorting if sorting else ""))
             page.feed(dom)
-            want = [[r[c] for c in COLUMNS] for r in (sorted_rows(rows, spec) if spec else rows)]
+            want = [[r[c] for c in COLUMNS] for r in (sorted_rows(rows, sorting) if sorting else rows)]
             if page.rows != want:
-                failures.append("rows for #sort=%s:\n  got  %s\n  want %s" % (spec, page.rows, want))
+                failures.append("rows for #sort=%s:\n  got  %s\n  want %s" % (sorting, page.rows, want))
             if page.body.get("data-images-loaded") != "%d/%d" % (maps, maps):
                 failures.append("images loaded: %s of %d" % (page.body.get("data-images-loaded"),
                                                             maps))

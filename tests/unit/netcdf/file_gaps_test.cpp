@@ -27,7 +27,7 @@ class FileGapsTest : public ::testing::TestWithParam<GapCase> {
     const std::vector<std::string> gaps = kavro::file_gaps(path);
     return gaps.empty() ? "" : kavro::file_gaps_line("f.nc", gaps);
   }
-  FixtureSpec spec(bool cdf5) const {
+  FixtureSpec sorting(bool cdf5) const {
     FixtureSpec s;
     s.vars = numbered_vars(2);
     s.cdf5 = cdf5;
@@ -41,7 +41,7 @@ class FileGapsTest : public ::testing::TestWithParam<GapCase> {
 TEST_P(FileGapsTest, ClassicAndNetcdf4Agree) {
   for (const bool cdf5 : {false, true}) {
     const std::string path = dir_.file(cdf5 ? "cdf5.nc" : "cdf1.nc");
-    ASSERT_TRUE(write_fixture(path, spec(cdf5)));
+    ASSERT_TRUE(write_fixture(path, sorting(cdf5)));
     EXPECT_EQ(line_of(path), GetParam().line) << (cdf5 ? "CDF-5" : "CDF-1");
     const std::string copy = dir_.file(cdf5 ? "cdf5.nc4" : "cdf1.nc4");
     run_command(std::string(KAVRO_NCCOPY) + " -k nc4 " + path + " " + copy);
