@@ -19,6 +19,7 @@
 
 #include "gridwriter/fixture_writer.h"
 #include "netcdf/classic/classic_header.h"
+#include "support/classic_end.h"
 #include "support/test_env.h"
 
 namespace {
@@ -91,19 +92,6 @@ class BadInputTest : public ::testing::Test {
     if (env_["LOGFILE"] && *env_["LOGFILE"] != "/dev/null") r.log = read_file(*env_["LOGFILE"]);
     return r;
   }
-  // The end of the data the header of NAME describes.
-  std::uint64_t data_end(const std::string& name) {
-    kavro::detail::classic::Header h;
-    kavro::detail::classic::Problem why;
-    EXPECT_TRUE(kavro::detail::classic::parse_classic_header(path(name).c_str(), h, why));
-    std::uint64_t end = 0;
-    for (int i = 0; i < h.nvars(); ++i) {
-      const auto& v = h.var(i);
-      const std::uint64_t e = v.begin + (v.record ? (h.numrecs - 1) * h.recsize : 0) + v.bytes;
-      end = e > end ? e : end;
-    }
-    return end;
-  }
   // Overwrites the bytes at POS of NAME.
   void patch(const std::string& name, std::size_t pos, const std::string& bytes) {
     std::string b = read_file(path(name));
@@ -152,7 +140,8 @@ INSTANTIATE_TEST_SUITE_P(
         FileCase{"DataCutInLastRecord", "run2.nc",
                  [](BadInputTest& bt) {
                    ASSERT_EQ(truncate(bt.path("run2.nc").c_str(),
-                                      static_cast<off_t>(bt.data_end("run2.nc") - 3)),
+                                      static_cast<off_t>(
+                                          kavro_test::classic_data_end(bt.path("run2.nc")) - 3)),
                              0);
                  },
                  "File opening error:  variable V2: data end"},

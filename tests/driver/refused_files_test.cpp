@@ -10,7 +10,7 @@
 #include <functional>
 #include <string>
 
-#include "netcdf/classic/classic_header.h"
+#include "support/classic_end.h"
 #include "tool_run.h"
 
 namespace brindlewick_test {
@@ -33,20 +33,6 @@ Env write_run2(const std::string& dir, const std::function<void(FixtureSpec&)>& 
   change(fx);
   EXPECT_TRUE(kavro_test::write_fixture(dir + "/run2.nc", fx));
   return {};
-}
-
-// The end of the data the header of the file at PATH describes.
-std::uint64_t data_end(const std::string& path) {
-  kavro::detail::classic::Header h;
-  kavro::detail::classic::Problem why;
-  EXPECT_TRUE(kavro::detail::classic::parse_classic_header(path.c_str(), h, why)) << why.view();
-  std::uint64_t end = 0;
-  for (int i = 0; i < h.nvars(); ++i) {
-    const auto& v = h.var(i);
-    const std::uint64_t e = v.begin + (v.record ? (h.numrecs - 1) * h.recsize : 0) + v.bytes;
-    end = e > end ? e : end;
-  }
-  return end;
 }
 
 // TEXT with DIR for "{dir}".
@@ -133,21 +119,23 @@ INSTANTIATE_TEST_SUITE_P(
                                  "LAY, ROW, COL)\n")},
         // The last 100 bytes of the data cut: of its two records of 112 bytes (TFLAG 16, V1
         // and V2 48 each), the second lacks all but TFLAG's first 12 bytes.
-        RefusedCase{"LastHundredBytesOfDataCut",
-                    [](const std::string& d) {
-                      write_run2(d, [](FixtureSpec&) {});
-                      const std::string p = d + "/run2.nc";
-                      EXPECT_EQ(::truncate(p.c_str(), static_cast<off_t>(data_end(p) - 100)), 0);
-                      return Env{};
-                    },
-                    [](const std::string& d) {
-                      struct stat st {};
-                      EXPECT_EQ(::stat((d + "/run2.nc").c_str(), &st), 0);
-                      return text(kRun2 + "variable TFLAG: data end " +
-                                  std::to_string(st.st_size + 4) + " beyond file size " +
-                                  std::to_string(st.st_size) +
-                                  " (only 1 of its 2 records are whole)\n")(d);
-                    }},
+        RefusedCase{
+            "LastHundredBytesOfDataCut",
+            [](const std::string& d) {
+              write_run2(d, [](FixtureSpec&) {});
+              const std::string p = d + "/run2.nc";
+              EXPECT_EQ(
+                  ::truncate(p.c_str(), static_cast<off_t>(kavro_test::classic_data_end(p) - 100)),
+                  0);
+              return Env{};
+            },
+            [](const std::string& d) {
+              struct stat st {};
+              EXPECT_EQ(::stat((d + "/run2.nc").c_str(), &st), 0);
+              return text(kRun2 + "variable TFLAG: data end " + std::to_string(st.st_size + 4) +
+                          " beyond file size " + std::to_string(st.st_size) +
+                          " (only 1 of its 2 records are whole)\n")(d);
+            }},
         // The netCDF library leaves zeros past the data of the fixture writer's files: a cut
         // there loses nothing, and the file opens and compares.
         RefusedCase{"BytesPastTheDataCut",
@@ -156,7 +144,8 @@ INSTANTIATE_TEST_SUITE_P(
                       const std::string p = d + "/run2.nc";
                       struct stat st {};
                       EXPECT_EQ(::stat(p.c_str(), &st), 0);
-                      EXPECT_GT(static_cast<std::uint64_t>(st.st_size), data_end(p) + 100);
+                      EXPECT_GT(static_cast<std::uint64_t>(st.st_size),
+                                kavro_test::classic_data_end(p) + 100);
                       EXPECT_EQ(::truncate(p.c_str(), st.st_size - 100), 0);
                       return Env{};
                     },

@@ -13,6 +13,9 @@ for _name in list(os.environ):
             "LOGFILE", "SCENFILE", "EXECUTION_ID"):
         del os.environ[_name]
 
+# How long a cluster test waits for its cluster or a result.
+CLUSTER_SECONDS = 120
+
 
 def _tool(variable):
     path = os.environ.get(variable)
@@ -38,6 +41,23 @@ def files(tmp_path_factory):
     subprocess.run([_tool("KAVRO_TEST_FIXTURE_WRITER"), str(folder)], check=True,
                    env=dict(os.environ, LOGFILE="/dev/null"), stdout=subprocess.DEVNULL)
     return folder
+
+@pytest.fixture(scope="module")
+def client():
+    """A Dask cluster of two worker processes on the loopback (made per test module)."""
+    from dask import distributed
+    # The workers start without the session's LOGFILE (a file that exists by now): each one
+    # logs through logging, as a cluster's workers should.
+    logfile = os.environ.pop("LOGFILE", None)
+    try:
+        cluster = distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
+                                           host="127.0.0.1", dashboard_address="127.0.0.1:0")
+    finally:
+        if logfile is not None:
+            os.environ["LOGFILE"] = logfile
+    with distributed.Client(cluster, timeout=CLUSTER_SECONDS) as c:
+        yield c
+    cluster.close()
 
 
 @pytest.fixture(scope="session")

@@ -7,28 +7,11 @@ import pickle
 import numpy
 import pytest
 import xarray
-from dask import distributed
 
 import kavro
 from grid_values import VARIABLES, expected
 
 SECONDS = 120
-
-
-@pytest.fixture(scope="module")
-def client():
-    # The workers start without the session's LOGFILE (a file that exists by now): each one
-    # logs through logging, as a cluster's workers should.
-    logfile = os.environ.pop("LOGFILE", None)
-    try:
-        cluster = distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
-                                           host="127.0.0.1", dashboard_address="127.0.0.1:0")
-    finally:
-        if logfile is not None:
-            os.environ["LOGFILE"] = logfile
-    with distributed.Client(cluster, timeout=SECONDS) as c:
-        yield c
-    cluster.close()
 
 
 def test_dataset_pickles_without_an_open_file(files):

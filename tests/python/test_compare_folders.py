@@ -2,13 +2,11 @@
 by one Dask task per pair on a 2-worker LocalCluster (loopback only, bounded in time); both
 give the tool's folder document."""
 
-import os
 import shutil
 import subprocess
 import sys
 
 import pytest
-from dask import distributed
 
 import kavro
 from kavro import cli
@@ -25,21 +23,6 @@ EXPECTED = [  # (path, verdict, categories)
 ]
 TOTALS = {"pairs": 6, "identical": 1, "differ": 1, "failed": 2, "only_in_dir1": 1,
           "only_in_dir2": 1}
-
-
-@pytest.fixture(scope="module")
-def client():
-    # The workers start without the session's LOGFILE, as in test_cluster.py.
-    logfile = os.environ.pop("LOGFILE", None)
-    try:
-        cluster = distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
-                                           host="127.0.0.1", dashboard_address="127.0.0.1:0")
-    finally:
-        if logfile is not None:
-            os.environ["LOGFILE"] = logfile
-    with distributed.Client(cluster, timeout=SECONDS) as c:
-        yield c
-    cluster.close()
 
 
 @pytest.fixture(scope="module")
