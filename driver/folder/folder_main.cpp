@@ -254,7 +254,7 @@ int folder_main(int argc, const char* const* argv) {
     write_text(stderr, refusal);
     return 2;
   }
-  // The settings reach every pair through the environment its child inherits, checked against
+  // The settings reach every pair through the environment its worker inherits, checked against
   // the environment as a single-pair run checks them.
   CommandLine settings;
   settings.settings = command.settings;

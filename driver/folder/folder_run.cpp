@@ -1,9 +1,10 @@
 #include "folder/folder_run.h"
 
-#include <fcntl.h>
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -11,11 +12,12 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <map>
+#include <optional>
 #include <sstream>
 #include <system_error>
 
 #include "folder/folder_read.h"
+#include "folder/pair_worker.h"
 #include "kavro/kavro.h"
 #include "options/file_names.h"
 #include "outputs/diff_map.h"
@@ -32,7 +34,7 @@ volatile std::sig_atomic_t stop_signal = 0;
 
 void note_stop(int sig) { stop_signal = sig; }
 
-// While it lasts, SIGINT and SIGTERM are noted rather than ending the process, so the children
+// While it lasts, SIGINT and SIGTERM are noted rather than ending the process, so the workers
 // alive are waited for and the temporary folder is removed.
 class StopSignals {
  public:
@@ -57,64 +59,9 @@ class StopSignals {
   struct sigaction old_term_ {};
 };
 
-// What one child is given.
-struct ChildFiles {
-  const std::string* file1;
-  const std::string* file2;
-  std::string json;    // its JSON result
-  std::string err;     // its standard error
-  std::string report;  // its standard output; empty: /dev/null
-  std::size_t slot;    // of the children alive at once
-  std::string maps;    // its difference maps' folder; empty: none drawn
-};
-
-bool redirect(int fd, const std::string& path, int flags) {
-  const int opened = ::open(path.c_str(), flags, 0644);
-  if (opened < 0) return false;
-  const bool moved = ::dup2(opened, fd) == fd;
-  ::close(opened);
-  return moved;
-}
-
-// The child: the pair's names and files, then the single-pair run, which never returns.
-[[noreturn]] void run_child(const ChildFiles& c, const std::string& stack, LocationSource source,
-                            bool reports) {
-  std::signal(SIGINT, SIG_DFL);
-  std::signal(SIGTERM, SIG_DFL);
-  if (!redirect(STDERR_FILENO, c.err, O_WRONLY | O_CREAT | O_TRUNC) ||
-      !redirect(STDIN_FILENO, "/dev/null", O_RDONLY)) {
-    ::_exit(kavro::kExitFailure);
-  }
-  const std::string out = c.report.empty() ? "/dev/null" : c.report;
-  if (!redirect(STDOUT_FILENO, out, O_WRONLY | O_CREAT | O_TRUNC)) {
-    std::fprintf(stderr, "brindlewick: could not create the report file \"%s\": %s\n", out.c_str(),
-                 std::strerror(errno));
-    ::_exit(kavro::kExitFailure);
-  }
-  // Settings that name one file for the whole run would collide between pairs; the maps go to
-  // the pair's own folder when the run keeps them.
-  ::unsetenv("BRINDLEWICK_CSV");
-  if (c.maps.empty() ? ::unsetenv("BRINDLEWICK_MAPS") != 0
-                     : ::setenv("BRINDLEWICK_MAPS", c.maps.c_str(), 1) != 0) {
-    std::fprintf(stderr, "brindlewick: could not set the pair's environment\n");
-    ::_exit(kavro::kExitFailure);
-  }
-  if (!reports && std::getenv("BRINDLEWICK_MAX_REPORTS") == nullptr) {
-    ::setenv("BRINDLEWICK_MAX_REPORTS", "0", 1);  // no report is formatted to be thrown away
-  }
-  const bool set = ::setenv("INFILE1", c.file1->c_str(), 1) == 0 &&
-                   ::setenv("INFILE2", c.file2->c_str(), 1) == 0 &&
-                   (stack.empty() || ::setenv("STACK1", stack.c_str(), 1) == 0) &&
-                   ::setenv("LOGFILE", "/dev/null", 1) == 0 &&
-                   ::setenv("BRINDLEWICK_JSON", c.json.c_str(), 1) == 0 &&
-                   ::setenv("BRINDLEWICK_EXIT_ON_DIFF", "Y", 1) == 0;
-  if (!set) {
-    std::fprintf(stderr, "brindlewick: could not set the pair's environment\n");
-    ::_exit(kavro::kExitFailure);
-  }
-  set_floating_point_modes();
-  compare_files(kavro::INIT3(), source);
-}
+// A worker compares this many pairs, then a fresh one takes over: what a pair's end leaves
+// behind in the process (the comparison's end jumps back over its frames) stays bounded.
+constexpr unsigned kPairsPerWorker = 100;
 
 std::string read_all(const std::string& path, bool& found) {
   std::ifstream in(path, std::ios::binary);
@@ -124,8 +71,8 @@ std::string read_all(const std::string& path, bool& found) {
   return text.str();
 }
 
-// Why a child stopped when it left no JSON result: its last "brindlewick: " line.
-std::string child_said(const std::string& err_path) {
+// Why a pair stopped when it left no JSON result: its last "brindlewick: " line.
+std::string pair_said(const std::string& err_path) {
   bool found = false;
   const std::string text = read_all(err_path, found);
   constexpr std::string_view kPrefix = "brindlewick: ";
@@ -182,8 +129,8 @@ TempFolder::~TempFolder() {
   if (!path_.empty()) fs::remove_all(path_, ec);
 }
 
-void read_child_end(PairResult& pair, int wait_status, const std::string& json_path,
-                    const std::string& err_path, bool keep_json) {
+void read_pair_end(PairResult& pair, int wait_status, const std::string& json_path,
+                   const std::string& err_path, bool keep_json) {
   bool found = false;
   const std::string text = read_all(json_path, found);
   std::string error;
@@ -197,7 +144,7 @@ void read_child_end(PairResult& pair, int wait_status, const std::string& json_p
     pair.exit_status = WEXITSTATUS(wait_status);
     if (!found) {
       pair.verdict = PairVerdict::kFailed;
-      pair.reason = child_said(err_path);
+      pair.reason = pair_said(err_path);
       if (pair.reason.empty()) {
         pair.reason = "the comparison ended with status " + std::to_string(pair.exit_status) +
                       " and wrote no JSON result";
@@ -209,6 +156,105 @@ void read_child_end(PairResult& pair, int wait_status, const std::string& json_p
   }
   std::remove(json_path.c_str());
 }
+
+namespace {
+
+// The workers of a run, at most one pair each, and the pairs they are comparing.
+class Workers {
+ public:
+  Workers(unsigned jobs, WorkerSettings settings)
+      : settings_(std::move(settings)), workers_(jobs), pairs_(jobs) {}
+
+  // A worker without a pair, or none.
+  std::optional<std::size_t> idle() const {
+    for (std::size_t w = 0; w < pairs_.size(); ++w) {
+      if (!pairs_[w]) return w;
+    }
+    return std::nullopt;
+  }
+  bool any_busy() const {
+    return std::any_of(pairs_.begin(), pairs_.end(), [](const auto& p) { return p.has_value(); });
+  }
+  const std::string& err_path(std::size_t w) const { return err_paths_.at(w); }
+
+  // Sends pair I to worker W, started (again) when it has none alive or has served its share.
+  // False with ERROR when no worker takes it.
+  bool dispatch(std::size_t w, std::size_t i, const PairRequest& request, std::string& error) {
+    PairWorker& worker = workers_[w];
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      if (worker.alive() && worker.served() >= kPairsPerWorker) worker.retire();
+      if (!worker.alive() && !worker.start(settings_, workers_, error)) return false;
+      if (worker.send(request)) {
+        pairs_[w] = std::make_pair(i, request);
+        return true;
+      }
+      static_cast<void>(worker.end());  // gone while idle: reaped, and one more try
+    }
+    error = "could not start the comparison: the worker process ended";
+    return false;
+  }
+
+  // Waits for workers to end their pairs; for each, FINISH(pair, wait status, request).
+  // False with errno's text in ERROR when the wait fails; a signal ends the wait early.
+  template <typename Finish>
+  bool wait(const Finish& finish, std::string& error) {
+    std::vector<pollfd> fds;
+    std::vector<std::size_t> of;
+    for (std::size_t w = 0; w < pairs_.size(); ++w) {
+      if (!pairs_[w]) continue;
+      fds.push_back({workers_[w].connection(), POLLIN, 0});
+      of.push_back(w);
+    }
+    if (::poll(fds.data(), fds.size(), -1) < 0) {
+      if (errno == EINTR) return true;
+      error = std::string("could not wait for a comparison: ") + std::strerror(errno);
+      return false;
+    }
+    for (std::size_t k = 0; k < fds.size(); ++k) {
+      if (fds[k].revents == 0) continue;
+      const std::size_t w = of[k];
+      const int status = workers_[w].end();
+      const auto [i, request] = std::move(*pairs_[w]);
+      pairs_[w].reset();
+      finish(i, status, request);
+    }
+    return true;
+  }
+
+  void set_err_paths(const std::string& folder) {
+    for (std::size_t w = 0; w < workers_.size(); ++w) {
+      err_paths_.push_back(folder + "/" + std::to_string(w) + ".err");
+    }
+  }
+
+ private:
+  WorkerSettings settings_;
+  std::vector<PairWorker> workers_;
+  std::vector<std::optional<std::pair<std::size_t, PairRequest>>> pairs_;
+  std::vector<std::string> err_paths_;
+};
+
+// What worker W is told of pair I: its standard error goes to the worker's own file (removed
+// first, so that nothing of the pair before is read as this one's), its JSON result to a file
+// of the pair's own.
+PairRequest request_for(const PairResult& pair, std::size_t i, const FolderOptions& options,
+                        const std::string& temp, const std::string& err) {
+  PairRequest r{pair.file1, pair.file2, temp + "/" + std::to_string(i) + ".json", err, "", ""};
+  std::remove(err.c_str());
+  if (!options.reports_dir.empty()) {
+    r.report = options.reports_dir + "/" + pair.path + ".txt";
+    std::error_code ec;
+    fs::create_directories(fs::path(r.report).parent_path(), ec);
+  }
+  if (!options.maps_dir.empty()) {
+    r.maps = options.maps_dir + "/" + std::to_string(i);
+    std::error_code ec;
+    fs::create_directory(r.maps, ec);
+  }
+  return r;
+}
+
+}  // namespace
 
 bool run_folder(const FolderOptions& options, FolderResult& result, const PairReady& ready,
                 const FolderProgress& progress, std::string& error) {
@@ -237,20 +283,25 @@ bool run_folder(const FolderOptions& options, FolderResult& result, const PairRe
       if (ready) ready(result.pairs[next_ready]);
     }
   };
+  const auto finish = [&](std::size_t i, int status, const PairRequest& request) {
+    read_pair_end(result.pairs[i], status, request.json, request.err, options.keep_pair_json);
+    if (!options.maps_dir.empty()) keep_maps(result.pairs[i], options.maps_dir, i);
+    mark_done(i);
+  };
 
   // netCDF reads its run-control files and starts its network libraries on its first use: done
-  // once here, every child inherits it (a third of a small pair's time). A failure here is
-  // not the run's: each child then meets it on its own and says so.
+  // once here, every worker inherits it. A failure here is not the run's: each worker then
+  // meets it on its own and says so.
   kavro::start_netcdf();
-  const unsigned jobs = jobs_of(options.jobs);
-  std::map<pid_t, std::pair<std::size_t, ChildFiles>> running;
-  std::vector<std::size_t> free_slots;
-  for (std::size_t k = jobs; k > 0; --k) free_slots.push_back(k - 1);
+  Workers workers(jobs_of(options.jobs),
+                  WorkerSettings{options.stack, source, !options.reports_dir.empty()});
+  workers.set_err_paths(temp.path());
   std::size_t next = 0;
   const StopSignals stop;
-  while ((stop_signal == 0 && next < listing.pairs.size()) || !running.empty()) {
-    // Start pairs while there is room; a file on one side only needs no child.
-    while (stop_signal == 0 && next < listing.pairs.size() && running.size() < jobs) {
+  while ((stop_signal == 0 && next < listing.pairs.size()) || workers.any_busy()) {
+    // Start pairs while a worker is free; a file on one side only needs none.
+    for (std::optional<std::size_t> w = workers.idle();
+         stop_signal == 0 && next < listing.pairs.size() && w;) {
       const std::size_t i = next++;
       PathPair& p = listing.pairs[i];
       PairResult& pair = result.pairs[i];
@@ -263,58 +314,18 @@ bool run_folder(const FolderOptions& options, FolderResult& result, const PairRe
         mark_done(i);
         continue;
       }
-      // Standard error goes to the file of a free slot, truncated by the child: one file
-      // per slot rather than one per pair.
-      const std::size_t slot = free_slots.back();
-      free_slots.pop_back();
-      ChildFiles files{&pair.file1,
-                       &pair.file2,
-                       temp.path() + "/" + std::to_string(i) + ".json",
-                       temp.path() + "/" + std::to_string(slot) + ".err",
-                       "",
-                       slot,
-                       ""};
-      if (!options.reports_dir.empty()) {
-        files.report = options.reports_dir + "/" + pair.path + ".txt";
-        std::error_code ec;
-        fs::create_directories(fs::path(files.report).parent_path(), ec);
-      }
-      if (!options.maps_dir.empty()) {
-        files.maps = options.maps_dir + "/" + std::to_string(i);
-        std::error_code ec;
-        fs::create_directory(files.maps, ec);
-      }
-      // Nothing this process has buffered may be written again by the child.
-      std::fflush(nullptr);
-      const pid_t pid = ::fork();
-      if (pid == 0) run_child(files, options.stack, source, !options.reports_dir.empty());
-      if (pid < 0) {
+      std::string why;
+      if (!workers.dispatch(*w, i, request_for(pair, i, options, temp.path(), workers.err_path(*w)),
+                            why)) {
         pair.verdict = PairVerdict::kFailed;
-        pair.reason = std::string("could not start the comparison: ") + std::strerror(errno);
+        pair.reason = why;
         pair.exit_status = kavro::kExitFailure;
-        free_slots.push_back(slot);
         mark_done(i);
         continue;
       }
-      running.emplace(pid, std::make_pair(i, std::move(files)));
+      w = workers.idle();
     }
-    if (running.empty()) continue;
-    int status = 0;
-    const pid_t pid = ::waitpid(-1, &status, 0);
-    if (pid < 0) {
-      if (errno == EINTR) continue;
-      error = std::string("could not wait for a comparison: ") + std::strerror(errno);
-      return false;
-    }
-    const auto it = running.find(pid);
-    if (it == running.end()) continue;
-    const std::size_t i = it->second.first;
-    const ChildFiles& files = it->second.second;
-    read_child_end(result.pairs[i], status, files.json, files.err, options.keep_pair_json);
-    if (!options.maps_dir.empty()) keep_maps(result.pairs[i], options.maps_dir, i);
-    free_slots.push_back(files.slot);
-    running.erase(it);
-    mark_done(i);
+    if (workers.any_busy() && !workers.wait(finish, error)) return false;
   }
   if (stop_signal != 0) {
     const int sig = stop_signal;

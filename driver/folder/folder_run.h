@@ -1,15 +1,16 @@
 // A folder run: every pair of two folders compared by the single-pair run, several at once.
 //
-// The library keeps one state per process, so pairs never share a process: this process,
-// which has loaded the libraries once, forks one child per pair and keeps at most `jobs`
-// children alive. A child points the tool's names at its pair (INFILE1, INFILE2, the log to
-// /dev/null, BRINDLEWICK_JSON to a file of its own, standard output to the pair's report file
-// or /dev/null, standard error to a file of its own) and runs the single-pair comparison in
-// place, which ends the child through XQEXIT. The parent reaps it, reads its JSON result into
-// a bounded summary, deletes the child's files and starts the next pair. A child ended by a
-// signal is a failed pair that names the signal. SIGINT or SIGTERM to this process starts no
-// further pair: the children alive are waited for, the temporary files removed, and the run
-// fails saying how far it got.
+// The library keeps one state per process, so no two pairs share a process at once: this
+// process, which has loaded the libraries and started netCDF once, keeps at most `jobs` worker
+// processes (pair_worker.h), each comparing one pair at a time, one pair after another, and
+// replaced by a fresh one after a hundred pairs or when it dies. A worker points the tool's
+// names at its pair (INFILE1, INFILE2, the log to /dev/null, BRINDLEWICK_JSON to a file of the
+// pair's own, standard output to the pair's report file or /dev/null, standard error to a file
+// of its own) and runs the single-pair comparison in place. This process reads each pair's JSON
+// result into a bounded summary, deletes the pair's files and sends the next pair. A worker
+// ended by a signal fails its pair, which names the signal. SIGINT or SIGTERM to this process
+// starts no further pair: the pairs being compared are waited for, the temporary files removed,
+// and the run fails saying how far it got.
 #ifndef BRINDLEWICK_FOLDER_RUN_H
 #define BRINDLEWICK_FOLDER_RUN_H
 
@@ -66,11 +67,11 @@ using FolderProgress = std::function<void(std::size_t, std::size_t, std::size_t)
                               const PairReady& ready, const FolderProgress& progress,
                               std::string& error);
 
-// The pair's verdict from its child's end (WAIT_STATUS, as waitpid gives it), its JSON result
-// at JSON_PATH (removed once read) and, when it left none, its last "brindlewick: " line in
-// ERR_PATH.
-void read_child_end(PairResult& pair, int wait_status, const std::string& json_path,
-                    const std::string& err_path, bool keep_json);
+// The pair's verdict from its end (WAIT_STATUS, as waitpid gives a process's: the worker's
+// answer, or its own end when it died in the pair), its JSON result at JSON_PATH (removed once
+// read) and, when it left none, its last "brindlewick: " line in ERR_PATH.
+void read_pair_end(PairResult& pair, int wait_status, const std::string& json_path,
+                   const std::string& err_path, bool keep_json);
 
 }  // namespace brindlewick
 

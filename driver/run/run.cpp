@@ -38,6 +38,15 @@ void leave_with_status() noexcept {
   std::_Exit(kStatus);
 }
 
+// The comparison compare_pair made, until end_pair frees it, and the status it finished with.
+Comparison* current_pair = nullptr;
+int pair_status = kavro::kExitOk;
+
+[[noreturn]] void stop_for_memory() noexcept {
+  std::fprintf(stderr, "%.*s\n", static_cast<int>(kAllocFailure.size()), kAllocFailure.data());
+  std::exit(kavro::kExitFailure);
+}
+
 }  // namespace
 
 void Comparison::tell(std::string_view text) const noexcept {
@@ -114,7 +123,9 @@ void Comparison::complete(int status) noexcept {
   if (status != kavro::kExitOk) {
     // The only other status a finished comparison has.
     assert(status == kExitDifferences && "a comparison ends with 0 or kExitDifferences");
-    if (std::atexit(leave_with_status<kExitDifferences>) != 0) {
+    if (current_pair == this) {
+      pair_status = status;
+    } else if (std::atexit(leave_with_status<kExitDifferences>) != 0) {
       fail(Mesg{"Could not arrange the exit status for differing cells"});
     }
   }
@@ -204,11 +215,23 @@ void compare_files(int log_unit, LocationSource source) noexcept {
   // process ends, as the leak checker expects of memory a run keeps to its end.
   static Comparison* const comparison =
       new (std::nothrow) Comparison(log_unit != kStandardOutputUnit, source);
-  if (comparison == nullptr) {
-    std::fprintf(stderr, "%.*s\n", static_cast<int>(kAllocFailure.size()), kAllocFailure.data());
-    std::exit(kavro::kExitFailure);
-  }
+  if (comparison == nullptr) stop_for_memory();
   comparison->run();
+}
+
+void compare_pair(int log_unit, LocationSource source) noexcept {
+  static_cast<void>(end_pair(kavro::kExitOk));  // one left by a run that never ended
+  current_pair = new (std::nothrow) Comparison(log_unit != kStandardOutputUnit, source);
+  if (current_pair == nullptr) stop_for_memory();
+  current_pair->run();
+}
+
+int end_pair(int exit_status) noexcept {
+  const int status = exit_status == kavro::kExitOk ? pair_status : exit_status;
+  delete current_pair;
+  current_pair = nullptr;
+  pair_status = kavro::kExitOk;
+  return status;
 }
 
 }  // namespace brindlewick

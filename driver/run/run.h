@@ -22,6 +22,14 @@ enum class LocationSource { kFile, kGrid };
 // or through the allocation stop.
 [[noreturn]] void compare_files(int log_unit, LocationSource source) noexcept;
 
+// One comparison of many in the same process (the folder run's workers). compare_pair runs
+// like compare_files, with a comparison made afresh for it, and ends through XQEXIT too: the
+// caller's exit handler (kavro::set_exit_handler) takes it back from there and calls end_pair
+// with XQEXIT's status, which frees the comparison and gives the status the single-pair run
+// would have left with (1 for differences under BRINDLEWICK_EXIT_ON_DIFF).
+[[noreturn]] void compare_pair(int log_unit, LocationSource source) noexcept;
+int end_pair(int exit_status) noexcept;
+
 }  // namespace brindlewick
 
 #endif  // BRINDLEWICK_RUN_H

@@ -49,6 +49,12 @@ void close_all_units() {
   }
 }
 
+// Set by set_exit_handler: what XQEXIT ends with instead of std::exit.
+ExitHandler& exit_handler() noexcept {
+  static ExitHandler handler = nullptr;
+  return handler;
+}
+
 }  // namespace
 
 void XQMSG2(std::string_view message) {
@@ -122,8 +128,11 @@ void XQEXIT(std::string_view caller, int jdate, int jtime, std::string_view msgt
     std::fprintf(stderr, "kavro: XQEXIT: the log could not be written: %s\n", std::strerror(err));
     if (exitstat == kExitOk) exitstat = kExitFailure;
   }
+  if (const ExitHandler handler = exit_handler(); handler != nullptr) handler(exitstat);
   std::exit(exitstat);
 }
+
+void set_exit_handler(ExitHandler handler) noexcept { exit_handler() = handler; }
 
 void XQABORT(std::string_view fname, int /*fid*/, int ierr, std::string_view mesg) {
   const detail::WarningLines warning;

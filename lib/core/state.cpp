@@ -120,19 +120,23 @@ void grid_from_description(int slot) noexcept {
 
 }  // namespace detail
 
-namespace test_hooks {
-void reset_state() {
+void reset_library() noexcept {
   // What the kinds hold for any slot (kept headers and descriptors, buffers) goes too.
   for (int fid = 1; fid <= MXOPEN3; ++fid) detail::release_all(fid);
   detail::forget_all();
   detail::reset_units();
-  clear_failures();  // a failure armed by one test never reaches the next
-  unpin_clock();
   holder().reset(new_state());
   BDESC3 = Bdesc3{};
   CDESC3 = Cdesc3{};
   BATTS3 = Batts3{};
   CATTS3 = Catts3{};
+}
+
+namespace test_hooks {
+void reset_state() {
+  clear_failures();  // a failure armed by one test never reaches the next
+  unpin_clock();
+  reset_library();
 }
 }  // namespace test_hooks
 

@@ -15,6 +15,7 @@
 #include "folder/folder_pairs.h"
 #include "folder/folder_read.h"
 #include "folder/folder_run.h"
+#include "folder/pair_worker.h"
 #include "tool_run.h"
 
 namespace brindlewick_test {
@@ -273,6 +274,64 @@ TEST_F(FolderRunTest, WritesTheFolderDocument) {
   EXPECT_TRUE(fs::exists(path("2.html")));
 }
 
+// One worker compares pair after pair in one process: each pair's document is the one its own
+// run of the tool writes, whatever the pairs before it held (other variables, another grid, a
+// file refused, differing cells), also past the pairs a worker serves before a fresh one takes
+// over.
+TEST_F(FolderRunTest, EachPairAsItsOwnRunSeesIt) {
+  FixtureSpec fewer = whole_data(false);
+  fewer.vars.pop_back();
+  FixtureSpec moved = whole_data(false);
+  moved.xorig += 1000.0;
+  moved.ncols = 5;
+  FixtureSpec shifted = whole_data(false);
+  shifted.yorig -= 1000.0;
+  const struct {
+    std::string name;
+    FixtureSpec fx1, fx2;
+  } pairs[] = {
+      {"a.nc", whole_data(false), whole_data(true)},
+      {"b.nc", whole_data(false), fewer},
+      {"c.nc", moved, moved},
+      {"d.nc", whole_data(true), moved},
+      {"e.nc", whole_data(false), whole_data(false)},
+      {"f.nc", whole_data(true), shifted},
+  };
+  for (const auto& p : pairs) {
+    put("d1/" + p.name, p.fx1);
+    put("d2/" + p.name, p.fx2);
+  }
+  kavro_test::write_file(path("d1/bad.nc"), "not a netCDF file\n");
+  kavro_test::write_file(path("d2/bad.nc"), "not a netCDF file\n");
+  // More pairs than one worker serves, the differing pair among the last.
+  fs::create_directories(path("d1/z"));
+  fs::create_directories(path("d2/z"));
+  for (int k = 100; k < 230; ++k) {
+    const std::string rel = "z/" + std::to_string(k) + ".nc";
+    fs::create_hard_link(path("d1/a.nc"), path("d1/" + rel));
+    fs::create_hard_link(path(k == 229 ? "d2/a.nc" : "d1/a.nc"), path("d2/" + rel));
+  }
+  const RunResult r = folder_run({"d1", "d2", "--jobs", "1", "--json", "folder.json"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_TRUE(
+      r.out.ends_with("137 pairs: 131 identical, 4 differ, 2 failed, 0 only in dir1, 0 only in "
+                      "dir2\n"))
+      << r.out;
+  const json doc = json::parse(kavro_test::read_file(path("folder.json")));
+  for (const json& pair : doc["pairs"]) {
+    const std::string rel = pair["path"];
+    if (rel.starts_with("z/") && rel != "z/100.nc" && rel != "z/229.nc") continue;
+    const Env alone = {{"LOGFILE", "/dev/null"},
+                       {"BRINDLEWICK_JSON", path("alone.json")},
+                       {"BRINDLEWICK_EXIT_ON_DIFF", "Y"},
+                       {"BRINDLEWICK_MAX_REPORTS", "0"}};
+    fs::remove(path("alone.json"));
+    const RunResult own = run_tool(dir_, alone, "/dev/null", {"d1/" + rel, "d2/" + rel});
+    EXPECT_EQ(pair["exit_status"], own.status) << rel;
+    EXPECT_EQ(pair["result"], json::parse(kavro_test::read_file(path("alone.json")))) << rel;
+  }
+}
+
 // An accept stopped after one file, run again and again, leaves every file whole (the old or the
 // new one), no temporary file, one log line per file accepted and the replaced file kept; a
 // complete accept makes the folders identical, its log and kept files left out of the pairing.
@@ -414,7 +473,7 @@ TEST(FolderRead, ReadsWhatThePairDocumentHolds) {
 
 // A child's end read: a signal names it, a child without a JSON result is said by its last
 // "brindlewick: " line, or by its status when it wrote none.
-TEST(FolderChildEnd, SaysWhyAPairFailed) {
+TEST(FolderPairEnd, SaysWhyAPairFailed) {
   TempDir dir;
   const struct {
     int signal;  // 0: the child exits with `status`
@@ -447,7 +506,7 @@ TEST(FolderChildEnd, SaysWhyAPairFailed) {
     int ws = 0;
     ASSERT_EQ(::waitpid(pid, &ws, 0), pid);
     PairResult p;
-    brindlewick::read_child_end(p, ws, json_path, err_path, false);
+    brindlewick::read_pair_end(p, ws, json_path, err_path, false);
     EXPECT_EQ(p.verdict, c.verdict) << c.reason;
     EXPECT_EQ(p.exit_status, c.exit_status) << c.reason;
     EXPECT_EQ(p.reason, c.reason);
@@ -456,6 +515,43 @@ TEST(FolderChildEnd, SaysWhyAPairFailed) {
 }
 
 // What is paired: fnmatch on the relative path ('*' crosses '/'), never the accept's files.
+// A worker answers each pair with the status its own run leaves with and stays for the next;
+// one that dies in a pair is reaped, its end told as waitpid gives it, and a new one starts.
+TEST(PairWorker, EndsAsItsProcessEnded) {
+  const TempDir dir;
+  EXPECT_TRUE(kavro_test::write_fixture(dir.file("a.nc"), whole_data(false)));
+  EXPECT_TRUE(kavro_test::write_fixture(dir.file("b.nc"), whole_data(true)));
+  brindlewick::PairWorker worker;
+  std::string error;
+  ASSERT_TRUE(worker.start({}, {}, error)) << error;
+  const brindlewick::PairRequest same{
+      dir.file("a.nc"), dir.file("a.nc"), dir.file("1.json"), dir.file("err"), "", ""};
+  brindlewick::PairRequest differ = same;
+  differ.file2 = dir.file("b.nc");
+  differ.json = dir.file("2.json");
+  const struct {
+    const brindlewick::PairRequest* request;
+    bool kill;
+    int exited;  // -1: ended by SIGKILL
+  } cases[] = {{&differ, false, 1}, {&same, false, 0}, {&differ, true, -1}, {&same, false, 0}};
+  for (const auto& c : cases) {
+    if (!worker.alive()) ASSERT_TRUE(worker.start({}, {}, error)) << error;
+    if (c.kill) ::kill(worker.pid(), SIGKILL);
+    static_cast<void>(worker.send(*c.request));
+    const int status = worker.end();
+    if (c.exited >= 0) {
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.exited) << status;
+      EXPECT_TRUE(worker.alive());
+      EXPECT_TRUE(fs::exists(c.request->json));
+      fs::remove(c.request->json);
+    } else {
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+      EXPECT_FALSE(worker.alive());
+    }
+  }
+  EXPECT_EQ(worker.served(), 1U);
+}
+
 TEST(FolderPairs, FiltersTheRelativePaths) {
   const brindlewick::PairFilter none;
   const brindlewick::PairFilter nc{{"*.nc"}, {"tmp/*"}};

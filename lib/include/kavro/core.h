@@ -45,6 +45,18 @@ bool standard_output_lost() noexcept;
 // is set up; a failure here is met again, and said, by the first open.
 void start_netcdf() noexcept;
 
+// What XQEXIT does last, once the files are shut and the log closed: std::exit(STATUS), unless
+// the program set a handler of its own. A handler must not return to XQEXIT's caller: a program
+// that runs the library once more in the same process jumps from it back to its own loop (the
+// frames in between are left without unwinding), then calls reset_library(). A handler that
+// returns anyway ends the program through std::exit. nullptr restores std::exit.
+using ExitHandler = void (*)(int status);
+void set_exit_handler(ExitHandler handler) noexcept;
+// The library as before its first INIT3: whatever the file kinds hold given back, every table
+// and description record at its program-start value, the settings read once forgotten, the log
+// unit unset and every file unit closed, the failure record empty.
+void reset_library() noexcept;
+
 // A program's own log (the Python package's logging): when a sink is set before the log is set
 // up and LOGFILE is unset, every log line goes to SINK with CONTEXT: the line as the log would
 // hold it, without its newline, and whether it belongs to a warning. The log then counts as
