@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "folder/folder_lines.h"
+#include "folder/folder_read.h"
 
 namespace brindlewick {
 namespace {
@@ -18,7 +19,7 @@ std::string text_of(const json& j) {
 // One pair's entry, on a line of its own in the document. The pair's own document is kept as the
 // text its reader wrote and goes in as it is, so no pair is parsed again and no whole document is
 // ever held.
-std::string pair_entry(const PairResult& p) {
+std::string pair_entry(const FolderResult& result, const PairResult& p) {
   json categories = json::array();
   for (const std::string& c : p.categories) categories.push_back(c);
   const json entry{{"path", p.path},
@@ -30,7 +31,8 @@ std::string pair_entry(const PairResult& p) {
                    {"exit_status", p.exit_status}};
   std::string text = text_of(entry);
   text.pop_back();  // the closing brace
-  text.append(",\"result\":").append(p.pair_json.empty() ? "null" : p.pair_json).append("}");
+  const std::string document = pair_document(result, p);
+  text.append(",\"result\":").append(document.empty() ? "null" : document).append("}");
   return text;
 }
 
@@ -54,7 +56,7 @@ void put_folder_json(const FolderResult& result, Put&& put) {
   text.pop_back();
   put(text.append(",\"pairs\":["));
   for (std::size_t i = 0; i < result.pairs.size(); ++i) {
-    put((i > 0 ? ",\n" : "\n") + pair_entry(result.pairs[i]));
+    put((i > 0 ? ",\n" : "\n") + pair_entry(result, result.pairs[i]));
   }
   put(result.pairs.empty() ? "]}\n" : "\n]}\n");
 }

@@ -1,6 +1,8 @@
 #include "folder/folder_read.h"
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <nlohmann/json.hpp>
 
 namespace brindlewick {
@@ -120,6 +122,37 @@ bool read_pair_document(std::string_view text, bool keep_text, PairResult& pair,
   pair.pair_json =
       keep_text ? doc.dump(-1, ' ', false, json::error_handler_t::replace) : std::string();
   return true;
+}
+
+bool set_aside_document(FolderResult& result, PairResult& pair, std::string& error) {
+  if (pair.pair_json.empty()) return true;
+  if (!result.documents) result.documents.reset(std::tmpfile(), std::fclose);
+  std::FILE* f = result.documents.get();
+  if (f == nullptr || std::fseek(f, 0, SEEK_END) != 0) {
+    error = std::string("could not set a pair's document aside: ") + std::strerror(errno);
+    return false;
+  }
+  const long at = std::ftell(f);
+  if (at < 0 ||
+      std::fwrite(pair.pair_json.data(), 1, pair.pair_json.size(), f) != pair.pair_json.size()) {
+    error = std::string("could not set a pair's document aside: ") + std::strerror(errno);
+    return false;
+  }
+  pair.document_at = static_cast<std::uint64_t>(at);
+  pair.document_size = pair.pair_json.size();
+  std::string().swap(pair.pair_json);
+  return true;
+}
+
+std::string pair_document(const FolderResult& result, const PairResult& pair) {
+  if (!pair.pair_json.empty() || pair.document_size == 0) return pair.pair_json;
+  std::FILE* f = result.documents.get();
+  std::string text(pair.document_size, '\0');
+  if (f == nullptr || std::fseek(f, static_cast<long>(pair.document_at), SEEK_SET) != 0 ||
+      std::fread(text.data(), 1, text.size(), f) != text.size()) {
+    return {};
+  }
+  return text;
 }
 
 }  // namespace brindlewick

@@ -18,6 +18,14 @@ namespace brindlewick {
 [[nodiscard]] bool read_pair_document(std::string_view text, bool keep_text, PairResult& pair,
                                       std::string& error);
 
+// Moves PAIR's pair_json to RESULT's documents (made on first use), noting where it lies. False
+// with ERROR when it cannot be written there.
+[[nodiscard]] bool set_aside_document(FolderResult& result, PairResult& pair, std::string& error);
+
+// PAIR's own document: its pair_json, or what was set aside; empty when none was kept or it
+// cannot be read back.
+std::string pair_document(const FolderResult& result, const PairResult& pair);
+
 }  // namespace brindlewick
 
 #endif  // BRINDLEWICK_FOLDER_READ_H

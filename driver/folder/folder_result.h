@@ -4,6 +4,8 @@
 #define BRINDLEWICK_FOLDER_RESULT_H
 
 #include <cstdint>
+#include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -48,11 +50,16 @@ struct PairResult {
   int exit_status = 0;
   std::vector<VariableFigures> variables;
   std::string pair_json;  // the pair's own document, as the single-pair --json writes it
+  // Or where the run put it aside (FolderResult::documents), when document_size > 0.
+  std::uint64_t document_at = 0, document_size = 0;
 };
 
 struct FolderResult {
   std::string dir1, dir2;
   std::vector<PairResult> pairs;
+  // The pairs' own documents, set aside one after another in an unnamed temporary file as they
+  // are read, so that the run's memory does not grow with them; null when none was kept.
+  std::shared_ptr<std::FILE> documents;
 };
 
 }  // namespace brindlewick

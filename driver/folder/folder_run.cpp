@@ -266,6 +266,7 @@ bool run_folder(const FolderOptions& options, FolderResult& result, const PairRe
   result.dir1 = options.dir1;
   result.dir2 = listing.dir2;
   result.pairs.clear();
+  result.documents.reset();
   result.pairs.resize(listing.pairs.size());
   std::vector<bool> done(listing.pairs.size(), false);
   const LocationSource source =
@@ -284,8 +285,14 @@ bool run_folder(const FolderOptions& options, FolderResult& result, const PairRe
     }
   };
   const auto finish = [&](std::size_t i, int status, const PairRequest& request) {
-    read_pair_end(result.pairs[i], status, request.json, request.err, options.keep_pair_json);
-    if (!options.maps_dir.empty()) keep_maps(result.pairs[i], options.maps_dir, i);
+    PairResult& pair = result.pairs[i];
+    read_pair_end(pair, status, request.json, request.err, options.keep_pair_json);
+    std::string why;
+    if (!set_aside_document(result, pair, why)) {
+      pair.verdict = PairVerdict::kFailed;
+      pair.reason = why;
+    }
+    if (!options.maps_dir.empty()) keep_maps(pair, options.maps_dir, i);
     mark_done(i);
   };
 
