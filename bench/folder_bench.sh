@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# bench/folder_bench.sh BUILD [WORK]: the folder run (brindlewick DIR1 DIR2, one process that
-# forks a child per pair) against the tool run once per pair, one after another, in the same
-# run of this script. BUILD is a build folder with brindlewick, make_sample and (for the
+# bench/folder_bench.sh BUILD [WORK]: the folder run (brindlewick DIR1 DIR2, one process whose
+# workers compare pair after pair) against the tool run once per pair, one after another, in
+# the same run of this script. BUILD is a build folder with brindlewick, make_sample and (for the
 # medium pairs) make_bench_data (-DKAVRO_BENCH=ON); WORK keeps the data (default: a new
 # temporary folder, removed at the end). Three measures, each with /usr/bin/time (wall, user +
 # system seconds of the process and its children, peak RSS), best of RUNS (default 3):

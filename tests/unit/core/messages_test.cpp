@@ -1,6 +1,7 @@
 // Messages, warnings and the orderly exit, byte for byte in the log.
 #include <gtest/gtest.h>
 
+#include <csetjmp>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -87,6 +88,37 @@ TEST_F(XqexitTest, NormalCompletionWithoutDate) {
   EXPECT_EXIT(XQEXIT("BRINDLEWICK", 0, 0, " ", 0), ::testing::ExitedWithCode(0), "");
   EXPECT_EQ(log_lines(), (Lines{"     ", "     --->> Normal Completion of program BRINDLEWICK",
                                 "     ", "     "}));
+}
+
+// With an exit handler set, the run ends in the handler with XQEXIT's status, after the same
+// paragraph and with every file shut; reset_library then leaves the library as before INIT3,
+// and a second run in the same process starts it again (its files and log anew).
+std::jmp_buf handler_jump;
+int handler_status = -1;
+[[noreturn]] void jump_back(int status) {
+  handler_status = status;
+  std::longjmp(handler_jump, 1);
+}
+
+TEST_F(XqexitTest, EndsInTheExitHandlerAndRunsAgain) {
+  for (const int status : {0, 2}) {
+    handler_status = -1;
+    set_exit_handler(jump_back);
+    if (setjmp(handler_jump) == 0) {
+      ASSERT_GE(INIT3(), 0);
+      XQEXIT("RUN", 0, 0, "end", status);
+    }
+    set_exit_handler(nullptr);
+    EXPECT_EQ(handler_status, status);
+    const Lines lines = log_lines();
+    ASSERT_GE(lines.size(), 4U);
+    EXPECT_EQ(lines[lines.size() - 3], status == 0 ? "     --->> Normal Completion of program RUN"
+                                                   : "     *** ERROR ABORT in subroutine RUN");
+    reset_library();
+    EXPECT_FALSE(state().b.INITDONE3);
+    EXPECT_EQ(state().b.LOGUNIT3, IMISSING3);
+    std::remove(log_path().c_str());
+  }
 }
 
 // Any non-zero status is an abort, and is the process exit status.
