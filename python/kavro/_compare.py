@@ -153,11 +153,17 @@ class Setting:
 TAKEN = ("BRINDLEWICK_JSON", "BRINDLEWICK_CSV", "BRINDLEWICK_EXIT_ON_DIFF")
 
 
-def tool_rows() -> Dict[str, Setting]:
+def tool_table() -> Dict[str, dict]:
+    """The tool's settings table by keyword (env, option, kind, value, help), but the settings
+    compare() sets itself."""
     from . import _kavro
-    return {row["option"].replace("-", "_"): Setting(row["env"], TO_TEXT[row["kind"]],
-                                                     row["option"])
-            for row in _kavro.tool_settings() if row["env"] not in TAKEN}
+    return {row["option"].replace("-", "_"): row for row in _kavro.tool_settings()
+            if row["env"] not in TAKEN}
+
+
+def tool_rows() -> Dict[str, Setting]:
+    return {key: Setting(row["env"], TO_TEXT[row["kind"]], row["option"])
+            for key, row in tool_table().items()}
 
 
 # Every setting a comparison takes, by keyword: the tool's, then the library's.

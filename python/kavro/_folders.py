@@ -173,10 +173,11 @@ def run_tool(dir1, dir2, stack, include, exclude, jobs, timeout, settings) -> Di
 
 
 def compare_folders(dir1, dir2, client=None, *, stack=None, include: Iterable[str] = (),
-                    exclude: Iterable[str] = (), jobs: Optional[int] = None,
+                    exclude_files: Iterable[str] = (), jobs: Optional[int] = None,
                     timeout: Optional[float] = None, **settings) -> FolderResult:
     """Compares every file of folder dir1 with the file at the same relative path in dir2
-    (recursively; include/exclude: fnmatch patterns on the relative path, '*' crossing '/').
+    (recursively; include/exclude_files: fnmatch patterns on the relative path, '*' crossing
+    '/', as the tool's --include and --exclude-files; exclude= is compare()'s, variables).
     A file on one side only is a pair with verdict "only_in_dir1" or "only_in_dir2"; a pair
     that cannot be compared is "failed". Settings are compare()'s, checked first.
 
@@ -184,7 +185,7 @@ def compare_folders(dir1, dir2, client=None, *, stack=None, include: Iterable[st
     worker). Without one, the tool's folder run with `jobs` pairs at once (default: the
     cores). timeout bounds the whole run in seconds."""
     _compare.setting_environment(settings)
-    include, exclude = list(include), list(exclude)
+    include, exclude = list(include), list(exclude_files)
     settings.pop("csv", None)  # a folder run keeps no rows
     if client is None:
         return result_of(run_tool(dir1, dir2, stack, include, exclude, jobs, timeout, settings))

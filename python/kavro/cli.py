@@ -66,6 +66,37 @@ def format_folders(result: _folders.FolderResult) -> str:
     return "\n".join(lines) + "\n"
 
 
+# How the command line gives a value of each kind of the tool's settings table: a number, a
+# list A,B, or the tool's own text (checked by the tool's check when it reaches compare).
+NUMBER_KINDS = {"tolerance": float, "count": int}
+LIST_KINDS = ("names", "attributes", "categories")
+
+
+def listed(text: str) -> List[str]:
+    return text.split(",")
+
+
+def add_tool_options(parser: argparse.ArgumentParser) -> List[str]:
+    """The tool's settings as options, from its own table (each compare() keyword as
+    --keyword with "-" for "_"), but any the command line has of its own; returns their
+    keywords."""
+    keys = []
+    for key, row in _compare.tool_table().items():
+        option = f"--{row['option']}"
+        if row["kind"] == "yes_no":
+            kind = {"action": "store_true", "default": None}
+        else:
+            kind = {"type": NUMBER_KINDS.get(row["kind"],
+                                             listed if row["kind"] in LIST_KINDS else str),
+                    "metavar": row["value"]}
+        try:
+            parser.add_argument(option, dest=key, help=row["help"].replace("%", "%%"), **kind)
+        except argparse.ArgumentError:
+            continue  # the command line's own
+        keys.append(key)
+    return keys
+
+
 def main(argv=None) -> int:
     parser = argparse.ArgumentParser(prog="kavro-compare-many",
                                      description=__doc__.split("\n\n")[0])
@@ -77,20 +108,14 @@ def main(argv=None) -> int:
                         help="worker processes of the local cluster (default 2)")
     parser.add_argument("--stack", help="location file of the pairs that name none (without "
                         "one, their locations come from the grid's projection)")
-    parser.add_argument("--abs-tol", type=float, help="absolute tolerance")
-    parser.add_argument("--rel-tol", type=float, help="relative tolerance")
-    parser.add_argument("--nan-equal", action="store_true", default=None,
-                        help="a NaN against a NaN is not a difference")
-    parser.add_argument("--variables", help="compare only these variables (A,B,...)")
     parser.add_argument("--timeout", type=float, help="seconds the whole batch may take")
     parser.add_argument("--csv", help="also write the table as CSV to this new file")
+    tool = add_tool_options(parser)
     args = parser.parse_args(argv)
     try:
         pairs = [] if args.dir2 is not None else read_manifest(args.manifest)
         stack = resolved(args.stack, os.getcwd()) if args.stack else None
-        settings = {"abs_tol": args.abs_tol, "rel_tol": args.rel_tol,
-                    "nan_equal": args.nan_equal,
-                    "variables": args.variables.split(",") if args.variables else None}
+        settings = {key: getattr(args, key) for key in tool}
         client = None
         if args.scheduler:
             from dask import distributed

@@ -69,8 +69,13 @@ def test_folders_by_the_tool(folders):
     by_path = {p["path"]: p for p in result.pairs}
     assert by_path["bad.nc"]["reason"] == f"INFILE1 ({d1 / 'bad.nc'}): not a netCDF file"
     # The filters choose the pairs.
-    only = kavro.compare_folders(d1, d2, include=["*.nc"], exclude=["sub/*", "bad.nc"])
+    only = kavro.compare_folders(d1, d2, include=["*.nc"], exclude_files=["sub/*", "bad.nc"])
     assert [p["path"] for p in only.pairs] == ["extra.nc", "grid.nc", "missing.nc"]
+    # exclude= is compare()'s: the variables every pair leaves out.
+    cells = [kavro.compare_folders(d1 / "sub", d2 / "sub", include=["diff.nc"], **left_out)
+             .pairs[0]["result"]["totals"]["cells_differing"]
+             for left_out in ({}, {"exclude": ["O3"]})]
+    assert cells[0] > cells[1]
 
 
 def test_folders_on_a_cluster_equal_the_tool(folders, client):

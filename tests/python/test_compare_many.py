@@ -132,6 +132,11 @@ def test_command_line_on_a_scheduler(files, tmp_path, client):
     assert chosen.stdout.splitlines()[1].split()[:5] == ["1", "differ", "cells", "1", "O3"], \
         chosen.stderr
     assert run([f"{g},{s}"]).returncode == 0
+    # Every setting of the tool's table is an option, with the tool's own check.
+    tolerated = run([f"{g},{d}"], "--abs-tol", "1e6", "--only-common", "--exclude", "TEMP")
+    assert tolerated.returncode == 0, tolerated.stderr
+    refused = run([f"{g},{d}"], "--steps", "2024033:25")
+    assert refused.returncode == 2 and "steps" in refused.stderr, refused.stderr
     bad = run([f"{g}"])
     assert bad.returncode == 2 and "expected file1,file2[,stack]" in bad.stderr
 
