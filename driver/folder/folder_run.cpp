@@ -300,11 +300,12 @@ bool run_folder(const FolderOptions& options, FolderResult& result, const PairRe
   // once here, every worker inherits it. A failure here is not the run's: each worker then
   // meets it on its own and says so.
   kavro::start_netcdf();
+  // The signals are noted until the workers are retired (destroyed in the reverse order).
+  const StopSignals stop;
   Workers workers(jobs_of(options.jobs),
                   WorkerSettings{options.stack, source, !options.reports_dir.empty()});
   workers.set_err_paths(temp.path());
   std::size_t next = 0;
-  const StopSignals stop;
   while ((stop_signal == 0 && next < listing.pairs.size()) || workers.any_busy()) {
     // Start pairs while a worker is free; a file on one side only needs none.
     for (std::optional<std::size_t> w = workers.idle();

@@ -1,11 +1,16 @@
 // The folder run: pairs by relative path, one line per pair and the totals on standard output,
 // the exit status, the folder's JSON document, and an accept that leaves every file whole
 // however it is stopped.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -330,6 +335,68 @@ TEST_F(FolderRunTest, EachPairAsItsOwnRunSeesIt) {
     EXPECT_EQ(pair["exit_status"], own.status) << rel;
     EXPECT_EQ(pair["result"], json::parse(kavro_test::read_file(path("alone.json")))) << rel;
   }
+}
+
+// SIGTERM to a folder run: no pair is started after it, the pairs being compared are waited
+// for, the workers are gone and the temporary folder removed, and the run says how far it got.
+TEST_F(FolderRunTest, StopsOnSigterm) {
+  put("d1/a.nc", whole_data(false));
+  fs::create_directories(path("d2"));
+  fs::create_directories(path("tmp"));
+  constexpr int kPairs = 3000;
+  for (int k = 1; k < kPairs; ++k) {
+    fs::create_hard_link(path("d1/a.nc"), path("d1/p" + std::to_string(k) + ".nc"));
+  }
+  for (int k = 0; k < kPairs; ++k) {
+    fs::create_hard_link(
+        path("d1/a.nc"),
+        path("d2/" + (k == 0 ? std::string("a") : "p" + std::to_string(k)) + ".nc"));
+  }
+  int out[2];
+  ASSERT_EQ(::pipe(out), 0);
+  const std::string tmpdir = "TMPDIR=" + path("tmp");
+  std::vector<std::string> env_texts = {tmpdir};
+  for (const char* keep : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"}) {
+    if (const char* v = std::getenv(keep)) env_texts.push_back(std::string(keep) + "=" + v);
+  }
+  std::vector<char*> envp;
+  for (std::string& e : env_texts) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addchdir_np(&actions, dir_.path().c_str());
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  posix_spawn_file_actions_addclose(&actions, out[0]);
+  posix_spawn_file_actions_addopen(&actions, 2, path("err.txt").c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  char tool[] = KAVRO_BRINDLEWICK;
+  std::string d1 = "d1", d2 = "d2", jobs = "--jobs=2";
+  char* argv[] = {tool, d1.data(), d2.data(), jobs.data(), nullptr};
+  pid_t pid = 0;
+  ASSERT_EQ(posix_spawn(&pid, tool, &actions, nullptr, argv, envp.data()), 0);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(out[1]);
+  // The first pair's line, then the signal; the rest of standard output read to its end.
+  std::string text;
+  char c = 0;
+  while (text.find('\n') == std::string::npos && ::read(out[0], &c, 1) == 1) text += c;
+  ::kill(pid, SIGTERM);
+  std::array<char, 4096> buffer{};
+  for (ssize_t n; (n = ::read(out[0], buffer.data(), buffer.size())) > 0;) {
+    text.append(buffer.data(), static_cast<std::size_t>(n));
+  }
+  ::close(out[0]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), 2);
+  const std::string err = kavro_test::read_file(path("err.txt"));
+  EXPECT_TRUE(err.starts_with("brindlewick: stopped by signal 15 (Terminated) after ")) << err;
+  EXPECT_TRUE(err.ends_with(" of 3000 pairs\n")) << err;
+  const auto lines = static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+  EXPECT_GE(lines, 1);
+  EXPECT_LT(lines, kPairs);
+  EXPECT_TRUE(fs::is_empty(path("tmp")));
 }
 
 // An accept stopped after one file, run again and again, leaves every file whole (the old or the
