@@ -54,10 +54,6 @@ constexpr const char* kFolderDescription =
     "output, then the totals. Exit status: 0 every pair identical, 1 a pair differs or a file "
     "is on one side only, 2 a pair could not be compared.";
 
-bool write_text(std::FILE* out, std::string_view text) {
-  return std::fwrite(text.data(), 1, text.size(), out) == text.size();
-}
-
 // The progress line on standard error, drawn only when it is a terminal.
 class ProgressLine {
  public:
@@ -66,13 +62,11 @@ class ProgressLine {
     if (!shown_) return;
     last_ = progress_line(done, total, differ);
     write_text(stderr, last_);
-    std::fflush(stderr);
   }
   // Before a line on standard output reaches the same terminal.
   void clear() {
     if (!shown_ || last_.empty()) return;
     write_text(stderr, "\r" + std::string(last_.size() - 1, ' ') + "\r");
-    std::fflush(stderr);
   }
   void end() {
     if (shown_ && !last_.empty()) write_text(stderr, "\n");
@@ -276,7 +270,6 @@ int folder_main(int argc, const char* const* argv) {
       [&](const PairResult& pair) {
         progress.clear();
         write_text(stdout, pair_line(pair));
-        std::fflush(stdout);
       },
       [&](std::size_t done, std::size_t total, std::size_t differ) {
         progress.draw(done, total, differ);
@@ -288,7 +281,7 @@ int folder_main(int argc, const char* const* argv) {
     return 2;
   }
   const FolderTotals totals = folder_totals(result);
-  if (!write_text(stdout, totals_line(totals)) || std::fflush(stdout) != 0) {
+  if (!write_text(stdout, totals_line(totals))) {
     say_error("could not write to standard output");
     return 2;
   }

@@ -162,8 +162,12 @@ namespace {
 // The workers of a run, at most one pair each, and the pairs they are comparing.
 class Workers {
  public:
-  Workers(unsigned jobs, WorkerSettings settings)
-      : settings_(std::move(settings)), workers_(jobs), pairs_(jobs) {}
+  // Each worker's standard error goes to a file of its own in FOLDER.
+  Workers(unsigned jobs, WorkerSettings settings, const std::string& folder)
+      : settings_(std::move(settings)), workers_(jobs), pairs_(jobs) {
+    for (unsigned w = 0; w < jobs; ++w)
+      err_paths_.push_back(folder + "/" + std::to_string(w) + ".err");
+  }
 
   // A worker without a pair, or none.
   std::optional<std::size_t> idle() const {
@@ -219,12 +223,6 @@ class Workers {
       finish(i, status, request);
     }
     return true;
-  }
-
-  void set_err_paths(const std::string& folder) {
-    for (std::size_t w = 0; w < workers_.size(); ++w) {
-      err_paths_.push_back(folder + "/" + std::to_string(w) + ".err");
-    }
   }
 
  private:
@@ -303,8 +301,7 @@ bool run_folder(const FolderOptions& options, FolderResult& result, const PairRe
   // The signals are noted until the workers are retired (destroyed in the reverse order).
   const StopSignals stop;
   Workers workers(jobs_of(options.jobs),
-                  WorkerSettings{options.stack, source, !options.reports_dir.empty()});
-  workers.set_err_paths(temp.path());
+                  WorkerSettings{options.stack, source, !options.reports_dir.empty()}, temp.path());
   std::size_t next = 0;
   while ((stop_signal == 0 && next < listing.pairs.size()) || workers.any_busy()) {
     // Start pairs while a worker is free; a file on one side only needs none.

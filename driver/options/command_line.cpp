@@ -138,11 +138,11 @@ constexpr const char* kStackName = "STACK1";
 constexpr const char* kInfile1Name = "INFILE1";
 constexpr const char* kInfile2Name = "INFILE2";
 
+}  // namespace
+
 bool write_text(std::FILE* out, std::string_view text) noexcept {
   return std::fwrite(text.data(), 1, text.size(), out) == text.size() && std::fflush(out) == 0;
 }
-
-}  // namespace
 
 std::string_view usage_line() noexcept { return kUsage; }
 

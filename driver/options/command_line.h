@@ -47,6 +47,9 @@ struct CommandLine {
 
 CommandLine parse_command_line(int argc, const char* const* argv) noexcept;
 
+// Writes TEXT to OUT and flushes it; false when either fails.
+bool write_text(std::FILE* out, std::string_view text) noexcept;
+
 // The texts, exactly as printed. The help lists the library's settings as the library does.
 const std::string& help_text();
 std::string version_text(std::string_view library, std::string_view netcdf);
